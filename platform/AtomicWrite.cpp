@@ -1,0 +1,72 @@
+#include "platform/AtomicWrite.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <system_error>
+
+namespace platform {
+
+namespace {
+
+[[noreturn]] void fail(const char* what, const std::filesystem::path& path, int error)
+{
+    throw std::filesystem::filesystem_error(what, path, std::error_code(error, std::generic_category()));
+}
+
+} // namespace
+
+void atomicWrite(const std::filesystem::path& path, std::span<const std::byte> bytes)
+{
+    std::error_code ignored;
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path(), ignored);
+
+    std::string temporary = path.string() + ".XXXXXX";
+    int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        fail("cannot create temporary file", path, errno);
+
+    auto abandon = [&](const char* what) {
+        int error = errno;
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        fail(what, path, error);
+    };
+
+    const std::byte* cursor = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t written = ::write(fd, cursor, left);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            abandon("cannot write");
+        }
+        cursor += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    // mkstemp makes 0600 files; stored files are ordinary user files.
+    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)
+        abandon("cannot flush");
+    if (::close(fd) != 0) {
+        int error = errno;
+        ::unlink(temporary.c_str());
+        fail("cannot close", path, error);
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        int error = errno;
+        ::unlink(temporary.c_str());
+        fail("cannot rename", path, error);
+    }
+}
+
+void atomicWrite(const std::filesystem::path& path, std::string_view text)
+{
+    atomicWrite(path, std::as_bytes(std::span(text.data(), text.size())));
+}
+
+} // namespace platform
