@@ -59,6 +59,7 @@ public:
 
     // Removes the whole cache root after the writes already asked for, then creates both
     // roots again. The offline root is untouched. Throws std::filesystem::filesystem_error.
+    // Waits for the store's queue and the disk: call it off the GUI thread.
     void clearCache();
 
     // Creates both roots with their parent folders; throws the first failure.
