@@ -1,5 +1,6 @@
 #include "platform/DrainableMainQueue.h"
 #include "platform/HttpSession.h"
+#include "platform/ManualClock.h"
 #include "testing/LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -254,6 +255,24 @@ TEST_F(HttpSession, IdleTimeoutFiresOnAStalledBodyButNeverOnASlowFlowingOne)
             EXPECT_EQ(result.response->body, std::string(2000, 'x'));
         }
     }
+}
+
+TEST_F(HttpSession, TheDefaultTwentySecondIdleTimeoutRunsOnTheSessionClock)
+{
+    server.route("/stalled", server.stalledBody("first bytes", 10'000));
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::HttpSession session({.clock = clock});
+    auto outcome = std::make_shared<Outcome>();
+    auto task = start(session, HttpRequest::get(server.url("/stalled")), outcome, true);
+    ASSERT_TRUE(runUntil([&] { return !outcome->progress.empty(); }));
+
+    clock->advance(19.9);
+    settle();
+    EXPECT_TRUE(outcome->completions.empty());
+    clock->advance(0.2);
+    ASSERT_TRUE(runUntil([&] { return !outcome->completions.empty(); }));
+    ASSERT_TRUE(outcome->completions[0].error);
+    EXPECT_EQ(outcome->completions[0].error->kind, HttpErrorKind::timedOut);
 }
 
 TEST_F(HttpSession, ProgressCountsBytesAgainstTheAnnouncedLengthBeforeTheCompletion)
