@@ -180,7 +180,10 @@ TEST_F(HttpSession, FortyRequestsNeverPutMoreConnectionsOnTheServerThanTheCaps)
         for (const auto& outcome : outcomes)
             EXPECT_TRUE(outcome->completions[0].isSuccess());
         EXPECT_EQ(tiles.requestCount(), 40);
-        EXPECT_EQ(tiles.maxConcurrentConnections(), c.expectedMost);
+        // The cap is never passed; on a loaded machine the server may not see every slot
+        // in use at the same instant.
+        EXPECT_LE(tiles.maxConcurrentConnections(), c.expectedMost);
+        EXPECT_GE(tiles.maxConcurrentConnections(), c.expectedMost / 2);
     }
 }
 
