@@ -40,6 +40,7 @@ layout(std140) uniform Tile {
 
 out vec2 vUV;
 out float vDepth;
+out vec3 vGround;
 
 // A ground offset from the camera centre (world pixels, y southwards) at a height (pixels),
 // turned by the bearing and seen in perspective. Clip z is the near distance and w the
@@ -60,4 +61,5 @@ void main()
     gl_Position = projectGround(ground, height, depth);
     vUV = uv;
     vDepth = depth;
+    vGround = vec3(ground, height);
 }
