@@ -114,6 +114,15 @@ std::size_t MapRenderer::MeshKeyHash::operator()(const MeshKey& key) const noexc
     return hasher.finalize();
 }
 
+std::size_t MapRenderer::TreeKeyHash::operator()(const TreeKey& key) const noexcept
+{
+    Hasher hasher;
+    hasher.combine(std::uint64_t(ForestService::KeyHash{}(key.tile)));
+    hasher.combine(std::int64_t(key.generation));
+    hasher.combine(std::int64_t(key.terrainZoom));
+    return hasher.finalize();
+}
+
 std::unique_ptr<MapRenderer> MapRenderer::make(gpu::Context& context, const gpu::ShaderLibrary& library,
     SheetCatalog catalog, Camera camera, std::shared_ptr<ForestService> forest,
     std::shared_ptr<BuildingService> buildings)

@@ -88,6 +88,10 @@ public:
         bool operator==(const TreeKey&) const = default;
     };
 
+    struct TreeKeyHash {
+        std::size_t operator()(const TreeKey& key) const noexcept;
+    };
+
     // One terrain tile draw of the frame.
     struct Draw {
         std::shared_ptr<gpu::Buffer> mesh; // absent until built
