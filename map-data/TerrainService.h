@@ -5,11 +5,11 @@
 // may run on any thread.
 
 #include "map-data/ElevationGrid.h"
+#include "map-data/TerrainKey.h"
 
 #include "platform/Image.h"
 
 #include <cstddef>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -18,13 +18,7 @@ namespace velorin {
 
 class TerrainService {
 public:
-    // One elevation grid in the Web Mercator tile pyramid: level, column, row.
-    struct Key {
-        int z = 0;
-        int x = 0;
-        int y = 0;
-        bool operator==(const Key&) const = default;
-    };
+    using Key = TerrainKey;
 
     // Whether the tile takes IGN's grid: level 9 or deeper with its centre in the box
     // around mainland France and Corsica.
@@ -53,13 +47,3 @@ public:
 };
 
 } // namespace velorin
-
-template <>
-struct std::hash<velorin::TerrainService::Key> {
-    std::size_t operator()(const velorin::TerrainService::Key& key) const noexcept
-    {
-        std::size_t h = std::hash<int>()(key.z);
-        h = h * 1000003u ^ std::hash<int>()(key.x);
-        return h * 1000003u ^ std::hash<int>()(key.y);
-    }
-};
