@@ -2,6 +2,7 @@
 
 #include "map-data/CountryOutlineMask.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -18,6 +19,8 @@ constexpr float kLowestHeightMetres = -100;
 constexpr float kHighestHeightMetres = 9000;
 
 constexpr double kTerrariumOffsetMetres = 32768;
+
+constexpr int kDeepestTerrariumLevel = 15;
 
 bool isNoData(float height)
 {
@@ -88,6 +91,28 @@ ElevationGrid TerrainService::franceMasked(ElevationGrid grid, int z, int x, int
     for (int i = 0; i < kElevationGridCells; ++i)
         if ((*mask)[i])
             grid[i] = std::numeric_limits<float>::quiet_NaN();
+    return grid;
+}
+
+TerrainService::Key TerrainService::terrariumFillKey(const Key& key)
+{
+    const int shift = std::max(0, key.z - kDeepestTerrariumLevel);
+    return { key.z - shift, key.x >> shift, key.y >> shift };
+}
+
+ElevationGrid TerrainService::filledFromTerrarium(ElevationGrid grid, const ElevationGrid& terrarium, const Key& key)
+{
+    const int shift = std::max(0, key.z - kDeepestTerrariumLevel);
+    const int scale = 1 << shift;
+    const float offsetX = float((key.x & (scale - 1)) * kElevationGridSide) / float(scale);
+    const float offsetY = float((key.y & (scale - 1)) * kElevationGridSide) / float(scale);
+    for (int row = 0; row < kElevationGridSide; ++row) {
+        for (int column = 0; column < kElevationGridSide; ++column) {
+            float& cell = grid[row * kElevationGridSide + column];
+            if (std::isnan(cell))
+                cell = sampleHeight(terrarium, float(column) / float(scale) + offsetX, float(row) / float(scale) + offsetY);
+        }
+    }
     return grid;
 }
 

@@ -44,6 +44,14 @@ public:
     // For an IGN tile, the cells outside France's outline become NaN, to be filled from
     // Terrarium; other grids are returned as they are.
     static ElevationGrid franceMasked(ElevationGrid grid, int z, int x, int y);
+
+    // The Terrarium tile that fills a grid's holes: the key itself down to level 15,
+    // its level-15 ancestor deeper (Terrarium stops there).
+    static Key terrariumFillKey(const Key& key);
+
+    // The grid with each NaN cell read from the matching spot of `terrarium`, the grid of
+    // `terrariumFillKey(key)`.
+    static ElevationGrid filledFromTerrarium(ElevationGrid grid, const ElevationGrid& terrarium, const Key& key);
 };
 
 } // namespace velorin

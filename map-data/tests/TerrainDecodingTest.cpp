@@ -123,3 +123,29 @@ TEST(TerrainMask, CellsOutsideFranceOfAnIGNTileBecomeHoles)
     EXPECT_GT(genevaHoles, 0);
     EXPECT_LT(genevaHoles, kElevationGridCells) << "the tile around Geneva holds French ground too";
 }
+
+TEST(TerrainFill, HolesTakeTerrariumHeightsFromTheMatchingSpotOfTheFillTile)
+{
+    EXPECT_EQ(TerrainService::terrariumFillKey({ 14, 8300, 5800 }), (TerrainKey { 14, 8300, 5800 }));
+    EXPECT_EQ(TerrainService::terrariumFillKey({ 15, 16601, 11603 }), (TerrainKey { 15, 16601, 11603 }));
+    EXPECT_EQ(TerrainService::terrariumFillKey({ 16, 33203, 23207 }), (TerrainKey { 15, 16601, 11603 }));
+
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    ElevationGrid grid(kElevationGridCells, 700.0f);
+    grid[0] = nan;
+    grid[10 * kSide + 20] = nan;
+    grid[kElevationGridCells - 1] = nan;
+
+    // Same level: the same cell.
+    auto same = TerrainService::filledFromTerrarium(grid, gradient(), { 14, 8300, 5800 });
+    EXPECT_EQ(same[0], 0);
+    EXPECT_EQ(same[10 * kSide + 20], 120);
+    EXPECT_EQ(same[kElevationGridCells - 1], 255 + 2550);
+    EXPECT_EQ(same[1], 700) << "cells with a height keep it";
+
+    // A level-16 key in the south-east quarter of its level-15 fill tile.
+    auto deeper = TerrainService::filledFromTerrarium(grid, gradient(), { 16, 33203, 23207 });
+    EXPECT_EQ(deeper[0], 128 + 1280);
+    EXPECT_EQ(deeper[10 * kSide + 20], 138 + 1330);
+    EXPECT_EQ(nanCount(deeper), 0);
+}
