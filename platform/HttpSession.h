@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Clock.h"
 #include "platform/Executor.h"
 
 #include <cstdint>
@@ -77,13 +78,16 @@ struct HttpCookie {
 struct HttpSessionOptions {
     int maxConnectionsPerHost = 16;
     int maxTransfers = 16;
-    double idleTimeoutSeconds = 20;
-    std::string userAgent; // empty: "Velorin/<version> (Linux)"
+    double idleTimeoutSeconds = 20; // 0 for none
+    std::string userAgent{}; // empty: "Velorin/<version> (Linux)"
+    std::shared_ptr<Clock> clock{}; // measures the timeouts; null: the steady clock
 };
 
 // Handle of a started transfer. Cancelling it, or destroying it, means its completion and
 // progress callbacks are never called from then on: a cancelled transfer does not
-// complete. Move-only; any thread.
+// complete. Once `cancel` returns, no callback of it starts; if one is running on another
+// thread, `cancel` waits for it to return. Move-only; any thread, including the task's own
+// callbacks.
 class HttpTask {
 public:
     struct State;
@@ -120,7 +124,9 @@ public:
     HttpSession& operator=(const HttpSession&) = delete;
 
     // Starts `request`; `completion` (and `progress`, if given) run on `deliverOn`, which
-    // must outlive the returned handle.
+    // must be serial and outlive the returned handle. Progress reports are coalesced: a
+    // slow receiver sees the latest figures, never a backlog. Every transfer ends with
+    // exactly one completion unless it is cancelled.
     [[nodiscard]] HttpTask start(HttpRequest request, Executor& deliverOn, Completion completion,
         ProgressHandler progress = {});
 
