@@ -80,6 +80,7 @@ void RenderEncoder::bindVertexBuffer(int slot, unsigned buffer, std::size_t offs
 
 void RenderEncoder::setBytes(int binding, std::span<const std::byte> bytes)
 {
+    assert(!bytes.empty());
     const std::size_t padded = (bytes.size() + kUniformBlockGranuleBytes - 1) / kUniformBlockGranuleBytes
         * kUniformBlockGranuleBytes;
     const RingBuffer::Range range = frames_.uniforms().append(bytes, padded);

@@ -29,7 +29,7 @@ public:
     // again after each pipeline change.
     void setPipeline(const Pipeline& pipeline);
     void setDepthState(const DepthState& state);
-    // The records of the pipeline's vertex layout at `slot`, from `offset` bytes on.
+    // The records of the current pipeline's vertex layout at `slot`, from `offset` bytes on.
     void setVertexBuffer(int slot, const Buffer& buffer, std::size_t offset = 0);
     void setVertexBuffer(int slot, const RingBuffer::Range& range);
     // Copies a std140 block into the frame's uniform ring and binds it at `binding`.

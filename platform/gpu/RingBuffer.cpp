@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <vector>
 
 namespace gpu {
 
@@ -33,9 +32,9 @@ void RingBuffer::beginRegion(int region)
     cursor_ = 0;
 }
 
-RingBuffer::Range RingBuffer::append(std::span<const std::byte> bytes, std::size_t paddedSize)
+RingBuffer::Range RingBuffer::append(std::span<const std::byte> bytes, std::size_t reservedSize)
 {
-    const std::size_t size = std::max(bytes.size(), paddedSize);
+    const std::size_t size = std::max(bytes.size(), reservedSize);
     std::size_t start = alignUp(cursor_, alignment_);
     if (start + size > bytesPerRegion_) {
         // The old buffer's name is deleted at the next drain, once this frame's draws that
@@ -48,13 +47,7 @@ RingBuffer::Range RingBuffer::append(std::span<const std::byte> bytes, std::size
         start = 0;
     }
     const std::size_t offset = std::size_t(region_) * bytesPerRegion_ + start;
-    if (size > bytes.size()) {
-        std::vector<std::byte> padded(bytes.begin(), bytes.end());
-        padded.resize(size);
-        buffer_->write(offset, padded);
-    } else {
-        buffer_->write(offset, bytes);
-    }
+    buffer_->write(offset, bytes);
     cursor_ = start + size;
     return {buffer_->glName(), offset, size};
 }

@@ -28,9 +28,10 @@ public:
 
     // Starts filling region `region` from its beginning.
     void beginRegion(int region);
-    // Copies `bytes` into the current region, padded with zeros to `paddedSize` when that
-    // is larger. The range stays valid for the draws of the current frame.
-    Range append(std::span<const std::byte> bytes, std::size_t paddedSize = 0);
+    // Copies `bytes` into the current region and returns a range of `reservedSize` bytes
+    // when that is larger (a uniform block's full size; the bytes past the copy are never
+    // read). The range stays valid for the draws of the current frame.
+    Range append(std::span<const std::byte> bytes, std::size_t reservedSize = 0);
 
     std::size_t bytesPerRegion() const { return bytesPerRegion_; }
 

@@ -12,6 +12,7 @@ namespace gpu {
 //     static_assert(offsetof(TreeTileUniforms, leafA) == 16);
 //
 // vec3 is left out on purpose: std140 pads it to 16 bytes, a C++ struct would not.
+// Plain values.
 struct alignas(8) Float2 {
     float x = 0;
     float y = 0;

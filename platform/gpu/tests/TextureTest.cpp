@@ -47,7 +47,8 @@ protected:
         descriptor.vertexFunction = "textured_vertex";
         descriptor.fragmentFunction = "textured_fragment";
         descriptor.vertexBuffers = {{0, sizeof(TexturedVertex), false, {{0, 2, 0}, {1, 2, 2 * sizeof(float)}}}};
-        descriptor.textures = {{"tileTexture", 0}};
+        // Not unit 0, where an unbound sampler would read as well.
+        descriptor.textures = {{"tileTexture", 1}};
         return descriptor;
     }()};
     std::unique_ptr<Buffer> quad = Buffer::of<TexturedVertex>(*context, BufferKind::vertex, kFullFrame);
@@ -61,7 +62,7 @@ protected:
             RenderEncoder encoder(frames, target.pass({0, 0, 0, 0}));
             encoder.setPipeline(pipeline);
             encoder.setVertexBuffer(0, *quad);
-            encoder.setTexture(0, texture);
+            encoder.setTexture(1, texture);
             encoder.drawTriangles(0, 6);
         }
         frames.endFrame();
