@@ -4,6 +4,7 @@
 // edge, column 0 at its west edge, and the bilinear sample that reads it. Any thread.
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace velorin {
@@ -13,6 +14,11 @@ inline constexpr int kElevationGridCells = kElevationGridSide * kElevationGridSi
 
 // NaN marks a missing height only while a grid is being assembled.
 using ElevationGrid = std::vector<float>;
+
+inline bool hasHoles(const ElevationGrid& grid)
+{
+    return std::any_of(grid.begin(), grid.end(), [](float h) { return std::isnan(h); });
+}
 
 // Bilinear height at pixel coordinates, clamped to the grid. Cheap and allocation-free:
 // it runs for every mesh vertex.
