@@ -13,7 +13,6 @@ namespace velorin {
 
 namespace {
 
-
 // Heights outside this range are the provider's no-data markers or garbage.
 constexpr float kLowestHeightMetres = -100;
 constexpr float kHighestHeightMetres = 9000;

@@ -13,7 +13,6 @@ namespace {
 
 constexpr int kMinimumIGNLevel = 9;
 constexpr int kDeepestLevel = 16;
-constexpr int kDeepestTerrariumLevel = 15;
 constexpr std::size_t kMaxTilesPerRequest = 64;
 
 // Mainland France and Corsica, bounds included, tested on a tile's centre.
@@ -99,12 +98,9 @@ std::vector<TerrainService::Key> TerrainService::tileKeys(int zoom, const WorldR
     std::vector<Key> keys;
     for (int y = y0; y <= y1; ++y) {
         for (int x = x0; x <= x1; ++x) {
-            if (zoom >= kDeepestLevel && !centreInFranceBox(z, x, y)) {
-                const int shift = z - kDeepestTerrariumLevel;
-                keys.push_back({ kDeepestTerrariumLevel, x >> shift, y >> shift });
-            } else {
-                keys.push_back({ z, x, y });
-            }
+            const Key key { z, x, y };
+            // Terrarium stops at level 15, where the fill tiles are.
+            keys.push_back(zoom >= kDeepestLevel && !centreInFranceBox(z, x, y) ? terrariumFillKey(key) : key);
         }
     }
     std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
