@@ -52,7 +52,7 @@ static void BM_LoadFromDisk(benchmark::State& state, TerrainService::Key first, 
     velorin::ServiceHosts hosts;
     hosts.scheme = "http";
     hosts.ignHost = hosts.terrariumHost = "127.0.0.1:9";
-    TerrainService service(store, session, hosts, mainQueue, clock, 1);
+    TerrainService service(store, session, hosts, mainQueue, clock, nullptr, 1);
 
     bool odd = false;
     for (auto _ : state) {

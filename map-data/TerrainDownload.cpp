@@ -21,6 +21,7 @@ TerrainDownload::TerrainDownload(TerrainService& service, TerrainService::Key ke
     : key_(key)
     , store_(service.store_)
     , session_(service.session_)
+    , relay_(service.relay_)
     , hosts_(service.hosts_)
     , mainQueue_(service.mainQueue_)
     , work_(service.work_)
@@ -56,10 +57,11 @@ void TerrainDownload::cancel()
 
 void TerrainDownload::fetch(const std::string& url, std::function<void(platform::HttpResult)> then)
 {
+    auto request = platform::HttpRequest::get(relay_ ? relay_->relayedURL(url) : url);
     std::lock_guard lock(mutex_);
     if (cancelled_)
         return;
-    transfer_ = session_.start(platform::HttpRequest::get(url), work_, std::move(then));
+    transfer_ = session_.start(std::move(request), work_, std::move(then));
 }
 
 void TerrainDownload::primaryArrived(platform::HttpResult result)

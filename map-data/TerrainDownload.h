@@ -34,6 +34,7 @@ private:
     const TerrainService::Key key_;
     DiskStore& store_;
     platform::HttpSession& session_;
+    TileRelay* const relay_;
     const ServiceHosts hosts_;
     platform::MainQueue& mainQueue_;
     platform::Executor& work_;

@@ -14,12 +14,13 @@ constexpr int kStatusTooManyRequests = 429;
 } // namespace
 
 TerrainService::TerrainService(DiskStore& store, platform::HttpSession& session, ServiceHosts hosts,
-    platform::MainQueue& mainQueue, platform::Clock& clock, std::size_t budgetGrids)
+    platform::MainQueue& mainQueue, platform::Clock& clock, TileRelay* relay, std::size_t budgetGrids)
     : store_(store)
     , session_(session)
     , hosts_(std::move(hosts))
     , mainQueue_(mainQueue)
     , clock_(clock)
+    , relay_(relay)
     , tiles_(budgetGrids)
     , work_("com.vask.velorin.terrain")
     , lifetime_(std::make_shared<TerrainService*>(this))

@@ -10,6 +10,7 @@
 #include "map-data/ElevationGridCache.h"
 #include "map-data/ServiceHosts.h"
 #include "map-data/TerrainKey.h"
+#include "map-data/TileRelay.h"
 #include "map-data/WorldRect.h"
 
 #include "platform/Clock.h"
@@ -41,9 +42,11 @@ public:
     static constexpr double kRetryAfterRateLimitSeconds = 2;
     static constexpr double kRetryAfterFailureSeconds = 60;
 
-    // The store, session, main queue and clock outlive the service.
+    // The store, session, main queue, clock and relay outlive the service. Downloads go
+    // through the relay while it is on; without one they go straight upstream.
     TerrainService(DiskStore& store, platform::HttpSession& session, ServiceHosts hosts,
-        platform::MainQueue& mainQueue, platform::Clock& clock, std::size_t budgetGrids = kElevationBudgetGrids);
+        platform::MainQueue& mainQueue, platform::Clock& clock, TileRelay* relay = nullptr,
+        std::size_t budgetGrids = kElevationBudgetGrids);
     // Cancels the downloads; their results are dropped.
     ~TerrainService();
 
@@ -78,7 +81,8 @@ public:
     static std::string diskKey(int z, int x, int y);
     static std::string terrariumDiskKey(int z, int x, int y);
 
-    // The WMS request of IGN's grid for the tile, as 32-bit float BIL.
+    // The WMS request of IGN's grid for the tile, as 32-bit float BIL. Both URLs name the
+    // provider; a download sends them through the relay.
     static std::string ignElevationURL(const ServiceHosts& hosts, const Key& key);
     static std::string terrariumURL(const ServiceHosts& hosts, const Key& key);
 
@@ -120,6 +124,7 @@ private:
     const ServiceHosts hosts_;
     platform::MainQueue& mainQueue_;
     platform::Clock& clock_;
+    TileRelay* const relay_;
     ElevationGridCache tiles_;
     std::unordered_map<Key, double> retryAt_;
     // Decoding, masking and filling run here, off the main thread. Declared before the

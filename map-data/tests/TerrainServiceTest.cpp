@@ -2,6 +2,7 @@
 #include "map-data/TerrainService.h"
 
 #include "platform/DrainableMainQueue.h"
+#include "platform/UserDefaults.h"
 #include "platform/ManualClock.h"
 #include "testing/LogCapture.h"
 #include "testing/LoopbackServer.h"
@@ -69,12 +70,17 @@ protected:
     std::unique_ptr<TerrainService> service = makeService();
     int changes = 0;
 
-    std::unique_ptr<TerrainService> makeService()
+    ServiceHosts loopbackHosts() const
     {
         ServiceHosts hosts;
         hosts.scheme = "http";
         hosts.ignHost = hosts.terrariumHost = "127.0.0.1:" + std::to_string(server.port());
-        auto made = std::make_unique<TerrainService>(store, session, hosts, mainQueue, clock);
+        return hosts;
+    }
+
+    std::unique_ptr<TerrainService> makeService(TileRelay* relay = nullptr)
+    {
+        auto made = std::make_unique<TerrainService>(store, session, loopbackHosts(), mainQueue, clock, relay);
         made->onChange = [this] { ++changes; };
         return made;
     }
@@ -264,6 +270,30 @@ TEST_F(TerrainServiceTest, PrefetchLoadsEveryKeyOfTheRectangle)
     finishDownload();
     EXPECT_EQ(heightAt(kParis, 0, 0), 0);
     EXPECT_EQ(heightAt({ 12, kParis.x + 1, kParis.y }, 1, 1), 2);
+}
+
+TEST_F(TerrainServiceTest, DownloadsGoThroughTheRelayWhileItAnswers)
+{
+    const std::string token = "0123456789abcdef0123456789abcdef";
+    ServiceHosts hosts = loopbackHosts();
+    hosts.relayHost = hosts.ignHost;
+    hosts.relayToken = token;
+    testing_support::TemporaryFolder defaultsFolder;
+    platform::UserDefaults defaults(defaultsFolder / "defaults.json");
+    TileRelay relay(hosts, session, clock, defaults);
+    server.route("/_etat", LoopbackServer::reply(200, "ok"));
+    server.route("/" + token + "/*", LoopbackServer::reply(200, bil(sloped())));
+    const std::string url = TerrainService::ignElevationURL(hosts, kParis);
+    ASSERT_TRUE(LoopbackServer::waitUntil([&] { return relay.relayedURL(url) != url; })) << "the relay never answered";
+
+    service = makeService(&relay);
+    service->load(kParis);
+    finishDownload();
+
+    EXPECT_EQ(heightAt(kParis, 10, 20), 30);
+    EXPECT_EQ(server.requestCount(kIGNPath), 0);
+    EXPECT_EQ(server.requestCount("/" + token + "/" + hosts.ignHost + kIGNPath), 1);
+    service.reset(); // before the relay it uses
 }
 
 TEST_F(TerrainServiceTest, ADownloadThatEndsAfterTheServiceIsGoneDoesNothing)
