@@ -1,5 +1,6 @@
 #include "renderer/MapRenderer.h"
 
+#include "map-data/TerrainService.h"
 #include "platform/gpu/Context.h"
 #include "platform/gpu/GpuError.h"
 #include "platform/gpu/RenderEncoder.h"
@@ -124,12 +125,12 @@ std::size_t MapRenderer::TreeKeyHash::operator()(const TreeKey& key) const noexc
 }
 
 std::unique_ptr<MapRenderer> MapRenderer::make(gpu::Context& context, const gpu::ShaderLibrary& library,
-    SheetCatalog catalog, Camera camera, std::shared_ptr<ForestService> forest,
-    std::shared_ptr<BuildingService> buildings)
+    SheetCatalog catalog, Camera camera, std::shared_ptr<TerrainService> terrain,
+    std::shared_ptr<ForestService> forest, std::shared_ptr<BuildingService> buildings)
 {
     try {
-        std::unique_ptr<MapRenderer> renderer(
-            new MapRenderer(context, std::move(catalog), camera, std::move(forest), std::move(buildings)));
+        std::unique_ptr<MapRenderer> renderer(new MapRenderer(
+            context, std::move(catalog), camera, std::move(terrain), std::move(forest), std::move(buildings)));
         renderer->setUp(library);
         return renderer;
     } catch (const gpu::GpuError&) {
@@ -138,8 +139,10 @@ std::unique_ptr<MapRenderer> MapRenderer::make(gpu::Context& context, const gpu:
 }
 
 MapRenderer::MapRenderer(gpu::Context& context, SheetCatalog catalog, Camera camera,
-    std::shared_ptr<ForestService> forest, std::shared_ptr<BuildingService> buildings)
+    std::shared_ptr<TerrainService> terrain, std::shared_ptr<ForestService> forest,
+    std::shared_ptr<BuildingService> buildings)
     : camera(camera)
+    , terrain(std::move(terrain))
     , context_(context)
     , frames_(context)
     , catalog_(std::move(catalog))
@@ -436,7 +439,16 @@ void MapRenderer::buildTerrainMesh()
     }
     if (missing.empty())
         return;
-    const auto fill = [](const MeshKey& key) { return fillMeshVertices(key, nullptr); };
+    // The service's tables are written on this thread only, so nothing changes them while
+    // the workers read them and this thread waits.
+    const TerrainService* elevations = terrain.get();
+    const auto fill = [elevations](const MeshKey& key) {
+        if (elevations == nullptr)
+            return fillMeshVertices(key, nullptr);
+        return fillMeshVertices(key, [elevations, zoom = key.terrainZoom](WorldPoint point) {
+            return elevations->elevationAt(point.x, point.y, zoom);
+        });
+    };
     std::vector<std::vector<MeshVertex>> lists;
     if (missing.size() < kParallelMeshThreshold)
         std::transform(missing.begin(), missing.end(), std::back_inserter(lists), fill);
@@ -464,12 +476,16 @@ void MapRenderer::trimMeshes()
     std::erase_if(meshes, [this](const auto& entry) { return entry.second.lastUsed < frameNumber - kMeshKeepFrames; });
 }
 
-double MapRenderer::reliefHeight(WorldPoint) const
+double MapRenderer::elevationAt(WorldPoint point) const
+{
+    return terrain ? terrain->elevationAt(point.x, point.y, frame.frameTerrainZoom) : 0;
+}
+
+double MapRenderer::reliefHeight(WorldPoint point) const
 {
     if (frame.frameHeightScale == 0)
         return 0;
-    // Without an elevation source the ground is at sea level.
-    return (0 - frame.frameBaseElevation) * frame.frameHeightScale;
+    return (elevationAt(point) - frame.frameBaseElevation) * frame.frameHeightScale;
 }
 
 bool MapRenderer::isQuadVisible(const std::array<WorldPoint, 4>& corners) const

@@ -35,6 +35,8 @@ class ShaderLibrary;
 
 namespace velorin {
 
+class TerrainService;
+
 // The map's one GPU renderer: it owns the pipelines, the shared index grids, the tree
 // meshes, the overlay ring and the terrain mesh cache, turns tile quads into draws and
 // encodes each frame (sky, terrain, buildings, trees, overlays). GUI thread only, with
@@ -162,10 +164,11 @@ public:
     using ElevationSampler = std::function<double(WorldPoint)>;
 
     // Nothing when any GPU object cannot be made: a shader function missing or failing, a
-    // pipeline, buffer or texture the driver refuses. The context must be current.
+    // pipeline, buffer or texture the driver refuses. The context must be current. The
+    // terrain, forest and building services are optional.
     static std::unique_ptr<MapRenderer> make(gpu::Context& context, const gpu::ShaderLibrary& library,
-        SheetCatalog catalog, Camera camera, std::shared_ptr<ForestService> forest,
-        std::shared_ptr<BuildingService> buildings);
+        SheetCatalog catalog, Camera camera, std::shared_ptr<TerrainService> terrain,
+        std::shared_ptr<ForestService> forest, std::shared_ptr<BuildingService> buildings);
 
     ~MapRenderer();
     MapRenderer(const MapRenderer&) = delete;
@@ -189,7 +192,8 @@ public:
     std::optional<CanopyLookup> canopy(int z, int x, int y) const;
     // The cached mesh of a key, stamped as used this frame.
     std::shared_ptr<gpu::Buffer> mesh(const MeshKey& key);
-    // Builds, uploads and attaches the meshes that this frame's draws still miss.
+    // Builds, uploads and attaches the meshes that this frame's draws still miss, reading
+    // elevations from the terrain service on worker threads while it waits for them.
     void buildTerrainMesh();
     void trimMeshes();
     // Whether a tile quad (nw, ne, se, sw) may show on screen, its corners on the relief.
@@ -207,6 +211,8 @@ public:
 
     // Written by the canvas between frames.
     Camera camera;
+    // Elevations of the meshes; without it the relief is flat.
+    std::shared_ptr<TerrainService> terrain;
     Basemap basemap = Basemap::top25;
     bool showsSlopes = false;
     bool showsTrees = true;
@@ -238,10 +244,13 @@ private:
         std::unique_ptr<gpu::Pipeline> building;
     };
 
-    MapRenderer(gpu::Context& context, SheetCatalog catalog, Camera camera, std::shared_ptr<ForestService> forest,
-        std::shared_ptr<BuildingService> buildings);
+    MapRenderer(gpu::Context& context, SheetCatalog catalog, Camera camera, std::shared_ptr<TerrainService> terrain,
+        std::shared_ptr<ForestService> forest, std::shared_ptr<BuildingService> buildings);
     void setUp(const gpu::ShaderLibrary& library);
     const std::shared_ptr<gpu::Texture>& emptyCanopy();
+    // The ground elevation in metres at the frame's elevation zoom; 0 without terrain.
+    double elevationAt(WorldPoint point) const;
+    // Screen pixels by which the relief lifts a ground point this frame.
     double reliefHeight(WorldPoint point) const;
 
     gpu::Context& context_;

@@ -26,7 +26,7 @@ protected:
     std::unique_ptr<gpu::Context> context = gpu::Context::headless();
     gpu::ShaderLibrary library{gpu::ShaderLibrary::defaultFolder()};
     std::unique_ptr<velorin::MapRenderer> renderer
-        = velorin::MapRenderer::make(*context, library, velorin::SheetCatalog{}, velorin::Camera{}, nullptr, nullptr);
+        = velorin::MapRenderer::make(*context, library, velorin::SheetCatalog{}, velorin::Camera{}, nullptr, nullptr, nullptr);
 
     void SetUp() override { ASSERT_TRUE(renderer); }
 
