@@ -195,6 +195,8 @@ public:
     // Builds, uploads and attaches the meshes that this frame's draws still miss, reading
     // elevations from the terrain service on worker threads while it waits for them.
     void buildTerrainMesh();
+    // Once the cache holds more than kMeshCacheTrimThreshold meshes, keeps only those used
+    // in the last kMeshKeepFrames frames.
     void trimMeshes();
     // Whether a tile quad (nw, ne, se, sw) may show on screen, its corners on the relief.
     bool isQuadVisible(const std::array<WorldPoint, 4>& corners) const;
