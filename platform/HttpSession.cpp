@@ -67,7 +67,8 @@ private:
     int pollMilliseconds() const;
     void silenceEverything(HttpSessionInbox::Batch& leftovers);
 
-    const HttpSessionOptions options_;
+    const int maxTransfers_;
+    const int maxConnectionsPerHost_;
     std::shared_ptr<Clock> clock_;
     HttpTransfer::Settings settings_;
     CURLM* multi_ = nullptr;
@@ -90,7 +91,8 @@ private:
 };
 
 HttpSession::Worker::Worker(const HttpSessionOptions& options)
-    : options_(options)
+    : maxTransfers_(std::max(1, options.maxTransfers))
+    , maxConnectionsPerHost_(std::max(1, options.maxConnectionsPerHost))
     , clock_(options.clock ? options.clock : std::make_shared<SteadyClock>())
 {
     initialiseCurlOnce();
@@ -104,11 +106,11 @@ HttpSession::Worker::Worker(const HttpSessionOptions& options)
     curl_easy_setopt(cookieHandle_, CURLOPT_COOKIEFILE, "");
     // Transfers are started by the worker within the caps; libcurl's own caps keep idle
     // connections from piling up beyond them.
-    curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, long(options_.maxConnectionsPerHost));
-    curl_multi_setopt(multi_, CURLMOPT_MAX_TOTAL_CONNECTIONS, long(options_.maxTransfers));
+    curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, long(maxConnectionsPerHost_));
+    curl_multi_setopt(multi_, CURLMOPT_MAX_TOTAL_CONNECTIONS, long(maxTransfers_));
 
-    settings_.userAgent = options_.userAgent.empty() ? HttpSession::defaultUserAgent() : options_.userAgent;
-    settings_.idleTimeoutSeconds = options_.idleTimeoutSeconds;
+    settings_.userAgent = options.userAgent.empty() ? HttpSession::defaultUserAgent() : options.userAgent;
+    settings_.idleTimeoutSeconds = options.idleTimeoutSeconds;
     settings_.share = share_;
     settings_.clock = clock_.get();
 
@@ -232,8 +234,8 @@ void HttpSession::Worker::dropCancelled()
 void HttpSession::Worker::startWaiting()
 {
     for (auto* queue : {&waitingHigh_, &waitingNormal_}) {
-        for (auto it = queue->begin(); it != queue->end() && int(active_.size()) < options_.maxTransfers;) {
-            if (activePerHost_[*(*it)->hostKey()] >= options_.maxConnectionsPerHost) {
+        for (auto it = queue->begin(); it != queue->end() && int(active_.size()) < maxTransfers_;) {
+            if (activePerHost_[*(*it)->hostKey()] >= maxConnectionsPerHost_) {
                 ++it;
                 continue;
             }

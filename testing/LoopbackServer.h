@@ -82,6 +82,7 @@ public:
 
 private:
     class ConnectionThreads;
+    class Listener;
 
     void dispatch(const httplib::Request& request, httplib::Response& response);
     // Sleeps in short steps; false when the client left (counted) or the server is stopping.
@@ -90,7 +91,7 @@ private:
     void connectionOpened();
     void connectionClosed();
 
-    httplib::Server server_;
+    std::unique_ptr<Listener> server_;
     int port_ = 0;
     std::thread listener_;
     std::atomic<bool> stopping_{false};

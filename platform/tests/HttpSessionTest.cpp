@@ -1,5 +1,6 @@
 #include "platform/DrainableMainQueue.h"
 #include "platform/HttpSession.h"
+#include "platform/ManualClock.h"
 #include "testing/LoopbackServer.h"
 
 #include <gtest/gtest.h>
@@ -179,7 +180,10 @@ TEST_F(HttpSession, FortyRequestsNeverPutMoreConnectionsOnTheServerThanTheCaps)
         for (const auto& outcome : outcomes)
             EXPECT_TRUE(outcome->completions[0].isSuccess());
         EXPECT_EQ(tiles.requestCount(), 40);
-        EXPECT_EQ(tiles.maxConcurrentConnections(), c.expectedMost);
+        // The cap is never passed; on a loaded machine the server may not see every slot
+        // in use at the same instant.
+        EXPECT_LE(tiles.maxConcurrentConnections(), c.expectedMost);
+        EXPECT_GE(tiles.maxConcurrentConnections(), c.expectedMost / 2);
     }
 }
 
@@ -254,6 +258,24 @@ TEST_F(HttpSession, IdleTimeoutFiresOnAStalledBodyButNeverOnASlowFlowingOne)
             EXPECT_EQ(result.response->body, std::string(2000, 'x'));
         }
     }
+}
+
+TEST_F(HttpSession, TheDefaultTwentySecondIdleTimeoutRunsOnTheSessionClock)
+{
+    server.route("/stalled", server.stalledBody("first bytes", 10'000));
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::HttpSession session({.clock = clock});
+    auto outcome = std::make_shared<Outcome>();
+    auto task = start(session, HttpRequest::get(server.url("/stalled")), outcome, true);
+    ASSERT_TRUE(runUntil([&] { return !outcome->progress.empty(); }));
+
+    clock->advance(19.9);
+    settle();
+    EXPECT_TRUE(outcome->completions.empty());
+    clock->advance(0.2);
+    ASSERT_TRUE(runUntil([&] { return !outcome->completions.empty(); }));
+    ASSERT_TRUE(outcome->completions[0].error);
+    EXPECT_EQ(outcome->completions[0].error->kind, HttpErrorKind::timedOut);
 }
 
 TEST_F(HttpSession, ProgressCountsBytesAgainstTheAnnouncedLengthBeforeTheCompletion)
@@ -370,8 +392,8 @@ TEST_F(HttpSession, DestroyedWithTwentyTransfersInFlightItCallsNobody)
         tasks.push_back(start(*session, HttpRequest::get(server.url("/stalled/" + std::to_string(i))), outcome, true));
         tasks.push_back(start(*session, HttpRequest::get(server.url("/done/" + std::to_string(i))), outcome, true));
     }
-    // Ten completions wait on the main queue while ten bodies stall.
-    ASSERT_TRUE(LoopbackServer::waitUntil([&] { return server.requestCount() == 20 && main.pendingCount() >= 10; }));
+    // Ten completions and twenty progress reports wait on the main queue while ten bodies stall.
+    ASSERT_TRUE(LoopbackServer::waitUntil([&] { return main.pendingCount() == 30; }));
 
     session.reset();
     EXPECT_TRUE(LoopbackServer::waitUntil([&] { return server.disconnectCount() == 10; }));
