@@ -46,7 +46,7 @@ public:
         std::shared_ptr<platform::Clock> clock;
         // Runs `onTileReady` and `onStatusChange`.
         std::shared_ptr<platform::Executor> mainQueue;
-        // decodeTexture in the application.
+        // Empty: decodeTexture.
         Decoder decode;
         // The relay's mapping of upstream URLs; empty: always upstream.
         RelayMapping relayed;

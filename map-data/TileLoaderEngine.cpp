@@ -2,6 +2,7 @@
 
 #include "map-data/AerialCoverage.h"
 #include "map-data/Basemap.h"
+#include "map-data/TextureDecoding.h"
 
 #include <map>
 
@@ -30,7 +31,7 @@ TileLoaderEngine::TileLoaderEngine(const TileLoader::Dependencies& dependencies,
     , hosts_(dependencies.hosts)
     , clock_(dependencies.clock)
     , mainQueue_(dependencies.mainQueue)
-    , decode_(dependencies.decode)
+    , decode_(dependencies.decode ? dependencies.decode : TileLoader::Decoder(decodeTexture))
     , relayed_(dependencies.relayed)
     , queues_(queues)
 {

@@ -73,6 +73,7 @@ protected:
         return hosts;
     }
 
+    // Real queues also decode real images.
     void start(bool realQueues = false)
     {
         velorin::TileLoader::Dependencies dependencies;
@@ -83,7 +84,8 @@ protected:
         dependencies.hosts = hosts();
         dependencies.clock = clock;
         dependencies.mainQueue = mainQueue;
-        dependencies.decode = decodeTestTile;
+        if (!realQueues)
+            dependencies.decode = decodeTestTile;
         dependencies.relayed = relayed;
         if (!realQueues) {
             dependencies.queue = queue;

@@ -29,9 +29,11 @@ protected:
 
 TEST_F(TileLoader, AWishListFillsTheCacheFromDiskAndNetworkAndAnnouncesEachTileOnTheMainQueue)
 {
-    server.route("/*", tileReply());
+    std::ifstream file(VELORIN_FIXTURES "/tile.jpg", std::ios::binary);
+    std::string jpeg { std::istreambuf_iterator<char>(file), {} };
+    server.route("/*", LoopbackServer::reply(200, jpeg));
     for (int i = 0; i < 40; i += 2)
-        putFile(cached(topoDiskKey(i)), "TILE from disk");
+        putFile(cached(topoDiskKey(i)), jpeg);
     start(true);
 
     loader->setDesired(topoKeys(0, 40));
