@@ -48,6 +48,13 @@ void TileLoaderEngine::post(platform::Executor& executor, std::function<void(Til
     });
 }
 
+void TileLoaderEngine::TransferInbox::post(Task task)
+{
+    std::lock_guard lock(engine_.postMutex_);
+    if (!engine_.stopped_)
+        engine_.queues_.queue.post(std::move(task));
+}
+
 void TileLoaderEngine::postToMain(std::function<void(TileLoaderEngine&)> step)
 {
     post(*mainQueue_, std::move(step));

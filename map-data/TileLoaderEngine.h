@@ -69,6 +69,20 @@ private:
         platform::HttpTask task;
     };
 
+    // Where the session delivers transfer results: the loader's queue, until the loader
+    // stops. The loader's own queue may be gone before the last transfer is cancelled.
+    class TransferInbox final : public platform::Executor {
+    public:
+        explicit TransferInbox(TileLoaderEngine& engine)
+            : engine_(engine)
+        {
+        }
+        void post(Task task) override;
+
+    private:
+        TileLoaderEngine& engine_;
+    };
+
     TileLoaderEngine(const TileLoader::Dependencies& dependencies, Queues queues);
 
     // Posts `step` to `executor` holding the engine weakly, unless stopped.
@@ -117,6 +131,8 @@ private:
     bool stopped_ = false;
 
     std::unique_ptr<TileStatusPublisher> publisher_;
+    // Declared before `networkTasks_`, whose transfers deliver to it.
+    TransferInbox transferInbox_ { *this };
 
     // Main thread.
     std::function<void()> onTileReady_;

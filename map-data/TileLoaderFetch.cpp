@@ -27,7 +27,7 @@ void TileLoaderEngine::startFetch(const TileKey& key, const std::string& path)
     if (std::holds_alternative<TileKey::Subtile>(key.value))
         request.priority = platform::HttpPriority::high;
     auto id = ++lastTransferId_;
-    auto task = session_->start(std::move(request), queues_.queue,
+    auto task = session_->start(std::move(request), transferInbox_,
         [weak = weak_from_this(), key, id, path](platform::HttpResult result) {
             auto engine = weak.lock();
             if (!engine)
