@@ -67,6 +67,7 @@ protected:
         velorin::ServiceHosts hosts;
         hosts.scheme = "http";
         auto local = fmt::format("127.0.0.1:{}", server.port());
+        hosts.ignHost = local;
         hosts.openTopoHost = local;
         hosts.swisstopoHost = local;
         hosts.mediaHost = local;
