@@ -53,7 +53,9 @@ public:
     std::string_view symbolName() const;
     // The credit shown under the map; nothing where the map view shows its own.
     std::optional<std::string_view> attribution() const;
+    // Aerial photographs, fetched as JPEG and requested one level finer.
     bool isPhoto() const;
+    // The two maps of the platform's own map service: no web tiles here.
     bool isApple() const;
     int minLevel() const;
     int maxLevel() const;
