@@ -9,6 +9,7 @@
 #include "map-data/TileKey.h"
 #include "map-data/TileLoaderPhase.h"
 #include "map-data/TileLoaderStatus.h"
+#include "map-data/TileRelay.h"
 #include "platform/Clock.h"
 #include "platform/Executor.h"
 #include "platform/HttpSession.h"
@@ -48,8 +49,8 @@ public:
         std::shared_ptr<platform::Executor> mainQueue;
         // Empty: decodeTexture.
         Decoder decode;
-        // The relay's mapping of upstream URLs; empty: always upstream.
-        RelayMapping relayed;
+        // Null: tiles always come straight from their providers.
+        std::shared_ptr<TileRelay> relay;
         // Where the loader's work runs. Empty ones are made by the loader: the serial
         // queue "com.vask.velorin.loader", the decode pool as wide as the processors, the
         // mosaic pool of 16 and the serial sheet-slicing queue. Tests pass executors that

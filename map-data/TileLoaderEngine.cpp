@@ -32,7 +32,10 @@ TileLoaderEngine::TileLoaderEngine(const TileLoader::Dependencies& dependencies,
     , clock_(dependencies.clock)
     , mainQueue_(dependencies.mainQueue)
     , decode_(dependencies.decode ? dependencies.decode : TileLoader::Decoder(decodeTexture))
-    , relayed_(dependencies.relayed)
+    , relayed_(dependencies.relay ? RelayMapping([relay = dependencies.relay](const std::string& url) {
+        return relay->relayedURL(url);
+    })
+                                  : RelayMapping())
     , queues_(queues)
 {
 }

@@ -11,6 +11,7 @@
 #include "map-data/TileLoaderEngine.h"
 #include "platform/DrainableMainQueue.h"
 #include "platform/ManualClock.h"
+#include "platform/UserDefaults.h"
 #include "testing/LogCapture.h"
 #include "testing/LoopbackServer.h"
 #include "testing/TemporaryFolder.h"
@@ -53,8 +54,11 @@ protected:
     std::shared_ptr<ManualExecutor> decodeQueue = std::make_shared<ManualExecutor>();
     std::shared_ptr<ManualExecutor> mosaicQueue = std::make_shared<ManualExecutor>();
     std::shared_ptr<ManualExecutor> sliceQueue = std::make_shared<ManualExecutor>();
+    platform::UserDefaults defaults { folder / "defaults.json" };
     std::vector<velorin::Sheet> sheets;
-    velorin::RelayMapping relayed;
+    // The relay's host and token, when a test has one.
+    velorin::ServiceHosts extraHosts;
+    std::shared_ptr<velorin::TileRelay> relay;
     int tilesReady = 0;
     bool readyOffMainThread = false;
     std::vector<velorin::TileLoaderStatus> published;
@@ -64,7 +68,7 @@ protected:
 
     velorin::ServiceHosts hosts() const
     {
-        velorin::ServiceHosts hosts;
+        velorin::ServiceHosts hosts = extraHosts;
         hosts.scheme = "http";
         auto local = fmt::format("127.0.0.1:{}", server.port());
         hosts.ignHost = local;
@@ -87,7 +91,7 @@ protected:
         dependencies.mainQueue = mainQueue;
         if (!realQueues)
             dependencies.decode = decodeTestTile;
-        dependencies.relayed = relayed;
+        dependencies.relay = relay;
         if (!realQueues) {
             dependencies.queue = queue;
             dependencies.decodeQueue = decodeQueue;

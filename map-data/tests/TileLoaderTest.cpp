@@ -153,6 +153,46 @@ TEST_F(TileLoader, DroppingKeysCancelsTheirTransfersAndWantingThemAgainFetchesAt
     EXPECT_EQ(server.requestCount(topoPath(2)), 1);
 }
 
+TEST_F(TileLoader, TilesGoThroughTheRelayOnlyWhileItsProbeAnswers200)
+{
+    constexpr std::string_view kToken = "5c1e07a9d3b24f68a0e7c2b91d4f3a6e";
+    // The relay runs on the same loopback server as the provider, under its token.
+    auto& relayServer = server;
+    std::atomic<int> probeStatus = 200;
+    relayServer.route("/_etat", [&](const httplib::Request&, httplib::Response& response) { response.status = probeStatus; });
+    relayServer.route(fmt::format("/{}/*", kToken), tileReply());
+    server.route("/12/*", tileReply());
+    extraHosts.relayHost = fmt::format("127.0.0.1:{}", server.port());
+    extraHosts.relayToken = std::string(kToken);
+    relay = std::make_shared<velorin::TileRelay>(hosts(), *session, *clock, defaults);
+    start();
+    auto relayedPath = [&](int i) { return fmt::format("/{}/127.0.0.1:{}{}", kToken, server.port(), topoPath(i)); };
+    auto upstreamURL = server.url(topoPath(0));
+    auto relayIsUp = [&](bool up) {
+        return LoopbackServer::waitUntil([&] { return (relay->relayedURL(upstreamURL) != upstreamURL) == up; });
+    };
+    auto fetch = [&](int i) {
+        want({ topoKey(i) });
+        return settle([&] { return cache->contains(topoKey(i)); });
+    };
+
+    ASSERT_TRUE(fetch(1));
+    EXPECT_EQ(server.requestCount(topoPath(1)), 1) << "upstream while the first probe runs";
+    ASSERT_TRUE(relayIsUp(true));
+    ASSERT_TRUE(fetch(2));
+    EXPECT_EQ(relayServer.requestCount(relayedPath(2)), 1);
+    EXPECT_EQ(server.requestCount(topoPath(2)), 0);
+
+    probeStatus = 503;
+    clock->advance(velorin::TileRelay::kProbeIntervalSeconds + 1);
+    ASSERT_TRUE(fetch(3));
+    EXPECT_EQ(relayServer.requestCount(relayedPath(3)), 1) << "the relay stays up until a probe says otherwise";
+    ASSERT_TRUE(relayIsUp(false));
+    ASSERT_TRUE(fetch(4));
+    EXPECT_EQ(server.requestCount(topoPath(4)), 1);
+    EXPECT_EQ(relayServer.requestCount("/_etat"), 2) << "one probe a minute at most";
+}
+
 TEST_F(TileLoader, RetryNowForgetsHoldOffsAndClearsTheFailureCountAtOnce)
 {
     std::atomic<int> answers = 0;
