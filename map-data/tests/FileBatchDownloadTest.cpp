@@ -66,9 +66,10 @@ TEST_F(FileBatchDownload, ABatchAlreadyOnDiskReportsOnceAndDownloadsNothing)
 
 TEST_F(FileBatchDownload, DoneCountsOnlyTheLeadingRunOfFinishedItems)
 {
-    std::atomic<bool> releaseFirst = false;
-    server.route("/first", [&](const httplib::Request&, httplib::Response& response) {
-        LoopbackServer::waitUntil([&] { return releaseFirst.load(); });
+    // Shared with the handler, which the server may run until it stops.
+    auto releaseFirst = std::make_shared<std::atomic<bool>>(false);
+    server.route("/first", [releaseFirst](const httplib::Request&, httplib::Response& response) {
+        LoopbackServer::waitUntil([&] { return releaseFirst->load(); });
         response.set_content("first", "application/octet-stream");
     });
     server.route("/third", LoopbackServer::reply(200, "third"));
@@ -76,7 +77,7 @@ TEST_F(FileBatchDownload, DoneCountsOnlyTheLeadingRunOfFinishedItems)
 
     auto download = start({ "first", "second", "third" });
     ASSERT_TRUE(progressReaches(2));
-    releaseFirst = true;
+    *releaseFirst = true;
     ASSERT_TRUE(progressReaches(3));
 
     EXPECT_EQ(progress, (Progress { { 0, 3 }, { 0, 3 }, { 3, 3 } })) << "the third item ends first";

@@ -135,6 +135,15 @@ protected:
         runQueues();
     }
 
+    // Asks for `keys` and runs that pass alone: the answers of the transfers it starts wait
+    // on the loader's queue.
+    void wantAlone(std::vector<velorin::TileKey> keys)
+    {
+        loader->setDesired(std::move(keys));
+        ASSERT_EQ(queue->pendingCount(), 1U);
+        queue->runOne();
+    }
+
     // Waits until every disk write asked for so far has landed.
     void waitForDiskWrites()
     {

@@ -19,13 +19,13 @@ using TileLoaderSafety = testing_support::TileLoaderFixture;
 
 TEST_F(TileLoaderSafety, ALateCompletionOfACancelledTransferLeavesTheKeysNewTransferAlone)
 {
-    std::atomic<int> answers = 0;
-    server.route(topoPath(1), [&](const httplib::Request& request, httplib::Response& response) {
-        response.status = answers++ == 0 ? 503 : 200;
+    auto answers = std::make_shared<std::atomic<int>>(0);
+    server.route(topoPath(1), [answers](const httplib::Request& request, httplib::Response& response) {
+        response.status = (*answers)++ == 0 ? 503 : 200;
         response.set_content("TILE" + request.path, "image/png");
     });
     start();
-    want({ topoKey(1) });
+    wantAlone({ topoKey(1) });
     // The first answer reaches the loader's queue just before the wish list drops the
     // key and takes it back, so its handling runs after both.
     ASSERT_TRUE(LoopbackServer::waitUntil([&] { return queue->pendingCount() == 1; }));
@@ -81,7 +81,7 @@ TEST_F(TileLoaderSafety, BytesThatDoNotDecodeAreNeverStored)
              { swiss(3), swissPath(3), swissDiskKey(3), "TILE", true, true },
          }) {
         server.route(c.path, LoopbackServer::reply(200, c.body));
-        want({ c.key });
+        wantAlone({ c.key });
         ASSERT_TRUE(LoopbackServer::waitUntil([&] { return queue->pendingCount() == 1; }));
         queue->runAll();
         ASSERT_EQ(mosaicQueue->pendingCount() + decodeQueue->pendingCount(), 1U) << "the answer waits for delivery";

@@ -158,8 +158,10 @@ TEST_F(TileLoader, TilesGoThroughTheRelayOnlyWhileItsProbeAnswers200)
     constexpr std::string_view kToken = "5c1e07a9d3b24f68a0e7c2b91d4f3a6e";
     // The relay runs on the same loopback server as the provider, under its token.
     auto& relayServer = server;
-    std::atomic<int> probeStatus = 200;
-    relayServer.route("/_etat", [&](const httplib::Request&, httplib::Response& response) { response.status = probeStatus; });
+    auto probeStatus = std::make_shared<std::atomic<int>>(200);
+    relayServer.route("/_etat", [probeStatus](const httplib::Request&, httplib::Response& response) {
+        response.status = *probeStatus;
+    });
     relayServer.route(fmt::format("/{}/*", kToken), tileReply());
     server.route("/12/*", tileReply());
     extraHosts.relayHost = fmt::format("127.0.0.1:{}", server.port());
@@ -183,7 +185,7 @@ TEST_F(TileLoader, TilesGoThroughTheRelayOnlyWhileItsProbeAnswers200)
     EXPECT_EQ(relayServer.requestCount(relayedPath(2)), 1);
     EXPECT_EQ(server.requestCount(topoPath(2)), 0);
 
-    probeStatus = 503;
+    *probeStatus = 503;
     clock->advance(velorin::TileRelay::kProbeIntervalSeconds + 1);
     ASSERT_TRUE(fetch(3));
     EXPECT_EQ(relayServer.requestCount(relayedPath(3)), 1) << "the relay stays up until a probe says otherwise";
@@ -195,9 +197,9 @@ TEST_F(TileLoader, TilesGoThroughTheRelayOnlyWhileItsProbeAnswers200)
 
 TEST_F(TileLoader, RetryNowForgetsHoldOffsAndClearsTheFailureCountAtOnce)
 {
-    std::atomic<int> answers = 0;
-    server.route(topoPath(1), [&](const httplib::Request& request, httplib::Response& response) {
-        response.status = answers++ == 0 ? 503 : 200;
+    auto answers = std::make_shared<std::atomic<int>>(0);
+    server.route(topoPath(1), [answers](const httplib::Request& request, httplib::Response& response) {
+        response.status = (*answers)++ == 0 ? 503 : 200;
         response.set_content("TILE" + request.path, "image/png");
     });
     start();
