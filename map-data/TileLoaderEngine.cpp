@@ -4,9 +4,21 @@
 #include "map-data/Basemap.h"
 #include "map-data/TextureDecoding.h"
 
+#include <algorithm>
 #include <map>
 
 namespace velorin {
+
+namespace {
+
+RelayMapping relayMapping(std::shared_ptr<TileRelay> relay)
+{
+    if (!relay)
+        return {};
+    return [relay = std::move(relay)](const std::string& url) { return relay->relayedURL(url); };
+}
+
+} // namespace
 
 std::shared_ptr<TileLoaderEngine> TileLoaderEngine::make(const TileLoader::Dependencies& dependencies, Queues queues)
 {
@@ -32,10 +44,7 @@ TileLoaderEngine::TileLoaderEngine(const TileLoader::Dependencies& dependencies,
     , clock_(dependencies.clock)
     , mainQueue_(dependencies.mainQueue)
     , decode_(dependencies.decode ? dependencies.decode : TileLoader::Decoder(decodeTexture))
-    , relayed_(dependencies.relay ? RelayMapping([relay = dependencies.relay](const std::string& url) {
-        return relay->relayedURL(url);
-    })
-                                  : RelayMapping())
+    , relayed_(relayMapping(dependencies.relay))
     , queues_(queues)
 {
 }
@@ -171,7 +180,7 @@ void TileLoaderEngine::runPump()
     });
     if (!sheets.empty())
         startSheet(sheets.front(), sheetCells[sheets.front()]);
-    auto queued = std::count_if(sheets.begin(), sheets.end(), [&](int64_t sheet) { return !slicingSheets_.contains(sheet); });
+    auto queued = std::ranges::count_if(sheets, [&](int64_t sheet) { return !slicingSheets_.contains(sheet); });
     publisher_->change(false, [pending = std::int64_t(loading_.size()), queued](TileLoaderStatus& status) {
         status.pending = pending;
         status.queuedSheets = queued;

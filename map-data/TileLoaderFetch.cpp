@@ -34,9 +34,10 @@ void TileLoaderEngine::startFetch(const TileKey& key, const std::string& path)
                 return;
             // Handled in a block of its own, behind any wish-list change already queued:
             // the transfer id then tells whether this is still the key's transfer.
-            engine->post(engine->queues_.queue, [key, id, path, result = std::move(result)](TileLoaderEngine& engine) mutable {
-                engine.handleFetchResult(key, id, path, std::move(result));
-            });
+            engine->post(engine->queues_.queue,
+                [key, id, path, result = std::move(result)](TileLoaderEngine& engine) mutable {
+                    engine.handleFetchResult(key, id, path, std::move(result));
+                });
         });
     networkTasks_[key] = Transfer { id, std::move(task) };
 }

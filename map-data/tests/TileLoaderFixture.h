@@ -21,6 +21,7 @@
 #include <fmt/format.h>
 
 #include <chrono>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <thread>

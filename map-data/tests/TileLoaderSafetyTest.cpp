@@ -57,7 +57,8 @@ TEST_F(TileLoaderSafety, DecodesOfKeysNoLongerWantedLetTheKeysTheyHeldBackThroug
     queue->runAll();
     ASSERT_EQ(decodeQueue->pendingCount(), 64U) << "the keys in flight hold the new ones back";
 
-    EXPECT_TRUE(settle([&] { return std::ranges::all_of(second, [&](const TileKey& key) { return cache->contains(key); }); }));
+    auto allCached = [&] { return std::ranges::all_of(second, [&](const TileKey& key) { return cache->contains(key); }); };
+    EXPECT_TRUE(settle(allCached));
     EXPECT_FALSE(cache->contains(topoKey(0))) << "no longer wanted: dropped before decoding";
 }
 
@@ -72,7 +73,9 @@ TEST_F(TileLoaderSafety, BytesThatDoNotDecodeAreNeverStored)
         bool stored;
     };
     auto swiss = [](int i) { return TileKey::webTile(Basemap::swissImage, 12, i, 7); };
-    auto swissPath = [](int i) { return fmt::format("/1.0.0/ch.swisstopo.swissimage/default/current/3857/12/{}/7.jpeg", i); };
+    auto swissPath = [](int i) {
+        return fmt::format("/1.0.0/ch.swisstopo.swissimage/default/current/3857/12/{}/7.jpeg", i);
+    };
     auto swissDiskKey = [](int i) { return fmt::format("web/swissImage/12/{}_7.jpg", i); };
     start();
     for (const auto& c : std::vector<Case> {
