@@ -233,6 +233,22 @@ TEST_F(TileLoader, WithSixteenTransfersRunningDiskHitsAreStillDecodedUntilThirty
     }
 }
 
+TEST_F(TileLoader, APassCoversOnlyTheMostWantedKeysWhoseTexturesFitTheCacheTogether)
+{
+    constexpr std::int64_t kMissingTileBytes = velorin::TileLoaderEngine::kMissingTileBytes;
+    server.route("/*", server.stalledBody("TILE", 1000));
+    cache = std::make_shared<velorin::TextureCache>(clock, 3 * kMissingTileBytes);
+    // A cached texture twice the size of a missing tile.
+    cache->insert(gpu::Texture::make(gpu::PixelFormat::rgba8, 512, 256, std::vector<std::byte>(2 * kMissingTileBytes)),
+        topoKey(0));
+    start();
+
+    want(topoKeys(0, 3));
+    EXPECT_EQ(loader->status().pending, 1);
+    EXPECT_TRUE(LoopbackServer::waitUntil([&] { return server.requestCount(topoPath(1)) == 1; }));
+    EXPECT_EQ(server.requestCount(topoPath(2)), 0);
+}
+
 TEST_F(TileLoader, SubtilesOfAnUnpreparedSheetStartItsPreparationOneSheetAtATime)
 {
     for (auto name : { "A", "B" }) {
@@ -245,7 +261,6 @@ TEST_F(TileLoader, SubtilesOfAnUnpreparedSheetStartItsPreparationOneSheetAtATime
     }
     putFile(cached("sub/A/0_0.jpg"), "TILE");
     putFile(cached("sub/A/2_1.jpg"), "TILE");
-    log.expect(platform::logcat::tileLoader, "B");
     start();
 
     loader->setDesired({ TileKey::subtile(1, 0, 0), TileKey::subtile(0, 2, 1), TileKey::subtile(1, 1, 0) });
