@@ -119,7 +119,8 @@ TEST_F(FileBatchDownload, DroppingTheHandleCancelsTransfersAndProgress)
     ASSERT_TRUE(LoopbackServer::waitUntil([&] { return server.requestCount("/slow") == 1; }));
     ASSERT_TRUE(progressReaches(1));
     download.reset();
-    EXPECT_TRUE(LoopbackServer::waitUntil([&] { return server.disconnectCount() == 1; }));
+    // The server sees its client leave (before or after the first bytes).
+    EXPECT_TRUE(LoopbackServer::waitUntil([&] { return server.openConnections() == 0; }));
     mainQueue->drain();
     EXPECT_EQ(progress, (Progress { { 0, 1 } }));
 }
