@@ -89,6 +89,20 @@ void DiskStore::writeNow(std::span<const std::byte> data, std::string_view key, 
     platform::atomicWrite((offline ? offlineRoot_ : cacheRoot_) / key, data);
 }
 
+void DiskStore::removeCached(std::string key)
+{
+    if (!isValidKey(key)) {
+        platform::Log::error(platform::logcat::diskStore, "suppression {} : {}", key, kRejectedKey);
+        return;
+    }
+    ioQueue_.async([root = cacheRoot_, key = std::move(key)] {
+        std::error_code error;
+        fs::remove(root / key, error);
+        if (error)
+            platform::Log::error(platform::logcat::diskStore, "suppression {} : {}", key, error.message());
+    });
+}
+
 bool DiskStore::exists(std::string_view key) const
 {
     if (!isValidKey(key))

@@ -52,6 +52,11 @@ public:
     // including for a key that is not valid.
     void writeNow(std::span<const std::byte> data, std::string_view key, bool offline = false);
 
+    // Returns at once; the file under the cache root is removed on the store's queue, after
+    // the writes asked for before it. The offline root is never touched. A failure is
+    // logged ("suppression <key> : <reason>") and dropped.
+    void removeCached(std::string key);
+
     // Whether a regular file exists at the key under the offline root or the cache root.
     bool exists(std::string_view key) const;
     // Whether the key names a directory under the offline root or the cache root.

@@ -61,6 +61,15 @@ bool TextureCache::contains(const TileKey& key) const
     return entries_.contains(key);
 }
 
+std::optional<std::int64_t> TextureCache::byteSize(const TileKey& key) const
+{
+    std::lock_guard lock(mutex_);
+    auto found = entries_.find(key);
+    if (found == entries_.end())
+        return std::nullopt;
+    return found->second->entry.bytes;
+}
+
 void TextureCache::insert(std::shared_ptr<gpu::Texture> texture, const TileKey& key)
 {
     assert(texture);

@@ -62,6 +62,8 @@ public:
     std::optional<Entry> entry(const TileKey& key);
     // Whether the key has a texture; leaves the eviction order as it was.
     bool contains(const TileKey& key) const;
+    // The bytes of the key's texture; leaves the eviction order as it was.
+    std::optional<std::int64_t> byteSize(const TileKey& key) const;
     // Stores the texture under the key, replacing any earlier one, then evicts down to the
     // byte limit when the total goes over it.
     void insert(std::shared_ptr<gpu::Texture> texture, const TileKey& key);

@@ -108,6 +108,20 @@ TEST(DiskStore, ClearingTheCacheKeepsOfflineFilesAndTheRoots)
     EXPECT_EQ(readText(store, "pyramid/7/65_45.jpg"), "prepared");
 }
 
+TEST(DiskStore, RemovingACachedFileFollowsEarlierWritesAndSparesTheOfflineCopy)
+{
+    Roots roots;
+    {
+        DiskStore store(roots.cache, roots.offline);
+        store.write(bytes("broken"), "pyramid/7/65_44.jpg");
+        store.writeNow(bytes("prepared"), "pyramid/7/65_44.jpg", true);
+        store.removeCached("pyramid/7/65_44.jpg");
+        store.removeCached("pyramid/7/1_1.jpg");
+    }
+    EXPECT_FALSE(fs::exists(roots.cache / "pyramid/7/65_44.jpg"));
+    EXPECT_TRUE(fs::is_regular_file(roots.offline / "pyramid/7/65_44.jpg"));
+}
+
 TEST(DiskStore, AnUnwritableRootThrowsForWriteNowAndLogsForWrite)
 {
     TemporaryFolder folder;

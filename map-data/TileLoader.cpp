@@ -1,0 +1,100 @@
+#include "map-data/TileLoader.h"
+
+#include "map-data/MediaURLs.h"
+#include "map-data/TileLoaderEngine.h"
+#include "platform/DispatchQueue.h"
+#include "platform/OperationQueue.h"
+
+namespace velorin {
+
+struct TileLoader::OwnedQueues {
+    std::shared_ptr<platform::Executor> queue;
+    std::shared_ptr<platform::Executor> decode;
+    std::shared_ptr<platform::Executor> mosaic;
+    std::shared_ptr<platform::Executor> slice;
+
+    ~OwnedQueues()
+    {
+        // The pools and the slice queue post to the loader's queue: they go first.
+        decode.reset();
+        mosaic.reset();
+        slice.reset();
+        queue.reset();
+    }
+};
+
+platform::HttpSessionOptions TileLoader::sessionOptions()
+{
+    platform::HttpSessionOptions options;
+    options.maxConnectionsPerHost = kMaxConnectionsPerHost;
+    options.maxTransfers = kMaxTransfers;
+    options.idleTimeoutSeconds = kTransferIdleTimeoutSeconds;
+    return options;
+}
+
+TileLoader::TileLoader(Dependencies dependencies)
+    : ownedQueues_(std::make_unique<OwnedQueues>())
+{
+    auto& owned = *ownedQueues_;
+    owned.queue = dependencies.queue ? dependencies.queue
+                                     : std::make_shared<platform::DispatchQueue>("com.vask.velorin.loader");
+    owned.decode = dependencies.decodeQueue ? dependencies.decodeQueue
+                                            : std::make_shared<platform::OperationQueue>("com.vask.velorin.decode");
+    owned.mosaic = dependencies.mosaicQueue
+        ? dependencies.mosaicQueue
+        : std::make_shared<platform::OperationQueue>("com.vask.velorin.mosaic", kMosaicWidth);
+    owned.slice = dependencies.sliceQueue ? dependencies.sliceQueue
+                                          : std::make_shared<platform::DispatchQueue>("com.vask.velorin.slice");
+    engine_ = TileLoaderEngine::make(dependencies, { *owned.queue, *owned.decode, *owned.mosaic, *owned.slice });
+    preloadServices_ = { dependencies.store, dependencies.session, dependencies.clock, dependencies.mainQueue };
+}
+
+TileLoader::~TileLoader()
+{
+    engine_->stop();
+    engine_.reset();
+    ownedQueues_.reset();
+}
+
+void TileLoader::setOnTileReady(std::function<void()> callback)
+{
+    engine_->setOnTileReady(std::move(callback));
+}
+
+void TileLoader::setOnStatusChange(std::function<void(const Status&)> callback)
+{
+    engine_->setOnStatusChange(std::move(callback));
+}
+
+void TileLoader::setDesired(std::vector<TileKey> keys)
+{
+    engine_->setDesired(std::move(keys));
+}
+
+void TileLoader::retryNow()
+{
+    engine_->retryNow();
+}
+
+TileLoader::Status TileLoader::status() const
+{
+    return engine_->status();
+}
+
+std::unique_ptr<FileBatchDownload> TileLoader::preload(const std::vector<TileKey>& keys,
+    std::vector<FileBatchDownload::Item> extra, FileBatchDownload::Progress progress)
+{
+    auto items = std::move(extra);
+    for (const auto& key : keys) {
+        // Sub-tiles come from slicing their sheet, never one by one.
+        if (std::holds_alternative<TileKey::Subtile>(key.value))
+            continue;
+        auto diskKey = key.relativePath(engine_->catalog().sheets());
+        auto url = tileFetchURL(key, engine_->catalog(), engine_->hosts(), engine_->relayed());
+        if (diskKey && url)
+            items.push_back({ std::move(*diskKey), std::move(*url) });
+    }
+    return std::make_unique<FileBatchDownload>(std::move(items), preloadServices_, std::move(progress));
+}
+
+} // namespace velorin

@@ -1,0 +1,77 @@
+#include "map-data/TileLoaderEngine.h"
+
+#include <filesystem>
+
+namespace velorin {
+
+void TileLoaderEngine::decodeFromDisk(const TileKey& key, const std::string& path)
+{
+    if (!isWanted(key)) {
+        // Dropped from the wish list while queued. The pass that follows may schedule
+        // keys it deferred while this one was counted in flight.
+        post(queues_.queue, [key](TileLoaderEngine& engine) { engine.finishKey(key, std::nullopt); });
+        return;
+    }
+    auto file = store_->read(path);
+    std::optional<std::span<const std::byte>> data;
+    if (file)
+        data = file->bytes();
+    deliverTile(key, data, false, true, path);
+}
+
+void TileLoaderEngine::deliverTile(const TileKey& key, std::optional<std::span<const std::byte>> data,
+    bool storeBytes, bool fromDisk, const std::string& path)
+{
+    if (data && goesToMosaic(key) && !isWanted(key)) {
+        // Kept on disk for later, but only bytes that decode: a broken answer stored here
+        // would be found again by every pass and never fetched anew.
+        if (storeBytes && decode_(*data))
+            store_->write({ data->begin(), data->end() }, path);
+        post(queues_.queue, [key](TileLoaderEngine& engine) { engine.finishKey(key, std::nullopt); });
+        return;
+    }
+
+    auto texture = data ? decode_(*data) : nullptr;
+    if (!texture) {
+        // A broken cached file would be found and refused again forever: remove it so the
+        // tile is fetched anew. An empty file is the mark of a tile missing upstream, and
+        // the offline root holds what the walker prepared; both stay.
+        if (fromDisk && data && !data->empty()) {
+            std::error_code error;
+            if (!std::filesystem::exists(store_->offlineRoot() / path, error))
+                store_->removeCached(path);
+        }
+        post(queues_.queue, [key](TileLoaderEngine& engine) { engine.finishKey(key, kRetryAfterFailureSeconds); });
+        return;
+    }
+
+    if (storeBytes)
+        store_->write({ data->begin(), data->end() }, path);
+    cache_->insert(std::move(texture), key);
+    publisher_->change(false, [](TileLoaderStatus& status) { ++status.delivered; });
+    post(queues_.queue, [key](TileLoaderEngine& engine) { engine.finishKey(key, std::nullopt); });
+    postToMain([](TileLoaderEngine& engine) {
+        if (!engine.onTileReady_)
+            return;
+        auto callback = engine.onTileReady_;
+        callback();
+    });
+}
+
+void TileLoaderEngine::composeAfterMiss(const TileKey& key)
+{
+    // Until the neighbouring countries' photos can stand in, nothing can be composed: the
+    // tile waits an hour, without a mark, since another source may have it later.
+    auto holdOff = isWanted(key) ? std::optional(kRetryAfterMissingPhotoSeconds) : std::nullopt;
+    post(queues_.queue, [key, holdOff](TileLoaderEngine& engine) { engine.finishKey(key, holdOff); });
+}
+
+void TileLoaderEngine::finishKey(const TileKey& key, std::optional<double> holdOffSeconds)
+{
+    loading_.erase(key);
+    if (holdOffSeconds)
+        retryAfter_[key] = clock_->now() + *holdOffSeconds;
+    schedulePump();
+}
+
+} // namespace velorin

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "map-data/SubtileOrder.h"
+#include "map-data/TileLoader.h"
+#include "map-data/TileStatusPublisher.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace velorin {
+
+// The tile loader's scheduling state and passes, shared with the blocks it posts, which
+// hold it weakly. The entry points (`setDesired`, `retryNow`, `status`, `stop`) may be
+// called from any thread; the callbacks are set on the main thread; everything else runs
+// on the loader's serial queue, except the decodes on the decode and mosaic queues.
+class TileLoaderEngine : public std::enable_shared_from_this<TileLoaderEngine> {
+public:
+    struct Queues {
+        platform::Executor& queue;
+        platform::Executor& decode;
+        platform::Executor& mosaic;
+        platform::Executor& slice;
+    };
+
+    // A missing tile is counted as one 256 × 256 RGBA texture against the cache's budget.
+    static constexpr std::int64_t kMissingTileBytes = 256 * 256 * 4;
+    // A pass stops once more keys than this are in flight.
+    static constexpr std::size_t kMaxKeysInFlight = 63;
+    // A pass stops after deferring this many keys for lack of a transfer slot.
+    static constexpr int kMaxDeferredKeys = 33;
+    static constexpr double kRetryAfterRateLimitSeconds = 3;
+    static constexpr double kRetryAfterFailureSeconds = 30;
+    static constexpr double kRetryAfterMissingPhotoSeconds = 3600;
+    static constexpr double kSheetRetryDelaySeconds = 30;
+    // A transport failure older than this restarts the count at 1.
+    static constexpr double kTransportFailureMemorySeconds = 60;
+
+    static std::shared_ptr<TileLoaderEngine> make(const TileLoader::Dependencies& dependencies, Queues queues);
+
+    void setDesired(std::vector<TileKey> keys);
+    void retryNow();
+    TileLoaderStatus status() const { return publisher_->current(); }
+    // Nothing is posted to any queue once this returns.
+    void stop();
+
+    void setOnTileReady(std::function<void()> callback) { onTileReady_ = std::move(callback); }
+    void setOnStatusChange(std::function<void(const TileLoaderStatus&)> callback)
+    {
+        onStatusChange_ = std::move(callback);
+    }
+
+    const SheetCatalog& catalog() const { return catalog_; }
+    const ServiceHosts& hosts() const { return hosts_; }
+    const RelayMapping& relayed() const { return relayed_; }
+
+private:
+    struct Transfer {
+        // Tells a transfer's completion from that of a cancelled transfer of the same key.
+        std::uint64_t id = 0;
+        platform::HttpTask task;
+    };
+
+    // Where the session delivers transfer results: the loader's queue, until the loader
+    // stops. The loader's own queue may be gone before the last transfer is cancelled.
+    class TransferInbox final : public platform::Executor {
+    public:
+        explicit TransferInbox(TileLoaderEngine& engine)
+            : engine_(engine)
+        {
+        }
+        void post(Task task) override;
+
+    private:
+        TileLoaderEngine& engine_;
+    };
+
+    TileLoaderEngine(const TileLoader::Dependencies& dependencies, Queues queues);
+
+    // Posts `step` to `executor` holding the engine weakly, unless stopped.
+    void post(platform::Executor& executor, std::function<void(TileLoaderEngine&)> step);
+    void postToMain(std::function<void(TileLoaderEngine&)> step);
+
+    // Loader queue.
+    void applyDesired(std::vector<TileKey> keys);
+    void resetRetries();
+    void runPump();
+    void schedulePump();
+    void startFetch(const TileKey& key, const std::string& path);
+    void handleFetchResult(const TileKey& key, std::uint64_t transferId, const std::string& path,
+        platform::HttpResult result);
+    void noteTransport(bool success, const platform::HttpResult& result);
+    void finishKey(const TileKey& key, std::optional<double> holdOffSeconds);
+    void startSheet(int64_t sheet, const std::vector<SubtileCell>& wanted);
+    void sheetSlicingEnded(int64_t sheet);
+
+    // Decode or mosaic queue.
+    void decodeFromDisk(const TileKey& key, const std::string& path);
+    void deliverTile(const TileKey& key, std::optional<std::span<const std::byte>> data, bool storeBytes,
+        bool fromDisk, const std::string& path);
+    void composeAfterMiss(const TileKey& key);
+
+    // Slice queue: prepares one sheet's sub-tiles in `order`.
+    void prepareSheet(const Sheet& sheet, const std::vector<SubtileCell>& order);
+
+    bool isWanted(const TileKey& key) const;
+    bool goesToMosaic(const TileKey& key) const;
+    platform::Executor& workQueue(const TileKey& key) const;
+
+    const SheetCatalog catalog_;
+    const std::shared_ptr<DiskStore> store_;
+    const std::shared_ptr<TextureCache> cache_;
+    const std::shared_ptr<platform::HttpSession> session_;
+    const ServiceHosts hosts_;
+    const std::shared_ptr<platform::Clock> clock_;
+    const std::shared_ptr<platform::Executor> mainQueue_;
+    const TileLoader::Decoder decode_;
+    const RelayMapping relayed_;
+    const Queues queues_;
+
+    // Held while posting, so that once `stop` returns no block reaches a queue.
+    std::mutex postMutex_;
+    bool stopped_ = false;
+
+    std::unique_ptr<TileStatusPublisher> publisher_;
+    // Declared before `networkTasks_`, whose transfers deliver to it.
+    TransferInbox transferInbox_ { *this };
+
+    // Main thread.
+    std::function<void()> onTileReady_;
+    std::function<void(const TileLoaderStatus&)> onStatusChange_;
+
+    mutable std::mutex desiredMutex_;
+    std::unordered_set<TileKey> desiredSnapshot_;
+
+    // Loader queue.
+    std::vector<TileKey> desired_;
+    std::unordered_set<TileKey> desiredSet_;
+    std::unordered_set<TileKey> loading_;
+    std::unordered_map<TileKey, Transfer> networkTasks_;
+    std::unordered_map<TileKey, double> retryAfter_;
+    std::unordered_set<int64_t> slicedSheets_;
+    std::unordered_set<int64_t> slicingSheets_;
+    std::unordered_map<int64_t, double> sheetRetryAfter_;
+    std::optional<double> lastTransportFailure_;
+    std::uint64_t lastTransferId_ = 0;
+    bool pumpScheduled_ = false;
+};
+
+} // namespace velorin
