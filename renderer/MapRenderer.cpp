@@ -1,6 +1,7 @@
 #include "renderer/MapRenderer.h"
 
 #include "map-data/TerrainService.h"
+#include "map-data/TileLoader.h"
 #include "platform/gpu/Context.h"
 #include "platform/gpu/GpuError.h"
 #include "platform/gpu/RenderEncoder.h"
@@ -125,12 +126,13 @@ std::size_t MapRenderer::TreeKeyHash::operator()(const TreeKey& key) const noexc
 }
 
 std::unique_ptr<MapRenderer> MapRenderer::make(gpu::Context& context, const gpu::ShaderLibrary& library,
-    SheetCatalog catalog, Camera camera, std::shared_ptr<TerrainService> terrain,
-    std::shared_ptr<ForestService> forest, std::shared_ptr<BuildingService> buildings)
+    SheetCatalog catalog, std::shared_ptr<TileLoader> loader, Camera camera,
+    std::shared_ptr<TerrainService> terrain, std::shared_ptr<ForestService> forest,
+    std::shared_ptr<BuildingService> buildings)
 {
     try {
-        std::unique_ptr<MapRenderer> renderer(new MapRenderer(
-            context, std::move(catalog), camera, std::move(terrain), std::move(forest), std::move(buildings)));
+        std::unique_ptr<MapRenderer> renderer(new MapRenderer(context, std::move(catalog), std::move(loader), camera,
+            std::move(terrain), std::move(forest), std::move(buildings)));
         renderer->setUp(library);
         return renderer;
     } catch (const gpu::GpuError&) {
@@ -138,14 +140,15 @@ std::unique_ptr<MapRenderer> MapRenderer::make(gpu::Context& context, const gpu:
     }
 }
 
-MapRenderer::MapRenderer(gpu::Context& context, SheetCatalog catalog, Camera camera,
-    std::shared_ptr<TerrainService> terrain, std::shared_ptr<ForestService> forest,
+MapRenderer::MapRenderer(gpu::Context& context, SheetCatalog catalog, std::shared_ptr<TileLoader> loader,
+    Camera camera, std::shared_ptr<TerrainService> terrain, std::shared_ptr<ForestService> forest,
     std::shared_ptr<BuildingService> buildings)
     : camera(camera)
     , terrain(std::move(terrain))
     , context_(context)
     , frames_(context)
     , catalog_(std::move(catalog))
+    , loader_(std::move(loader))
     , forest_(std::move(forest))
     , buildings_(std::move(buildings))
 {
@@ -179,7 +182,8 @@ void MapRenderer::setUp(const gpu::ShaderLibrary& library)
     }
 
     for (auto& buffer : solidBuffers_)
-        buffer = std::make_unique<gpu::Buffer>(context_, gpu::BufferKind::vertex, kOverlayVertexCapacity * sizeof(SolidVertex));
+        buffer = std::make_unique<gpu::Buffer>(
+            context_, gpu::BufferKind::vertex, kOverlayVertexCapacity * sizeof(SolidVertex));
 }
 
 const std::shared_ptr<gpu::Texture>& MapRenderer::emptyCanopy()
@@ -354,7 +358,8 @@ void MapRenderer::appendDraw(std::shared_ptr<gpu::Texture> texture, bool backdro
     TileUniforms uniforms;
     gpu::Float2* offsets[] = {&uniforms.nw, &uniforms.ne, &uniforms.se, &uniforms.sw};
     for (std::size_t corner = 0; corner < corners.size(); ++corner) {
-        *offsets[corner] = {float((corners[corner].x - camera.center.x) * s), float((corners[corner].y - camera.center.y) * s)};
+        *offsets[corner] = {
+            float((corners[corner].x - camera.center.x) * s), float((corners[corner].y - camera.center.y) * s)};
     }
     uniforms.alpha = alpha;
     uniforms.level = float(level);
@@ -396,7 +401,9 @@ std::vector<MeshVertex> MapRenderer::fillMeshVertices(const MeshKey& key, const 
             }
         }
     }
-    const auto sample = [&](int row, int column) { return samples[std::size_t(row) * std::size_t(n + 1) + std::size_t(column)]; };
+    const auto sample = [&](int row, int column) {
+        return samples[std::size_t(row) * std::size_t(n + 1) + std::size_t(column)];
+    };
 
     std::vector<MeshVertex> vertices;
     vertices.reserve(TileGrid::vertexCount(d, key.skirt));
@@ -457,7 +464,8 @@ void MapRenderer::buildTerrainMesh()
 
     for (std::size_t at = 0; at < missing.size(); ++at) {
         try {
-            std::shared_ptr<gpu::Buffer> buffer = gpu::Buffer::of<MeshVertex>(context_, gpu::BufferKind::vertex, lists[at]);
+            std::shared_ptr<gpu::Buffer> buffer
+                = gpu::Buffer::of<MeshVertex>(context_, gpu::BufferKind::vertex, lists[at]);
             meshes[missing[at]] = {std::move(buffer), frameNumber};
         } catch (const gpu::GpuError&) {
             // Left absent: the draw is skipped and the mesh tried again next frame.

@@ -36,6 +36,7 @@ class ShaderLibrary;
 namespace velorin {
 
 class TerrainService;
+class TileLoader;
 
 // The map's one GPU renderer: it owns the pipelines, the shared index grids, the tree
 // meshes, the overlay ring and the terrain mesh cache, turns tile quads into draws and
@@ -165,10 +166,12 @@ public:
 
     // Nothing when any GPU object cannot be made: a shader function missing or failing, a
     // pipeline, buffer or texture the driver refuses. The context must be current. The
-    // terrain, forest and building services are optional.
+    // loader receives the wanted tiles of each frame; the terrain, forest and building
+    // services are optional.
     static std::unique_ptr<MapRenderer> make(gpu::Context& context, const gpu::ShaderLibrary& library,
-        SheetCatalog catalog, Camera camera, std::shared_ptr<TerrainService> terrain,
-        std::shared_ptr<ForestService> forest, std::shared_ptr<BuildingService> buildings);
+        SheetCatalog catalog, std::shared_ptr<TileLoader> loader, Camera camera,
+        std::shared_ptr<TerrainService> terrain, std::shared_ptr<ForestService> forest,
+        std::shared_ptr<BuildingService> buildings);
 
     ~MapRenderer();
     MapRenderer(const MapRenderer&) = delete;
@@ -208,6 +211,7 @@ public:
     const std::map<int, IndexGrid>& gridIndices() const { return gridIndices_; }
     const std::array<TreeMesh, 3>& treeMeshes() const { return treeMeshes_; }
     const SheetCatalog& catalog() const { return catalog_; }
+    const std::shared_ptr<TileLoader>& loader() const { return loader_; }
     const std::shared_ptr<ForestService>& forest() const { return forest_; }
     const std::shared_ptr<BuildingService>& buildings() const { return buildings_; }
 
@@ -246,8 +250,9 @@ private:
         std::unique_ptr<gpu::Pipeline> building;
     };
 
-    MapRenderer(gpu::Context& context, SheetCatalog catalog, Camera camera, std::shared_ptr<TerrainService> terrain,
-        std::shared_ptr<ForestService> forest, std::shared_ptr<BuildingService> buildings);
+    MapRenderer(gpu::Context& context, SheetCatalog catalog, std::shared_ptr<TileLoader> loader, Camera camera,
+        std::shared_ptr<TerrainService> terrain, std::shared_ptr<ForestService> forest,
+        std::shared_ptr<BuildingService> buildings);
     void setUp(const gpu::ShaderLibrary& library);
     const std::shared_ptr<gpu::Texture>& emptyCanopy();
     // The ground elevation in metres at the frame's elevation zoom; 0 without terrain.
@@ -258,6 +263,7 @@ private:
     gpu::Context& context_;
     gpu::FrameRing frames_;
     SheetCatalog catalog_;
+    std::shared_ptr<TileLoader> loader_;
     std::shared_ptr<ForestService> forest_;
     std::shared_ptr<BuildingService> buildings_;
     Pipelines pipelines_;

@@ -72,7 +72,8 @@ TEST(Camera, AFlatNorthUpCameraMapsTheScreenLinearlyAndHasNoGroundRect)
     EXPECT_EQ(camera.worldPoint({400, 500}), camera.center);
     EXPECT_EQ(camera.worldPoint({800, 1000}), (WorldPoint{0.3 + 400 / scale, 0.6 + 500 / scale}));
     EXPECT_FALSE(camera.groundRect(0, camera.eyeDistance()));
-    EXPECT_EQ(camera.visibleRect(), (WorldRect{0.3 - 400 / scale, 0.6 - 500 / scale, 0.3 + 400 / scale, 0.6 + 500 / scale}));
+    const WorldRect halfView{0.3 - 400 / scale, 0.6 - 500 / scale, 0.3 + 400 / scale, 0.6 + 500 / scale};
+    EXPECT_EQ(camera.visibleRect(), halfView);
     // And back again, without rounding.
     EXPECT_EQ(camera.screenPoint(camera.worldPoint({123, 456}), 0), (Camera::Point{123, 456}));
 }

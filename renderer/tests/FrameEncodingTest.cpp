@@ -113,8 +113,8 @@ TEST_F(FrameEncoding, BackdropsNeitherTestNorWriteDepthWhileOtherTilesDo)
         Rgba expected;
     };
     const Case cases[] = {
-        {"a near backdrop leaves no depth behind", {tileDraw(0, red, false, 10), tileDraw(20, blue, true, 18)}, false, red},
-        {"a far backdrop drawn last is not hidden", {tileDraw(20, red, false, 10), tileDraw(0, blue, true, 18)}, true, blue},
+        {"a near backdrop leaves no depth", {tileDraw(0, red, false, 10), tileDraw(20, blue, true, 18)}, false, red},
+        {"a far backdrop drawn last shows", {tileDraw(20, red, false, 10), tileDraw(0, blue, true, 18)}, true, blue},
         {"a far tile drawn last is hidden", {tileDraw(20, red, false, 10), tileDraw(0, blue, false, 10)}, true, red},
         {"a near tile drawn last covers", {tileDraw(0, red, false, 10), tileDraw(20, blue, false, 10)}, true, blue},
     };
@@ -140,7 +140,9 @@ TEST_F(FrameEncoding, LiveDrawsGoCoarseFirstWithBackdropsBeforeAll)
     std::vector<std::pair<float, bool>> order;
     for (const MapRenderer::Draw* draw : renderer->orderedDraws())
         order.emplace_back(draw->uniforms.level, draw->backdrop);
-    EXPECT_EQ(order, (std::vector<std::pair<float, bool>>{{-30, true}, {18, true}, {10, false}, {10, false}, {12, false}}));
+    const std::vector<std::pair<float, bool>> expected
+        = {{-30, true}, {18, true}, {10, false}, {10, false}, {12, false}};
+    EXPECT_EQ(order, expected);
     EXPECT_EQ(renderer->orderedDraws()[2]->divisions, 101);
 }
 

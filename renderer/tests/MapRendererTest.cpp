@@ -46,8 +46,7 @@ TEST_F(MapRendererSetUp, AShaderLibraryMissingAnyOneFunctionMakesNoRenderer)
                 std::filesystem::copy_file(library.folder() / file, folder / file);
             }
         }
-        EXPECT_FALSE(MapRenderer::make(*context, gpu::ShaderLibrary(folder.path()), velorin::SheetCatalog{}, Camera{}, nullptr, nullptr, nullptr))
-            << missing;
+        EXPECT_FALSE(rendererWith(gpu::ShaderLibrary(folder.path()))) << missing;
     }
 }
 
@@ -57,5 +56,5 @@ TEST_F(MapRendererSetUp, AShaderThatDoesNotCompileMakesNoRenderer)
     for (const auto& entry : std::filesystem::directory_iterator(library.folder()))
         std::filesystem::copy_file(entry.path(), folder / entry.path().filename());
     std::ofstream(folder / "tree_fragment.glsl") << "#version 330 core\nvoid main() { undefined(); }\n";
-    EXPECT_FALSE(MapRenderer::make(*context, gpu::ShaderLibrary(folder.path()), velorin::SheetCatalog{}, Camera{}, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(rendererWith(gpu::ShaderLibrary(folder.path())));
 }

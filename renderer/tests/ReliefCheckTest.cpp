@@ -22,7 +22,7 @@ constexpr int kHeight = 320;
 constexpr int kTileLevel = 11;
 constexpr double kPeakMeters = 2000;
 
-// Where a person can look at the relief check: beside the test, in the build tree.
+// Where a person can look at the relief check: beside the test program, in the build tree.
 constexpr const char* kPictureName = "relief-check.png";
 
 } // namespace
@@ -90,8 +90,9 @@ TEST_F(ReliefCheck, AConeOfElevationRisesOutOfTheFlatMapAndIsWrittenAsAPicture)
 
     const auto png = platform::encodePng(relief);
     ASSERT_TRUE(png);
-    const auto path = std::filesystem::absolute(kPictureName);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
+    const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / kPictureName;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
     std::cout << "relief check picture: " << path.string() << '\n';
     EXPECT_TRUE(std::filesystem::file_size(path) > 0);
 }

@@ -25,10 +25,16 @@ class RendererTest : public ::testing::Test {
 protected:
     std::unique_ptr<gpu::Context> context = gpu::Context::headless();
     gpu::ShaderLibrary library{gpu::ShaderLibrary::defaultFolder()};
-    std::unique_ptr<velorin::MapRenderer> renderer
-        = velorin::MapRenderer::make(*context, library, velorin::SheetCatalog{}, velorin::Camera{}, nullptr, nullptr, nullptr);
+    std::unique_ptr<velorin::MapRenderer> renderer = rendererWith(library);
 
     void SetUp() override { ASSERT_TRUE(renderer); }
+
+    // A renderer with no loader nor services, or nothing when it cannot be made.
+    std::unique_ptr<velorin::MapRenderer> rendererWith(const gpu::ShaderLibrary& shaders)
+    {
+        return velorin::MapRenderer::make(
+            *context, shaders, velorin::SheetCatalog{}, nullptr, velorin::Camera{}, nullptr, nullptr, nullptr);
+    }
 
     // Draws one frame of the renderer's scene at this size, as the view's draw callback does.
     std::vector<std::uint8_t> drawFrame(int width, int height)

@@ -71,16 +71,21 @@ TEST_F(TerrainMesh, CanopyReliefGivesFineSkirtedMeshesUntilItFadesOut)
     renderer->frame.frameBumpFade = {1000, 1e9};
     renderer->frameCanopyReady = true;
     // The zoom-15 canopy tile under the view centre.
-    renderer->canopyTextures[{15, 16384, 16384}] = {gpu::Texture::make(gpu::PixelFormat::r16, 4, 4, std::vector<std::byte>(32)), 0};
+    renderer->canopyTextures[{15, 16384, 16384}]
+        = {gpu::Texture::make(gpu::PixelFormat::r16, 4, 4, std::vector<std::byte>(32)), 0};
 
     struct Case {
         int z;
         int divisions;
     };
+    // Tile (z, x, y) asking for 16 divisions.
+    const auto appendTile = [&](int z, int x, int y, bool backdrop, bool noCanopy) {
+        renderer->appendDraw(plain({0, 0, 0, 255}), backdrop, 16, z, x, y, tileCorners(z, x, y), 1, z, 0, noCanopy);
+    };
     for (auto c : {Case{17, 256}, Case{18, 128}, Case{19, 64}, Case{21, 64}}) {
         const int x = 16384 << (c.z - 15);
         renderer->draws.clear();
-        renderer->appendDraw(plain({0, 0, 0, 255}), false, 16, c.z, x + 1, x + 2, tileCorners(c.z, x + 1, x + 2), 1, c.z, 0, false);
+        appendTile(c.z, x + 1, x + 2, false, false);
         const MapRenderer::Draw& draw = renderer->draws[0];
         EXPECT_EQ(draw.divisions, c.divisions) << "z " << c.z;
         EXPECT_TRUE(draw.meshKey.skirt);
@@ -92,17 +97,17 @@ TEST_F(TerrainMesh, CanopyReliefGivesFineSkirtedMeshesUntilItFadesOut)
     }
 
     renderer->draws.clear();
-    renderer->appendDraw(plain({0, 0, 0, 255}), false, 16, 17, 65536, 65536, tileCorners(17, 65536, 65536), 1, 17, 0, false);
+    appendTile(17, 65536, 65536, false, false);
     renderer->buildTerrainMesh();
     ASSERT_TRUE(renderer->draws[0].mesh);
     EXPECT_EQ(renderer->draws[0].mesh->size(), (257u * 257 + 4 * 257) * sizeof(MeshVertex));
 
     // No canopy for a backdrop, where it is forbidden, or once the fade ends before the tile.
     renderer->draws.clear();
-    renderer->appendDraw(plain({0, 0, 0, 255}), true, 16, 17, 65536, 65536, tileCorners(17, 65536, 65536), 1, 17, 0, false);
-    renderer->appendDraw(plain({0, 0, 0, 255}), false, 16, 17, 65536, 65536, tileCorners(17, 65536, 65536), 1, 17, 0, true);
+    appendTile(17, 65536, 65536, true, false);
+    appendTile(17, 65536, 65536, false, true);
     renderer->frame.frameBumpFade = {0, 10};
-    renderer->appendDraw(plain({0, 0, 0, 255}), false, 16, 17, 65536, 65536, tileCorners(17, 65536, 65536), 1, 17, 0, false);
+    appendTile(17, 65536, 65536, false, false);
     for (const MapRenderer::Draw& draw : renderer->draws) {
         EXPECT_EQ(draw.divisions, 16);
         EXPECT_FALSE(draw.meshKey.skirt);
