@@ -2,65 +2,19 @@
 #include "map-data/AerialMosaic.h"
 #include "map-data/TileSources.h"
 
+#include "PhotoImages.h"
+
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
 #include <string>
 
 using platform::Image;
 using velorin::AerialMosaic;
 using velorin::Basemap;
+using namespace testing_support;
 
 namespace {
-
-struct Rgb {
-    int r, g, b;
-    bool operator==(const Rgb&) const = default;
-};
-
-Image imageOf(int width, int height, const std::function<Rgb(int x, int y)>& colour)
-{
-    Image image { width, height, std::vector<std::byte>(std::size_t(width) * height * 4) };
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            auto c = colour(x, y);
-            auto* pixel = &image.pixels[(std::size_t(y) * width + x) * 4];
-            pixel[0] = std::byte(c.r);
-            pixel[1] = std::byte(c.g);
-            pixel[2] = std::byte(c.b);
-            pixel[3] = std::byte(255);
-        }
-    }
-    return image;
-}
-
-std::vector<std::byte> jpeg(const Image& image) { return *velorin::encodeJPEG(image); }
-// Lossless, for tiles whose exact pixels matter.
-std::vector<std::byte> png(const Image& image) { return *platform::encodePng(image); }
-
-// Blue photo with vertical stripes of green: no green pair anywhere.
-const Rgb kTexturedA { 40, 60, 160 };
-Image textured(int side = 256)
-{
-    return imageOf(side, side, [](int x, int) { return Rgb { 40, x % 2 ? 120 : 60, 160 }; });
-}
-Image solid(Rgb colour, int side = 256)
-{
-    return imageOf(side, side, [&](int, int) { return colour; });
-}
-const Rgb kWhite { 255, 255, 255 };
-const Rgb kGrey { 90, 90, 90 };
-
-// The mean of one channel over the pixels of a rectangle.
-double mean(const Image& image, int channel, int fromX, int toX, int fromY, int toY)
-{
-    double sum = 0;
-    for (int y = fromY; y < toY; ++y)
-        for (int x = fromX; x < toX; ++x)
-            sum += double(image.pixels[(std::size_t(y) * image.width + x) * 4 + channel]);
-    return sum / ((toX - fromX) * (toY - fromY));
-}
 
 class AerialMosaicTest : public ::testing::Test {
 protected:
@@ -82,7 +36,7 @@ protected:
     }
     void serve(Basemap basemap, int64_t z, int64_t x, int64_t y, const Image& image)
     {
-        files[url(basemap, z, x, y)] = jpeg(image);
+        files[url(basemap, z, x, y)] = jpegOf(image);
     }
 };
 
@@ -107,28 +61,28 @@ TEST(AerialCoverageBounds, JoinTheThreeBoxesInWorldUnits)
 TEST_F(AerialMosaicTest, AWhiteAreaTakesTheTexturedNeighboursPixelsAndTheRestStays)
 {
     ASSERT_EQ(velorin::coverageSources(kGenevaZ, kGenevaX, kGenevaY), std::vector<Basemap> { Basemap::swissImage });
-    serve(Basemap::swissImage, kGenevaZ, kGenevaX, kGenevaY, textured());
+    serve(Basemap::swissImage, kGenevaZ, kGenevaX, kGenevaY, texturedPhoto());
     auto tile = imageOf(256, 256, [](int x, int) { return x < 128 ? kWhite : kGrey; });
 
-    auto composed = mosaic.fillFromNeighbours(jpeg(tile), kGenevaZ, kGenevaX, kGenevaY);
+    auto composed = mosaic.fillFromNeighbours(jpegOf(tile), kGenevaZ, kGenevaX, kGenevaY);
 
     ASSERT_TRUE(composed);
     auto pixels = velorin::decodeRGBX(*composed);
     ASSERT_TRUE(pixels);
-    EXPECT_NEAR(mean(*pixels, 0, 0, 120, 0, 256), kTexturedA.r, 4);
-    EXPECT_NEAR(mean(*pixels, 1, 0, 120, 0, 256), 90, 4);
-    EXPECT_NEAR(mean(*pixels, 2, 0, 120, 0, 256), kTexturedA.b, 4);
-    EXPECT_NEAR(mean(*pixels, 2, 140, 256, 0, 256), kGrey.b, 4) << "the photo outside the white area stays";
+    EXPECT_NEAR(meanOf(*pixels, 0, 0, 120, 0, 256), kTexturedColour.r, 4);
+    EXPECT_NEAR(meanOf(*pixels, 1, 0, 120, 0, 256), kTexturedColour.g, 4);
+    EXPECT_NEAR(meanOf(*pixels, 2, 0, 120, 0, 256), kTexturedColour.b, 4);
+    EXPECT_NEAR(meanOf(*pixels, 2, 140, 256, 0, 256), kGrey.b, 4) << "the photo outside the white area stays";
     EXPECT_EQ(fetched, (std::vector { url(Basemap::swissImage, kGenevaZ, kGenevaX, kGenevaY) }));
 }
 
 TEST_F(AerialMosaicTest, FillingStartsAt64WhitePixels)
 {
-    serve(Basemap::swissImage, kGenevaZ, kGenevaX, kGenevaY, textured(64));
+    serve(Basemap::swissImage, kGenevaZ, kGenevaX, kGenevaY, texturedPhoto(64));
     for (int whitePixels : { 63, 64 }) {
         fetched.clear();
         auto tile = imageOf(64, 64, [&](int x, int y) { return y * 64 + x < whitePixels ? kWhite : kGrey; });
-        auto composed = mosaic.fillFromNeighbours(png(tile), kGenevaZ, kGenevaX, kGenevaY);
+        auto composed = mosaic.fillFromNeighbours(pngOf(tile), kGenevaZ, kGenevaX, kGenevaY);
         EXPECT_EQ(composed.has_value(), whitePixels == 64) << whitePixels;
         EXPECT_EQ(fetched.size(), whitePixels == 64 ? 1U : 0U) << whitePixels;
     }
@@ -143,36 +97,36 @@ TEST_F(AerialMosaicTest, NeighboursThatAreFlatMissingOrOfAnotherSizeGiveWayToThe
         std::optional<Rgb> filledWith;
     };
     const Rgb kAncestorColour { 200, 150, 30 };
-    const auto whiteTile = png(solid(kWhite));
+    const auto whiteTile = pngOf(solidPhoto(kWhite));
     const auto swissURL = url(Basemap::swissImage, kGenevaZ, kGenevaX, kGenevaY);
     const auto ancestorURL = url(Basemap::orthophoto, 12, kGenevaX >> 1, kGenevaY >> 1);
     for (const auto& c : std::vector<Case> {
-             { "textured", textured(), solid(kAncestorColour, 512), kTexturedA },
-             { "flat", solid(kWhite), solid(kAncestorColour, 512), kAncestorColour },
-             { "smaller", textured(128), solid(kAncestorColour, 512), kAncestorColour },
-             { "missing", std::nullopt, solid(kAncestorColour, 512), kAncestorColour },
-             { "flat, white ancestor", solid(kWhite), solid(kWhite, 512), std::nullopt },
-             { "flat, no ancestor", solid(kWhite), std::nullopt, std::nullopt },
+             { "textured", texturedPhoto(), solidPhoto(kAncestorColour, 512), kTexturedColour },
+             { "flat", solidPhoto(kWhite), solidPhoto(kAncestorColour, 512), kAncestorColour },
+             { "smaller", texturedPhoto(128), solidPhoto(kAncestorColour, 512), kAncestorColour },
+             { "missing", std::nullopt, solidPhoto(kAncestorColour, 512), kAncestorColour },
+             { "flat, white ancestor", solidPhoto(kWhite), solidPhoto(kWhite, 512), std::nullopt },
+             { "flat, no ancestor", solidPhoto(kWhite), std::nullopt, std::nullopt },
          }) {
         files.clear();
         fetched.clear();
         if (c.swiss)
-            files[swissURL] = png(*c.swiss);
+            files[swissURL] = pngOf(*c.swiss);
         if (c.ancestor)
-            files[ancestorURL] = png(*c.ancestor);
+            files[ancestorURL] = pngOf(*c.ancestor);
 
         auto composed = mosaic.fillFromNeighbours(whiteTile, kGenevaZ, kGenevaX, kGenevaY);
 
         ASSERT_EQ(composed.has_value(), c.filledWith.has_value()) << c.name;
         std::vector<std::string> expectedFetches { swissURL };
-        if (c.filledWith != kTexturedA)
+        if (c.filledWith != kTexturedColour)
             expectedFetches.push_back(ancestorURL);
         EXPECT_EQ(fetched, expectedFetches) << c.name;
         if (!composed)
             continue;
         auto pixels = *velorin::decodeRGBX(*composed);
-        EXPECT_NEAR(mean(pixels, 0, 0, 256, 0, 256), c.filledWith->r, 4) << c.name;
-        EXPECT_NEAR(mean(pixels, 2, 0, 256, 0, 256), c.filledWith->b, 4) << c.name;
+        EXPECT_NEAR(meanOf(pixels, 0, 0, 256, 0, 256), c.filledWith->r, 4) << c.name;
+        EXPECT_NEAR(meanOf(pixels, 2, 0, 256, 0, 256), c.filledWith->b, 4) << c.name;
     }
 }
 
@@ -185,8 +139,8 @@ TEST_F(AerialMosaicTest, TilesOutsideTheNeighboursReachAsNothingAtCoarseLevels)
     for (auto c : { Case { 10, kParisX >> 6, kParisY >> 6 }, Case { 7, kGenevaX >> 6, kGenevaY >> 6 } }) {
         files.clear();
         fetched.clear();
-        serve(Basemap::swissImage, c.z, c.x, c.y, textured());
-        EXPECT_FALSE(mosaic.fillFromNeighbours(png(solid(kWhite)), c.z, c.x, c.y)) << c.z;
+        serve(Basemap::swissImage, c.z, c.x, c.y, texturedPhoto());
+        EXPECT_FALSE(mosaic.fillFromNeighbours(pngOf(solidPhoto(kWhite)), c.z, c.x, c.y)) << c.z;
         EXPECT_FALSE(mosaic.substitutePhotoTile(c.z, c.x, c.y)) << c.z;
         EXPECT_TRUE(fetched.empty()) << c.z;
     }
@@ -194,7 +148,7 @@ TEST_F(AerialMosaicTest, TilesOutsideTheNeighboursReachAsNothingAtCoarseLevels)
 
 TEST_F(AerialMosaicTest, AMissingTileIsTheTexturedNeighbourAsFetchedOrTheAncestorEnlargedUpToLevel16)
 {
-    const auto swiss = png(textured());
+    const auto swiss = pngOf(texturedPhoto());
     files[url(Basemap::swissImage, kGenevaZ, kGenevaX, kGenevaY)] = swiss;
     EXPECT_EQ(mosaic.substitutePhotoTile(kGenevaZ, kGenevaX, kGenevaY), swiss);
 
@@ -210,10 +164,10 @@ TEST_F(AerialMosaicTest, AMissingTileIsTheTexturedNeighbourAsFetchedOrTheAncesto
     auto pixels = *velorin::decodeRGBX(*substitute);
     EXPECT_EQ(pixels.width, 256);
     EXPECT_EQ(pixels.height, 256);
-    EXPECT_NEAR(mean(pixels, 0, 32, 224, 32, 224), kRed.r, 12) << "the crop fills the tile";
+    EXPECT_NEAR(meanOf(pixels, 0, 32, 224, 32, 224), kRed.r, 12) << "the crop fills the tile";
 
     fetched.clear();
-    serve(Basemap::orthophoto, 12, kParisX >> 5, kParisY >> 5, solid(kGrey));
+    serve(Basemap::orthophoto, 12, kParisX >> 5, kParisY >> 5, solidPhoto(kGrey));
     EXPECT_FALSE(mosaic.substitutePhotoTile(kParisZ + 1, kParisX * 2, kParisY * 2));
     EXPECT_TRUE(fetched.empty()) << "a 32 × 32 enlargement is not worth fetching";
 }
@@ -231,16 +185,16 @@ TEST_F(AerialMosaicTest, FlatAreasOfANeighboursTileTakeTheOrthophotoOfTheirPlace
                                                                                            : kGrey;
     }));
     // Textured, with a white band over its bottom half.
-    auto swiss = imageOf(256, 256, [](int x, int y) { return y >= 128 ? kWhite : Rgb { 40, x % 2 ? 120 : 60, 160 }; });
+    auto swiss = imageOf(256, 256, [](int x, int y) { return y >= 128 ? kWhite : texturedPixel(x); });
 
-    auto repaired = mosaic.fillFlatAreas(png(swiss), z, x, y);
+    auto repaired = mosaic.fillFlatAreas(pngOf(swiss), z, x, y);
 
     ASSERT_TRUE(repaired);
     auto pixels = *velorin::decodeRGBX(*repaired);
-    EXPECT_NEAR(mean(pixels, 1, 16, 240, 144, 240), kOrthophotoColour.g, 12);
-    EXPECT_NEAR(mean(pixels, 2, 16, 240, 16, 112), kTexturedA.b, 4) << "textured pixels stay";
+    EXPECT_NEAR(meanOf(pixels, 1, 16, 240, 144, 240), kOrthophotoColour.g, 12);
+    EXPECT_NEAR(meanOf(pixels, 2, 16, 240, 16, 112), kTexturedColour.b, 4) << "textured pixels stay";
 
     fetched.clear();
-    EXPECT_FALSE(mosaic.fillFlatAreas(png(textured()), z, x, y));
+    EXPECT_FALSE(mosaic.fillFlatAreas(pngOf(texturedPhoto()), z, x, y));
     EXPECT_TRUE(fetched.empty()) << "no flat block, nothing fetched";
 }

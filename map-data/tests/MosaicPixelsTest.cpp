@@ -1,5 +1,7 @@
 #include "map-data/MosaicPixels.h"
 
+#include "PhotoImages.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -7,28 +9,10 @@
 
 using platform::Image;
 using velorin::PixelMask;
+using testing_support::imageOf;
+using testing_support::Rgb;
 
 namespace {
-
-struct Rgb {
-    int r, g, b;
-};
-
-Image imageOf(int width, int height, const std::function<Rgb(int x, int y)>& colour)
-{
-    Image image { width, height, std::vector<std::byte>(std::size_t(width) * height * 4) };
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            auto c = colour(x, y);
-            auto* pixel = &image.pixels[(std::size_t(y) * width + x) * 4];
-            pixel[0] = std::byte(c.r);
-            pixel[1] = std::byte(c.g);
-            pixel[2] = std::byte(c.b);
-            pixel[3] = std::byte(255);
-        }
-    }
-    return image;
-}
 
 // Green bytes along each row chosen so that the pair (x, x + 1) is green exactly where
 // `green(x, y)` says: equal greens for a green pair, a jump of 3 for any other.
