@@ -22,11 +22,11 @@ protected:
         auto local = fmt::format("127.0.0.1:{}", server.port());
         extraHosts.spainHost = local;
         extraHosts.austriaHost = local;
-        server.route("/*", [this](const httplib::Request& request, httplib::Response& response) {
-            std::lock_guard lock(mutex_);
-            auto file = files_.find(request.target);
-            response.status = file == files_.end() ? 404 : 200;
-            if (file != files_.end())
+        server.route("/*", [served = served_](const httplib::Request& request, httplib::Response& response) {
+            std::lock_guard lock(served->mutex);
+            auto file = served->files.find(request.target);
+            response.status = file == served->files.end() ? 404 : 200;
+            if (file != served->files.end())
                 response.set_content(file->second, "image/jpeg");
         });
     }
@@ -41,8 +41,8 @@ protected:
     }
     void serve(Basemap basemap, int64_t z, int64_t x, int64_t y, const std::vector<std::byte>& bytes)
     {
-        std::lock_guard lock(mutex_);
-        files_[target(basemap, z, x, y)] = std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        std::lock_guard lock(served_->mutex);
+        served_->files[target(basemap, z, x, y)] = std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
     int requestCount(Basemap basemap, int64_t z, int64_t x, int64_t y) const
     {
@@ -60,8 +60,13 @@ protected:
     }
 
 private:
-    std::mutex mutex_;
-    std::map<std::string, std::string, std::less<>> files_;
+    // Upstream files by request target; shared with the server, which outlives this class's
+    // members.
+    struct Served {
+        std::mutex mutex;
+        std::map<std::string, std::string, std::less<>> files;
+    };
+    std::shared_ptr<Served> served_ = std::make_shared<Served>();
 };
 
 std::string orthophotoDiskKey(int64_t z, int64_t x, int64_t y)
