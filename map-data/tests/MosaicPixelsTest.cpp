@@ -53,7 +53,8 @@ TEST(MosaicPixels, WhiteNeedsRedGreenAndBlueAllAt250)
         bool white;
     };
     for (auto c : { Case { { 250, 250, 250 }, true }, Case { { 255, 255, 255 }, true },
-             Case { { 249, 255, 255 }, false }, Case { { 255, 249, 255 }, false }, Case { { 255, 255, 249 }, false } }) {
+             Case { { 249, 255, 255 }, false }, Case { { 255, 249, 255 }, false },
+             Case { { 255, 255, 249 }, false } }) {
         auto mask = velorin::whiteMask(imageOf(2, 1, [&](int x, int) { return x == 0 ? c.colour : Rgb { 0, 0, 0 }; }));
         EXPECT_EQ(mask, (PixelMask { c.white, 0 })) << c.colour.r << "," << c.colour.g << "," << c.colour.b;
     }

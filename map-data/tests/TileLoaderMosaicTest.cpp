@@ -42,7 +42,8 @@ protected:
     void serve(Basemap basemap, int64_t z, int64_t x, int64_t y, const std::vector<std::byte>& bytes)
     {
         std::lock_guard lock(served_->mutex);
-        served_->files[target(basemap, z, x, y)] = std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        served_->files[target(basemap, z, x, y)]
+            = std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
     int requestCount(Basemap basemap, int64_t z, int64_t x, int64_t y) const
     {
@@ -106,7 +107,8 @@ TEST_F(TileLoaderMosaic, AWhiteOrthophotoAreaTakesTheSwissPixelsUnlessTheyAreFla
         EXPECT_NEAR(meanOf(*tile, 0, 0, 120, 0, 256), c.shownInTheWhiteArea.r, 4) << c.name;
         EXPECT_NEAR(meanOf(*tile, 2, 0, 120, 0, 256), c.shownInTheWhiteArea.b, 4) << c.name;
         EXPECT_NEAR(meanOf(*tile, 2, 140, 256, 0, 256), kGrey.b, 4) << c.name;
-        auto swissCopy = store->read(velorin::TileLoaderEngine::fetchCacheKey(url(Basemap::swissImage, 13, x, kGenevaY13)));
+        auto swissURL = url(Basemap::swissImage, 13, x, kGenevaY13);
+        auto swissCopy = store->read(velorin::TileLoaderEngine::fetchCacheKey(swissURL));
         EXPECT_TRUE(swissCopy && !swissCopy->empty()) << c.name << ": the neighbour's tile is kept on disk";
     }
 }
