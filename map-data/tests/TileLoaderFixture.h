@@ -60,6 +60,8 @@ protected:
     // The relay's host and token, when a test has one.
     velorin::ServiceHosts extraHosts;
     std::shared_ptr<velorin::TileRelay> relay;
+    // Manual queues decode real images too.
+    bool decodeImages = false;
     int tilesReady = 0;
     bool readyOffMainThread = false;
     std::vector<velorin::TileLoaderStatus> published;
@@ -90,7 +92,7 @@ protected:
         dependencies.hosts = hosts();
         dependencies.clock = clock;
         dependencies.mainQueue = mainQueue;
-        if (!realQueues)
+        if (!realQueues && !decodeImages)
             dependencies.decode = decodeTestTile;
         dependencies.relay = relay;
         if (!realQueues) {
