@@ -153,8 +153,10 @@ private:
     const platform::Folders folders_;
     const std::shared_ptr<platform::UserDefaults> defaults_;
     const ServiceHosts hosts_;
-    const std::shared_ptr<platform::Clock> clock_;
+    // The queue before the clock, so that the clock's timer thread has stopped before
+    // the queue it posts to may go.
     const std::shared_ptr<platform::MainQueue> mainQueue_;
+    const std::shared_ptr<platform::Clock> clock_;
     const GpuDevice::Probe probeGpu_;
 
     // In construction order.

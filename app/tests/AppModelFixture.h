@@ -32,6 +32,7 @@ protected:
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>(1000.0);
     std::shared_ptr<platform::DrainableMainQueue> mainQueue = std::make_shared<platform::DrainableMainQueue>();
     std::shared_ptr<FakeNetworkPathSource::Control> network;
+    velorin::ServiceHosts hosts;
     std::optional<velorin::GpuDevice> gpu = velorin::GpuDevice { 45, 16384 };
     int gpuProbes = 0;
     std::unique_ptr<velorin::AppModel> model;
@@ -61,6 +62,7 @@ protected:
         velorin::AppEnvironment environment;
         environment.folders = folders;
         environment.defaults = readPreferences();
+        environment.hosts = hosts;
         environment.clock = clock;
         environment.mainQueue = mainQueue;
         auto source = std::make_unique<FakeNetworkPathSource>();

@@ -1,5 +1,12 @@
 #include "AppModelFixture.h"
 
+#include "map-data/Basemap.h"
+#include "map-data/TileKey.h"
+#include "testing/LoopbackServer.h"
+
+#include <chrono>
+#include <thread>
+
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -102,6 +109,31 @@ TEST_F(AppModelLoading, TheStatusPollReadsTheLoaderEveryTwoSecondsAndEndsWhenIdl
     EXPECT_FALSE(model.isStalled());
     advance(30);
     EXPECT_EQ(clock->pendingTimers(), 0u);
+}
+
+TEST_F(AppModelLoading, TheLoaderBuiltAtStartUpReportsToTheModelAndThePollReadsItsFailures)
+{
+    testing_support::LoopbackServer server;
+    server.route("/*", testing_support::LoopbackServer::reply(503, ""));
+    hosts.scheme = "http";
+    hosts.openTopoHost = fmt::format("127.0.0.1:{}", server.port());
+    auto& model = makeModel();
+    model.start();
+    model.loader()->setDesired({ velorin::TileKey::webTile(velorin::Basemap::openTopo, 10, 530, 360) });
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (model.tileStatus().pending == 0 && std::chrono::steady_clock::now() < deadline)
+        mainQueue->runOneWaiting(0.1);
+    ASSERT_EQ(model.tileStatus().pending, 1) << "the published status reached the model";
+    while (model.loader()->status().transportFailures == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+
+    // Published within a tenth of a second of the first, the failure waits for the poll.
+    advance(2);
+    EXPECT_EQ(model.tileStatus().transportFailures, 1);
+    EXPECT_EQ(model.tileStatus().pending, 0);
+    // Closes the session's connections before the server goes.
+    this->model.reset();
 }
 
 TEST_F(AppModelLoading, TheProblemMessageNamesTheNetworkThenTheServersThenTheStall)
