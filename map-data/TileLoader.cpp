@@ -97,4 +97,25 @@ std::unique_ptr<FileBatchDownload> TileLoader::preload(const std::vector<TileKey
     return std::make_unique<FileBatchDownload>(std::move(items), preloadServices_, std::move(progress));
 }
 
+FetchResult TileLoader::fetchSync(const std::string& url, const FetchProgress& progress)
+{
+    return engine_->fetchSync(url, progress);
+}
+
+std::optional<std::vector<std::byte>> TileLoader::fetchCached(const std::string& url)
+{
+    return engine_->fetchCached(url);
+}
+
+void TileLoader::fetchData(const std::string& url, DataCompletion completion)
+{
+    engine_->fetchData(url, std::move(completion));
+}
+
+void TileLoader::downloadKeys(std::vector<TileKey> keys, KeysCancelled isCancelled, KeysProgress progress,
+    std::function<void()> done)
+{
+    engine_->downloadKeys(std::move(keys), std::move(isCancelled), std::move(progress), std::move(done));
+}
+
 } // namespace velorin

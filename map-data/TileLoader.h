@@ -1,6 +1,7 @@
 #pragma once
 
 #include "map-data/DiskStore.h"
+#include "map-data/FetchResult.h"
 #include "map-data/FileBatchDownload.h"
 #include "map-data/ServiceHosts.h"
 #include "map-data/SheetCatalog.h"
@@ -16,6 +17,9 @@
 #include "platform/gpu/Texture.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <functional>
 #include <memory>
 #include <span>
@@ -61,6 +65,12 @@ public:
         std::shared_ptr<platform::Executor> sliceQueue;
     };
 
+    // (fraction 0…1, bytes received, bytes expected; below 1 while unknown).
+    using FetchProgress = std::function<void(double, std::int64_t, std::int64_t)>;
+    using DataCompletion = std::function<void(std::optional<std::vector<std::byte>>)>;
+    using KeysCancelled = std::function<bool()>;
+    using KeysProgress = std::function<void(double)>;
+
     static constexpr int kMaxConnectionsPerHost = 16;
     static constexpr int kMaxTransfers = 16;
     static constexpr double kTransferIdleTimeoutSeconds = 60;
@@ -95,6 +105,15 @@ public:
     // disk; destroying the handle cancels it.
     std::unique_ptr<FileBatchDownload> preload(const std::vector<TileKey>& keys,
         std::vector<FileBatchDownload::Item> extra, FileBatchDownload::Progress progress);
+
+    // Blocking downloads, for the slice and mosaic queues only, never the main thread:
+    // see TileLoaderEngine.
+    FetchResult fetchSync(const std::string& url, const FetchProgress& progress = {});
+    std::optional<std::vector<std::byte>> fetchCached(const std::string& url);
+    // Any thread; see TileLoaderEngine.
+    void fetchData(const std::string& url, DataCompletion completion);
+    void downloadKeys(std::vector<TileKey> keys, KeysCancelled isCancelled, KeysProgress progress,
+        std::function<void()> done);
 
 private:
     // The queues the loader made; declared first so that they go last, once the engine

@@ -5,6 +5,7 @@
 #include "map-data/TileStatusPublisher.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -44,6 +46,15 @@ public:
     // A transport failure older than this restarts the count at 1.
     static constexpr double kTransportFailureMemorySeconds = 60;
 
+    using FetchProgress = TileLoader::FetchProgress;
+    using DataCompletion = TileLoader::DataCompletion;
+    using KeysCancelled = TileLoader::KeysCancelled;
+    using KeysProgress = TileLoader::KeysProgress;
+
+    // A blocking fetch gives up after this long and cancels its transfer.
+    static constexpr double kBlockingWaitSeconds = 120;
+    static constexpr std::size_t kMaxKeyDownloads = 8;
+
     static std::shared_ptr<TileLoaderEngine> make(const TileLoader::Dependencies& dependencies, Queues queues);
 
     void setDesired(std::vector<TileKey> keys);
@@ -57,6 +68,25 @@ public:
     {
         onStatusChange_ = std::move(callback);
     }
+
+    // Slice or mosaic queue, never the loader's queue or the main thread: downloads `url`,
+    // waiting at most kBlockingWaitSeconds on the loader's clock. `progress` runs on the
+    // session's thread.
+    FetchResult fetchSync(const std::string& url, const FetchProgress& progress = {});
+    // Slice or mosaic queue: `url`'s bytes through the cache root under "fetch/…", where an
+    // empty file marks an upstream file known to be missing (after a 400 or 404).
+    std::optional<std::vector<std::byte>> fetchCached(const std::string& url);
+    // The disk key of an upstream file fetched through `fetchCached`.
+    static std::string fetchCacheKey(std::string_view url);
+    // Any thread. `completion` runs on the decode queue with the body of a 2xx answer, or
+    // nothing; it is not called once the loader is gone.
+    void fetchData(const std::string& url, DataCompletion completion);
+    // Any thread. Downloads the keys' files missing from the offline root into it, eight at
+    // a time (a file found in the cache root alone is copied over). `isCancelled` and
+    // `progress` (keys ended ÷ keys) run on the loader's queue after each key ends; `done`
+    // runs there once the started keys have ended. Nothing is called once the loader is gone.
+    void downloadKeys(std::vector<TileKey> keys, KeysCancelled isCancelled, KeysProgress progress,
+        std::function<void()> done);
 
     const SheetCatalog& catalog() const { return catalog_; }
     const ServiceHosts& hosts() const { return hosts_; }
@@ -83,6 +113,15 @@ private:
         TileLoaderEngine& engine_;
     };
 
+    // Where blocking fetches hear from the session: on its own thread, since the queue that
+    // waits may be the one that would have run the answer. Nothing run there may drop its
+    // own transfer's handle.
+    struct InlineExecutor final : platform::Executor {
+        void post(Task task) override { task(); }
+    };
+
+    struct KeyDownload;
+
     TileLoaderEngine(const TileLoader::Dependencies& dependencies, Queues queues);
 
     // Posts `step` to `executor` holding the engine weakly, unless stopped.
@@ -107,6 +146,11 @@ private:
     void deliverTile(const TileKey& key, std::optional<std::span<const std::byte>> data, bool storeBytes,
         bool fromDisk, const std::string& path);
     void composeAfterMiss(const TileKey& key);
+
+    // Loader queue, then the decode queue for each key.
+    void startNextKeys(const std::shared_ptr<KeyDownload>& download);
+    void downloadKey(const std::shared_ptr<KeyDownload>& download, const TileKey& key);
+    void keyEnded(const std::shared_ptr<KeyDownload>& download);
 
     // Slice queue: prepares one sheet's sub-tiles in `order`.
     void prepareSheet(const Sheet& sheet, const std::vector<SubtileCell>& order);
@@ -133,6 +177,12 @@ private:
     std::unique_ptr<TileStatusPublisher> publisher_;
     // Declared before `networkTasks_`, whose transfers deliver to it.
     TransferInbox transferInbox_ { *this };
+
+    InlineExecutor inline_;
+    // Transfers of `fetchData`, declared after the inbox they deliver to, by their own number, until they answer.
+    std::mutex dataTasksMutex_;
+    std::unordered_map<std::uint64_t, platform::HttpTask> dataTasks_;
+    std::uint64_t lastDataTaskId_ = 0;
 
     // Main thread.
     std::function<void()> onTileReady_;

@@ -1,0 +1,104 @@
+#include "map-data/TileLoaderEngine.h"
+
+#include "platform/Log.h"
+
+#include <filesystem>
+
+namespace velorin {
+
+// One run of `downloadKeys`; touched only on the loader's queue.
+struct TileLoaderEngine::KeyDownload {
+    std::vector<TileKey> keys;
+    TileLoader::KeysCancelled isCancelled;
+    TileLoader::KeysProgress progress;
+    std::function<void()> done;
+    std::size_t next = 0;
+    std::size_t running = 0;
+    std::size_t ended = 0;
+    bool stopped = false;
+};
+
+void TileLoaderEngine::downloadKeys(std::vector<TileKey> keys, KeysCancelled isCancelled, KeysProgress progress,
+    std::function<void()> done)
+{
+    auto download = std::make_shared<KeyDownload>();
+    download->keys = std::move(keys);
+    download->isCancelled = std::move(isCancelled);
+    download->progress = std::move(progress);
+    download->done = std::move(done);
+    post(queues_.queue, [download](TileLoaderEngine& engine) { engine.startNextKeys(download); });
+}
+
+void TileLoaderEngine::startNextKeys(const std::shared_ptr<KeyDownload>& download)
+{
+    while (!download->stopped && download->running < kMaxKeyDownloads && download->next < download->keys.size()) {
+        if (download->isCancelled()) {
+            download->stopped = true;
+            break;
+        }
+        ++download->running;
+        post(queues_.decode, [download, key = download->keys[download->next++]](TileLoaderEngine& engine) {
+            engine.downloadKey(download, key);
+        });
+    }
+    if (download->running == 0 && (download->stopped || download->next == download->keys.size())) {
+        download->stopped = true;
+        if (auto done = std::exchange(download->done, nullptr))
+            done();
+    }
+}
+
+void TileLoaderEngine::downloadKey(const std::shared_ptr<KeyDownload>& download, const TileKey& key)
+{
+    auto ended = [download](TileLoaderEngine& engine) { engine.keyEnded(download); };
+    auto path = key.relativePath(catalog_.sheets());
+    if (!path) {
+        post(queues_.queue, ended);
+        return;
+    }
+    std::error_code error;
+    if (std::filesystem::is_regular_file(store_->offlineRoot() / *path, error)) {
+        post(queues_.queue, ended);
+        return;
+    }
+    // A file the cache holds is copied, not shared: clearing the cache must not take away
+    // what was prepared for use without a network.
+    auto cachedFile = platform::MappedFile::open(store_->cacheRoot() / *path);
+    if (cachedFile && !cachedFile->empty()) {
+        try {
+            store_->writeNow(cachedFile->bytes(), *path, true);
+        } catch (const std::filesystem::filesystem_error& failure) {
+            platform::Log::warning(platform::logcat::diskStore, "écriture {} : {}", *path, failure.what());
+        }
+        post(queues_.queue, ended);
+        return;
+    }
+    auto url = tileFetchURL(key, catalog_, hosts_, relayed_);
+    if (!url) {
+        post(queues_.queue, ended);
+        return;
+    }
+    fetchData(*url, [weak = weak_from_this(), path = *path, ended](std::optional<std::vector<std::byte>> data) {
+        auto engine = weak.lock();
+        if (!engine)
+            return;
+        if (data) {
+            try {
+                engine->store_->writeNow(*data, path, true);
+            } catch (const std::filesystem::filesystem_error& failure) {
+                platform::Log::warning(platform::logcat::diskStore, "écriture {} : {}", path, failure.what());
+            }
+        }
+        engine->post(engine->queues_.queue, ended);
+    });
+}
+
+void TileLoaderEngine::keyEnded(const std::shared_ptr<KeyDownload>& download)
+{
+    --download->running;
+    ++download->ended;
+    download->progress(double(download->ended) / double(download->keys.size()));
+    startNextKeys(download);
+}
+
+} // namespace velorin
