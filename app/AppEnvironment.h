@@ -23,7 +23,9 @@ struct AppEnvironment {
     ServiceHosts hosts;
     std::shared_ptr<platform::Clock> clock;
     std::shared_ptr<platform::MainQueue> mainQueue;
+    // Required.
     std::unique_ptr<platform::NetworkPathSource> networkPaths;
+    // Empty counts as no GPU.
     GpuDevice::Probe probeGpu;
 };
 
