@@ -105,6 +105,15 @@ std::optional<nlohmann::json> UserDefaults::dictionary(std::string_view key) con
     return *value;
 }
 
+std::optional<nlohmann::json> UserDefaults::array(std::string_view key) const
+{
+    std::lock_guard lock(mutex_);
+    auto value = find(key);
+    if (!value || !value->is_array())
+        return std::nullopt;
+    return *value;
+}
+
 bool UserDefaults::contains(std::string_view key) const
 {
     std::lock_guard lock(mutex_);
@@ -139,6 +148,13 @@ void UserDefaults::setString(std::string_view key, std::string value)
 void UserDefaults::setData(std::string_view key, std::span<const std::byte> value)
 {
     store(key, nlohmann::json{{kDataKey, base64Encode(value)}});
+}
+
+void UserDefaults::setArray(std::string_view key, nlohmann::json array)
+{
+    if (!array.is_array())
+        return;
+    store(key, std::move(array));
 }
 
 void UserDefaults::setDictionary(std::string_view key, nlohmann::json object)

@@ -30,6 +30,8 @@ public:
     std::optional<std::vector<std::byte>> data(std::string_view key) const;
     // A JSON object stored under the key.
     std::optional<nlohmann::json> dictionary(std::string_view key) const;
+    // A JSON array stored under the key, its elements as stored.
+    std::optional<nlohmann::json> array(std::string_view key) const;
     bool contains(std::string_view key) const;
 
     // Each setter writes the file; a failed write is logged and the value is kept in
@@ -40,6 +42,8 @@ public:
     void setString(std::string_view key, std::string value);
     void setData(std::string_view key, std::span<const std::byte> value);
     void setDictionary(std::string_view key, nlohmann::json object);
+    // Ignored unless `array` is a JSON array.
+    void setArray(std::string_view key, nlohmann::json array);
     void remove(std::string_view key);
 
     const std::filesystem::path& file() const { return file_; }

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "renderer/Camera.h"
+
+namespace velorin {
+
+// The window that the map canvas draws into: its size, its screen's scale, drawing on
+// request and the display link that paces frames. The Qt host implements it over a
+// QOpenGLWidget; tests implement it with a fake surface over an offscreen context. GUI
+// thread only; it outlives the canvas that uses it.
+class CanvasWindow {
+public:
+    virtual ~CanvasWindow() = default;
+
+    // The view's bounds in points.
+    virtual Camera::Size boundsInPoints() const = 0;
+    // Device pixels per point of the window's screen (the primary screen's without one).
+    virtual double screenScale() const = 0;
+    // Draws one frame now: the host makes its context current and calls the renderer's
+    // draw callback with the canvas's view size and its framebuffer.
+    virtual void draw() = 0;
+    // Starts calling `MapCanvasView::step` once per screen refresh, until stopped.
+    virtual void startDisplayLink() = 0;
+    virtual void stopDisplayLink() = 0;
+};
+
+} // namespace velorin

@@ -1,0 +1,194 @@
+#include "canvas/MapCanvasView.h"
+
+#include "canvas/LastCamera.h"
+#include "canvas/StartView.h"
+#include "map-data/TerrainService.h"
+#include "map-data/TextureCache.h"
+#include "map-data/TileLoader.h"
+#include "platform/LaunchArguments.h"
+#include "renderer/BuildingService.h"
+#include "renderer/ForestService.h"
+#include "renderer/PixelScale.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+namespace velorin {
+
+namespace {
+
+constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
+
+Camera initialCamera(const SheetCatalog& catalog)
+{
+    const WorldRect& rect = catalog.worldRect();
+    Camera camera;
+    camera.center = {(rect.minX + rect.maxX) / 2, (rect.minY + rect.maxY) / 2};
+    camera.zoom = MapCanvasView::kInitialZoom;
+    camera.viewSize = MapCanvasView::kInitialViewSize;
+    camera.focalLength = MapCanvasView::kDefaultFocalLength;
+    return camera;
+}
+
+} // namespace
+
+std::shared_ptr<MapCanvasView> MapCanvasView::make(CanvasWindow& window, gpu::Context& context,
+    const gpu::ShaderLibrary& shaders, Services services, Environment environment)
+{
+    auto renderer = MapRenderer::make(context, shaders, services.catalog, services.loader,
+        initialCamera(services.catalog), services.terrain, services.forest, services.buildings);
+    if (!renderer)
+        return nullptr;
+    std::shared_ptr<MapCanvasView> canvas(new MapCanvasView(window, std::move(services), std::move(environment)));
+    canvas->renderer_ = std::move(renderer);
+    canvas->installCallbacks();
+    return canvas;
+}
+
+MapCanvasView::MapCanvasView(CanvasWindow& window, Services services, Environment environment)
+    : window_(window)
+    , services_(std::move(services))
+    , environment_(std::move(environment))
+    , journal_(environment_.journalFile, environment_.defaults)
+{
+}
+
+MapCanvasView::~MapCanvasView()
+{
+    if (displayLinkRunning_)
+        window_.stopDisplayLink();
+}
+
+void MapCanvasView::installCallbacks()
+{
+    std::weak_ptr<MapCanvasView> weak = weak_from_this();
+    auto redraw = [weak] {
+        if (auto self = weak.lock())
+            self->ensureDisplayLink();
+    };
+    if (services_.loader)
+        services_.loader->setOnTileReady(redraw);
+    if (services_.forest)
+        services_.forest->onChange = redraw;
+    if (services_.buildings)
+        services_.buildings->onChange = redraw;
+    if (services_.terrain) {
+        services_.terrain->onChange = [weak] {
+            if (auto self = weak.lock())
+                self->terrainDidChange();
+        };
+    }
+}
+
+void MapCanvasView::terrainDidChange()
+{
+    renderer_->terrainGeneration += 1;
+    ensureDisplayLink();
+}
+
+void MapCanvasView::layout()
+{
+    const Camera::Size pixels = pixelScale(window_.boundsInPoints(), window_.screenScale());
+    renderer_->contentScale = window_.screenScale();
+    Camera& camera = renderer_->camera;
+    camera.viewSize = pixels;
+    if (pixels.width > 1)
+        minZoom_ = camera.fitZoom(services_.catalog.worldRect(), 0) - kMinZoomBelowFit;
+    if (!hasPerformedInitialFit_ && pixels.width > 1 && pixels.height > 1)
+        initialFit();
+    clampCamera();
+    ensureDisplayLink();
+}
+
+void MapCanvasView::initialFit()
+{
+    hasPerformedInitialFit_ = true;
+    Camera& camera = renderer_->camera;
+    if (auto start = StartView::parse(environment_.arguments)) {
+        applyStartView(*start);
+    } else {
+        if (auto value = platform::launchArgumentValue("-startAt", environment_.arguments))
+            fmt::print(stderr, "Argument -startAt ignoré : « {} »\n", *value);
+        const auto stored = environment_.defaults ? LastCamera::restore(*environment_.defaults) : std::nullopt;
+        if (stored) {
+            camera.center = WorldPoint::fromLatitudeLongitude(stored->latitude, stored->longitude);
+            camera.zoom = stored->zoom;
+        } else {
+            camera.fit(services_.catalog.worldRect(), 0, std::numeric_limits<double>::infinity());
+        }
+        initialLocateDeadline_ = now() + kInitialLocateSeconds;
+    }
+    if (onCameraChanged)
+        onCameraChanged(camera);
+}
+
+void MapCanvasView::applyStartView(const StartView& start)
+{
+    Camera& camera = renderer_->camera;
+    camera.center = WorldPoint::fromLatitudeLongitude(start.latitude, start.longitude);
+    camera.zoom = start.zoom;
+    camera.bearing = start.bearingDegrees * kRadiansPerDegree;
+    targetBearing_ = camera.bearing;
+    // A negative pitch would look up from under the ground.
+    camera.pitch = std::clamp(start.pitchDegrees * kRadiansPerDegree, 0.0, kMaxStartPitchRadians);
+    targetPitch_ = camera.pitch;
+    if (start.focalLength && *start.focalLength > 0) {
+        camera.focalLength = *start.focalLength;
+        userFocalLength_ = *start.focalLength;
+    }
+    awaitingInitialLocation_ = false;
+}
+
+void MapCanvasView::ensureDisplayLink()
+{
+    needsRedraw_ = true;
+    startDisplayLink();
+}
+
+void MapCanvasView::startDisplayLink()
+{
+    if (displayLinkRunning_ || isBackgrounded_ || isExporting_)
+        return;
+    displayLinkRunning_ = true;
+    window_.startDisplayLink();
+}
+
+void MapCanvasView::stopDisplayLink()
+{
+    if (!displayLinkRunning_)
+        return;
+    displayLinkRunning_ = false;
+    window_.stopDisplayLink();
+}
+
+void MapCanvasView::handleMemoryWarning()
+{
+    if (services_.textureCache)
+        services_.textureCache->purge(kMemoryWarningPurgeFraction);
+    ensureDisplayLink();
+}
+
+void MapCanvasView::handleBackground()
+{
+    isBackgrounded_ = true;
+    stopDisplayLink();
+    saveLastCamera();
+}
+
+void MapCanvasView::handleForeground()
+{
+    isBackgrounded_ = false;
+    needsRedraw_ = true;
+    startDisplayLink();
+}
+
+void MapCanvasView::forgetModifiers()
+{
+    heldModifiers_ = {};
+}
+
+} // namespace velorin

@@ -1,0 +1,219 @@
+#pragma once
+
+#include "canvas/CameraReportThrottle.h"
+#include "canvas/CanvasWindow.h"
+#include "canvas/GestureJournal.h"
+#include "canvas/KeyModifiers.h"
+#include "canvas/PanInertia.h"
+#include "map-data/SheetCatalog.h"
+#include "map-data/WorldRect.h"
+#include "platform/Clock.h"
+#include "platform/MainQueue.h"
+#include "platform/UserDefaults.h"
+#include "renderer/Camera.h"
+#include "renderer/MapRenderer.h"
+
+#include <filesystem>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace gpu {
+class Context;
+class ShaderLibrary;
+} // namespace gpu
+
+namespace velorin {
+
+class BuildingService;
+struct StartView;
+class ForestService;
+class TerrainService;
+class TextureCache;
+class TileLoader;
+
+// The map view of the main screen without its widget: it owns the renderer and the
+// camera, runs the frame loop while something moves, keeps the camera in bounds, reports
+// camera changes to the application and keeps the journal. Its window (size, drawing,
+// display link) is a `CanvasWindow`. GUI thread only, from construction to destruction;
+// the blocks it posts and the callbacks it leaves on services hold it weakly.
+class MapCanvasView : public std::enable_shared_from_this<MapCanvasView> {
+public:
+    // The initial camera, until the first layout fits the view.
+    static constexpr double kInitialZoom = 6.0;
+    static constexpr Camera::Size kInitialViewSize {1170, 2532};
+    static constexpr double kDefaultFocalLength = 1.5;
+    static constexpr double kDefaultMinZoom = 5.0;
+    // The map may be zoomed out this far beyond the whole catalogue.
+    static constexpr double kMinZoomBelowFit = 0.3;
+    // The reachable area: the catalogue widened by this share of its size on each side.
+    static constexpr double kReachableMarginShare = 0.04;
+    // A pitched view may always come this close, even over tiles that stop lower.
+    static constexpr double kPitchedMaxZoom = 23;
+    static constexpr double kExtrasPauseSeconds = 1.5;
+    static constexpr double kInitialLocateSeconds = 20;
+    static constexpr double kMemoryWarningPurgeFraction = 0.6;
+    static constexpr double kReliefPitchRadians = 1.2217304763960306;
+    static constexpr double kMaxStartPitchRadians = 2.0943951023931953;
+    static constexpr double kChosenPlaceRadiusMeters = 30;
+    // Frame loop.
+    static constexpr int kIdleFramesBeforeStop = 31;
+    static constexpr double kMinFrameSeconds = 1.0 / 120;
+    static constexpr double kBearingEasingRatePerSecond = 9;
+    static constexpr double kPitchEasingRatePerSecond = 7;
+    static constexpr double kBearingSnapRadians = 0.002;
+    static constexpr double kPitchSnapRadians = 0.001;
+    // Coarser scenes are drawn while the camera changed less than this long ago.
+    static constexpr double kMovingDetailSeconds = 0.25;
+
+    // The services the canvas draws from; all but the catalogue may be absent.
+    struct Services {
+        SheetCatalog catalog;
+        std::shared_ptr<TileLoader> loader;
+        // Trimmed on memory warnings.
+        std::shared_ptr<TextureCache> textureCache;
+        std::shared_ptr<TerrainService> terrain;
+        std::shared_ptr<ForestService> forest;
+        std::shared_ptr<BuildingService> buildings;
+    };
+
+    // What the canvas runs over: time, the main queue, the preferences, the journal's
+    // file and the process's launch arguments.
+    struct Environment {
+        std::shared_ptr<platform::Clock> clock;
+        std::shared_ptr<platform::MainQueue> mainQueue;
+        std::shared_ptr<platform::UserDefaults> defaults;
+        std::filesystem::path journalFile;
+        std::vector<std::string> arguments;
+    };
+
+    // The canvas with its renderer, made in `context` (current on this thread); nothing
+    // when the renderer cannot be made, and the program then stops with
+    // MapRenderer::kStartFailureMessage. `window` outlives the canvas.
+    static std::shared_ptr<MapCanvasView> make(CanvasWindow& window, gpu::Context& context,
+        const gpu::ShaderLibrary& shaders, Services services, Environment environment);
+    ~MapCanvasView();
+    MapCanvasView(const MapCanvasView&) = delete;
+    MapCanvasView& operator=(const MapCanvasView&) = delete;
+
+    // Reports to the application; set by the view host, each optional.
+    std::function<void(const Camera&)> onCameraChanged;
+    std::function<void()> onUserInteraction;
+    std::function<void()> onTouch;
+    std::function<void(int)> onPhotoTapped;
+    std::function<void(bool)> onPitchChanged;
+    std::function<void()> onCompassFollowingInterrupted;
+    std::function<void(std::optional<std::pair<std::string, double>>)> onFlight;
+    std::function<void(std::optional<double>)> onFlyoverProgress;
+    std::function<void()> onFlyoverEnded;
+    std::function<void(int)> onFlyoverPhoto;
+    std::function<void(double, double)> onFlyoverPosition;
+
+    MapRenderer& renderer() { return *renderer_; }
+    const Camera& camera() const { return renderer_->camera; }
+
+    // The window was laid out or resized: view size, minimum zoom, the first fit of the
+    // view (with the launch arguments) and the clamp; then a frame.
+    void layout();
+    // One frame of the display link; times in seconds of the display's clock.
+    void step(double timestamp, double targetTimestamp);
+    // A redraw that must happen even if nothing moves, then frames.
+    void ensureDisplayLink();
+    // Frames for something that starts moving.
+    void startDisplayLink();
+    bool hasDisplayLink() const { return displayLinkRunning_; }
+
+    // Every change of the renderer's camera ends here: clamp, redraw, throttled reports.
+    void cameraDidChange();
+    // Keeps zoom, centre and pitch within their limits; true when it lowered the pitch
+    // for the eye's clearance over the terrain.
+    bool clampCamera();
+    double maxZoom() const;
+    double minZoom() const { return minZoom_; }
+    const WorldRect& reachableRect();
+
+    void saveLastCamera();
+    // The relief toggle: eases the pitch to 70° (on) or 0 (off).
+    void set3D(bool on);
+    // Turns the map with the device heading (on) or back to north (off).
+    void setCompassFollowing(bool on);
+    // A heading update from the location service, in degrees.
+    void headingDidChange(double degrees);
+
+    // The glide left by a drag; a zero velocity stops it.
+    void setInertia(PanInertia inertia);
+    const PanInertia& inertia() const { return inertia_; }
+
+    // Application lifecycle.
+    void handleMemoryWarning();
+    void handleBackground();
+    void handleForeground();
+    void forgetModifiers();
+    void setHeldModifiers(KeyModifiers modifiers) { heldModifiers_ = modifiers; }
+    const KeyModifiers& heldModifiers() const { return heldModifiers_; }
+
+    // The journal of gestures, keys and camera moves, with the current view.
+    void writeJournal(std::string_view text);
+    void noteGesture(std::string_view word, GestureJournal::GesturePhase phase, KeyModifiers eventModifiers,
+        std::string_view detail);
+
+    bool awaitingInitialLocation() const { return awaitingInitialLocation_; }
+    double initialLocateDeadline() const { return initialLocateDeadline_; }
+    bool hasPerformedInitialFit() const { return hasPerformedInitialFit_; }
+    double targetBearing() const { return targetBearing_; }
+    double targetPitch() const { return targetPitch_; }
+
+private:
+    MapCanvasView(CanvasWindow& window, Services services, Environment environment);
+    void installCallbacks();
+    void redrawRequest();
+    void terrainDidChange();
+    void initialFit();
+    void applyStartView(const StartView& start);
+    void reportCameraChange(double now);
+    double eyeAltitude() const;
+    // The basemap's deepest useful camera zoom at the screen's scale.
+    double basemapMaxZoom() const;
+    double now() const { return environment_.clock->now(); }
+
+    // Frame loop steps, in their order within a frame; each says whether it moved.
+    bool easeBearing(double dt);
+    bool easePitch(double dt);
+    bool stepInertia(double dt);
+    void stepDetail(bool& active);
+    void finishFrame(bool active);
+    void stopDisplayLink();
+
+    CanvasWindow& window_;
+    Services services_;
+    Environment environment_;
+    std::unique_ptr<MapRenderer> renderer_;
+    GestureJournal journal_;
+    CameraReportThrottle reports_;
+
+    PanInertia inertia_;
+    KeyModifiers heldModifiers_;
+    double lastMotion_ = 0;
+    double minZoom_ = kDefaultMinZoom;
+    bool hasPerformedInitialFit_ = false;
+    bool needsRedraw_ = true;
+    bool isCompassFollowing_ = false;
+    double latestHeading_ = 0;
+    double targetBearing_ = 0;
+    double targetPitch_ = 0;
+    bool awaitingInitialLocation_ = true;
+    double initialLocateDeadline_ = std::numeric_limits<double>::max();
+    int idleFrames_ = 0;
+    bool isBackgrounded_ = false;
+    bool isExporting_ = false;
+    bool displayLinkRunning_ = false;
+    double userFocalLength_ = kDefaultFocalLength;
+    std::optional<WorldRect> reachableRect_;
+};
+
+} // namespace velorin

@@ -1,0 +1,143 @@
+#include "canvas/EyeClearance.h"
+#include "canvas/LastCamera.h"
+#include "canvas/MapCanvasView.h"
+#include "map-data/AerialCoverage.h"
+#include "map-data/TerrainService.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace velorin {
+
+void MapCanvasView::cameraDidChange()
+{
+    const double time = now();
+    lastMotion_ = time;
+    clampCamera();
+    renderer_->extrasPausedUntil = time + kExtrasPauseSeconds;
+    needsRedraw_ = true;
+    startDisplayLink();
+    reportCameraChange(time);
+    if (const auto& gesture = journal_.gesture())
+        writeJournal("  " + *gesture + " →");
+}
+
+void MapCanvasView::reportCameraChange(double time)
+{
+    const auto due = reports_.due(time, journal_.gesture().has_value());
+    if (due.journalMotion)
+        writeJournal("  mouvement →");
+    if (due.notification && onCameraChanged)
+        onCameraChanged(renderer_->camera);
+    if (due.save)
+        saveLastCamera();
+}
+
+double MapCanvasView::basemapMaxZoom() const
+{
+    return renderer_->basemap.maxCameraZoom(std::max(1.0, window_.screenScale()));
+}
+
+double MapCanvasView::maxZoom() const
+{
+    const double zoom = basemapMaxZoom();
+    return renderer_->camera.pitch > 0 && zoom <= kPitchedMaxZoom ? kPitchedMaxZoom : zoom;
+}
+
+const WorldRect& MapCanvasView::reachableRect()
+{
+    if (!reachableRect_) {
+        const WorldRect& catalog = services_.catalog.worldRect();
+        const double marginX = (catalog.maxX - catalog.minX) * kReachableMarginShare;
+        const double marginY = (catalog.maxY - catalog.minY) * kReachableMarginShare;
+        const WorldRect& aerial = aerialCoverageBounds();
+        reachableRect_ = WorldRect{std::min(catalog.minX - marginX, aerial.minX),
+            std::min(catalog.minY - marginY, aerial.minY), std::max(catalog.maxX + marginX, aerial.maxX),
+            std::max(catalog.maxY + marginY, aerial.maxY)};
+    }
+    return *reachableRect_;
+}
+
+bool MapCanvasView::clampCamera()
+{
+    const double zoomCeiling = maxZoom();
+    // A catalogue so small that its fit lies beyond the basemap's depth leaves no range:
+    // the floor then gives way to the ceiling.
+    const double zoomFloor = std::min(minZoom_, zoomCeiling);
+    Camera& camera = renderer_->camera;
+    camera.clamp(reachableRect(), zoomFloor, zoomCeiling);
+
+    const FrameState& frame = renderer_->frame;
+    const auto& terrain = renderer_->terrain;
+    if (!(camera.pitch > 0) || frame.frameHeightScale == 0 || !terrain)
+        return false;
+    const int terrainZoom = frame.frameTerrainZoom;
+    const double pitch = EyeClearance::clearedPitch(camera, frame.frameBaseElevation,
+        [&terrain, terrainZoom](WorldPoint point) { return terrain->elevationAt(point.x, point.y, terrainZoom); });
+    if (!(pitch < camera.pitch))
+        return false;
+    camera.pitch = pitch;
+    targetPitch_ = pitch;
+    return true;
+}
+
+void MapCanvasView::saveLastCamera()
+{
+    if (environment_.defaults)
+        LastCamera::save(*environment_.defaults, renderer_->camera);
+}
+
+void MapCanvasView::set3D(bool on)
+{
+    targetPitch_ = on ? kReliefPitchRadians : 0;
+    Camera& camera = renderer_->camera;
+    const double deepest = basemapMaxZoom();
+    if (!on && camera.zoom > deepest) {
+        camera.setZoom(deepest, {camera.viewSize.width / 2, camera.viewSize.height / 2});
+        cameraDidChange();
+    }
+    startDisplayLink();
+}
+
+void MapCanvasView::setCompassFollowing(bool on)
+{
+    isCompassFollowing_ = on;
+    targetBearing_ = on ? latestHeading_ : 0;
+    startDisplayLink();
+}
+
+void MapCanvasView::headingDidChange(double degrees)
+{
+    if (!std::isfinite(degrees))
+        return;
+    latestHeading_ = degrees * std::numbers::pi / 180.0;
+    if (!isCompassFollowing_)
+        return;
+    targetBearing_ = latestHeading_;
+    startDisplayLink();
+}
+
+void MapCanvasView::setInertia(PanInertia inertia)
+{
+    inertia_ = inertia;
+    if (inertia_.isMoving())
+        startDisplayLink();
+}
+
+double MapCanvasView::eyeAltitude() const
+{
+    return EyeClearance::eyeAltitude(renderer_->camera, renderer_->frame);
+}
+
+void MapCanvasView::writeJournal(std::string_view text)
+{
+    journal_.write(text, renderer_->camera, eyeAltitude());
+}
+
+void MapCanvasView::noteGesture(std::string_view word, GestureJournal::GesturePhase phase,
+    KeyModifiers eventModifiers, std::string_view detail)
+{
+    journal_.noteGesture(word, phase, eventModifiers | heldModifiers_, detail, renderer_->camera, eyeAltitude());
+}
+
+} // namespace velorin

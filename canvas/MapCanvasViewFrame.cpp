@@ -1,0 +1,105 @@
+#include "canvas/InertiaSpeedLimit.h"
+#include "canvas/MapCanvasView.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace velorin {
+
+void MapCanvasView::step(double timestamp, double targetTimestamp)
+{
+    const double dt = std::max(kMinFrameSeconds, targetTimestamp - timestamp);
+    bool active = false;
+    active = easeBearing(dt) || active;
+    active = easePitch(dt) || active;
+    // Flyovers, held keys, video replay and flights step here, in that order, once
+    // they exist.
+    stepDetail(active);
+    // Gaze and camera animations step here once they exist; a running camera animation
+    // holds the glide back.
+    active = stepInertia(dt) || active;
+    if (renderer_->camera.pitch > 0 && clampCamera())
+        cameraDidChange();
+    finishFrame(active);
+}
+
+bool MapCanvasView::easeBearing(double dt)
+{
+    Camera& camera = renderer_->camera;
+    const double difference = Camera::wrapAngle(targetBearing_ - camera.bearing);
+    if (std::abs(difference) > kBearingSnapRadians) {
+        camera.bearing = Camera::wrapAngle(camera.bearing
+            + difference * (1 - std::exp(-kBearingEasingRatePerSecond * dt)));
+        cameraDidChange();
+        return true;
+    }
+    if (camera.bearing != targetBearing_) {
+        camera.bearing = targetBearing_;
+        cameraDidChange();
+    }
+    return false;
+}
+
+bool MapCanvasView::easePitch(double dt)
+{
+    Camera& camera = renderer_->camera;
+    const double difference = targetPitch_ - camera.pitch;
+    if (std::abs(difference) > kPitchSnapRadians) {
+        camera.pitch += difference * (1 - std::exp(-kPitchEasingRatePerSecond * dt));
+        cameraDidChange();
+        return true;
+    }
+    if (camera.pitch != targetPitch_) {
+        camera.pitch = targetPitch_;
+        cameraDidChange();
+    }
+    return false;
+}
+
+void MapCanvasView::stepDetail(bool& active)
+{
+    const bool moving = now() - lastMotion_ < kMovingDetailSeconds;
+    if (moving)
+        active = true;
+    const int bias = moving ? 1 : 0;
+    if (renderer_->detailBias != bias) {
+        renderer_->detailBias = bias;
+        needsRedraw_ = true;
+    }
+}
+
+bool MapCanvasView::stepInertia(double dt)
+{
+    if (inertia_.isMoving()) {
+        Camera& camera = renderer_->camera;
+        const WorldPoint before = camera.center;
+        camera.panAlongGround(inertia_.step(dt));
+        camera.center = InertiaSpeedLimit::limited(camera, before, dt);
+        cameraDidChange();
+        return true;
+    }
+    if (inertia_.velocity != Camera::Point{}) {
+        // The throttled reports may have skipped the glide's last position.
+        inertia_ = {};
+        if (onCameraChanged)
+            onCameraChanged(renderer_->camera);
+    }
+    return false;
+}
+
+void MapCanvasView::finishFrame(bool active)
+{
+    if (active || needsRedraw_) {
+        needsRedraw_ = false;
+        idleFrames_ = 0;
+        window_.draw();
+        return;
+    }
+    idleFrames_ += 1;
+    if (idleFrames_ >= kIdleFramesBeforeStop) {
+        idleFrames_ = 0;
+        stopDisplayLink();
+    }
+}
+
+} // namespace velorin

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "canvas/CanvasWindow.h"
+#include "canvas/MapCanvasView.h"
+#include "platform/DrainableMainQueue.h"
+#include "platform/ManualClock.h"
+#include "platform/UserDefaults.h"
+#include "platform/gpu/Context.h"
+#include "platform/gpu/ShaderLibrary.h"
+#include "testing/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A window that only counts: frames drawn and whether its display link runs.
+class FakeCanvasWindow final : public velorin::CanvasWindow {
+public:
+    velorin::Camera::Size bounds {500, 400};
+    double scale = 2;
+    int draws = 0;
+    bool linkRunning = false;
+    int linkStarts = 0;
+
+    velorin::Camera::Size boundsInPoints() const override { return bounds; }
+    double screenScale() const override { return scale; }
+    void draw() override { ++draws; }
+    void startDisplayLink() override
+    {
+        linkRunning = true;
+        ++linkStarts;
+    }
+    void stopDisplayLink() override { linkRunning = false; }
+};
+
+// A canvas over an offscreen context, a manual clock and a fake window; frames are run by
+// hand at 60 Hz, the clock moving with them.
+class CanvasTest : public ::testing::Test {
+protected:
+    static constexpr double kFrameSeconds = 1.0 / 60;
+
+    TemporaryFolder folder;
+    std::unique_ptr<gpu::Context> context = gpu::Context::headless();
+    gpu::ShaderLibrary library {gpu::ShaderLibrary::defaultFolder()};
+    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>(10.0);
+    std::shared_ptr<platform::DrainableMainQueue> mainQueue = std::make_shared<platform::DrainableMainQueue>();
+    std::shared_ptr<platform::UserDefaults> defaults
+        = std::make_shared<platform::UserDefaults>(folder / "defaults.json");
+    FakeCanvasWindow window;
+
+    std::shared_ptr<velorin::MapCanvasView> makeCanvas(std::vector<std::string> arguments = {"velorin"})
+    {
+        velorin::MapCanvasView::Environment environment {
+            clock, mainQueue, defaults, folder / "cache" / "VelorinGestes.log", std::move(arguments)};
+        auto canvas = velorin::MapCanvasView::make(
+            window, *context, library, velorin::MapCanvasView::Services{velorin::SheetCatalog{}, {}, {}, {}, {}, {}}, std::move(environment));
+        EXPECT_TRUE(canvas);
+        return canvas;
+    }
+
+    // Runs frames while the display link runs, at most `limit`; returns how many ran.
+    int runFrames(velorin::MapCanvasView& canvas, int limit = 1000)
+    {
+        int frames = 0;
+        while (window.linkRunning && frames < limit) {
+            clock->advance(kFrameSeconds);
+            canvas.step(clock->now(), clock->now() + kFrameSeconds);
+            ++frames;
+        }
+        return frames;
+    }
+};
+
+} // namespace testing_support
