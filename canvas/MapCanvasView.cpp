@@ -43,14 +43,16 @@ std::shared_ptr<MapCanvasView> MapCanvasView::make(CanvasWindow& window, gpu::Co
         initialCamera(services.catalog), services.terrain, services.forest, services.buildings);
     if (!renderer)
         return nullptr;
-    std::shared_ptr<MapCanvasView> canvas(new MapCanvasView(window, std::move(services), std::move(environment)));
+    std::shared_ptr<MapCanvasView> canvas(new MapCanvasView(window, context, std::move(services), std::move(environment)));
     canvas->renderer_ = std::move(renderer);
     canvas->installCallbacks();
     return canvas;
 }
 
-MapCanvasView::MapCanvasView(CanvasWindow& window, Services services, Environment environment)
+MapCanvasView::MapCanvasView(
+    CanvasWindow& window, gpu::Context& context, Services services, Environment environment)
     : window_(window)
+    , context_(context)
     , services_(std::move(services))
     , environment_(std::move(environment))
     , journal_(environment_.journalFile, environment_.defaults)
@@ -140,6 +142,7 @@ void MapCanvasView::applyStartView(const StartView& start)
         camera.focalLength = *start.focalLength;
         userFocalLength_ = *start.focalLength;
     }
+    scheduleSnapshot();
     awaitingInitialLocation_ = false;
 }
 

@@ -8,6 +8,7 @@
 #include "map-data/SheetCatalog.h"
 #include "map-data/WorldRect.h"
 #include "platform/Clock.h"
+#include "platform/Image.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 #include "renderer/Camera.h"
@@ -61,6 +62,8 @@ public:
     static constexpr double kReliefPitchRadians = 1.2217304763960306;
     static constexpr double kMaxStartPitchRadians = 2.0943951023931953;
     static constexpr double kChosenPlaceRadiusMeters = 30;
+    // A command-line snapshot waits this long for the tiles of its view.
+    static constexpr double kSnapshotDelaySeconds = 30;
     // Frame loop.
     static constexpr int kIdleFramesBeforeStop = 31;
     static constexpr double kMinFrameSeconds = 1.0 / 120;
@@ -90,6 +93,9 @@ public:
         std::shared_ptr<platform::UserDefaults> defaults;
         std::filesystem::path journalFile;
         std::vector<std::string> arguments;
+        // Ends the program with a status once a "-snapshotTo" snapshot is written;
+        // std::exit when empty.
+        std::function<void(int)> exitProgram;
     };
 
     // The canvas with its renderer, made in `context` (current on this thread); nothing
@@ -162,6 +168,13 @@ public:
     void noteGesture(std::string_view word, GestureJournal::GesturePhase phase, KeyModifiers eventModifiers,
         std::string_view detail);
 
+    // The map as shown now, rendered offscreen at the view's pixel size, scaled down to
+    // fit `maxDimension` when given; nothing for a view without area or a failed render.
+    std::optional<platform::Image> snapshot(std::optional<double> maxDimension);
+    // Writes the snapshot as a JPEG file; the program's exit status: a failed render,
+    // encoding or write is 1, with a line on standard error.
+    int writeSnapshot(const std::filesystem::path& path);
+
     bool awaitingInitialLocation() const { return awaitingInitialLocation_; }
     double initialLocateDeadline() const { return initialLocateDeadline_; }
     bool hasPerformedInitialFit() const { return hasPerformedInitialFit_; }
@@ -169,7 +182,9 @@ public:
     double targetPitch() const { return targetPitch_; }
 
 private:
-    MapCanvasView(CanvasWindow& window, Services services, Environment environment);
+    MapCanvasView(CanvasWindow& window, gpu::Context& context, Services services, Environment environment);
+    // "-snapshotTo": the snapshot 30 s after the first fit, then the program ends.
+    void scheduleSnapshot();
     void installCallbacks();
     void redrawRequest();
     void terrainDidChange();
@@ -190,6 +205,7 @@ private:
     void stopDisplayLink();
 
     CanvasWindow& window_;
+    gpu::Context& context_;
     Services services_;
     Environment environment_;
     std::unique_ptr<MapRenderer> renderer_;

@@ -55,7 +55,7 @@ protected:
     std::shared_ptr<velorin::MapCanvasView> makeCanvas(std::vector<std::string> arguments = {"velorin"})
     {
         velorin::MapCanvasView::Environment environment {
-            clock, mainQueue, defaults, folder / "cache" / "VelorinGestes.log", std::move(arguments)};
+            clock, mainQueue, defaults, folder / "cache" / "VelorinGestes.log", std::move(arguments), {}};
         auto canvas = velorin::MapCanvasView::make(
             window, *context, library, velorin::MapCanvasView::Services{velorin::SheetCatalog{}, {}, {}, {}, {}, {}}, std::move(environment));
         EXPECT_TRUE(canvas);

@@ -36,6 +36,7 @@ TEST(UserDefaults, ValuesSurviveAReloadWithTheirTypes)
         defaults.setString("Velorin.basemap", "planIGN");
         defaults.setData("Velorin.lastCamera", camera);
         defaults.setDictionary("Velorin.account", {{"email", "a@b.fr"}});
+        defaults.setArray("Velorin.view", nlohmann::json::array({45.9, 6.87, 13.5}));
     }
     UserDefaults defaults(file);
     EXPECT_EQ(defaults.boolean("Velorin.trees"), true);
@@ -45,6 +46,7 @@ TEST(UserDefaults, ValuesSurviveAReloadWithTheirTypes)
     EXPECT_EQ(defaults.string("Velorin.basemap"), "planIGN");
     EXPECT_EQ(defaults.data("Velorin.lastCamera"), camera);
     EXPECT_EQ(defaults.dictionary("Velorin.account"), (nlohmann::json{{"email", "a@b.fr"}}));
+    EXPECT_EQ(defaults.array("Velorin.view"), nlohmann::json::array({45.9, 6.87, 13.5}));
     defaults.remove("Velorin.trees");
     EXPECT_FALSE(UserDefaults(file).contains("Velorin.trees"));
 }
@@ -63,6 +65,7 @@ TEST(UserDefaults, AValueOfAnotherTypeReadsAsAbsent)
     EXPECT_EQ(defaults.string("Velorin.basemap"), std::nullopt);
     EXPECT_EQ(defaults.data("Velorin.lastCamera"), std::nullopt);
     EXPECT_EQ(defaults.dictionary("Velorin.account"), std::nullopt);
+    EXPECT_EQ(defaults.array("Velorin.zoom"), std::nullopt);
     EXPECT_EQ(defaults.dictionary("Velorin.aerial"), std::nullopt) << "stored data is not a dictionary";
     EXPECT_EQ(defaults.boolean("Velorin.missing"), std::nullopt);
 }

@@ -1,0 +1,90 @@
+#include "canvas/MapCanvasView.h"
+#include "canvas/SnapshotSize.h"
+#include "platform/AtomicWrite.h"
+#include "platform/LaunchArguments.h"
+#include "platform/gpu/Context.h"
+#include "platform/gpu/GpuError.h"
+#include "platform/gpu/RenderTarget.h"
+#include "renderer/PixelScale.h"
+#include "renderer/TextureImage.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace velorin {
+
+namespace {
+
+constexpr double kSnapshotJpegQuality = 0.9;
+
+} // namespace
+
+std::optional<platform::Image> MapCanvasView::snapshot(std::optional<double> maxDimension)
+{
+    const Camera::Size bounds = window_.boundsInPoints();
+    if (!(bounds.width > 0) || !(bounds.height > 0))
+        return std::nullopt;
+    const SnapshotSize size = SnapshotSize::of(pixelScale(bounds, window_.screenScale()), maxDimension);
+    const Camera shown = renderer_->camera;
+    // The same view in fewer pixels: one zoom step per halving keeps the ground in frame.
+    renderer_->camera.zoom += std::log2(size.scale);
+    std::optional<platform::Image> image;
+    try {
+        context_.makeCurrent();
+        gpu::RenderTarget target(context_, size.width, size.height);
+        renderer_->draw({double(size.width), double(size.height)}, target.framebuffer());
+        image = textureImage(target);
+    } catch (const gpu::GpuError&) {
+        image.reset();
+    }
+    renderer_->camera = shown;
+    return image;
+}
+
+int MapCanvasView::writeSnapshot(const std::filesystem::path& path)
+{
+    const auto image = snapshot(std::nullopt);
+    if (!image) {
+        fmt::print(stderr, "Instantané impossible : la carte n'a pas pu être rendue.\n");
+        return EXIT_FAILURE;
+    }
+    const auto jpeg = platform::encodeJpeg(*image, kSnapshotJpegQuality);
+    if (!jpeg) {
+        fmt::print(stderr, "Instantané impossible : l'image n'a pas pu être encodée.\n");
+        return EXIT_FAILURE;
+    }
+    try {
+        platform::atomicWrite(path, *jpeg);
+    } catch (const std::filesystem::filesystem_error& error) {
+        fmt::print(stderr, "Instantané impossible : {} n'a pas pu être écrit ({}).\n", path.string(),
+            error.code().message());
+        return EXIT_FAILURE;
+    }
+    return EXIT_SUCCESS;
+}
+
+void MapCanvasView::scheduleSnapshot()
+{
+    const auto path = platform::launchArgumentValue("-snapshotTo", environment_.arguments);
+    if (!path)
+        return;
+    std::weak_ptr<MapCanvasView> weak = weak_from_this();
+    auto exitProgram = environment_.exitProgram;
+    if (!exitProgram)
+        exitProgram = [](int status) { std::exit(status); };
+    std::weak_ptr<platform::MainQueue> queue = environment_.mainQueue;
+    environment_.clock->after(kSnapshotDelaySeconds, [weak, queue, exitProgram, path = *path] {
+        if (auto mainQueue = queue.lock()) {
+            mainQueue->post([weak, exitProgram, path] {
+                auto self = weak.lock();
+                exitProgram(self ? self->writeSnapshot(path) : EXIT_FAILURE);
+            });
+        }
+    });
+}
+
+} // namespace velorin
