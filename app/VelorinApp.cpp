@@ -62,7 +62,13 @@ VelorinApp::VelorinApp(int& argc, char** argv)
     QApplication::setApplicationName("Velorin");
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     QApplication::setPalette(darkPalette());
-    model_ = std::make_unique<AppModel>(processEnvironment());
+    AppEnvironment environment = processEnvironment();
+    std::vector<std::string> arguments;
+    for (const QString& argument : QApplication::arguments())
+        arguments.push_back(argument.toStdString());
+    canvasEnvironment_ = {environment.clock, environment.mainQueue, environment.defaults,
+        environment.folders.gestureJournal(), std::move(arguments), [](int status) { QApplication::exit(status); }};
+    model_ = std::make_unique<AppModel>(std::move(environment));
 }
 
 VelorinApp::~VelorinApp() = default;
@@ -74,6 +80,8 @@ int VelorinApp::exec()
         if (state.kind == LoadState::Kind::failed) {
             fmt::print(stderr, "velorin : {}\n", state.message);
             QApplication::exit(1);
+        } else if (state.kind == LoadState::Kind::ready && HeadlessSnapshot::isRequested(canvasEnvironment_.arguments)) {
+            startSnapshot();
         } else if (state.kind == LoadState::Kind::ready) {
             fmt::print(stderr, "velorin : la fenêtre de la carte n'est pas encore disponible ; essayez --version\n");
             QApplication::exit(1);
@@ -81,6 +89,18 @@ int VelorinApp::exec()
     });
     QMetaObject::invokeMethod(model_.get(), [this] { model_->start(); }, Qt::QueuedConnection);
     return QApplication::exec();
+}
+
+void VelorinApp::startSnapshot()
+{
+    if (snapshot_)
+        return;
+    try {
+        snapshot_ = std::make_unique<HeadlessSnapshot>(*model_, canvasEnvironment_);
+    } catch (const std::exception& error) {
+        fmt::print(stderr, "velorin : {}\n", error.what());
+        QApplication::exit(1);
+    }
 }
 
 } // namespace velorin

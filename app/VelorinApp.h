@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/AppModel.h"
+#include "app/HeadlessSnapshot.h"
+#include "canvas/MapCanvasView.h"
 
 #include <QApplication>
 
@@ -21,12 +23,19 @@ public:
 
     // Starts the model from the event loop and runs the loop; returns the exit status.
     // Until the map window exists the program ends once start-up has settled, saying
-    // why when it failed.
+    // why when it failed, unless it was asked for a snapshot ("-startAt … -snapshotTo"),
+    // which it renders off screen and writes before ending.
     int exec();
 
 private:
+    void startSnapshot();
+
     QApplication application_;
+    // What the canvas needs of the model's environment, kept before the model takes it.
+    MapCanvasView::Environment canvasEnvironment_;
     std::unique_ptr<AppModel> model_;
+    // Declared after the model: the canvas borrows its services.
+    std::unique_ptr<HeadlessSnapshot> snapshot_;
 };
 
 } // namespace velorin

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "canvas/CanvasWindow.h"
+#include "platform/Clock.h"
+
+#include <QTimer>
+
+#include <memory>
+
+namespace gpu {
+class Context;
+class RenderTarget;
+} // namespace gpu
+
+namespace velorin {
+
+class MapCanvasView;
+
+// A map window without a screen, for command-line snapshots: a fixed size, frames drawn
+// into an offscreen target of a headless context, and a display link paced by a Qt
+// timer at 60 Hz. Main thread only.
+class HeadlessCanvasWindow final : public CanvasWindow {
+public:
+    static constexpr Camera::Size kBoundsInPoints {1280, 800};
+    static constexpr int kFrameIntervalMilliseconds = 16;
+
+    HeadlessCanvasWindow(gpu::Context& context, std::shared_ptr<platform::Clock> clock);
+    ~HeadlessCanvasWindow() override;
+
+    // The canvas that the display link steps and whose renderer draws.
+    void setCanvas(std::weak_ptr<MapCanvasView> canvas) { canvas_ = std::move(canvas); }
+
+    Camera::Size boundsInPoints() const override { return kBoundsInPoints; }
+    double screenScale() const override { return 1; }
+    void draw() override;
+    void startDisplayLink() override;
+    void stopDisplayLink() override;
+
+private:
+    gpu::Context& context_;
+    std::shared_ptr<platform::Clock> clock_;
+    std::weak_ptr<MapCanvasView> canvas_;
+    std::unique_ptr<gpu::RenderTarget> target_;
+    QTimer timer_;
+};
+
+} // namespace velorin
