@@ -24,6 +24,26 @@ TEST_F(CanvasTest, TheLoopDrawsWhatIsPendingThenStopsAfterThirtyOneIdleFrames)
     EXPECT_EQ(window.draws, 2);
 }
 
+TEST_F(CanvasTest, AMovingCameraAsksForCoarserScenesUntilAQuarterSecondAfterItsLastChange)
+{
+    auto canvas = makeCanvas();
+    canvas->layout();
+    runFrames(*canvas);
+    const int drawsBefore = window.draws;
+
+    canvas->cameraDidChange();
+    clock->advance(kFrameSeconds);
+    canvas->step(clock->now(), clock->now() + kFrameSeconds);
+    EXPECT_EQ(canvas->renderer().detailBias, 1);
+
+    const int frames = runFrames(*canvas);
+    EXPECT_EQ(canvas->renderer().detailBias, 0);
+    // Active for 0.25 s, one more frame to draw the full detail, then the idle frames.
+    const int movingFrames = int(std::ceil(MapCanvasView::kMovingDetailSeconds / kFrameSeconds));
+    EXPECT_NEAR(window.draws - drawsBefore, movingFrames + 1, 1);
+    EXPECT_EQ(frames + 1, window.draws - drawsBefore + MapCanvasView::kIdleFramesBeforeStop);
+}
+
 TEST_F(CanvasTest, ABackgroundedCanvasMakesNoFramesAndSavesItsViewAtOnce)
 {
     auto canvas = makeCanvas();

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <clocale>
 #include <iterator>
 #include <regex>
 #include <string>
@@ -34,7 +35,14 @@ Camera viewOfTheAiguilleDuMidi()
 
 TEST(GestureJournal, ALineEndsWithTheViewAsStartAtNumbersAndTheEyeAltitude)
 {
-    EXPECT_EQ(GestureJournal::line("2026-12-09 23:04:05.006", "début glisser ⇧", viewOfTheAiguilleDuMidi(), 3842.4),
+    // Numbers keep their decimal point whatever the user's locale (a comma one, where
+    // the machine has it).
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "fr_FR.UTF-8");
+    const std::string line
+        = GestureJournal::line("2026-12-09 23:04:05.006", "début glisser ⇧", viewOfTheAiguilleDuMidi(), 3842.4);
+    std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_EQ(line,
         "2026-12-09 23:04:05.006 début glisser ⇧ -startAt 45.878611,6.887222,14.2500,-159.46,57.30,1.5000"
         " | œil 3842 m\n");
 }
