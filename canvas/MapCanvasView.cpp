@@ -154,7 +154,7 @@ void MapCanvasView::ensureDisplayLink()
 
 void MapCanvasView::startDisplayLink()
 {
-    if (displayLinkRunning_ || isBackgrounded_ || isExporting_)
+    if (displayLinkRunning_ || isBackgrounded_)
         return;
     displayLinkRunning_ = true;
     window_.startDisplayLink();

@@ -61,7 +61,6 @@ public:
     static constexpr double kMemoryWarningPurgeFraction = 0.6;
     static constexpr double kReliefPitchRadians = 1.2217304763960306;
     static constexpr double kMaxStartPitchRadians = 2.0943951023931953;
-    static constexpr double kChosenPlaceRadiusMeters = 30;
     // A command-line snapshot waits this long for the tiles of its view.
     static constexpr double kSnapshotDelaySeconds = 30;
     // Frame loop.
@@ -180,6 +179,8 @@ public:
     bool hasPerformedInitialFit() const { return hasPerformedInitialFit_; }
     double targetBearing() const { return targetBearing_; }
     double targetPitch() const { return targetPitch_; }
+    // The focal length the user chose, to which flights return.
+    double userFocalLength() const { return userFocalLength_; }
 
 private:
     MapCanvasView(CanvasWindow& window, gpu::Context& context, Services services, Environment environment);
@@ -226,7 +227,6 @@ private:
     double initialLocateDeadline_ = std::numeric_limits<double>::max();
     int idleFrames_ = 0;
     bool isBackgrounded_ = false;
-    bool isExporting_ = false;
     bool displayLinkRunning_ = false;
     double userFocalLength_ = kDefaultFocalLength;
     std::optional<WorldRect> reachableRect_;
