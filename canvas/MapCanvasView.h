@@ -135,6 +135,9 @@ public:
 
     // Every change of the renderer's camera ends here: clamp, redraw, throttled reports.
     void cameraDidChange();
+    // The throttled reports that follow a camera change (journal motion line, camera
+    // report, stored view), for moves that bypass `cameraDidChange`.
+    void reportCameraChange();
     // Keeps zoom, centre and pitch within their limits; true when it lowered the pitch
     // for the eye's clearance over the terrain.
     bool clampCamera();

@@ -22,6 +22,11 @@ void MapCanvasView::cameraDidChange()
         writeJournal("  " + *gesture + " →");
 }
 
+void MapCanvasView::reportCameraChange()
+{
+    reportCameraChange(now());
+}
+
 void MapCanvasView::reportCameraChange(double time)
 {
     const auto due = reports_.due(time, journal_.gesture().has_value());
