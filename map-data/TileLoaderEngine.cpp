@@ -153,6 +153,16 @@ void TileLoaderEngine::runPump()
         auto subtile = std::get_if<TileKey::Subtile>(&key.value);
         if (subtile && (subtile->sheet < 0 || subtile->sheet >= int64_t(catalog_.sheets().size())))
             continue;
+        auto path = key.relativePath(catalog_.sheets());
+        if (!path)
+            continue;
+        bool onDisk = store_->exists(*path);
+        if (subtile && slicedSheets_.contains(subtile->sheet) && !onDisk) {
+            // A sliced sheet that lost a sub-tile (its cache was cleared) is cut again: a
+            // sub-tile is never fetched on its own, its address is the whole sheet's.
+            slicedSheets_.erase(subtile->sheet);
+            staleSheets_.insert(subtile->sheet);
+        }
         if (subtile && !slicedSheets_.contains(subtile->sheet)) {
             auto [cells, added] = sheetCells.try_emplace(subtile->sheet);
             if (added)
@@ -160,10 +170,7 @@ void TileLoaderEngine::runPump()
             cells->second.push_back({ subtile->column, subtile->row });
             continue;
         }
-        auto path = key.relativePath(catalog_.sheets());
-        if (!path)
-            continue;
-        if (store_->exists(*path)) {
+        if (onDisk) {
             loading_.insert(key);
             post(workQueue(key), [key, path = *path](TileLoaderEngine& engine) { engine.decodeFromDisk(key, path); });
         } else if (networkTasks_.size() >= std::size_t(TileLoader::kMaxTransfers)) {

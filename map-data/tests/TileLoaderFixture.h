@@ -57,6 +57,8 @@ protected:
     std::shared_ptr<ManualExecutor> sliceQueue = std::make_shared<ManualExecutor>();
     platform::UserDefaults defaults { folder / "defaults.json" };
     std::vector<velorin::Sheet> sheets;
+    // Empty: the real decoding of tile images.
+    velorin::TileLoader::Decoder decoder = decodeTestTile;
     // The relay's host and token, when a test has one.
     velorin::ServiceHosts extraHosts;
     std::shared_ptr<velorin::TileRelay> relay;
@@ -91,7 +93,7 @@ protected:
         dependencies.clock = clock;
         dependencies.mainQueue = mainQueue;
         if (!realQueues)
-            dependencies.decode = decodeTestTile;
+            dependencies.decode = decoder;
         dependencies.relay = relay;
         if (!realQueues) {
             dependencies.queue = queue;
