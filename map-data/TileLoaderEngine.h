@@ -173,7 +173,7 @@ private:
     void downloadKey(const std::shared_ptr<KeyDownload>& download, const TileKey& key);
     void keyEnded(const std::shared_ptr<KeyDownload>& download);
 
-    // Decode queue: the thumbnails from `sizeIndex` on, then the slicing.
+    // Decode queue, holding the engine: the thumbnails from `sizeIndex` on, then the slicing.
     struct OfflineSheet;
     void prepareThumbnails(const std::shared_ptr<OfflineSheet>& job, std::size_t sizeIndex);
     void sliceOfflineSheet(const std::shared_ptr<OfflineSheet>& job);
