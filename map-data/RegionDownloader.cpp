@@ -117,10 +117,23 @@ void RegionDownloader::saveZones()
     }
 }
 
+int RegionDownloader::observe(std::function<void()> callback)
+{
+    observers_.emplace(++lastObserver_, std::move(callback));
+    return lastObserver_;
+}
+
+void RegionDownloader::stopObserving(int observer)
+{
+    observers_.erase(observer);
+}
+
 void RegionDownloader::changed()
 {
-    if (onChange_)
-        onChange_();
+    // A copy: an observer may stop observing, or start, while being told.
+    auto observers = observers_;
+    for (const auto& [id, callback] : observers)
+        callback();
 }
 
 void RegionDownloader::onMain(std::function<void(RegionDownloader&)> step) const

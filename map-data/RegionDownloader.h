@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -75,8 +76,10 @@ public:
     const std::optional<std::string>& notice() const { return notice_; }
     bool cancelRequested() const { return cancelFlag_->load(); }
 
-    // Called on the main thread after any of the above changed.
-    void setOnChange(std::function<void()> callback) { onChange_ = std::move(callback); }
+    // `callback` runs on the main thread after any of the above changed, until
+    // `stopObserving` is given the number returned.
+    int observe(std::function<void()> callback);
+    void stopObserving(int observer);
 
     // Prepares `sheets` and keeps them as a zone named `title` once every one of them is in
     // the offline root. Does nothing while a job runs or without sheets.
@@ -119,7 +122,8 @@ private:
     std::uintmax_t cacheSize_ = 0;
     bool hasBaseMap_ = false;
     std::optional<std::string> notice_;
-    std::function<void()> onChange_;
+    std::map<int, std::function<void()>> observers_;
+    int lastObserver_ = 0;
 };
 
 } // namespace velorin

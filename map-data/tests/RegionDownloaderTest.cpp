@@ -61,7 +61,7 @@ protected:
             start();
         downloader = RegionDownloader::make({ store, loader.get(), mainQueue, utilityQueue,
             [this] { return std::chrono::system_clock::from_time_t(kNewYearUnixSeconds + secondsLater); } });
-        downloader->setOnChange([this] {
+        downloader->observe([this] {
             if (downloader->job())
                 jobs.push_back(*downloader->job());
         });
