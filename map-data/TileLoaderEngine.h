@@ -67,7 +67,7 @@ public:
     void setDesired(std::vector<TileKey> keys);
     void retryNow();
     TileLoaderStatus status() const { return publisher_->current(); }
-    // Nothing is posted to any queue once this returns.
+    // Nothing is posted to any queue once this returns, and blocking fetches stop waiting.
     void stop();
 
     void setOnTileReady(std::function<void()> callback) { onTileReady_ = std::move(callback); }
@@ -142,6 +142,9 @@ private:
     };
 
     struct KeyDownload;
+    struct BlockingFetch;
+    static void giveUp(const std::vector<std::weak_ptr<BlockingFetch>>& fetches);
+    bool isStopped();
 
     TileLoaderEngine(const TileLoader::Dependencies& dependencies, Queues queues);
 
@@ -198,6 +201,8 @@ private:
     // Held while posting, so that once `stop` returns no block reaches a queue.
     std::mutex postMutex_;
     bool stopped_ = false;
+    // The blocking fetches waiting now, which `stop` ends; under `postMutex_`.
+    std::vector<std::weak_ptr<BlockingFetch>> blockingFetches_;
 
     std::unique_ptr<TileStatusPublisher> publisher_;
     // Declared before `networkTasks_`, whose transfers deliver to it.

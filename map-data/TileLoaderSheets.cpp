@@ -72,7 +72,9 @@ void TileLoaderEngine::sliceSheet(const Sheet& sheet, const std::vector<SubtileC
         });
     }
     if (!fetched || !fetched->data) {
-        platform::Log::error(platform::logcat::tileLoader, "téléchargement de {} impossible", sheet.name);
+        // A loader on its way out gave the download up: nothing failed.
+        if (!isStopped())
+            platform::Log::error(platform::logcat::tileLoader, "téléchargement de {} impossible", sheet.name);
     } else {
         publisher_->change(true, [](TileLoaderStatus& status) {
             status.sheetProgress = kSheetDownloadShare;

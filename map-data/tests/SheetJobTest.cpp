@@ -118,3 +118,15 @@ TEST_F(SheetJob, OnlyTheMarkCountsASheetSlicedAndALostSubtileCutsTheSheetAgain)
     EXPECT_EQ(server.requestCount(), 2) << "the sheet is cut again, never fetched as one sub-tile";
     EXPECT_TRUE(std::filesystem::exists(cached("sub/S/sliced")));
 }
+
+TEST_F(SheetJob, DestroyingTheLoaderEndsASheetDownloadInFlight)
+{
+    server.route("/media/*", server.stalledBody("RIFF", 100000));
+    start(true);
+    loader->setDesired({ TileKey::subtile(0, 0, 0) });
+    ASSERT_TRUE(LoopbackServer::waitUntil([&] { return sheetRequests() == 1; }));
+
+    auto started = std::chrono::steady_clock::now();
+    loader.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+}
