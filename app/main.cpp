@@ -1,3 +1,4 @@
+#include "app/VelorinApp.h"
 #include "platform/Version.h"
 
 #include <fmt/format.h>
@@ -12,6 +13,6 @@ int main(int argc, char** argv)
             return 0;
         }
     }
-    fmt::print(stderr, "velorin: la fenêtre de la carte n'est pas encore disponible ; essayez --version\n");
-    return 1;
+    velorin::VelorinApp app(argc, argv);
+    return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "map-data/AerialCoverage.h"
 
 #include <array>
+#include <vector>
 #include <cmath>
 #include <numbers>
 
@@ -8,15 +9,7 @@ namespace velorin {
 
 namespace {
 
-struct CoverageBox {
-    Basemap basemap;
-    double minLatitude;
-    double maxLatitude;
-    double minLongitude;
-    double maxLongitude;
-};
-
-constexpr std::array<CoverageBox, 3> kAerialCoverage { {
+constexpr std::array<AerialCoverageBox, 3> kAerialCoverage { {
     { Basemap::spainImage, 35.8, 43.9, -9.5, 3.4 },
     { Basemap::swissImage, 45.7, 47.9, 5.8, 10.6 },
     { Basemap::austriaImage, 46.3, 49.1, 9.4, 17.2 },
@@ -29,6 +22,22 @@ double rowLatitude(double row, double tileCount)
 }
 
 } // namespace
+
+std::span<const AerialCoverageBox> aerialCoverage() { return kAerialCoverage; }
+
+const WorldRect& aerialCoverageBounds()
+{
+    static const WorldRect bounds = [] {
+        std::vector<WorldPoint> corners;
+        for (const auto& box : kAerialCoverage) {
+            // fromLatitudeLongitude clamps the latitudes to the Mercator square.
+            corners.push_back(WorldPoint::fromLatitudeLongitude(box.minLatitude, box.minLongitude));
+            corners.push_back(WorldPoint::fromLatitudeLongitude(box.maxLatitude, box.maxLongitude));
+        }
+        return WorldRect::boundingRect(corners);
+    }();
+    return bounds;
+}
 
 std::vector<Basemap> coverageSources(int64_t z, int64_t x, int64_t y)
 {

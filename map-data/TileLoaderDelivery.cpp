@@ -1,5 +1,7 @@
 #include "map-data/TileLoaderEngine.h"
 
+#include "map-data/Basemap.h"
+
 #include <filesystem>
 
 namespace velorin {
@@ -31,6 +33,18 @@ void TileLoaderEngine::deliverTile(const TileKey& key, std::optional<std::span<c
         return;
     }
 
+    if (data) {
+        // A repaired photo replaces the tile on disk, wherever the original came from:
+        // later loads then find it whole.
+        if (auto repaired = repairedPhoto(key, *data)) {
+            if (auto texture = decode_(*repaired)) {
+                store_->write(std::move(*repaired), path);
+                deliverTexture(key, std::move(texture));
+                return;
+            }
+        }
+    }
+
     auto texture = data ? decode_(*data) : nullptr;
     if (!texture) {
         // A broken cached file would be found and refused again forever: remove it so the
@@ -44,9 +58,13 @@ void TileLoaderEngine::deliverTile(const TileKey& key, std::optional<std::span<c
         post(queues_.queue, [key](TileLoaderEngine& engine) { engine.finishKey(key, kRetryAfterFailureSeconds); });
         return;
     }
-
     if (storeBytes)
         store_->write({ data->begin(), data->end() }, path);
+    deliverTexture(key, std::move(texture));
+}
+
+void TileLoaderEngine::deliverTexture(const TileKey& key, std::shared_ptr<gpu::Texture> texture)
+{
     cache_->insert(std::move(texture), key);
     publisher_->change(false, [](TileLoaderStatus& status) { ++status.delivered; });
     post(queues_.queue, [key](TileLoaderEngine& engine) { engine.finishKey(key, std::nullopt); });
@@ -58,12 +76,41 @@ void TileLoaderEngine::deliverTile(const TileKey& key, std::optional<std::span<c
     });
 }
 
-void TileLoaderEngine::composeAfterMiss(const TileKey& key)
+std::optional<std::vector<std::byte>> TileLoaderEngine::repairedPhoto(const TileKey& key,
+    std::span<const std::byte> data) const
 {
-    // Until the neighbouring countries' photos can stand in, nothing can be composed: the
-    // tile waits an hour, without a mark, since another source may have it later.
-    auto holdOff = isWanted(key) ? std::optional(kRetryAfterMissingPhotoSeconds) : std::nullopt;
-    post(queues_.queue, [key, holdOff](TileLoaderEngine& engine) { engine.finishKey(key, holdOff); });
+    auto web = std::get_if<TileKey::WebTile>(&key.value);
+    if (!web)
+        return std::nullopt;
+    switch (web->source) {
+    case Basemap::orthophoto:
+        return mosaic_.fillFromNeighbours(data, web->z, web->x, web->y);
+    case Basemap::swissImage:
+    case Basemap::spainImage:
+    case Basemap::austriaImage:
+        if (web->z < kFirstLevelWithFlatAreaRepair)
+            return std::nullopt;
+        return mosaic_.fillFlatAreas(data, web->z, web->x, web->y);
+    default:
+        return std::nullopt;
+    }
+}
+
+void TileLoaderEngine::composeAfterMiss(const TileKey& key, const std::string& path)
+{
+    if (!isWanted(key)) {
+        post(queues_.queue, [key](TileLoaderEngine& engine) { engine.finishKey(key, std::nullopt); });
+        return;
+    }
+    auto web = std::get<TileKey::WebTile>(key.value);
+    auto substitute = mosaic_.substitutePhotoTile(web.z, web.x, web.y);
+    if (!substitute) {
+        // Nothing stands in for it: the tile waits an hour, without a mark, since the
+        // provider or a neighbour may have it later.
+        post(queues_.queue, [key](TileLoaderEngine& engine) { engine.finishKey(key, kRetryAfterMissingPhotoSeconds); });
+        return;
+    }
+    deliverTile(key, std::span<const std::byte>(*substitute), true, false, path);
 }
 
 void TileLoaderEngine::finishKey(const TileKey& key, std::optional<double> holdOffSeconds)

@@ -46,6 +46,7 @@ TileLoaderEngine::TileLoaderEngine(const TileLoader::Dependencies& dependencies,
     , decode_(dependencies.decode ? dependencies.decode : TileLoader::Decoder(decodeTexture))
     , relayed_(relayMapping(dependencies.relay))
     , queues_(queues)
+    , mosaic_(hosts_, relayed_, [this](const std::string& url) { return fetchCached(url); })
 {
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "map-data/AerialMosaic.h"
 #include "map-data/SubtileOrder.h"
 #include "map-data/TileLoader.h"
 #include "map-data/TileStatusPublisher.h"
@@ -52,6 +53,8 @@ public:
     static constexpr std::string_view kSlicedMarkName = "sliced";
     // A transport failure older than this restarts the count at 1.
     static constexpr double kTransportFailureMemorySeconds = 60;
+    // Neighbouring countries' tiles from this level on have their flat areas repaired.
+    static constexpr int64_t kFirstLevelWithFlatAreaRepair = 6;
 
     using FetchProgress = TileLoader::FetchProgress;
     using DataCompletion = TileLoader::DataCompletion;
@@ -169,7 +172,12 @@ private:
     void decodeFromDisk(const TileKey& key, const std::string& path);
     void deliverTile(const TileKey& key, std::optional<std::span<const std::byte>> data, bool storeBytes,
         bool fromDisk, const std::string& path);
-    void composeAfterMiss(const TileKey& key);
+    void composeAfterMiss(const TileKey& key, const std::string& path);
+    // The aerial mosaic's repair of a photo tile's bytes, as JPEG; nothing when the key is
+    // no photo tile it repairs or nothing could be repaired.
+    std::optional<std::vector<std::byte>> repairedPhoto(const TileKey& key, std::span<const std::byte> data) const;
+    // Enters a decoded tile into the cache and announces it.
+    void deliverTexture(const TileKey& key, std::shared_ptr<gpu::Texture> texture);
 
     // Loader queue, then the decode queue for each key.
     void startNextKeys(const std::shared_ptr<KeyDownload>& download);
@@ -197,6 +205,8 @@ private:
     const TileLoader::Decoder decode_;
     const RelayMapping relayed_;
     const Queues queues_;
+    // Fetches through `fetchCached`, on the mosaic queue, inside blocks that hold the engine.
+    const AerialMosaic mosaic_;
 
     // Held while posting, so that once `stop` returns no block reaches a queue.
     std::mutex postMutex_;

@@ -66,7 +66,7 @@ void TileLoaderEngine::handleFetchResult(const TileKey& key, std::uint64_t trans
     if (status == kStatusBadRequest || status == kStatusNotFound) {
         auto web = std::get_if<TileKey::WebTile>(&key.value);
         if (web && web->source == Basemap::orthophoto && goesToMosaic(key)) {
-            post(queues_.mosaic, [key](TileLoaderEngine& engine) { engine.composeAfterMiss(key); });
+            post(queues_.mosaic, [key, path](TileLoaderEngine& engine) { engine.composeAfterMiss(key, path); });
             return;
         }
         store_->write({}, path);

@@ -23,7 +23,7 @@ protected:
         sheet.columns = 4;
         sheet.rows = 3;
         sheets.push_back(sheet);
-        decoder = {};
+        decodeImages = true;
         auto file = platform::MappedFile::open(std::filesystem::path(VELORIN_FIXTURES) / "sheet-4x3.webp");
         ASSERT_TRUE(file);
         server.route("/media/*",

@@ -37,7 +37,7 @@ protected:
             sheet.worldRect = { 0.518, 0.356, 0.519, 0.357 };
             sheets.push_back(sheet);
         }
-        decoder = {};
+        decodeImages = true;
         auto file = platform::MappedFile::open(std::filesystem::path(VELORIN_FIXTURES) / "sheet-4x3.webp");
         ASSERT_TRUE(file);
         sheetImage.assign(reinterpret_cast<const char*>(file->bytes().data()), file->size());

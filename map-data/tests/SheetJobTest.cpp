@@ -22,7 +22,7 @@ protected:
         sheet.columns = 4;
         sheet.rows = 3;
         sheets.push_back(sheet);
-        decoder = {};
+        decodeImages = true;
         auto file = platform::MappedFile::open(std::filesystem::path(VELORIN_FIXTURES) / "sheet-4x3.webp");
         ASSERT_TRUE(file);
         sheetBytes.assign(reinterpret_cast<const char*>(file->bytes().data()), file->size());

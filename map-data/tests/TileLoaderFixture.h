@@ -57,11 +57,11 @@ protected:
     std::shared_ptr<ManualExecutor> sliceQueue = std::make_shared<ManualExecutor>();
     platform::UserDefaults defaults { folder / "defaults.json" };
     std::vector<velorin::Sheet> sheets;
-    // Empty: the real decoding of tile images.
-    velorin::TileLoader::Decoder decoder = decodeTestTile;
     // The relay's host and token, when a test has one.
     velorin::ServiceHosts extraHosts;
     std::shared_ptr<velorin::TileRelay> relay;
+    // Manual queues decode real images too.
+    bool decodeImages = false;
     int tilesReady = 0;
     bool readyOffMainThread = false;
     std::vector<velorin::TileLoaderStatus> published;
@@ -92,8 +92,8 @@ protected:
         dependencies.hosts = hosts();
         dependencies.clock = clock;
         dependencies.mainQueue = mainQueue;
-        if (!realQueues)
-            dependencies.decode = decoder;
+        if (!realQueues && !decodeImages)
+            dependencies.decode = decodeTestTile;
         dependencies.relay = relay;
         if (!realQueues) {
             dependencies.queue = queue;

@@ -82,6 +82,8 @@ TEST_F(TileLoaderSafety, BytesThatDoNotDecodeAreNeverStored)
              { topoKey(1), topoPath(1), topoDiskKey(1), "<html>busy</html>", false, false },
              { swiss(2), swissPath(2), swissDiskKey(2), "<html>busy</html>", true, false },
              { swiss(3), swissPath(3), swissDiskKey(3), "TILE", true, true },
+             { TileKey::webTile(Basemap::orthophoto, 14, 8295, 5637), "/wmts", "web/orthophoto/14/8295_5637.jpg",
+                 "<html>busy</html>", true, false },
          }) {
         server.route(c.path, LoopbackServer::reply(200, c.body));
         wantAlone({ c.key });

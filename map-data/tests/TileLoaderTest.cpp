@@ -95,25 +95,6 @@ TEST_F(TileLoader, FailedAnswersHoldTheKeyOffForTheirDelay)
     }
 }
 
-TEST_F(TileLoader, AnAerialTileMissingUpstreamWaitsAnHourWithoutAMark)
-{
-    server.route("/wmts", LoopbackServer::reply(404));
-    start();
-    auto photo = TileKey::webTile(velorin::Basemap::orthophoto, 14, 8500, 5900);
-
-    want({ photo });
-    ASSERT_TRUE(settle([&] { return server.requestCount("/wmts") == 1 && loader->status().pending == 0; }));
-    clock->advance(velorin::TileLoaderEngine::kRetryAfterMissingPhotoSeconds - 1);
-    want({ photo });
-    EXPECT_EQ(loader->status().pending, 0);
-    waitForDiskWrites();
-    EXPECT_FALSE(std::filesystem::exists(cached("web/orthophoto/14/8500_5900.jpg")));
-
-    clock->advance(2);
-    want({ photo });
-    EXPECT_TRUE(settle([&] { return server.requestCount("/wmts") == 2; }));
-}
-
 TEST_F(TileLoader, TransportFailuresCountInARowWithinAMinuteAndASuccessEndsTheRun)
 {
     struct Step {

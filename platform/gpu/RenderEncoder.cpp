@@ -89,8 +89,10 @@ void RenderEncoder::setBytes(int binding, std::span<const std::byte> bytes)
 
 void RenderEncoder::setTexture(int unit, Texture& texture)
 {
-    const unsigned name = texture.glName(frames_.context());
+    // A first upload binds the texture to the active unit: make that the unit it is meant
+    // for, so that it never displaces what another unit holds.
     glActiveTexture(GLenum(GL_TEXTURE0 + unit));
+    const unsigned name = texture.glName(frames_.context());
     glBindTexture(GL_TEXTURE_2D, name);
 }
 

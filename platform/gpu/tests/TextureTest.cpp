@@ -151,3 +151,28 @@ TEST_F(TextureTest, LargerThanTheContextAllowsIsLoggedAndLeftUnbound)
     EXPECT_EQ(log.entries().size(), 1u);
     EXPECT_EQ(texture->byteSize(), std::size_t(width) * 2);
 }
+
+TEST_F(TextureTest, AFirstUploadForOneUnitLeavesTheTextureOfAnotherUnitBound)
+{
+    PipelineDescriptor descriptor;
+    descriptor.vertexFunction = "textured_vertex";
+    descriptor.fragmentFunction = "two_textures_fragment";
+    descriptor.vertexBuffers = {{0, sizeof(TexturedVertex), false, {{0, 2, 0}, {1, 2, 2 * sizeof(float)}}}};
+    descriptor.textures = {{"first", 0}, {"second", 1}};
+    Pipeline twoTextures(*context, library, descriptor);
+    auto red = Texture::make(PixelFormat::rgba8, 1, 1, bytes({255, 0, 0, 255}));
+    auto green = Texture::make(PixelFormat::rgba8, 1, 1, bytes({0, 255, 0, 255}));
+
+    RenderTarget target(*context, 1, 1);
+    frames.beginFrame();
+    {
+        RenderEncoder encoder(frames, target.pass({0, 0, 0, 1}));
+        encoder.setPipeline(twoTextures);
+        encoder.setVertexBuffer(0, *quad);
+        encoder.setTexture(0, *red);
+        encoder.setTexture(1, *green); // uploaded here, after unit 0 was bound
+        encoder.drawTriangles(0, 6);
+    }
+    frames.endFrame();
+    EXPECT_EQ(pixel(target.readRGBA(), 1, 0, 0), (Rgba{255, 255, 0, 255}));
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/GpuDevice.h"
+#include "map-data/ServiceHosts.h"
+#include "platform/Clock.h"
+#include "platform/Folders.h"
+#include "platform/MainQueue.h"
+#include "platform/NetworkPathSource.h"
+#include "platform/UserDefaults.h"
+
+#include <memory>
+
+namespace velorin {
+
+// What the application model is built over: the user's folders and preferences, the
+// service hosts, time, the main queue, the network path and the GPU probe. The program
+// fills it from the process; tests use temporary folders, a manual clock, a drainable
+// main queue, a fake network and a probe of their choice. Handed over once, on the main
+// thread.
+struct AppEnvironment {
+    platform::Folders folders;
+    std::shared_ptr<platform::UserDefaults> defaults;
+    ServiceHosts hosts;
+    std::shared_ptr<platform::Clock> clock;
+    std::shared_ptr<platform::MainQueue> mainQueue;
+    // Required.
+    std::unique_ptr<platform::NetworkPathSource> networkPaths;
+    // Empty counts as no GPU.
+    GpuDevice::Probe probeGpu;
+};
+
+} // namespace velorin

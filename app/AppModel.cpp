@@ -1,0 +1,156 @@
+#include "app/AppModel.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace velorin {
+
+namespace {
+
+bool isSelectable(Basemap basemap)
+{
+    return std::find(Basemap::selectable.begin(), Basemap::selectable.end(), basemap) != Basemap::selectable.end();
+}
+
+std::optional<Basemap> selectableBasemap(const platform::UserDefaults& defaults, std::string_view key)
+{
+    auto raw = defaults.string(key);
+    if (!raw)
+        return std::nullopt;
+    auto basemap = Basemap::fromRawValue(*raw);
+    if (!basemap || !isSelectable(*basemap))
+        return std::nullopt;
+    return basemap;
+}
+
+FlyoverMode storedFlyoverMode(const platform::UserDefaults& defaults)
+{
+    return defaults.string(AppModel::kFlyoverModeKey) == "drone" ? FlyoverMode::drone : FlyoverMode::follow;
+}
+
+std::shared_ptr<platform::HttpSession> makeTileSession(std::shared_ptr<platform::Clock> clock)
+{
+    auto options = TileLoader::sessionOptions();
+    options.clock = std::move(clock);
+    return std::make_shared<platform::HttpSession>(std::move(options));
+}
+
+} // namespace
+
+AppModel::AppModel(AppEnvironment environment, QObject* parent)
+    : QObject(parent)
+    , folders_(std::move(environment.folders))
+    , defaults_(std::move(environment.defaults))
+    , hosts_(std::move(environment.hosts))
+    , mainQueue_(std::move(environment.mainQueue))
+    , clock_(std::move(environment.clock))
+    , probeGpu_(std::move(environment.probeGpu))
+    , basemap_(storedBasemap(*defaults_))
+    , showsToponyms_(storedShowsToponyms(*defaults_))
+    , showsAppleCommerce_(defaults_->boolean(kAppleCommerceKey).value_or(false))
+    , showsPhotoPins_(defaults_->boolean(kPhotoPinsKey).value_or(false))
+    , showsSlopes_(defaults_->boolean(kSlopesKey).value_or(false))
+    , store_(std::make_shared<DiskStore>(folders_.tiles(), folders_.offline()))
+    , showsTrees_(defaults_->boolean(kTreesKey).value_or(true))
+    , flyoverMode_(storedFlyoverMode(*defaults_))
+    , network_(std::make_unique<NetworkMonitor>(std::move(environment.networkPaths), mainQueue_))
+    , cache_(std::make_shared<TextureCache>(clock_))
+    , activityDelay_(clock_, mainQueue_)
+    , stallWatchdog_(clock_, mainQueue_)
+    , statusPoll_(clock_, mainQueue_)
+    , lastCameraChange_(-std::numeric_limits<double>::infinity())
+    , session_(makeTileSession(clock_))
+    , relay_(std::make_shared<TileRelay>(hosts_, *session_, *clock_, *defaults_))
+{
+    QPointer<AppModel> weak(this);
+    network_->onChange = [weak] {
+        if (weak)
+            emit weak->changed();
+    };
+}
+
+AppModel::~AppModel() = default;
+
+Basemap AppModel::storedBasemap(const platform::UserDefaults& defaults)
+{
+    return selectableBasemap(defaults, kBasemapKey).value_or(Basemap::planIGN);
+}
+
+bool AppModel::storedShowsToponyms(const platform::UserDefaults& defaults)
+{
+    return defaults.boolean(kToponymsKey).value_or(true);
+}
+
+bool AppModel::libraryPhotosEnabled(const platform::UserDefaults& defaults)
+{
+    return defaults.boolean(kLibraryPhotosKey).value_or(true);
+}
+
+Basemap AppModel::rememberedAerialBasemap(const platform::UserDefaults& defaults)
+{
+    return selectableBasemap(defaults, kAerialKey).value_or(Basemap::orthophoto);
+}
+
+void AppModel::start()
+{
+    if (state_ != LoadState::loading())
+        return;
+    auto device = probeGpu_ ? probeGpu_() : std::nullopt;
+    if (!device) {
+        publish(state_, LoadState::failed(std::string(kNoGpuMessage)));
+        return;
+    }
+    device_ = *device;
+
+    SheetCatalog catalog;
+    TileLoader::Dependencies dependencies;
+    dependencies.catalog = catalog;
+    dependencies.store = store_;
+    dependencies.cache = cache_;
+    dependencies.session = session_;
+    dependencies.hosts = hosts_;
+    dependencies.clock = clock_;
+    dependencies.mainQueue = mainQueue_;
+    dependencies.relay = relay_;
+    auto loader = std::make_unique<TileLoader>(std::move(dependencies));
+    QPointer<AppModel> weak(this);
+    loader->setOnStatusChange([weak](const TileLoader::Status& status) {
+        if (weak)
+            weak->tileStatusDidChange(status);
+    });
+    catalog_ = std::move(catalog);
+    loader_ = std::move(loader);
+    publish(state_, LoadState::ready());
+}
+
+void AppModel::retryStart()
+{
+    if (state_.kind != LoadState::Kind::failed)
+        return;
+    publish(state_, LoadState::loading());
+    QPointer<AppModel> weak(this);
+    mainQueue_->post([weak] {
+        if (weak)
+            weak->start();
+    });
+}
+
+TerrainService& AppModel::terrain()
+{
+    if (!terrain_)
+        terrain_ = std::make_unique<TerrainService>(*store_, *session_, hosts_, *mainQueue_, *clock_, relay_.get());
+    return *terrain_;
+}
+
+void AppModel::cameraDidChange(const WorldPoint& center, double zoom, double bearing)
+{
+    lastCameraChange_ = clock_->now();
+    publish(zoom_, zoom);
+    publish(metersPerPixel_, center.metersPerPixel(zoom));
+    publish(bearing_, bearing);
+}
+
+} // namespace velorin

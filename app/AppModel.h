@@ -1,0 +1,212 @@
+#pragma once
+
+#include "app/AltitudeState.h"
+#include "app/AppEnvironment.h"
+#include "app/FlyoverMode.h"
+#include "app/GpuDevice.h"
+#include "app/LoadState.h"
+#include "app/MainTimer.h"
+#include "map-data/Basemap.h"
+#include "map-data/DiskStore.h"
+#include "map-data/NetworkMonitor.h"
+#include "map-data/SheetCatalog.h"
+#include "map-data/TerrainService.h"
+#include "map-data/TextureCache.h"
+#include "map-data/TileLoader.h"
+#include "map-data/TileRelay.h"
+#include "map-data/WorldPoint.h"
+#include "platform/HttpSession.h"
+
+#include <QObject>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace velorin {
+
+// The one model of the application: it creates and owns every service, starts the map up,
+// publishes the state the screens draw, turns tile-loader and camera reports into that
+// state and keeps the user's map preferences. Published state changes are announced by
+// `changed`. Main thread only; every delayed action and every callback it hands out hold
+// it weakly, so destroying it with work pending does nothing.
+class AppModel : public QObject {
+    Q_OBJECT
+
+public:
+    // Preference keys.
+    static constexpr std::string_view kBasemapKey = "Velorin.basemap";
+    static constexpr std::string_view kAerialKey = "Velorin.aerial";
+    static constexpr std::string_view kToponymsKey = "Velorin.toponyms";
+    static constexpr std::string_view kAppleCommerceKey = "Velorin.appleCommerce";
+    static constexpr std::string_view kPhotoPinsKey = "Velorin.photoPins";
+    static constexpr std::string_view kSlopesKey = "Velorin.slopes";
+    static constexpr std::string_view kTreesKey = "Velorin.trees";
+    static constexpr std::string_view kFlyoverModeKey = "Velorin.flyoverMode";
+    static constexpr std::string_view kLibraryPhotosKey = "Velorin.libraryPhotos";
+
+    static constexpr std::string_view kNoGpuMessage = "Cet appareil ne prend pas en charge OpenGL 3.3.";
+    static constexpr double kInitialZoom = 6.0;
+    // The loading indicator shows only once loading has lasted this long.
+    static constexpr double kActivityDelaySeconds = 0.4;
+    // Busy without progress and without a camera change for this long is a stall.
+    static constexpr double kStallTimeoutSeconds = 12.0;
+    static constexpr double kStatusPollIntervalSeconds = 2.0;
+    // More transport failures in a row than this mean the servers cannot be reached.
+    static constexpr std::int64_t kUnreachableAfterTransportFailures = 2;
+
+    // Builds the services in order: the disk store, the network monitor, the texture
+    // cache, the tile session and its relay. Preferences are read first.
+    explicit AppModel(AppEnvironment environment, QObject* parent = nullptr);
+    ~AppModel() override;
+
+    // The restored preferences, read the way start-up reads them.
+    static Basemap storedBasemap(const platform::UserDefaults& defaults);
+    static bool storedShowsToponyms(const platform::UserDefaults& defaults);
+    static bool libraryPhotosEnabled(const platform::UserDefaults& defaults);
+    // "Velorin.aerial" when it names a selectable basemap, else the IGN orthophoto.
+    static Basemap rememberedAerialBasemap(const platform::UserDefaults& defaults);
+
+    // Start-up: only a loading model goes on. Without a GPU the state becomes failed and
+    // nothing is built; otherwise the sheet catalogue and the tile loader are built and
+    // the state becomes ready.
+    void start();
+    // The failure screen's retry: a failed model goes back to loading, then starts again
+    // from the main queue.
+    void retryStart();
+
+    // Published state.
+    const LoadState& state() const { return state_; }
+    double zoom() const { return zoom_; }
+    double metersPerPixel() const { return metersPerPixel_; }
+    bool isFollowingUser() const { return isFollowingUser_; }
+    bool isCompassFollowing() const { return isCompassFollowing_; }
+    Basemap basemap() const { return basemap_; }
+    bool showsToponyms() const { return showsToponyms_; }
+    bool showsAppleCommerce() const { return showsAppleCommerce_; }
+    bool showsPhotoPins() const { return showsPhotoPins_; }
+    bool showsSlopes() const { return showsSlopes_; }
+    // Radians, as the camera holds it.
+    double bearing() const { return bearing_; }
+    const TileLoader::Status& tileStatus() const { return tileStatus_; }
+    bool showsActivity() const { return showsActivity_; }
+    const AltitudeState& altitudeState() const { return altitudeState_; }
+    bool areControlsVisible() const { return areControlsVisible_; }
+    bool showsTrees() const { return showsTrees_; }
+    bool is3D() const { return is3D_; }
+    FlyoverMode flyoverMode() const { return flyoverMode_; }
+    bool isStalled() const { return isStalled_; }
+
+    // Services.
+    const std::shared_ptr<DiskStore>& store() const { return store_; }
+    const NetworkMonitor& network() const { return *network_; }
+    const std::shared_ptr<TextureCache>& cache() const { return cache_; }
+    const std::shared_ptr<platform::HttpSession>& session() const { return session_; }
+    // Built by `start`; empty before.
+    const std::optional<SheetCatalog>& catalog() const { return catalog_; }
+    TileLoader* loader() const { return loader_.get(); }
+    const std::optional<GpuDevice>& device() const { return device_; }
+    // Built on first use.
+    TerrainService& terrain();
+
+    // Tile status, loading indicator and stall watchdog.
+    void tileStatusDidChange(const TileLoader::Status& status);
+    void startStatusPoll();
+    void updateStallWatchdog(bool busy, bool progressed);
+    // Forgets the loader's hold-offs and the stall, and polls the status again.
+    void retryLoading();
+    bool hasLoadingProblem() const;
+    // "Hors réseau", "Serveur injoignable" or "Chargement bloqué".
+    std::string loadingProblemMessage() const;
+    // Nothing before start-up has built the loader.
+    std::optional<TextureCache::Usage> textureCacheUsage() const;
+
+    // The map canvas reports a new camera: centre, zoom and bearing in radians.
+    void cameraDidChange(const WorldPoint& center, double zoom, double bearing);
+
+    // Map options; each stores its preference.
+    void selectBasemap(Basemap basemap);
+    void toggleAerial();
+    void setAppleMap(bool on);
+    void toggleToponyms();
+    void toggleAppleCommerce();
+    void toggleSlopes();
+    void toggleTrees();
+    // Not stored.
+    void toggle3D();
+
+signals:
+    // After any published value changed, and when the network monitor reports a change.
+    void changed();
+
+private:
+    template <typename T>
+    void publish(T& field, T value);
+    void toggleFlag(bool AppModel::*flag);
+    void persistFlag(bool AppModel::*flag, std::string_view key);
+    void pollStatus();
+    void stallWatchdogFired();
+
+    // What the model is built over.
+    const platform::Folders folders_;
+    const std::shared_ptr<platform::UserDefaults> defaults_;
+    const ServiceHosts hosts_;
+    // The queue before the clock, so that the clock's timer thread has stopped before
+    // the queue it posts to may go.
+    const std::shared_ptr<platform::MainQueue> mainQueue_;
+    const std::shared_ptr<platform::Clock> clock_;
+    const GpuDevice::Probe probeGpu_;
+
+    // In construction order.
+    LoadState state_;
+    double zoom_ = kInitialZoom;
+    double metersPerPixel_ = 0;
+    bool isFollowingUser_ = false;
+    bool isCompassFollowing_ = false;
+    Basemap basemap_;
+    bool showsToponyms_;
+    bool showsAppleCommerce_;
+    bool showsPhotoPins_;
+    bool showsSlopes_;
+    double bearing_ = 0;
+    TileLoader::Status tileStatus_;
+    bool showsActivity_ = false;
+    AltitudeState altitudeState_;
+    bool areControlsVisible_ = true;
+    std::shared_ptr<DiskStore> store_;
+    bool showsTrees_;
+    bool is3D_ = false;
+    FlyoverMode flyoverMode_;
+    std::unique_ptr<NetworkMonitor> network_;
+    bool isStalled_ = false;
+    std::optional<SheetCatalog> catalog_;
+    std::optional<GpuDevice> device_;
+    std::shared_ptr<TextureCache> cache_;
+    MainTimer activityDelay_;
+    MainTimer stallWatchdog_;
+    MainTimer statusPoll_;
+    std::int64_t lastDelivered_ = 0;
+    double lastSheetProgress_ = 0;
+    // On `clock_`, so that a step of the wall clock never fakes a stall.
+    double lastCameraChange_;
+    std::shared_ptr<platform::HttpSession> session_;
+    std::shared_ptr<TileRelay> relay_;
+    std::optional<Basemap> basemapBeforeAerial_;
+    std::optional<Basemap> basemapBeforeApple_;
+    // After everything they use, so that they go first.
+    std::unique_ptr<TileLoader> loader_;
+    std::unique_ptr<TerrainService> terrain_;
+};
+
+template <typename T>
+void AppModel::publish(T& field, T value)
+{
+    if (field == value)
+        return;
+    field = std::move(value);
+    emit changed();
+}
+
+} // namespace velorin

@@ -1,0 +1,86 @@
+#include "app/VelorinApp.h"
+
+#include "platform/SteadyClock.h"
+#include "platform/qt/QtMainQueue.h"
+#include "platform/qt/QtNetworkPathSource.h"
+
+#include <QPalette>
+#include <QStyleFactory>
+
+#include <fmt/format.h>
+
+namespace velorin {
+
+namespace {
+
+// The map reads best on a dark frame, whatever the desktop's own appearance.
+QPalette darkPalette()
+{
+    const QColor window(37, 37, 38);
+    const QColor base(28, 28, 30);
+    const QColor text(235, 235, 240);
+    const QColor accent(10, 132, 255);
+    QPalette palette;
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::ToolTipBase, window);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::BrightText, Qt::white);
+    palette.setColor(QPalette::Highlight, accent);
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, accent);
+    palette.setColor(QPalette::PlaceholderText, QColor(140, 140, 146));
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(110, 110, 115));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(110, 110, 115));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(110, 110, 115));
+    return palette;
+}
+
+AppEnvironment processEnvironment()
+{
+    AppEnvironment environment;
+    environment.folders = platform::Folders::fromEnvironment();
+    environment.defaults = std::make_shared<platform::UserDefaults>(environment.folders.defaults());
+    environment.hosts = ServiceHosts::fromEnvironment();
+    environment.clock = std::make_shared<platform::SteadyClock>();
+    environment.mainQueue = std::make_shared<platform::QtMainQueue>();
+    environment.networkPaths = std::make_unique<platform::QtNetworkPathSource>();
+    environment.probeGpu = &GpuDevice::probeDefault;
+    return environment;
+}
+
+} // namespace
+
+VelorinApp::VelorinApp(int& argc, char** argv)
+    : application_(argc, argv)
+{
+    QApplication::setApplicationName("Velorin");
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    QApplication::setPalette(darkPalette());
+    model_ = std::make_unique<AppModel>(processEnvironment());
+}
+
+VelorinApp::~VelorinApp() = default;
+
+int VelorinApp::exec()
+{
+    QObject::connect(model_.get(), &AppModel::changed, &application_, [this] {
+        const auto& state = model_->state();
+        if (state.kind == LoadState::Kind::failed) {
+            fmt::print(stderr, "velorin : {}\n", state.message);
+            QApplication::exit(1);
+        } else if (state.kind == LoadState::Kind::ready) {
+            fmt::print(stderr, "velorin : la fenêtre de la carte n'est pas encore disponible ; essayez --version\n");
+            QApplication::exit(1);
+        }
+    });
+    QMetaObject::invokeMethod(model_.get(), [this] { model_->start(); }, Qt::QueuedConnection);
+    return QApplication::exec();
+}
+
+} // namespace velorin

@@ -1,0 +1,99 @@
+#pragma once
+
+// An application model over a temporary folder, a manual clock, a drainable main queue, a
+// fake network and a GPU probe that the test decides. Time moves in eighths of a second,
+// draining the main queue after each, so that actions re-armed by other actions start
+// at the right moment.
+
+#include "app/AppModel.h"
+#include "platform/DrainableMainQueue.h"
+#include "platform/ManualClock.h"
+#include "testing/FakeNetworkPathSource.h"
+#include "testing/LogCapture.h"
+#include "testing/TemporaryFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace testing_support {
+
+class AppModelFixture : public ::testing::Test {
+protected:
+    static constexpr double kStepSeconds = 0.125;
+
+    LogCapture log;
+    TemporaryFolder folder;
+    platform::Folders folders = platform::Folders::under(folder.path());
+    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>(1000.0);
+    std::shared_ptr<platform::DrainableMainQueue> mainQueue = std::make_shared<platform::DrainableMainQueue>();
+    std::shared_ptr<FakeNetworkPathSource::Control> network;
+    velorin::ServiceHosts hosts;
+    std::optional<velorin::GpuDevice> gpu = velorin::GpuDevice { 45, 16384 };
+    int gpuProbes = 0;
+    std::unique_ptr<velorin::AppModel> model;
+    int changes = 0;
+
+    void TearDown() override
+    {
+        model.reset();
+        mainQueue->drain();
+    }
+
+    // Writes the preferences file as the user left it.
+    void storePreferences(const std::string& json)
+    {
+        std::filesystem::create_directories(folders.config);
+        std::ofstream(folders.defaults()) << json;
+    }
+
+    std::shared_ptr<platform::UserDefaults> readPreferences() const
+    {
+        return std::make_shared<platform::UserDefaults>(folders.defaults());
+    }
+
+    velorin::AppModel& makeModel()
+    {
+        model.reset();
+        velorin::AppEnvironment environment;
+        environment.folders = folders;
+        environment.defaults = readPreferences();
+        environment.hosts = hosts;
+        environment.clock = clock;
+        environment.mainQueue = mainQueue;
+        auto source = std::make_unique<FakeNetworkPathSource>();
+        network = source->control();
+        environment.networkPaths = std::move(source);
+        environment.probeGpu = [this] {
+            ++gpuProbes;
+            return gpu;
+        };
+        model = std::make_unique<velorin::AppModel>(std::move(environment));
+        QObject::connect(model.get(), &velorin::AppModel::changed, [this] { ++changes; });
+        return *model;
+    }
+
+    void advance(double seconds)
+    {
+        while (seconds > 0) {
+            const double step = std::min(kStepSeconds, seconds);
+            clock->advance(step);
+            mainQueue->drain();
+            seconds -= step;
+        }
+    }
+
+    static velorin::TileLoader::Status busy(std::int64_t pending, std::int64_t delivered = 0)
+    {
+        velorin::TileLoader::Status status;
+        status.pending = pending;
+        status.delivered = delivered;
+        return status;
+    }
+};
+
+} // namespace testing_support

@@ -1,0 +1,190 @@
+#include "AppModelFixture.h"
+
+#include "map-data/Basemap.h"
+#include "map-data/TileKey.h"
+#include "testing/LoopbackServer.h"
+
+#include <chrono>
+#include <thread>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+using testing_support::AppModelFixture;
+using velorin::TileLoader;
+using velorin::WorldPoint;
+
+using AppModelLoading = AppModelFixture;
+
+TEST_F(AppModelLoading, TheIndicatorShowsOnlyWhenLoadingLastsOrASheetIsPrepared)
+{
+    auto& model = makeModel();
+    model.tileStatusDidChange(TileLoader::Status {});
+    advance(0.25);
+    model.tileStatusDidChange(busy(3));
+    advance(0.25);
+    model.tileStatusDidChange(TileLoader::Status {});
+    advance(2);
+    EXPECT_FALSE(model.showsActivity()) << "a short load never shows the indicator";
+
+    model.tileStatusDidChange(busy(3));
+    advance(0.375);
+    EXPECT_FALSE(model.showsActivity());
+    advance(0.125);
+    EXPECT_TRUE(model.showsActivity());
+    model.tileStatusDidChange(TileLoader::Status {});
+    EXPECT_FALSE(model.showsActivity());
+
+    TileLoader::Status sheet;
+    sheet.loadingSheet = "3531OT";
+    model.tileStatusDidChange(sheet);
+    EXPECT_TRUE(model.showsActivity()) << "a sheet being prepared shows it at once";
+    EXPECT_EQ(model.tileStatus(), sheet);
+}
+
+TEST_F(AppModelLoading, TheStallFlagRisesTwelveSecondsAfterTheLastProgressWhileTheCameraIsStill)
+{
+    auto& model = makeModel();
+    model.tileStatusDidChange(busy(5, 0));
+    advance(11.875);
+    EXPECT_FALSE(model.isStalled());
+    advance(0.125);
+    EXPECT_TRUE(model.isStalled()) << "the camera never moved: it counts as still";
+
+    model.tileStatusDidChange(busy(5, 1));
+    EXPECT_FALSE(model.isStalled()) << "a delivered tile clears it";
+    advance(5);
+    model.tileStatusDidChange(busy(5, 2));
+    model.tileStatusDidChange(busy(5, 2));
+    advance(11.875);
+    EXPECT_FALSE(model.isStalled()) << "progress re-armed the watchdog; the same status again did not";
+    advance(0.125);
+    EXPECT_TRUE(model.isStalled());
+
+    model.tileStatusDidChange(TileLoader::Status {});
+    EXPECT_FALSE(model.isStalled()) << "idle clears it";
+}
+
+TEST_F(AppModelLoading, ACameraChangeHoldsTheStallOffUntilTheCameraHasBeenStillTwelveSeconds)
+{
+    auto& model = makeModel();
+    model.tileStatusDidChange(busy(5));
+    advance(10);
+    model.cameraDidChange(WorldPoint { 0.5, 0.5 }, 8, 0);
+    // The watchdog of second 12 finds a camera still for only 2 s and starts again.
+    advance(13.875);
+    EXPECT_FALSE(model.isStalled()) << "never sooner than 12 s after the pan";
+    advance(0.125);
+    EXPECT_TRUE(model.isStalled());
+}
+
+TEST_F(AppModelLoading, RetryClearsTheStallAndPollsAgain)
+{
+    auto& model = makeModel();
+    model.tileStatusDidChange(busy(5));
+    advance(12);
+    ASSERT_TRUE(model.isStalled());
+    advance(10);
+    EXPECT_EQ(clock->pendingTimers(), 0u) << "without a loader the poll stopped";
+
+    model.retryLoading();
+    EXPECT_FALSE(model.isStalled());
+    EXPECT_EQ(clock->pendingTimers(), 1u);
+}
+
+TEST_F(AppModelLoading, TheStatusPollReadsTheLoaderEveryTwoSecondsAndEndsWhenIdle)
+{
+    auto& model = makeModel();
+    model.start();
+    model.tileStatusDidChange(busy(3));
+    advance(1.875);
+    EXPECT_EQ(model.tileStatus().pending, 3);
+    EXPECT_TRUE(model.showsActivity());
+    advance(0.125);
+    EXPECT_EQ(model.tileStatus(), model.loader()->status());
+    EXPECT_EQ(model.tileStatus().pending, 0);
+    EXPECT_FALSE(model.showsActivity());
+    EXPECT_FALSE(model.isStalled());
+    advance(30);
+    EXPECT_EQ(clock->pendingTimers(), 0u);
+}
+
+TEST_F(AppModelLoading, TheLoaderBuiltAtStartUpReportsToTheModelAndThePollReadsItsFailures)
+{
+    testing_support::LoopbackServer server;
+    server.route("/*", testing_support::LoopbackServer::reply(503, ""));
+    hosts.scheme = "http";
+    hosts.openTopoHost = fmt::format("127.0.0.1:{}", server.port());
+    auto& model = makeModel();
+    model.start();
+    model.loader()->setDesired({ velorin::TileKey::webTile(velorin::Basemap::openTopo, 10, 530, 360) });
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (model.tileStatus().pending == 0 && std::chrono::steady_clock::now() < deadline)
+        mainQueue->runOneWaiting(0.1);
+    ASSERT_EQ(model.tileStatus().pending, 1) << "the published status reached the model";
+    while (model.loader()->status().transportFailures == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+
+    // Published within a tenth of a second of the first, the failure waits for the poll.
+    advance(2);
+    EXPECT_EQ(model.tileStatus().transportFailures, 1);
+    EXPECT_EQ(model.tileStatus().pending, 0);
+    // Closes the session's connections before the server goes.
+    this->model.reset();
+}
+
+TEST_F(AppModelLoading, TheProblemMessageNamesTheNetworkThenTheServersThenTheStall)
+{
+    struct Case {
+        bool reachable;
+        std::int64_t transportFailures;
+        bool stalled;
+        bool problem;
+        std::string message;
+    };
+    for (auto c : {
+             Case { false, 0, false, true, "Hors réseau" },
+             Case { false, 5, true, true, "Hors réseau" },
+             Case { true, 3, false, true, "Serveur injoignable" },
+             Case { true, 2, false, false, "Chargement bloqué" },
+             Case { true, 2, true, true, "Chargement bloqué" },
+         }) {
+        auto& model = makeModel();
+        changes = 0;
+        network->report({ c.reachable, false });
+        mainQueue->drain();
+        EXPECT_EQ(changes, c.reachable ? 0 : 1) << "the model forwards the network's changes";
+        auto status = busy(1);
+        status.transportFailures = c.transportFailures;
+        model.tileStatusDidChange(status);
+        if (c.stalled)
+            advance(12);
+        ASSERT_EQ(model.isStalled(), c.stalled);
+        EXPECT_EQ(model.hasLoadingProblem(), c.problem) << c.message;
+        EXPECT_EQ(model.loadingProblemMessage(), c.message);
+    }
+}
+
+TEST_F(AppModelLoading, ACameraChangePublishesZoomGroundScaleAndBearing)
+{
+    struct Case {
+        WorldPoint center;
+        double zoom;
+        double metersPerPixel;
+        double tolerance;
+    };
+    for (auto c : {
+             Case { { 0.5, 0.5 }, 0, 40075016.6855785 / 256, 1e-6 },
+             Case { WorldPoint::fromLatitudeLongitude(45, 6), 10, 108.1, 0.05 },
+             Case { WorldPoint::fromLatitudeLongitude(-45, 6), 10, 108.1, 0.05 },
+         }) {
+        auto& model = makeModel();
+        model.cameraDidChange(c.center, c.zoom, 0.75);
+        EXPECT_EQ(model.zoom(), c.zoom);
+        EXPECT_NEAR(model.metersPerPixel(), c.metersPerPixel, c.tolerance);
+        EXPECT_EQ(model.bearing(), 0.75);
+    }
+}

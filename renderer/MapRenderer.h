@@ -1,0 +1,277 @@
+#pragma once
+
+#include "map-data/Basemap.h"
+#include "map-data/SheetCatalog.h"
+#include "map-data/WorldPoint.h"
+#include "platform/gpu/Buffer.h"
+#include "platform/gpu/DepthState.h"
+#include "platform/gpu/FrameRing.h"
+#include "platform/gpu/Pipeline.h"
+#include "platform/gpu/RenderPass.h"
+#include "platform/gpu/Texture.h"
+#include "renderer/BuildingService.h"
+#include "renderer/Camera.h"
+#include "renderer/ForestService.h"
+#include "renderer/FrameState.h"
+#include "renderer/MeshVertex.h"
+#include "renderer/SolidVertex.h"
+#include "renderer/TileUniforms.h"
+#include "renderer/TreeTileUniforms.h"
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace gpu {
+class Context;
+class ShaderLibrary;
+} // namespace gpu
+
+namespace velorin {
+
+class TerrainService;
+class TileLoader;
+
+// The map's one GPU renderer: it owns the pipelines, the shared index grids, the tree
+// meshes, the overlay ring and the terrain mesh cache, turns tile quads into draws and
+// encodes each frame (sky, terrain, buildings, trees, overlays). GUI thread only, with
+// its GL context current; the canvas writes the camera and display options between frames.
+class MapRenderer {
+public:
+    // What the canvas shows when no renderer can be made; the program then stops.
+    static constexpr std::string_view kStartFailureMessage = "Impossible d'initialiser le moteur OpenGL";
+    static constexpr std::size_t kOverlayVertexCapacity = 262'144;
+    static constexpr std::size_t kRoofRecordCount = 17;
+    static constexpr std::size_t kRoofPhotoCount = 16;
+    // Skirts hang this far below a mesh's edges, hiding cracks between neighbouring meshes.
+    static constexpr double kSkirtDropMeters = 40;
+    // Elevations are sampled on at most this many points per mesh side, then interpolated.
+    static constexpr int kMaxElevationIntervals = 16;
+    static constexpr std::size_t kMeshCacheTrimThreshold = 3000;
+    static constexpr int kMeshKeepFrames = 300;
+    // Canopy relief needs tiles of this level or finer, mapped onto zoom-15 canopy grids.
+    static constexpr int kMinCanopyLevel = 17;
+    static constexpr int kCanopyGridLevel = 15;
+    // Meshes carrying canopy relief have this many divisions at level 19 and finer,
+    // doubling per coarser level.
+    static constexpr int kCanopyDivisionsAtLevel19 = 64;
+    // Below this many missing meshes a frame fills them on the GUI thread alone.
+    static constexpr std::size_t kParallelMeshThreshold = 4;
+
+    // The geometry of one tile mesh, which is what the mesh cache is keyed by.
+    struct MeshKey {
+        WorldPoint nw;
+        WorldPoint ne;
+        WorldPoint se;
+        WorldPoint sw;
+        int divisions = 1;
+        int terrainZoom = -1; // −1: a flat mesh
+        int terrainGeneration = 0;
+        bool skirt = false;
+
+        bool operator==(const MeshKey&) const = default;
+    };
+
+    struct MeshKeyHash {
+        std::size_t operator()(const MeshKey& key) const noexcept;
+    };
+
+    // The tree and building buffers of a zoom-15 tile for one relief.
+    struct TreeKey {
+        ForestService::Key tile;
+        int generation = 0;
+        int terrainZoom = 0;
+
+        bool operator==(const TreeKey&) const = default;
+    };
+
+    struct TreeKeyHash {
+        std::size_t operator()(const TreeKey& key) const noexcept;
+    };
+
+    // One terrain tile draw of the frame.
+    struct Draw {
+        std::shared_ptr<gpu::Buffer> mesh; // absent until built
+        MeshKey meshKey;
+        int divisions = 1;
+        std::shared_ptr<gpu::Texture> texture;
+        std::shared_ptr<gpu::Texture> canopy;
+        TileUniforms uniforms;
+        bool backdrop = false; // drawn first, neither testing nor writing depth
+    };
+
+    // The fade state of a draw slot.
+    struct Reveal {
+        int level = 0;
+        double since = 0;
+        std::optional<double> releasedAt;
+    };
+
+    // A scene held for the canvas: its camera and how to put it back.
+    struct FlightScene {
+        Camera camera;
+        std::function<void(MapRenderer&)> restore;
+    };
+
+    struct TreeDraw {
+        std::shared_ptr<gpu::Buffer> instances;
+        int count = 0;
+        TreeTileUniforms uniforms;
+    };
+
+    struct BuildingDraw {
+        std::shared_ptr<gpu::Buffer> buffer;
+        int firstVertex = 0;
+        int endVertex = 0;
+        TreeTileUniforms uniforms;
+        std::array<gpu::Float4, kRoofRecordCount> roof;
+        std::array<std::shared_ptr<gpu::Texture>, kRoofPhotoCount> photos;
+    };
+
+    struct IndexGrid {
+        std::unique_ptr<gpu::Buffer> buffer;
+        int count = 0;
+    };
+
+    struct TreeMesh {
+        std::unique_ptr<gpu::Buffer> buffer;
+        int count = 0;
+    };
+
+    struct CachedMesh {
+        std::shared_ptr<gpu::Buffer> buffer;
+        int lastUsed = 0;
+    };
+
+    struct CanopyTexture {
+        std::shared_ptr<gpu::Texture> texture;
+        int lastUsed = 0;
+    };
+
+    struct CanopyLookup {
+        std::shared_ptr<gpu::Texture> texture;
+        gpu::Float2 origin;
+        gpu::Float2 span;
+        double metersPerTexel = 0;
+    };
+
+    // Ground elevation in metres at a world point; may be called from worker threads.
+    using ElevationSampler = std::function<double(WorldPoint)>;
+
+    // Nothing when any GPU object cannot be made: a shader function missing or failing, a
+    // pipeline, buffer or texture the driver refuses. The context must be current. The
+    // loader receives the wanted tiles of each frame; the terrain, forest and building
+    // services are optional.
+    static std::unique_ptr<MapRenderer> make(gpu::Context& context, const gpu::ShaderLibrary& library,
+        SheetCatalog catalog, std::shared_ptr<TileLoader> loader, Camera camera,
+        std::shared_ptr<TerrainService> terrain, std::shared_ptr<ForestService> forest,
+        std::shared_ptr<BuildingService> buildings);
+
+    ~MapRenderer();
+    MapRenderer(const MapRenderer&) = delete;
+    MapRenderer& operator=(const MapRenderer&) = delete;
+
+    // The drawable was resized: the camera takes the view's pixel size, whatever size the
+    // drawable reports.
+    void drawableSizeWillChange(Camera::Size viewPixelSize);
+    // The draw callback: sizes the camera to the view and encodes a frame into
+    // `framebuffer`, cleared by the pitch's colour. Nothing for an empty view.
+    void draw(Camera::Size viewPixelSize, unsigned framebuffer);
+    // One render pass: sky, terrain, buildings, trees, then overlays. Waits while three
+    // frames are in flight.
+    void encodeFrame(const gpu::RenderPass& pass);
+    // The terrain draws in drawing order: by level, coarse first, backdrops before all.
+    std::vector<const Draw*> orderedDraws() const;
+
+    // Appends a tile draw; a flat camera draws every tile as one quad.
+    void appendDraw(std::shared_ptr<gpu::Texture> texture, bool backdrop, int divisions, int z, int x, int y,
+        const std::array<WorldPoint, 4>& corners, float alpha, double level, double minDepth, bool noCanopy);
+    std::optional<CanopyLookup> canopy(int z, int x, int y) const;
+    // The cached mesh of a key, stamped as used this frame.
+    std::shared_ptr<gpu::Buffer> mesh(const MeshKey& key);
+    // Builds, uploads and attaches the meshes that this frame's draws still miss, reading
+    // elevations from the terrain service on worker threads while it waits for them.
+    void buildTerrainMesh();
+    // Once the cache holds more than kMeshCacheTrimThreshold meshes, keeps only those used
+    // in the last kMeshKeepFrames frames.
+    void trimMeshes();
+    // Whether a tile quad (nw, ne, se, sw) may show on screen, its corners on the relief.
+    bool isQuadVisible(const std::array<WorldPoint, 4>& corners) const;
+    // The view depth in pixels of a point on the flat ground.
+    double viewDepth(WorldPoint point) const;
+    // The vertices of a key's mesh; a null sampler or a flat key gives elevation 0.
+    static std::vector<MeshVertex> fillMeshVertices(const MeshKey& key, const ElevationSampler& elevation);
+
+    const std::map<int, IndexGrid>& gridIndices() const { return gridIndices_; }
+    const std::array<TreeMesh, 3>& treeMeshes() const { return treeMeshes_; }
+    const SheetCatalog& catalog() const { return catalog_; }
+    const std::shared_ptr<TileLoader>& loader() const { return loader_; }
+    const std::shared_ptr<ForestService>& forest() const { return forest_; }
+    const std::shared_ptr<BuildingService>& buildings() const { return buildings_; }
+
+    // Written by the canvas between frames.
+    Camera camera;
+    // Elevations of the meshes; without it the relief is flat.
+    std::shared_ptr<TerrainService> terrain;
+    Basemap basemap = Basemap::top25;
+    bool showsSlopes = false;
+    bool showsTrees = true;
+    int detailBias = 0;
+    double contentScale = 3.0;
+    double extrasPausedUntil = 0;
+
+    // This frame's scene, filled by scene preparation and read by the encoder.
+    FrameState frame;
+    int frameNumber = 0;
+    int terrainGeneration = 0;
+    bool frameCanopyReady = false;
+    std::vector<Draw> draws;
+    std::vector<TreeDraw> treeDraws;
+    std::vector<BuildingDraw> buildingDraws;
+    std::vector<SolidVertex> solidVertices;
+    std::unordered_map<MeshKey, CachedMesh, MeshKeyHash> meshes;
+    ForestService::Table<CanopyTexture> canopyTextures;
+    // A flight scene prepared ahead, encoded once instead of the live one.
+    std::optional<Camera> preparedFlightCamera;
+    std::optional<std::vector<Draw>> preparedFlightOrder;
+    std::optional<std::vector<SolidVertex>> preparedFlightSky;
+
+private:
+    struct Pipelines {
+        std::unique_ptr<gpu::Pipeline> textured;
+        std::unique_ptr<gpu::Pipeline> solid;
+        std::unique_ptr<gpu::Pipeline> tree;
+        std::unique_ptr<gpu::Pipeline> building;
+    };
+
+    MapRenderer(gpu::Context& context, SheetCatalog catalog, std::shared_ptr<TileLoader> loader, Camera camera,
+        std::shared_ptr<TerrainService> terrain, std::shared_ptr<ForestService> forest,
+        std::shared_ptr<BuildingService> buildings);
+    void setUp(const gpu::ShaderLibrary& library);
+    const std::shared_ptr<gpu::Texture>& emptyCanopy();
+    // The ground elevation in metres at the frame's elevation zoom; 0 without terrain.
+    double elevationAt(WorldPoint point) const;
+    // Screen pixels by which the relief lifts a ground point this frame.
+    double reliefHeight(WorldPoint point) const;
+
+    gpu::Context& context_;
+    gpu::FrameRing frames_;
+    SheetCatalog catalog_;
+    std::shared_ptr<TileLoader> loader_;
+    std::shared_ptr<ForestService> forest_;
+    std::shared_ptr<BuildingService> buildings_;
+    Pipelines pipelines_;
+    std::shared_ptr<gpu::Texture> blankTexture_;
+    std::array<TreeMesh, 3> treeMeshes_;
+    std::map<int, IndexGrid> gridIndices_;
+    std::array<std::unique_ptr<gpu::Buffer>, gpu::FrameRing::kFramesInFlight> solidBuffers_;
+    std::shared_ptr<gpu::Texture> emptyCanopy_;
+};
+
+} // namespace velorin
