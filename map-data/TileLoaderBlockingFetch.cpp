@@ -4,7 +4,6 @@
 #include "platform/Log.h"
 
 #include <algorithm>
-
 #include <condition_variable>
 #include <filesystem>
 
