@@ -190,7 +190,6 @@ private:
     // "-snapshotTo": the snapshot 30 s after the first fit, then the program ends.
     void scheduleSnapshot();
     void installCallbacks();
-    void redrawRequest();
     void terrainDidChange();
     void initialFit();
     void applyStartView(const StartView& start);
