@@ -1,6 +1,7 @@
 #include "CanvasTestSupport.h"
 
 #include "canvas/LastCamera.h"
+#include "renderer/BuildingService.h"
 
 #include <cmath>
 #include <fstream>
@@ -128,6 +129,37 @@ TEST_F(CanvasTest, TheCameraStaysWithinTheZoomRangeAndTheReachableArea)
     camera.zoom = 30;
     canvas->cameraDidChange();
     EXPECT_EQ(camera.zoom, MapCanvasView::kPitchedMaxZoom);
+}
+
+// Buildings that arrive only when the test says so.
+class QuietBuildings final : public BuildingService {
+public:
+    const ForestService::Table<std::vector<Vertex>>& tiles() const override { return tiles_; }
+    void request(const WorldRect&) override { }
+
+private:
+    ForestService::Table<std::vector<Vertex>> tiles_;
+};
+
+TEST_F(CanvasTest, ArrivingDataRedrawsTheRestingMapAndIsIgnoredOnceTheCanvasIsGone)
+{
+    auto buildings = std::make_shared<QuietBuildings>();
+    MapCanvasView::Environment environment {
+        clock, mainQueue, defaults, folder / "cache" / "VelorinGestes.log", {"velorin"}, {}};
+    auto canvas = MapCanvasView::make(window, *context, library,
+        MapCanvasView::Services{SheetCatalog{}, {}, {}, {}, {}, buildings}, std::move(environment));
+    canvas->layout();
+    runFrames(*canvas);
+    const int draws = window.draws;
+
+    buildings->onChange();
+    EXPECT_TRUE(window.linkRunning);
+    runFrames(*canvas);
+    EXPECT_EQ(window.draws, draws + 1);
+
+    canvas.reset();
+    buildings->onChange();
+    EXPECT_FALSE(window.linkRunning);
 }
 
 TEST_F(CanvasTest, ACanvasGoingAwayStopsItsDisplayLink)
