@@ -234,6 +234,8 @@ public:
     // this camera is put back, a prepared one is drawn unchanged, and otherwise the scene is
     // prepared and its wanted tiles (desired, then low priority) go to the loader.
     void updateFrame(double now);
+    // Scene preparation for the current camera at media time `now`.
+    void prepareScene(double now);
 
     // The relief of the current frame, as the geometric services below see it.
     ReliefGeometry relief() const;
@@ -319,8 +321,6 @@ private:
         std::shared_ptr<BuildingService> buildings);
     void setUp(const gpu::ShaderLibrary& library);
     const std::shared_ptr<gpu::Texture>& emptyCanopy();
-    // Scene preparation for the current camera at media time `now`.
-    void prepareScene(double now);
     // Publishes the display options that `visibleTiles` reads.
     void publishTileSettings() const;
     bool allCached(const std::vector<TileKey>& keys) const;

@@ -96,7 +96,11 @@ std::optional<Camera> ReliefGeometry::cameraFromEye(
     const double lookMetersPerPixel = look.center.metersPerPixel(look.zoom);
     const double limit = look.eyeDistance() * lookMetersPerPixel;
     double miss = 0;
-    double s = std::max(kMinMarchStepMeters, kFirstMarchStepInFocalDistances * lookMetersPerPixel * look.focalDistance());
+    double s = std::max(
+        kMinMarchStepMeters, kFirstMarchStepInFocalDistances * lookMetersPerPixel * look.focalDistance());
+    // A template at a zoom without a finite scale would march for ever.
+    if (!std::isfinite(limit) || !std::isfinite(s))
+        return std::nullopt;
     std::optional<double> hit;
     while (s <= limit) {
         if (meetsGround(s)) {
@@ -165,7 +169,7 @@ std::optional<Camera> ReliefGeometry::nearestTerrainHit(const Camera& camera) co
 std::optional<WorldPoint> ReliefGeometry::terrainPoint(Camera::Point screen, const Camera& camera) const
 {
     const double f = camera.focalDistance();
-    if (!(f > 0))
+    if (!(f > 0) || !std::isfinite(camera.eyeDistance()))
         return std::nullopt;
     const double pixelsPerMeter
         = hasRelief() ? reliefFactor(camera.pitch) / camera.center.metersPerPixel(camera.zoom) : 0;
@@ -212,13 +216,15 @@ bool ReliefGeometry::isHiddenByTerrain(WorldPoint point, const Camera& camera) c
         ? kMinHiddenClearanceMeters
         : std::min(kMaxHiddenClearanceMeters, kHiddenClearanceShare * distance);
     const double clearance = clearanceMeters * heightScale_;
-    const double tail = distance <= 1 ? kMaxHiddenTailShare : std::min(kMaxHiddenTailShare, kHiddenTailMeters / distance);
+    const double tail
+        = distance <= 1 ? kMaxHiddenTailShare : std::min(kMaxHiddenTailShare, kHiddenTailMeters / distance);
     for (int i = 1; i < samples; ++i) {
         const double t = double(i) / samples;
         if (t > 1 - tail)
             return false;
         const WorldPoint sample{eye.x + t * (point.x - eye.x), eye.y + t * (point.y - eye.y)};
-        if ((elevation_(sample) - baseElevation_) * heightScale_ > eyeHeight + t * (targetHeight - eyeHeight) + clearance)
+        const double sightHeight = eyeHeight + t * (targetHeight - eyeHeight);
+        if ((elevation_(sample) - baseElevation_) * heightScale_ > sightHeight + clearance)
             return true;
     }
     return false;

@@ -76,8 +76,8 @@ VisibleTiles VisibleTiles::of(const Camera& camera, const Settings& settings)
         if (band.drop >= kMaxBandDrop)
             continue;
         for (const Basemap layer : layers) {
-            const int level = std::max(
-                layer.minLevel(), layer.tileLevel(camera.zoom - (settings.detailBias + band.drop), settings.contentScale));
+            const double bandZoom = camera.zoom - (settings.detailBias + band.drop);
+            const int level = std::max(layer.minLevel(), layer.tileLevel(bandZoom, settings.contentScale));
             const TileRange range = tileRange(band.rect, level);
             if (range.count() == 0 || range.count() >= kMaxBandTiles)
                 continue;

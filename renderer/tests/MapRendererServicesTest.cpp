@@ -258,6 +258,7 @@ TEST_F(MapRendererServices, AModeColouredRibbonAndTheMarkerAreDrawnOverTheRelief
     const auto png = platform::encodePng(picture);
     ASSERT_TRUE(png);
     const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / kPictureName;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
     std::cout << "track check picture: " << path.string() << '\n';
 }

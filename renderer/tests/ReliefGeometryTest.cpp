@@ -83,7 +83,8 @@ TEST(ReliefGeometry, ACameraSolvedFromItsEyeHasItsEyeThere)
     const double altitude = slope(eye) + 1500;
     for (const Case c : {Case{0.4, 1.0}, Case{-2.5, 0.5}, Case{3.0, 1.4}, Case{1.2, 2.0}}) {
         SCOPED_TRACE(testing::Message() << "bearing " << c.bearing << " pitch " << c.pitch);
-        const auto solved = frameFor(northCamera(), slope, kPlainMeters).cameraFromEye(eye, altitude, c.bearing, c.pitch, northCamera());
+        const auto solved = frameFor(northCamera(), slope, kPlainMeters)
+                                .cameraFromEye(eye, altitude, c.bearing, c.pitch, northCamera());
         if (c.pitch > std::numbers::pi / 2) {
             EXPECT_FALSE(solved) << "looking up, the line of sight never meets this slope";
             continue;
@@ -103,11 +104,15 @@ TEST(ReliefGeometry, ACameraSolvedFromItsEyeHasItsEyeThere)
 TEST(ReliefGeometry, ACameraFromAnEyeNeedsAPitchWithinItsLimits)
 {
     // A cliff rising across the whole view north of the centre.
-    const ReliefGeometry relief(0.1, kPlainMeters, [](WorldPoint p) { return metersNorthOfCenter(p) > 0 ? 1e5 : kPlainMeters; });
+    const ReliefGeometry relief(
+        0.1, kPlainMeters, [](WorldPoint p) { return metersNorthOfCenter(p) > 0 ? 1e5 : kPlainMeters; });
     const WorldPoint eye = offset(0, -3000);
     for (double pitch : {0.0, 0.01, 2.1})
         EXPECT_FALSE(relief.cameraFromEye(eye, 3000, 0, pitch, northCamera())) << pitch;
     EXPECT_FALSE(relief.cameraFromEye(eye, 3000, 0, std::nan(""), northCamera()));
+    Camera unscaled = northCamera();
+    unscaled.zoom = -INFINITY;
+    EXPECT_FALSE(relief.cameraFromEye(eye, 3000, 0, 1.0, unscaled)) << "a template without a scale";
     EXPECT_TRUE(relief.cameraFromEye(eye, 3000, 0, ReliefGeometry::kMaxPitchRadians, northCamera()))
         << "looking up, the line of sight still meets the cliff";
 }
@@ -153,7 +158,8 @@ TEST(ReliefGeometry, TheNearestHitMovesTheCentreOntoTheRidgeAndKeepsTheEye)
     EXPECT_NEAR((after.ground.y - before.ground.y) * kMetersPerUnit, 0, 0.01);
     EXPECT_NEAR(after.altitude, before.altitude, 5) << "the crossing is interpolated between samples";
 
-    EXPECT_FALSE(frameFor(camera, ridge(200), kPlainMeters).nearestTerrainHit(camera)) << "a ridge below the sight line";
+    EXPECT_FALSE(frameFor(camera, ridge(200), kPlainMeters).nearestTerrainHit(camera))
+        << "a ridge below the sight line";
     EXPECT_FALSE(ReliefGeometry(0, kPlainMeters, ridge(800)).nearestTerrainHit(camera)) << "a flat frame";
     EXPECT_FALSE(ReliefGeometry(0.1, kPlainMeters, nullptr).nearestTerrainHit(camera)) << "no terrain";
     Camera flatCamera = camera;
