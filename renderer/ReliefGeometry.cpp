@@ -35,7 +35,9 @@ double ReliefGeometry::groundAt(WorldPoint point) const
 
 double ReliefGeometry::reliefFactor(double pitch) const
 {
-    if (heightScale_ == 0 || pitch >= kFullReliefPitchRadians)
+    // A camera looking straight down sees the map flat, so the factor is 1 there too; 0
+    // would put the eye at an infinite altitude.
+    if (heightScale_ == 0 || !(pitch > 0) || pitch >= kFullReliefPitchRadians)
         return 1;
     return std::sin(pitch) / kFullReliefPitchSine;
 }

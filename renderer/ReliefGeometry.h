@@ -54,7 +54,8 @@ public:
     // the metres drawn at the ground plane; `elevation` empty when no terrain is known.
     ReliefGeometry(double heightScale, double baseElevation, Elevation elevation);
 
-    // 1 for a flat frame or from 75° of pitch on, else sin(pitch)/sin 75°.
+    // 1 for a flat frame, a camera looking straight down or from 75° of pitch on, else
+    // sin(pitch)/sin 75°.
     double reliefFactor(double pitch) const;
 
     // The eye of a camera; `pitch`, when given, replaces the camera's only in the relief

@@ -72,6 +72,8 @@ TEST(ReliefGeometry, ReliefIsScaledAsDrawnBelowSeventyFiveDegreesAndFullAboveOrW
     EXPECT_EQ(relief.reliefFactor(ReliefGeometry::kFullReliefPitchRadians), 1);
     EXPECT_EQ(relief.reliefFactor(1.5), 1);
     EXPECT_EQ(ReliefGeometry(0, 0, slope).reliefFactor(0.5), 1);
+    EXPECT_EQ(relief.reliefFactor(0), 1) << "looking straight down, the map is drawn flat";
+    EXPECT_TRUE(std::isfinite(relief.eyePosition(northCamera(), 0.0).altitude));
 }
 
 TEST(ReliefGeometry, ACameraSolvedFromItsEyeHasItsEyeThere)
