@@ -10,11 +10,11 @@
 #include "platform/gpu/Pipeline.h"
 #include "platform/gpu/RenderPass.h"
 #include "platform/gpu/Texture.h"
+#include "recordings/TrackDisplayPoint.h"
 #include "renderer/BuildingService.h"
 #include "renderer/Camera.h"
 #include "renderer/ForestService.h"
 #include "renderer/FrameState.h"
-#include "recordings/TrackDisplayPoint.h"
 #include "renderer/MeshVertex.h"
 #include "renderer/ReliefGeometry.h"
 #include "renderer/SolidVertex.h"
@@ -42,7 +42,6 @@ class ShaderLibrary;
 namespace velorin {
 
 class TerrainService;
-class TextureCache;
 class TileLoader;
 
 // The map's one GPU renderer: it owns the pipelines, the shared index grids, the tree
