@@ -33,14 +33,4 @@ double EyeClearance::clearedPitch(const Camera& camera, double baseElevationMete
     return pitch;
 }
 
-double EyeClearance::eyeAltitude(const Camera& camera, const FrameState& frame)
-{
-    double compression = frame.frameHeightScale != 0 ? reliefCompression(camera.pitch) : 1.0;
-    // Straight down the relief is not compressed away; its height is simply the eye's.
-    if (!(compression > 0))
-        compression = 1.0;
-    return frame.frameBaseElevation
-        + camera.focalDistance() * std::cos(camera.pitch) * camera.center.metersPerPixel(camera.zoom) / compression;
-}
-
 } // namespace velorin

@@ -2,16 +2,14 @@
 
 #include "map-data/WorldPoint.h"
 #include "renderer/Camera.h"
-#include "renderer/FrameState.h"
 
 #include <functional>
 
 namespace velorin {
 
-// Where the eye of a pitched camera stands over the relief: its altitude, and the pitch
-// that keeps it clear of a mountain face. The relief is drawn compressed below 75° of
-// pitch (by sin(pitch)/sin(75°)), so heights are compared in that drawn scale. Pure
-// functions; any thread.
+// The pitch that keeps the eye of a pitched camera clear of a mountain face. The relief
+// is drawn compressed below 75° of pitch (by sin(pitch)/sin(75°)), so heights are
+// compared in that drawn scale. Pure functions; any thread.
 struct EyeClearance {
     static constexpr double kClearanceMeters = 15;
     static constexpr double kFullReliefPitchRadians = 1.3089969389957472;
@@ -24,8 +22,6 @@ struct EyeClearance {
     // The camera's pitch when the eye clears the ground beneath it by 15 m; otherwise the
     // pitch lowered by whole degrees until it does, at least 0.
     static double clearedPitch(const Camera& camera, double baseElevationMeters, const Elevation& elevation);
-    // The eye's altitude in metres over the frame's relief.
-    static double eyeAltitude(const Camera& camera, const FrameState& frame);
     // How much the drawn relief is compressed at a pitch: 1 from 75° up.
     static double reliefCompression(double pitch);
 };

@@ -131,7 +131,7 @@ void MapCanvasView::setInertia(PanInertia inertia)
 
 double MapCanvasView::eyeAltitude() const
 {
-    return EyeClearance::eyeAltitude(renderer_->camera, renderer_->frame);
+    return renderer_->eyePosition(renderer_->camera).altitude;
 }
 
 void MapCanvasView::writeJournal(std::string_view text)

@@ -71,19 +71,5 @@ TEST(EyeClearance, FlatGroundLeavesThePitchAndAWallBringsItToZero)
     EXPECT_EQ(EyeClearance::clearedPitch(camera, 9000, [](WorldPoint) { return 9000.0; }), camera.pitch);
 }
 
-TEST(EyeClearance, TheEyeAltitudeStandsOverTheBaseElevationInTheDrawnRelief)
-{
-    Camera camera = pitchedCamera(0);
-    FrameState frame;
-    frame.frameBaseElevation = 1000;
-    frame.frameHeightScale = 0.5;
-    const double height = camera.focalDistance() * camera.center.metersPerPixel(camera.zoom);
-    EXPECT_NEAR(EyeClearance::eyeAltitude(camera, frame), 1000 + height, 1e-6);
-
-    camera.pitch = 30 * kDegree;
-    EXPECT_NEAR(EyeClearance::eyeAltitude(camera, frame),
-        1000 + height * std::cos(camera.pitch) / (0.5 / EyeClearance::kSinFullReliefPitch), 1e-6);
-}
-
 } // namespace
 } // namespace velorin
