@@ -2,7 +2,10 @@
 
 #include "map-data/Basemap.h"
 #include "map-data/SheetCatalog.h"
+#include "map-data/TileKey.h"
 #include "map-data/WorldPoint.h"
+#include "map-data/WorldRect.h"
+#include "platform/Clock.h"
 #include "platform/gpu/Buffer.h"
 #include "platform/gpu/DepthState.h"
 #include "platform/gpu/FrameRing.h"
@@ -11,6 +14,7 @@
 #include "platform/gpu/Texture.h"
 #include "renderer/BuildingService.h"
 #include "renderer/Camera.h"
+#include "renderer/DetailBand.h"
 #include "renderer/ForestService.h"
 #include "renderer/FrameState.h"
 #include "renderer/MeshVertex.h"
@@ -24,18 +28,21 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace gpu {
 class Context;
+class RenderTarget;
 class ShaderLibrary;
 } // namespace gpu
 
 namespace velorin {
 
 class TerrainService;
+class TextureCache;
 class TileLoader;
 
 // The map's one GPU renderer: it owns the pipelines, the shared index grids, the tree
@@ -117,6 +124,56 @@ public:
     struct FlightScene {
         Camera camera;
         std::function<void(MapRenderer&)> restore;
+    };
+
+    // The eased base elevation (metres) and the media time it was taken.
+    struct SmoothedBase {
+        double value = 0;
+        double at = 0;
+
+        bool operator==(const SmoothedBase&) const = default;
+    };
+
+    // What is saved around a flight frame and put back afterwards.
+    struct SavedFrame {
+        FrameState frame;
+        std::optional<SmoothedBase> smoothedBase;
+
+        bool operator==(const SavedFrame&) const = default;
+    };
+
+    // The camera pose of the last scene preparation.
+    struct Pose {
+        WorldPoint center;
+        double zoom = 0;
+        double bearing = 0;
+        double pitch = 0;
+
+        bool operator==(const Pose&) const = default;
+    };
+
+    // Whether relief hid a tile, and at which frame that was worked out.
+    struct HiddenTile {
+        bool hidden = false;
+        int frame = 0;
+    };
+
+    // Where a tile layer pass takes its tiles from and how it lays them.
+    struct TilePass {
+        WorldRect area;
+        int level = 0;
+        int lowestLevel = 0;
+        // Depths along the line of sight (pixels) of the ground the pass covers; ignored
+        // with `flatOrder`, which takes every tile, nearest the camera centre first.
+        double near = 0;
+        double far = 0;
+        bool flatOrder = false;
+        // Even: a basemap layer; odd: an overlay. It names the pass's reveal.
+        int pass = 0;
+        double now = 0;
+        bool pyramid = false;
+        int source = 0;
+        bool backdrop = false;
     };
 
     struct TreeDraw {
@@ -208,6 +265,46 @@ public:
     // The vertices of a key's mesh; a null sampler or a flat key gives elevation 0.
     static std::vector<MeshVertex> fillMeshVertices(const MeshKey& key, const ElevationSampler& elevation);
 
+    // Scene preparation, run once a frame with the frame's media time: the frame values,
+    // the terrain draws, the wanted tile lists and the missing meshes.
+    void prepareScene(double now);
+    // The detail bands of a rectangle for a camera (the renderer's when absent), farthest
+    // first, the nearest reaching up to `finerLevels` (0…3) levels finer.
+    std::vector<DetailBand> desiredTiles(const WorldRect& rect, const std::optional<Camera>& camera,
+        int finerLevels) const;
+    // The basemap's tile draws of a visible rectangle, band by band, then its prefetch keys.
+    void prepareTileDraws(const WorldRect& visible, double now);
+    // One tile layer pass: picks, orders, draws and wants the tiles of one level.
+    void layTiles(const TilePass& pass);
+    // The fade-in alpha of each cached tile of a pass, given with its nearest cached
+    // ancestor; a look-up counts as a use of the cache entry.
+    std::vector<float> revealAlphas(const std::vector<TileKey>& keys,
+        const std::vector<std::optional<TileKey>>& companions, const Reveal& reveal, double now);
+    // The sky of the current camera.
+    std::vector<SolidVertex> skyVertices() const;
+    // Prepares the frame of a future camera and says whether everything it needs is
+    // loaded; the waits are left in `flightWaits`.
+    bool flightReadiness(const Camera& flightCamera);
+    SavedFrame savedFrame() const;
+    // Puts back a camera and a saved frame state, and forgets any prepared flight frame.
+    void restoreFrameState(const Camera& savedCamera, const SavedFrame& state);
+    // Installs a captured scene so that the next encoded frame shows it unchanged.
+    void restoreScene(const Camera& sceneCamera, std::vector<Draw> sceneDraws, std::vector<SolidVertex> sky,
+        std::vector<SolidVertex> solids, std::vector<TreeDraw> trees, std::vector<BuildingDraw> buildingList,
+        const FrameState& state, int sheetCount);
+    // Prepares a future camera's frame and, when everything it needs is loaded, packs it
+    // with a way to put it back; the live camera and frame values are left as they were.
+    std::optional<FlightScene> flightScene(const Camera& flightCamera);
+    // The current scene drawn into a new offscreen frame of this size, once the GPU has
+    // finished it; nothing when the frame cannot be made or did not complete.
+    std::unique_ptr<gpu::RenderTarget> renderOffscreen(int width, int height);
+    // Whether a point lies so far ahead of the camera that labels there are left out.
+    bool isFarAhead(WorldPoint point) const;
+    // The screen point of a world point lifted onto its relief; nothing behind the eye.
+    std::optional<Camera::Point> screenPoint(WorldPoint point) const;
+    // Whether the relief between the eye and a point hides it.
+    bool isHiddenByTerrain(WorldPoint point) const;
+
     const std::map<int, IndexGrid>& gridIndices() const { return gridIndices_; }
     const std::array<TreeMesh, 3>& treeMeshes() const { return treeMeshes_; }
     const SheetCatalog& catalog() const { return catalog_; }
@@ -237,6 +334,35 @@ public:
     std::vector<SolidVertex> solidVertices;
     std::unordered_map<MeshKey, CachedMesh, MeshKeyHash> meshes;
     ForestService::Table<CanopyTexture> canopyTextures;
+    // The loader's texture cache, which the tile passes read; tests give their own.
+    std::shared_ptr<TextureCache> textures;
+    // The media clock of fades and of scenes put back.
+    std::shared_ptr<platform::Clock> clock;
+    // Written by the canvas: areas whose tiles are wanted ahead, and tiles a flight wants.
+    std::vector<WorldRect> prefetchRects;
+    std::vector<TileKey> flightAheadKeys;
+
+    // This frame's wanted tiles: all of them nearest first, those near the eye, and those
+    // fetched only when nothing else is wanted.
+    std::vector<TileKey> desired;
+    std::vector<TileKey> nearDesired;
+    std::vector<TileKey> lowPriority;
+    // Fade-in state by tile pass; emptied to stop the fades.
+    std::map<int, Reveal> reveals;
+    std::unordered_map<TileKey, HiddenTile> hiddenTiles;
+    std::optional<Pose> lastPose;
+    int poseChangedFrame = 0;
+    std::optional<SmoothedBase> smoothedBase;
+    bool needsAnotherFrame = false;
+    int visibleSheetCount = 0;
+
+    // Flight frames: prepared ahead, then reported on.
+    bool preparingFlightFrame = false;
+    bool flightResourcesReady = true;
+    std::vector<std::string> flightWaits;
+    std::vector<TileKey> flightRoofKeys;
+    double flightPreparationProgress = 0;
+
     // A flight scene prepared ahead, encoded once instead of the live one.
     std::optional<Camera> preparedFlightCamera;
     std::optional<std::vector<Draw>> preparedFlightOrder;
@@ -259,6 +385,12 @@ private:
     double elevationAt(WorldPoint point) const;
     // Screen pixels by which the relief lifts a ground point this frame.
     double reliefHeight(WorldPoint point) const;
+    // Whether relief hides all of a tile, remembered in `hiddenTiles` for a few frames.
+    bool isTileHidden(const TileKey& key, const std::array<WorldPoint, 4>& corners);
+    // The ground point under the eye.
+    WorldPoint eyeGround() const;
+    // Whether every key of `desired` has a texture.
+    bool isEveryDesiredCached() const;
 
     gpu::Context& context_;
     gpu::FrameRing frames_;
