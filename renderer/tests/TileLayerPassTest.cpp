@@ -1,0 +1,238 @@
+#include "RendererTestSupport.h"
+
+#include "map-data/TextureCache.h"
+#include "platform/ManualClock.h"
+
+#include <algorithm>
+#include <set>
+
+using testing_support::RendererTest;
+using velorin::MapRenderer;
+using velorin::TileKey;
+using velorin::WorldRect;
+
+namespace {
+
+constexpr int kLevel = 4;
+constexpr int kSource = 1;
+constexpr double kTile = 1.0 / 16;
+
+TileKey web(int z, int x, int y)
+{
+    return TileKey::webTile(kSource, z, x, y);
+}
+
+} // namespace
+
+// Tile passes over a level-4 grid, with a texture cache on a manual clock and a flat camera
+// centred on tile (8, 8).
+class TileLayerPass : public RendererTest {
+protected:
+    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
+    std::shared_ptr<velorin::TextureCache> cache = std::make_shared<velorin::TextureCache>(clock);
+
+    void SetUp() override
+    {
+        RendererTest::SetUp();
+        renderer->textures = cache;
+        renderer->clock = clock;
+        renderer->camera.center = {8.5 * kTile, 8.5 * kTile};
+        renderer->camera.zoom = kLevel;
+        renderer->camera.viewSize = {256, 256};
+    }
+
+    void cacheTile(const TileKey& key) { cache->insert(plain({200, 100, 50, 255}), key); }
+
+    // Columns x0…x1 and rows y0…y1 of level 4, flat-ordered, as pass 0.
+    MapRenderer::TilePass flatPass(int x0, int x1, int y0, int y1) const
+    {
+        MapRenderer::TilePass pass;
+        pass.area = {x0 * kTile, y0 * kTile, (x1 + 0.99) * kTile, (y1 + 0.99) * kTile};
+        pass.level = kLevel;
+        pass.lowestLevel = 2;
+        pass.flatOrder = true;
+        pass.now = clock->now();
+        pass.source = kSource;
+        return pass;
+    }
+
+    // One frame of a pass: what it draws, by level and alpha.
+    std::vector<std::pair<float, float>> lay(MapRenderer::TilePass pass)
+    {
+        renderer->draws.clear();
+        renderer->needsAnotherFrame = false;
+        pass.now = clock->now();
+        renderer->layTiles(pass);
+        std::vector<std::pair<float, float>> drawn;
+        for (const MapRenderer::Draw& draw : renderer->draws)
+            drawn.emplace_back(draw.uniforms.level, draw.uniforms.alpha);
+        return drawn;
+    }
+};
+
+TEST_F(TileLayerPass, AFlatPassWantsItsTilesNearestTheCentreFirstThenPrefetchesCoarserTilesAndTheRing)
+{
+    renderer->layTiles(flatPass(6, 8, 7, 8));
+
+    const std::vector<TileKey> nearestFirst
+        = {web(4, 8, 8), web(4, 7, 8), web(4, 8, 7), web(4, 7, 7), web(4, 6, 8), web(4, 6, 7)};
+    EXPECT_EQ(renderer->desired, nearestFirst);
+    EXPECT_EQ(renderer->nearDesired, nearestFirst);
+
+    const std::vector<TileKey> coarser = {web(2, 1, 1), web(2, 1, 2), web(2, 2, 1), web(2, 2, 2)};
+    ASSERT_EQ(renderer->lowPriority.size(), coarser.size() + 14);
+    EXPECT_TRUE(std::equal(coarser.begin(), coarser.end(), renderer->lowPriority.begin()));
+    std::set<std::pair<std::int64_t, std::int64_t>> ring;
+    for (auto key = renderer->lowPriority.begin() + 4; key != renderer->lowPriority.end(); ++key) {
+        const auto& tile = std::get<TileKey::WebTile>(key->value);
+        EXPECT_EQ(tile.z, kLevel);
+        EXPECT_TRUE(tile.x < 6 || tile.x > 8 || tile.y < 7 || tile.y > 8);
+        ring.emplace(tile.x, tile.y);
+    }
+    EXPECT_EQ(ring.size(), 14u) << "columns 5…9 and rows 6…9 around the pass, each once";
+    EXPECT_TRUE(renderer->draws.empty());
+}
+
+TEST_F(TileLayerPass, ACoarserDetailWantsEachMissingTilesAncestorOnceWithThePriorityOfTheFirstTileNamingIt)
+{
+    renderer->detailBias = 1;
+    cacheTile(web(4, 6, 7));
+    renderer->layTiles(flatPass(6, 8, 7, 8));
+    // Column 6 is visited first: (6, 8) names (3, 3, 4) before its nearer neighbour (7, 8).
+    EXPECT_EQ(renderer->desired, (std::vector<TileKey>{web(3, 4, 4), web(3, 4, 3), web(3, 3, 3), web(3, 3, 4), web(4, 6, 7)}))
+        << "a cached tile is still wanted as itself";
+}
+
+TEST_F(TileLayerPass, AreasOutsideTheWorldLayNothingAndLevelZeroIsOneTile)
+{
+    for (const WorldRect& area : {WorldRect{1.2, 0.2, 1.5, 0.4}, WorldRect{0.2, -0.6, 0.4, -0.1}}) {
+        auto pass = flatPass(0, 0, 0, 0);
+        pass.area = area;
+        renderer->layTiles(pass);
+        EXPECT_TRUE(renderer->desired.empty());
+        EXPECT_TRUE(renderer->lowPriority.empty());
+        EXPECT_TRUE(renderer->reveals.empty()) << "an empty range leaves no reveal";
+    }
+
+    auto pass = flatPass(0, 0, 0, 0);
+    pass.area = {-3, -3, 0.25, 7};
+    pass.level = 0;
+    pass.lowestLevel = 0;
+    renderer->layTiles(pass);
+    EXPECT_EQ(renderer->desired, std::vector<TileKey>{web(0, 0, 0)});
+}
+
+TEST_F(TileLayerPass, AMissingTileIsCoveredByItsNearestCachedAncestorDrawnOnceBeforeTheCachedTiles)
+{
+    cacheTile(web(2, 2, 2)); // grandparent of (8, 8) and of (9, 9)
+    cacheTile(web(4, 7, 9));
+    const auto drawn = lay(flatPass(7, 9, 8, 9));
+
+    ASSERT_EQ(drawn.size(), 2u);
+    const MapRenderer::Draw& backdrop = renderer->draws[0];
+    EXPECT_TRUE(backdrop.backdrop);
+    EXPECT_EQ(backdrop.uniforms.level, 2);
+    EXPECT_EQ(backdrop.meshKey.nw, (velorin::WorldPoint{0.5, 0.5}));
+    EXPECT_EQ(backdrop.meshKey.se, (velorin::WorldPoint{0.75, 0.75}));
+    EXPECT_EQ(backdrop.meshKey.divisions, 1) << "a flat camera draws one quad";
+    EXPECT_FALSE(renderer->draws[1].backdrop);
+    EXPECT_EQ(drawn[1], (std::pair{4.0f, 1.0f})) << "a tile without a cached ancestor shows at once";
+    EXPECT_TRUE(renderer->reveals.at(0).releasedAt) << "tiles with nothing to show release the reveal";
+}
+
+TEST_F(TileLayerPass, NewTilesWaitForTheirSlotThenFadeInOverTheLaterOfArrivalAndRelease)
+{
+    const auto pass = flatPass(8, 9, 8, 8);
+    cacheTile(web(3, 4, 4)); // the parent of both tiles, there before the reveal
+    const double start = clock->now();
+    EXPECT_EQ(lay(pass), (std::vector<std::pair<float, float>>{{3, 1}}));
+    EXPECT_TRUE(renderer->needsAnotherFrame) << "the slot is held";
+
+    clock->advance(0.1);
+    cacheTile(web(4, 8, 8));
+    clock->advance(0.1);
+    EXPECT_EQ(lay(pass).size(), 1u) << "held: the arrived tile stays hidden behind its parent";
+    EXPECT_FALSE(renderer->reveals.at(0).releasedAt);
+
+    clock->advance(start + 1.0 - clock->now());
+    EXPECT_EQ(lay(pass).size(), 1u) << "released at 1 s, the fade starts from there";
+    ASSERT_TRUE(renderer->reveals.at(0).releasedAt);
+    EXPECT_NEAR(*renderer->reveals.at(0).releasedAt, start + 1.0, 1e-9);
+
+    clock->advance(0.09);
+    auto drawn = lay(pass);
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_NEAR(drawn[1].second, 0.5, 1e-4);
+    EXPECT_TRUE(renderer->needsAnotherFrame);
+
+    clock->advance(0.1);
+    EXPECT_EQ(lay(pass)[1].second, 1.0f);
+
+    clock->advance(1);
+    cacheTile(web(4, 9, 8));
+    clock->advance(0.045);
+    drawn = lay(pass);
+    ASSERT_EQ(drawn.size(), 3u) << "the parent stays under the tile still fading";
+    EXPECT_EQ(drawn[0].first, 3);
+    EXPECT_EQ(drawn[1].second, 1.0f);
+    EXPECT_NEAR(drawn[2].second, 0.25, 1e-4) << "after the release, a tile fades from its own arrival";
+
+    renderer->preparingFlightFrame = true;
+    drawn = lay(pass);
+    EXPECT_EQ(drawn, (std::vector<std::pair<float, float>>{{4, 1}, {4, 1}})) << "flight frames never show a fade";
+}
+
+TEST_F(TileLayerPass, TilesCachedBeforeTheirSlotBeganShowAtOnceAndAnotherLevelRestartsTheSlot)
+{
+    cacheTile(web(3, 4, 4));
+    cacheTile(web(4, 8, 8));
+    clock->advance(0.5);
+    EXPECT_EQ(lay(flatPass(8, 9, 8, 8)), (std::vector<std::pair<float, float>>{{3, 1}, {4, 1}}));
+
+    clock->advance(0.5);
+    auto finer = flatPass(8, 9, 8, 8);
+    finer.level = 5;
+    finer.area = {16 * kTile / 2, 16 * kTile / 2, 16.99 * kTile / 2, 16.99 * kTile / 2};
+    lay(finer);
+    EXPECT_EQ(renderer->reveals.at(0).level, 5);
+    EXPECT_EQ(renderer->reveals.at(0).since, clock->now());
+}
+
+TEST_F(TileLayerPass, ADepthBandWantsItsTilesAheadOfTheFartherBandsAndCullsTilesBeyondIt)
+{
+    renderer->camera.pitch = 1.0;
+    renderer->camera.zoom = 5;
+    renderer->camera.viewSize = {400, 300};
+    const double f = renderer->camera.focalDistance();
+    const TileKey farther = web(9, 9, 9);
+
+    for (const auto& [near, far, nearWanted] : {std::tuple{0.0, f, true}, std::tuple{4 * f, 5 * f, false}}) {
+        renderer->desired = {farther};
+        renderer->nearDesired.clear();
+        MapRenderer::TilePass pass = flatPass(0, 15, 0, 15);
+        pass.flatOrder = false;
+        pass.near = near;
+        pass.far = far;
+        renderer->layTiles(pass);
+
+        ASSERT_GT(renderer->desired.size(), 1u);
+        EXPECT_EQ(renderer->desired.back(), farther) << "a nearer band goes first";
+        double previous = -std::numeric_limits<double>::infinity();
+        for (auto key = renderer->desired.begin(); key + 1 != renderer->desired.end(); ++key) {
+            const auto& tile = std::get<TileKey::WebTile>(key->value);
+            const auto corners = tileCorners(kLevel, int(tile.x), int(tile.y));
+            double nearest = std::numeric_limits<double>::infinity();
+            double farthest = 0;
+            for (const auto& corner : corners) {
+                nearest = std::min(nearest, renderer->viewDepth(corner));
+                farthest = std::max(farthest, renderer->viewDepth(corner));
+            }
+            EXPECT_LE(nearest, far);
+            EXPECT_GE(farthest, near);
+            EXPECT_GE(nearest, previous) << "nearest corner first";
+            previous = nearest;
+        }
+        EXPECT_LT(renderer->desired.size(), 257u);
+        EXPECT_EQ(!renderer->nearDesired.empty(), nearWanted) << "only bands starting within 4 focal distances";
+    }
+}
