@@ -375,3 +375,32 @@ TEST_F(ScenePreparation, AFlightSceneLeavesTheLiveFrameAsItWasAndPutsItsOwnBackU
         EXPECT_EQ((*renderer->preparedFlightOrder)[at].mesh, meshes[at]) << "meshes are shared, in drawing order";
     }
 }
+
+TEST_F(ScenePreparation, ScreenPointsStandOnTheReliefAndFarPointsAheadAreTold)
+{
+    renderer->prepareScene(clock->now());
+    const double s = renderer->camera.scale();
+    const double metersPerUnit = kValley.metersPerWorldUnit();
+    // The top of the view faces the bearing: ahead is (sin, −cos) in world units.
+    const auto ahead = [&](double meters) {
+        const double units = meters / metersPerUnit;
+        return WorldPoint{kValley.x + std::sin(0.5) * units, kValley.y - std::cos(0.5) * units};
+    };
+
+    const auto centre = renderer->screenPoint(kValley);
+    ASSERT_TRUE(centre);
+    const double lift = (service->elevationAt(kValley.x, kValley.y, renderer->frame.frameTerrainZoom)
+                            - renderer->frame.frameBaseElevation)
+        * renderer->frame.frameHeightScale;
+    const auto expected = renderer->camera.project({0, 0}, lift);
+    ASSERT_TRUE(expected);
+    EXPECT_NEAR(centre->x, expected->point.x, 1e-6);
+    EXPECT_NEAR(centre->y, expected->point.y, 1e-6);
+    EXPECT_NEAR(centre->x, kWidth / 2.0, 1e-6);
+
+    const double behindEye = 2 * renderer->camera.focalDistance() / s * metersPerUnit;
+    EXPECT_FALSE(renderer->screenPoint(ahead(-behindEye)));
+    EXPECT_TRUE(renderer->isFarAhead(ahead(6000)));
+    EXPECT_FALSE(renderer->isFarAhead(ahead(4000)));
+    EXPECT_FALSE(renderer->isFarAhead(ahead(-20000)));
+}

@@ -7,6 +7,7 @@
 #include <set>
 
 using testing_support::RendererTest;
+using velorin::Basemap;
 using velorin::MapRenderer;
 using velorin::TileKey;
 using velorin::WorldRect;
@@ -235,4 +236,47 @@ TEST_F(TileLayerPass, ADepthBandWantsItsTilesAheadOfTheFartherBandsAndCullsTiles
         EXPECT_LT(renderer->desired.size(), 257u);
         EXPECT_EQ(!renderer->nearDesired.empty(), nearWanted) << "only bands starting within 4 focal distances";
     }
+}
+
+TEST_F(TileLayerPass, PrefetchRectanglesAddTheirTilesAtTheBiasedLevelUnlessTheyHoldMoreThanSixtyFour)
+{
+    renderer->camera.zoom = 12;
+    renderer->camera.center = {0.5, 0.5};
+    renderer->contentScale = 1;
+    struct Case {
+        const char* what;
+        Basemap basemap;
+        int bias;
+        WorldRect rect;
+        std::vector<TileKey> expected;
+    };
+    const double d = 1.0 / 1024; // a level-10 tile
+    const Case cases[] = {
+        {"two by two at the camera's level, x outer", Basemap::planIGN, 2, {512 * d, 512 * d, 513.5 * d, 513.5 * d},
+            {web(10, 512, 512), web(10, 512, 513), web(10, 513, 512), web(10, 513, 513)}},
+        {"clamped to the world", Basemap::planIGN, 2, {-5 * d, -0.2, 0.5 * d, 0.5 * d}, {web(10, 0, 0)}},
+        {"sixty-five tiles: none at all", Basemap::planIGN, 2, {0, 0, 64.5 * d, 0.5 * d}, {}},
+        {"the sheet pyramid stops at its own levels", Basemap::top25, 0, {0.5, 0.5, 0.5, 0.5},
+            {TileKey::pyramid(10, 512, 512)}},
+        {"never below the basemap's lowest level", Basemap::swissImage, 9,
+            {0.5, 0.5, 0.5, 0.5}, {TileKey::webTile(Basemap(Basemap::swissImage).index(), 8, 128, 128)}},
+    };
+    for (const Case& c : cases) {
+        renderer->basemap = c.basemap;
+        renderer->detailBias = c.bias;
+        renderer->prefetchRects = {c.rect};
+        const int level = c.basemap.tileLevel(renderer->camera.zoom, 1);
+        renderer->lowPriority.clear();
+        // An empty visible area leaves only the prefetch keys.
+        renderer->prepareTileDraws({2, 2, 3, 3}, clock->now());
+        if (c.basemap == Basemap::planIGN) {
+            ASSERT_EQ(level - c.bias, 10) << "the cases are written for level 10";
+        }
+        EXPECT_EQ(renderer->lowPriority, c.expected) << c.what;
+    }
+
+    renderer->prefetchRects.clear();
+    renderer->lowPriority = {web(3, 1, 1)};
+    renderer->prepareTileDraws({2, 2, 3, 3}, clock->now());
+    EXPECT_EQ(renderer->lowPriority, std::vector<TileKey>{web(3, 1, 1)});
 }
