@@ -280,3 +280,43 @@ TEST_F(TileLayerPass, PrefetchRectanglesAddTheirTilesAtTheBiasedLevelUnlessTheyH
     renderer->prepareTileDraws({2, 2, 3, 3}, clock->now());
     EXPECT_EQ(renderer->lowPriority, std::vector<TileKey>{web(3, 1, 1)});
 }
+
+TEST_F(TileLayerPass, AnOcclusionAnswerIsReusedForAFewFramesAndNeverAskedForFlightFrames)
+{
+    renderer->camera.pitch = 1.0;
+    renderer->camera.zoom = 5;
+    renderer->camera.viewSize = {400, 300};
+    MapRenderer::TilePass pass = flatPass(8, 8, 8, 8);
+    pass.flatOrder = false;
+    pass.far = 10 * renderer->camera.focalDistance();
+    const TileKey tile = web(kLevel, 8, 8);
+
+    struct Case {
+        const char* what;
+        int frame;
+        int poseChanged;
+        bool flight;
+        bool wanted;
+    };
+    // A tile remembered as hidden at frame 8; without relief a fresh answer is "visible".
+    for (const Case& c : {
+             Case{"reused while the camera rests", 10, 5, false, false},
+             Case{"reused in a frame where the camera moves", 10, 10, false, false},
+             Case{"asked again once the camera moved after the answer", 10, 9, false, true},
+             Case{"asked again after twenty frames", 28, 5, false, true},
+             Case{"not asked for a flight frame", 10, 5, true, true},
+         }) {
+        renderer->hiddenTiles = {{tile, {true, 8}}};
+        renderer->frameNumber = c.frame;
+        renderer->poseChangedFrame = c.poseChanged;
+        renderer->preparingFlightFrame = c.flight;
+        renderer->desired.clear();
+        renderer->lowPriority.clear();
+        renderer->layTiles(pass);
+        EXPECT_EQ(renderer->desired == std::vector<TileKey>{tile}, c.wanted) << c.what;
+        EXPECT_EQ(renderer->lowPriority.empty() || renderer->lowPriority.front() != tile, c.wanted) << c.what;
+        if (c.wanted && !c.flight) {
+            EXPECT_EQ(renderer->hiddenTiles.at(tile).frame, c.frame) << c.what;
+        }
+    }
+}
