@@ -99,7 +99,7 @@ public:
     void retryNow();
     // Any thread. The latest status, published or not.
     Status status() const;
-    // Any thread. The cache the loader fills, which the renderer reads.
+    // Any thread. The cache the loader fills.
     const std::shared_ptr<TextureCache>& cache() const { return cache_; }
 
     // Main thread. Downloads into the disk store, twelve at a time, the files of `keys`
