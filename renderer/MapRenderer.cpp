@@ -10,6 +10,7 @@
 #include "renderer/BuildingGPUVertex.h"
 #include "renderer/FrameUniforms.h"
 #include "renderer/ParallelMap.h"
+#include "renderer/SheetLayers.h"
 #include "renderer/Sky.h"
 #include "renderer/TileGrid.h"
 #include "renderer/TreeInstance.h"

@@ -41,6 +41,7 @@ class ShaderLibrary;
 
 namespace velorin {
 
+class SheetLayers;
 class TerrainService;
 class TextureCache;
 class TileLoader;
@@ -404,6 +405,9 @@ private:
     std::map<int, IndexGrid> gridIndices_;
     std::array<std::unique_ptr<gpu::Buffer>, gpu::FrameRing::kFramesInFlight> solidBuffers_;
     std::shared_ptr<gpu::Texture> emptyCanopy_;
+    // The TOP25 sheet layers over the texture cache they were made for.
+    std::unique_ptr<SheetLayers> sheetLayers_;
+    std::shared_ptr<TextureCache> sheetTextures_;
 };
 
 } // namespace velorin

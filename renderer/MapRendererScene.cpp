@@ -6,6 +6,7 @@
 #include "map-data/TerrainService.h"
 #include "map-data/TextureCache.h"
 #include "map-data/TileLoader.h"
+#include "renderer/SheetLayers.h"
 #include "renderer/Sky.h"
 
 #include <fmt/format.h>
@@ -173,8 +174,18 @@ void MapRenderer::prepareScene(double now)
     }
 
     prepareTileDraws(visible, now);
-    if (basemap != Basemap::top25)
+    if (basemap == Basemap::top25 && textures) {
+        if (!sheetLayers_ || sheetTextures_ != textures) {
+            sheetLayers_ = std::make_unique<SheetLayers>(catalog_, textures);
+            sheetTextures_ = textures;
+        }
+        sheetLayers_->prepare(*this, visible, now, preparingFlightFrame);
+        desired.insert(desired.end(), sheetLayers_->desired.begin(), sheetLayers_->desired.end());
+        lowPriority.insert(lowPriority.end(), sheetLayers_->lowPriority.begin(), sheetLayers_->lowPriority.end());
+        visibleSheetCount = int(sheetLayers_->visibleSheetCount);
+    } else {
         visibleSheetCount = 0;
+    }
 
     if (showsSlopes) {
         const Basemap slopes = Basemap::slopes;
