@@ -320,3 +320,39 @@ TEST_F(TileLayerPass, AnOcclusionAnswerIsReusedForAFewFramesAndNeverAskedForFlig
         }
     }
 }
+
+TEST_F(TileLayerPass, TheSheetBasemapAddsItsSheetKeysAfterThePyramidTilesAndCountsTheSheetsInView)
+{
+    const auto corners = tileCorners(12, 100, 200);
+    velorin::Sheet sheet;
+    sheet.name = "S";
+    sheet.northWest = corners[0];
+    sheet.northEast = corners[1];
+    sheet.southEast = corners[2];
+    sheet.southWest = corners[3];
+    sheet.worldRect = WorldRect::boundingRect(corners);
+    sheet.sourceWidth = 64;
+    sheet.sourceHeight = 48;
+    sheet.columns = 4;
+    sheet.rows = 3;
+    velorin::Camera camera;
+    camera.center = {100.5 / 4096, 200.5 / 4096};
+    camera.zoom = 12;
+    camera.viewSize = {64, 64};
+    auto withSheet = MapRenderer::make(
+        *context, library, velorin::SheetCatalog({sheet}), nullptr, camera, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(withSheet);
+    withSheet->textures = cache;
+    withSheet->clock = clock;
+
+    withSheet->prepareScene(clock->now());
+    EXPECT_EQ(withSheet->visibleSheetCount, 1);
+    ASSERT_GE(withSheet->desired.size(), 2u);
+    EXPECT_TRUE(std::holds_alternative<TileKey::Pyramid>(withSheet->desired.front().value));
+    EXPECT_EQ(withSheet->desired.back(), TileKey::thumbnail(0, 256));
+
+    withSheet->basemap = Basemap::planIGN;
+    withSheet->prepareScene(clock->now());
+    EXPECT_EQ(withSheet->visibleSheetCount, 0);
+    EXPECT_EQ(std::count(withSheet->desired.begin(), withSheet->desired.end(), TileKey::thumbnail(0, 256)), 0);
+}
