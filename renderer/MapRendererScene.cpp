@@ -21,9 +21,6 @@ namespace {
 constexpr int kTrimEveryFrames = 120;
 // Occlusion answers older than this are dropped when the caches are trimmed.
 constexpr int kHiddenTileKeepFrames = 19;
-// From this pitch (75°) on, relief is drawn at its full height.
-constexpr double kFullReliefPitchRadians = 1.3089969389957472;
-constexpr double kSinFullReliefPitch = 0.9659258262890683;
 // Canopy relief fades out this far from the eye, in ground metres.
 constexpr double kCanopyFadeEndMeters = 800;
 constexpr double kCanopyFadeStartShare = 0.62;
@@ -43,29 +40,18 @@ constexpr int kMaxTerrainZoom = 16;
 // The base elevation eases over this time constant, and restarts after a longer pause.
 constexpr double kBaseEasingSeconds = 0.2;
 constexpr double kBaseResetSeconds = 0.5;
-constexpr int kMaxFinerLevels = 3;
 // The levels of the slope overlay.
 constexpr int kMinSlopeLevel = 2;
 constexpr int kMaxSlopeLevel = 17;
 // Labels this far ahead (metres) or more than half a view height's ground are left out.
 constexpr double kFarAheadMeters = 5000;
-// Occlusion: metres between samples, their count, the clearance over the sight line and
-// the share of the line next to the point that is never sampled.
-constexpr double kOcclusionSampleMeters = 10;
-constexpr int kMinOcclusionSamples = 16;
-constexpr int kMaxOcclusionSamples = 48;
-constexpr double kOcclusionClearanceShare = 0.01;
-constexpr double kMinOcclusionClearanceMeters = 3;
-constexpr double kMaxOcclusionClearanceMeters = 20;
-constexpr double kMaxOcclusionTailShare = 0.25;
-constexpr double kOcclusionTailMeters = 10;
 // The missing keys a flight's waits name.
 constexpr std::size_t kNamedMissingTiles = 3;
 
 // Relief heights are drawn scaled down on a gently tilted map.
 double reliefFactor(double pitch)
 {
-    return pitch >= kFullReliefPitchRadians ? 1 : std::sin(pitch) / kSinFullReliefPitch;
+    return pitch >= ReliefGeometry::kFullReliefPitchRadians ? 1 : std::sin(pitch) / ReliefGeometry::kFullReliefPitchSine;
 }
 
 std::string describe(const TileKey& key)
@@ -126,7 +112,7 @@ void MapRenderer::prepareScene(double now)
                 || basemap == Basemap::spainImage || basemap == Basemap::austriaImage
             ? photoLogScale
             : logScale;
-        const DetailBand* fadeBand = nullptr;
+        const DesiredTileBand* fadeBand = nullptr;
         for (auto band = bands.rbegin(); band != bands.rend(); ++band) {
             if (basemap == Basemap::top25 || std::round(camera.zoom - band->drop - adjust) < kCanopyMaxBandLevel) {
                 fadeBand = &*band;
@@ -138,17 +124,16 @@ void MapRenderer::prepareScene(double now)
             end = std::min(end, kCanopyFadeNearShare * fadeBand->near);
         frame.frameBumpFade = {kCanopyFadeStartShare * end, end};
 
-        const double eyeAltitude = frame.frameBaseElevation
-            + camera.focalDistance() * std::cos(camera.pitch) / pixelsPerMeter / reliefFactor(camera.pitch);
+        const auto eye = eyePosition(camera);
         const double t = std::min(
-            (elevationAt(eyeGround()) - eyeAltitude + kNearFadeClearanceMeters) / kNearFadeSpanMeters, 1.0);
+            (elevationAt(eye.ground) - eye.altitude + kNearFadeClearanceMeters) / kNearFadeSpanMeters, 1.0);
         const double nearFade = t <= 0 ? 0 : t;
         frame.frameBumpNear = {kNearFadeStartMeters * pixelsPerMeter * nearFade,
             std::max(1.0, kNearFadeEndMeters * pixelsPerMeter * nearFade)};
 
         frame.frameTerrainZoom = std::clamp(
             int(camera.zoom - logScale) - kTerrainZoomBelowDisplay, kMinTerrainZoom, kMaxTerrainZoom);
-        for (const DetailBand& band : desiredTiles(visible, std::nullopt, 0)) {
+        for (const DesiredTileBand& band : desiredTiles(visible, std::nullopt, 0)) {
             const int zoom = frame.frameTerrainZoom - band.drop;
             bool complete = true;
             for (const TerrainService::Key& key : TerrainService::tileKeys(zoom, band.rect)) {
@@ -192,7 +177,7 @@ void MapRenderer::prepareScene(double now)
         const double logScale = contentScale > 0 ? std::log2(contentScale) : 0;
         const auto bands
             = desiredTiles(visible, std::nullopt, kMaxSlopeLevel - slopes.tileLevel(camera.zoom, contentScale));
-        for (const DetailBand& band : bands) {
+        for (const DesiredTileBand& band : bands) {
             const double rounded = std::round(camera.zoom - band.drop - logScale);
             const int level = int(std::clamp(std::isfinite(rounded) ? rounded : double(kMinSlopeLevel),
                 double(kMinSlopeLevel), double(kMaxSlopeLevel)));
@@ -204,38 +189,15 @@ void MapRenderer::prepareScene(double now)
     buildTerrainMesh();
 }
 
-std::vector<DetailBand> MapRenderer::desiredTiles(
+std::vector<DesiredTileBand> MapRenderer::desiredTiles(
     const WorldRect& rect, const std::optional<Camera>& from, int finerLevels) const
 {
-    const Camera& view = from ? *from : camera;
-    if (view.pitch == 0)
-        return {DetailBand{rect, 0, 0, true, 0}};
-    const int n = std::clamp(finerLevels, 0, kMaxFinerLevels);
-    const double f = view.focalDistance();
-    const double farthest = std::ceil(std::log2(view.eyeDistance() / f) - 0.5 - 0.01);
-    const int k = std::isfinite(farthest) ? int(std::clamp(farthest, double(-n), 64.0)) : -n;
-    std::vector<DetailBand> bands;
-    const int first = std::max(k, -n);
-    for (int i = first; i >= -n; --i) {
-        const double near = i == -n ? 0 : std::exp2(i - 0.5) * f;
-        const double far = std::exp2(i + 0.5) * f;
-        const auto ground = view.groundRect(near, far);
-        if (!ground)
-            continue;
-        bands.push_back({*ground, near, far, false, i == first && i > 0 ? i + 1 : i});
-    }
-    return bands;
+    return DesiredTileBand::of(from ? *from : camera, rect, finerLevels);
 }
 
 std::vector<SolidVertex> MapRenderer::skyVertices() const
 {
     return Sky::vertices(camera);
-}
-
-bool MapRenderer::isEveryDesiredCached() const
-{
-    return std::all_of(desired.begin(), desired.end(),
-        [this](const TileKey& key) { return textures && textures->contains(key); });
 }
 
 bool MapRenderer::flightReadiness(const Camera& flightCamera)
@@ -307,13 +269,6 @@ void MapRenderer::restoreScene(const Camera& sceneCamera, std::vector<Draw> scen
     preparedFlightCamera = sceneCamera;
 }
 
-WorldPoint MapRenderer::eyeGround() const
-{
-    // The eye stands back from the centre towards the bottom of the view.
-    const double back = camera.focalDistance() * std::sin(camera.pitch) / camera.scale();
-    return {camera.center.x - frame.frameSin * back, camera.center.y + frame.frameCos * back};
-}
-
 bool MapRenderer::isFarAhead(WorldPoint point) const
 {
     const double metersPerPixel = camera.center.metersPerPixel(camera.zoom);
@@ -333,32 +288,6 @@ std::optional<Camera::Point> MapRenderer::screenPoint(WorldPoint point) const
     if (!projection)
         return std::nullopt;
     return projection->point;
-}
-
-bool MapRenderer::isHiddenByTerrain(WorldPoint point) const
-{
-    if (camera.pitch == 0 || frame.frameHeightScale == 0 || !terrain)
-        return false;
-    const WorldPoint eye = eyeGround();
-    const double eyeHeight = camera.focalDistance() * std::cos(camera.pitch);
-    const double target = reliefHeight(point);
-    const double distance = std::hypot(point.x - eye.x, point.y - eye.y) * point.metersPerWorldUnit();
-    const int samples
-        = std::clamp(int(std::min(distance / kOcclusionSampleMeters, 1e6)), kMinOcclusionSamples, kMaxOcclusionSamples);
-    const double clearance = kOcclusionClearanceShare * distance <= kMinOcclusionClearanceMeters
-        ? kMinOcclusionClearanceMeters
-        : std::min(kMaxOcclusionClearanceMeters, kOcclusionClearanceShare * distance);
-    const double tail
-        = distance <= 1 ? kMaxOcclusionTailShare : std::min(kMaxOcclusionTailShare, kOcclusionTailMeters / distance);
-    for (int i = 1; i < samples; ++i) {
-        const double t = double(i) / samples;
-        if (t > 1 - tail)
-            return false;
-        const WorldPoint sample{eye.x + t * (point.x - eye.x), eye.y + t * (point.y - eye.y)};
-        if (reliefHeight(sample) > eyeHeight + t * (target - eyeHeight) + clearance * frame.frameHeightScale)
-            return true;
-    }
-    return false;
 }
 
 } // namespace velorin

@@ -81,7 +81,7 @@ void MapRenderer::prepareTileDraws(const WorldRect& visible, double now)
     const int minLevel = basemap.minLevel();
     const bool pyramid = basemap == Basemap::top25;
     const bool backdrop = pyramid && camera.zoom >= kSheetBackdropMinZoom;
-    for (const DetailBand& band : desiredTiles(visible, std::nullopt, basemap.maxLevel() - level)) {
+    for (const DesiredTileBand& band : desiredTiles(visible, std::nullopt, basemap.maxLevel() - level)) {
         layTiles({band.rect, basemap.tileLevel(camera.zoom - band.drop, contentScale), minLevel, band.near, band.far,
             band.whole, 2 * band.drop, now, pyramid, basemap.index(), backdrop});
     }
