@@ -374,6 +374,21 @@ TEST_F(ScenePreparation, AFlightSceneLeavesTheLiveFrameAsItWasAndPutsItsOwnBackU
         EXPECT_TRUE((*renderer->preparedFlightOrder)[at].texture);
         EXPECT_EQ((*renderer->preparedFlightOrder)[at].mesh, meshes[at]) << "meshes are shared, in drawing order";
     }
+
+    // Held by the canvas, the scene is put back by each frame update for its camera, and
+    // the scene is not prepared again until the camera moves.
+    renderer->heldFlightScene = scene;
+    const int frames = renderer->frameNumber;
+    for (int frame = 0; frame < 2; ++frame) {
+        renderer->updateFrame(clock->now());
+        EXPECT_EQ(renderer->frameNumber, frames);
+        EXPECT_EQ(renderer->draws.size(), meshes.size());
+        renderer->preparedFlightOrder.reset();
+    }
+    renderer->camera = live;
+    renderer->updateFrame(clock->now());
+    EXPECT_EQ(renderer->frameNumber, frames + 1);
+    EXPECT_FALSE(renderer->heldFlightScene);
 }
 
 TEST_F(ScenePreparation, ScreenPointsStandOnTheReliefAndFarPointsAheadAreTold)
