@@ -187,6 +187,10 @@ void MapRenderer::prepareScene(double now)
     }
 
     buildTerrainMesh();
+    // A flight frame still waiting for its tiles or relief is not dressed yet.
+    if (preparingFlightFrame && (!flightResourcesReady || !isDesiredCached()))
+        return;
+    prepareOverlays();
 }
 
 std::vector<DesiredTileBand> MapRenderer::desiredTiles(

@@ -419,3 +419,13 @@ TEST_F(ScenePreparation, ScreenPointsStandOnTheReliefAndFarPointsAheadAreTold)
     EXPECT_FALSE(renderer->isFarAhead(ahead(4000)));
     EXPECT_FALSE(renderer->isFarAhead(ahead(-20000)));
 }
+
+TEST_F(ScenePreparation, TheMarkerIsLaidOverEachFrameButNotOverAFlightFrameStillWaiting)
+{
+    renderer->userLocation = MapRenderer::UserLocation{kValley, 30};
+    renderer->prepareScene(clock->now());
+    EXPECT_FALSE(renderer->solidVertices.empty());
+
+    EXPECT_FALSE(renderer->flightReadiness(pitched({kValley.x + 0.01, kValley.y}, 0)));
+    EXPECT_TRUE(renderer->solidVertices.empty());
+}
