@@ -30,7 +30,9 @@ void HeadlessCanvasWindow::draw()
     if (!target_)
         target_ = std::make_unique<gpu::RenderTarget>(
             context_, int(kBoundsInPoints.width), int(kBoundsInPoints.height));
-    canvas->renderer().draw(kBoundsInPoints, target_->framebuffer());
+    MapRenderer& renderer = canvas->renderer();
+    renderer.updateFrame(clock_->now());
+    renderer.draw(kBoundsInPoints, target_->framebuffer());
     context_.drainDeletions();
 }
 

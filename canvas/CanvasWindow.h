@@ -16,8 +16,8 @@ public:
     virtual Camera::Size boundsInPoints() const = 0;
     // Device pixels per point of the window's screen (the primary screen's without one).
     virtual double screenScale() const = 0;
-    // Draws one frame now: the host makes its context current and calls the renderer's
-    // draw callback with the canvas's view size and its framebuffer.
+    // Draws one frame now: the host makes its context current, runs the renderer's frame
+    // update and calls its draw callback with the view's pixel size and its framebuffer.
     virtual void draw() = 0;
     // Starts calling `MapCanvasView::step` once per screen refresh, until stopped.
     virtual void startDisplayLink() = 0;

@@ -89,7 +89,7 @@ bool MapCanvasView::stepInertia(double dt)
 
 void MapCanvasView::finishFrame(bool active)
 {
-    if (active || needsRedraw_) {
+    if (active || needsRedraw_ || renderer_->needsAnotherFrame) {
         needsRedraw_ = false;
         idleFrames_ = 0;
         window_.draw();

@@ -3,7 +3,6 @@
 #include "platform/AtomicWrite.h"
 #include "platform/LaunchArguments.h"
 #include "platform/gpu/Context.h"
-#include "platform/gpu/GpuError.h"
 #include "platform/gpu/RenderTarget.h"
 #include "renderer/PixelScale.h"
 #include "renderer/TextureImage.h"
@@ -32,17 +31,13 @@ std::optional<platform::Image> MapCanvasView::snapshot(std::optional<double> max
     const Camera shown = renderer_->camera;
     // The same view in fewer pixels: one zoom step per halving keeps the ground in frame.
     renderer_->camera.zoom += std::log2(size.scale);
-    std::optional<platform::Image> image;
-    try {
-        context_.makeCurrent();
-        gpu::RenderTarget target(context_, size.width, size.height);
-        renderer_->draw({double(size.width), double(size.height)}, target.framebuffer());
-        image = textureImage(target);
-    } catch (const gpu::GpuError&) {
-        image.reset();
-    }
+    renderer_->camera.viewSize = {double(size.width), double(size.height)};
+    context_.makeCurrent();
+    const auto target = renderer_->renderOffscreen(size.width, size.height);
     renderer_->camera = shown;
-    return image;
+    if (!target)
+        return std::nullopt;
+    return textureImage(*target);
 }
 
 int MapCanvasView::writeSnapshot(const std::filesystem::path& path)
