@@ -107,10 +107,14 @@ std::optional<LocationFix> QtLocationSource::fixFor(const QGeoPositionInfo& info
     LocationFix fix;
     fix.latitude = coordinate.latitude();
     fix.longitude = coordinate.longitude();
-    fix.altitude = coordinate.type() == QGeoCoordinate::Coordinate3D ? coordinate.altitude()
-                                                                     : std::numeric_limits<double>::quiet_NaN();
     fix.horizontalAccuracy = attribute(info, QGeoPositionInfo::HorizontalAccuracy);
-    fix.verticalAccuracy = attribute(info, QGeoPositionInfo::VerticalAccuracy);
+    // A 2D fix may still carry the vertical accuracy of an earlier one; it has no altitude.
+    if (coordinate.type() == QGeoCoordinate::Coordinate3D && std::isfinite(coordinate.altitude())) {
+        fix.altitude = coordinate.altitude();
+        fix.verticalAccuracy = attribute(info, QGeoPositionInfo::VerticalAccuracy);
+    } else {
+        fix.altitude = std::numeric_limits<double>::quiet_NaN();
+    }
     fix.speed = attribute(info, QGeoPositionInfo::GroundSpeed);
     fix.course = attribute(info, QGeoPositionInfo::Direction);
     fix.timestamp = info.timestamp().toMSecsSinceEpoch() / 1000.0;
