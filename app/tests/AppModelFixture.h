@@ -34,6 +34,8 @@ protected:
     std::shared_ptr<platform::DrainableMainQueue> mainQueue = std::make_shared<platform::DrainableMainQueue>();
     std::shared_ptr<FakeNetworkPathSource::Control> network;
     std::shared_ptr<FakeLocationSource::Control> position;
+    // Taken by the next model instead of a fake source, when set.
+    std::unique_ptr<platform::LocationSource> deviceLocation;
     velorin::ServiceHosts hosts;
     std::optional<velorin::GpuDevice> gpu = velorin::GpuDevice { 45, 16384 };
     int gpuProbes = 0;
@@ -70,9 +72,13 @@ protected:
         auto source = std::make_unique<FakeNetworkPathSource>();
         network = source->control();
         environment.networkPaths = std::move(source);
-        auto locationSource = std::make_unique<FakeLocationSource>();
-        position = locationSource->control();
-        environment.locationSource = std::move(locationSource);
+        if (deviceLocation) {
+            environment.locationSource = std::move(deviceLocation);
+        } else {
+            auto locationSource = std::make_unique<FakeLocationSource>();
+            position = locationSource->control();
+            environment.locationSource = std::move(locationSource);
+        }
         environment.probeGpu = [this] {
             ++gpuProbes;
             return gpu;
