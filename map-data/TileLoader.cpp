@@ -1,5 +1,6 @@
 #include "map-data/TileLoader.h"
 
+#include "map-data/FranceBasemapKeys.h"
 #include "map-data/MediaURLs.h"
 #include "map-data/TileLoaderEngine.h"
 #include "platform/DispatchQueue.h"
@@ -116,6 +117,23 @@ void TileLoader::downloadKeys(std::vector<TileKey> keys, KeysCancelled isCancell
     std::function<void()> done)
 {
     engine_->downloadKeys(std::move(keys), std::move(isCancelled), std::move(progress), std::move(done));
+}
+
+void TileLoader::prepareOffline(const Sheet& sheet, std::function<void(double)> progress, KeysCancelled isCancelled,
+    std::function<void()> done)
+{
+    engine_->prepareOffline(sheet, std::move(progress), std::move(isCancelled), std::move(done));
+}
+
+void TileLoader::downloadFranceBasemap(KeysProgress progress, KeysCancelled isCancelled, std::function<void()> done)
+{
+    engine_->downloadKeys(franceBasemapKeys(engine_->catalog()), std::move(isCancelled), std::move(progress),
+        std::move(done));
+}
+
+const SheetCatalog& TileLoader::catalog() const
+{
+    return engine_->catalog();
 }
 
 } // namespace velorin

@@ -115,6 +115,18 @@ public:
     void downloadKeys(std::vector<TileKey> keys, KeysCancelled isCancelled, KeysProgress progress,
         std::function<void()> done);
 
+    // Any thread. Puts the sheet's two thumbnails and all its sub-tiles into the offline
+    // root; `progress` (0…1: a tenth for the thumbnails) and `isCancelled` run on the
+    // loader's worker queues, and `done` once when it is over. Nothing is called once the
+    // loader is gone.
+    void prepareOffline(const Sheet& sheet, std::function<void(double)> progress, KeysCancelled isCancelled,
+        std::function<void()> done);
+    // Any thread. Downloads the `franceBasemapKeys` missing from the offline root into it,
+    // as `downloadKeys` does.
+    void downloadFranceBasemap(KeysProgress progress, KeysCancelled isCancelled, std::function<void()> done);
+
+    const SheetCatalog& catalog() const;
+
 private:
     // The queues the loader made; declared first so that they go last, once the engine
     // can no longer post to them.

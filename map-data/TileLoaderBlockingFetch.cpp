@@ -4,7 +4,6 @@
 #include "platform/Log.h"
 
 #include <algorithm>
-
 #include <condition_variable>
 #include <filesystem>
 
@@ -16,17 +15,6 @@ constexpr int kStatusBadRequest = 400;
 constexpr int kStatusNotFound = 404;
 constexpr std::size_t kFetchKeyFolderDigits = 2;
 
-// What one blocking fetch has heard so far. It lives on the heap, shared with the
-// transfer's callbacks and the timeout, so that an answer arriving after the caller gave
-// up writes into live memory.
-struct BlockingFetchState {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool answered = false;
-    bool timedOut = false;
-    platform::HttpResult result;
-};
-
 std::vector<std::byte> toBytes(const std::string& body)
 {
     auto bytes = std::as_bytes(std::span(body.data(), body.size()));
@@ -35,9 +23,43 @@ std::vector<std::byte> toBytes(const std::string& body)
 
 } // namespace
 
+// What one blocking fetch has heard so far. It lives on the heap, shared with the
+// transfer's callbacks and the timeout, so that an answer arriving after the caller gave
+// up writes into live memory.
+struct TileLoaderEngine::BlockingFetch {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool answered = false;
+    // The wait is over without an answer: timed out, or the loader is stopping.
+    bool givenUp = false;
+    platform::HttpResult result;
+
+    void giveUp()
+    {
+        std::lock_guard lock(mutex);
+        givenUp = true;
+        changed.notify_all();
+    }
+};
+
+void TileLoaderEngine::giveUp(const std::vector<std::weak_ptr<BlockingFetch>>& fetches)
+{
+    for (const auto& fetch : fetches) {
+        if (auto state = fetch.lock())
+            state->giveUp();
+    }
+}
+
 FetchResult TileLoaderEngine::fetchSync(const std::string& url, const FetchProgress& progress)
 {
-    auto state = std::make_shared<BlockingFetchState>();
+    auto state = std::make_shared<BlockingFetch>();
+    {
+        std::lock_guard lock(postMutex_);
+        if (stopped_)
+            return {};
+        std::erase_if(blockingFetches_, [](const auto& fetch) { return fetch.expired(); });
+        blockingFetches_.push_back(state);
+    }
     platform::HttpSession::ProgressHandler onProgress;
     if (progress) {
         onProgress = [progress](platform::HttpProgress figures) {
@@ -55,17 +77,14 @@ FetchResult TileLoaderEngine::fetchSync(const std::string& url, const FetchProgr
         },
         std::move(onProgress));
     clock_->after(kBlockingWaitSeconds, [weak = std::weak_ptr(state)] {
-        if (auto state = weak.lock()) {
-            std::lock_guard lock(state->mutex);
-            state->timedOut = true;
-            state->changed.notify_all();
-        }
+        if (auto state = weak.lock())
+            state->giveUp();
     });
 
     platform::HttpResult result;
     {
         std::unique_lock lock(state->mutex);
-        state->changed.wait(lock, [&] { return state->answered || state->timedOut; });
+        state->changed.wait(lock, [&] { return state->answered || state->givenUp; });
     }
     // A transfer given up on is stopped; once `cancel` returns, none of its callbacks runs.
     task.cancel();

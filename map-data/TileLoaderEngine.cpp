@@ -75,8 +75,20 @@ void TileLoaderEngine::postToMain(std::function<void(TileLoaderEngine&)> step)
 
 void TileLoaderEngine::stop()
 {
+    std::vector<std::weak_ptr<BlockingFetch>> waiting;
+    {
+        std::lock_guard lock(postMutex_);
+        stopped_ = true;
+        waiting.swap(blockingFetches_);
+    }
+    // A sheet download in flight would otherwise hold the loader's end for minutes.
+    giveUp(waiting);
+}
+
+bool TileLoaderEngine::isStopped()
+{
     std::lock_guard lock(postMutex_);
-    stopped_ = true;
+    return stopped_;
 }
 
 void TileLoaderEngine::setDesired(std::vector<TileKey> keys)
@@ -154,6 +166,16 @@ void TileLoaderEngine::runPump()
         auto subtile = std::get_if<TileKey::Subtile>(&key.value);
         if (subtile && (subtile->sheet < 0 || subtile->sheet >= int64_t(catalog_.sheets().size())))
             continue;
+        auto path = key.relativePath(catalog_.sheets());
+        if (!path)
+            continue;
+        bool onDisk = store_->exists(*path);
+        if (subtile && slicedSheets_.contains(subtile->sheet) && !onDisk) {
+            // A sliced sheet that lost a sub-tile (its cache was cleared) is cut again: a
+            // sub-tile is never fetched on its own, its address is the whole sheet's.
+            slicedSheets_.erase(subtile->sheet);
+            staleSheets_.insert(subtile->sheet);
+        }
         if (subtile && !slicedSheets_.contains(subtile->sheet)) {
             auto [cells, added] = sheetCells.try_emplace(subtile->sheet);
             if (added)
@@ -161,10 +183,7 @@ void TileLoaderEngine::runPump()
             cells->second.push_back({ subtile->column, subtile->row });
             continue;
         }
-        auto path = key.relativePath(catalog_.sheets());
-        if (!path)
-            continue;
-        if (store_->exists(*path)) {
+        if (onDisk) {
             loading_.insert(key);
             post(workQueue(key), [key, path = *path](TileLoaderEngine& engine) { engine.decodeFromDisk(key, path); });
         } else if (networkTasks_.size() >= std::size_t(TileLoader::kMaxTransfers)) {

@@ -44,6 +44,13 @@ public:
     static constexpr double kRetryAfterFailureSeconds = 30;
     static constexpr double kRetryAfterMissingPhotoSeconds = 3600;
     static constexpr double kSheetRetryDelaySeconds = 30;
+    // The share of a sheet's progress spent downloading its image; slicing fills the rest.
+    static constexpr double kSheetDownloadShare = 0.55;
+    static constexpr std::int64_t kThumbnailSizes[] = { 256, 1024 };
+    // The share of an offline sheet's progress spent on its thumbnails.
+    static constexpr double kThumbnailsShare = 0.1;
+    // Written into a sheet's sub-tile folder after its last cell: the sheet is sliced.
+    static constexpr std::string_view kSlicedMarkName = "sliced";
     // A transport failure older than this restarts the count at 1.
     static constexpr double kTransportFailureMemorySeconds = 60;
     // Neighbouring countries' tiles from this level on have their flat areas repaired.
@@ -63,7 +70,7 @@ public:
     void setDesired(std::vector<TileKey> keys);
     void retryNow();
     TileLoaderStatus status() const { return publisher_->current(); }
-    // Nothing is posted to any queue once this returns.
+    // Nothing is posted to any queue once this returns, and blocking fetches stop waiting.
     void stop();
 
     void setOnTileReady(std::function<void()> callback) { onTileReady_ = std::move(callback); }
@@ -89,6 +96,20 @@ public:
     // `progress` (keys ended ÷ keys) run on the loader's queue after each key ends; `done`
     // runs there once the started keys have ended. Nothing is called once the loader is gone.
     void downloadKeys(std::vector<TileKey> keys, KeysCancelled isCancelled, KeysProgress progress,
+        std::function<void()> done);
+
+    // Slice queue. Downloads the sheet image, reporting in the status, and cuts `cells`
+    // into the offline root or the cache root; returns when the job is over. `progress`
+    // gets the share of the cells cut.
+    void sliceSheet(const Sheet& sheet, const std::vector<SubtileCell>& cells, bool offline,
+        const std::function<void(double)>& progress);
+    // The disk key of the mark of a sheet sliced whole.
+    static std::string slicedMarkKey(const Sheet& sheet);
+
+    // Any thread. Puts the sheet's thumbnails and sub-tiles into the offline root;
+    // `progress` (0…1) and `isCancelled` run on the loader's worker queues, `done` once on
+    // one of them when it is over. Nothing is called once the loader is gone.
+    void prepareOffline(const Sheet& sheet, std::function<void(double)> progress, KeysCancelled isCancelled,
         std::function<void()> done);
 
     const SheetCatalog& catalog() const { return catalog_; }
@@ -124,6 +145,9 @@ private:
     };
 
     struct KeyDownload;
+    struct BlockingFetch;
+    static void giveUp(const std::vector<std::weak_ptr<BlockingFetch>>& fetches);
+    bool isStopped();
 
     TileLoaderEngine(const TileLoader::Dependencies& dependencies, Queues queues);
 
@@ -160,8 +184,12 @@ private:
     void downloadKey(const std::shared_ptr<KeyDownload>& download, const TileKey& key);
     void keyEnded(const std::shared_ptr<KeyDownload>& download);
 
-    // Slice queue: prepares one sheet's sub-tiles in `order`.
-    void prepareSheet(const Sheet& sheet, const std::vector<SubtileCell>& order);
+    // Decode queue, holding the engine: the thumbnails from `sizeIndex` on, then the slicing.
+    struct OfflineSheet;
+    void prepareThumbnails(const std::shared_ptr<OfflineSheet>& job, std::size_t sizeIndex);
+    void sliceOfflineSheet(const std::shared_ptr<OfflineSheet>& job);
+    // Decode queue: copies a file found in the cache root alone into the offline root.
+    bool copyIntoOfflineRoot(const std::string& path);
 
     bool isWanted(const TileKey& key) const;
     bool goesToMosaic(const TileKey& key) const;
@@ -183,6 +211,8 @@ private:
     // Held while posting, so that once `stop` returns no block reaches a queue.
     std::mutex postMutex_;
     bool stopped_ = false;
+    // The blocking fetches waiting now, which `stop` ends; under `postMutex_`.
+    std::vector<std::weak_ptr<BlockingFetch>> blockingFetches_;
 
     std::unique_ptr<TileStatusPublisher> publisher_;
     // Declared before `networkTasks_`, whose transfers deliver to it.
@@ -210,6 +240,8 @@ private:
     std::unordered_set<int64_t> slicedSheets_;
     std::unordered_set<int64_t> slicingSheets_;
     std::unordered_map<int64_t, double> sheetRetryAfter_;
+    // Sheets marked sliced that lack a wanted sub-tile: cut again whatever the mark says.
+    std::unordered_set<int64_t> staleSheets_;
     std::optional<double> lastTransportFailure_;
     std::uint64_t lastTransferId_ = 0;
     bool pumpScheduled_ = false;

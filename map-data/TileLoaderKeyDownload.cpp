@@ -56,20 +56,7 @@ void TileLoaderEngine::downloadKey(const std::shared_ptr<KeyDownload>& download,
         post(queues_.queue, ended);
         return;
     }
-    std::error_code error;
-    if (std::filesystem::is_regular_file(store_->offlineRoot() / *path, error)) {
-        post(queues_.queue, ended);
-        return;
-    }
-    // A file the cache holds is copied, not shared: clearing the cache must not take away
-    // what was prepared for use without a network.
-    auto cachedFile = platform::MappedFile::open(store_->cacheRoot() / *path);
-    if (cachedFile && !cachedFile->empty()) {
-        try {
-            store_->writeNow(cachedFile->bytes(), *path, true);
-        } catch (const std::filesystem::filesystem_error& failure) {
-            platform::Log::warning(platform::logcat::diskStore, "écriture {} : {}", *path, failure.what());
-        }
+    if (copyIntoOfflineRoot(*path)) {
         post(queues_.queue, ended);
         return;
     }

@@ -1,8 +1,32 @@
 #include "map-data/TileLoaderEngine.h"
 
+#include "map-data/MediaURLs.h"
+#include "map-data/SheetSlicer.h"
 #include "platform/Log.h"
 
+#include <filesystem>
+#include <set>
+
 namespace velorin {
+
+namespace {
+
+bool coversWholeGrid(const Sheet& sheet, const std::vector<SubtileCell>& cells)
+{
+    std::set<std::pair<int64_t, int64_t>> covered;
+    for (auto cell : cells) {
+        if (cell.column >= 0 && cell.column < sheet.columns && cell.row >= 0 && cell.row < sheet.rows)
+            covered.emplace(cell.column, cell.row);
+    }
+    return std::int64_t(covered.size()) == sheet.columns * sheet.rows;
+}
+
+} // namespace
+
+std::string TileLoaderEngine::slicedMarkKey(const Sheet& sheet)
+{
+    return "sub/" + sheet.name + "/" + std::string(kSlicedMarkName);
+}
 
 void TileLoaderEngine::startSheet(int64_t sheetPosition, const std::vector<SubtileCell>& wanted)
 {
@@ -10,15 +34,15 @@ void TileLoaderEngine::startSheet(int64_t sheetPosition, const std::vector<Subti
     if (slicedSheets_.contains(sheetPosition) || !slicingSheets_.empty())
         return;
     const auto& sheet = catalog_.sheets().at(std::size_t(sheetPosition));
-    auto firstSubtile = TileKey::subtile(sheetPosition, 0, 0).relativePath(catalog_.sheets());
-    if (store_->directoryExists("sub/" + sheet.name) && firstSubtile && store_->exists(*firstSubtile)) {
+    if (!staleSheets_.contains(sheetPosition) && store_->exists(slicedMarkKey(sheet))) {
         slicedSheets_.insert(sheetPosition);
         schedulePump();
         return;
     }
+    staleSheets_.erase(sheetPosition);
     slicingSheets_.insert(sheetPosition);
     post(queues_.slice, [sheet, order = subtileOrder(sheet, wanted)](TileLoaderEngine& engine) {
-        engine.prepareSheet(sheet, order);
+        engine.sliceSheet(sheet, order, false, {});
     });
 }
 
@@ -28,12 +52,81 @@ void TileLoaderEngine::sheetSlicingEnded(int64_t sheetPosition)
     schedulePump();
 }
 
-void TileLoaderEngine::prepareSheet(const Sheet& sheet, const std::vector<SubtileCell>&)
+void TileLoaderEngine::sliceSheet(const Sheet& sheet, const std::vector<SubtileCell>& cells, bool offline,
+    const std::function<void(double)>& progress)
 {
-    // Downloading and slicing sheets is not available in this build: the sheet is held off
-    // like a failed preparation, so that passes do not ask for it again at once.
-    platform::Log::info(platform::logcat::tileLoader, "feuille {} : préparation indisponible", sheet.name);
-    post(queues_.queue, [position = sheet.id](TileLoaderEngine& engine) {
+    publisher_->change(true, [&](TileLoaderStatus& status) {
+        status.loadingSheet = sheet.name;
+        status.sheetProgress = 0;
+        status.phase = TileLoaderPhase::downloading(0, 0);
+    });
+
+    bool sliced = false;
+    std::optional<FetchResult> fetched;
+    if (auto url = sheetMediaURL(hosts_, sheet)) {
+        fetched = fetchSync(*url, [this](double fraction, std::int64_t received, std::int64_t expected) {
+            publisher_->change(false, [&](TileLoaderStatus& status) {
+                status.sheetProgress = fraction * kSheetDownloadShare;
+                status.phase = TileLoaderPhase::downloading(received, expected);
+            });
+        });
+    }
+    if (!fetched || !fetched->data) {
+        // A loader on its way out gave the download up: nothing failed.
+        if (!isStopped())
+            platform::Log::error(platform::logcat::tileLoader, "téléchargement de {} impossible", sheet.name);
+    } else {
+        publisher_->change(true, [](TileLoaderStatus& status) {
+            status.sheetProgress = kSheetDownloadShare;
+            status.phase = TileLoaderPhase::preparing();
+        });
+        SheetSlicer::Loader services {
+            .catalog = catalog_,
+            .store = *store_,
+            .cache = *cache_,
+            .decode = decode_,
+            .isWanted = [this](const TileKey& key) { return isWanted(key); },
+            .setSheetProgress =
+                [this](double value) {
+                    publisher_->change(false, [value](TileLoaderStatus& status) { status.sheetProgress = value; });
+                },
+            .tileReady =
+                [this] {
+                    postToMain([](TileLoaderEngine& engine) {
+                        if (auto callback = engine.onTileReady_)
+                            callback();
+                    });
+                },
+        };
+        std::int64_t finished = 0;
+        try {
+            SheetSlicer::slice(*fetched->data, sheet, cells, services, kSheetDownloadShare, offline, finished,
+                std::int64_t(cells.size()), progress);
+            // Only a sheet cut whole counts as sliced; the mark goes after its last cell.
+            if (coversWholeGrid(sheet, cells))
+                store_->writeNow({}, slicedMarkKey(sheet), offline);
+            sliced = true;
+            platform::Log::info(platform::logcat::tileLoader, "découpage terminé : {} ({} sous-tuiles)", sheet.name,
+                finished);
+        } catch (const SheetSlicer::Error& error) {
+            platform::Log::error(platform::logcat::tileLoader, "découpage de {} : {}", sheet.name, error.what());
+        } catch (const std::filesystem::filesystem_error& error) {
+            platform::Log::error(platform::logcat::tileLoader, "découpage de {} : {}", sheet.name, error.what());
+        }
+    }
+
+    publisher_->change(true, [](TileLoaderStatus& status) {
+        status.loadingSheet.reset();
+        status.sheetProgress = 0;
+        status.phase = TileLoaderPhase::idle();
+    });
+    // A failed slice waits like a failed download: the next pass would otherwise fetch the
+    // whole sheet again at once, and again after that. A sliced sheet waits too before it
+    // can be cut again for a lost sub-tile, so that a cell the cut cannot produce never
+    // turns into a download loop.
+    post(queues_.queue, [position = sheet.id, sliced](TileLoaderEngine& engine) {
+        if (sliced)
+            engine.slicedSheets_.insert(position);
         engine.sheetRetryAfter_[position] = engine.clock_->now() + kSheetRetryDelaySeconds;
         engine.sheetSlicingEnded(position);
     });

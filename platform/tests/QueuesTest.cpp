@@ -120,15 +120,16 @@ TEST(OperationQueue, CancelAllDropsBlocksNotStarted)
 
 TEST(OperationQueue, DestructionWaitsForRunningBlocks)
 {
-    std::atomic<int> finished{0};
+    std::atomic<int> started{0}, finished{0};
     {
         OperationQueue queue("test.pool", 4);
         for (int i = 0; i < 4; ++i)
             queue.add([&] {
+                ++started;
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 ++finished;
             });
-        while (queue.operationCount() > 0 && finished == 0)
+        while (started < 4)
             std::this_thread::yield();
     }
     EXPECT_EQ(finished, 4);

@@ -1,0 +1,34 @@
+#include "map-data/ui/ByteCountText.h"
+
+#include "platform/NumberFormat.h"
+
+#include <array>
+#include <cmath>
+
+namespace velorin {
+
+std::string byteCountText(std::uintmax_t bytes)
+{
+    constexpr double kUnitBytes = 1000;
+    struct Unit {
+        const char* name;
+        int fractionDigits;
+    };
+    constexpr std::array<Unit, 4> kUnits { Unit { "ko", 0 }, Unit { "Mo", 1 }, Unit { "Go", 2 }, Unit { "To", 2 } };
+    if (bytes == 0)
+        return "Zéro octet";
+    if (bytes == 1)
+        return "1 octet";
+    if (double(bytes) < kUnitBytes)
+        return platform::frenchNumber(double(bytes), 0) + " octets";
+    double value = double(bytes);
+    std::size_t unit = 0;
+    value /= kUnitBytes;
+    while (unit + 1 < kUnits.size() && std::round(value * 100) / 100 >= kUnitBytes) {
+        value /= kUnitBytes;
+        ++unit;
+    }
+    return platform::frenchNumber(value, kUnits[unit].fractionDigits) + " " + kUnits[unit].name;
+}
+
+} // namespace velorin

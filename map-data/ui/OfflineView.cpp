@@ -1,0 +1,241 @@
+#include "map-data/ui/OfflineView.h"
+
+#include "map-data/ui/ByteCountText.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <array>
+
+namespace velorin {
+
+namespace {
+
+// 2001-01-01 00:00:00 UTC, the origin of zone dates, in Unix seconds.
+constexpr std::int64_t kReferenceDateUnixSeconds = 978307200;
+
+QString text(const std::string& value)
+{
+    return QString::fromStdString(value);
+}
+
+QLabel* footer(const char* value)
+{
+    auto label = new QLabel(QString::fromUtf8(value));
+    label->setWordWrap(true);
+    label->setEnabled(false);
+    return label;
+}
+
+std::string abbreviatedDate(double secondsSince2001)
+{
+    static constexpr std::array<const char*, 12> kMonths { "janv.", "févr.", "mars", "avr.", "mai", "juin", "juil.",
+        "août", "sept.", "oct.", "nov.", "déc." };
+    auto date = QDateTime::fromSecsSinceEpoch(kReferenceDateUnixSeconds + std::int64_t(secondsSince2001)).date();
+    return std::to_string(date.day()) + " " + kMonths[std::size_t(date.month() - 1)] + " " + std::to_string(date.year());
+}
+
+} // namespace
+
+std::string OfflineView::defaultZoneName(const std::vector<Sheet>& sheets)
+{
+    if (sheets.empty())
+        return "Zone";
+    if (sheets.size() == 1)
+        return sheets.front().name;
+    return sheets.front().name + " et " + std::to_string(sheets.size() - 1) + " autres";
+}
+
+std::string OfflineView::sizeEstimate(std::size_t sheetCount)
+{
+    return byteCountText(std::uintmax_t(sheetCount) * kEstimatedSheetBytes);
+}
+
+std::string OfflineView::zoneDetail(const RegionDownloader::Zone& zone)
+{
+    return std::to_string(zone.sheetNames.size()) + " carte(s) · " + abbreviatedDate(zone.createdAt);
+}
+
+OfflineView::OfflineView(std::shared_ptr<RegionDownloader> downloader, VisibleSheets visibleSheets, QWidget* parent)
+    : QDialog(parent)
+    , downloader_(std::move(downloader))
+    , visibleSheets_(std::move(visibleSheets))
+{
+    setWindowTitle("Hors ligne");
+    auto layout = new QVBoxLayout(this);
+
+    auto close = new QPushButton("Fermer");
+    close->setObjectName("close");
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    auto top = new QHBoxLayout;
+    top->addWidget(close);
+    top->addStretch();
+    layout->addLayout(top);
+
+    auto current = new QGroupBox("Vue actuelle");
+    auto currentLayout = new QFormLayout(current);
+    sheetCount_ = new QLabel;
+    sheetCount_->setObjectName("sheetCount");
+    sizeEstimate_ = new QLabel;
+    sizeEstimate_->setObjectName("sizeEstimate");
+    currentLayout->addRow("Cartes dans la vue", sheetCount_);
+    currentLayout->addRow("Taille estimée", sizeEstimate_);
+    downloadZone_ = new QPushButton(QIcon::fromTheme("folder-download"), "Télécharger cette zone");
+    downloadZone_->setObjectName("downloadZone");
+    connect(downloadZone_, &QPushButton::clicked, this, [this] { askZoneName(); });
+    currentLayout->addRow(downloadZone_);
+    currentLayout->addRow(footer("Les cartes sont découpées en tuiles à la réception. Cadrez la zone voulue sur la "
+                                 "carte avant de lancer le téléchargement — un zoom large couvre beaucoup de cartes."));
+    layout->addWidget(current);
+
+    auto basemap = new QGroupBox;
+    auto basemapLayout = new QVBoxLayout(basemap);
+    downloadBasemap_ = new QPushButton;
+    downloadBasemap_->setObjectName("downloadBasemap");
+    connect(downloadBasemap_, &QPushButton::clicked, this, [this] { downloadBasemap(); });
+    basemapLayout->addWidget(downloadBasemap_);
+    basemapLayout->addWidget(footer("Vue d'ensemble de la France jusqu'au niveau 10. Permet de naviguer et de "
+                                    "retrouver ses zones sans réseau."));
+    layout->addWidget(basemap);
+
+    zonesSection_ = new QGroupBox("Zones téléchargées");
+    zonesSection_->setObjectName("zones");
+    auto zonesLayout = new QVBoxLayout(zonesSection_);
+    zoneList_ = new QListWidget;
+    zoneList_->setObjectName("zoneList");
+    zoneList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    zoneList_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto remove = new QAction("Supprimer", zoneList_);
+    remove->setObjectName("deleteZone");
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    connect(remove, &QAction::triggered, this, [this] { deleteSelectedZones(); });
+    zoneList_->addAction(remove);
+    zonesLayout->addWidget(zoneList_);
+    layout->addWidget(zonesSection_);
+
+    auto storage = new QGroupBox("Stockage");
+    auto storageLayout = new QFormLayout(storage);
+    offlineSize_ = new QLabel;
+    offlineSize_->setObjectName("offlineSize");
+    cacheSize_ = new QLabel;
+    cacheSize_->setObjectName("cacheSize");
+    storageLayout->addRow("Zones hors ligne", offlineSize_);
+    storageLayout->addRow("Cache de navigation", cacheSize_);
+    clearCache_ = new QPushButton("Vider le cache");
+    clearCache_->setObjectName("clearCache");
+    connect(clearCache_, &QPushButton::clicked, this, [this] { clearCache(); });
+    storageLayout->addRow(clearCache_);
+    layout->addWidget(storage);
+
+    naming_ = new QDialog(this);
+    naming_->setObjectName("namingDialog");
+    naming_->setWindowTitle("Nom de la zone");
+    auto namingLayout = new QVBoxLayout(naming_);
+    namingMessage_ = new QLabel;
+    namingMessage_->setObjectName("namingMessage");
+    namingLayout->addWidget(namingMessage_);
+    zoneName_ = new QLineEdit;
+    zoneName_->setObjectName("zoneName");
+    zoneName_->setPlaceholderText("Zone");
+    namingLayout->addWidget(zoneName_);
+    auto namingButtons = new QHBoxLayout;
+    auto confirm = new QPushButton("Télécharger");
+    confirm->setObjectName("confirmZone");
+    confirm->setDefault(true);
+    connect(confirm, &QPushButton::clicked, this, [this] { confirmZoneName(); });
+    auto cancel = new QPushButton("Annuler");
+    cancel->setObjectName("cancelZone");
+    connect(cancel, &QPushButton::clicked, naming_, &QDialog::reject);
+    namingButtons->addWidget(confirm);
+    namingButtons->addWidget(cancel);
+    namingLayout->addLayout(namingButtons);
+
+    observer_ = downloader_->observe([this] { refresh(); });
+    refresh();
+}
+
+OfflineView::~OfflineView()
+{
+    downloader_->stopObserving(observer_);
+}
+
+void OfflineView::refresh()
+{
+    auto visible = visibleSheets_ ? visibleSheets_() : std::vector<Sheet> {};
+    bool busy = downloader_->job().has_value();
+    sheetCount_->setText(QString::number(qulonglong(visible.size())));
+    sizeEstimate_->setText(text(sizeEstimate(visible.size())));
+    downloadZone_->setEnabled(!visible.empty() && !busy);
+
+    if (downloader_->hasBaseMap()) {
+        downloadBasemap_->setText("Fond de carte téléchargé");
+        downloadBasemap_->setIcon(QIcon::fromTheme("emblem-default"));
+    } else {
+        downloadBasemap_->setText("Télécharger le fond France (≈ 29 Mo)");
+        downloadBasemap_->setIcon(QIcon::fromTheme("applications-internet"));
+    }
+    downloadBasemap_->setEnabled(!busy);
+    clearCache_->setEnabled(!busy);
+
+    zoneList_->clear();
+    for (const auto& zone : downloader_->zones()) {
+        auto item = new QListWidgetItem(text(zone.name + "\n" + zoneDetail(zone)), zoneList_);
+        item->setData(Qt::UserRole, text(zone.id));
+    }
+    zonesSection_->setVisible(!downloader_->zones().empty());
+
+    offlineSize_->setText(text(byteCountText(downloader_->offlineSize())));
+    cacheSize_->setText(text(byteCountText(downloader_->cacheSize())));
+}
+
+void OfflineView::askZoneName()
+{
+    if (downloader_->job())
+        return;
+    pendingSheets_ = visibleSheets_ ? visibleSheets_() : std::vector<Sheet> {};
+    if (pendingSheets_.empty())
+        return;
+    zoneName_->setText(text(defaultZoneName(pendingSheets_)));
+    namingMessage_->setText(text(std::to_string(pendingSheets_.size()) + " carte(s), environ "
+        + sizeEstimate(pendingSheets_.size()) + "."));
+    naming_->open();
+}
+
+void OfflineView::confirmZoneName()
+{
+    auto name = zoneName_->text().toStdString();
+    naming_->accept();
+    downloader_->downloadZone(name.empty() ? "Zone" : name, std::move(pendingSheets_));
+    pendingSheets_.clear();
+}
+
+void OfflineView::downloadBasemap()
+{
+    downloader_->downloadBasemap();
+}
+
+void OfflineView::clearCache()
+{
+    downloader_->clearCache();
+}
+
+void OfflineView::deleteSelectedZones()
+{
+    std::vector<std::string> ids;
+    for (auto item : zoneList_->selectedItems())
+        ids.push_back(item->data(Qt::UserRole).toString().toStdString());
+    for (const auto& id : ids)
+        downloader_->deleteZone(id);
+}
+
+} // namespace velorin
