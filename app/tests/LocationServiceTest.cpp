@@ -20,7 +20,6 @@ using platform::LocationAuthorization;
 using platform::LocationError;
 using platform::LocationFix;
 using testing_support::FakeLocationSource;
-using velorin::LocationService;
 
 namespace {
 
@@ -34,24 +33,24 @@ LocationFix fixAt(double latitude, double timestamp)
     return fix;
 }
 
-class LocationServiceTest : public ::testing::Test {
+class LocationService : public ::testing::Test {
 protected:
     testing_support::LogCapture log;
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>(1000.0);
     std::shared_ptr<platform::DrainableMainQueue> mainQueue = std::make_shared<platform::DrainableMainQueue>();
     std::shared_ptr<FakeLocationSource::Control> device;
     std::optional<DeviceOrientation> windowOrientation;
-    std::unique_ptr<LocationService> service;
+    std::unique_ptr<velorin::LocationService> service;
     std::vector<LocationFix> updates;
     std::vector<double> headings;
     std::vector<LocationAuthorization> authorizations;
 
-    LocationService& makeService(LocationAuthorization authorization)
+    velorin::LocationService& makeService(LocationAuthorization authorization)
     {
         auto source = std::make_unique<FakeLocationSource>();
         device = source->control();
         device->authorization = authorization;
-        service = std::make_unique<LocationService>(std::move(source), clock, mainQueue, [this] { return windowOrientation; });
+        service = std::make_unique<velorin::LocationService>(std::move(source), clock, mainQueue, [this] { return windowOrientation; });
         service->onUpdate = [this](const LocationFix& fix) {
             EXPECT_EQ(service->location(), fix) << "published before it is reported";
             updates.push_back(fix);
@@ -74,7 +73,7 @@ protected:
 
 } // namespace
 
-TEST_F(LocationServiceTest, StartAsksWhenUndecidedAndStartsUpdatesOnlyWhenAuthorized)
+TEST_F(LocationService, StartAsksWhenUndecidedAndStartsUpdatesOnlyWhenAuthorized)
 {
     struct Case {
         LocationAuthorization authorization;
@@ -89,18 +88,18 @@ TEST_F(LocationServiceTest, StartAsksWhenUndecidedAndStartsUpdatesOnlyWhenAuthor
              Case { LocationAuthorization::authorizedAlways, 0, 1 },
          }) {
         auto& service = makeService(c.authorization);
-        EXPECT_EQ(device->distanceFilter, LocationService::kDistanceFilterMeters);
+        EXPECT_EQ(device->distanceFilter, velorin::LocationService::kDistanceFilterMeters);
         service.start();
         EXPECT_TRUE(service.isLocating()) << int(c.authorization);
         EXPECT_EQ(device->authorizationRequests, c.authorizationRequests) << int(c.authorization);
         EXPECT_EQ(device->locationStarts, c.locationStarts) << int(c.authorization);
         EXPECT_EQ(clock->pendingTimers(), std::size_t(c.locationStarts)) << "a refresh loop runs only when authorized";
         this->service.reset();
-        advance(LocationService::kRefreshIntervalSeconds);
+        advance(velorin::LocationService::kRefreshIntervalSeconds);
     }
 }
 
-TEST_F(LocationServiceTest, GrantedPermissionIsReportedAndStartsUpdatesOnlyOnceLocationWasAskedFor)
+TEST_F(LocationService, GrantedPermissionIsReportedAndStartsUpdatesOnlyOnceLocationWasAskedFor)
 {
     auto& service = makeService(LocationAuthorization::notDetermined);
     device->changeAuthorization(LocationAuthorization::authorizedWhenInUse);
@@ -114,7 +113,7 @@ TEST_F(LocationServiceTest, GrantedPermissionIsReportedAndStartsUpdatesOnlyOnceL
     EXPECT_EQ(authorizations.back(), LocationAuthorization::authorizedAlways);
 }
 
-TEST_F(LocationServiceTest, OnlyTheLastOfSeveralFixesIsPublished)
+TEST_F(LocationService, OnlyTheLastOfSeveralFixesIsPublished)
 {
     auto& service = makeService(LocationAuthorization::authorizedWhenInUse);
     device->deliver({});
@@ -125,7 +124,7 @@ TEST_F(LocationServiceTest, OnlyTheLastOfSeveralFixesIsPublished)
     EXPECT_EQ(service.location(), fixAt(45.3, 3));
 }
 
-TEST_F(LocationServiceTest, AHeadingIsTheTrueOneWhenKnownAndUnusableReadingsAreIgnored)
+TEST_F(LocationService, AHeadingIsTheTrueOneWhenKnownAndUnusableReadingsAreIgnored)
 {
     struct Case {
         HeadingReading reading;
@@ -147,7 +146,7 @@ TEST_F(LocationServiceTest, AHeadingIsTheTrueOneWhenKnownAndUnusableReadingsAreI
     }
 }
 
-TEST_F(LocationServiceTest, CompassHeadingsTurnOppositeToTheWindow)
+TEST_F(LocationService, CompassHeadingsTurnOppositeToTheWindow)
 {
     struct Case {
         std::optional<DeviceOrientation> window;
@@ -167,22 +166,22 @@ TEST_F(LocationServiceTest, CompassHeadingsTurnOppositeToTheWindow)
     }
 }
 
-TEST_F(LocationServiceTest, TheRefreshAsksEveryFiveMinutesAndRepublishesTheLastKnownFix)
+TEST_F(LocationService, TheRefreshAsksEveryFiveMinutesAndRepublishesTheLastKnownFix)
 {
     auto& service = makeService(LocationAuthorization::authorizedWhenInUse);
     service.start();
     device->deliver({ fixAt(45.1, 1) });
     updates.clear();
-    advance(LocationService::kRefreshIntervalSeconds - 1);
+    advance(velorin::LocationService::kRefreshIntervalSeconds - 1);
     EXPECT_EQ(device->locationRequests, 0) << "the first request comes after five minutes, not at once";
     advance(1);
     EXPECT_EQ(device->locationRequests, 1);
     EXPECT_EQ(updates, std::vector { fixAt(45.1, 1) });
-    advance(LocationService::kRefreshIntervalSeconds);
+    advance(velorin::LocationService::kRefreshIntervalSeconds);
     EXPECT_EQ(device->locationRequests, 2);
 }
 
-TEST_F(LocationServiceTest, StartingAgainLeavesOneRefreshLoopAndTheDroppedOneSendsNothing)
+TEST_F(LocationService, StartingAgainLeavesOneRefreshLoopAndTheDroppedOneSendsNothing)
 {
     auto& service = makeService(LocationAuthorization::authorizedWhenInUse);
     service.start();
@@ -196,24 +195,24 @@ TEST_F(LocationServiceTest, StartingAgainLeavesOneRefreshLoopAndTheDroppedOneSen
     EXPECT_TRUE(updates.empty());
     advance(100);
     EXPECT_EQ(device->locationRequests, 1);
-    advance(LocationService::kRefreshIntervalSeconds * 3);
+    advance(velorin::LocationService::kRefreshIntervalSeconds * 3);
     EXPECT_EQ(device->locationRequests, 4);
 }
 
-TEST_F(LocationServiceTest, TheRefreshNeverRepublishesAFixOlderThanTheLatest)
+TEST_F(LocationService, TheRefreshNeverRepublishesAFixOlderThanTheLatest)
 {
     auto& service = makeService(LocationAuthorization::authorizedWhenInUse);
     service.start();
     device->deliver({ fixAt(45.2, 20) });
     device->lastKnown = fixAt(45.1, 10);
     updates.clear();
-    advance(LocationService::kRefreshIntervalSeconds);
+    advance(velorin::LocationService::kRefreshIntervalSeconds);
     EXPECT_EQ(device->locationRequests, 1);
     EXPECT_TRUE(updates.empty());
     EXPECT_EQ(service.location(), fixAt(45.2, 20));
 }
 
-TEST_F(LocationServiceTest, ARefusalStopsLocatingAndEndsTheRefreshWhileOtherFailuresOnlyLog)
+TEST_F(LocationService, ARefusalStopsLocatingAndEndsTheRefreshWhileOtherFailuresOnlyLog)
 {
     log.expect(platform::logcat::location, "échec de localisation : aucune position");
     log.expect(platform::logcat::location, "échec de localisation : accès refusé");
@@ -224,7 +223,7 @@ TEST_F(LocationServiceTest, ARefusalStopsLocatingAndEndsTheRefreshWhileOtherFail
     device->fail({ LocationError::Code::denied, "accès refusé" });
     EXPECT_FALSE(service.isLocating());
     EXPECT_TRUE(log.contains(platform::LogLevel::error, platform::logcat::location, "échec de localisation : accès refusé"));
-    advance(LocationService::kRefreshIntervalSeconds);
+    advance(velorin::LocationService::kRefreshIntervalSeconds);
     EXPECT_EQ(device->locationRequests, 0);
     EXPECT_EQ(clock->pendingTimers(), 0u) << "the loop ended";
 }

@@ -14,7 +14,6 @@
 using platform::LocationAuthorization;
 using platform::LocationError;
 using platform::LocationFix;
-using platform::QtLocationSource;
 
 namespace {
 
@@ -33,7 +32,7 @@ std::unique_ptr<QNmeaPositionInfoSource> walkReplay()
     return nmea;
 }
 
-class QtLocationSourceTest : public ::testing::Test {
+class QtLocationSource : public ::testing::Test {
 protected:
     int argc = 0;
     QCoreApplication application { argc, nullptr };
@@ -51,9 +50,9 @@ protected:
 
 } // namespace
 
-TEST_F(QtLocationSourceTest, AnNmeaReplayGivesFixesPastTheDistanceFilterAndNoAltitudeForA2DFix)
+TEST_F(QtLocationSource, AnNmeaReplayGivesFixesPastTheDistanceFilterAndNoAltitudeForA2DFix)
 {
-    QtLocationSource source(walkReplay());
+    platform::QtLocationSource source(walkReplay());
     EXPECT_EQ(source.authorization(), LocationAuthorization::authorizedWhenInUse);
     std::vector<LocationFix> fixes;
     source.onLocations = [&](const std::vector<LocationFix>& delivered) {
@@ -82,11 +81,11 @@ TEST_F(QtLocationSourceTest, AnNmeaReplayGivesFixesPastTheDistanceFilterAndNoAlt
     EXPECT_LT(fixes[2].verticalAccuracy, 0) << "a 2D fix has no usable altitude";
 }
 
-TEST_F(QtLocationSourceTest, RefusedAccessTurnsTheSourceDeniedAndReportsTheFailure)
+TEST_F(QtLocationSource, RefusedAccessTurnsTheSourceDeniedAndReportsTheFailure)
 {
     auto replay = walkReplay();
     auto* nmea = replay.get();
-    QtLocationSource source(std::move(replay));
+    platform::QtLocationSource source(std::move(replay));
     int authorizationChanges = 0;
     std::vector<LocationError> failures;
     source.onAuthorizationChange = [&] { ++authorizationChanges; };
@@ -103,9 +102,9 @@ TEST_F(QtLocationSourceTest, RefusedAccessTurnsTheSourceDeniedAndReportsTheFailu
     EXPECT_FALSE(failures[1].description.empty());
 }
 
-TEST_F(QtLocationSourceTest, AMachineWithoutPositioningIsRestrictedAndKnowsNoFix)
+TEST_F(QtLocationSource, AMachineWithoutPositioningIsRestrictedAndKnowsNoFix)
 {
-    QtLocationSource source(nullptr);
+    platform::QtLocationSource source(nullptr);
     EXPECT_EQ(source.authorization(), LocationAuthorization::restricted);
     EXPECT_FALSE(source.headingAvailable());
     source.startUpdatingLocation();
