@@ -66,8 +66,8 @@ public:
     static constexpr double kNorthUpToleranceRadians = 0.01;
     static constexpr double kCompassHeadingFilterDegrees = 2.0;
 
-    // Builds the services in order: the disk store, the network monitor, the texture
-    // cache, the tile session and its relay. Preferences are read first.
+    // Builds the services in order: the disk store, the location service, the network
+    // monitor, the texture cache, the tile session and its relay. Preferences are read first.
     explicit AppModel(AppEnvironment environment, QObject* parent = nullptr);
     ~AppModel() override;
 
