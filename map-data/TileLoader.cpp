@@ -35,6 +35,7 @@ platform::HttpSessionOptions TileLoader::sessionOptions()
 
 TileLoader::TileLoader(Dependencies dependencies)
     : ownedQueues_(std::make_unique<OwnedQueues>())
+    , cache_(dependencies.cache)
 {
     auto& owned = *ownedQueues_;
     owned.queue = dependencies.queue ? dependencies.queue

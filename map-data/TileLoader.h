@@ -99,6 +99,8 @@ public:
     void retryNow();
     // Any thread. The latest status, published or not.
     Status status() const;
+    // Any thread. The cache the loader fills.
+    const std::shared_ptr<TextureCache>& cache() const { return cache_; }
 
     // Main thread. Downloads into the disk store, twelve at a time, the files of `keys`
     // (sub-tiles excepted) after the caller's `extra` items, skipping those already on
@@ -134,6 +136,7 @@ private:
     std::unique_ptr<OwnedQueues> ownedQueues_;
     std::shared_ptr<TileLoaderEngine> engine_;
     FileBatchDownload::Services preloadServices_;
+    std::shared_ptr<TextureCache> cache_;
 };
 
 } // namespace velorin

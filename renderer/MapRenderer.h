@@ -2,6 +2,7 @@
 
 #include "map-data/Basemap.h"
 #include "map-data/SheetCatalog.h"
+#include "map-data/TileKey.h"
 #include "map-data/WorldPoint.h"
 #include "platform/gpu/Buffer.h"
 #include "platform/gpu/DepthState.h"
@@ -9,22 +10,27 @@
 #include "platform/gpu/Pipeline.h"
 #include "platform/gpu/RenderPass.h"
 #include "platform/gpu/Texture.h"
+#include "recordings/TrackDisplayPoint.h"
 #include "renderer/BuildingService.h"
 #include "renderer/Camera.h"
 #include "renderer/ForestService.h"
 #include "renderer/FrameState.h"
 #include "renderer/MeshVertex.h"
+#include "renderer/ReliefGeometry.h"
 #include "renderer/SolidVertex.h"
 #include "renderer/TileUniforms.h"
 #include "renderer/TreeTileUniforms.h"
+#include "renderer/VisibleTiles.h"
 
 #include <array>
 #include <cstddef>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -40,8 +46,9 @@ class TileLoader;
 
 // The map's one GPU renderer: it owns the pipelines, the shared index grids, the tree
 // meshes, the overlay ring and the terrain mesh cache, turns tile quads into draws and
-// encodes each frame (sky, terrain, buildings, trees, overlays). GUI thread only, with
-// its GL context current; the canvas writes the camera and display options between frames.
+// encodes each frame (sky, terrain, buildings, trees, overlays), and answers the canvas's
+// geometric questions about the frame. GUI thread only, with its GL context current, except
+// `visibleTiles`; the canvas writes the camera and display options between frames.
 class MapRenderer {
 public:
     // What the canvas shows when no renderer can be made; the program then stops.
@@ -164,6 +171,20 @@ public:
     // Ground elevation in metres at a world point; may be called from worker threads.
     using ElevationSampler = std::function<double(WorldPoint)>;
 
+    // The device's position and its horizontal accuracy in metres, shown by the marker.
+    struct UserLocation {
+        WorldPoint world;
+        double accuracy = 0;
+
+        bool operator==(const UserLocation&) const = default;
+    };
+
+    // The eased base elevation (metres) and the media time it was worked out at.
+    struct SmoothedBase {
+        double value = 0;
+        double at = 0;
+    };
+
     // Nothing when any GPU object cannot be made: a shader function missing or failing, a
     // pipeline, buffer or texture the driver refuses. The context must be current. The
     // loader receives the wanted tiles of each frame; the terrain, forest and building
@@ -208,6 +229,41 @@ public:
     // The vertices of a key's mesh; a null sampler or a flat key gives elevation 0.
     static std::vector<MeshVertex> fillMeshVertices(const MeshKey& key, const ElevationSampler& elevation);
 
+    // The per-frame update before encoding, at media time `now`: a held flight scene for
+    // this camera is put back, a prepared one is drawn unchanged, and otherwise the scene is
+    // prepared and its wanted tiles (desired, then low priority) go to the loader.
+    void updateFrame(double now);
+    // Scene preparation for the current camera at media time `now`.
+    void prepareScene(double now);
+
+    // The relief of the current frame, as the geometric services below see it.
+    ReliefGeometry relief() const;
+    // See ReliefGeometry for these, answered over the current frame's relief.
+    ReliefGeometry::Eye eyePosition(const Camera& camera, std::optional<double> pitch = std::nullopt) const;
+    std::optional<Camera> lookAtCamera(WorldPoint target, WorldPoint eye, double altitude, const Camera& look) const;
+    std::optional<Camera> cameraFromEye(
+        WorldPoint eye, double altitude, double bearing, double pitch, const Camera& look) const;
+    std::optional<Camera> nearestTerrainHit(const Camera& camera) const;
+    std::optional<WorldPoint> terrainPoint(Camera::Point screen, const Camera& camera) const;
+    // Whether relief hides the point from the current camera's eye.
+    bool isHiddenByTerrain(WorldPoint point) const;
+    // Bases the relief on the ground at `point` (when relief is drawn) and restarts the
+    // easing of the base from there at media time `now`.
+    void resetBaseElevation(WorldPoint point, double now);
+
+    // The tiles and elevation grids that drawing `camera` would need, with the display
+    // options of the last frame update (or the current ones, on the GUI thread). Any
+    // thread: it reads only its own copy of those options.
+    VisibleTiles visibleTiles(const Camera& camera) const;
+    // Whether every key of `desired` (or `nearDesired`) has a texture in the loader's cache;
+    // true for an empty list or without a loader.
+    bool isDesiredCached() const;
+    bool isNearDesiredCached() const;
+
+    // Appends the track ribbon and the position marker to `solidVertices`. The marker's
+    // vertices are set aside first, so that a long track never pushes it out of the ring.
+    void prepareOverlays();
+
     const std::map<int, IndexGrid>& gridIndices() const { return gridIndices_; }
     const std::array<TreeMesh, 3>& treeMeshes() const { return treeMeshes_; }
     const SheetCatalog& catalog() const { return catalog_; }
@@ -225,6 +281,8 @@ public:
     int detailBias = 0;
     double contentScale = 3.0;
     double extrasPausedUntil = 0;
+    std::optional<UserLocation> userLocation;
+    std::vector<TrackDisplayPoint> trackPoints;
 
     // This frame's scene, filled by scene preparation and read by the encoder.
     FrameState frame;
@@ -235,12 +293,19 @@ public:
     std::vector<TreeDraw> treeDraws;
     std::vector<BuildingDraw> buildingDraws;
     std::vector<SolidVertex> solidVertices;
+    std::optional<SmoothedBase> smoothedBase;
+    // The frame's wanted tiles, most wanted first, those near the eye, and prefetches.
+    std::vector<TileKey> desired;
+    std::vector<TileKey> nearDesired;
+    std::vector<TileKey> lowPriority;
     std::unordered_map<MeshKey, CachedMesh, MeshKeyHash> meshes;
     ForestService::Table<CanopyTexture> canopyTextures;
     // A flight scene prepared ahead, encoded once instead of the live one.
     std::optional<Camera> preparedFlightCamera;
     std::optional<std::vector<Draw>> preparedFlightOrder;
     std::optional<std::vector<SolidVertex>> preparedFlightSky;
+    // Put back by each frame update whose camera is the scene's.
+    std::optional<FlightScene> heldFlightScene;
 
 private:
     struct Pipelines {
@@ -255,6 +320,9 @@ private:
         std::shared_ptr<BuildingService> buildings);
     void setUp(const gpu::ShaderLibrary& library);
     const std::shared_ptr<gpu::Texture>& emptyCanopy();
+    // Publishes the display options that `visibleTiles` reads.
+    void publishTileSettings() const;
+    bool allCached(const std::vector<TileKey>& keys) const;
     // The ground elevation in metres at the frame's elevation zoom; 0 without terrain.
     double elevationAt(WorldPoint point) const;
     // Screen pixels by which the relief lifts a ground point this frame.
@@ -272,6 +340,11 @@ private:
     std::map<int, IndexGrid> gridIndices_;
     std::array<std::unique_ptr<gpu::Buffer>, gpu::FrameRing::kFramesInFlight> solidBuffers_;
     std::shared_ptr<gpu::Texture> emptyCanopy_;
+    // `visibleTiles` runs on worker threads while this thread changes the live options, so
+    // it reads this copy, replaced whole under the lock.
+    const std::thread::id guiThread_ = std::this_thread::get_id();
+    mutable std::mutex tileSettingsMutex_;
+    mutable VisibleTiles::Settings tileSettings_;
 };
 
 } // namespace velorin
