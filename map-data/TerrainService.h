@@ -65,6 +65,8 @@ public:
     // whole there, else by a download (at most six at a time; a later call tries again).
     // Keys cached, loading or waiting out a retry delay are left alone. Returns at once.
     void load(const Key& key);
+    // Whether the key's grid is in the memory cache.
+    bool contains(const Key& key) const { return tiles_.contains(key); }
     // `load` for every key of `tileKeys(zoom, rect)`, in order.
     void prefetch(int zoom, const WorldRect& rect);
 

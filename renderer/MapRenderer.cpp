@@ -2,6 +2,7 @@
 
 #include "map-data/TerrainService.h"
 #include "map-data/TileLoader.h"
+#include "platform/SteadyClock.h"
 #include "platform/gpu/Context.h"
 #include "platform/gpu/GpuError.h"
 #include "platform/gpu/RenderEncoder.h"
@@ -9,6 +10,7 @@
 #include "renderer/BuildingGPUVertex.h"
 #include "renderer/FrameUniforms.h"
 #include "renderer/ParallelMap.h"
+#include "renderer/SheetLayers.h"
 #include "renderer/Sky.h"
 #include "renderer/TileGrid.h"
 #include "renderer/TreeInstance.h"
@@ -152,6 +154,8 @@ MapRenderer::MapRenderer(gpu::Context& context, SheetCatalog catalog, std::share
     , forest_(std::move(forest))
     , buildings_(std::move(buildings))
 {
+    textures = loader_ ? loader_->cache() : nullptr;
+    clock = std::make_shared<platform::SteadyClock>();
 }
 
 MapRenderer::~MapRenderer() = default;

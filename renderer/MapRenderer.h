@@ -4,6 +4,8 @@
 #include "map-data/SheetCatalog.h"
 #include "map-data/TileKey.h"
 #include "map-data/WorldPoint.h"
+#include "map-data/WorldRect.h"
+#include "platform/Clock.h"
 #include "platform/gpu/Buffer.h"
 #include "platform/gpu/DepthState.h"
 #include "platform/gpu/FrameRing.h"
@@ -13,6 +15,7 @@
 #include "recordings/TrackDisplayPoint.h"
 #include "renderer/BuildingService.h"
 #include "renderer/Camera.h"
+#include "renderer/DesiredTileBand.h"
 #include "renderer/ForestService.h"
 #include "renderer/FrameState.h"
 #include "renderer/MeshVertex.h"
@@ -29,6 +32,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
@@ -36,12 +40,15 @@
 
 namespace gpu {
 class Context;
+class RenderTarget;
 class ShaderLibrary;
 } // namespace gpu
 
 namespace velorin {
 
+class SheetLayers;
 class TerrainService;
+class TextureCache;
 class TileLoader;
 
 // The map's one GPU renderer: it owns the pipelines, the shared index grids, the tree
@@ -126,6 +133,56 @@ public:
         std::function<void(MapRenderer&)> restore;
     };
 
+    // The eased base elevation (metres) and the media time it was taken.
+    struct SmoothedBase {
+        double value = 0;
+        double at = 0;
+
+        bool operator==(const SmoothedBase&) const = default;
+    };
+
+    // What is saved around a flight frame and put back afterwards.
+    struct SavedFrame {
+        FrameState frame;
+        std::optional<SmoothedBase> smoothedBase;
+
+        bool operator==(const SavedFrame&) const = default;
+    };
+
+    // The camera pose of the last scene preparation.
+    struct Pose {
+        WorldPoint center;
+        double zoom = 0;
+        double bearing = 0;
+        double pitch = 0;
+
+        bool operator==(const Pose&) const = default;
+    };
+
+    // Whether relief hid a tile, and at which frame that was worked out.
+    struct HiddenTile {
+        bool hidden = false;
+        int frame = 0;
+    };
+
+    // Where a tile layer pass takes its tiles from and how it lays them.
+    struct TilePass {
+        WorldRect area;
+        int level = 0;
+        int lowestLevel = 0;
+        // Depths along the line of sight (pixels) of the ground the pass covers; ignored
+        // with `flatOrder`, which takes every tile, nearest the camera centre first.
+        double near = 0;
+        double far = 0;
+        bool flatOrder = false;
+        // Even: a basemap layer; odd: an overlay. It names the pass's reveal.
+        int pass = 0;
+        double now = 0;
+        bool pyramid = false;
+        int source = 0;
+        bool backdrop = false;
+    };
+
     struct TreeDraw {
         std::shared_ptr<gpu::Buffer> instances;
         int count = 0;
@@ -179,12 +236,6 @@ public:
         bool operator==(const UserLocation&) const = default;
     };
 
-    // The eased base elevation (metres) and the media time it was worked out at.
-    struct SmoothedBase {
-        double value = 0;
-        double at = 0;
-    };
-
     // Nothing when any GPU object cannot be made: a shader function missing or failing, a
     // pipeline, buffer or texture the driver refuses. The context must be current. The
     // loader receives the wanted tiles of each frame; the terrain, forest and building
@@ -233,7 +284,8 @@ public:
     // this camera is put back, a prepared one is drawn unchanged, and otherwise the scene is
     // prepared and its wanted tiles (desired, then low priority) go to the loader.
     void updateFrame(double now);
-    // Scene preparation for the current camera at media time `now`.
+    // Scene preparation for the current camera at media time `now`: the frame values, the
+    // terrain draws, the wanted tile lists and the missing meshes.
     void prepareScene(double now);
 
     // The relief of the current frame, as the geometric services below see it.
@@ -256,13 +308,48 @@ public:
     // thread: it reads only its own copy of those options.
     VisibleTiles visibleTiles(const Camera& camera) const;
     // Whether every key of `desired` (or `nearDesired`) has a texture in the loader's cache;
-    // true for an empty list or without a loader.
+    // true for an empty list or without a texture cache.
     bool isDesiredCached() const;
     bool isNearDesiredCached() const;
 
     // Appends the track ribbon and the position marker to `solidVertices`. The marker's
     // vertices are set aside first, so that a long track never pushes it out of the ring.
     void prepareOverlays();
+
+    // The detail bands of a rectangle for a camera (the renderer's when absent), farthest
+    // first, the nearest reaching up to `finerLevels` (0…3) levels finer.
+    std::vector<DesiredTileBand> desiredTiles(const WorldRect& rect, const std::optional<Camera>& camera,
+        int finerLevels) const;
+    // The basemap's tile draws of a visible rectangle, band by band, then its prefetch keys.
+    void prepareTileDraws(const WorldRect& visible, double now);
+    // One tile layer pass: picks, orders, draws and wants the tiles of one level.
+    void layTiles(const TilePass& pass);
+    // The fade-in alpha of each cached tile of a pass, given with its nearest cached
+    // ancestor; a look-up counts as a use of the cache entry.
+    std::vector<float> revealAlphas(const std::vector<TileKey>& keys,
+        const std::vector<std::optional<TileKey>>& companions, const Reveal& reveal, double now);
+    // The sky of the current camera.
+    std::vector<SolidVertex> skyVertices() const;
+    // Prepares the frame of a future camera and says whether everything it needs is
+    // loaded; the waits are left in `flightWaits`.
+    bool flightReadiness(const Camera& flightCamera);
+    SavedFrame savedFrame() const;
+    // Puts back a camera and a saved frame state, and forgets any prepared flight frame.
+    void restoreFrameState(const Camera& savedCamera, const SavedFrame& state);
+    // Installs a captured scene so that the next encoded frame shows it unchanged.
+    void restoreScene(const Camera& sceneCamera, std::vector<Draw> sceneDraws, std::vector<SolidVertex> sky,
+        std::vector<SolidVertex> solids, std::vector<TreeDraw> trees, std::vector<BuildingDraw> buildingList,
+        const FrameState& state, int sheetCount);
+    // Prepares a future camera's frame and, when everything it needs is loaded, packs it
+    // with a way to put it back; the live camera and frame values are left as they were.
+    std::optional<FlightScene> flightScene(const Camera& flightCamera);
+    // The current scene drawn into a new offscreen frame of this size, once the GPU has
+    // finished it; nothing when the frame cannot be made or did not complete.
+    std::unique_ptr<gpu::RenderTarget> renderOffscreen(int width, int height);
+    // Whether a point lies so far ahead of the camera that labels there are left out.
+    bool isFarAhead(WorldPoint point) const;
+    // The screen point of a world point lifted onto its relief; nothing behind the eye.
+    std::optional<Camera::Point> screenPoint(WorldPoint point) const;
 
     const std::map<int, IndexGrid>& gridIndices() const { return gridIndices_; }
     const std::array<TreeMesh, 3>& treeMeshes() const { return treeMeshes_; }
@@ -293,13 +380,37 @@ public:
     std::vector<TreeDraw> treeDraws;
     std::vector<BuildingDraw> buildingDraws;
     std::vector<SolidVertex> solidVertices;
-    std::optional<SmoothedBase> smoothedBase;
-    // The frame's wanted tiles, most wanted first, those near the eye, and prefetches.
+    std::unordered_map<MeshKey, CachedMesh, MeshKeyHash> meshes;
+    ForestService::Table<CanopyTexture> canopyTextures;
+    // The loader's texture cache, which the tile passes read; tests give their own.
+    std::shared_ptr<TextureCache> textures;
+    // The media clock of fades and of scenes put back.
+    std::shared_ptr<platform::Clock> clock;
+    // Written by the canvas: areas whose tiles are wanted ahead, and tiles a flight wants.
+    std::vector<WorldRect> prefetchRects;
+    std::vector<TileKey> flightAheadKeys;
+
+    // This frame's wanted tiles: all of them nearest first, those near the eye, and those
+    // fetched only when nothing else is wanted.
     std::vector<TileKey> desired;
     std::vector<TileKey> nearDesired;
     std::vector<TileKey> lowPriority;
-    std::unordered_map<MeshKey, CachedMesh, MeshKeyHash> meshes;
-    ForestService::Table<CanopyTexture> canopyTextures;
+    // Fade-in state by tile pass; emptied to stop the fades.
+    std::map<int, Reveal> reveals;
+    std::unordered_map<TileKey, HiddenTile> hiddenTiles;
+    std::optional<Pose> lastPose;
+    int poseChangedFrame = 0;
+    std::optional<SmoothedBase> smoothedBase;
+    bool needsAnotherFrame = false;
+    int visibleSheetCount = 0;
+
+    // Flight frames: prepared ahead, then reported on.
+    bool preparingFlightFrame = false;
+    bool flightResourcesReady = true;
+    std::vector<std::string> flightWaits;
+    std::vector<TileKey> flightRoofKeys;
+    double flightPreparationProgress = 0;
+
     // A flight scene prepared ahead, encoded once instead of the live one.
     std::optional<Camera> preparedFlightCamera;
     std::optional<std::vector<Draw>> preparedFlightOrder;
@@ -327,6 +438,8 @@ private:
     double elevationAt(WorldPoint point) const;
     // Screen pixels by which the relief lifts a ground point this frame.
     double reliefHeight(WorldPoint point) const;
+    // Whether relief hides all of a tile, remembered in `hiddenTiles` for a few frames.
+    bool isTileHidden(const TileKey& key, const std::array<WorldPoint, 4>& corners);
 
     gpu::Context& context_;
     gpu::FrameRing frames_;
@@ -340,6 +453,9 @@ private:
     std::map<int, IndexGrid> gridIndices_;
     std::array<std::unique_ptr<gpu::Buffer>, gpu::FrameRing::kFramesInFlight> solidBuffers_;
     std::shared_ptr<gpu::Texture> emptyCanopy_;
+    // The TOP25 sheet layers over the texture cache they were made for.
+    std::unique_ptr<SheetLayers> sheetLayers_;
+    std::shared_ptr<TextureCache> sheetTextures_;
     // `visibleTiles` runs on worker threads while this thread changes the live options, so
     // it reads this copy, replaced whole under the lock.
     const std::thread::id guiThread_ = std::this_thread::get_id();

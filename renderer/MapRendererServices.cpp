@@ -79,7 +79,7 @@ VisibleTiles MapRenderer::visibleTiles(const Camera& forCamera) const
 
 bool MapRenderer::allCached(const std::vector<TileKey>& keys) const
 {
-    const TextureCache* cache = loader_ ? loader_->cache().get() : nullptr;
+    const TextureCache* cache = textures.get();
     if (cache == nullptr)
         return true;
     return std::all_of(keys.begin(), keys.end(), [cache](const TileKey& key) { return cache->contains(key); });

@@ -14,13 +14,15 @@ namespace {
 constexpr std::size_t kMinimumUniformAlignmentBytes = 16;
 constexpr std::uint64_t kFenceWaitSliceNanoseconds = 1'000'000'000;
 
-void waitFor(void* fence)
+// Whether the fence's commands completed.
+bool waitFor(void* fence)
 {
     if (fence == nullptr)
-        return;
+        return false;
     GLenum result = GL_TIMEOUT_EXPIRED;
     while (result == GL_TIMEOUT_EXPIRED)
         result = glClientWaitSync(static_cast<GLsync>(fence), GL_SYNC_FLUSH_COMMANDS_BIT, kFenceWaitSliceNanoseconds);
+    return result == GL_ALREADY_SIGNALED || result == GL_CONDITION_SATISFIED;
 }
 
 } // namespace
@@ -63,9 +65,9 @@ void FrameRing::endFrame()
     glFlush();
 }
 
-void FrameRing::waitUntilCompleted()
+bool FrameRing::waitUntilCompleted()
 {
-    waitFor(fences_[std::size_t(slot_)]);
+    return waitFor(fences_[std::size_t(slot_)]);
 }
 
 } // namespace gpu

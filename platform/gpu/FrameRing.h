@@ -30,8 +30,9 @@ public:
     int beginFrame();
     // Fences the frame's commands and sends them to the GPU.
     void endFrame();
-    // Waits until the last ended frame has run on the GPU (offscreen frames).
-    void waitUntilCompleted();
+    // Waits until the last ended frame has run on the GPU (offscreen frames); false when
+    // there is no such frame or the wait failed.
+    bool waitUntilCompleted();
 
     int slot() const { return slot_; }
     Context& context() { return context_; }

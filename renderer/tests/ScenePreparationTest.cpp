@@ -1,0 +1,431 @@
+#include "RendererTestSupport.h"
+
+#include "map-data/DiskStore.h"
+#include "map-data/ElevationGrid.h"
+#include "map-data/TerrainService.h"
+#include "map-data/TextureCache.h"
+#include "platform/DrainableMainQueue.h"
+#include "platform/HttpSession.h"
+#include "platform/Image.h"
+#include "platform/ManualClock.h"
+#include "platform/gpu/RenderTarget.h"
+#include "renderer/Sky.h"
+#include "renderer/TextureImage.h"
+#include "testing/TemporaryFolder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+using testing_support::RendererTest;
+using testing_support::Rgba;
+using velorin::Basemap;
+using velorin::Camera;
+using velorin::MapRenderer;
+using velorin::TerrainService;
+using velorin::TileKey;
+using velorin::WorldPoint;
+
+namespace {
+
+// Synthetic hills around this point in the Massif Central: waves a few kilometres long.
+const WorldPoint kValley = WorldPoint::fromLatitudeLongitude(45.2, 2.9);
+constexpr double kHillsBaseMeters = 1500;
+constexpr double kHillsAmplitudeMeters = 700;
+constexpr double kHillsWavesPerWorld = 32768;
+constexpr int kWidth = 480;
+constexpr int kHeight = 320;
+// Where a person can look at the pitched scene: beside the test program.
+constexpr const char* kPictureName = "scene-check.png";
+
+} // namespace
+
+// A renderer over synthetic relief, with a texture cache on a manual clock and elevation
+// downloads sent to a closed loopback port, so that only the grid on disk is ever there.
+class ScenePreparation : public RendererTest {
+protected:
+    testing_support::TemporaryFolder folder;
+    velorin::DiskStore store{folder / "cache", folder / "offline"};
+    platform::HttpSession session;
+    platform::DrainableMainQueue mainQueue;
+    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
+    std::shared_ptr<velorin::TextureCache> cache = std::make_shared<velorin::TextureCache>(clock);
+    std::shared_ptr<TerrainService> service;
+
+    void SetUp() override
+    {
+        RendererTest::SetUp();
+        velorin::ServiceHosts hosts;
+        hosts.scheme = "http";
+        hosts.ignHost = "127.0.0.1:9";
+        hosts.terrariumHost = "127.0.0.1:9";
+        service = std::make_shared<TerrainService>(store, session, hosts, mainQueue, *clock);
+
+        renderer->textures = cache;
+        renderer->clock = clock;
+        renderer->terrain = service;
+        renderer->basemap = Basemap::planIGN;
+        renderer->contentScale = 1;
+        renderer->camera = pitched(kValley, 0.5);
+        provideElevation(renderer->camera);
+    }
+
+    // Writes and loads the hills' grids that a camera's frame reads.
+    void provideElevation(const Camera& camera)
+    {
+        const int terrainZoom = std::clamp(int(camera.zoom - std::log2(renderer->contentScale)) - 2, 5, 16);
+        for (const auto& band : renderer->desiredTiles(camera.visibleRect(), camera, 0)) {
+            for (const auto& key : TerrainService::tileKeys(terrainZoom - band.drop, band.rect)) {
+                const bool ign = TerrainService::usesIGN(key.z, key.x, key.y);
+                const auto file = folder / "cache"
+                    / (ign ? TerrainService::diskKey(key.z, key.x, key.y)
+                           : TerrainService::terrariumDiskKey(key.z, key.x, key.y));
+                if (std::filesystem::exists(file))
+                    continue;
+                std::filesystem::create_directories(file.parent_path());
+                velorin::ElevationGrid grid(velorin::kElevationGridCells);
+                const double n = std::exp2(key.z);
+                for (int row = 0; row < velorin::kElevationGridSide; ++row) {
+                    for (int column = 0; column < velorin::kElevationGridSide; ++column) {
+                        grid[std::size_t(row * velorin::kElevationGridSide + column)] = float(hills(
+                            {(key.x + (column + 0.5) / velorin::kElevationGridSide) / n,
+                                (key.y + (row + 0.5) / velorin::kElevationGridSide) / n}));
+                    }
+                }
+                writeGrid(file, grid, ign);
+                service->load(key);
+                ASSERT_TRUE(service->contains(key));
+            }
+        }
+    }
+
+    // IGN grids as raw floats, coarser ones as Terrarium PNG.
+    static void writeGrid(const std::filesystem::path& file, const velorin::ElevationGrid& grid, bool ign)
+    {
+        if (ign) {
+            std::ofstream(file, std::ios::binary)
+                .write(reinterpret_cast<const char*>(grid.data()), std::streamsize(grid.size() * sizeof(float)));
+            return;
+        }
+        platform::Image image{velorin::kElevationGridSide, velorin::kElevationGridSide, {}};
+        for (float height : grid) {
+            const double code = height + 32768;
+            image.pixels.push_back(std::byte(int(code / 256)));
+            image.pixels.push_back(std::byte(int(code) % 256));
+            image.pixels.push_back(std::byte(int((code - std::floor(code)) * 256)));
+            image.pixels.push_back(std::byte(255));
+        }
+        const auto png = platform::encodePng(image);
+        ASSERT_TRUE(png);
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
+    }
+
+    static double hills(WorldPoint point)
+    {
+        return kHillsBaseMeters
+            + kHillsAmplitudeMeters * std::sin(point.x * kHillsWavesPerWorld) * std::cos(point.y * kHillsWavesPerWorld);
+    }
+
+    // The service goes before the store and session it uses, which the renderer outlives.
+    void TearDown() override { renderer->terrain.reset(); }
+
+    static Camera pitched(WorldPoint center, double bearing)
+    {
+        Camera camera;
+        camera.center = center;
+        camera.zoom = 12.5;
+        camera.viewSize = {kWidth, kHeight};
+        camera.bearing = bearing;
+        camera.pitch = 1.05;
+        return camera;
+    }
+
+    // Fills the cache with a checker texture for every wanted tile, as the loader would.
+    void deliverWantedTiles()
+    {
+        for (const TileKey& key : renderer->desired) {
+            if (!cache->contains(key)) {
+                cache->insert(texture(64, 64, [](int u, int v) {
+                    return (u / 8 + v / 8) % 2 == 0 ? Rgba{236, 226, 192, 255} : Rgba{70, 120, 60, 255};
+                }),
+                    key);
+            }
+        }
+    }
+
+    // Prepares frames until every wanted tile is there and faded in.
+    void settle()
+    {
+        renderer->prepareScene(clock->now());
+        deliverWantedTiles();
+        clock->advance(2);
+        renderer->prepareScene(clock->now());
+        deliverWantedTiles();
+        clock->advance(2);
+        renderer->prepareScene(clock->now());
+    }
+
+    static platform::Image image(const gpu::RenderTarget& target) { return velorin::textureImage(target); }
+};
+
+TEST_F(ScenePreparation, DetailBandsGoFromFarToNearWithTheFinerLevelsLimitedToThree)
+{
+    const auto visible = renderer->camera.visibleRect();
+    const auto bands = renderer->desiredTiles(visible, std::nullopt, 3);
+    ASSERT_GE(bands.size(), 4u);
+    for (std::size_t at = 1; at < bands.size(); ++at) {
+        EXPECT_LT(bands[at].drop, bands[at - 1].drop);
+        EXPECT_EQ(bands[at].far, bands[at - 1].near) << "bands meet";
+    }
+    EXPECT_GE(bands.back().drop, -3) << "a band without ground in view is left out";
+
+    EXPECT_EQ(renderer->desiredTiles(visible, std::nullopt, 5), bands);
+    EXPECT_EQ(renderer->desiredTiles(visible, std::nullopt, -1), renderer->desiredTiles(visible, std::nullopt, 0));
+
+    Camera flat = renderer->camera;
+    flat.pitch = 0;
+    const auto whole = renderer->desiredTiles(visible, flat, 3);
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_TRUE(whole[0].whole);
+    EXPECT_EQ(whole[0].rect, visible);
+}
+
+TEST_F(ScenePreparation, TheElevationZoomIsTwoLevelsBelowTheDisplayAndWithinFiveToSixteen)
+{
+    struct Case {
+        double zoom;
+        double scale;
+        int terrainZoom;
+    };
+    for (const Case& c : {Case{14, 2, 11}, Case{6, 2, 5}, Case{20, 1, 16}}) {
+        renderer->camera.zoom = c.zoom;
+        renderer->contentScale = c.scale;
+        renderer->prepareScene(clock->now());
+        EXPECT_EQ(renderer->frame.frameTerrainZoom, c.terrainZoom) << c.zoom;
+        EXPECT_GT(renderer->frame.frameHeightScale, 0);
+    }
+}
+
+TEST_F(ScenePreparation, AFlatCameraDrawsNoReliefAndWantsItsTilesNearestFirst)
+{
+    renderer->camera.pitch = 0;
+    renderer->frame.frameTerrainZoom = 3;
+    renderer->prepareScene(clock->now());
+    EXPECT_EQ(renderer->frame.frameHeightScale, 0);
+    EXPECT_EQ(renderer->frame.frameTerrainZoom, 3) << "no elevation work for a flat map";
+    EXPECT_FALSE(renderer->smoothedBase);
+    EXPECT_TRUE(renderer->skyVertices().empty());
+    ASSERT_FALSE(renderer->desired.empty());
+    EXPECT_EQ(renderer->desired, renderer->nearDesired);
+    const auto& first = std::get<TileKey::WebTile>(renderer->desired.front().value);
+    const double n = std::exp2(double(first.z));
+    EXPECT_EQ(first.x, std::int64_t(kValley.x * n));
+    EXPECT_EQ(first.y, std::int64_t(kValley.y * n));
+}
+
+TEST_F(ScenePreparation, EachPreparationStartsAFreshFrameAndNotesWhenThePoseChanged)
+{
+    renderer->prepareScene(clock->now());
+    const int first = renderer->frameNumber;
+    renderer->prepareScene(clock->now());
+    EXPECT_EQ(renderer->frameNumber, first + 1);
+    EXPECT_EQ(renderer->poseChangedFrame, 0);
+    const std::size_t drawCount = renderer->draws.size();
+    const std::size_t wantedCount = renderer->desired.size();
+
+    renderer->camera.bearing += 0.1;
+    renderer->prepareScene(clock->now());
+    EXPECT_EQ(renderer->poseChangedFrame, renderer->frameNumber);
+    renderer->camera.bearing -= 0.1;
+    renderer->prepareScene(clock->now());
+    EXPECT_EQ(renderer->draws.size(), drawCount) << "draws are not carried over";
+    EXPECT_EQ(renderer->desired.size(), wantedCount);
+}
+
+TEST_F(ScenePreparation, TheBaseElevationEasesOverLiveFramesAndRestartsAfterAPause)
+{
+    renderer->prepareScene(clock->now());
+    const double start = renderer->frame.frameBaseElevation;
+    EXPECT_GT(start, kHillsBaseMeters - kHillsAmplitudeMeters - 1);
+
+    // A jump to other ground is eased in, unless frames have paused half a second.
+    renderer->camera.center.x += 0.3 / 512;
+    clock->advance(0.1);
+    renderer->prepareScene(clock->now());
+    const double target = service->elevationAt(
+        renderer->camera.center.x, renderer->camera.center.y, renderer->frame.frameTerrainZoom);
+    ASSERT_GT(std::abs(target - start), 50);
+    const double eased = start + (target - start) * (1 - std::exp(-0.1 / 0.2));
+    EXPECT_NEAR(renderer->frame.frameBaseElevation, eased, 1e-6);
+
+    clock->advance(0.5);
+    renderer->prepareScene(clock->now());
+    EXPECT_EQ(renderer->frame.frameBaseElevation, target);
+}
+
+TEST_F(ScenePreparation, AnOffscreenFrameIsClearedByThePitchAndShowsTexturedHills)
+{
+    settle();
+    ASSERT_FALSE(renderer->draws.empty());
+    for (const MapRenderer::Draw& draw : renderer->draws)
+        EXPECT_TRUE(draw.mesh);
+
+    const auto relief = renderer->renderOffscreen(kWidth, kHeight);
+    ASSERT_TRUE(relief);
+    const platform::Image picture = image(*relief);
+    const auto png = platform::encodePng(picture);
+    ASSERT_TRUE(png);
+    const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / kPictureName;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
+    std::cout << "scene check picture: " << path.string() << '\n';
+
+    // The ground shows both checker colours below the horizon.
+    const auto at = [&](int x, int y) {
+        const std::size_t offset = (std::size_t(y) * kWidth + std::size_t(x)) * 4;
+        return Rgba{int(picture.pixels[offset]), int(picture.pixels[offset + 1]), int(picture.pixels[offset + 2]), 255};
+    };
+    int light = 0;
+    int dark = 0;
+    for (int y = kHeight / 2; y < kHeight; y += 4) {
+        for (int x = 0; x < kWidth; x += 4) {
+            const Rgba colour = at(x, y);
+            light += colour[0] > 150 && colour[2] > 120;
+            dark += colour[1] > colour[0] + 20 && colour[1] < 160;
+        }
+    }
+    EXPECT_GT(light, 200);
+    EXPECT_GT(dark, 200);
+
+    // Without relief the same scene lies differently on the screen.
+    renderer->terrain.reset();
+    settle();
+    const auto flat = renderer->renderOffscreen(kWidth, kHeight);
+    ASSERT_TRUE(flat);
+    EXPECT_NE(image(*flat).pixels, picture.pixels);
+}
+
+TEST_F(ScenePreparation, AnOffscreenFrameOfAnEmptySceneIsTheClearColourAndABadSizeGivesNothing)
+{
+    renderer->camera.pitch = 0.1;
+    const auto frame = renderer->renderOffscreen(32, 24);
+    ASSERT_TRUE(frame);
+    const auto rgba = frame->readRGBA();
+    const auto clear = velorin::Sky::clearColor(0.1);
+    const Rgba expected{
+        int(std::lround(clear[0] * 255)), int(std::lround(clear[1] * 255)), int(std::lround(clear[2] * 255)), 255};
+    EXPECT_TRUE(near(pixel(rgba, 32, 3, 20), expected, 1));
+    EXPECT_TRUE(near(pixel(rgba, 32, 30, 2), expected, 1));
+
+    for (const auto& [width, height] : {std::pair{0, 24}, std::pair{32, -1}, std::pair{1 << 20, 4}}) {
+        renderer->preparedFlightOrder.emplace();
+        EXPECT_FALSE(renderer->renderOffscreen(width, height)) << width << "×" << height;
+        EXPECT_TRUE(renderer->preparedFlightOrder) << "nothing was encoded";
+    }
+}
+
+TEST_F(ScenePreparation, AFlightSceneLeavesTheLiveFrameAsItWasAndPutsItsOwnBackUnchanged)
+{
+    settle();
+    const Camera live = renderer->camera;
+    const MapRenderer::SavedFrame liveFrame = renderer->savedFrame();
+
+    // Far from the loaded tiles: not ready, and it says what it waits for.
+    const Camera elsewhere = pitched({kValley.x + 0.01, kValley.y}, 0);
+    EXPECT_FALSE(renderer->flightScene(elsewhere));
+    EXPECT_EQ(renderer->camera, live);
+    EXPECT_EQ(renderer->savedFrame(), liveFrame);
+    ASSERT_FALSE(renderer->flightWaits.empty());
+    EXPECT_TRUE(renderer->flightWaits.front().starts_with("relief z") || renderer->flightWaits.front().starts_with("tuiles "));
+    EXPECT_FALSE(renderer->preparingFlightFrame);
+
+    // Over the loaded tiles, turned a little: ready once its own tiles are there.
+    const Camera turned = pitched(kValley, 0.55);
+    provideElevation(turned);
+    renderer->flightReadiness(turned);
+    deliverWantedTiles();
+    renderer->restoreFrameState(live, liveFrame);
+    const auto scene = renderer->flightScene(turned);
+    ASSERT_TRUE(scene) << (renderer->flightWaits.empty() ? "" : renderer->flightWaits.front());
+    EXPECT_EQ(scene->camera, turned);
+    EXPECT_EQ(renderer->camera, live);
+    EXPECT_EQ(renderer->savedFrame(), liveFrame);
+    EXPECT_FALSE(renderer->preparedFlightCamera);
+    EXPECT_EQ(renderer->flightPreparationProgress, 1);
+
+    // The frame just prepared is the flight's; its restore brings it back over a live one.
+    std::vector<std::shared_ptr<gpu::Buffer>> meshes;
+    for (const MapRenderer::Draw* draw : renderer->orderedDraws())
+        meshes.push_back(draw->mesh);
+    renderer->prepareScene(clock->now());
+    clock->advance(3);
+    scene->restore(*renderer);
+    EXPECT_EQ(renderer->camera, turned);
+    EXPECT_EQ(renderer->preparedFlightCamera, turned);
+    EXPECT_DOUBLE_EQ(renderer->frame.frameCos, std::cos(0.55));
+    ASSERT_TRUE(renderer->smoothedBase);
+    EXPECT_EQ(renderer->smoothedBase->value, renderer->frame.frameBaseElevation);
+    EXPECT_EQ(renderer->smoothedBase->at, clock->now());
+    EXPECT_TRUE(renderer->preparedFlightSky);
+    ASSERT_TRUE(renderer->preparedFlightOrder);
+    ASSERT_EQ(renderer->preparedFlightOrder->size(), meshes.size());
+    for (std::size_t at = 0; at < meshes.size(); ++at) {
+        EXPECT_TRUE((*renderer->preparedFlightOrder)[at].texture);
+        EXPECT_EQ((*renderer->preparedFlightOrder)[at].mesh, meshes[at]) << "meshes are shared, in drawing order";
+    }
+
+    // Held by the canvas, the scene is put back by each frame update for its camera, and
+    // the scene is not prepared again until the camera moves.
+    renderer->heldFlightScene = scene;
+    const int frames = renderer->frameNumber;
+    for (int frame = 0; frame < 2; ++frame) {
+        renderer->updateFrame(clock->now());
+        EXPECT_EQ(renderer->frameNumber, frames);
+        EXPECT_EQ(renderer->draws.size(), meshes.size());
+        renderer->preparedFlightOrder.reset();
+    }
+    renderer->camera = live;
+    renderer->updateFrame(clock->now());
+    EXPECT_EQ(renderer->frameNumber, frames + 1);
+    EXPECT_FALSE(renderer->heldFlightScene);
+}
+
+TEST_F(ScenePreparation, ScreenPointsStandOnTheReliefAndFarPointsAheadAreTold)
+{
+    renderer->prepareScene(clock->now());
+    const double s = renderer->camera.scale();
+    const double metersPerUnit = kValley.metersPerWorldUnit();
+    // The top of the view faces the bearing: ahead is (sin, −cos) in world units.
+    const auto ahead = [&](double meters) {
+        const double units = meters / metersPerUnit;
+        return WorldPoint{kValley.x + std::sin(0.5) * units, kValley.y - std::cos(0.5) * units};
+    };
+
+    const auto centre = renderer->screenPoint(kValley);
+    ASSERT_TRUE(centre);
+    const double lift = (service->elevationAt(kValley.x, kValley.y, renderer->frame.frameTerrainZoom)
+                            - renderer->frame.frameBaseElevation)
+        * renderer->frame.frameHeightScale;
+    const auto expected = renderer->camera.project({0, 0}, lift);
+    ASSERT_TRUE(expected);
+    EXPECT_NEAR(centre->x, expected->point.x, 1e-6);
+    EXPECT_NEAR(centre->y, expected->point.y, 1e-6);
+    EXPECT_NEAR(centre->x, kWidth / 2.0, 1e-6);
+
+    const double behindEye = 2 * renderer->camera.focalDistance() / s * metersPerUnit;
+    EXPECT_FALSE(renderer->screenPoint(ahead(-behindEye)));
+    EXPECT_TRUE(renderer->isFarAhead(ahead(6000)));
+    EXPECT_FALSE(renderer->isFarAhead(ahead(4000)));
+    EXPECT_FALSE(renderer->isFarAhead(ahead(-20000)));
+}
+
+TEST_F(ScenePreparation, TheMarkerIsLaidOverEachFrameButNotOverAFlightFrameStillWaiting)
+{
+    renderer->userLocation = MapRenderer::UserLocation{kValley, 30};
+    renderer->prepareScene(clock->now());
+    EXPECT_FALSE(renderer->solidVertices.empty());
+
+    EXPECT_FALSE(renderer->flightReadiness(pitched({kValley.x + 0.01, kValley.y}, 0)));
+    EXPECT_TRUE(renderer->solidVertices.empty());
+}
