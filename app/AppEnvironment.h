@@ -4,6 +4,7 @@
 #include "map-data/ServiceHosts.h"
 #include "platform/Clock.h"
 #include "platform/Folders.h"
+#include "platform/LocationSource.h"
 #include "platform/MainQueue.h"
 #include "platform/NetworkPathSource.h"
 #include "platform/UserDefaults.h"
@@ -13,10 +14,10 @@
 namespace velorin {
 
 // What the application model is built over: the user's folders and preferences, the
-// service hosts, time, the main queue, the network path and the GPU probe. The program
-// fills it from the process; tests use temporary folders, a manual clock, a drainable
-// main queue, a fake network and a probe of their choice. Handed over once, on the main
-// thread.
+// service hosts, time, the main queue, the network path, the device position and the GPU
+// probe. The program fills it from the process; tests use temporary folders, a manual
+// clock, a drainable main queue, a fake network and position, and a probe of their
+// choice. Handed over once, on the main thread.
 struct AppEnvironment {
     platform::Folders folders;
     std::shared_ptr<platform::UserDefaults> defaults;
@@ -25,6 +26,8 @@ struct AppEnvironment {
     std::shared_ptr<platform::MainQueue> mainQueue;
     // Required.
     std::unique_ptr<platform::NetworkPathSource> networkPaths;
+    // Required.
+    std::unique_ptr<platform::LocationSource> locationSource;
     // Empty counts as no GPU.
     GpuDevice::Probe probeGpu;
 };

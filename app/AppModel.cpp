@@ -56,11 +56,13 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , store_(std::make_shared<DiskStore>(folders_.tiles(), folders_.offline()))
     , showsTrees_(defaults_->boolean(kTreesKey).value_or(true))
     , flyoverMode_(storedFlyoverMode(*defaults_))
+    , location_(std::make_unique<LocationService>(std::move(environment.locationSource), clock_, mainQueue_))
     , network_(std::make_unique<NetworkMonitor>(std::move(environment.networkPaths), mainQueue_))
     , cache_(std::make_shared<TextureCache>(clock_))
     , activityDelay_(clock_, mainQueue_)
     , stallWatchdog_(clock_, mainQueue_)
     , statusPoll_(clock_, mainQueue_)
+    , controlsHide_(clock_, mainQueue_)
     , lastCameraChange_(-std::numeric_limits<double>::infinity())
     , session_(makeTileSession(clock_))
     , relay_(std::make_shared<TileRelay>(hosts_, *session_, *clock_, *defaults_))
@@ -69,6 +71,18 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     network_->onChange = [weak] {
         if (weak)
             emit weak->changed();
+    };
+    location_->onUpdate = [weak](const platform::LocationFix& fix) {
+        if (weak)
+            weak->locationDidUpdate(fix);
+    };
+    location_->onAuthorizationChange = [weak](platform::LocationAuthorization authorization) {
+        if (weak)
+            weak->authorizationDidChange(authorization);
+    };
+    location_->onHeading = [weak](double degrees) {
+        if (weak)
+            weak->headingDidChange(degrees);
     };
 }
 
@@ -124,6 +138,8 @@ void AppModel::start()
     catalog_ = std::move(catalog);
     loader_ = std::move(loader);
     publish(state_, LoadState::ready());
+    revealControls();
+    location_->start();
 }
 
 void AppModel::retryStart()

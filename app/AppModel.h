@@ -5,7 +5,9 @@
 #include "app/FlyoverMode.h"
 #include "app/GpuDevice.h"
 #include "app/LoadState.h"
+#include "app/LocationService.h"
 #include "app/MainTimer.h"
+#include "app/MapCanvasPort.h"
 #include "map-data/Basemap.h"
 #include "map-data/DiskStore.h"
 #include "map-data/NetworkMonitor.h"
@@ -56,9 +58,16 @@ public:
     static constexpr double kStatusPollIntervalSeconds = 2.0;
     // More transport failures in a row than this mean the servers cannot be reached.
     static constexpr std::int64_t kUnreachableAfterTransportFailures = 2;
+    // The map controls hide this long after the last interaction.
+    static constexpr double kControlsHideDelaySeconds = 3.5;
+    // Following the walker zooms a wider view in to this level; a closer one keeps its zoom.
+    static constexpr double kFollowZoom = 14.0;
+    // A map turned by less than this already points north for the compass button.
+    static constexpr double kNorthUpToleranceRadians = 0.01;
+    static constexpr double kCompassHeadingFilterDegrees = 2.0;
 
-    // Builds the services in order: the disk store, the network monitor, the texture
-    // cache, the tile session and its relay. Preferences are read first.
+    // Builds the services in order: the disk store, the location service, the network
+    // monitor, the texture cache, the tile session and its relay. Preferences are read first.
     explicit AppModel(AppEnvironment environment, QObject* parent = nullptr);
     ~AppModel() override;
 
@@ -110,6 +119,24 @@ public:
     const std::optional<GpuDevice>& device() const { return device_; }
     // Built on first use.
     TerrainService& terrain();
+    LocationService& location() { return *location_; }
+    const LocationService& location() const { return *location_; }
+
+    // The live map canvas, held weakly: filled by the map view host, empty before the map
+    // is shown and once it is gone.
+    void setCanvas(std::weak_ptr<MapCanvasPort> canvas) { canvas_ = std::move(canvas); }
+
+    // Position following and the compass.
+    void locateUser();
+    void toggleCompassFollowing();
+    void stopCompassFollowing();
+    // Shows the map controls and hides them again once no interaction came for a while.
+    void revealControls();
+
+    // Reports of the location service.
+    void locationDidUpdate(const platform::LocationFix& fix);
+    void authorizationDidChange(platform::LocationAuthorization authorization);
+    void headingDidChange(double degrees);
 
     // Tile status, loading indicator and stall watchdog.
     void tileStatusDidChange(const TileLoader::Status& status);
@@ -179,6 +206,7 @@ private:
     bool showsTrees_;
     bool is3D_ = false;
     FlyoverMode flyoverMode_;
+    std::unique_ptr<LocationService> location_;
     std::unique_ptr<NetworkMonitor> network_;
     bool isStalled_ = false;
     std::optional<SheetCatalog> catalog_;
@@ -187,6 +215,7 @@ private:
     MainTimer activityDelay_;
     MainTimer stallWatchdog_;
     MainTimer statusPoll_;
+    MainTimer controlsHide_;
     std::int64_t lastDelivered_ = 0;
     double lastSheetProgress_ = 0;
     // On `clock_`, so that a step of the wall clock never fakes a stall.
@@ -195,6 +224,7 @@ private:
     std::shared_ptr<TileRelay> relay_;
     std::optional<Basemap> basemapBeforeAerial_;
     std::optional<Basemap> basemapBeforeApple_;
+    std::weak_ptr<MapCanvasPort> canvas_;
     // After everything they use, so that they go first.
     std::unique_ptr<TileLoader> loader_;
     std::unique_ptr<TerrainService> terrain_;

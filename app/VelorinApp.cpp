@@ -1,6 +1,7 @@
 #include "app/VelorinApp.h"
 
 #include "platform/SteadyClock.h"
+#include "platform/qt/QtLocationSource.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QtNetworkPathSource.h"
 
@@ -50,6 +51,7 @@ AppEnvironment processEnvironment()
     environment.clock = std::make_shared<platform::SteadyClock>();
     environment.mainQueue = std::make_shared<platform::QtMainQueue>();
     environment.networkPaths = std::make_unique<platform::QtNetworkPathSource>();
+    environment.locationSource = std::make_unique<platform::QtLocationSource>();
     environment.probeGpu = &GpuDevice::probeDefault;
     return environment;
 }

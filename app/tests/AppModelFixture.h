@@ -1,13 +1,14 @@
 #pragma once
 
 // An application model over a temporary folder, a manual clock, a drainable main queue, a
-// fake network and a GPU probe that the test decides. Time moves in eighths of a second,
-// draining the main queue after each, so that actions re-armed by other actions start
-// at the right moment.
+// fake network, a fake location source and a GPU probe that the test decides. Time moves in
+// eighths of a second, draining the main queue after each, so that actions re-armed by
+// other actions start at the right moment.
 
 #include "app/AppModel.h"
 #include "platform/DrainableMainQueue.h"
 #include "platform/ManualClock.h"
+#include "testing/FakeLocationSource.h"
 #include "testing/FakeNetworkPathSource.h"
 #include "testing/LogCapture.h"
 #include "testing/TemporaryFolder.h"
@@ -32,6 +33,9 @@ protected:
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>(1000.0);
     std::shared_ptr<platform::DrainableMainQueue> mainQueue = std::make_shared<platform::DrainableMainQueue>();
     std::shared_ptr<FakeNetworkPathSource::Control> network;
+    std::shared_ptr<FakeLocationSource::Control> position;
+    // Taken by the next model instead of a fake source, when set.
+    std::unique_ptr<platform::LocationSource> deviceLocation;
     velorin::ServiceHosts hosts;
     std::optional<velorin::GpuDevice> gpu = velorin::GpuDevice { 45, 16384 };
     int gpuProbes = 0;
@@ -68,6 +72,13 @@ protected:
         auto source = std::make_unique<FakeNetworkPathSource>();
         network = source->control();
         environment.networkPaths = std::move(source);
+        if (deviceLocation) {
+            environment.locationSource = std::move(deviceLocation);
+        } else {
+            auto locationSource = std::make_unique<FakeLocationSource>();
+            position = locationSource->control();
+            environment.locationSource = std::move(locationSource);
+        }
         environment.probeGpu = [this] {
             ++gpuProbes;
             return gpu;

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "app/MainTimer.h"
+#include "platform/Clock.h"
+#include "platform/LocationSource.h"
+#include "platform/MainQueue.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace velorin {
+
+// The application's one view of the device position: it asks for permission, starts
+// location updates, keeps the latest fix, heading and permission, refreshes the fix every
+// five minutes with a one-shot request, and hands each fix, heading and permission change
+// to one listener per kind. Main thread only; the listeners are called after the value
+// they report has been stored.
+class LocationService {
+public:
+    static constexpr double kRefreshIntervalSeconds = 300.0;
+    static constexpr double kDistanceFilterMeters = 5.0;
+
+    // Where the window stands, for compass headings; empty or none counts as upright.
+    using InterfaceOrientation = std::function<std::optional<platform::DeviceOrientation>()>;
+
+    LocationService(std::unique_ptr<platform::LocationSource> source,
+        std::shared_ptr<platform::Clock> clock,
+        std::shared_ptr<platform::MainQueue> mainQueue,
+        InterfaceOrientation interfaceOrientation = {});
+    ~LocationService();
+
+    LocationService(const LocationService&) = delete;
+    LocationService& operator=(const LocationService&) = delete;
+
+    const std::optional<platform::LocationFix>& location() const { return location_; }
+    platform::LocationAuthorization authorization() const { return authorization_; }
+    bool isLocating() const { return isLocating_; }
+    // Degrees; the latest usable heading.
+    const std::optional<double>& heading() const { return heading_; }
+    void clearHeading() { heading_.reset(); }
+    bool isAuthorized() const;
+
+    // Marks location as wanted. When authorized, starts updates and the refresh loop; when
+    // permission is undecided, asks for it (updates start once it is granted).
+    void start();
+    // Turns compass headings to match the window's orientation.
+    void updateHeadingOrientation();
+
+    // Metres; the recorder widens it while a track is recorded.
+    double activeDistanceFilter() const { return activeDistanceFilter_; }
+    void setDistanceFilter(double meters);
+
+    // The device source, for what the model drives itself: permission requests and
+    // compass updates.
+    platform::LocationSource& source() { return *source_; }
+
+    std::function<void(double degrees)> onHeading;
+    std::function<void(platform::LocationAuthorization)> onAuthorizationChange;
+    std::function<void(const platform::LocationFix&)> onUpdate;
+
+    // The orientation compass headings are turned to for a window standing this way.
+    static platform::DeviceOrientation headingOrientation(std::optional<platform::DeviceOrientation> interfaceOrientation);
+
+private:
+    void startUpdates();
+    void scheduleRefresh();
+    void refresh();
+    void publish(const platform::LocationFix& fix);
+    void authorizationDidChange();
+    void locationsDidUpdate(const std::vector<platform::LocationFix>& fixes);
+    void headingDidUpdate(const platform::HeadingReading& reading);
+    void didFail(const platform::LocationError& error);
+
+    std::optional<platform::LocationFix> location_;
+    platform::LocationAuthorization authorization_;
+    bool isLocating_ = false;
+    std::optional<double> heading_;
+    const std::unique_ptr<platform::LocationSource> source_;
+    const InterfaceOrientation interfaceOrientation_;
+    // The refresh loop: one pending pass at most; restarting it drops the pending one.
+    MainTimer refreshTimer_;
+    double activeDistanceFilter_ = kDistanceFilterMeters;
+};
+
+} // namespace velorin

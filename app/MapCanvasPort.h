@@ -1,0 +1,44 @@
+#pragma once
+
+#include "map-data/WorldPoint.h"
+#include "platform/LocationFix.h"
+
+#include <optional>
+
+namespace velorin {
+
+// What the application model drives of the live map canvas: the position marker, the
+// camera moves that follow the walker and the compass. The map view host adapts its canvas
+// to it and hands it to the model, which holds it weakly and skips every call while there
+// is none. Main thread only.
+class MapCanvasPort {
+public:
+    virtual ~MapCanvasPort() = default;
+
+    // Stores the device position and its accuracy for drawing, and asks for a frame.
+    virtual void setUserLocation(const platform::LocationFix& fix) = 0;
+    // While the canvas still waits for a first fix, it may centre the view on this one and
+    // return true: the fix is consumed.
+    virtual bool handleInitialLocation(const platform::LocationFix& fix) = 0;
+    // Moves the camera to `center`, at `zoom` when given, easing there when `animated`.
+    virtual void animateCamera(const WorldPoint& center, std::optional<double> zoom, bool animated) = 0;
+
+    // Radians: the last device heading.
+    virtual void setLatestHeading(double radians) = 0;
+    virtual bool isCompassFollowing() const = 0;
+    // Stores the flag alone, without moving anything.
+    virtual void clearCompassFollowing() = 0;
+    // Ends a running flight, stores the flag and, when on, aims the bearing at the latest
+    // heading; starts the frame loop.
+    virtual void setCompassFollowing(bool on) = 0;
+    // Radians: the bearing the frame loop eases the camera towards.
+    virtual void setTargetBearing(double radians) = 0;
+
+    // A camera flight runs or is about to land.
+    virtual bool isFlying() const = 0;
+    virtual void endFlight() = 0;
+    // Runs the frame loop unless it runs already or the view cannot draw.
+    virtual void startDisplayLink() = 0;
+};
+
+} // namespace velorin
