@@ -57,7 +57,7 @@ int largestDifference(const Image& a, const Image& b)
 }
 
 // A PNG of any colour type and depth, from raw rows, written with libpng itself.
-struct PngSpec {
+struct PngLayout {
     int width;
     int height;
     int colourType;
@@ -68,7 +68,7 @@ struct PngSpec {
     bool interlaced = false;
 };
 
-Bytes writePng(const PngSpec& spec)
+Bytes writePng(const PngLayout& layout)
 {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -85,17 +85,17 @@ Bytes writePng(const PngSpec& spec)
             bytes->insert(bytes->end(), reinterpret_cast<std::byte*>(data), reinterpret_cast<std::byte*>(data) + size);
         },
         nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colourType,
-        spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty())
-        png_set_PLTE(png, info, spec.palette.data(), int(spec.palette.size()));
-    if (!spec.transparency.empty())
-        png_set_tRNS(png, info, spec.transparency.data(), int(spec.transparency.size()), nullptr);
+    png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colourType,
+        layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!layout.palette.empty())
+        png_set_PLTE(png, info, layout.palette.data(), int(layout.palette.size()));
+    if (!layout.transparency.empty())
+        png_set_tRNS(png, info, layout.transparency.data(), int(layout.transparency.size()), nullptr);
     png_write_info(png, info);
-    const size_t rowBytes = spec.raw.size() / spec.height;
+    const size_t rowBytes = layout.raw.size() / layout.height;
     std::vector<png_bytep> rows;
-    for (int y = 0; y < spec.height; ++y)
-        rows.push_back(const_cast<png_bytep>(spec.raw.data() + y * rowBytes));
+    for (int y = 0; y < layout.height; ++y)
+        rows.push_back(const_cast<png_bytep>(layout.raw.data() + y * rowBytes));
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -160,7 +160,7 @@ TEST(Image, PngColourTypesBecomeStraightRgba)
 {
     struct Case {
         const char* name;
-        PngSpec spec;
+        PngLayout layout;
         std::array<int, 4> expected; // the last pixel
     };
     const std::vector<Case> cases = {
@@ -175,11 +175,11 @@ TEST(Image, PngColourTypesBecomeStraightRgba)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto decoded = decodeImage(writePng(c.spec));
+        const auto decoded = decodeImage(writePng(c.layout));
         ASSERT_TRUE(decoded);
-        EXPECT_EQ(decoded->width, c.spec.width);
-        EXPECT_EQ(decoded->height, c.spec.height);
-        EXPECT_EQ(pixelAt(*decoded, c.spec.width - 1, c.spec.height - 1), c.expected);
+        EXPECT_EQ(decoded->width, c.layout.width);
+        EXPECT_EQ(decoded->height, c.layout.height);
+        EXPECT_EQ(pixelAt(*decoded, c.layout.width - 1, c.layout.height - 1), c.expected);
     }
 }
 
