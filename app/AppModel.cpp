@@ -137,6 +137,11 @@ void AppModel::start()
     });
     catalog_ = std::move(catalog);
     loader_ = std::move(loader);
+    RegionDownloader::Services regionServices;
+    regionServices.store = store_;
+    regionServices.loader = loader_.get();
+    regionServices.mainQueue = mainQueue_;
+    regions_ = RegionDownloader::make(std::move(regionServices));
     publish(state_, LoadState::ready());
     revealControls();
     location_->start();

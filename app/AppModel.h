@@ -14,6 +14,7 @@
 #include "map-data/SheetCatalog.h"
 #include "map-data/TerrainService.h"
 #include "map-data/TextureCache.h"
+#include "map-data/RegionDownloader.h"
 #include "map-data/TileLoader.h"
 #include "map-data/TileRelay.h"
 #include "map-data/WorldPoint.h"
@@ -116,6 +117,7 @@ public:
     // Built by `start`; empty before.
     const std::optional<SheetCatalog>& catalog() const { return catalog_; }
     TileLoader* loader() const { return loader_.get(); }
+    RegionDownloader* regionDownloader() const { return regions_.get(); }
     const std::optional<GpuDevice>& device() const { return device_; }
     // Built on first use.
     TerrainService& terrain();
@@ -228,6 +230,8 @@ private:
     // After everything they use, so that they go first.
     std::unique_ptr<TileLoader> loader_;
     std::unique_ptr<TerrainService> terrain_;
+    // Downloads through the loader, so it goes before it.
+    std::shared_ptr<RegionDownloader> regions_;
 };
 
 template <typename T>

@@ -20,6 +20,9 @@ TEST_F(AppModelStart, StartingTwiceBuildsOneLoaderOverAnEmptyCatalogue)
     ASSERT_EQ(model.state(), LoadState::ready());
     auto* loader = model.loader();
     ASSERT_NE(loader, nullptr);
+    auto* regions = model.regionDownloader();
+    ASSERT_NE(regions, nullptr);
+    EXPECT_FALSE(regions->hasBaseMap());
     ASSERT_TRUE(model.catalog());
     EXPECT_TRUE(model.catalog()->sheets().empty());
     EXPECT_EQ(model.catalog()->worldRect(), (velorin::WorldRect { 0, 0, 1, 1 }));
@@ -30,6 +33,7 @@ TEST_F(AppModelStart, StartingTwiceBuildsOneLoaderOverAnEmptyCatalogue)
     model.retryStart();
     mainQueue->drain();
     EXPECT_EQ(model.loader(), loader);
+    EXPECT_EQ(model.regionDownloader(), regions);
     EXPECT_EQ(gpuProbes, 1);
     EXPECT_EQ(model.state(), LoadState::ready());
 }
