@@ -72,6 +72,46 @@ public:
     static constexpr double kPitchSnapRadians = 0.001;
     // Coarser scenes are drawn while the camera changed less than this long ago.
     static constexpr double kMovingDetailSeconds = 0.25;
+    // Camera and gaze animations.
+    static constexpr double kCameraAnimationSeconds = 0.4;
+    static constexpr double kZoomAnimationSeconds = 0.25;
+    static constexpr double kGazeSeconds = 0.4;
+    // A target further than this many view widths is jumped to rather than glided to.
+    static constexpr double kMaxGlideViewWidths = 2;
+    // Held keys: pan speed in view heights per second on a flat view, its floor as a
+    // share of that on a pitched one, turn and zoom rates.
+    static constexpr double kHeldKeyPanViewHeightsPerSecond = 0.6;
+    static constexpr double kHeldKeyMinPanShare = 0.1;
+    static constexpr double kHeldKeyTurnRadiansPerSecond = 1;
+    static constexpr double kHeldKeyZoomLevelsPerSecond = 1;
+    // Turns about the eye need at least this pitch; flatter views turn about the centre.
+    static constexpr double kMinTurnInPlacePitchRadians = 0.05;
+    // A camera applied with a bearing this far from the current one ends compass following.
+    static constexpr double kCompassInterruptRadians = 0.01;
+    // Padding around a framed sheet, in points.
+    static constexpr double kFitPaddingPoints = 24;
+
+    // A glide of the centre and zoom.
+    struct CameraAnimation {
+        WorldPoint fromCenter;
+        WorldPoint toCenter;
+        double fromZoom = 0;
+        double toZoom = 0;
+        double start = 0;
+        double duration = 0;
+    };
+    // The view turning to look at another ground point while the eye stays in place.
+    struct GazeAnimation {
+        WorldPoint eyeGround;
+        double eyeAltitude = 0;
+        WorldPoint from;
+        WorldPoint to;
+        double start = 0;
+        // Zoom levels added once the turn is done; 0 for none.
+        double magnify = 0;
+    };
+    // Quadratic ease-in and ease-out of a progress in [0, 1].
+    static double ease(double t);
 
     // The services the canvas draws from; all but the catalogue may be absent.
     struct Services {
@@ -157,6 +197,38 @@ public:
     void setInertia(PanInertia inertia);
     const PanInertia& inertia() const { return inertia_; }
 
+    // Glides to `target` (or jumps there when it is far or `animated` is false), at `zoom`
+    // or the current zoom, clamped into the zoom limits.
+    void animateCamera(WorldPoint target, std::optional<double> zoom, bool animated);
+    const std::optional<CameraAnimation>& animation() const { return animation_; }
+    const std::optional<GazeAnimation>& gaze() const { return gaze_; }
+    // Ends a running flyover; nothing while none runs.
+    void stopAnimations();
+    // Ends a running flight; nothing while none runs.
+    void endFlight();
+
+    // Turns the view about the aimed point, eased by the frame loop.
+    void rotate(double radians);
+    // Turns a pitched view about the eye, animated or at once; flatter views, or turns
+    // without a solved camera, turn about the aimed point.
+    void turnInPlace(double radians);
+    void turnInPlaceNow(double radians);
+    // Frames `rect` with padding, no deeper than the maximum zoom.
+    void fit(const WorldRect& rect, bool animated);
+    // Zooms to `zoom` over 0.25 s keeping the ground under `about` (pixels) in place.
+    void zoom(double zoom, Camera::Point about);
+    // Puts a solved camera in place at once; ignored outside the zoom limits.
+    void applyCamera(const Camera& camera, bool keepBaseElevation);
+
+    // Keyboard: names of the motion keys ("up", "down", "left", "right", "z", "q", "s",
+    // "d") pressed, released or cancelled together with the modifiers now held. Auto-repeat
+    // must be filtered by the caller: a repeated press of a held key changes nothing.
+    void keysPressed(const std::vector<std::string>& names);
+    void keysReleased(const std::vector<std::string>& names, bool cancelled);
+    const std::vector<std::string>& heldKeys() const { return heldKeys_; }
+    // The window lost focus: no key or modifier stays held, and nothing is reported.
+    void focusLost();
+
     // Application lifecycle.
     void handleMemoryWarning();
     void handleBackground();
@@ -202,6 +274,9 @@ private:
     // Frame loop steps, in their order within a frame; each says whether it moved.
     bool easeBearing(double dt);
     bool easePitch(double dt);
+    bool stepHeldKeys(double dt);
+    bool stepGaze();
+    bool stepCameraAnimation(bool active);
     bool stepInertia(double dt);
     void stepDetail(bool& active);
     void finishFrame(bool active);
@@ -216,6 +291,9 @@ private:
     CameraReportThrottle reports_;
 
     PanInertia inertia_;
+    std::optional<CameraAnimation> animation_;
+    std::optional<GazeAnimation> gaze_;
+    std::vector<std::string> heldKeys_;
     KeyModifiers heldModifiers_;
     double lastMotion_ = 0;
     double minZoom_ = kDefaultMinZoom;
