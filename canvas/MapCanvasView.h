@@ -220,10 +220,11 @@ public:
     // Puts a solved camera in place at once; ignored outside the zoom limits.
     void applyCamera(const Camera& camera, bool keepBaseElevation);
 
-    // Keyboard: names of the motion keys ("up", "down", "left", "right", "z", "q", "s",
-    // "d") pressed, released or cancelled together with the modifiers now held. Auto-repeat
-    // must be filtered by the caller: a repeated press of a held key changes nothing.
-    void keysPressed(const std::vector<std::string>& names);
+    // Keyboard: the characters typed and the names of the motion keys ("up", "down",
+    // "left", "right", "z", "q", "s", "d", see motionKeyName) pressed, released or
+    // cancelled together; every press leaves a journal line. A repeated press of keys
+    // already held (auto-repeat) changes nothing.
+    void keysPressed(std::string_view characters, const std::vector<std::string>& names);
     void keysReleased(const std::vector<std::string>& names, bool cancelled);
     const std::vector<std::string>& heldKeys() const { return heldKeys_; }
     // The window lost focus: no key or modifier stays held, and nothing is reported.

@@ -1,11 +1,15 @@
 #include "canvas/MapCanvasView.h"
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
 #include <algorithm>
 
 namespace velorin {
 
-void MapCanvasView::keysPressed(const std::vector<std::string>& names)
+void MapCanvasView::keysPressed(std::string_view characters, const std::vector<std::string>& names)
 {
+    writeJournal(fmt::format("touche {} {} {}", characters, fmt::join(names, " "), modifierSymbols(heldModifiers_)));
     // A repeated press of keys already held (auto-repeat) neither restarts nor interrupts.
     bool anyNew = false;
     for (const std::string& name : names) {

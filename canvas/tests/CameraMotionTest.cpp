@@ -1,6 +1,7 @@
 #include "CanvasTestSupport.h"
 
 #include <cmath>
+#include <fstream>
 #include <numbers>
 
 namespace velorin {
@@ -195,7 +196,7 @@ TEST_F(CameraMotion, HeldKeysPanTurnAndZoomAtTheirRates)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.keys.front());
         const Camera before = canvas->camera();
-        canvas->keysPressed(c.keys);
+        canvas->keysPressed("", c.keys);
         runFor(0.5);
         const Camera after = canvas->camera();
         canvas->keysReleased(c.keys, false);
@@ -211,7 +212,7 @@ TEST_F(CameraMotion, HeldKeysPanTurnAndZoomAtTheirRates)
 TEST_F(CameraMotion, AlmostVerticalViewsPanATenthAsFast)
 {
     const Camera before = pitched(89 * std::numbers::pi / 180);
-    canvas->keysPressed({"right"});
+    canvas->keysPressed("", {"right"});
     runFor(0.5);
     const Camera& after = canvas->camera();
     EXPECT_NEAR(std::hypot(after.center.x - before.center.x, after.center.y - before.center.y) * before.scale(), 24, 1e-6);
@@ -221,10 +222,10 @@ TEST_F(CameraMotion, KeysReportTheCameraOnceWhenTheLastIsReleasedAndRepeatsChang
 {
     int touches = 0;
     canvas->onTouch = [&touches] { ++touches; };
-    canvas->keysPressed({"up"});
-    canvas->keysPressed({"d"});
+    canvas->keysPressed("", {"up"});
+    canvas->keysPressed("d", {"d"});
     runFor(0.3);
-    canvas->keysPressed({"up"});
+    canvas->keysPressed("", {"up"});
     EXPECT_EQ(touches, 2);
 
     reports.clear();
@@ -238,7 +239,7 @@ TEST_F(CameraMotion, KeysReportTheCameraOnceWhenTheLastIsReleasedAndRepeatsChang
     canvas->keysReleased({"d"}, false);
     EXPECT_EQ(reports.size(), moving + 1);
 
-    canvas->keysPressed({"z"});
+    canvas->keysPressed("z", {"z"});
     canvas->keysReleased({"z"}, true);
     EXPECT_EQ(reports.size(), moving + 1);
     EXPECT_TRUE(canvas->heldKeys().empty());
@@ -247,7 +248,7 @@ TEST_F(CameraMotion, KeysReportTheCameraOnceWhenTheLastIsReleasedAndRepeatsChang
 TEST_F(CameraMotion, AKeyPressEndsAnimationsAndAGlideAndLosingFocusLetsGoOfEverything)
 {
     canvas->zoom(15, {500, 400});
-    canvas->keysPressed({"s"});
+    canvas->keysPressed("s", {"s"});
     EXPECT_FALSE(canvas->animation());
     EXPECT_EQ(canvas->inertia(), PanInertia{});
 
@@ -258,6 +259,23 @@ TEST_F(CameraMotion, AKeyPressEndsAnimationsAndAGlideAndLosingFocusLetsGoOfEvery
     const Camera resting = canvas->camera();
     runFrames(*canvas);
     EXPECT_EQ(canvas->camera(), resting);
+}
+
+TEST_F(CameraMotion, EveryKeyPressLeavesAJournalLineButOnlyMotionKeysMoveTheMap)
+{
+    defaults->setBoolean(GestureJournal::kEnabledKey, true);
+    canvas->setHeldModifiers({.command = true});
+    canvas->keysPressed("x", {});
+    EXPECT_TRUE(canvas->heldKeys().empty());
+    EXPECT_FALSE(window.linkRunning);
+    canvas->keysPressed("Q", {"q"});
+    EXPECT_EQ(canvas->heldKeys(), std::vector<std::string>{"q"});
+
+    std::ifstream file(folder / "cache" / "VelorinGestes.log");
+    std::vector<std::string> texts;
+    for (std::string line; std::getline(file, line);)
+        texts.push_back(line.substr(24, line.find(" -startAt ") - 24));
+    EXPECT_EQ(texts, (std::vector<std::string>{"touche x  ⌘", "touche Q q ⌘"}));
 }
 
 } // namespace
