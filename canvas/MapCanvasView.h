@@ -90,6 +90,30 @@ public:
     static constexpr double kCompassInterruptRadians = 0.01;
     // Padding around a framed sheet, in points.
     static constexpr double kFitPaddingPoints = 24;
+    // Drags: a pitched plain drag moves the ground no faster than 1.2 eye heights plus
+    // 80 km/h, over steps of 1/120 s to 0.1 s.
+    static constexpr double kPanLimitPitchRadians = 0.3;
+    static constexpr double kPanSpeedPerHeight = 1.2;
+    static constexpr double kPanBaseSpeedMetersPerSecond = 22.22222222222222;
+    static constexpr double kMinPanStepSeconds = 1.0 / 120;
+    static constexpr double kMaxPanStepSeconds = 0.1;
+    // Points of drag per e-fold of focal length, per 75° of tilt, per radian of turn and
+    // per eye distance of climb.
+    static constexpr double kFocalDragPoints = 300;
+    static constexpr double kTiltDragPoints = 300;
+    static constexpr double kTurnDragPoints = 300;
+    static constexpr double kClimbDragPoints = 500;
+    static constexpr double kMinFocalLength = 0.5;
+    static constexpr double kMaxFocalLength = 4.0;
+    // The eye never comes closer to the ground than this.
+    static constexpr double kMinEyeClearanceMeters = 15;
+    static constexpr int kEyeGroundTerrainZoom = 16;
+    static constexpr double kMinClimbEyeShare = 0.05;
+    // A turn about the eye without a solution retries with the eye 2, 4, … 2048 m higher.
+    static constexpr int kTurnAltitudeAttempts = 12;
+    static constexpr double kTurnFirstRaiseMeters = 2;
+    static constexpr double kGlideSeconds = 0.35;
+    static constexpr double kWheelZoomLevelsPerNotch = 0.5;
 
     // A glide of the centre and zoom.
     struct CameraAnimation {
@@ -230,6 +254,25 @@ public:
     // The window lost focus: no key or modifier stays held, and nothing is reported.
     void focusLost();
 
+    // Gestures; positions and translations in view points, as the window gives them.
+    // A one-finger drag (or a continuous scroll): plain, or what the held modifiers make
+    // of it (Control: focal length; Command: eye move, with Shift climbing; Option and
+    // Shift: tilt; Option: turn about the eye; Shift: climb).
+    void dragBegan();
+    void dragChanged(Camera::Point translation, Camera::Point location, KeyModifiers eventModifiers);
+    void dragEnded(Camera::Point velocityPoints);
+    // Glides to a ground point, `zoomBy` levels closer; a pitched view turns its gaze.
+    void glide(WorldPoint target, double zoomBy);
+    // A double click on the ground glides there one level closer; on the sky nothing.
+    void doubleClick(Camera::Point location);
+    // Mouse wheel steps (positive inwards) zoom about the cursor.
+    void wheelNotches(double notches, Camera::Point location);
+    void pinchBegan();
+    void pinchChanged(double scale, Camera::Point location);
+    // A pinch, rotation or climb ended: the camera is reported.
+    void gestureEnded();
+    Camera::Point pixelPoint(Camera::Point points) const;
+
     // Application lifecycle.
     void handleMemoryWarning();
     void handleBackground();
@@ -275,6 +318,13 @@ private:
     // Frame loop steps, in their order within a frame; each says whether it moved.
     bool easeBearing(double dt);
     bool easePitch(double dt);
+    void beginInteraction(bool clearsInitialLocation);
+    void plainDrag(double dx, double dy, Camera::Point location);
+    void changeFocalLength(double dy);
+    void moveEye(double dx, double dy, bool changesAltitude);
+    void tiltAboutEye(double d);
+    void turnAboutEye(double dx);
+    void climb(double d);
     bool stepHeldKeys(double dt);
     bool stepGaze();
     bool stepCameraAnimation(bool active);
@@ -295,6 +345,10 @@ private:
     std::optional<CameraAnimation> animation_;
     std::optional<GazeAnimation> gaze_;
     std::vector<std::string> heldKeys_;
+    Camera::Point lastPanTranslation_;
+    double lastPanTime_ = 0;
+    bool panUsedModifier_ = false;
+    double pinchStartZoom_ = 0;
     KeyModifiers heldModifiers_;
     double lastMotion_ = 0;
     double minZoom_ = kDefaultMinZoom;

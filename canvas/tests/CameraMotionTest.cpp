@@ -278,5 +278,109 @@ TEST_F(CameraMotion, EveryKeyPressLeavesAJournalLineButOnlyMotionKeysMoveTheMap)
     EXPECT_EQ(texts, (std::vector<std::string>{"touche x  ⌘", "touche Q q ⌘"}));
 }
 
+TEST_F(CameraMotion, EachModifierRowOfADragGivesItsMotion)
+{
+    enum class Motion { pan, focal, tilt, turn, climb };
+    struct Case {
+        const char* name;
+        KeyModifiers modifiers;
+        double pitch;
+        Camera::Point drag;
+        Motion motion;
+    };
+    const Case cases[] = {
+        {"plain", {}, 0, {40, 25}, Motion::pan},
+        {"command", {.command = true}, 0, {40, 25}, Motion::pan},
+        {"control", {.control = true, .option = true}, 0.5, {0, 30}, Motion::focal},
+        {"option and shift", {.option = true, .shift = true}, 0.5, {5, -30}, Motion::tilt},
+        {"option", {.option = true}, 0.8, {30, 5}, Motion::turn},
+        {"shift", {.shift = true}, 0.5, {5, 50}, Motion::climb},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Camera before = pitched(c.pitch);
+        const Camera::Point finger {200, 150};
+        const WorldPoint grabbed = before.worldPoint(canvas->pixelPoint(finger));
+        reports.clear();
+        canvas->dragBegan();
+        canvas->dragChanged(c.drag, {finger.x + c.drag.x, finger.y + c.drag.y}, c.modifiers);
+        const Camera after = canvas->camera();
+        switch (c.motion) {
+        case Motion::pan: {
+            const WorldPoint under = after.worldPoint(canvas->pixelPoint({finger.x + c.drag.x, finger.y + c.drag.y}));
+            EXPECT_NEAR(under.x, grabbed.x, 1e-12);
+            EXPECT_NEAR(under.y, grabbed.y, 1e-12);
+            EXPECT_EQ(after.zoom, before.zoom);
+            break;
+        }
+        case Motion::focal:
+            EXPECT_NEAR(after.focalLength, before.focalLength * std::exp(0.1), 1e-12);
+            EXPECT_NEAR(after.zoom - before.zoom, std::log2(std::exp(0.1)), 1e-12);
+            EXPECT_EQ(canvas->userFocalLength(), after.focalLength);
+            break;
+        case Motion::tilt:
+            EXPECT_NEAR(after.pitch, before.pitch + 0.1 * 1.3089969389957472, 1e-6);
+            EXPECT_NEAR(after.bearing, before.bearing, 1e-9);
+            break;
+        case Motion::turn:
+            EXPECT_NEAR(Camera::wrapAngle(after.bearing - before.bearing), -0.1, 1e-6);
+            break;
+        case Motion::climb:
+            EXPECT_EQ(after.center, before.center);
+            EXPECT_GT(after.zoom, before.zoom);
+            EXPECT_GT(after.pitch, before.pitch);
+            break;
+        }
+        canvas->dragEnded({300, 0});
+        if (c.motion == Motion::pan && c.modifiers == KeyModifiers{}) {
+            EXPECT_TRUE(canvas->inertia().isMoving());
+        } else {
+            ASSERT_FALSE(reports.empty());
+            EXPECT_EQ(reports.back(), canvas->camera());
+        }
+        canvas->setInertia({});
+        Camera reset = before;
+        reset.focalLength = MapCanvasView::kDefaultFocalLength;
+        reset.zoom = 13;
+        canvas->applyCamera(reset, true);
+        runFrames(*canvas);
+    }
+}
+
+TEST_F(CameraMotion, ADoubleClickGlidesOneLevelCloserToTheGroundAndDoesNothingOnTheSky)
+{
+    canvas->doubleClick({250, 200});
+    ASSERT_TRUE(canvas->animation());
+    EXPECT_EQ(canvas->animation()->toZoom, 14);
+    EXPECT_EQ(canvas->animation()->duration, MapCanvasView::kGlideSeconds);
+    runFrames(*canvas);
+
+    pitched(2.0);
+    const Camera before = canvas->camera();
+    canvas->doubleClick({250, 0});
+    EXPECT_FALSE(canvas->animation());
+    EXPECT_FALSE(canvas->gaze());
+    runFrames(*canvas);
+    EXPECT_EQ(canvas->camera(), before);
+}
+
+TEST_F(CameraMotion, WheelStepsZoomAboutTheCursorAndPinchesStayWithinTheZoomLimits)
+{
+    const Camera::Point cursor {100, 300};
+    const WorldPoint under = canvas->camera().worldPoint(canvas->pixelPoint(cursor));
+    canvas->wheelNotches(2, cursor);
+    runFrames(*canvas);
+    EXPECT_DOUBLE_EQ(canvas->camera().zoom, 13 + 2 * MapCanvasView::kWheelZoomLevelsPerNotch);
+    const WorldPoint after = canvas->camera().worldPoint(canvas->pixelPoint(cursor));
+    EXPECT_NEAR(after.x, under.x, 1e-9);
+    EXPECT_NEAR(after.y, under.y, 1e-9);
+
+    canvas->pinchBegan();
+    canvas->pinchChanged(1e6, cursor);
+    EXPECT_EQ(canvas->camera().zoom, canvas->maxZoom());
+    canvas->pinchChanged(1e-9, cursor);
+    EXPECT_EQ(canvas->camera().zoom, canvas->minZoom());
+}
+
 } // namespace
 } // namespace velorin
