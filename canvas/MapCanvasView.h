@@ -114,6 +114,14 @@ public:
     static constexpr double kTurnFirstRaiseMeters = 2;
     static constexpr double kGlideSeconds = 0.35;
     static constexpr double kWheelZoomLevelsPerNotch = 0.5;
+    // Two-finger tilt: starts after 12 points mostly upright without spreading the fingers;
+    // 300 points tilt by 75°; a view left under 3° eases back flat.
+    static constexpr double kTiltStartPoints = 12;
+    static constexpr double kTiltMaxPinchSpread = 0.08;
+    static constexpr double kTiltRadiansPerDrag = 1.3089969389957472;
+    static constexpr double kFlattenBelowPitchRadians = 0.05235987755982988;
+    // A two-finger rotation starts past this angle.
+    static constexpr double kRotationStartRadians = 0.18;
 
     // A glide of the centre and zoom.
     struct CameraAnimation {
@@ -269,6 +277,17 @@ public:
     void wheelNotches(double notches, Camera::Point location);
     void pinchBegan();
     void pinchChanged(double scale, Camera::Point location);
+    // Two fingers moving together upright tilt the view; `pinchScale` is the pinch's
+    // scale at the same moment (1 without a pinch).
+    void tiltChanged(Camera::Point translation, double pinchScale);
+    void tiltEnded();
+    // Two fingers turning: the ground under them stays under them.
+    void rotationChanged(double rotation, Camera::Point location);
+    void rotationEnded();
+    // A click: with Command, glides to the ground clicked.
+    void click(Camera::Point location, KeyModifiers eventModifiers);
+    // A two-finger (right) click zooms one level out about it.
+    void twoFingerClick(Camera::Point location, KeyModifiers eventModifiers);
     // A pinch, rotation or climb ended: the camera is reported.
     void gestureEnded();
     Camera::Point pixelPoint(Camera::Point points) const;
@@ -349,6 +368,12 @@ private:
     double lastPanTime_ = 0;
     bool panUsedModifier_ = false;
     double pinchStartZoom_ = 0;
+    bool isTilting_ = false;
+    double tiltStartPitch_ = 0;
+    double tiltOriginY_ = 0;
+    bool isRotating_ = false;
+    double rotationStartBearing_ = 0;
+    double rotationOrigin_ = 0;
     KeyModifiers heldModifiers_;
     double lastMotion_ = 0;
     double minZoom_ = kDefaultMinZoom;

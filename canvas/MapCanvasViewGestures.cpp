@@ -264,7 +264,7 @@ void MapCanvasView::pinchBegan()
 
 void MapCanvasView::pinchChanged(double scale, Camera::Point location)
 {
-    if (!(scale > 0))
+    if (isTilting_ || !(scale > 0))
         return;
     const double zoom = std::clamp(pinchStartZoom_ + std::log2(scale), minZoom_, std::max(minZoom_, maxZoom()));
     renderer_->camera.setZoom(zoom, pixelPoint(location));

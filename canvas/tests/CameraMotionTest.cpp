@@ -382,5 +382,87 @@ TEST_F(CameraMotion, WheelStepsZoomAboutTheCursorAndPinchesStayWithinTheZoomLimi
     EXPECT_EQ(canvas->camera().zoom, canvas->minZoom());
 }
 
+TEST_F(CameraMotion, OnlyAnUprightTwoFingerDragWithoutSpreadingTilts)
+{
+    struct Case {
+        Camera::Point translation;
+        double pinchScale;
+        bool tilts;
+    };
+    const Case cases[] = {
+        {{10, -20}, 1, false},
+        {{0, -11}, 1, false},
+        {{0, -30}, 1.09, false},
+        {{5, -30}, 1.05, true},
+    };
+    for (const Case& c : cases) {
+        canvas->tiltChanged(c.translation, c.pinchScale);
+        // Spread fingers never start a tilt, but carry on one that has started.
+        canvas->tiltChanged({0, -60}, 1.5);
+        EXPECT_EQ(canvas->camera().pitch > 0, c.tilts) << c.translation.y << " " << c.pinchScale;
+    }
+    canvas->tiltEnded();
+}
+
+TEST_F(CameraMotion, ATiltEndedUnderThreeDegreesEasesBackFlat)
+{
+    // 300 points of drag tilt by 75°: 8 points by 2°, 16 by 4°.
+    for (const double degrees : {2.0, 4.0}) {
+        std::vector<bool> pitched;
+        canvas->onPitchChanged = [&pitched](bool on) { pitched.push_back(on); };
+        canvas->tiltChanged({0, -20}, 1);
+        canvas->tiltChanged({0, -20 - degrees * 4}, 1);
+        EXPECT_NEAR(canvas->camera().pitch, degrees * std::numbers::pi / 180, 1e-12);
+        canvas->tiltEnded();
+        runFrames(*canvas);
+        EXPECT_EQ(canvas->camera().pitch > 0, degrees > 3) << degrees;
+        EXPECT_EQ(pitched, std::vector<bool>{degrees > 3});
+        canvas->applyCamera(canvas->camera(), true);
+        Camera flat = canvas->camera();
+        flat.pitch = 0;
+        canvas->applyCamera(flat, true);
+        runFrames(*canvas);
+    }
+}
+
+TEST_F(CameraMotion, ARotationStartsPastAThresholdAndKeepsTheGroundUnderTheFingers)
+{
+    const Camera::Point fingers {150, 300};
+    canvas->rotationChanged(0.15, fingers);
+    EXPECT_EQ(canvas->camera().bearing, 0);
+
+    const WorldPoint ground = canvas->camera().worldPoint(canvas->pixelPoint(fingers));
+    canvas->rotationChanged(0.2, fingers);
+    EXPECT_EQ(canvas->camera().bearing, 0);
+    canvas->rotationChanged(0.7, fingers);
+    EXPECT_NEAR(canvas->camera().bearing, -0.5, 1e-12);
+    EXPECT_EQ(canvas->targetBearing(), canvas->camera().bearing);
+    const WorldPoint after = canvas->camera().worldPoint(canvas->pixelPoint(fingers));
+    EXPECT_NEAR(after.x, ground.x, 1e-12);
+    EXPECT_NEAR(after.y, ground.y, 1e-12);
+
+    reports.clear();
+    canvas->rotationEnded();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports.back(), canvas->camera());
+}
+
+TEST_F(CameraMotion, ATwoFingerClickZoomsOutALevelAboutItAndACommandClickGlidesThere)
+{
+    canvas->twoFingerClick({100, 100}, {});
+    ASSERT_TRUE(canvas->animation());
+    EXPECT_EQ(canvas->animation()->toZoom, 12);
+    runFrames(*canvas);
+
+    const Camera resting = canvas->camera();
+    canvas->click({100, 100}, {});
+    EXPECT_FALSE(canvas->animation());
+    canvas->click({100, 100}, {.command = true});
+    ASSERT_TRUE(canvas->animation());
+    const WorldPoint clicked = resting.worldPoint(canvas->pixelPoint({100, 100}));
+    EXPECT_NEAR(canvas->animation()->toCenter.x, clicked.x, 1e-12);
+    EXPECT_EQ(canvas->animation()->toZoom, resting.zoom);
+}
+
 } // namespace
 } // namespace velorin
