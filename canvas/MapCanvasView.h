@@ -72,6 +72,78 @@ public:
     static constexpr double kPitchSnapRadians = 0.001;
     // Coarser scenes are drawn while the camera changed less than this long ago.
     static constexpr double kMovingDetailSeconds = 0.25;
+    // Camera and gaze animations.
+    static constexpr double kCameraAnimationSeconds = 0.4;
+    static constexpr double kZoomAnimationSeconds = 0.25;
+    static constexpr double kGazeSeconds = 0.4;
+    // A target further than this many view widths is jumped to rather than glided to.
+    static constexpr double kMaxGlideViewWidths = 2;
+    // Held keys: pan speed in view heights per second on a flat view, its floor as a
+    // share of that on a pitched one, turn and zoom rates.
+    static constexpr double kHeldKeyPanViewHeightsPerSecond = 0.6;
+    static constexpr double kHeldKeyMinPanShare = 0.1;
+    static constexpr double kHeldKeyTurnRadiansPerSecond = 1;
+    static constexpr double kHeldKeyZoomLevelsPerSecond = 1;
+    // Turns about the eye need at least this pitch; flatter views turn about the centre.
+    static constexpr double kMinTurnInPlacePitchRadians = 0.05;
+    // A camera applied with a bearing this far from the current one ends compass following.
+    static constexpr double kCompassInterruptRadians = 0.01;
+    // Padding around a framed sheet, in points.
+    static constexpr double kFitPaddingPoints = 24;
+    // Drags: a pitched plain drag moves the ground no faster than 1.2 eye heights plus
+    // 80 km/h, over steps of 1/120 s to 0.1 s.
+    static constexpr double kPanLimitPitchRadians = 0.3;
+    static constexpr double kPanSpeedPerHeight = 1.2;
+    static constexpr double kPanBaseSpeedMetersPerSecond = 22.22222222222222;
+    static constexpr double kMinPanStepSeconds = 1.0 / 120;
+    static constexpr double kMaxPanStepSeconds = 0.1;
+    // Points of drag per e-fold of focal length, per 75° of tilt, per radian of turn and
+    // per eye distance of climb.
+    static constexpr double kFocalDragPoints = 300;
+    static constexpr double kTiltDragPoints = 300;
+    static constexpr double kTurnDragPoints = 300;
+    static constexpr double kClimbDragPoints = 500;
+    static constexpr double kMinFocalLength = 0.5;
+    static constexpr double kMaxFocalLength = 4.0;
+    // The eye never comes closer to the ground than this.
+    static constexpr double kMinEyeClearanceMeters = 15;
+    static constexpr int kEyeGroundTerrainZoom = 16;
+    static constexpr double kMinClimbEyeShare = 0.05;
+    // A turn about the eye without a solution retries with the eye 2, 4, … 2048 m higher.
+    static constexpr int kTurnAltitudeAttempts = 12;
+    static constexpr double kTurnFirstRaiseMeters = 2;
+    static constexpr double kGlideSeconds = 0.35;
+    static constexpr double kWheelZoomLevelsPerNotch = 0.5;
+    // Two-finger tilt: starts after 12 points mostly upright without spreading the fingers;
+    // 300 points tilt by 75°; a view left under 3° eases back flat.
+    static constexpr double kTiltStartPoints = 12;
+    static constexpr double kTiltMaxPinchSpread = 0.08;
+    static constexpr double kTiltRadiansPerDrag = 1.3089969389957472;
+    static constexpr double kFlattenBelowPitchRadians = 0.05235987755982988;
+    // A two-finger rotation starts past this angle.
+    static constexpr double kRotationStartRadians = 0.18;
+
+    // A glide of the centre and zoom.
+    struct CameraAnimation {
+        WorldPoint fromCenter;
+        WorldPoint toCenter;
+        double fromZoom = 0;
+        double toZoom = 0;
+        double start = 0;
+        double duration = 0;
+    };
+    // The view turning to look at another ground point while the eye stays in place.
+    struct GazeAnimation {
+        WorldPoint eyeGround;
+        double eyeAltitude = 0;
+        WorldPoint from;
+        WorldPoint to;
+        double start = 0;
+        // Zoom levels added once the turn is done; 0 for none.
+        double magnify = 0;
+    };
+    // Quadratic ease-in and ease-out of a progress in [0, 1].
+    static double ease(double t);
 
     // The services the canvas draws from; all but the catalogue may be absent.
     struct Services {
@@ -157,6 +229,69 @@ public:
     void setInertia(PanInertia inertia);
     const PanInertia& inertia() const { return inertia_; }
 
+    // Glides to `target` (or jumps there when it is far or `animated` is false), at `zoom`
+    // or the current zoom, clamped into the zoom limits.
+    void animateCamera(WorldPoint target, std::optional<double> zoom, bool animated);
+    const std::optional<CameraAnimation>& animation() const { return animation_; }
+    const std::optional<GazeAnimation>& gaze() const { return gaze_; }
+    // Ends a running flyover; nothing while none runs.
+    void stopAnimations();
+    // Ends a running flight; nothing while none runs.
+    void endFlight();
+
+    // Turns the view about the aimed point, eased by the frame loop.
+    void rotate(double radians);
+    // Turns a pitched view about the eye, animated or at once; flatter views, or turns
+    // without a solved camera, turn about the aimed point.
+    void turnInPlace(double radians);
+    void turnInPlaceNow(double radians);
+    // Frames `rect` with padding, no deeper than the maximum zoom.
+    void fit(const WorldRect& rect, bool animated);
+    // Zooms to `zoom` over 0.25 s keeping the ground under `about` (pixels) in place.
+    void zoom(double zoom, Camera::Point about);
+    // Puts a solved camera in place at once; ignored outside the zoom limits.
+    void applyCamera(const Camera& camera, bool keepBaseElevation);
+
+    // Keyboard: the characters typed and the names of the motion keys ("up", "down",
+    // "left", "right", "z", "q", "s", "d", see motionKeyName) pressed, released or
+    // cancelled together; every press leaves a journal line. A repeated press of keys
+    // already held (auto-repeat) changes nothing.
+    void keysPressed(std::string_view characters, const std::vector<std::string>& names);
+    void keysReleased(const std::vector<std::string>& names, bool cancelled);
+    const std::vector<std::string>& heldKeys() const { return heldKeys_; }
+    // The window lost focus: no key or modifier stays held, and nothing is reported.
+    void focusLost();
+
+    // Gestures; positions and translations in view points, as the window gives them.
+    // A one-finger drag (or a continuous scroll): plain, or what the held modifiers make
+    // of it (Control: focal length; Command: eye move, with Shift climbing; Option and
+    // Shift: tilt; Option: turn about the eye; Shift: climb).
+    void dragBegan();
+    void dragChanged(Camera::Point translation, Camera::Point location, KeyModifiers eventModifiers);
+    void dragEnded(Camera::Point velocityPoints);
+    // Glides to a ground point, `zoomBy` levels closer; a pitched view turns its gaze.
+    void glide(WorldPoint target, double zoomBy);
+    // A double click on the ground glides there one level closer; on the sky nothing.
+    void doubleClick(Camera::Point location);
+    // Mouse wheel steps (positive inwards) zoom about the cursor.
+    void wheelNotches(double notches, Camera::Point location);
+    void pinchBegan();
+    void pinchChanged(double scale, Camera::Point location);
+    // Two fingers moving together upright tilt the view; `pinchScale` is the pinch's
+    // scale at the same moment (1 without a pinch).
+    void tiltChanged(Camera::Point translation, double pinchScale);
+    void tiltEnded();
+    // Two fingers turning: the ground under them stays under them.
+    void rotationChanged(double rotation, Camera::Point location);
+    void rotationEnded();
+    // A click: with Command, glides to the ground clicked.
+    void click(Camera::Point location, KeyModifiers eventModifiers);
+    // A two-finger (right) click zooms one level out about it.
+    void twoFingerClick(Camera::Point location, KeyModifiers eventModifiers);
+    // A pinch, rotation or climb ended: the camera is reported.
+    void gestureEnded();
+    Camera::Point pixelPoint(Camera::Point points) const;
+
     // Application lifecycle.
     void handleMemoryWarning();
     void handleBackground();
@@ -202,6 +337,16 @@ private:
     // Frame loop steps, in their order within a frame; each says whether it moved.
     bool easeBearing(double dt);
     bool easePitch(double dt);
+    void beginInteraction(bool clearsInitialLocation);
+    void plainDrag(double dx, double dy, Camera::Point location);
+    void changeFocalLength(double dy);
+    void moveEye(double dx, double dy, bool changesAltitude);
+    void tiltAboutEye(double d);
+    void turnAboutEye(double dx);
+    void climb(double d);
+    bool stepHeldKeys(double dt);
+    bool stepGaze();
+    bool stepCameraAnimation(bool active);
     bool stepInertia(double dt);
     void stepDetail(bool& active);
     void finishFrame(bool active);
@@ -216,6 +361,19 @@ private:
     CameraReportThrottle reports_;
 
     PanInertia inertia_;
+    std::optional<CameraAnimation> animation_;
+    std::optional<GazeAnimation> gaze_;
+    std::vector<std::string> heldKeys_;
+    Camera::Point lastPanTranslation_;
+    double lastPanTime_ = 0;
+    bool panUsedModifier_ = false;
+    double pinchStartZoom_ = 0;
+    bool isTilting_ = false;
+    double tiltStartPitch_ = 0;
+    double tiltOriginY_ = 0;
+    bool isRotating_ = false;
+    double rotationStartBearing_ = 0;
+    double rotationOrigin_ = 0;
     KeyModifiers heldModifiers_;
     double lastMotion_ = 0;
     double minZoom_ = kDefaultMinZoom;

@@ -12,12 +12,16 @@ void MapCanvasView::step(double timestamp, double targetTimestamp)
     bool active = false;
     active = easeBearing(dt) || active;
     active = easePitch(dt) || active;
-    // Flyovers, held keys, video replay and flights step here, in that order, once
+    // Flyovers step before the held keys, video replay and flights after them, once
     // they exist.
+    active = stepHeldKeys(dt) || active;
     stepDetail(active);
-    // Gaze and camera animations step here once they exist; a running camera animation
-    // holds the glide back.
-    active = stepInertia(dt) || active;
+    active = stepGaze() || active;
+    // A running camera animation holds the glide back.
+    if (animation_)
+        active = stepCameraAnimation(active);
+    else
+        active = stepInertia(dt) || active;
     if (renderer_->camera.pitch > 0 && clampCamera())
         cameraDidChange();
     finishFrame(active);
