@@ -255,7 +255,8 @@ public:
     // Keyboard: the characters typed and the names of the motion keys ("up", "down",
     // "left", "right", "z", "q", "s", "d", see motionKeyName) pressed, released or
     // cancelled together; every press leaves a journal line. A repeated press of keys
-    // already held (auto-repeat) changes nothing.
+    // already held (auto-repeat) changes nothing; the window drops the releases that
+    // auto-repeat sends between them.
     void keysPressed(std::string_view characters, const std::vector<std::string>& names);
     void keysReleased(const std::vector<std::string>& names, bool cancelled);
     const std::vector<std::string>& heldKeys() const { return heldKeys_; }
