@@ -35,7 +35,7 @@ std::filesystem::path ShaderLibrary::defaultFolder()
     return VELORIN_SOURCE_SHADERS;
 }
 
-std::optional<std::string> ShaderLibrary::source(std::string_view name) const
+std::optional<std::string> ShaderLibrary::read(std::string_view name) const
 {
     if (!isFunctionName(name))
         return std::nullopt;
@@ -46,6 +46,37 @@ std::optional<std::string> ShaderLibrary::source(std::string_view name) const
     if (file.bad())
         return std::nullopt;
     return text;
+}
+
+std::optional<std::string> ShaderLibrary::source(std::string_view name) const
+{
+    auto text = read(name);
+    if (!text)
+        return std::nullopt;
+    // Shared declarations come in through lines `#include "<name>.glsl"`, one level deep.
+    constexpr std::string_view kPrefix = "#include \"";
+    constexpr std::string_view kSuffix = ".glsl\"";
+    std::string expanded;
+    std::string_view rest = *text;
+    while (!rest.empty()) {
+        auto end = rest.find('\n');
+        std::string_view line = rest.substr(0, end == std::string_view::npos ? rest.size() : end + 1);
+        rest.remove_prefix(line.size());
+        std::string_view body = line.substr(0, line.find_last_not_of("\r\n") + 1);
+        if (!body.starts_with(kPrefix)) {
+            expanded += line;
+            continue;
+        }
+        if (!body.ends_with(kSuffix) || body.size() < kPrefix.size() + kSuffix.size())
+            return std::nullopt;
+        auto included = read(body.substr(kPrefix.size(), body.size() - kPrefix.size() - kSuffix.size()));
+        if (!included || included->find(kPrefix) != std::string::npos)
+            return std::nullopt;
+        expanded += *included;
+        if (!expanded.ends_with('\n'))
+            expanded += '\n';
+    }
+    return expanded;
 }
 
 } // namespace gpu

@@ -1,7 +1,9 @@
 #include "GpuTestSupport.h"
 
 #include "platform/gpu/GpuError.h"
+#include "testing/TemporaryFolder.h"
 
+#include <fstream>
 #include <string>
 
 using namespace gpu;
@@ -44,4 +46,20 @@ TEST(ShaderLibraryTest, FindsAFunctionByNameInItsFolder)
     EXPECT_EQ(source->rfind("#version 330 core", 0), 0u);
     EXPECT_FALSE(library.source("Solid_Fragment"));
     EXPECT_FALSE(library.source(""));
+}
+
+TEST(ShaderLibraryTest, ExpandsSharedFilesOneLevelDeepAndRefusesBadOnes)
+{
+    testing_support::TemporaryFolder folder;
+    auto write = [&](const char* name, const char* text) { std::ofstream(folder / name) << text; };
+    write("shared.glsl", "uniform float a;");
+    write("nested.glsl", "#include \"shared.glsl\"\n");
+    write("good.glsl", "#version 330 core\n#include \"shared.glsl\"\r\nvoid main() {}\n");
+    write("missing.glsl", "#include \"absent.glsl\"\n");
+    write("twice.glsl", "#include \"nested.glsl\"\n");
+    write("escape.glsl", "#include \"../good.glsl\"\n");
+    ShaderLibrary library(folder.path());
+    EXPECT_EQ(library.source("good"), "#version 330 core\nuniform float a;\nvoid main() {}\n");
+    for (const char* bad : {"missing", "twice", "escape"})
+        EXPECT_FALSE(library.source(bad)) << bad;
 }
