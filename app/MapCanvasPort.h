@@ -1,6 +1,8 @@
 #pragma once
 
+#include "map-data/Basemap.h"
 #include "map-data/WorldPoint.h"
+#include "map-data/WorldRect.h"
 #include "platform/LocationFix.h"
 
 #include <optional>
@@ -39,6 +41,21 @@ public:
     virtual void endFlight() = 0;
     // Runs the frame loop unless it runs already or the view cannot draw.
     virtual void startDisplayLink() = 0;
+
+    // Radians: turns about the aimed point, eased by the frame loop.
+    virtual void rotate(double radians) = 0;
+    // Radians: turns about the eye, animated, or now.
+    virtual void turnInPlace(double radians) = 0;
+    virtual void turnInPlaceNow(double radians) = 0;
+    // Frames a world rectangle, at most at the basemap's highest zoom.
+    virtual void fit(const WorldRect& rect, bool animated) = 0;
+
+    // The map options, each ending a running flight first.
+    virtual void set3D(bool on) = 0;
+    virtual void setBasemap(Basemap basemap) = 0;
+    virtual void setShowsToponyms(bool on) = 0;
+    virtual void setShowsSlopes(bool on) = 0;
+    virtual void setShowsTrees(bool on) = 0;
 };
 
 } // namespace velorin

@@ -3,6 +3,8 @@
 #include "app/MapCanvasPort.h"
 
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -28,6 +30,14 @@ public:
     bool flying = false;
     int flightEnds = 0;
     int displayLinkStarts = 0;
+    // Every turn asked, in radians, by kind: "rotate", "turnInPlace", "turnInPlaceNow".
+    std::vector<std::pair<std::string, double>> turns;
+    std::vector<velorin::WorldRect> fits;
+    std::optional<bool> relief;
+    std::optional<velorin::Basemap> basemap;
+    std::optional<bool> toponyms;
+    std::optional<bool> slopes;
+    std::optional<bool> trees;
 
     void setUserLocation(const platform::LocationFix& fix) override { userLocations.push_back(fix); }
     bool handleInitialLocation(const platform::LocationFix&) override
@@ -57,6 +67,15 @@ public:
         flying = false;
     }
     void startDisplayLink() override { ++displayLinkStarts; }
+    void rotate(double radians) override { turns.emplace_back("rotate", radians); }
+    void turnInPlace(double radians) override { turns.emplace_back("turnInPlace", radians); }
+    void turnInPlaceNow(double radians) override { turns.emplace_back("turnInPlaceNow", radians); }
+    void fit(const velorin::WorldRect& rect, bool) override { fits.push_back(rect); }
+    void set3D(bool on) override { relief = on; }
+    void setBasemap(velorin::Basemap value) override { basemap = value; }
+    void setShowsToponyms(bool on) override { toponyms = on; }
+    void setShowsSlopes(bool on) override { slopes = on; }
+    void setShowsTrees(bool on) override { trees = on; }
 };
 
 } // namespace testing_support
