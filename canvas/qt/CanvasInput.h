@@ -10,8 +10,10 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QEvent;
+class QEventPoint;
 class QKeyEvent;
 class QMouseEvent;
 class QNativeGestureEvent;
@@ -66,6 +68,7 @@ private:
         double startSpread = 0;
         double startAngle = 0;
         QPointF startCentre;
+        // Set once they moved, spread or turned further than a drag's start.
         bool moved = false;
         qint64 startTime = 0;
     };
@@ -76,36 +79,48 @@ private:
 
     bool keyPressed(MapCanvasView& canvas, QKeyEvent& event);
     bool keyReleased(MapCanvasView& canvas, QKeyEvent& event);
-    bool mousePressed(MapCanvasView& canvas, QMouseEvent& event);
+    bool mousePressed(QMouseEvent& event);
     bool mouseMoved(MapCanvasView& canvas, QMouseEvent& event);
     bool mouseReleased(MapCanvasView& canvas, QMouseEvent& event);
     bool mouseDoubleClicked(MapCanvasView& canvas, QMouseEvent& event);
     bool wheel(MapCanvasView& canvas, QWheelEvent& event);
     bool nativeGesture(MapCanvasView& canvas, QNativeGestureEvent& event);
     bool touch(MapCanvasView& canvas, QTouchEvent& event);
+    QPointF localPosition(const QEventPoint& point) const;
 
-    void dragMoved(MapCanvasView& canvas, Track& track, QPointF position, qint64 time, KeyModifiers modifiers);
-    void endDrag(MapCanvasView& canvas, Track& track, QPointF position, qint64 time, KeyModifiers modifiers);
-    void twoFingersChanged(MapCanvasView& canvas, QPointF first, QPointF second);
-    void twoFingersEnded(MapCanvasView& canvas);
-    // A click waits for the double-click interval, so that a double click is not also a click.
-    void deferClick(Camera::Point location, KeyModifiers modifiers);
+    // A drag of the mouse, a finger or the trackpad's scrolling; `position` is in the
+    // track's own coordinates (the pointer's, or the scrolled distance), `location` where
+    // the pointer is.
+    void beginDrag(MapCanvasView& canvas, Track& track, KeyModifiers flags);
+    void dragMoved(MapCanvasView& canvas, Track& track, QPointF position, QPointF location, qint64 time,
+        KeyModifiers flags);
+    void endDrag(MapCanvasView& canvas, Track& track, QPointF position, Camera::Point velocity, KeyModifiers flags);
+    void beginScroll(MapCanvasView& canvas, qint64 time, KeyModifiers flags);
+    void beginPinch(MapCanvasView& canvas, KeyModifiers flags);
+    void endPinch(MapCanvasView& canvas, KeyModifiers flags);
+    void twoFingersChanged(MapCanvasView& canvas, QPointF first, QPointF second, KeyModifiers flags);
+    void endTwoFingers(MapCanvasView& canvas, KeyModifiers flags);
+    static qint64 doubleClickMilliseconds();
+    // A click waits out the double-click interval, so that a double click is not also a click.
+    void deferClick(Camera::Point location, KeyModifiers flags);
     void firePendingClick();
 
     std::weak_ptr<MapCanvasView> canvas_;
     QWidget* target_;
     Track mouse_;
     bool leftDown_ = false;
+    bool doubleClicked_ = false;
+    Track rightMouse_;
     bool rightDown_ = false;
     Track scroll_;
-    bool scrolling_ = false;
-    Camera::Point scrollTranslation_;
+    QPointF scrollTranslation_;
+    bool pinching_ = false;
     double pinchScale_ = 1;
     double pinchRotation_ = 0;
-    bool pinching_ = false;
     Track finger_;
     std::optional<TwoFingers> twoFingers_;
     bool touchHadTwoFingers_ = false;
+    std::optional<std::pair<QPointF, qint64>> lastTap_;
     std::optional<PendingClick> pendingClick_;
     QTimer clickTimer_;
 };
