@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -98,6 +99,20 @@ TEST_F(StatusIndicatorWidget, ShowsTheSheetInPreparationWithItsQueueProgressAndP
         auto* bar = indicator->findChild<QProgressBar*>("sheetProgress");
         EXPECT_EQ(bar->value(), bar->maximum() / 4);
         EXPECT_EQ(bar->width(), StatusIndicator::kProgressWidthPoints);
+    }
+}
+
+TEST_F(StatusIndicatorWidget, KeepsTheSheetBarWithinItsRangeWhateverTheLoaderReports)
+{
+    struct Case {
+        double progress;
+        double filled;
+    };
+    for (auto c : { Case { -0.5, 0 }, Case { 1.7, 1 }, Case { std::numeric_limits<double>::quiet_NaN(), 0 },
+             Case { std::numeric_limits<double>::infinity(), 0 } }) {
+        report("Chamonix", 0, velorin::TileLoader::Phase::preparing(), c.progress);
+        auto* bar = indicator->findChild<QProgressBar*>("sheetProgress");
+        EXPECT_EQ(bar->value(), int(c.filled * bar->maximum())) << c.progress;
     }
 }
 
