@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVariantAnimation>
 
 #include <limits>
 #include <optional>
@@ -153,6 +154,23 @@ TEST_F(StatusIndicatorWidget, NamesEachLoadingProblem)
     advance(velorin::AppModel::kStallTimeoutSeconds);
     ASSERT_TRUE(model->isStalled());
     EXPECT_EQ(text("problemMessage")->text(), "Chargement bloqué");
+}
+
+TEST_F(StatusIndicatorWidget, FadesInANewProblemOrSheetButNotANewCountOrProgress)
+{
+    report(std::nullopt, 2);
+    EXPECT_FALSE(indicator->isFading()) << "sheets waiting is no new problem nor sheet";
+
+    report("Chamonix", 2, velorin::TileLoader::Phase::preparing(), 0.1);
+    EXPECT_TRUE(indicator->isFading());
+    auto* fade = indicator->findChild<QVariantAnimation*>();
+    fade->setCurrentTime(fade->duration());
+    ASSERT_FALSE(indicator->isFading());
+    report("Chamonix", 1, velorin::TileLoader::Phase::preparing(), 0.6);
+    EXPECT_FALSE(indicator->isFading());
+
+    setReachable(false);
+    EXPECT_TRUE(indicator->isFading());
 }
 
 TEST_F(StatusIndicatorWidget, APressAnywhereOnTheProblemPillAsksForTheDiagnosticsOnce)
