@@ -131,4 +131,10 @@ void CanvasPortAdapter::setShowsTrees(bool on)
         canvas->setShowsTrees(on);
 }
 
+void CanvasPortAdapter::adjustFlyoverDistance(double levels)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->adjustFlyoverDistance(levels);
+}
+
 } // namespace velorin

@@ -291,6 +291,9 @@ public:
     void fit(const WorldRect& rect, bool animated);
     // Zooms to `zoom` over 0.25 s keeping the ground under `about` (pixels) in place.
     void zoom(double zoom, Camera::Point about);
+    // The palette's zoom steps: the flyover camera's distance while one runs (flyovers come
+    // later), otherwise a zoom by `step` levels about the centre of the view.
+    void adjustFlyoverDistance(double step);
     // Puts a solved camera in place at once; ignored outside the zoom limits.
     void applyCamera(const Camera& camera, bool keepBaseElevation);
     // Goes to a place at once, without easing the bearing or the pitch on.

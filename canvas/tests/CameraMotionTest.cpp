@@ -115,6 +115,24 @@ TEST_F(CameraMotion, ZoomingAboutAPointKeepsTheGroundUnderIt)
     }
 }
 
+TEST_F(CameraMotion, ThePalettesZoomStepsZoomAboutTheMiddleOfAFlatView)
+{
+    Camera camera = canvas->camera();
+    camera.zoom = 12;
+    canvas->applyCamera(camera, true);
+    const WorldPoint middle = canvas->camera().center;
+
+    canvas->adjustFlyoverDistance(1);
+    runFrames(*canvas);
+    EXPECT_DOUBLE_EQ(canvas->camera().zoom, 13);
+    EXPECT_NEAR(canvas->camera().center.x, middle.x, 1e-12);
+    EXPECT_NEAR(canvas->camera().center.y, middle.y, 1e-12);
+
+    canvas->adjustFlyoverDistance(-2);
+    runFrames(*canvas);
+    EXPECT_DOUBLE_EQ(canvas->camera().zoom, 11);
+}
+
 TEST_F(CameraMotion, AppliedCamerasOutsideTheZoomLimitsAreIgnoredSilently)
 {
     Camera camera = canvas->camera();
