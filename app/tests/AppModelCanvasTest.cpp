@@ -1,12 +1,10 @@
 #include "app/CanvasPortAdapter.h"
 #include "app/tests/AppModelFixture.h"
+#include "app/tests/ReplayedWalk.h"
 #include "canvas/tests/CanvasTestSupport.h"
-#include "platform/qt/QtLocationSource.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QNmeaPositionInfoSource>
 
 #include <cmath>
 #include <numbers>
@@ -86,12 +84,8 @@ protected:
 
 TEST_F(AppModelCanvas, AReplayedWalkMovesThePositionMarkerAndCentresTheMapOnTheFirstFix)
 {
-    auto nmea = std::make_unique<QNmeaPositionInfoSource>(QNmeaPositionInfoSource::SimulationMode);
-    auto* file = new QFile(VELORIN_FIXTURES "/walk.nmea", nmea.get());
-    ASSERT_TRUE(file->open(QIODevice::ReadOnly));
-    nmea->setDevice(file);
-    nmea->setUserEquivalentRangeError(5.0);
-    deviceLocation = std::make_unique<platform::QtLocationSource>(std::move(nmea));
+    deviceLocation = testing_support::replayedWalk();
+    ASSERT_TRUE(deviceLocation);
     auto& model = makeModel();
     showCanvas(model);
     ASSERT_FALSE(canvas->renderer().userLocation);

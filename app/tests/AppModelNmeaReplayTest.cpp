@@ -1,11 +1,9 @@
 #include "app/tests/AppModelFixture.h"
 #include "app/tests/FakeMapCanvas.h"
-#include "platform/qt/QtLocationSource.h"
+#include "app/tests/ReplayedWalk.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QNmeaPositionInfoSource>
 
 using testing_support::FakeMapCanvas;
 using velorin::AltitudeState;
@@ -26,12 +24,8 @@ TEST_F(AppModelNmeaReplay, AReplayedWalkMovesThePositionMarkerAndTheAltitude)
 {
     // Four fixes a quarter of a second apart: two 3D fixes 111 m apart, a 2D fix, then a
     // 3D fix 1 m further on, which the distance filter holds back.
-    auto nmea = std::make_unique<QNmeaPositionInfoSource>(QNmeaPositionInfoSource::SimulationMode);
-    auto* file = new QFile(VELORIN_FIXTURES "/walk.nmea", nmea.get());
-    ASSERT_TRUE(file->open(QIODevice::ReadOnly));
-    nmea->setDevice(file);
-    nmea->setUserEquivalentRangeError(5.0);
-    deviceLocation = std::make_unique<platform::QtLocationSource>(std::move(nmea));
+    deviceLocation = testing_support::replayedWalk();
+    ASSERT_TRUE(deviceLocation);
     auto& model = makeModel();
     auto canvas = std::make_shared<FakeMapCanvas>();
     model.setCanvas(canvas);

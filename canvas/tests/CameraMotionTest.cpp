@@ -25,23 +25,6 @@ protected:
     }
 
     double viewWidthInWorld() const { return 1000 / canvas->camera().scale(); }
-
-    void runFor(double seconds)
-    {
-        for (double elapsed = 0; elapsed < seconds - 1e-9; elapsed += kFrameSeconds) {
-            clock->advance(kFrameSeconds);
-            canvas->step(clock->now(), clock->now() + kFrameSeconds);
-        }
-    }
-
-    Camera pitched(double pitch)
-    {
-        Camera camera = canvas->camera();
-        camera.pitch = pitch;
-        canvas->applyCamera(camera, true);
-        runFrames(*canvas);
-        return canvas->camera();
-    }
 };
 
 TEST_F(CameraMotion, ANearTargetGlidesForFourTenthsOfASecondWhileAFarOneIsJumpedTo)
@@ -53,7 +36,7 @@ TEST_F(CameraMotion, ANearTargetGlidesForFourTenthsOfASecondWhileAFarOneIsJumped
     ASSERT_TRUE(canvas->animation());
     EXPECT_EQ(canvas->camera().center, start);
 
-    runFor(0.2);
+    runFor(*canvas, 0.2);
     // Half way in time is half way with the symmetric easing.
     EXPECT_NEAR(canvas->camera().center.x, start.x + width / 2, 1e-9);
     EXPECT_NEAR(canvas->camera().zoom, 13.5, 1e-9);
@@ -158,7 +141,7 @@ TEST_F(CameraMotion, RotatingWrapsTheTargetBearingAndFlatViewsTurnAboutTheCentre
     canvas->rotate(std::numbers::pi / 2);
     EXPECT_NEAR(canvas->targetBearing(), 3 + std::numbers::pi / 2 - 2 * std::numbers::pi, 1e-12);
 
-    pitched(MapCanvasView::kMinTurnInPlacePitchRadians);
+    pitched(*canvas, MapCanvasView::kMinTurnInPlacePitchRadians);
     const double target = canvas->targetBearing();
     canvas->turnInPlace(0.5);
     EXPECT_FALSE(canvas->gaze());
@@ -167,7 +150,7 @@ TEST_F(CameraMotion, RotatingWrapsTheTargetBearingAndFlatViewsTurnAboutTheCentre
 
 TEST_F(CameraMotion, APitchedViewTurnsAboutItsEye)
 {
-    const Camera before = pitched(0.9);
+    const Camera before = pitched(*canvas, 0.9);
     const auto eye = canvas->renderer().eyePosition(before);
     canvas->turnInPlace(std::numbers::pi / 4);
     ASSERT_TRUE(canvas->gaze());
@@ -215,7 +198,7 @@ TEST_F(CameraMotion, HeldKeysPanTurnAndZoomAtTheirRates)
         SCOPED_TRACE(c.keys.front());
         const Camera before = canvas->camera();
         canvas->keysPressed("", c.keys);
-        runFor(0.5);
+        runFor(*canvas, 0.5);
         const Camera after = canvas->camera();
         canvas->keysReleased(c.keys, false);
         const double moved = std::hypot(after.center.x - before.center.x, after.center.y - before.center.y) * before.scale();
@@ -229,9 +212,9 @@ TEST_F(CameraMotion, HeldKeysPanTurnAndZoomAtTheirRates)
 
 TEST_F(CameraMotion, AlmostVerticalViewsPanATenthAsFast)
 {
-    const Camera before = pitched(89 * std::numbers::pi / 180);
+    const Camera before = pitched(*canvas, 89 * std::numbers::pi / 180);
     canvas->keysPressed("", {"right"});
-    runFor(0.5);
+    runFor(*canvas, 0.5);
     const Camera& after = canvas->camera();
     EXPECT_NEAR(std::hypot(after.center.x - before.center.x, after.center.y - before.center.y) * before.scale(), 24, 1e-6);
 }
@@ -242,14 +225,14 @@ TEST_F(CameraMotion, KeysReportTheCameraOnceWhenTheLastIsReleasedAndRepeatsChang
     canvas->onTouch = [&touches] { ++touches; };
     canvas->keysPressed("", {"up"});
     canvas->keysPressed("d", {"d"});
-    runFor(0.3);
+    runFor(*canvas, 0.3);
     canvas->keysPressed("", {"up"});
     EXPECT_EQ(touches, 2);
 
     reports.clear();
     canvas->keysReleased({"up"}, false);
     EXPECT_TRUE(reports.empty());
-    runFor(0.1);
+    runFor(*canvas, 0.1);
     const std::size_t moving = reports.size();
     canvas->keysReleased({"d"}, false);
     ASSERT_EQ(reports.size(), moving + 1);
@@ -316,7 +299,7 @@ TEST_F(CameraMotion, EachModifierRowOfADragGivesItsMotion)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Camera before = pitched(c.pitch);
+        const Camera before = pitched(*canvas, c.pitch);
         const Camera::Point finger {200, 150};
         const WorldPoint grabbed = before.worldPoint(canvas->pixelPoint(finger));
         reports.clear();
@@ -373,7 +356,7 @@ TEST_F(CameraMotion, ADoubleClickGlidesOneLevelCloserToTheGroundAndDoesNothingOn
     EXPECT_EQ(canvas->animation()->duration, MapCanvasView::kGlideSeconds);
     runFrames(*canvas);
 
-    pitched(2.0);
+    pitched(*canvas, 2.0);
     const Camera before = canvas->camera();
     canvas->doubleClick({250, 0});
     EXPECT_FALSE(canvas->animation());

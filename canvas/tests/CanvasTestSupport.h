@@ -73,6 +73,25 @@ protected:
         }
         return frames;
     }
+
+    // Runs frames of `canvas` for `seconds`, whether its display link runs or not.
+    void runFor(velorin::MapCanvasView& canvas, double seconds)
+    {
+        for (double elapsed = 0; elapsed < seconds - 1e-9; elapsed += kFrameSeconds) {
+            clock->advance(kFrameSeconds);
+            canvas.step(clock->now(), clock->now() + kFrameSeconds);
+        }
+    }
+
+    // Tilts `canvas` to `pitch` at once and lets it settle; its camera afterwards.
+    velorin::Camera pitched(velorin::MapCanvasView& canvas, double pitch)
+    {
+        velorin::Camera camera = canvas.camera();
+        camera.pitch = pitch;
+        canvas.applyCamera(camera, true);
+        runFrames(canvas);
+        return canvas.camera();
+    }
 };
 
 } // namespace testing_support

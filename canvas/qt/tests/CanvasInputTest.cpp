@@ -69,23 +69,6 @@ protected:
         new CanvasInput(canvas, widget.get());
     }
 
-    void runFor(double seconds)
-    {
-        for (double elapsed = 0; elapsed < seconds - 1e-9; elapsed += kFrameSeconds) {
-            clock->advance(kFrameSeconds);
-            canvas->step(clock->now(), clock->now() + kFrameSeconds);
-        }
-    }
-
-    Camera pitched(double pitch)
-    {
-        Camera camera = canvas->camera();
-        camera.pitch = pitch;
-        canvas->applyCamera(camera, true);
-        runFrames(*canvas);
-        return canvas->camera();
-    }
-
     bool send(QEvent& event) { return QCoreApplication::sendEvent(widget.get(), &event); }
 
     void key(QEvent::Type type, int code, const QString& text, Qt::KeyboardModifiers modifiers = {},
@@ -168,7 +151,7 @@ TEST_F(CanvasInputTest, ArrowsAndLettersMoveTheMapWhileHeldAndReportOnceWhenRele
         reports.clear();
         key(QEvent::KeyPress, c.key, c.text, c.modifiers);
         EXPECT_EQ(canvas->heldKeys().size(), 1u);
-        runFor(0.5);
+        runFor(*canvas, 0.5);
         const Camera after = canvas->camera();
         const std::size_t moving = reports.size();
         key(QEvent::KeyRelease, c.key, c.text, c.modifiers);
@@ -188,7 +171,7 @@ TEST_F(CanvasInputTest, ArrowsAndLettersMoveTheMapWhileHeldAndReportOnceWhenRele
 TEST_F(CanvasInputTest, AutoRepeatNeitherRestartsTheMotionNorReports)
 {
     key(QEvent::KeyPress, Qt::Key_D, "d");
-    runFor(0.2);
+    runFor(*canvas, 0.2);
     canvas->zoom(14, {500, 400});
     reports.clear();
     for (int i = 0; i < 5; ++i) {
@@ -251,7 +234,7 @@ TEST_F(CanvasInputTest, EachModifierOfAMouseDragGivesItsMotion)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Camera before = pitched(c.pitch);
+        const Camera before = pitched(*canvas, c.pitch);
         const QPointF finger {200, 150};
         const WorldPoint grabbed = before.worldPoint(canvas->pixelPoint({finger.x(), finger.y()}));
         reports.clear();
