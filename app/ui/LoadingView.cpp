@@ -1,0 +1,31 @@
+#include "app/ui/LoadingView.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+namespace velorin {
+
+LoadingView::LoadingView(QWidget* parent)
+    : QWidget(parent)
+{
+    auto* spinner = new QProgressBar(this);
+    // No range: the bar runs back and forth without a figure.
+    spinner->setRange(0, 0);
+    spinner->setTextVisible(false);
+    spinner->setFixedWidth(kIndicatorWidthPoints);
+
+    auto* caption = new QLabel(QStringLiteral("Préparation de la carte…"), this);
+    QPalette palette = caption->palette();
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::Disabled, QPalette::WindowText));
+    caption->setPalette(palette);
+
+    auto* column = new QVBoxLayout(this);
+    column->setSpacing(kSpacingPoints);
+    column->addStretch();
+    column->addWidget(spinner, 0, Qt::AlignHCenter);
+    column->addWidget(caption, 0, Qt::AlignHCenter);
+    column->addStretch();
+}
+
+} // namespace velorin

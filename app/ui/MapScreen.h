@@ -1,0 +1,67 @@
+#pragma once
+
+#include "canvas/MapCanvasView.h"
+#include "map-data/Sheet.h"
+
+#include <QWidget>
+
+#include <vector>
+
+namespace velorin {
+
+class AppModel;
+class AltitudeCapsule;
+class AttributionColumn;
+class MapContainer;
+class OverlayLayer;
+
+// The main screen: the map filling the window and four overlay layers over it, the
+// top-leading controls, the bottom captions and toolbar, the palette at the top-trailing
+// corner and the banners at the top centre. It chooses what to show from the model's
+// state, and presents the sheet search and the offline maps. GUI thread only; the model
+// outlives it.
+class MapScreen : public QWidget {
+public:
+    static constexpr int kEdgePaddingPoints = 8;
+    // The room a window leaves at its top before the first controls.
+    static constexpr int kTopSafeAreaPaddingPoints = 16;
+    static constexpr int kTopLeadingSpacingPoints = 8;
+    static constexpr int kBottomSpacingPoints = 10;
+    static constexpr int kBannerSpacingPoints = 6;
+    static constexpr int kAltitudeTopPaddingPoints = 2;
+
+    MapScreen(AppModel& model, MapCanvasView::Environment environment, QWidget* parent = nullptr);
+
+    MapContainer& container() const { return *container_; }
+    OverlayLayer& topLeadingLayer() const { return *topLeading_; }
+    OverlayLayer& bottomLayer() const { return *bottom_; }
+    OverlayLayer& topTrailingLayer() const { return *topTrailing_; }
+    OverlayLayer& bannerLayer() const { return *banners_; }
+    AttributionColumn& attributionColumn() const { return *attribution_; }
+
+    // The sheet search; a chosen sheet closes it, ends following and is framed.
+    void openSearch();
+    void chooseSheet(const Sheet& sheet);
+    // The offline maps, for the sheets in view; empty before the model has a downloader.
+    void openOffline();
+    // The catalogue's sheets overlapping the map's visible area; none without a map.
+    std::vector<Sheet> visibleSheets() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void refresh();
+
+    AppModel& model_;
+    MapContainer* container_;
+    OverlayLayer* topLeading_;
+    OverlayLayer* bottom_;
+    OverlayLayer* topTrailing_;
+    OverlayLayer* banners_;
+    AttributionColumn* attribution_;
+    AltitudeCapsule* altitude_;
+    QWidget* search_ = nullptr;
+};
+
+} // namespace velorin

@@ -1,0 +1,134 @@
+#include "app/ui/RootView.h"
+
+#include "app/tests/AppModelFixture.h"
+#include "app/ui/AttributionColumn.h"
+#include "app/ui/MapContainer.h"
+#include "app/ui/MapScreen.h"
+#include "app/ui/OverlayLayer.h"
+#include "app/ui/tests/ScreenTestSupport.h"
+#include "canvas/qt/MapCanvasWidget.h"
+#include "platform/SteadyClock.h"
+#include "renderer/Sky.h"
+#include "testing/LoopbackServer.h"
+
+#include <QBuffer>
+#include <QImage>
+
+#include <filesystem>
+#include <vector>
+#include <string>
+
+using testing_support::LoopbackServer;
+using velorin::MapScreen;
+using velorin::RootView;
+
+namespace {
+
+// The map's own background, shown where no tile has been drawn yet.
+bool isClearColour(const QColor& colour)
+{
+    const auto clear = velorin::Sky::kFlatClearColor;
+    return std::abs(colour.redF() - clear[0]) < 0.02 && std::abs(colour.greenF() - clear[1]) < 0.02
+        && std::abs(colour.blueF() - clear[2]) < 0.02;
+}
+
+std::string encoded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes.toStdString();
+}
+
+std::string solidImage(QColor colour, const char* format)
+{
+    QImage image(256, 256, QImage::Format_RGB32);
+    image.fill(colour);
+    return encoded(image, format);
+}
+
+// The share of a frame's pixels that show something other than the clear colour.
+double drawnShare(const QImage& frame)
+{
+    int drawn = 0;
+    int counted = 0;
+    for (int y = 0; y < frame.height(); y += 8) {
+        for (int x = 0; x < frame.width(); x += 8) {
+            ++counted;
+            drawn += isClearColour(frame.pixelColor(x, y)) ? 0 : 1;
+        }
+    }
+    return counted ? double(drawn) / counted : 0;
+}
+
+class MapWindowTest : public testing_support::AppModelFixture {
+protected:
+    void SetUp() override
+    {
+        if (!testing_support::hasDisplay())
+            GTEST_SKIP() << "no display: the map window needs an X11 or Wayland display (run under xvfb-run)";
+        testing_support::screenApplication();
+    }
+
+    // Every provider is the loopback server: map tiles are one warm colour, elevations a
+    // plateau at 1000 m.
+    void serveTiles()
+    {
+        server.route("/*", LoopbackServer::reply(200, solidImage(QColor(200, 120, 40), "JPG"),
+                               {{"Content-Type", "image/jpeg"}}));
+        server.route("/elevation-tiles-prod/terrarium/*",
+            LoopbackServer::reply(200, solidImage(QColor(131, 232, 0), "PNG"), {{"Content-Type", "image/png"}}));
+        const std::string host = "127.0.0.1:" + std::to_string(server.port());
+        hosts.scheme = "http";
+        hosts.ignHost = hosts.openTopoHost = hosts.swisstopoHost = hosts.spainHost = hosts.austriaHost
+            = hosts.terrariumHost = host;
+    }
+
+    LoopbackServer server;
+};
+
+} // namespace
+
+TEST_F(MapWindowTest, TheWindowShowsTheMapWithItsOverlaysOnceTilesArrive)
+{
+    serveTiles();
+    auto& model = makeModel();
+    // Innsbruck: elevations come from the terrain tiles.
+    velorin::MapCanvasView::Environment canvasEnvironment {std::make_shared<platform::SteadyClock>(), mainQueue,
+        readPreferences(), folder / "VelorinGestes.log", {"velorin", "-startAt", "47.26,11.39,12"}, {}};
+    RootView window(model, canvasEnvironment);
+    window.resize(1024, 700);
+    window.show();
+    model.start();
+
+    MapScreen* screen = nullptr;
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        screen = dynamic_cast<MapScreen*>(window.content());
+        return screen && screen->container().canvas();
+    })) << "the map screen builds its canvas once the window's context exists";
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return model.loader()->status().delivered > 0 && drawnShare(map.grabFramebuffer()) > 0.9;
+    }, 60)) << "tiles from the loopback server cover the map; delivered " << model.loader()->status().delivered;
+
+    const QImage shot = window.grab().toImage();
+    const std::filesystem::path file = folder / "velorin-window.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
+    EXPECT_GT(std::filesystem::file_size(file), 0u);
+    EXPECT_GT(drawnShare(shot), 0.9) << "the screenshot shows the map, " << file;
+
+    EXPECT_EQ(map.mapTo(&window, QPoint(0, 0)), QPoint(0, 0));
+    EXPECT_EQ(map.size(), window.size()) << "the map fills the window";
+    const QRect inside = window.rect();
+    const std::vector<QWidget*> overlays {&screen->attributionColumn()};
+    for (QWidget* overlay : overlays) {
+        EXPECT_TRUE(overlay->isVisible());
+        const QRect placed(overlay->mapTo(&window, QPoint(0, 0)), overlay->size());
+        EXPECT_FALSE(placed.isEmpty());
+        EXPECT_TRUE(inside.contains(placed)) << overlay->metaObject()->className();
+    }
+    EXPECT_EQ(screen->attributionColumn().mapTo(&window, QPoint(0, 0)).x(), MapScreen::kEdgePaddingPoints)
+        << "the credit line stands at the leading edge";
+}
