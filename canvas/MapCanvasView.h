@@ -5,6 +5,7 @@
 #include "canvas/GestureJournal.h"
 #include "canvas/KeyModifiers.h"
 #include "canvas/PanInertia.h"
+#include "features/Toponym.h"
 #include "map-data/SheetCatalog.h"
 #include "map-data/WorldRect.h"
 #include "platform/Clock.h"
@@ -90,6 +91,8 @@ public:
     static constexpr double kCompassInterruptRadians = 0.01;
     // Padding around a framed sheet, in points.
     static constexpr double kFitPaddingPoints = 24;
+    // A place shown in a flat view: the eye's distance covers this much ground.
+    static constexpr double kFlatPlaceSpanMeters = 500;
     // Drags: a pitched plain drag moves the ground no faster than 1.2 eye heights plus
     // 80 km/h, over steps of 1/120 s to 0.1 s.
     static constexpr double kPanLimitPitchRadians = 0.3;
@@ -255,6 +258,17 @@ public:
     void zoom(double zoom, Camera::Point about);
     // Puts a solved camera in place at once; ignored outside the zoom limits.
     void applyCamera(const Camera& camera, bool keepBaseElevation);
+    // Goes to a place at once, without easing the bearing or the pitch on.
+    void goDirectly(const Toponym& place);
+    // Centres the view on a place: a pitched view frames it in relief, a flat one (or one
+    // whose relief framing has no solution) shows 500 m around it and remembers it as
+    // the chosen place.
+    void show(const Toponym& place, bool animated);
+    // The pitched camera that looks at a place from behind, as far back and as high as its
+    // kind asks; nothing when no camera has that view.
+    std::optional<Camera> reliefFraming(const Toponym& place) const;
+    // The place last shown in a flat view, which a flight may take as its goal.
+    const std::optional<Toponym>& chosenPlace() const { return chosenPlace_; }
 
     // Keyboard: the characters typed and the names of the motion keys ("up", "down",
     // "left", "right", "z", "q", "s", "d", see motionKeyName) pressed, released or
@@ -267,6 +281,8 @@ public:
     // The window lost focus: no key or modifier stays held, and nothing is reported.
     void focusLost();
 
+    // A finger came down on the map: the application hears of the touch.
+    void touchBegan();
     // Gestures; positions and translations in view points, as the window gives them.
     // A one-finger drag (or a continuous scroll): plain, or what the held modifiers make
     // of it (Control: focal length; Command: eye move, with Shift climbing; Option and
@@ -395,6 +411,7 @@ private:
     bool displayLinkRunning_ = false;
     double userFocalLength_ = kDefaultFocalLength;
     std::optional<WorldRect> reachableRect_;
+    std::optional<Toponym> chosenPlace_;
 };
 
 } // namespace velorin

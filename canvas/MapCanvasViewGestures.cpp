@@ -33,6 +33,12 @@ void MapCanvasView::beginInteraction(bool clearsInitialLocation)
     inertia_ = {};
 }
 
+void MapCanvasView::touchBegan()
+{
+    if (onTouch)
+        onTouch();
+}
+
 void MapCanvasView::dragBegan()
 {
     beginInteraction(true);

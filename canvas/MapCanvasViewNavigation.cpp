@@ -1,10 +1,39 @@
 #include "canvas/MapCanvasView.h"
+#include "map-data/TerrainService.h"
 #include "renderer/PixelScale.h"
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace velorin {
+
+namespace {
+
+// How a place is framed in relief: the eye this high above the place's ground and this
+// far behind it, in metres.
+struct PlaceFraming {
+    double heightMeters;
+    double distanceMeters;
+};
+
+PlaceFraming placeFraming(Toponym::Kind kind)
+{
+    switch (kind) {
+    case Toponym::Kind::col:
+        return {300, 1300};
+    case Toponym::Kind::refuge:
+    case Toponym::Kind::place:
+        return {450, 1000};
+    case Toponym::Kind::summit:
+    case Toponym::Kind::ridge:
+    case Toponym::Kind::viewpoint:
+        break;
+    }
+    return {120, 1500};
+}
+
+} // namespace
 
 void MapCanvasView::rotate(double radians)
 {
@@ -75,6 +104,54 @@ void MapCanvasView::applyCamera(const Camera& camera, bool keepBaseElevation)
     cameraDidChange();
     if (onCameraChanged)
         onCameraChanged(renderer_->camera);
+}
+
+void MapCanvasView::goDirectly(const Toponym& place)
+{
+    writeJournal("aller directement à " + place.name);
+    awaitingInitialLocation_ = false;
+    targetBearing_ = renderer_->camera.bearing;
+    targetPitch_ = renderer_->camera.pitch;
+    show(place, false);
+}
+
+void MapCanvasView::show(const Toponym& place, bool animated)
+{
+    writeJournal("montrer " + place.name + (animated ? "" : " sans animation"));
+    endFlight();
+    if (renderer_->camera.pitch > kMinTurnInPlacePitchRadians) {
+        if (const auto framed = reliefFraming(place)) {
+            chosenPlace_.reset();
+            targetPitch_ = framed->pitch;
+            if (!animated)
+                renderer_->camera.pitch = framed->pitch;
+            animateCamera(framed->center, framed->zoom, animated);
+            return;
+        }
+    }
+    chosenPlace_ = place;
+    const Camera& camera = renderer_->camera;
+    const WorldPoint target = WorldPoint::fromLatitudeLongitude(place.latitude, place.longitude);
+    const double metersPerPixel = kFlatPlaceSpanMeters / (camera.viewSize.height * camera.focalLength);
+    const double zoom
+        = metersPerPixel > 0 ? std::log2(target.metersPerWorldUnit() / metersPerPixel / kWorldPixelsAtZoomZero) : 0;
+    animateCamera(target, zoom, animated);
+}
+
+std::optional<Camera> MapCanvasView::reliefFraming(const Toponym& place) const
+{
+    const Camera& camera = renderer_->camera;
+    const WorldPoint target = WorldPoint::fromLatitudeLongitude(place.latitude, place.longitude);
+    const double b = camera.bearing;
+    const double metersPerUnit = target.metersPerWorldUnit();
+    const PlaceFraming framing = placeFraming(place.kind);
+    const WorldPoint eye {target.x - std::sin(b) * framing.distanceMeters / metersPerUnit,
+        target.y + std::cos(b) * framing.distanceMeters / metersPerUnit};
+    const FrameState& frame = renderer_->frame;
+    const double ground = renderer_->terrain && frame.frameHeightScale != 0
+        ? renderer_->terrain->elevationAt(target.x, target.y, frame.frameTerrainZoom)
+        : frame.frameBaseElevation;
+    return renderer_->lookAtCamera(target, eye, ground + framing.heightMeters, camera);
 }
 
 void MapCanvasView::fit(const WorldRect& rect, bool animated)

@@ -1,6 +1,7 @@
 #include "canvas/qt/MapCanvasWidget.h"
 
 #include "canvas/MapCanvasView.h"
+#include "canvas/qt/CanvasInput.h"
 #include "platform/Log.h"
 #include "platform/gpu/Context.h"
 #include "platform/gpu/GpuError.h"
@@ -35,7 +36,6 @@ MapCanvasWidget::MapCanvasWidget(std::shared_ptr<platform::Clock> clock, CanvasF
     , displayLink_(std::move(clock))
 {
     setFormat(surfaceFormat());
-    setFocusPolicy(Qt::StrongFocus);
 }
 
 MapCanvasWidget::~MapCanvasWidget()
@@ -100,6 +100,7 @@ void MapCanvasWidget::initializeGL()
         return;
     }
     displayLink_.setCanvas(canvas_);
+    input_ = new CanvasInput(canvas_, this);
     canvas_->layout();
 }
 
@@ -124,6 +125,7 @@ void MapCanvasWidget::fail(const std::string& message)
 void MapCanvasWidget::releaseContext()
 {
     displayLink_.stop();
+    delete input_;
     canvas_.reset();
     context_.reset();
 }

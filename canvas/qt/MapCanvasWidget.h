@@ -5,6 +5,7 @@
 #include "platform/Clock.h"
 
 #include <QOpenGLWidget>
+#include <QPointer>
 #include <QSurfaceFormat>
 
 #include <functional>
@@ -17,6 +18,7 @@ class Context;
 
 namespace velorin {
 
+class CanvasInput;
 class MapCanvasView;
 
 // The map's window on screen: an OpenGL widget whose context the canvas adopts, that
@@ -65,6 +67,8 @@ private:
     DisplayLink displayLink_;
     std::unique_ptr<gpu::Context> context_;
     std::shared_ptr<MapCanvasView> canvas_;
+    // The keys, pointer and touches of this widget, carried to the canvas.
+    QPointer<CanvasInput> input_;
 };
 
 } // namespace velorin
