@@ -182,8 +182,13 @@ signals:
 private:
     template <typename T>
     void publish(T& field, T value);
-    void toggleFlag(bool AppModel::*flag);
-    void persistFlag(bool AppModel::*flag, std::string_view key);
+    // A canvas operation that takes an option's new value; none for options the canvas
+    // does not draw.
+    using CanvasOption = void (MapCanvasPort::*)(bool);
+    // Flips `flag` and passes its new value to the canvas, when there is one.
+    void toggleFlag(bool AppModel::*flag, CanvasOption apply);
+    // The same, storing the new value under `key` too.
+    void persistFlag(bool AppModel::*flag, std::string_view key, CanvasOption apply);
     void pollStatus();
     void stallWatchdogFired();
 

@@ -11,6 +11,8 @@ void AppModel::selectBasemap(Basemap basemap)
     // The platform's own satellite map is no aerial photo that the toggle could return to.
     if (basemap.isPhoto() && !basemap.isApple())
         defaults_->setString(kAerialKey, std::string(basemap.rawValue()));
+    if (auto canvas = canvas_.lock())
+        canvas->setBasemap(basemap);
 }
 
 void AppModel::toggleAerial()
@@ -47,37 +49,42 @@ void AppModel::setAppleMap(bool on)
 
 void AppModel::toggleToponyms()
 {
-    persistFlag(&AppModel::showsToponyms_, kToponymsKey);
+    persistFlag(&AppModel::showsToponyms_, kToponymsKey, &MapCanvasPort::setShowsToponyms);
 }
 
 void AppModel::toggleAppleCommerce()
 {
-    persistFlag(&AppModel::showsAppleCommerce_, kAppleCommerceKey);
+    // The platform's own map, whose points of interest this is, has no layer on the canvas.
+    persistFlag(&AppModel::showsAppleCommerce_, kAppleCommerceKey, nullptr);
 }
 
 void AppModel::toggleSlopes()
 {
-    persistFlag(&AppModel::showsSlopes_, kSlopesKey);
+    persistFlag(&AppModel::showsSlopes_, kSlopesKey, &MapCanvasPort::setShowsSlopes);
 }
 
 void AppModel::toggleTrees()
 {
-    persistFlag(&AppModel::showsTrees_, kTreesKey);
+    persistFlag(&AppModel::showsTrees_, kTreesKey, &MapCanvasPort::setShowsTrees);
 }
 
 void AppModel::toggle3D()
 {
-    toggleFlag(&AppModel::is3D_);
+    toggleFlag(&AppModel::is3D_, &MapCanvasPort::set3D);
 }
 
-void AppModel::toggleFlag(bool AppModel::*flag)
+void AppModel::toggleFlag(bool AppModel::*flag, CanvasOption apply)
 {
     publish(this->*flag, !(this->*flag));
+    if (!apply)
+        return;
+    if (auto canvas = canvas_.lock())
+        (canvas.get()->*apply)(this->*flag);
 }
 
-void AppModel::persistFlag(bool AppModel::*flag, std::string_view key)
+void AppModel::persistFlag(bool AppModel::*flag, std::string_view key, CanvasOption apply)
 {
-    toggleFlag(flag);
+    toggleFlag(flag, apply);
     defaults_->setBoolean(key, this->*flag);
 }
 

@@ -6,10 +6,12 @@
 #include "canvas/KeyModifiers.h"
 #include "canvas/PanInertia.h"
 #include "features/Toponym.h"
+#include "map-data/Basemap.h"
 #include "map-data/SheetCatalog.h"
 #include "map-data/WorldRect.h"
 #include "platform/Clock.h"
 #include "platform/Image.h"
+#include "platform/LocationFix.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 #include "renderer/Camera.h"
@@ -59,6 +61,15 @@ public:
     static constexpr double kPitchedMaxZoom = 23;
     static constexpr double kExtrasPauseSeconds = 1.5;
     static constexpr double kInitialLocateSeconds = 20;
+    // In the last seconds before that deadline a fix of any positive accuracy is taken;
+    // earlier, only fixes of at most kPoorFixAccuracyMeters.
+    static constexpr double kAnyFixTakenSeconds = 8;
+    static constexpr double kPoorFixAccuracyMeters = 250;
+    // A good fix shows this many ground metres a pixel; a poor one shows this many times its
+    // accuracy across the view, never wider than kMinPoorFixZoom.
+    static constexpr double kFineFixMetersPerPixel = 2.5;
+    static constexpr double kPoorFixSpanAccuracies = 6;
+    static constexpr double kMinPoorFixZoom = 11;
     static constexpr double kMemoryWarningPurgeFraction = 0.6;
     static constexpr double kReliefPitchRadians = 1.2217304763960306;
     static constexpr double kMaxStartPitchRadians = 2.0943951023931953;
@@ -231,6 +242,34 @@ public:
     void setCompassFollowing(bool on);
     // A heading update from the location service, in degrees.
     void headingDidChange(double degrees);
+    // The last device heading, in radians, without turning anything.
+    void setLatestHeading(double radians) { latestHeading_ = radians; }
+    bool isCompassFollowing() const { return isCompassFollowing_; }
+    // Drops the following flag alone; the bearing stays where it eases to.
+    void clearCompassFollowing() { isCompassFollowing_ = false; }
+    // Radians: the bearing the frame loop eases the camera towards.
+    void setTargetBearing(double radians) { targetBearing_ = radians; }
+    // A camera flight runs or is about to land; flights do not exist yet.
+    bool isFlying() const { return false; }
+
+    // The device's position for the marker, drawn with its horizontal accuracy (0 when not
+    // above 0); none, or a fix without finite coordinates, removes the marker. A frame follows.
+    void setUserLocation(const std::optional<platform::LocationFix>& fix);
+    // The one-time centring on the first usable fix after the first fit; true when it moved
+    // the camera. See kInitialLocateSeconds and kAnyFixTakenSeconds.
+    bool handleInitialLocation(const platform::LocationFix& fix);
+    // The zoom that shows a fix known to `accuracy` metres at `latitude` degrees.
+    double zoomForFix(double accuracy, double latitude) const;
+
+    // Map options. The basemap switch empties the tile fades and the texture cache and
+    // clamps the camera to the new basemap's depth.
+    void setBasemap(Basemap basemap);
+    // Place-name labels wanted; stored for the labels to read.
+    void setShowsToponyms(bool on);
+    bool showsToponyms() const { return showsToponyms_; }
+    void setShowsSlopes(bool on);
+    // Trees and buildings.
+    void setShowsTrees(bool on);
 
     // The glide left by a drag; a zero velocity stops it.
     void setInertia(PanInertia inertia);
@@ -401,6 +440,7 @@ private:
     bool hasPerformedInitialFit_ = false;
     bool needsRedraw_ = true;
     bool isCompassFollowing_ = false;
+    bool showsToponyms_ = true;
     double latestHeading_ = 0;
     double targetBearing_ = 0;
     double targetPitch_ = 0;

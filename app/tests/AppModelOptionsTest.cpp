@@ -1,9 +1,11 @@
 #include "AppModelFixture.h"
+#include "app/tests/FakeMapCanvas.h"
 
 #include <string>
 #include <vector>
 
 using testing_support::AppModelFixture;
+using testing_support::FakeMapCanvas;
 using velorin::AppModel;
 using velorin::Basemap;
 
@@ -137,4 +139,36 @@ TEST_F(AppModelOptions, TogglesFlipTheirFlagAndAllButReliefAreRestoredNextTime)
         EXPECT_EQ(changes, 1);
         EXPECT_EQ((makeModel().*c.read)(), c.stored ? !c.initial : c.initial);
     }
+}
+
+TEST_F(AppModelOptions, EveryOptionReachesTheLiveCanvasButTheBasemapInUseLeavesItAlone)
+{
+    auto& model = makeModel();
+    model.toggleTrees();
+    EXPECT_FALSE(model.showsTrees()) << "without a canvas the option changes all the same";
+
+    auto canvas = std::make_shared<FakeMapCanvas>();
+    model.setCanvas(canvas);
+    model.selectBasemap(model.basemap());
+    EXPECT_FALSE(canvas->basemap);
+
+    model.selectBasemap(Basemap::openTopo);
+    EXPECT_EQ(canvas->basemap, Basemap(Basemap::openTopo));
+    model.toggleAerial();
+    EXPECT_EQ(canvas->basemap, Basemap(Basemap::orthophoto));
+
+    model.toggleToponyms();
+    EXPECT_EQ(canvas->toponyms, model.showsToponyms());
+    model.toggleSlopes();
+    EXPECT_EQ(canvas->slopes, model.showsSlopes());
+    model.toggleTrees();
+    EXPECT_EQ(canvas->trees, true);
+    model.toggle3D();
+    EXPECT_EQ(canvas->relief, true);
+    model.toggle3D();
+    EXPECT_EQ(canvas->relief, false);
+
+    canvas.reset();
+    model.toggleSlopes();
+    EXPECT_FALSE(model.showsSlopes()) << "a canvas gone is skipped";
 }

@@ -1,0 +1,134 @@
+#include "app/CanvasPortAdapter.h"
+
+#include "canvas/MapCanvasView.h"
+
+#include <utility>
+
+namespace velorin {
+
+CanvasPortAdapter::CanvasPortAdapter(std::weak_ptr<MapCanvasView> canvas)
+    : canvas_(std::move(canvas))
+{
+}
+
+void CanvasPortAdapter::setUserLocation(const platform::LocationFix& fix)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setUserLocation(fix);
+}
+
+bool CanvasPortAdapter::handleInitialLocation(const platform::LocationFix& fix)
+{
+    auto canvas = canvas_.lock();
+    return canvas && canvas->handleInitialLocation(fix);
+}
+
+void CanvasPortAdapter::animateCamera(const WorldPoint& center, std::optional<double> zoom, bool animated)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->animateCamera(center, zoom, animated);
+}
+
+void CanvasPortAdapter::setLatestHeading(double radians)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setLatestHeading(radians);
+}
+
+bool CanvasPortAdapter::isCompassFollowing() const
+{
+    auto canvas = canvas_.lock();
+    return canvas && canvas->isCompassFollowing();
+}
+
+void CanvasPortAdapter::clearCompassFollowing()
+{
+    if (auto canvas = canvas_.lock())
+        canvas->clearCompassFollowing();
+}
+
+void CanvasPortAdapter::setCompassFollowing(bool on)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setCompassFollowing(on);
+}
+
+void CanvasPortAdapter::setTargetBearing(double radians)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setTargetBearing(radians);
+}
+
+bool CanvasPortAdapter::isFlying() const
+{
+    auto canvas = canvas_.lock();
+    return canvas && canvas->isFlying();
+}
+
+void CanvasPortAdapter::endFlight()
+{
+    if (auto canvas = canvas_.lock())
+        canvas->endFlight();
+}
+
+void CanvasPortAdapter::startDisplayLink()
+{
+    if (auto canvas = canvas_.lock())
+        canvas->startDisplayLink();
+}
+
+void CanvasPortAdapter::rotate(double radians)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->rotate(radians);
+}
+
+void CanvasPortAdapter::turnInPlace(double radians)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->turnInPlace(radians);
+}
+
+void CanvasPortAdapter::turnInPlaceNow(double radians)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->turnInPlaceNow(radians);
+}
+
+void CanvasPortAdapter::fit(const WorldRect& rect, bool animated)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->fit(rect, animated);
+}
+
+void CanvasPortAdapter::set3D(bool on)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->set3D(on);
+}
+
+void CanvasPortAdapter::setBasemap(Basemap basemap)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setBasemap(basemap);
+}
+
+void CanvasPortAdapter::setShowsToponyms(bool on)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setShowsToponyms(on);
+}
+
+void CanvasPortAdapter::setShowsSlopes(bool on)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setShowsSlopes(on);
+}
+
+void CanvasPortAdapter::setShowsTrees(bool on)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setShowsTrees(on);
+}
+
+} // namespace velorin

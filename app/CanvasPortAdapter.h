@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/MapCanvasPort.h"
+
+#include <memory>
+
+namespace velorin {
+
+class MapCanvasView;
+
+// The live map canvas seen as the model's `MapCanvasPort`. The map view host owns both the
+// canvas and this adapter and hands the adapter, weakly, to the model; the adapter holds the
+// canvas weakly too, so every call is skipped (and a query answers false) once the canvas
+// is gone. Main thread only.
+class CanvasPortAdapter final : public MapCanvasPort {
+public:
+    explicit CanvasPortAdapter(std::weak_ptr<MapCanvasView> canvas);
+
+    void setUserLocation(const platform::LocationFix& fix) override;
+    bool handleInitialLocation(const platform::LocationFix& fix) override;
+    void animateCamera(const WorldPoint& center, std::optional<double> zoom, bool animated) override;
+
+    void setLatestHeading(double radians) override;
+    bool isCompassFollowing() const override;
+    void clearCompassFollowing() override;
+    void setCompassFollowing(bool on) override;
+    void setTargetBearing(double radians) override;
+
+    bool isFlying() const override;
+    void endFlight() override;
+    void startDisplayLink() override;
+
+    void rotate(double radians) override;
+    void turnInPlace(double radians) override;
+    void turnInPlaceNow(double radians) override;
+    void fit(const WorldRect& rect, bool animated) override;
+
+    void set3D(bool on) override;
+    void setBasemap(Basemap basemap) override;
+    void setShowsToponyms(bool on) override;
+    void setShowsSlopes(bool on) override;
+    void setShowsTrees(bool on) override;
+
+private:
+    std::weak_ptr<MapCanvasView> canvas_;
+};
+
+} // namespace velorin

@@ -1,0 +1,45 @@
+// The map options the application passes to the canvas: basemap, place names, slope
+// shading, trees and buildings.
+
+#include "canvas/MapCanvasView.h"
+#include "map-data/TextureCache.h"
+
+namespace velorin {
+
+void MapCanvasView::setBasemap(Basemap basemap)
+{
+    if (basemap != renderer_->basemap)
+        endFlight();
+    renderer_->basemap = basemap;
+    renderer_->reveals.clear();
+    if (services_.textureCache)
+        services_.textureCache->clear();
+    clampCamera();
+    ensureDisplayLink();
+}
+
+void MapCanvasView::setShowsToponyms(bool on)
+{
+    if (on == showsToponyms_)
+        return;
+    endFlight();
+    showsToponyms_ = on;
+}
+
+void MapCanvasView::setShowsSlopes(bool on)
+{
+    if (on != renderer_->showsSlopes)
+        endFlight();
+    renderer_->showsSlopes = on;
+    ensureDisplayLink();
+}
+
+void MapCanvasView::setShowsTrees(bool on)
+{
+    if (on != renderer_->showsTrees)
+        endFlight();
+    renderer_->showsTrees = on;
+    ensureDisplayLink();
+}
+
+} // namespace velorin
