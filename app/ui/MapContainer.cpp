@@ -1,6 +1,7 @@
 #include "app/ui/MapContainer.h"
 
 #include "app/AppModel.h"
+#include "app/CanvasPortAdapter.h"
 #include "app/CanvasServices.h"
 #include "canvas/qt/MapCanvasWidget.h"
 
@@ -38,8 +39,25 @@ std::shared_ptr<MapCanvasView> MapContainer::makeCanvas(CanvasWindow& window, gp
     if (!canvas)
         return nullptr;
     wireCallbacks(*canvas, &model_);
-    canvas->renderer().basemap = model_.basemap();
+    // The window has its size by now: the first fit comes before the known position, so
+    // that a map opened after the first fix may still centre on it.
+    canvas->layout();
+    port_ = std::make_shared<CanvasPortAdapter>(canvas);
+    pushModelState(*port_);
     return canvas;
+}
+
+void MapContainer::pushModelState(MapCanvasPort& port)
+{
+    port.setBasemap(model_.basemap());
+    port.setShowsToponyms(model_.showsToponyms());
+    port.setShowsSlopes(model_.showsSlopes());
+    port.setShowsTrees(model_.showsTrees());
+    model_.setCanvas(port_);
+    if (const auto& fix = model_.location().location()) {
+        port.setUserLocation(*fix);
+        port.handleInitialLocation(*fix);
+    }
 }
 
 void MapContainer::wireCallbacks(MapCanvasView& canvas, QPointer<AppModel> model)

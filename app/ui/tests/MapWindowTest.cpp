@@ -119,6 +119,8 @@ TEST_F(MapWindowTest, TheWindowShowsTheMapWithItsOverlaysOnceTilesArrive)
     EXPECT_GT(std::filesystem::file_size(file), 0u);
     EXPECT_GT(drawnShare(shot), 0.9) << "the screenshot shows the map, " << file;
 
+    EXPECT_EQ(screen->container().canvas()->renderer().basemap, model.basemap()) << "the model's basemap is drawn";
+    EXPECT_FALSE(screen->container().canvas()->renderer().userLocation) << "no position was known";
     EXPECT_EQ(map.mapTo(&window, QPoint(0, 0)), QPoint(0, 0));
     EXPECT_EQ(map.size(), window.size()) << "the map fills the window";
     const QRect inside = window.rect();
@@ -131,4 +133,37 @@ TEST_F(MapWindowTest, TheWindowShowsTheMapWithItsOverlaysOnceTilesArrive)
     }
     EXPECT_EQ(screen->attributionColumn().mapTo(&window, QPoint(0, 0)).x(), MapScreen::kEdgePaddingPoints)
         << "the credit line stands at the leading edge";
+}
+
+TEST_F(MapWindowTest, AMapOpenedAfterTheFirstFixShowsTheWalkerAndCentresOnThem)
+{
+    serveTiles();
+    auto& model = makeModel();
+    position->changeAuthorization(platform::LocationAuthorization::authorizedWhenInUse);
+    model.locateUser();
+    platform::LocationFix fix;
+    fix.latitude = 47.26;
+    fix.longitude = 11.39;
+    fix.altitude = 574;
+    fix.horizontalAccuracy = 10;
+    fix.verticalAccuracy = 5;
+    position->deliver({fix});
+    ASSERT_TRUE(model.location().location());
+    model.start();
+
+    velorin::MapCanvasView::Environment canvasEnvironment {std::make_shared<platform::SteadyClock>(), mainQueue,
+        readPreferences(), folder / "VelorinGestes.log", {"velorin"}, {}};
+    RootView window(model, canvasEnvironment);
+    window.resize(800, 600);
+    window.show();
+    MapScreen* screen = nullptr;
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        screen = dynamic_cast<MapScreen*>(window.content());
+        return screen && screen->container().canvas();
+    }));
+    const auto canvas = screen->container().canvas();
+    ASSERT_TRUE(canvas->renderer().userLocation);
+    const velorin::WorldPoint aimed = velorin::WorldPoint::fromLatitudeLongitude(fix.latitude, fix.longitude);
+    EXPECT_NEAR(canvas->camera().center.x, aimed.x, 1e-9);
+    EXPECT_NEAR(canvas->camera().center.y, aimed.y, 1e-9);
 }
