@@ -129,6 +129,8 @@ public:
     // The live map canvas, held weakly: filled by the map view host, empty before the map
     // is shown and once it is gone.
     void setCanvas(std::weak_ptr<MapCanvasPort> canvas) { canvas_ = std::move(canvas); }
+    // The live canvas for the map controls' own turns and zoom steps; null while there is none.
+    std::shared_ptr<MapCanvasPort> canvas() const { return canvas_.lock(); }
 
     // Position following and the compass.
     void locateUser();

@@ -47,6 +47,9 @@ public:
     // Radians: turns about the eye, animated, or now.
     virtual void turnInPlace(double radians) = 0;
     virtual void turnInPlaceNow(double radians) = 0;
+    // Levels: zooms about the middle of the view by the step, animated and within the zoom
+    // limits; while a flyover runs, brings its following camera nearer or farther instead.
+    virtual void adjustFlyoverDistance(double levels) = 0;
     // Frames a world rectangle, at most at the basemap's highest zoom.
     virtual void fit(const WorldRect& rect, bool animated) = 0;
 

@@ -33,6 +33,7 @@ public:
     // Every turn asked, in radians, by kind: "rotate", "turnInPlace", "turnInPlaceNow".
     std::vector<std::pair<std::string, double>> turns;
     std::vector<velorin::WorldRect> fits;
+    std::vector<double> zoomSteps;
     std::optional<bool> relief;
     std::optional<velorin::Basemap> basemap;
     std::optional<bool> toponyms;
@@ -70,6 +71,7 @@ public:
     void rotate(double radians) override { turns.emplace_back("rotate", radians); }
     void turnInPlace(double radians) override { turns.emplace_back("turnInPlace", radians); }
     void turnInPlaceNow(double radians) override { turns.emplace_back("turnInPlaceNow", radians); }
+    void adjustFlyoverDistance(double levels) override { zoomSteps.push_back(levels); }
     void fit(const velorin::WorldRect& rect, bool) override { fits.push_back(rect); }
     void set3D(bool on) override { relief = on; }
     void setBasemap(velorin::Basemap value) override { basemap = value; }

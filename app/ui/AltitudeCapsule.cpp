@@ -1,6 +1,7 @@
 #include "app/ui/AltitudeCapsule.h"
 
 #include "app/AppModel.h"
+#include "app/ui/Symbols.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,13 +14,14 @@ namespace velorin {
 AltitudeCapsule::AltitudeCapsule(AppModel& model, QWidget* parent)
     : QWidget(parent)
     , model_(model)
-    , symbol_(new QLabel(this))
+    , symbol_(new QLabel(Symbols::glyph("mountain.2.fill"), this))
     , altitude_(new QLabel(this))
 {
     QPalette palette = this->palette();
     palette.setColor(QPalette::WindowText, Qt::white);
     setPalette(palette);
 
+    symbol_->setFont(Symbols::font(kSymbolPoints, QFont::DemiBold));
     QFont font = altitude_->font();
     font.setPointSize(kTextPoints);
     font.setWeight(QFont::DemiBold);

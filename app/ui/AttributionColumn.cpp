@@ -1,6 +1,7 @@
 #include "app/ui/AttributionColumn.h"
 
 #include "app/AppModel.h"
+#include "app/ui/ScaleBar.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
@@ -17,6 +18,7 @@ AttributionColumn::AttributionColumn(AppModel& model, QWidget* parent)
     : QWidget(parent)
     , model_(model)
     , attribution_(new QLabel(this))
+    , scaleBar_(new ScaleBar(model, this))
 {
     // A provider's credit, shown as it is written.
     attribution_->setTextFormat(Qt::PlainText);
@@ -32,6 +34,7 @@ AttributionColumn::AttributionColumn(AppModel& model, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(kSpacingPoints);
     column->addWidget(attribution_, 0, Qt::AlignLeft);
+    column->addWidget(scaleBar_, 0, Qt::AlignLeft);
 
     auto* shadow = new QGraphicsDropShadowEffect(this);
     shadow->setColor(QColor(0, 0, 0, int(255 * kShadowOpacity)));

@@ -7,6 +7,7 @@ class QLabel;
 namespace velorin {
 
 class AppModel;
+class ScaleBar;
 
 // The credit line of the shown basemap above the scale bar, at the bottom of the map
 // screen; basemaps without a credit line show the scale bar alone. GUI thread only; the
@@ -19,12 +20,14 @@ public:
     AttributionColumn(AppModel& model, QWidget* parent = nullptr);
 
     QLabel& attribution() const { return *attribution_; }
+    ScaleBar& scaleBar() const { return *scaleBar_; }
 
 private:
     void refresh();
 
     AppModel& model_;
     QLabel* attribution_;
+    ScaleBar* scaleBar_;
 };
 
 } // namespace velorin

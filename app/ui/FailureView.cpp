@@ -1,5 +1,7 @@
 #include "app/ui/FailureView.h"
 
+#include "app/ui/Symbols.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -8,9 +10,15 @@ namespace velorin {
 
 FailureView::FailureView(const std::string& message, std::function<void()> retry, QWidget* parent)
     : QWidget(parent)
+    , symbol_(new QLabel(Symbols::glyph("wifi.exclamationmark"), this))
     , message_(new QLabel(QString::fromStdString(message), this))
     , retryButton_(new QPushButton(QStringLiteral("Réessayer"), this))
 {
+    symbol_->setFont(Symbols::font(kSymbolPoints, QFont::Normal));
+    QPalette orange = symbol_->palette();
+    orange.setColor(QPalette::WindowText, kSymbolColor);
+    symbol_->setPalette(orange);
+
     // Shown as written: the reason comes from start-up, not from a translation table.
     message_->setTextFormat(Qt::PlainText);
     message_->setAlignment(Qt::AlignHCenter);
@@ -34,6 +42,7 @@ FailureView::FailureView(const std::string& message, std::function<void()> retry
     column->setContentsMargins(kPaddingPoints, kPaddingPoints, kPaddingPoints, kPaddingPoints);
     column->setSpacing(kSpacingPoints);
     column->addStretch();
+    column->addWidget(symbol_, 0, Qt::AlignHCenter);
     column->addWidget(message_);
     column->addWidget(retryButton_, 0, Qt::AlignHCenter);
     column->addStretch();

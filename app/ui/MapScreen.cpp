@@ -3,8 +3,12 @@
 #include "app/AppModel.h"
 #include "app/ui/AltitudeCapsule.h"
 #include "app/ui/AttributionColumn.h"
+#include "app/ui/CompassPad.h"
 #include "app/ui/MapContainer.h"
+#include "app/ui/MapPalette.h"
+#include "app/ui/MapToolbar.h"
 #include "app/ui/OverlayLayer.h"
+#include "app/ui/StatusIndicator.h"
 #include "map-data/ui/DownloadBanner.h"
 #include "map-data/ui/OfflineView.h"
 #include "map-data/ui/SearchView.h"
@@ -18,7 +22,7 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     , model_(model)
     , container_(new MapContainer(model, std::move(environment), this))
     , topLeading_(new OverlayLayer(Qt::AlignTop | Qt::AlignLeft,
-          QMargins(kEdgePaddingPoints, kEdgePaddingPoints + kTopSafeAreaPaddingPoints, 0, 0),
+          QMargins(0, kEdgePaddingPoints + kTopSafeAreaPaddingPoints, 0, 0),
           kTopLeadingSpacingPoints, this))
     , bottom_(new OverlayLayer(Qt::AlignBottom,
           QMargins(kEdgePaddingPoints, 0, kEdgePaddingPoints, kEdgePaddingPoints), kBottomSpacingPoints, this))
@@ -26,10 +30,20 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
           QMargins(0, kEdgePaddingPoints + kTopSafeAreaPaddingPoints, kEdgePaddingPoints, 0), 0, this))
     , banners_(new OverlayLayer(Qt::AlignTop, QMargins(0, kTopSafeAreaPaddingPoints, 0, 0),
           kBannerSpacingPoints, this))
+    , compassPad_(new CompassPad(model, topLeading_))
+    , statusIndicator_(new StatusIndicator(model, topLeading_))
     , attribution_(new AttributionColumn(model, bottom_))
+    , toolbar_(new MapToolbar(model, bottom_))
+    , palette_(new MapPalette(model, topTrailing_))
     , altitude_(new AltitudeCapsule(model, banners_))
 {
+    topLeading_->add(compassPad_, Qt::AlignLeft, kEdgePaddingPoints);
+    topLeading_->add(statusIndicator_, Qt::AlignLeft);
+
     bottom_->add(attribution_, Qt::AlignLeft);
+    bottom_->add(toolbar_, Qt::AlignHCenter);
+
+    topTrailing_->add(palette_, Qt::AlignRight);
 
     banners_->column().addSpacing(kAltitudeTopPaddingPoints);
     banners_->add(altitude_, Qt::AlignHCenter);
@@ -49,7 +63,8 @@ void MapScreen::resizeEvent(QResizeEvent*)
 
 void MapScreen::refresh()
 {
-    topTrailing_->setVisible(model_.areControlsVisible());
+    toolbar_->setVisible(model_.areControlsVisible());
+    palette_->setVisible(model_.areControlsVisible());
 }
 
 void MapScreen::openSearch()

@@ -12,8 +12,12 @@ namespace velorin {
 class AppModel;
 class AltitudeCapsule;
 class AttributionColumn;
+class CompassPad;
 class MapContainer;
+class MapPalette;
+class MapToolbar;
 class OverlayLayer;
+class StatusIndicator;
 
 // The main screen: the map filling the window and four overlay layers over it, the
 // top-leading controls, the bottom captions and toolbar, the palette at the top-trailing
@@ -37,7 +41,11 @@ public:
     OverlayLayer& bottomLayer() const { return *bottom_; }
     OverlayLayer& topTrailingLayer() const { return *topTrailing_; }
     OverlayLayer& bannerLayer() const { return *banners_; }
+    CompassPad& compassPad() const { return *compassPad_; }
+    StatusIndicator& statusIndicator() const { return *statusIndicator_; }
     AttributionColumn& attributionColumn() const { return *attribution_; }
+    MapToolbar& toolbar() const { return *toolbar_; }
+    MapPalette& mapPalette() const { return *palette_; }
 
     // The sheet search; a chosen sheet closes it, ends following and is framed.
     void openSearch();
@@ -59,7 +67,11 @@ private:
     OverlayLayer* bottom_;
     OverlayLayer* topTrailing_;
     OverlayLayer* banners_;
+    CompassPad* compassPad_;
+    StatusIndicator* statusIndicator_;
     AttributionColumn* attribution_;
+    MapToolbar* toolbar_;
+    MapPalette* palette_;
     AltitudeCapsule* altitude_;
     QWidget* search_ = nullptr;
 };

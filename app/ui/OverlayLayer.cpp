@@ -15,9 +15,17 @@ OverlayLayer::OverlayLayer(Qt::Alignment alignment, QMargins margins, int spacin
     updateMask();
 }
 
-void OverlayLayer::add(QWidget* control, Qt::Alignment alignment)
+void OverlayLayer::add(QWidget* control, Qt::Alignment alignment, int leadingPadding)
 {
-    column_->addWidget(control, 0, alignment);
+    if (leadingPadding == 0) {
+        column_->addWidget(control, 0, alignment);
+        return;
+    }
+    // A padded row of its own, so that only the control itself takes the pointer.
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(leadingPadding, 0, 0, 0);
+    row->addWidget(control, 0, alignment);
+    column_->addLayout(row);
 }
 
 bool OverlayLayer::event(QEvent* event)

@@ -14,8 +14,9 @@ public:
     // points; `spacing` is between the controls.
     OverlayLayer(Qt::Alignment alignment, QMargins margins, int spacing, QWidget* parent);
 
-    // Adds a control at the end of the column, aligned within it.
-    void add(QWidget* control, Qt::Alignment alignment = {});
+    // Adds a control at the end of the column, aligned within it, `leadingPadding` points
+    // in from the column's leading edge.
+    void add(QWidget* control, Qt::Alignment alignment = {}, int leadingPadding = 0);
     QVBoxLayout& column() { return *column_; }
 
 protected:

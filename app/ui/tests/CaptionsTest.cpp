@@ -2,7 +2,7 @@
 #include "app/ui/AttributionColumn.h"
 
 #include "app/tests/AppModelFixture.h"
-#include "app/ui/tests/ScreenTestSupport.h"
+#include "testing/TestApplication.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
@@ -15,7 +15,7 @@ namespace {
 
 class CaptionsTest : public testing_support::AppModelFixture {
 protected:
-    void SetUp() override { testing_support::screenApplication(); }
+    void SetUp() override { testing_support::application(); }
 };
 
 } // namespace

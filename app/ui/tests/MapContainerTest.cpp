@@ -1,7 +1,7 @@
 #include "app/ui/MapContainer.h"
 
 #include "app/tests/AppModelFixture.h"
-#include "app/ui/tests/ScreenTestSupport.h"
+#include "testing/TestApplication.h"
 #include "canvas/CanvasWindow.h"
 #include "platform/gpu/Context.h"
 #include "platform/gpu/ShaderLibrary.h"
@@ -23,7 +23,7 @@ public:
 
 class MapContainerTest : public testing_support::AppModelFixture {
 protected:
-    void SetUp() override { testing_support::screenApplication(); }
+    void SetUp() override { testing_support::application(); }
 
     std::shared_ptr<MapCanvasView> makeCanvas()
     {

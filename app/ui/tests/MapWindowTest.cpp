@@ -2,6 +2,10 @@
 
 #include "app/tests/AppModelFixture.h"
 #include "app/ui/AttributionColumn.h"
+#include "app/ui/CompassPad.h"
+#include "app/ui/MapPalette.h"
+#include "app/ui/MapToolbar.h"
+#include "app/ui/ScaleBar.h"
 #include "app/ui/MapContainer.h"
 #include "app/ui/MapScreen.h"
 #include "app/ui/OverlayLayer.h"
@@ -68,7 +72,7 @@ protected:
     {
         if (!testing_support::hasDisplay())
             GTEST_SKIP() << "no display: the map window needs an X11 or Wayland display (run under xvfb-run)";
-        testing_support::screenApplication();
+        testing_support::application(true);
     }
 
     // Every provider is the loopback server: map tiles are one warm colour, elevations a
@@ -124,7 +128,8 @@ TEST_F(MapWindowTest, TheWindowShowsTheMapWithItsOverlaysOnceTilesArrive)
     EXPECT_EQ(map.mapTo(&window, QPoint(0, 0)), QPoint(0, 0));
     EXPECT_EQ(map.size(), window.size()) << "the map fills the window";
     const QRect inside = window.rect();
-    const std::vector<QWidget*> overlays {&screen->attributionColumn()};
+    const std::vector<QWidget*> overlays {&screen->compassPad(), &screen->attributionColumn(),
+        &screen->attributionColumn().scaleBar(), &screen->toolbar(), &screen->mapPalette()};
     for (QWidget* overlay : overlays) {
         EXPECT_TRUE(overlay->isVisible());
         const QRect placed(overlay->mapTo(&window, QPoint(0, 0)), overlay->size());
@@ -133,6 +138,12 @@ TEST_F(MapWindowTest, TheWindowShowsTheMapWithItsOverlaysOnceTilesArrive)
     }
     EXPECT_EQ(screen->attributionColumn().mapTo(&window, QPoint(0, 0)).x(), MapScreen::kEdgePaddingPoints)
         << "the credit line stands at the leading edge";
+    EXPECT_EQ(screen->compassPad().mapTo(&window, QPoint(0, 0)).x(), MapScreen::kEdgePaddingPoints);
+    const QRect palette(screen->mapPalette().mapTo(&window, QPoint(0, 0)), screen->mapPalette().size());
+    EXPECT_EQ(window.width() - 1 - palette.right(), MapScreen::kEdgePaddingPoints) << "the palette at the trailing edge";
+    const QRect toolbar(screen->toolbar().mapTo(&window, QPoint(0, 0)), screen->toolbar().size());
+    EXPECT_NEAR(toolbar.center().x(), window.width() / 2, 1) << "the toolbar centred at the bottom";
+    EXPECT_EQ(window.height() - 1 - toolbar.bottom(), MapScreen::kEdgePaddingPoints);
 }
 
 TEST_F(MapWindowTest, AMapOpenedAfterTheFirstFixShowsTheWalkerAndCentresOnThem)

@@ -1,6 +1,6 @@
 #include "app/ui/OverlayLayer.h"
 
-#include "app/ui/tests/ScreenTestSupport.h"
+#include "testing/TestApplication.h"
 
 #include <QPushButton>
 
@@ -10,7 +10,7 @@ using velorin::OverlayLayer;
 
 TEST(OverlayLayer, OnlyItsVisibleControlsTakeThePointer)
 {
-    testing_support::screenApplication();
+    testing_support::application();
     QWidget map;
     map.resize(600, 400);
     auto* layer = new OverlayLayer(Qt::AlignTop | Qt::AlignRight, QMargins(0, 8, 8, 0), 0, &map);

@@ -3,7 +3,7 @@
 #include "app/tests/AppModelFixture.h"
 #include "app/ui/FailureView.h"
 #include "app/ui/LoadingView.h"
-#include "app/ui/tests/ScreenTestSupport.h"
+#include "testing/TestApplication.h"
 
 #include <QLabel>
 #include <QLayout>
@@ -18,7 +18,7 @@ namespace {
 
 class RootViewTest : public testing_support::AppModelFixture {
 protected:
-    void SetUp() override { testing_support::screenApplication(); }
+    void SetUp() override { testing_support::application(); }
 
     velorin::MapCanvasView::Environment canvasEnvironment()
     {

@@ -1,35 +1,18 @@
 #pragma once
 
-// The screens run in a Qt application on the X display that scripts/test provides
-// (Xvfb), where the map's OpenGL widget can make its context; without a display they run
-// on Qt's offscreen platform and the tests that need the map skip.
+// Waiting for the map window: the window runs on the X display that scripts/test provides
+// (Xvfb), where the map's OpenGL widget can make its context, while the model's main queue
+// is drained by hand.
 
 #include "platform/DrainableMainQueue.h"
+#include "testing/TestApplication.h"
 
 #include <QApplication>
 
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 
 namespace testing_support {
-
-inline bool hasDisplay()
-{
-    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-}
-
-inline QApplication& screenApplication()
-{
-    static int argc = 1;
-    static char name[] = "velorin-tests";
-    static char* argv[] = {name, nullptr};
-    if (!hasDisplay())
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Never destroyed: Qt's own clean-up at exit must not run after its statics are gone.
-    static auto* app = new QApplication(argc, argv);
-    return *app;
-}
 
 // Runs Qt's event loop and the model's main queue until `done` holds or `seconds` pass;
 // whether it held.

@@ -8,6 +8,7 @@
 #include "renderer/MapRenderer.h"
 #include "renderer/Sky.h"
 #include "testing/TemporaryFolder.h"
+#include "testing/TestApplication.h"
 
 #include <QApplication>
 #include <QImage>
@@ -16,7 +17,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,23 +26,6 @@ using velorin::MapCanvasView;
 using velorin::MapCanvasWidget;
 
 namespace {
-
-// The widget needs an OpenGL context of the window system: Xvfb with Mesa under
-// scripts/test. Qt's offscreen platform cannot make one.
-bool hasDisplay()
-{
-    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-}
-
-QApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "velorin-tests";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: Qt's own clean-up at exit must not run after its statics are gone.
-    static auto* app = new QApplication(argc, argv);
-    return *app;
-}
 
 // Runs the event loop until `done` holds or `seconds` pass; whether it held.
 bool runUntil(const std::function<bool()>& done, double seconds = 20)
@@ -60,9 +43,9 @@ class MapCanvasWidgetTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!hasDisplay())
+        if (!testing_support::hasDisplay())
             GTEST_SKIP() << "no display: the map widget needs an X11 or Wayland display (run under xvfb-run)";
-        application();
+        testing_support::application(true);
     }
 
     MapCanvasWidget::CanvasFactory factory()

@@ -10,8 +10,8 @@
 #include "platform/ManualClock.h"
 #include "testing/LogCapture.h"
 #include "testing/TemporaryFolder.h"
+#include "testing/TestApplication.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 
@@ -20,17 +20,6 @@
 #include <fmt/format.h>
 
 namespace testing_support {
-
-inline QApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "velorin-tests";
-    static char* argv[] = { name, nullptr };
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Never destroyed: Qt's own clean-up at exit must not run after its statics are gone.
-    static auto* app = new QApplication(argc, argv);
-    return *app;
-}
 
 class ScreenFixture : public ::testing::Test {
 protected:

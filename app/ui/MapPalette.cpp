@@ -1,0 +1,125 @@
+#include "app/ui/MapPalette.h"
+
+#include "app/AppModel.h"
+#include "app/ui/ControlLook.h"
+#include "app/ui/SymbolButton.h"
+
+#include <QBoxLayout>
+#include <QPainter>
+
+namespace velorin {
+
+namespace {
+
+constexpr QSizeF kButtonFrame { 61.6, 58.8 };
+constexpr double kSymbolPixelSize = 23.8;
+constexpr double kIgnTextPixelSize = 16.8;
+constexpr double kZoomStepLevels = 1;
+constexpr double kDividerOpacity = 0.2;
+
+} // namespace
+
+MapPalette::MapPalette(AppModel& model, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+{
+    auto* stack = new QVBoxLayout(this);
+    stack->setContentsMargins(0, kVerticalPaddingPoints, 0, kVerticalPaddingPoints);
+    stack->setSpacing(0);
+    stack->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Shown until the library photos can be pinned on the map.
+    photoPins_ = addButton("photoPins", nullptr);
+    ign_ = addButton("ign", [this] { model_.setAppleMap(false); });
+    ign_->setLabelText(QStringLiteral("IGN"), ControlLook::textFont(kIgnTextPixelSize, QFont::Black));
+    ign_->setAccessibleName(QStringLiteral("Cartes IGN"));
+    apple_ = addButton("apple", [this] { model_.setAppleMap(true); });
+    apple_->setSymbol("apple.logo");
+    apple_->setAccessibleName(QStringLiteral("Cartes Apple"));
+    aerial_ = addButton("aerial", [this] { model_.toggleAerial(); });
+    aerial_->setAccessibleName(QStringLiteral("Vue satellite"));
+    trees_ = addButton("trees", [this] { model_.toggleTrees(); });
+    toponyms_ = addButton("toponyms", [this] { model_.toggleToponyms(); });
+    // Shown until views can be saved.
+    auto* saveView = addButton("saveView", nullptr);
+    saveView->setSymbol("camera");
+    saveView->setAccessibleName(QStringLiteral("Enregistrer la vue"));
+    addDivider();
+    for (double step : { kZoomStepLevels, -kZoomStepLevels }) {
+        auto* zoom = addButton(step > 0 ? "zoomIn" : "zoomOut", [this, step] {
+            if (auto canvas = model_.canvas())
+                canvas->adjustFlyoverDistance(step);
+        });
+        zoom->setSymbol(step > 0 ? "plus" : "minus");
+        zoom->setAccessibleName(step > 0 ? QStringLiteral("Zoomer") : QStringLiteral("Dézoomer"));
+    }
+    addDivider();
+    // Shown until tracks can be flown over and the aimed point toured; with no track on
+    // the map a press would start the tour.
+    auto* flyover = addButton("flyover", nullptr);
+    flyover->setSymbol("play.fill");
+    flyover->setAccessibleName(QStringLiteral("Tourner autour du point visé"));
+
+    ControlLook::applyShadow(*this, ControlLook::kPanelShadow);
+    connect(&model_, &AppModel::changed, this, &MapPalette::refresh);
+    refresh();
+}
+
+SymbolButton* MapPalette::addButton(const char* name, std::function<void()> operation)
+{
+    auto* button = new SymbolButton(kButtonFrame, kSymbolPixelSize, this);
+    button->setObjectName(name);
+    button->setControlAction(model_, std::move(operation));
+    layout()->addWidget(button);
+    layout()->setAlignment(button, Qt::AlignHCenter);
+    return button;
+}
+
+void MapPalette::addDivider()
+{
+    auto* divider = new QWidget(this);
+    divider->setFixedSize(kDividerWidthPoints, 1);
+    divider->setAutoFillBackground(true);
+    QPalette palette = divider->palette();
+    QColor line = Qt::white;
+    line.setAlphaF(float(kDividerOpacity));
+    palette.setColor(QPalette::Window, line);
+    divider->setPalette(palette);
+    layout()->addWidget(divider);
+    layout()->setAlignment(divider, Qt::AlignHCenter);
+}
+
+void MapPalette::refresh()
+{
+    const Basemap basemap = model_.basemap();
+    const bool pins = model_.showsPhotoPins();
+    photoPins_->setSymbol(pins ? "photo.on.rectangle.angled.fill" : "photo.on.rectangle.angled");
+    photoPins_->setOn(pins);
+    photoPins_->setAccessibleName(pins ? QStringLiteral("Masquer les photos") : QStringLiteral("Afficher les photos"));
+
+    ign_->setOn(!basemap.isApple());
+    apple_->setOn(basemap.isApple());
+
+    aerial_->setSymbol(basemap.isPhoto() ? "globe.europe.africa.fill" : "globe.europe.africa");
+    aerial_->setOn(basemap.isPhoto());
+
+    const bool trees = model_.showsTrees();
+    trees_->setSymbol(trees ? "tree.fill" : "tree");
+    trees_->setOn(trees);
+    trees_->setAccessibleName(trees ? QStringLiteral("Masquer les arbres et bâtiments 3D")
+                                    : QStringLiteral("Afficher les arbres et bâtiments 3D"));
+
+    const bool toponyms = model_.showsToponyms();
+    toponyms_->setSymbol(toponyms ? "tag.fill" : "tag");
+    toponyms_->setOn(toponyms);
+    toponyms_->setAccessibleName(toponyms ? QStringLiteral("Masquer les noms des sommets et cols")
+                                          : QStringLiteral("Afficher les noms des sommets et cols"));
+}
+
+void MapPalette::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    ControlLook::paintBackground(painter, rect(), ControlLook::kPanelCornerRadius);
+}
+
+} // namespace velorin

@@ -1,0 +1,192 @@
+#include "app/ui/StatusIndicator.h"
+
+#include "app/AppModel.h"
+#include "app/ui/ActivitySpinner.h"
+#include "app/ui/ControlLook.h"
+#include "app/ui/Pill.h"
+#include "app/ui/PillButton.h"
+#include "app/ui/Symbols.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+
+#include <algorithm>
+#include <cmath>
+
+namespace velorin {
+
+namespace {
+
+constexpr int kProblemSpacingPoints = 8;
+constexpr int kSheetRowSpacingPoints = 6;
+constexpr int kSheetStackSpacingPoints = 5;
+constexpr int kQueueSpacingPoints = 8;
+constexpr int kProgressSteps = 1000;
+constexpr int kProgressHeightPoints = 4;
+constexpr double kBadgeOpacity = 0.3;
+
+QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+{
+    auto* result = new QLabel(text, parent);
+    result->setFont(font);
+    // Inside a button a label would otherwise take the button's text colour.
+    result->setForegroundRole(QPalette::WindowText);
+    QPalette palette = result->palette();
+    palette.setColor(QPalette::WindowText, color);
+    result->setPalette(palette);
+    return result;
+}
+
+QString rgba(QColor color)
+{
+    return QStringLiteral("rgba(%1, %2, %3, %4)").arg(color.red()).arg(color.green()).arg(color.blue()).arg(color.alpha());
+}
+
+QFont footnote(QFont::Weight weight)
+{
+    return ControlLook::textFont(StatusIndicator::kFootnotePixelSize, weight);
+}
+
+QFont caption(QFont::Weight weight)
+{
+    return ControlLook::textFont(StatusIndicator::kCaptionPixelSize, weight);
+}
+
+} // namespace
+
+StatusIndicator::StatusIndicator(AppModel& model, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kEdgePaddingPoints, kEdgePaddingPoints, 0, 0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    buildProblemPill();
+    buildSheetPill();
+    buildQueuePill();
+    connect(&model_, &AppModel::changed, this, &StatusIndicator::refresh);
+    refresh();
+}
+
+void StatusIndicator::buildProblemPill()
+{
+    problemPill_ = new PillButton(this);
+    problemPill_->setObjectName("problemPill");
+    auto* row = new QHBoxLayout(problemPill_);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(kProblemSpacingPoints);
+    auto* symbol = label(Symbols::glyph("wifi.slash"), Symbols::font(kFootnotePixelSize, QFont::Medium),
+        ControlLook::redColor(), problemPill_);
+    problemMessage_ = label({}, footnote(QFont::Medium), ControlLook::primaryColor(), problemPill_);
+    problemMessage_->setObjectName("problemMessage");
+    auto* chevron = label(Symbols::glyph("chevron.right"), Symbols::font(kCaptionPixelSize, QFont::Normal),
+        ControlLook::secondaryColor(), problemPill_);
+    chevron->setObjectName("problemChevron");
+    for (QLabel* item : { symbol, problemMessage_, chevron }) {
+        PillButton::passPointerThrough(*item);
+        row->addWidget(item, 0, Qt::AlignVCenter);
+    }
+    connect(problemPill_, &PillButton::clicked, this, &StatusIndicator::diagnosticsRequested);
+    layout()->addWidget(problemPill_);
+}
+
+void StatusIndicator::buildSheetPill()
+{
+    sheetPill_ = new Pill(this);
+    sheetPill_->setObjectName("sheetPill");
+    auto* stack = new QVBoxLayout(sheetPill_);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(kSheetStackSpacingPoints);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(kSheetRowSpacingPoints);
+    // Bold, not semibold: the desktop's sans has no semibold face, and a synthesised one
+    // draws wider than it measures, clipping the last letter.
+    sheetName_ = label({}, footnote(QFont::Bold), ControlLook::primaryColor(), sheetPill_);
+    sheetName_->setObjectName("sheetName");
+    sheetBadge_ = label({}, caption(QFont::Bold), ControlLook::primaryColor(), sheetPill_);
+    sheetBadge_->setObjectName("sheetBadge");
+    QColor badge = ControlLook::accentColor();
+    badge.setAlphaF(float(kBadgeOpacity));
+    const int badgeHeight = sheetBadge_->fontMetrics().height() + 2;
+    sheetBadge_->setStyleSheet(QStringLiteral("background-color: %1; border-radius: %2px; padding: 1px 5px;")
+                                   .arg(rgba(badge))
+                                   .arg(badgeHeight / 2));
+    row->addWidget(sheetName_, 0, Qt::AlignVCenter);
+    row->addWidget(sheetBadge_, 0, Qt::AlignVCenter);
+    row->addStretch();
+    stack->addLayout(row);
+    sheetProgress_ = new QProgressBar(sheetPill_);
+    sheetProgress_->setObjectName("sheetProgress");
+    sheetProgress_->setRange(0, kProgressSteps);
+    sheetProgress_->setTextVisible(false);
+    sheetProgress_->setFixedSize(kProgressWidthPoints, kProgressHeightPoints);
+    stack->addWidget(sheetProgress_);
+    sheetPhase_ = label({}, caption(QFont::Normal), ControlLook::secondaryColor(), sheetPill_);
+    sheetPhase_->setObjectName("sheetPhase");
+    stack->addWidget(sheetPhase_);
+    layout()->addWidget(sheetPill_);
+}
+
+void StatusIndicator::buildQueuePill()
+{
+    queuePill_ = new Pill(this);
+    queuePill_->setObjectName("queuePill");
+    auto* row = new QHBoxLayout(queuePill_);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(kQueueSpacingPoints);
+    row->addWidget(new ActivitySpinner(queuePill_), 0, Qt::AlignVCenter);
+    queueText_ = label({}, footnote(QFont::Normal), ControlLook::primaryColor(), queuePill_);
+    queueText_->setObjectName("queueText");
+    row->addWidget(queueText_, 0, Qt::AlignVCenter);
+    layout()->addWidget(queuePill_);
+}
+
+StatusIndicator::Content StatusIndicator::choose(const AppModel& model)
+{
+    if (model.hasLoadingProblem())
+        return Content::problem;
+    if (model.tileStatus().loadingSheet)
+        return Content::sheet;
+    if (model.tileStatus().queuedSheets >= 1)
+        return Content::queue;
+    return Content::none;
+}
+
+void StatusIndicator::refresh()
+{
+    content_ = choose(model_);
+    const TileLoader::Status& status = model_.tileStatus();
+    switch (content_) {
+    case Content::problem:
+        problemMessage_->setText(QString::fromStdString(model_.loadingProblemMessage()));
+        problemPill_->setAccessibleName(problemMessage_->text());
+        break;
+    case Content::sheet: {
+        const QString name = QString::fromStdString(*status.loadingSheet);
+        sheetName_->setText(sheetName_->fontMetrics().elidedText(name, Qt::ElideRight, kSheetNameMaxWidthPoints));
+        sheetName_->setToolTip(name);
+        sheetBadge_->setText(QStringLiteral("+%1").arg(status.queuedSheets));
+        sheetBadge_->setVisible(status.queuedSheets > 0);
+        const double progress = std::isfinite(status.sheetProgress) ? std::clamp(status.sheetProgress, 0.0, 1.0) : 0.0;
+        sheetProgress_->setValue(int(std::lround(progress * kProgressSteps)));
+        const auto phase = status.phase.label();
+        sheetPhase_->setText(phase ? QString::fromStdString(*phase) : QString());
+        sheetPhase_->setVisible(phase.has_value());
+        sheetPill_->setAccessibleName(name);
+        break;
+    }
+    case Content::queue:
+        queueText_->setText(status.queuedSheets == 1 ? QStringLiteral("1 carte à préparer")
+                                                     : QStringLiteral("%1 cartes à préparer").arg(status.queuedSheets));
+        break;
+    case Content::none:
+        break;
+    }
+    problemPill_->setVisible(content_ == Content::problem);
+    sheetPill_->setVisible(content_ == Content::sheet);
+    queuePill_->setVisible(content_ == Content::queue);
+    setHidden(content_ == Content::none);
+}
+
+} // namespace velorin

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+
+namespace velorin {
+
+class AppModel;
+class Pill;
+class PillButton;
+
+// The small pill in a top corner of the map that tells what the map data pipeline is
+// doing: a loading problem (a button to the diagnostics), a TOP25 sheet being prepared
+// with its progress, or sheets waiting. It hides itself, taking no room, when none of
+// these holds, and redraws from the model's announcements. GUI thread only.
+class StatusIndicator : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class Content { none, problem, sheet, queue };
+
+    static constexpr int kEdgePaddingPoints = 8;
+    static constexpr double kFootnotePixelSize = 13;
+    static constexpr double kCaptionPixelSize = 11;
+    static constexpr int kProgressWidthPoints = 168;
+    // A longer sheet name is cut short rather than stretching the pill across the map.
+    static constexpr int kSheetNameMaxWidthPoints = 280;
+
+    StatusIndicator(AppModel& model, QWidget* parent);
+
+    // The first that holds: a loading problem, a sheet in preparation, sheets waiting.
+    static Content choose(const AppModel& model);
+    Content content() const { return content_; }
+
+signals:
+    // The problem pill was pressed: the map screen opens the diagnostics.
+    void diagnosticsRequested();
+
+private:
+    void buildProblemPill();
+    void buildSheetPill();
+    void buildQueuePill();
+    void refresh();
+
+    AppModel& model_;
+    Content content_ = Content::none;
+    PillButton* problemPill_;
+    QLabel* problemMessage_;
+    Pill* sheetPill_;
+    QLabel* sheetName_;
+    QLabel* sheetBadge_;
+    QProgressBar* sheetProgress_;
+    QLabel* sheetPhase_;
+    Pill* queuePill_;
+    QLabel* queueText_;
+};
+
+} // namespace velorin

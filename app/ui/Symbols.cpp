@@ -1,0 +1,109 @@
+#include "app/ui/Symbols.h"
+
+#include "platform/Log.h"
+
+#include <QFontDatabase>
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace velorin {
+
+namespace {
+
+struct Entry {
+    std::string_view name;
+    char32_t codepoint;
+};
+
+// The icon font's codepoints, as its 1.6.50 style sheet names them (mdi-…).
+constexpr std::array kTable {
+    Entry { "wifi.slash", 0xF5AA }, // wifi-off
+    Entry { "chevron.right", 0xF142 }, // chevron-right
+    Entry { "eye", 0xF208 }, // eye
+    Entry { "arrow.counterclockwise", 0xF465 }, // rotate-left
+    Entry { "arrow.clockwise", 0xF467 }, // rotate-right
+    Entry { "apple.logo", 0xF035 }, // apple
+    Entry { "photo.on.rectangle.angled.fill", 0xF2F9 }, // image-multiple
+    Entry { "photo.on.rectangle.angled", 0xF2EF }, // image-filter
+    Entry { "globe.europe.africa.fill", 0xF1E7 }, // earth
+    Entry { "globe.europe.africa", 0xF59F }, // web
+    Entry { "tree.fill", 0xF406 }, // pine-tree-box
+    Entry { "tree", 0xF405 }, // pine-tree
+    Entry { "tag.fill", 0xF4F9 }, // tag
+    Entry { "tag", 0xF4FC }, // tag-outline
+    Entry { "camera", 0xF100 }, // camera
+    Entry { "plus", 0xF415 }, // plus
+    Entry { "minus", 0xF374 }, // minus
+    Entry { "stop.fill", 0xF4DB }, // stop
+    Entry { "play.fill", 0xF40A }, // play
+    Entry { "gearshape", 0xF493 }, // settings
+    Entry { "view.3d", 0xF1A7 }, // cube-outline
+    Entry { "location.fill", 0xF1A4 }, // crosshairs-gps
+    Entry { "location", 0xF1A3 }, // crosshairs
+    Entry { "location.north.line.fill", 0xF390 }, // navigation
+    Entry { "figure.walk", 0xF583 }, // walk
+    Entry { "point.topleft.down.to.point.bottomright.curvepath", 0xF46A }, // routes
+    Entry { "person.crop.circle.fill", 0xF009 }, // account-circle
+    Entry { "person.crop.circle", 0xF013 }, // account-outline
+    Entry { "wifi.exclamationmark", 0xF02A }, // alert-outline
+    Entry { "mountain.2.fill", 0xF2F5 }, // image-filter-hdr
+};
+
+// The font's family, or empty when it could not be loaded; loaded and logged once.
+const QString& family()
+{
+    static const QString loaded = [] {
+        const int id = QFontDatabase::addApplicationFont(QString::fromUtf8(Symbols::kFontFile.data(),
+            qsizetype(Symbols::kFontFile.size())));
+        const QStringList families = id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
+        if (families.isEmpty()) {
+            platform::Log::warning(Symbols::kLogCategory, "police de symboles introuvable : {}", Symbols::kFontFile);
+            return QString();
+        }
+        return families.front();
+    }();
+    return loaded;
+}
+
+} // namespace
+
+const std::vector<std::string_view>& Symbols::names()
+{
+    static const std::vector<std::string_view> all = [] {
+        std::vector<std::string_view> result;
+        for (const Entry& entry : kTable)
+            result.push_back(entry.name);
+        return result;
+    }();
+    return all;
+}
+
+QString Symbols::glyph(std::string_view name)
+{
+    if (!isAvailable())
+        return {};
+    const auto* entry = std::find_if(kTable.begin(), kTable.end(), [name](const Entry& e) { return e.name == name; });
+    if (entry == kTable.end())
+        return {};
+    return QString::fromUcs4(&entry->codepoint, 1);
+}
+
+QFont Symbols::font(double pixelSize, QFont::Weight weight)
+{
+    QFont font;
+    if (isAvailable())
+        font = QFont(family());
+    font.setPixelSize(std::max(1, int(pixelSize + 0.5)));
+    font.setWeight(weight);
+    return font;
+}
+
+bool Symbols::isAvailable()
+{
+    return !family().isEmpty();
+}
+
+} // namespace velorin

@@ -1,0 +1,159 @@
+#include "app/ui/MapPalette.h"
+
+#include "app/ui/SymbolButton.h"
+#include "app/ui/tests/WidgetTest.h"
+
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+using velorin::Basemap;
+using velorin::MapPalette;
+using velorin::SymbolButton;
+using Tint = velorin::SymbolButton::Tint;
+
+class MapPaletteWidget : public testing_support::WidgetTest {
+protected:
+    QWidget screen;
+    MapPalette* palette = nullptr;
+
+    void SetUp() override
+    {
+        WidgetTest::SetUp();
+        palette = new MapPalette(*model, &screen);
+    }
+
+    SymbolButton& button(const char* name) const { return *palette->findChild<SymbolButton*>(name); }
+
+    void press(const char* name) { QTest::mouseClick(&button(name), Qt::LeftButton); }
+
+    void hideControls()
+    {
+        model->revealControls();
+        advance(velorin::AppModel::kControlsHideDelaySeconds + AppModelFixture::kStepSeconds);
+        ASSERT_FALSE(model->areControlsVisible());
+    }
+};
+
+TEST_F(MapPaletteWidget, TheBasemapItemsAndTheAerialButtonFollowEveryBasemap)
+{
+    struct Case {
+        Basemap basemap;
+        bool ign, apple, aerial;
+    };
+    const std::vector<Case> cases {
+        { Basemap::top25, true, false, false },
+        { Basemap::planIGN, true, false, false },
+        { Basemap::orthophoto, true, false, true },
+        { Basemap::openTopo, true, false, false },
+        { Basemap::slopes, true, false, false },
+        { Basemap::applePlan, false, true, false },
+        { Basemap::appleSatellite, false, true, true },
+        { Basemap::swissImage, true, false, true },
+        { Basemap::spainImage, true, false, true },
+        { Basemap::austriaImage, true, false, true },
+    };
+    ASSERT_EQ(cases.size(), Basemap::kCaseCount);
+    const auto tint = [](bool on) { return on ? Tint::accent : Tint::primary; };
+    for (const auto& c : cases) {
+        model->selectBasemap(c.basemap);
+        const std::string at(c.basemap.rawValue());
+        EXPECT_EQ(button("ign").tint(), tint(c.ign)) << at;
+        EXPECT_EQ(button("apple").tint(), tint(c.apple)) << at;
+        EXPECT_EQ(button("aerial").tint(), tint(c.aerial)) << at;
+        EXPECT_EQ(button("aerial").symbol(), c.aerial ? "globe.europe.africa.fill" : "globe.europe.africa") << at;
+        EXPECT_EQ(button("aerial").accessibleName(), "Vue satellite") << at;
+        EXPECT_EQ(button("ign").accessibleName(), "Cartes IGN") << at;
+        EXPECT_EQ(button("apple").accessibleName(), "Cartes Apple") << at;
+        EXPECT_EQ(button("apple").symbol(), "apple.logo") << at;
+        for (const char* name : { "saveView", "zoomIn", "zoomOut", "flyover" })
+            EXPECT_EQ(button(name).tint(), Tint::primary) << name << " on " << at;
+    }
+}
+
+TEST_F(MapPaletteWidget, TheBasemapItemsSwitchBetweenTheIgnAndTheAppleMaps)
+{
+    press("apple");
+    EXPECT_EQ(model->basemap(), Basemap::applePlan);
+    EXPECT_EQ(button("apple").tint(), Tint::accent);
+    press("aerial");
+    EXPECT_EQ(model->basemap(), Basemap::appleSatellite);
+    press("ign");
+    EXPECT_FALSE(model->basemap().isApple());
+    EXPECT_EQ(button("ign").tint(), Tint::accent);
+}
+
+TEST_F(MapPaletteWidget, TheToggleButtonsShowAndSwitchTheirOption)
+{
+    struct Case {
+        const char* name;
+        bool (velorin::AppModel::*state)() const;
+        const char* onSymbol;
+        const char* offSymbol;
+        const char* onLabel;
+        const char* offLabel;
+    };
+    for (const auto& c : {
+             Case { "trees", &velorin::AppModel::showsTrees, "tree.fill", "tree",
+                 "Masquer les arbres et bâtiments 3D", "Afficher les arbres et bâtiments 3D" },
+             Case { "toponyms", &velorin::AppModel::showsToponyms, "tag.fill", "tag",
+                 "Masquer les noms des sommets et cols", "Afficher les noms des sommets et cols" },
+         }) {
+        for (int pressCount = 0; pressCount < 2; ++pressCount) {
+            const bool on = (model.get()->*c.state)();
+            EXPECT_EQ(button(c.name).symbol(), on ? c.onSymbol : c.offSymbol) << c.name;
+            EXPECT_EQ(button(c.name).tint(), on ? Tint::accent : Tint::primary) << c.name;
+            EXPECT_EQ(button(c.name).accessibleName().toStdString(), on ? c.onLabel : c.offLabel) << c.name;
+            press(c.name);
+            EXPECT_NE((model.get()->*c.state)(), on) << c.name;
+        }
+    }
+}
+
+TEST_F(MapPaletteWidget, ThePhotoPinsShowTheirStoredStateAndWaitForTheirAction)
+{
+    EXPECT_EQ(button("photoPins").symbol(), "photo.on.rectangle.angled");
+    EXPECT_EQ(button("photoPins").accessibleName(), "Afficher les photos");
+
+    delete palette;
+    storePreferences(R"({"Velorin.photoPins": true})");
+    makeModel();
+    MapPalette shown(*model, &screen);
+    auto& pins = *shown.findChild<SymbolButton*>("photoPins");
+    EXPECT_EQ(pins.symbol(), "photo.on.rectangle.angled.fill");
+    EXPECT_EQ(pins.tint(), Tint::accent);
+    EXPECT_EQ(pins.accessibleName(), "Masquer les photos");
+}
+
+TEST_F(MapPaletteWidget, TheActionsStillToComeAreShownDisabled)
+{
+    for (const char* name : { "photoPins", "saveView", "flyover" })
+        EXPECT_FALSE(button(name).isEnabled()) << name;
+    for (const char* name : { "ign", "apple", "aerial", "trees", "toponyms", "zoomIn", "zoomOut" })
+        EXPECT_TRUE(button(name).isEnabled()) << name;
+    EXPECT_EQ(button("saveView").symbol(), "camera");
+    EXPECT_EQ(button("saveView").accessibleName(), "Enregistrer la vue");
+    EXPECT_EQ(button("flyover").symbol(), "play.fill");
+    EXPECT_EQ(button("flyover").accessibleName(), "Tourner autour du point visé");
+}
+
+TEST_F(MapPaletteWidget, TheZoomButtonsStepTheCanvasOneLevel)
+{
+    press("zoomIn");
+    press("zoomOut");
+    press("zoomIn");
+    EXPECT_EQ(canvas->zoomSteps, (std::vector<double> { 1, -1, 1 }));
+    EXPECT_EQ(button("zoomIn").accessibleName(), "Zoomer");
+    EXPECT_EQ(button("zoomOut").accessibleName(), "Dézoomer");
+}
+
+TEST_F(MapPaletteWidget, EveryPressRevealsTheControlsEvenWithoutACanvas)
+{
+    canvas.reset();
+    for (const char* name : { "ign", "apple", "aerial", "trees", "toponyms", "zoomIn", "zoomOut" }) {
+        hideControls();
+        press(name);
+        EXPECT_TRUE(model->areControlsVisible()) << name;
+    }
+}

@@ -1,0 +1,153 @@
+#include "app/ui/StatusIndicator.h"
+
+#include "app/ui/tests/WidgetTest.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <optional>
+#include <string>
+
+using velorin::StatusIndicator;
+using Content = velorin::StatusIndicator::Content;
+
+class StatusIndicatorWidget : public testing_support::WidgetTest {
+protected:
+    QWidget screen;
+    StatusIndicator* indicator = nullptr;
+
+    void SetUp() override
+    {
+        WidgetTest::SetUp();
+        indicator = new StatusIndicator(*model, &screen);
+    }
+
+    QLabel* text(const char* name) const { return indicator->findChild<QLabel*>(name); }
+    bool shows(const char* name) const { return !indicator->findChild<QWidget*>(name)->isHidden(); }
+
+    void report(std::optional<std::string> sheet, std::int64_t queued,
+        velorin::TileLoader::Phase phase = velorin::TileLoader::Phase::idle(), double progress = 0)
+    {
+        velorin::TileLoader::Status status;
+        status.loadingSheet = std::move(sheet);
+        status.queuedSheets = queued;
+        status.phase = phase;
+        status.sheetProgress = progress;
+        model->tileStatusDidChange(status);
+    }
+
+    void setReachable(bool reachable)
+    {
+        network->report({ reachable, false });
+        mainQueue->drain();
+    }
+};
+
+TEST_F(StatusIndicatorWidget, ShowsNothingAndTakesNoRoomWhenAllIsWell)
+{
+    EXPECT_EQ(indicator->content(), Content::none);
+    EXPECT_TRUE(indicator->isHidden());
+    report(std::nullopt, 0);
+    EXPECT_TRUE(indicator->isHidden());
+}
+
+TEST_F(StatusIndicatorWidget, CountsTheSheetsWaitingToBePrepared)
+{
+    struct Case {
+        std::int64_t queued;
+        const char* text;
+    };
+    for (auto c : { Case { 1, "1 carte à préparer" }, Case { 2, "2 cartes à préparer" }, Case { 17, "17 cartes à préparer" } }) {
+        report(std::nullopt, c.queued);
+        EXPECT_EQ(indicator->content(), Content::queue);
+        EXPECT_FALSE(indicator->isHidden());
+        EXPECT_TRUE(shows("queuePill"));
+        EXPECT_FALSE(shows("sheetPill"));
+        EXPECT_EQ(text("queueText")->text().toStdString(), c.text);
+    }
+}
+
+TEST_F(StatusIndicatorWidget, ShowsTheSheetInPreparationWithItsQueueProgressAndPhase)
+{
+    struct Case {
+        std::int64_t queued;
+        velorin::TileLoader::Phase phase;
+        bool badge;
+        bool phaseRow;
+    };
+    for (const auto& c : {
+             Case { 3, velorin::TileLoader::Phase::preparing(), true, true },
+             Case { 0, velorin::TileLoader::Phase::downloading(1'500'000, 10'000'000), false, true },
+             Case { 1, velorin::TileLoader::Phase::idle(), true, false },
+         }) {
+        report("3531OT Massif du Mont-Blanc", c.queued, c.phase, 0.25);
+        EXPECT_EQ(indicator->content(), Content::sheet);
+        EXPECT_TRUE(shows("sheetPill"));
+        EXPECT_FALSE(shows("queuePill"));
+        EXPECT_EQ(text("sheetName")->text(), "3531OT Massif du Mont-Blanc");
+        EXPECT_EQ(shows("sheetBadge"), c.badge);
+        if (c.badge) {
+            EXPECT_EQ(text("sheetBadge")->text(), QString("+%1").arg(c.queued));
+        }
+        EXPECT_EQ(shows("sheetPhase"), c.phaseRow);
+        if (c.phaseRow) {
+            EXPECT_EQ(text("sheetPhase")->text().toStdString(), *c.phase.label());
+        }
+        auto* bar = indicator->findChild<QProgressBar*>("sheetProgress");
+        EXPECT_EQ(bar->value(), bar->maximum() / 4);
+        EXPECT_EQ(bar->width(), StatusIndicator::kProgressWidthPoints);
+    }
+}
+
+TEST_F(StatusIndicatorWidget, CutsALongSheetNameOnOneLine)
+{
+    const std::string name(300, 'M');
+    report(name, 0);
+    const QLabel* label = text("sheetName");
+    EXPECT_LT(label->text().size(), int(name.size()));
+    EXPECT_TRUE(label->text().endsWith(QChar(0x2026)));
+    EXPECT_FALSE(label->wordWrap());
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), StatusIndicator::kSheetNameMaxWidthPoints);
+}
+
+TEST_F(StatusIndicatorWidget, ALoadingProblemReplacesTheSheetUntilItEnds)
+{
+    report("Chamonix", 2);
+    setReachable(false);
+    EXPECT_EQ(indicator->content(), Content::problem);
+    EXPECT_TRUE(shows("problemPill"));
+    EXPECT_FALSE(shows("sheetPill"));
+    EXPECT_EQ(text("problemMessage")->text(), "Hors réseau");
+
+    setReachable(true);
+    EXPECT_EQ(indicator->content(), Content::sheet);
+    EXPECT_TRUE(shows("sheetPill"));
+    EXPECT_FALSE(shows("problemPill"));
+}
+
+TEST_F(StatusIndicatorWidget, NamesEachLoadingProblem)
+{
+    auto status = busy(1);
+    status.transportFailures = 3;
+    model->tileStatusDidChange(status);
+    EXPECT_EQ(text("problemMessage")->text(), "Serveur injoignable");
+
+    model->tileStatusDidChange(busy(1));
+    advance(velorin::AppModel::kStallTimeoutSeconds);
+    ASSERT_TRUE(model->isStalled());
+    EXPECT_EQ(text("problemMessage")->text(), "Chargement bloqué");
+}
+
+TEST_F(StatusIndicatorWidget, APressAnywhereOnTheProblemPillAsksForTheDiagnosticsOnce)
+{
+    setReachable(false);
+    QSignalSpy requests(indicator, &StatusIndicator::diagnosticsRequested);
+    for (const char* part : { "problemChevron", "problemMessage", "problemPill" }) {
+        requests.clear();
+        QWidget* target = indicator->findChild<QWidget*>(part);
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->rect().center());
+        EXPECT_EQ(requests.count(), 1) << part;
+    }
+}
