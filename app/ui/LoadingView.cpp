@@ -1,7 +1,8 @@
 #include "app/ui/LoadingView.h"
 
+#include "app/ui/ActivitySpinner.h"
+
 #include <QLabel>
-#include <QProgressBar>
 #include <QVBoxLayout>
 
 namespace velorin {
@@ -9,11 +10,7 @@ namespace velorin {
 LoadingView::LoadingView(QWidget* parent)
     : QWidget(parent)
 {
-    auto* spinner = new QProgressBar(this);
-    // No range: the bar runs back and forth without a figure.
-    spinner->setRange(0, 0);
-    spinner->setTextVisible(false);
-    spinner->setFixedWidth(kIndicatorWidthPoints);
+    auto* spinner = new ActivitySpinner(this, kSpinnerPoints);
 
     auto* caption = new QLabel(QStringLiteral("Préparation de la carte…"), this);
     QPalette palette = caption->palette();

@@ -4,12 +4,12 @@
 
 namespace velorin {
 
-// The screen shown while the application starts: a large busy indicator above
+// The screen shown while the application starts: a large spinner above
 // "Préparation de la carte…". GUI thread only.
 class LoadingView : public QWidget {
 public:
     static constexpr int kSpacingPoints = 14;
-    static constexpr int kIndicatorWidthPoints = 160;
+    static constexpr int kSpinnerPoints = 36;
 
     explicit LoadingView(QWidget* parent = nullptr);
 };

@@ -14,6 +14,8 @@
 #include "map-data/ui/SearchView.h"
 
 #include <QDialog>
+#include <QKeySequence>
+#include <QShortcut>
 
 namespace velorin {
 
@@ -49,6 +51,11 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     banners_->add(altitude_, Qt::AlignHCenter);
     if (model_.downloader())
         banners_->add(new DownloadBanner(model_.downloader(), banners_), Qt::AlignHCenter);
+
+    // The toolbar offers no way to the sheet search and the offline maps: keys do.
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] { openSearch(); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this), &QShortcut::activated, this,
+        [this] { openOffline(); });
 
     connect(&model_, &AppModel::changed, this, [this] { refresh(); });
     refresh();

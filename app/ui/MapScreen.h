@@ -47,10 +47,13 @@ public:
     MapToolbar& toolbar() const { return *toolbar_; }
     MapPalette& mapPalette() const { return *palette_; }
 
-    // The sheet search; a chosen sheet closes it, ends following and is framed.
+    // The sheet search (Control-F); a chosen sheet closes it, ends following and is framed.
     void openSearch();
+    // The search open now, if any.
+    QWidget* search() const { return search_; }
     void chooseSheet(const Sheet& sheet);
-    // The offline maps, for the sheets in view; empty before the model has a downloader.
+    // The offline maps (Control-O), for the sheets in view; empty before the model has a
+    // downloader.
     void openOffline();
     // The catalogue's sheets overlapping the map's visible area; none without a map.
     std::vector<Sheet> visibleSheets() const;

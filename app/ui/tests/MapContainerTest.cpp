@@ -1,5 +1,7 @@
 #include "app/ui/MapContainer.h"
 
+#include "app/CanvasPortAdapter.h"
+
 #include "app/tests/AppModelFixture.h"
 #include "testing/TestApplication.h"
 #include "canvas/CanvasWindow.h"
@@ -88,4 +90,23 @@ TEST_F(MapContainerTest, AModelGoneBeforeTheCanvasMakesEveryReportANoOp)
     canvas->onPitchChanged(true);
     canvas->onCompassFollowingInterrupted();
     SUCCEED();
+}
+
+TEST_F(MapContainerTest, TheModelsZoomStepZoomsAboutTheMiddleOfTheView)
+{
+    makeModel();
+    auto canvas = makeCanvas();
+    ASSERT_TRUE(canvas);
+    canvas->layout();
+    velorin::CanvasPortAdapter port(canvas);
+    const double before = canvas->camera().zoom;
+    const velorin::WorldPoint centre = canvas->camera().center;
+    port.adjustFlyoverDistance(1);
+    for (int frame = 0; frame < 60; ++frame) {
+        clock->advance(1.0 / 60);
+        canvas->step(clock->now(), clock->now() + 1.0 / 60);
+    }
+    EXPECT_NEAR(canvas->camera().zoom, before + 1, 1e-9);
+    EXPECT_NEAR(canvas->camera().center.x, centre.x, 1e-9);
+    EXPECT_NEAR(canvas->camera().center.y, centre.y, 1e-9);
 }

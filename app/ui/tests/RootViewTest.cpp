@@ -3,6 +3,7 @@
 #include "app/tests/AppModelFixture.h"
 #include "app/ui/FailureView.h"
 #include "app/ui/LoadingView.h"
+#include "app/ui/Symbols.h"
 #include "testing/TestApplication.h"
 
 #include <QLabel>
@@ -52,6 +53,9 @@ TEST_F(RootViewTest, AMissingGpuShowsTheFailureAndRetryingShowsLoadingThenTheFai
     ASSERT_NE(failure, nullptr);
     EXPECT_EQ(failure->message().text().toStdString(), AppModel::kNoGpuMessage);
     EXPECT_EQ(failure->retryButton().text(), QStringLiteral("Réessayer"));
+    EXPECT_EQ(failure->symbol().text(), velorin::Symbols::glyph("wifi.exclamationmark"));
+    EXPECT_FALSE(failure->symbol().text().isEmpty());
+    EXPECT_EQ(failure->symbol().palette().color(QPalette::WindowText), FailureView::kSymbolColor) << "orange";
 
     failure->retryButton().click();
     EXPECT_NE(dynamic_cast<LoadingView*>(root.content()), nullptr) << "the loading screen replaces it at once";
