@@ -31,7 +31,6 @@ QSurfaceFormat MapCanvasWidget::surfaceFormat()
 
 MapCanvasWidget::MapCanvasWidget(std::shared_ptr<platform::Clock> clock, CanvasFactory makeCanvas, QWidget* parent)
     : QOpenGLWidget(parent)
-    , clock_(clock)
     , makeCanvas_(std::move(makeCanvas))
     , displayLink_(std::move(clock))
 {

@@ -62,7 +62,6 @@ private:
     // Drops the canvas and the adopted context while Qt's context is still current.
     void releaseContext();
 
-    std::shared_ptr<platform::Clock> clock_;
     CanvasFactory makeCanvas_;
     DisplayLink displayLink_;
     std::unique_ptr<gpu::Context> context_;
