@@ -1,5 +1,6 @@
 #include "app/ui/AltitudeCapsule.h"
 #include "app/ui/AttributionColumn.h"
+#include "app/ui/ScaleBar.h"
 
 #include "app/tests/AppModelFixture.h"
 #include "testing/TestApplication.h"
@@ -59,16 +60,22 @@ TEST_F(CaptionsTest, TheCreditLineFollowsTheBasemapAndTheColumnKeepsItsShadow)
     auto& model = makeModel();
     QWidget screen;
     auto* column = new AttributionColumn(model, &screen);
+    int withCredit = 0;
+    int withoutCredit = 0;
     for (Basemap basemap : Basemap::selectable) {
         model.selectBasemap(basemap);
         if (model.basemap() != basemap)
             continue;
         const auto credit = basemap.attribution();
+        ++(credit ? withCredit : withoutCredit);
         EXPECT_EQ(column->attribution().isVisibleTo(column), credit.has_value()) << basemap.rawValue();
         if (credit) {
             EXPECT_EQ(column->attribution().text().toStdString(), *credit);
         }
     }
+    EXPECT_GT(withCredit, 0);
+    EXPECT_GT(withoutCredit, 0) << "a map without a credit line was shown";
+    EXPECT_TRUE(column->scaleBar().isVisibleTo(column)) << "the scale bar stays alone";
     auto* shadow = dynamic_cast<QGraphicsDropShadowEffect*>(column->graphicsEffect());
     ASSERT_NE(shadow, nullptr);
     EXPECT_EQ(shadow->offset(), QPointF(0, 0));
