@@ -22,7 +22,10 @@ HeadlessSnapshot::HeadlessSnapshot(AppModel& model, MapCanvasView::Environment e
     canvas_ = MapCanvasView::make(window_, *context_, library_, CanvasServices::of(model), std::move(environment));
     if (!canvas_)
         throw std::runtime_error(std::string(MapRenderer::kStartFailureMessage));
-    canvas_->renderer().basemap = model.basemap();
+    canvas_->setBasemap(model.basemap());
+    canvas_->setShowsToponyms(model.showsToponyms());
+    canvas_->setShowsSlopes(model.showsSlopes());
+    canvas_->setShowsTrees(model.showsTrees());
     window_.setCanvas(canvas_);
     canvas_->layout();
 }

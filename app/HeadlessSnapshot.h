@@ -15,7 +15,7 @@ namespace velorin {
 class AppModel;
 
 // The command-line snapshot run ("-startAt … -snapshotTo out.jpg"): a map canvas over
-// the model's services, drawn off screen, that writes its JPEG 30 s after the view is set
+// the model's services and map options, drawn off screen, that writes its JPEG 30 s after the view is set
 // and then ends the program. Main thread only.
 class HeadlessSnapshot {
 public:

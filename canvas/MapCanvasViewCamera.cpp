@@ -107,6 +107,7 @@ void MapCanvasView::set3D(bool on)
 
 void MapCanvasView::setCompassFollowing(bool on)
 {
+    endFlight();
     isCompassFollowing_ = on;
     targetBearing_ = on ? latestHeading_ : 0;
     startDisplayLink();

@@ -77,8 +77,9 @@ public:
     int maxConcurrentConnections() const { return maxConcurrentConnections_.load(); }
     // Replies abandoned because their client went away.
     int disconnectCount() const { return disconnects_.load(); }
-    // Polls `condition` until it holds or `timeoutSeconds` pass; its last value.
-    static bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds = 5);
+    // Polls `condition` until it holds or `timeoutSeconds` pass; its last value. The bound is
+    // generous: it is only reached by a failing test, never by a loaded machine.
+    static bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds = 20);
 
 private:
     class ConnectionThreads;

@@ -8,8 +8,10 @@
 #include "app/ui/Symbols.h"
 
 #include <QBoxLayout>
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QProgressBar>
+#include <QVariantAnimation>
 
 #include <algorithm>
 #include <cmath>
@@ -65,6 +67,20 @@ StatusIndicator::StatusIndicator(AppModel& model, QWidget* parent)
     buildProblemPill();
     buildSheetPill();
     buildQueuePill();
+
+    fade_ = new QGraphicsOpacityEffect(this);
+    fade_->setEnabled(false);
+    setGraphicsEffect(fade_);
+    fadeAnimation_ = new QVariantAnimation(this);
+    fadeAnimation_->setDuration(kFadeMilliseconds);
+    fadeAnimation_->setEasingCurve(QEasingCurve::InOutQuad);
+    fadeAnimation_->setStartValue(0.0);
+    fadeAnimation_->setEndValue(1.0);
+    connect(fadeAnimation_, &QVariantAnimation::valueChanged, this,
+        [this](const QVariant& value) { fade_->setOpacity(value.toDouble()); });
+    // Left on, the effect would redraw the pills through an offscreen pixmap for nothing.
+    connect(fadeAnimation_, &QVariantAnimation::finished, this, [this] { fade_->setEnabled(false); });
+
     connect(&model_, &AppModel::changed, this, &StatusIndicator::refresh);
     refresh();
 }
@@ -142,6 +158,19 @@ void StatusIndicator::buildQueuePill()
     layout()->addWidget(queuePill_);
 }
 
+bool StatusIndicator::isFading() const
+{
+    return fadeAnimation_->state() == QAbstractAnimation::Running;
+}
+
+void StatusIndicator::fadeIn()
+{
+    fade_->setOpacity(0);
+    fade_->setEnabled(true);
+    fadeAnimation_->stop();
+    fadeAnimation_->start();
+}
+
 StatusIndicator::Content StatusIndicator::choose(const AppModel& model)
 {
     if (model.hasLoadingProblem())
@@ -187,6 +216,16 @@ void StatusIndicator::refresh()
     sheetPill_->setVisible(content_ == Content::sheet);
     queuePill_->setVisible(content_ == Content::queue);
     setHidden(content_ == Content::none);
+
+    // Only a problem starting or ending or another sheet fades: the counts and the progress
+    // change many times a second and must not flicker.
+    const bool problem = model_.hasLoadingProblem();
+    if (problem == shownProblem_ && status.loadingSheet == shownSheet_)
+        return;
+    shownProblem_ = problem;
+    shownSheet_ = status.loadingSheet;
+    if (content_ != Content::none)
+        fadeIn();
 }
 
 } // namespace velorin

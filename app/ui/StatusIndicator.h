@@ -2,8 +2,13 @@
 
 #include <QWidget>
 
+#include <optional>
+#include <string>
+
+class QGraphicsOpacityEffect;
 class QLabel;
 class QProgressBar;
+class QVariantAnimation;
 
 namespace velorin {
 
@@ -27,12 +32,15 @@ public:
     static constexpr int kProgressWidthPoints = 168;
     // A longer sheet name is cut short rather than stretching the pill across the map.
     static constexpr int kSheetNameMaxWidthPoints = 280;
+    // A problem that starts or ends, or another sheet, fades in over this long.
+    static constexpr int kFadeMilliseconds = 200;
 
     StatusIndicator(AppModel& model, QWidget* parent);
 
     // The first that holds: a loading problem, a sheet in preparation, sheets waiting.
     static Content choose(const AppModel& model);
     Content content() const { return content_; }
+    bool isFading() const;
 
 signals:
     // The problem pill was pressed: the map screen opens the diagnostics.
@@ -43,9 +51,14 @@ private:
     void buildSheetPill();
     void buildQueuePill();
     void refresh();
+    void fadeIn();
 
     AppModel& model_;
     Content content_ = Content::none;
+    bool shownProblem_ = false;
+    std::optional<std::string> shownSheet_;
+    QGraphicsOpacityEffect* fade_;
+    QVariantAnimation* fadeAnimation_;
     PillButton* problemPill_;
     QLabel* problemMessage_;
     Pill* sheetPill_;

@@ -12,8 +12,11 @@
 #include <QWheelEvent>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <string>
+#include <vector>
 
 namespace velorin {
 
@@ -256,7 +259,8 @@ bool CanvasInput::mouseReleased(MapCanvasView& canvas, QMouseEvent& event)
     }
     if (event.button() == Qt::RightButton && rightDown_) {
         rightDown_ = false;
-        if (length(position - rightMouse_.start) <= kDragStartPoints && time - rightMouse_.startTime < kHoldMilliseconds)
+        if (length(position - rightMouse_.start) <= kDragStartPoints
+            && time - rightMouse_.startTime < kHoldMilliseconds)
             canvas.twoFingerClick(point(position), flags);
         return true;
     }
@@ -405,7 +409,8 @@ bool CanvasInput::touch(MapCanvasView& canvas, QTouchEvent& event)
         if (finger_.dragging)
             endDrag(canvas, finger_, finger_.recent.back().first, {}, flags);
         const QPointF between = down[1] - down[0];
-        twoFingers_ = TwoFingers{length(between), std::atan2(between.y(), between.x()), (down[0] + down[1]) / 2, false, time};
+        twoFingers_
+            = TwoFingers{length(between), std::atan2(between.y(), between.x()), (down[0] + down[1]) / 2, false, time};
         touchHadTwoFingers_ = true;
         canvas.noteGesture("pincer", Phase::began, flags, GestureJournal::pinchDetail(1));
         canvas.pinchBegan();
@@ -458,7 +463,8 @@ void CanvasInput::twoFingersChanged(MapCanvasView& canvas, QPointF first, QPoint
     const QPointF centre = (first + second) / 2;
     const double spread = length(between);
     const double scale = fingers.startSpread > 0 ? spread / fingers.startSpread : 1;
-    const double rotation = std::remainder(std::atan2(between.y(), between.x()) - fingers.startAngle, 2 * std::numbers::pi);
+    const double rotation
+        = std::remainder(std::atan2(between.y(), between.x()) - fingers.startAngle, 2 * std::numbers::pi);
     const QPointF translation = centre - fingers.startCentre;
     if (length(translation) > kDragStartPoints || std::abs(spread - fingers.startSpread) > kDragStartPoints
         || std::abs(rotation) * spread / 2 > kDragStartPoints)

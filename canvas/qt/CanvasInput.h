@@ -40,6 +40,9 @@ public:
     // A drag's velocity at its end counts the moves of this last stretch of time.
     static constexpr qint64 kVelocityWindowMilliseconds = 100;
 
+    // Filters `target`'s events from now on and is owned by it: the host only writes
+    // `new CanvasInput(canvas, widget)`. The widget takes the keyboard focus on clicks and
+    // tabs, and accepts touch events.
     CanvasInput(std::weak_ptr<MapCanvasView> canvas, QWidget* target);
 
     // The modifiers of an event as the canvas names them: Control, Alt as Option, Shift,

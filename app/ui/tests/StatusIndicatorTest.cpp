@@ -6,7 +6,9 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVariantAnimation>
 
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -101,6 +103,20 @@ TEST_F(StatusIndicatorWidget, ShowsTheSheetInPreparationWithItsQueueProgressAndP
     }
 }
 
+TEST_F(StatusIndicatorWidget, KeepsTheSheetBarWithinItsRangeWhateverTheLoaderReports)
+{
+    struct Case {
+        double progress;
+        double filled;
+    };
+    for (auto c : { Case { -0.5, 0 }, Case { 1.7, 1 }, Case { std::numeric_limits<double>::quiet_NaN(), 0 },
+             Case { std::numeric_limits<double>::infinity(), 0 } }) {
+        report("Chamonix", 0, velorin::TileLoader::Phase::preparing(), c.progress);
+        auto* bar = indicator->findChild<QProgressBar*>("sheetProgress");
+        EXPECT_EQ(bar->value(), int(c.filled * bar->maximum())) << c.progress;
+    }
+}
+
 TEST_F(StatusIndicatorWidget, CutsALongSheetNameOnOneLine)
 {
     const std::string name(300, 'M');
@@ -138,6 +154,23 @@ TEST_F(StatusIndicatorWidget, NamesEachLoadingProblem)
     advance(velorin::AppModel::kStallTimeoutSeconds);
     ASSERT_TRUE(model->isStalled());
     EXPECT_EQ(text("problemMessage")->text(), "Chargement bloqué");
+}
+
+TEST_F(StatusIndicatorWidget, FadesInANewProblemOrSheetButNotANewCountOrProgress)
+{
+    report(std::nullopt, 2);
+    EXPECT_FALSE(indicator->isFading()) << "sheets waiting is no new problem nor sheet";
+
+    report("Chamonix", 2, velorin::TileLoader::Phase::preparing(), 0.1);
+    EXPECT_TRUE(indicator->isFading());
+    auto* fade = indicator->findChild<QVariantAnimation*>();
+    fade->setCurrentTime(fade->duration());
+    ASSERT_FALSE(indicator->isFading());
+    report("Chamonix", 1, velorin::TileLoader::Phase::preparing(), 0.6);
+    EXPECT_FALSE(indicator->isFading());
+
+    setReachable(false);
+    EXPECT_TRUE(indicator->isFading());
 }
 
 TEST_F(StatusIndicatorWidget, APressAnywhereOnTheProblemPillAsksForTheDiagnosticsOnce)

@@ -31,12 +31,25 @@ void ensureApplication()
     }
 }
 
+// Counts the key presses that the filter lets through to the widget.
+class KeyCountingWidget : public QWidget {
+public:
+    int keyPresses = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        ++keyPresses;
+        QWidget::keyPressEvent(event);
+    }
+};
+
 // A plain widget with the input filter on it, over a canvas at rest over the Alps at
 // zoom 13 (1000×800 pixels, 500×400 points).
 class CanvasInputTest : public CanvasTest {
 protected:
     std::shared_ptr<MapCanvasView> canvas;
-    std::unique_ptr<QWidget> widget;
+    std::unique_ptr<KeyCountingWidget> widget;
     std::vector<Camera> reports;
     int touches = 0;
     qint64 time = 1000;
@@ -51,7 +64,7 @@ protected:
         runFrames(*canvas);
         canvas->onCameraChanged = [this](const Camera& camera) { reports.push_back(camera); };
         canvas->onTouch = [this] { ++touches; };
-        widget = std::make_unique<QWidget>();
+        widget = std::make_unique<KeyCountingWidget>();
         widget->resize(500, 400);
         new CanvasInput(canvas, widget.get());
     }
@@ -191,10 +204,11 @@ TEST_F(CanvasInputTest, AutoRepeatNeitherRestartsTheMotionNorReports)
     EXPECT_EQ(reports.size(), 1u);
 }
 
-TEST_F(CanvasInputTest, ModifierKeysAreHeldUntilReleasedOrFocusIsLost)
+TEST_F(CanvasInputTest, OtherKeysGoOnToTheWidgetAndModifierKeysAreHeldUntilReleasedOrFocusIsLost)
 {
     key(QEvent::KeyPress, Qt::Key_X, "x");
     EXPECT_TRUE(canvas->heldKeys().empty());
+    EXPECT_EQ(widget->keyPresses, 1);
 
     key(QEvent::KeyPress, Qt::Key_Alt, "");
     key(QEvent::KeyPress, Qt::Key_Super_L, "", Qt::AltModifier);
@@ -202,7 +216,10 @@ TEST_F(CanvasInputTest, ModifierKeysAreHeldUntilReleasedOrFocusIsLost)
     key(QEvent::KeyRelease, Qt::Key_Alt, "", Qt::AltModifier | Qt::MetaModifier);
     EXPECT_EQ(canvas->heldModifiers(), KeyModifiers{.command = true});
 
+    // Modifier keys go on too; a motion key stays with the map.
+    EXPECT_EQ(widget->keyPresses, 3);
     key(QEvent::KeyPress, Qt::Key_Right, "", Qt::MetaModifier);
+    EXPECT_EQ(widget->keyPresses, 3);
     reports.clear();
     QFocusEvent focusOut(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
     send(focusOut);

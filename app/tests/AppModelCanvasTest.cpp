@@ -1,0 +1,175 @@
+#include "app/CanvasPortAdapter.h"
+#include "app/tests/AppModelFixture.h"
+#include "canvas/tests/CanvasTestSupport.h"
+#include "platform/qt/QtLocationSource.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QNmeaPositionInfoSource>
+
+#include <cmath>
+#include <numbers>
+
+using platform::LocationAuthorization;
+using velorin::MapCanvasView;
+using velorin::WorldPoint;
+
+namespace {
+
+constexpr double kFrameSeconds = 1.0 / 60;
+constexpr double kReplayTimeoutSeconds = 10.0;
+constexpr double kLatitude = 45.9237;
+constexpr double kLongitude = 6.8694;
+
+// The model driving a real canvas, drawn offscreen, through the adapter the map view host
+// hands it; the canvas reports its camera back to the model as the host wires it.
+class AppModelCanvas : public testing_support::AppModelFixture {
+protected:
+    int argc = 0;
+    QCoreApplication application {argc, nullptr};
+    std::unique_ptr<gpu::Context> context = gpu::Context::headless();
+    gpu::ShaderLibrary library {gpu::ShaderLibrary::defaultFolder()};
+    testing_support::FakeCanvasWindow window;
+    std::shared_ptr<MapCanvasView> canvas;
+    std::shared_ptr<velorin::CanvasPortAdapter> port;
+
+    // The canvas, laid out, showing `startAt` ("lat,lon,zoom,bearing°") or the whole world.
+    void showCanvas(velorin::AppModel& model, std::vector<std::string> arguments = {"velorin"})
+    {
+        MapCanvasView::Environment environment {
+            clock, mainQueue, std::make_shared<platform::UserDefaults>(folder.path() / "canvas.json"),
+            folder.path() / "VelorinGestes.log", std::move(arguments), {}};
+        canvas = MapCanvasView::make(window, *context, library,
+            MapCanvasView::Services{velorin::SheetCatalog{}, {}, {}, {}, {}, {}}, std::move(environment));
+        ASSERT_TRUE(canvas);
+        canvas->onCameraChanged = [&model](const velorin::Camera& camera) {
+            model.cameraDidChange(camera.center, camera.zoom, camera.bearing);
+        };
+        port = std::make_shared<velorin::CanvasPortAdapter>(canvas);
+        model.setCanvas(port);
+        canvas->layout();
+        settle();
+    }
+
+    // Runs frames until the canvas rests, then lets the last camera report through.
+    void settle()
+    {
+        for (int frames = 0; window.linkRunning && frames < 1000; ++frames) {
+            clock->advance(kFrameSeconds);
+            canvas->step(clock->now(), clock->now() + kFrameSeconds);
+        }
+        clock->advance(velorin::CameraReportThrottle::kNotificationIntervalSeconds * 2);
+        canvas->reportCameraChange();
+    }
+
+    velorin::AppModel& makeAuthorizedModel()
+    {
+        auto& made = makeModel();
+        position->authorization = LocationAuthorization::authorizedWhenInUse;
+        position->changeAuthorization(LocationAuthorization::authorizedWhenInUse);
+        return made;
+    }
+
+    static platform::LocationFix fixAt(double latitude, double longitude)
+    {
+        platform::LocationFix fix;
+        fix.latitude = latitude;
+        fix.longitude = longitude;
+        fix.horizontalAccuracy = 10;
+        fix.timestamp = 1.8e9;
+        return fix;
+    }
+};
+
+} // namespace
+
+TEST_F(AppModelCanvas, AReplayedWalkMovesThePositionMarkerAndCentresTheMapOnTheFirstFix)
+{
+    auto nmea = std::make_unique<QNmeaPositionInfoSource>(QNmeaPositionInfoSource::SimulationMode);
+    auto* file = new QFile(VELORIN_FIXTURES "/walk.nmea", nmea.get());
+    ASSERT_TRUE(file->open(QIODevice::ReadOnly));
+    nmea->setDevice(file);
+    nmea->setUserEquivalentRangeError(5.0);
+    deviceLocation = std::make_unique<platform::QtLocationSource>(std::move(nmea));
+    auto& model = makeModel();
+    showCanvas(model);
+    ASSERT_FALSE(canvas->renderer().userLocation);
+    model.start();
+
+    std::vector<WorldPoint> marks;
+    QElapsedTimer timer;
+    timer.start();
+    while (marks.size() < 3 && timer.elapsed() < kReplayTimeoutSeconds * 1000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        mainQueue->drain();
+        const auto& mark = canvas->renderer().userLocation;
+        if (mark && (marks.empty() || !(marks.back() == mark->world)))
+            marks.push_back(mark->world);
+    }
+
+    ASSERT_EQ(marks.size(), 3u);
+    EXPECT_NEAR(marks[0].latitude(), 45.9237, 1e-6);
+    EXPECT_NEAR(marks[1].latitude(), 45.9247, 1e-6);
+    EXPECT_NEAR(marks[2].longitude(), 6.8704, 1e-6);
+    EXPECT_GT(canvas->renderer().userLocation->accuracy, 0);
+    EXPECT_FALSE(canvas->awaitingInitialLocation());
+    EXPECT_NEAR(canvas->camera().center.latitude(), 45.9237, 1e-6) << "the first fix centres the map once";
+}
+
+TEST_F(AppModelCanvas, LocateMeGlidesFromZoomTenToFourteen)
+{
+    auto& model = makeAuthorizedModel();
+    showCanvas(model, {"velorin", "-startAt", "45.92,6.86,10"});
+    ASSERT_EQ(model.zoom(), 10);
+    position->deliver({fixAt(kLatitude, kLongitude)});
+
+    model.locateUser();
+    ASSERT_TRUE(canvas->animation());
+    EXPECT_EQ(canvas->animation()->toZoom, 14);
+    settle();
+    EXPECT_NEAR(canvas->camera().zoom, 14, 1e-9);
+    const WorldPoint target = WorldPoint::fromLatitudeLongitude(kLatitude, kLongitude);
+    EXPECT_NEAR(canvas->camera().center.x, target.x, 1e-12);
+    EXPECT_NEAR(canvas->camera().center.y, target.y, 1e-12);
+    EXPECT_EQ(model.zoom(), canvas->camera().zoom);
+}
+
+TEST_F(AppModelCanvas, TheCompassTurnsTheMapNorthUpFirstThenFollowsTheHeading)
+{
+    auto& model = makeAuthorizedModel();
+    showCanvas(model, {"velorin", "-startAt", "45.92,6.86,13,40"});
+    ASSERT_NEAR(model.bearing(), 40 * std::numbers::pi / 180, 1e-9);
+
+    model.toggleCompassFollowing();
+    EXPECT_FALSE(model.isCompassFollowing());
+    settle();
+    EXPECT_EQ(canvas->camera().bearing, 0);
+    EXPECT_EQ(model.bearing(), 0);
+
+    model.toggleCompassFollowing();
+    EXPECT_TRUE(model.isCompassFollowing());
+    EXPECT_TRUE(canvas->isCompassFollowing());
+    position->deliverHeading({93, 90, 5});
+    settle();
+    EXPECT_NEAR(canvas->camera().bearing, std::numbers::pi / 2, 1e-9);
+
+    model.toggleCompassFollowing();
+    settle();
+    EXPECT_FALSE(canvas->isCompassFollowing());
+    EXPECT_EQ(canvas->camera().bearing, 0);
+}
+
+TEST_F(AppModelCanvas, AGoneCanvasLeavesTheModelAlone)
+{
+    auto& model = makeAuthorizedModel();
+    showCanvas(model);
+    canvas.reset();
+    position->deliver({fixAt(kLatitude, kLongitude)});
+    model.locateUser();
+    model.toggleCompassFollowing();
+    model.toggleSlopes();
+    EXPECT_FALSE(port->isCompassFollowing());
+    EXPECT_FALSE(port->isFlying());
+    EXPECT_FALSE(port->handleInitialLocation(fixAt(kLatitude, kLongitude)));
+}
