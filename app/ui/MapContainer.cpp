@@ -20,6 +20,8 @@ MapContainer::MapContainer(AppModel& model, MapCanvasView::Environment environme
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(widget_);
+    // Keys go to the map.
+    setFocusProxy(widget_);
     widget_->onFailure = [model = QPointer<AppModel>(&model)](const std::string& message) {
         if (model)
             model->mapDidFail(message);

@@ -39,6 +39,7 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     , palette_(new MapPalette(model, topTrailing_))
     , altitude_(new AltitudeCapsule(model, banners_))
 {
+    setFocusProxy(container_);
     topLeading_->add(compassPad_, Qt::AlignLeft, kEdgePaddingPoints);
     topLeading_->add(statusIndicator_, Qt::AlignLeft);
 

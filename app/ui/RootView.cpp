@@ -74,6 +74,7 @@ void RootView::present(Screen screen)
     }
     content_->setGeometry(rect());
     content_->show();
+    content_->setFocus();
 }
 
 } // namespace velorin

@@ -112,6 +112,8 @@ TEST_F(MapWindowTest, TheWindowShowsTheMapWithItsOverlaysOnceTilesArrive)
         return screen && screen->container().canvas();
     })) << "the map screen builds its canvas once the window's context exists";
     velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    window.activateWindow();
+    EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] { return map.hasFocus(); }, 5)) << "keys go to the map";
 
     ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
         return model.loader()->status().delivered > 0 && drawnShare(map.grabFramebuffer()) > 0.9;
