@@ -118,6 +118,8 @@ public:
     const std::optional<SheetCatalog>& catalog() const { return catalog_; }
     TileLoader* loader() const { return loader_.get(); }
     RegionDownloader* regionDownloader() const { return regions_.get(); }
+    // The same, for the screens that keep it while they show its progress.
+    const std::shared_ptr<RegionDownloader>& downloader() const { return regions_; }
     const std::optional<GpuDevice>& device() const { return device_; }
     // Built on first use.
     TerrainService& terrain();
@@ -156,6 +158,13 @@ public:
 
     // The map canvas reports a new camera: centre, zoom and bearing in radians.
     void cameraDidChange(const WorldPoint& center, double zoom, double bearing);
+    // The map canvas reports that the user moved the map (following ends) and whether the
+    // view is now pitched; both only publish, the canvas has already moved.
+    void setIsFollowingUser(bool on);
+    void setIs3D(bool on);
+    // The map window could not draw (no usable OpenGL context): a ready model fails with
+    // `message`, so that the failure screen offers a new start.
+    void mapDidFail(const std::string& message);
 
     // Map options; each stores its preference.
     void selectBasemap(Basemap basemap);

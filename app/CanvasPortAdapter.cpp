@@ -95,6 +95,15 @@ void CanvasPortAdapter::turnInPlaceNow(double radians)
         canvas->turnInPlaceNow(radians);
 }
 
+void CanvasPortAdapter::adjustFlyoverDistance(double levels)
+{
+    // Without a flyover the step zooms about the middle of the view.
+    if (auto canvas = canvas_.lock()) {
+        const Camera::Size size = canvas->camera().viewSize;
+        canvas->zoom(canvas->camera().zoom + levels, {size.width / 2, size.height / 2});
+    }
+}
+
 void CanvasPortAdapter::fit(const WorldRect& rect, bool animated)
 {
     if (auto canvas = canvas_.lock())

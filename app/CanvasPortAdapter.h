@@ -33,6 +33,7 @@ public:
     void rotate(double radians) override;
     void turnInPlace(double radians) override;
     void turnInPlaceNow(double radians) override;
+    void adjustFlyoverDistance(double levels) override;
     void fit(const WorldRect& rect, bool animated) override;
 
     void set3D(bool on) override;

@@ -8,18 +8,17 @@ namespace velorin {
 
 HeadlessCanvasWindow::HeadlessCanvasWindow(gpu::Context& context, std::shared_ptr<platform::Clock> clock)
     : context_(context)
-    , clock_(std::move(clock))
+    , displayLink_(std::move(clock))
 {
-    timer_.setInterval(kFrameIntervalMilliseconds);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-        if (auto canvas = canvas_.lock()) {
-            const double now = clock_->now();
-            canvas->step(now, now + kFrameIntervalMilliseconds / 1000.0);
-        }
-    });
 }
 
 HeadlessCanvasWindow::~HeadlessCanvasWindow() = default;
+
+void HeadlessCanvasWindow::setCanvas(std::weak_ptr<MapCanvasView> canvas)
+{
+    canvas_ = canvas;
+    displayLink_.setCanvas(std::move(canvas));
+}
 
 void HeadlessCanvasWindow::draw()
 {
@@ -30,20 +29,17 @@ void HeadlessCanvasWindow::draw()
     if (!target_)
         target_ = std::make_unique<gpu::RenderTarget>(
             context_, int(kBoundsInPoints.width), int(kBoundsInPoints.height));
-    MapRenderer& renderer = canvas->renderer();
-    renderer.updateFrame(clock_->now());
-    renderer.draw(kBoundsInPoints, target_->framebuffer());
-    context_.drainDeletions();
+    canvas->drawFrame(target_->framebuffer());
 }
 
 void HeadlessCanvasWindow::startDisplayLink()
 {
-    timer_.start();
+    displayLink_.start();
 }
 
 void HeadlessCanvasWindow::stopDisplayLink()
 {
-    timer_.stop();
+    displayLink_.stop();
 }
 
 } // namespace velorin

@@ -1,9 +1,8 @@
 #pragma once
 
 #include "canvas/CanvasWindow.h"
+#include "canvas/qt/DisplayLink.h"
 #include "platform/Clock.h"
-
-#include <QTimer>
 
 #include <memory>
 
@@ -17,18 +16,17 @@ namespace velorin {
 class MapCanvasView;
 
 // A map window without a screen, for command-line snapshots: a fixed size, frames drawn
-// into an offscreen target of a headless context, and a display link paced by a Qt
-// timer at 60 Hz. Main thread only.
+// into an offscreen target of a headless context, and a display link at 60 Hz. Main
+// thread only.
 class HeadlessCanvasWindow final : public CanvasWindow {
 public:
     static constexpr Camera::Size kBoundsInPoints {1280, 800};
-    static constexpr int kFrameIntervalMilliseconds = 16;
 
     HeadlessCanvasWindow(gpu::Context& context, std::shared_ptr<platform::Clock> clock);
     ~HeadlessCanvasWindow() override;
 
     // The canvas that the display link steps and whose renderer draws.
-    void setCanvas(std::weak_ptr<MapCanvasView> canvas) { canvas_ = std::move(canvas); }
+    void setCanvas(std::weak_ptr<MapCanvasView> canvas);
 
     Camera::Size boundsInPoints() const override { return kBoundsInPoints; }
     double screenScale() const override { return 1; }
@@ -38,10 +36,9 @@ public:
 
 private:
     gpu::Context& context_;
-    std::shared_ptr<platform::Clock> clock_;
     std::weak_ptr<MapCanvasView> canvas_;
     std::unique_ptr<gpu::RenderTarget> target_;
-    QTimer timer_;
+    DisplayLink displayLink_;
 };
 
 } // namespace velorin

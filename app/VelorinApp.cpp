@@ -10,6 +10,8 @@
 
 #include <fmt/format.h>
 
+#include <cstdlib>
+
 namespace velorin {
 
 namespace {
@@ -75,22 +77,39 @@ VelorinApp::VelorinApp(int& argc, char** argv)
 
 VelorinApp::~VelorinApp() = default;
 
+bool VelorinApp::hasDisplay()
+{
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+}
+
 int VelorinApp::exec()
 {
-    QObject::connect(model_.get(), &AppModel::changed, &application_, [this] {
-        const auto& state = model_->state();
-        if (state.kind == LoadState::Kind::failed) {
-            fmt::print(stderr, "velorin : {}\n", state.message);
-            QApplication::exit(1);
-        } else if (state.kind == LoadState::Kind::ready && HeadlessSnapshot::isRequested(canvasEnvironment_.arguments)) {
-            startSnapshot();
-        } else if (state.kind == LoadState::Kind::ready) {
-            fmt::print(stderr, "velorin : la fenêtre de la carte n'est pas encore disponible ; essayez --version\n");
-            QApplication::exit(1);
-        }
-    });
+    if (HeadlessSnapshot::isRequested(canvasEnvironment_.arguments)) {
+        QObject::connect(model_.get(), &AppModel::changed, &application_, [this] {
+            const auto& state = model_->state();
+            if (state.kind == LoadState::Kind::failed) {
+                fmt::print(stderr, "velorin : {}\n", state.message);
+                QApplication::exit(1);
+            } else if (state.kind == LoadState::Kind::ready) {
+                startSnapshot();
+            }
+        });
+    } else if (hasDisplay()) {
+        openWindow();
+    } else {
+        fmt::print(stderr, "velorin : aucun écran pour la fenêtre de la carte ; essayez -startAt … -snapshotTo\n");
+        return 1;
+    }
     QMetaObject::invokeMethod(model_.get(), [this] { model_->start(); }, Qt::QueuedConnection);
     return QApplication::exec();
+}
+
+void VelorinApp::openWindow()
+{
+    window_ = std::make_unique<RootView>(*model_, canvasEnvironment_);
+    window_->setWindowTitle(QStringLiteral("Velorin"));
+    window_->resize(kWindowWidthPoints, kWindowHeightPoints);
+    window_->show();
 }
 
 void VelorinApp::startSnapshot()

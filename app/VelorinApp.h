@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/HeadlessSnapshot.h"
+#include "app/ui/RootView.h"
 #include "canvas/MapCanvasView.h"
 
 #include <QApplication>
@@ -10,11 +11,15 @@
 
 namespace velorin {
 
-// The program: the Qt application in the dark appearance and the one `AppModel` of the
+// The program: the Qt application in the dark appearance, the one `AppModel` of the
 // process, built over the user's folders and preferences, the service hosts, the steady
-// clock, Qt's event loop and network information, and the real GPU probe. Main thread.
+// clock, Qt's event loop and network information, and the real GPU probe, and the window
+// that shows it. Main thread.
 class VelorinApp {
 public:
+    static constexpr int kWindowWidthPoints = 1280;
+    static constexpr int kWindowHeightPoints = 800;
+
     VelorinApp(int& argc, char** argv);
     ~VelorinApp();
 
@@ -22,13 +27,17 @@ public:
     VelorinApp& operator=(const VelorinApp&) = delete;
 
     // Starts the model from the event loop and runs the loop; returns the exit status.
-    // Until the map window exists the program ends once start-up has settled, saying
-    // why when it failed, unless it was asked for a snapshot ("-startAt … -snapshotTo"),
-    // which it renders off screen and writes before ending.
+    // Asked for a snapshot ("-startAt … -snapshotTo"), it renders the map off screen and
+    // ends once the file is written, or at once saying why start-up failed. Otherwise it
+    // opens the map window, which needs a display.
     int exec();
+
+    // Whether the process may open windows: an X11 or Wayland display is named.
+    static bool hasDisplay();
 
 private:
     void startSnapshot();
+    void openWindow();
 
     QApplication application_;
     // What the canvas needs of the model's environment, kept before the model takes it.
@@ -36,6 +45,8 @@ private:
     std::unique_ptr<AppModel> model_;
     // Declared after the model: the canvas borrows its services.
     std::unique_ptr<HeadlessSnapshot> snapshot_;
+    // Declared after the model, which it shows.
+    std::unique_ptr<RootView> window_;
 };
 
 } // namespace velorin

@@ -6,6 +6,7 @@
 #include "map-data/TextureCache.h"
 #include "map-data/TileLoader.h"
 #include "platform/LaunchArguments.h"
+#include "platform/gpu/Context.h"
 #include "renderer/BuildingService.h"
 #include "renderer/ForestService.h"
 #include "renderer/PixelScale.h"
@@ -104,6 +105,13 @@ void MapCanvasView::layout()
         initialFit();
     clampCamera();
     ensureDisplayLink();
+}
+
+void MapCanvasView::drawFrame(unsigned framebuffer)
+{
+    renderer_->updateFrame(now());
+    renderer_->draw(pixelScale(window_.boundsInPoints(), window_.screenScale()), framebuffer);
+    context_.drainDeletions();
 }
 
 void MapCanvasView::initialFit()

@@ -213,6 +213,10 @@ public:
     void layout();
     // One frame of the display link; times in seconds of the display's clock.
     void step(double timestamp, double targetTimestamp);
+    // The window's draw: the renderer's frame update at the canvas's time, then the frame
+    // into `framebuffer` at the view's pixel size, then the GL names released meanwhile.
+    // The canvas's context must be current.
+    void drawFrame(unsigned framebuffer);
     // A redraw that must happen even if nothing moves, then frames.
     void ensureDisplayLink();
     // Frames for something that starts moving.

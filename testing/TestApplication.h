@@ -1,18 +1,29 @@
 #pragma once
 
-// The one QApplication of a widget test binary, made on first use on Qt's offscreen
-// platform. Header-only: only tests that link Qt Widgets include it.
+// The one QApplication of a widget test binary, made on first use. Header-only: only tests
+// that link Qt Widgets include it.
 
 #include <QApplication>
 
+#include <cstdlib>
+
 namespace testing_support {
 
-inline QApplication& application()
+// Whether an X11 or Wayland display is named, as under scripts/test's Xvfb.
+inline bool hasDisplay()
+{
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+}
+
+// On Qt's offscreen platform, or on the display when `onDisplay` and there is one: the
+// map's OpenGL widget needs a display's context, which the offscreen platform cannot make.
+inline QApplication& application(bool onDisplay = false)
 {
     static int argc = 1;
     static char name[] = "velorin-tests";
     static char* argv[] = { name, nullptr };
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!onDisplay || !hasDisplay())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     // Never destroyed: Qt's own clean-up at exit must not run after its statics are gone.
     static auto* app = new QApplication(argc, argv);
     return *app;

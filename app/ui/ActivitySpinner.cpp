@@ -17,8 +17,9 @@ constexpr int kArcSpanDegrees = 270;
 
 } // namespace
 
-ActivitySpinner::ActivitySpinner(QWidget* parent)
+ActivitySpinner::ActivitySpinner(QWidget* parent, int sizePoints)
     : QWidget(parent)
+    , sizePoints_(sizePoints)
 {
     setFixedSize(sizeHint());
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -30,7 +31,7 @@ ActivitySpinner::ActivitySpinner(QWidget* parent)
 
 QSize ActivitySpinner::sizeHint() const
 {
-    return { kSizePoints, kSizePoints };
+    return { sizePoints_, sizePoints_ };
 }
 
 void ActivitySpinner::paintEvent(QPaintEvent*)

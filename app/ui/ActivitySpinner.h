@@ -15,7 +15,7 @@ public:
     // One turn a second.
     static constexpr double kDegreesPerFrame = 360.0 * kFrameIntervalMilliseconds / 1000;
 
-    explicit ActivitySpinner(QWidget* parent);
+    explicit ActivitySpinner(QWidget* parent, int sizePoints = kSizePoints);
 
     QSize sizeHint() const override;
 
@@ -23,6 +23,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    int sizePoints_;
     double angleDegrees_ = 0;
 };
 

@@ -48,6 +48,8 @@ constexpr std::array kTable {
     Entry { "point.topleft.down.to.point.bottomright.curvepath", 0xF46A }, // routes
     Entry { "person.crop.circle.fill", 0xF009 }, // account-circle
     Entry { "person.crop.circle", 0xF013 }, // account-outline
+    Entry { "wifi.exclamationmark", 0xF02A }, // alert-outline
+    Entry { "mountain.2.fill", 0xF2F5 }, // image-filter-hdr
 };
 
 // The font's family, or empty when it could not be loaded; loaded and logged once.

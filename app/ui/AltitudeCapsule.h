@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+
+namespace velorin {
+
+class AppModel;
+
+// The walker's altitude at the top of the map screen: a mountain symbol and the
+// altitude in whole metres, white on a black capsule; hidden while the model has no
+// altitude. GUI thread only; the model outlives it.
+class AltitudeCapsule : public QWidget {
+public:
+    static constexpr int kSpacingPoints = 5;
+    static constexpr int kHorizontalPaddingPoints = 12;
+    static constexpr int kVerticalPaddingPoints = 6;
+    static constexpr int kSymbolPoints = 11;
+    static constexpr int kTextPoints = 14;
+
+    AltitudeCapsule(AppModel& model, QWidget* parent = nullptr);
+
+    // The altitude rounded to whole metres, halves away from zero: "813 m".
+    static QString text(double meters);
+    QLabel& altitude() const { return *altitude_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void refresh();
+
+    AppModel& model_;
+    QLabel* symbol_;
+    QLabel* altitude_;
+};
+
+} // namespace velorin

@@ -1,0 +1,89 @@
+#include "app/ui/MapContainer.h"
+
+#include "app/AppModel.h"
+#include "app/CanvasPortAdapter.h"
+#include "app/CanvasServices.h"
+#include "canvas/qt/MapCanvasWidget.h"
+
+#include <QVBoxLayout>
+
+namespace velorin {
+
+MapContainer::MapContainer(AppModel& model, MapCanvasView::Environment environment, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+    , environment_(std::move(environment))
+    , shaders_(gpu::ShaderLibrary::defaultFolder())
+    , widget_(new MapCanvasWidget(environment_.clock,
+          [this](CanvasWindow& window, gpu::Context& context) { return makeCanvas(window, context); }, this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(widget_);
+    // Keys go to the map.
+    setFocusProxy(widget_);
+    widget_->onFailure = [model = QPointer<AppModel>(&model)](const std::string& message) {
+        if (model)
+            model->mapDidFail(message);
+    };
+}
+
+MapContainer::~MapContainer() = default;
+
+std::shared_ptr<MapCanvasView> MapContainer::canvas() const
+{
+    return widget_->canvas();
+}
+
+std::shared_ptr<MapCanvasView> MapContainer::makeCanvas(CanvasWindow& window, gpu::Context& context)
+{
+    auto canvas = MapCanvasView::make(window, context, shaders_, CanvasServices::of(model_), environment_);
+    if (!canvas)
+        return nullptr;
+    wireCallbacks(*canvas, &model_);
+    // The window has its size by now: the first fit comes before the known position, so
+    // that a map opened after the first fix may still centre on it.
+    canvas->layout();
+    port_ = std::make_shared<CanvasPortAdapter>(canvas);
+    pushModelState(*port_);
+    return canvas;
+}
+
+void MapContainer::pushModelState(MapCanvasPort& port)
+{
+    port.setBasemap(model_.basemap());
+    port.setShowsToponyms(model_.showsToponyms());
+    port.setShowsSlopes(model_.showsSlopes());
+    port.setShowsTrees(model_.showsTrees());
+    model_.setCanvas(port_);
+    if (const auto& fix = model_.location().location()) {
+        port.setUserLocation(*fix);
+        port.handleInitialLocation(*fix);
+    }
+}
+
+void MapContainer::wireCallbacks(MapCanvasView& canvas, QPointer<AppModel> model)
+{
+    canvas.onCameraChanged = [model](const Camera& camera) {
+        if (model)
+            model->cameraDidChange(camera.center, camera.zoom, camera.bearing);
+    };
+    canvas.onTouch = [model] {
+        if (model)
+            model->revealControls();
+    };
+    canvas.onUserInteraction = [model] {
+        if (model)
+            model->setIsFollowingUser(false);
+    };
+    canvas.onPitchChanged = [model](bool pitched) {
+        if (model)
+            model->setIs3D(pitched);
+    };
+    canvas.onCompassFollowingInterrupted = [model] {
+        if (model)
+            model->stopCompassFollowing();
+    };
+}
+
+} // namespace velorin

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "canvas/MapCanvasView.h"
+#include "map-data/Sheet.h"
+
+#include <QWidget>
+
+#include <vector>
+
+namespace velorin {
+
+class AppModel;
+class AltitudeCapsule;
+class AttributionColumn;
+class CompassPad;
+class MapContainer;
+class MapPalette;
+class MapToolbar;
+class OverlayLayer;
+class StatusIndicator;
+
+// The main screen: the map filling the window and four overlay layers over it, the
+// top-leading controls, the bottom captions and toolbar, the palette at the top-trailing
+// corner and the banners at the top centre. It chooses what to show from the model's
+// state, and presents the sheet search and the offline maps. GUI thread only; the model
+// outlives it.
+class MapScreen : public QWidget {
+public:
+    static constexpr int kEdgePaddingPoints = 8;
+    // The room a window leaves at its top before the first controls.
+    static constexpr int kTopSafeAreaPaddingPoints = 16;
+    static constexpr int kTopLeadingSpacingPoints = 8;
+    static constexpr int kBottomSpacingPoints = 10;
+    static constexpr int kBannerSpacingPoints = 6;
+    static constexpr int kAltitudeTopPaddingPoints = 2;
+
+    MapScreen(AppModel& model, MapCanvasView::Environment environment, QWidget* parent = nullptr);
+
+    MapContainer& container() const { return *container_; }
+    OverlayLayer& topLeadingLayer() const { return *topLeading_; }
+    OverlayLayer& bottomLayer() const { return *bottom_; }
+    OverlayLayer& topTrailingLayer() const { return *topTrailing_; }
+    OverlayLayer& bannerLayer() const { return *banners_; }
+    CompassPad& compassPad() const { return *compassPad_; }
+    StatusIndicator& statusIndicator() const { return *statusIndicator_; }
+    AttributionColumn& attributionColumn() const { return *attribution_; }
+    MapToolbar& toolbar() const { return *toolbar_; }
+    MapPalette& mapPalette() const { return *palette_; }
+
+    // The sheet search (Control-F); a chosen sheet closes it, ends following and is framed.
+    void openSearch();
+    // The search open now, if any.
+    QWidget* search() const { return search_; }
+    void chooseSheet(const Sheet& sheet);
+    // The offline maps (Control-O), for the sheets in view; empty before the model has a
+    // downloader.
+    void openOffline();
+    // The catalogue's sheets overlapping the map's visible area; none without a map.
+    std::vector<Sheet> visibleSheets() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void refresh();
+
+    AppModel& model_;
+    MapContainer* container_;
+    OverlayLayer* topLeading_;
+    OverlayLayer* bottom_;
+    OverlayLayer* topTrailing_;
+    OverlayLayer* banners_;
+    CompassPad* compassPad_;
+    StatusIndicator* statusIndicator_;
+    AttributionColumn* attribution_;
+    MapToolbar* toolbar_;
+    MapPalette* palette_;
+    AltitudeCapsule* altitude_;
+    QWidget* search_ = nullptr;
+};
+
+} // namespace velorin

@@ -1,0 +1,80 @@
+#include "app/ui/RootView.h"
+
+#include "app/AppModel.h"
+#include "app/ui/FailureView.h"
+#include "app/ui/LoadingView.h"
+#include "app/ui/MapScreen.h"
+
+namespace velorin {
+
+RootView::RootView(AppModel& model, MapCanvasView::Environment environment, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+    , environment_(std::move(environment))
+{
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, backgroundColor());
+    setPalette(palette);
+    connect(&model_, &AppModel::changed, this, [this] { follow(); });
+    follow();
+}
+
+void RootView::resizeEvent(QResizeEvent*)
+{
+    if (content_)
+        content_->setGeometry(rect());
+}
+
+void RootView::follow()
+{
+    const Screen screen = wanted();
+    // The map screen keeps its own state while the model publishes.
+    if (screen == shown_ && (screen != Screen::failure || shownMessage_ == model_.state().message))
+        return;
+    present(screen);
+}
+
+RootView::Screen RootView::wanted() const
+{
+    switch (model_.state().kind) {
+    case LoadState::Kind::loading:
+        return Screen::loading;
+    case LoadState::Kind::failed:
+        return Screen::failure;
+    case LoadState::Kind::ready:
+        break;
+    }
+    const bool complete = model_.catalog() && model_.loader() && model_.device();
+    return complete ? Screen::map : Screen::none;
+}
+
+void RootView::present(Screen screen)
+{
+    if (content_) {
+        // The old screen may be the one reporting this change: it goes once its call is over.
+        content_->hide();
+        content_->deleteLater();
+        content_ = nullptr;
+    }
+    shown_ = screen;
+    shownMessage_ = model_.state().message;
+    switch (screen) {
+    case Screen::none:
+        return;
+    case Screen::loading:
+        content_ = new LoadingView(this);
+        break;
+    case Screen::failure:
+        content_ = new FailureView(model_.state().message, [this] { model_.retryStart(); }, this);
+        break;
+    case Screen::map:
+        content_ = new MapScreen(model_, environment_, this);
+        break;
+    }
+    content_->setGeometry(rect());
+    content_->show();
+    content_->setFocus();
+}
+
+} // namespace velorin

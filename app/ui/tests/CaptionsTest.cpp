@@ -1,0 +1,83 @@
+#include "app/ui/AltitudeCapsule.h"
+#include "app/ui/AttributionColumn.h"
+#include "app/ui/ScaleBar.h"
+
+#include "app/tests/AppModelFixture.h"
+#include "testing/TestApplication.h"
+
+#include <QGraphicsDropShadowEffect>
+#include <QLabel>
+
+using velorin::AltitudeCapsule;
+using velorin::AttributionColumn;
+using velorin::Basemap;
+
+namespace {
+
+class CaptionsTest : public testing_support::AppModelFixture {
+protected:
+    void SetUp() override { testing_support::application(); }
+};
+
+} // namespace
+
+TEST_F(CaptionsTest, TheAltitudeIsRoundedToWholeMetresHalvesAwayFromZero)
+{
+    struct Case {
+        double meters;
+        const char* text;
+    };
+    for (auto c : {Case {812.5, "813 m"}, Case {-0.5, "-1 m"}, Case {812.49, "812 m"}, Case {0.2, "0 m"}})
+        EXPECT_EQ(AltitudeCapsule::text(c.meters), QString::fromUtf8(c.text)) << c.meters;
+}
+
+TEST_F(CaptionsTest, TheAltitudeCapsuleShowsOnlyWithAnAltitude)
+{
+    auto& model = makeModel();
+    QWidget screen;
+    auto* capsule = new AltitudeCapsule(model, &screen);
+    EXPECT_FALSE(capsule->isVisibleTo(&screen)) << "searching for a fix";
+
+    position->changeAuthorization(platform::LocationAuthorization::authorizedWhenInUse);
+    model.locateUser();
+    platform::LocationFix fix;
+    fix.latitude = 45.9237;
+    fix.longitude = 6.8694;
+    fix.altitude = 812.5;
+    fix.horizontalAccuracy = 5;
+    fix.verticalAccuracy = 3;
+    position->deliver({fix});
+    ASSERT_EQ(model.altitudeState(), velorin::AltitudeState::value(812.5));
+    EXPECT_TRUE(capsule->isVisibleTo(&screen));
+    EXPECT_EQ(capsule->altitude().text(), QStringLiteral("813 m"));
+
+    position->changeAuthorization(platform::LocationAuthorization::denied);
+    EXPECT_FALSE(capsule->isVisibleTo(&screen)) << "a refused permission has no altitude";
+}
+
+TEST_F(CaptionsTest, TheCreditLineFollowsTheBasemapAndTheColumnKeepsItsShadow)
+{
+    auto& model = makeModel();
+    QWidget screen;
+    auto* column = new AttributionColumn(model, &screen);
+    int withCredit = 0;
+    int withoutCredit = 0;
+    for (Basemap basemap : Basemap::selectable) {
+        model.selectBasemap(basemap);
+        if (model.basemap() != basemap)
+            continue;
+        const auto credit = basemap.attribution();
+        ++(credit ? withCredit : withoutCredit);
+        EXPECT_EQ(column->attribution().isVisibleTo(column), credit.has_value()) << basemap.rawValue();
+        if (credit) {
+            EXPECT_EQ(column->attribution().text().toStdString(), *credit);
+        }
+    }
+    EXPECT_GT(withCredit, 0);
+    EXPECT_GT(withoutCredit, 0) << "a map without a credit line was shown";
+    EXPECT_TRUE(column->scaleBar().isVisibleTo(column)) << "the scale bar stays alone";
+    auto* shadow = dynamic_cast<QGraphicsDropShadowEffect*>(column->graphicsEffect());
+    ASSERT_NE(shadow, nullptr);
+    EXPECT_EQ(shadow->offset(), QPointF(0, 0));
+    EXPECT_EQ(shadow->color().alphaF(), QColor(0, 0, 0, 127).alphaF());
+}

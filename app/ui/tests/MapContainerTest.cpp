@@ -1,0 +1,112 @@
+#include "app/ui/MapContainer.h"
+
+#include "app/CanvasPortAdapter.h"
+
+#include "app/tests/AppModelFixture.h"
+#include "testing/TestApplication.h"
+#include "canvas/CanvasWindow.h"
+#include "platform/gpu/Context.h"
+#include "platform/gpu/ShaderLibrary.h"
+
+using velorin::MapCanvasView;
+using velorin::MapContainer;
+
+namespace {
+
+// A window that draws nothing and never runs frames.
+class StillWindow final : public velorin::CanvasWindow {
+public:
+    velorin::Camera::Size boundsInPoints() const override { return {400, 300}; }
+    double screenScale() const override { return 1; }
+    void draw() override { }
+    void startDisplayLink() override { }
+    void stopDisplayLink() override { }
+};
+
+class MapContainerTest : public testing_support::AppModelFixture {
+protected:
+    void SetUp() override { testing_support::application(); }
+
+    std::shared_ptr<MapCanvasView> makeCanvas()
+    {
+        MapCanvasView::Environment environment {clock, mainQueue, readPreferences(),
+            folder / "VelorinGestes.log", {"velorin"}, {}};
+        return MapCanvasView::make(window, *context, shaders, MapCanvasView::Services {velorin::SheetCatalog {}, {}, {}, {}, {}, {}}, std::move(environment));
+    }
+
+    std::unique_ptr<gpu::Context> context = gpu::Context::headless();
+    gpu::ShaderLibrary shaders {gpu::ShaderLibrary::defaultFolder()};
+    StillWindow window;
+};
+
+} // namespace
+
+TEST_F(MapContainerTest, TheCanvasReportsReachTheModel)
+{
+    auto& model = makeModel();
+    auto canvas = makeCanvas();
+    ASSERT_TRUE(canvas);
+    MapContainer::wireCallbacks(*canvas, &model);
+
+    velorin::Camera camera = canvas->camera();
+    camera.zoom = 13;
+    camera.bearing = 0.5;
+    canvas->onCameraChanged(camera);
+    EXPECT_EQ(model.zoom(), 13);
+    EXPECT_EQ(model.bearing(), 0.5);
+
+    canvas->onPitchChanged(true);
+    EXPECT_TRUE(model.is3D());
+    canvas->onPitchChanged(false);
+    EXPECT_FALSE(model.is3D());
+
+    model.setIsFollowingUser(true);
+    canvas->onUserInteraction();
+    EXPECT_FALSE(model.isFollowingUser());
+
+    advance(velorin::AppModel::kControlsHideDelaySeconds + 1);
+    model.revealControls();
+    advance(velorin::AppModel::kControlsHideDelaySeconds + 1);
+    ASSERT_FALSE(model.areControlsVisible());
+    canvas->onTouch();
+    EXPECT_TRUE(model.areControlsVisible()) << "a touch on the map shows the controls";
+
+    model.toggleCompassFollowing();
+    const bool following = model.isCompassFollowing();
+    canvas->onCompassFollowingInterrupted();
+    EXPECT_FALSE(model.isCompassFollowing()) << "was " << following;
+}
+
+TEST_F(MapContainerTest, AModelGoneBeforeTheCanvasMakesEveryReportANoOp)
+{
+    makeModel();
+    auto canvas = makeCanvas();
+    ASSERT_TRUE(canvas);
+    MapContainer::wireCallbacks(*canvas, model.get());
+    model.reset();
+    canvas->onCameraChanged(canvas->camera());
+    canvas->onTouch();
+    canvas->onUserInteraction();
+    canvas->onPitchChanged(true);
+    canvas->onCompassFollowingInterrupted();
+    SUCCEED();
+}
+
+TEST_F(MapContainerTest, TheModelsZoomStepZoomsAboutTheMiddleOfTheView)
+{
+    makeModel();
+    auto canvas = makeCanvas();
+    ASSERT_TRUE(canvas);
+    canvas->layout();
+    velorin::CanvasPortAdapter port(canvas);
+    const double before = canvas->camera().zoom;
+    const velorin::WorldPoint centre = canvas->camera().center;
+    port.adjustFlyoverDistance(1);
+    for (int frame = 0; frame < 60; ++frame) {
+        clock->advance(1.0 / 60);
+        canvas->step(clock->now(), clock->now() + 1.0 / 60);
+    }
+    EXPECT_NEAR(canvas->camera().zoom, before + 1, 1e-9);
+    EXPECT_NEAR(canvas->camera().center.x, centre.x, 1e-9);
+    EXPECT_NEAR(canvas->camera().center.y, centre.y, 1e-9);
+}

@@ -1,0 +1,182 @@
+#include "app/ui/RootView.h"
+
+#include "app/tests/AppModelFixture.h"
+#include "app/ui/AttributionColumn.h"
+#include "app/ui/CompassPad.h"
+#include "app/ui/MapPalette.h"
+#include "app/ui/MapToolbar.h"
+#include "app/ui/ScaleBar.h"
+#include "app/ui/MapContainer.h"
+#include "app/ui/MapScreen.h"
+#include "app/ui/OverlayLayer.h"
+#include "app/ui/tests/ScreenTestSupport.h"
+#include "canvas/qt/MapCanvasWidget.h"
+#include "platform/SteadyClock.h"
+#include "renderer/Sky.h"
+#include "testing/LoopbackServer.h"
+
+#include <QBuffer>
+#include <QImage>
+
+#include <filesystem>
+#include <vector>
+#include <string>
+
+using testing_support::LoopbackServer;
+using velorin::MapScreen;
+using velorin::RootView;
+
+namespace {
+
+// The map's own background, shown where no tile has been drawn yet.
+bool isClearColour(const QColor& colour)
+{
+    const auto clear = velorin::Sky::kFlatClearColor;
+    return std::abs(colour.redF() - clear[0]) < 0.02 && std::abs(colour.greenF() - clear[1]) < 0.02
+        && std::abs(colour.blueF() - clear[2]) < 0.02;
+}
+
+std::string encoded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes.toStdString();
+}
+
+std::string solidImage(QColor colour, const char* format)
+{
+    QImage image(256, 256, QImage::Format_RGB32);
+    image.fill(colour);
+    return encoded(image, format);
+}
+
+// The share of a frame's pixels that show something other than the clear colour.
+double drawnShare(const QImage& frame)
+{
+    int drawn = 0;
+    int counted = 0;
+    for (int y = 0; y < frame.height(); y += 8) {
+        for (int x = 0; x < frame.width(); x += 8) {
+            ++counted;
+            drawn += isClearColour(frame.pixelColor(x, y)) ? 0 : 1;
+        }
+    }
+    return counted ? double(drawn) / counted : 0;
+}
+
+class MapWindowTest : public testing_support::AppModelFixture {
+protected:
+    void SetUp() override
+    {
+        if (!testing_support::hasDisplay())
+            GTEST_SKIP() << "no display: the map window needs an X11 or Wayland display (run under xvfb-run)";
+        testing_support::application(true);
+    }
+
+    // Every provider is the loopback server: map tiles are one warm colour, elevations a
+    // plateau at 1000 m.
+    void serveTiles()
+    {
+        server.route("/*", LoopbackServer::reply(200, solidImage(QColor(200, 120, 40), "JPG"),
+                               {{"Content-Type", "image/jpeg"}}));
+        server.route("/elevation-tiles-prod/terrarium/*",
+            LoopbackServer::reply(200, solidImage(QColor(131, 232, 0), "PNG"), {{"Content-Type", "image/png"}}));
+        const std::string host = "127.0.0.1:" + std::to_string(server.port());
+        hosts.scheme = "http";
+        hosts.ignHost = hosts.openTopoHost = hosts.swisstopoHost = hosts.spainHost = hosts.austriaHost
+            = hosts.terrariumHost = host;
+    }
+
+    LoopbackServer server;
+};
+
+} // namespace
+
+TEST_F(MapWindowTest, TheWindowShowsTheMapWithItsOverlaysOnceTilesArrive)
+{
+    serveTiles();
+    auto& model = makeModel();
+    // Innsbruck: elevations come from the terrain tiles.
+    velorin::MapCanvasView::Environment canvasEnvironment {std::make_shared<platform::SteadyClock>(), mainQueue,
+        readPreferences(), folder / "VelorinGestes.log", {"velorin", "-startAt", "47.26,11.39,12"}, {}};
+    RootView window(model, canvasEnvironment);
+    window.resize(1024, 700);
+    window.show();
+    model.start();
+
+    MapScreen* screen = nullptr;
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        screen = dynamic_cast<MapScreen*>(window.content());
+        return screen && screen->container().canvas();
+    })) << "the map screen builds its canvas once the window's context exists";
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    window.activateWindow();
+    EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] { return map.hasFocus(); }, 5)) << "keys go to the map";
+
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return model.loader()->status().delivered > 0 && drawnShare(map.grabFramebuffer()) > 0.9;
+    }, 60)) << "tiles from the loopback server cover the map; delivered " << model.loader()->status().delivered;
+
+    const QImage shot = window.grab().toImage();
+    const std::filesystem::path file = folder / "velorin-window.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
+    EXPECT_GT(std::filesystem::file_size(file), 0u);
+    EXPECT_GT(drawnShare(shot), 0.9) << "the screenshot shows the map, " << file;
+
+    EXPECT_EQ(screen->container().canvas()->renderer().basemap, model.basemap()) << "the model's basemap is drawn";
+    EXPECT_FALSE(screen->container().canvas()->renderer().userLocation) << "no position was known";
+    EXPECT_EQ(map.mapTo(&window, QPoint(0, 0)), QPoint(0, 0));
+    EXPECT_EQ(map.size(), window.size()) << "the map fills the window";
+    const QRect inside = window.rect();
+    const std::vector<QWidget*> overlays {&screen->compassPad(), &screen->attributionColumn(),
+        &screen->attributionColumn().scaleBar(), &screen->toolbar(), &screen->mapPalette()};
+    for (QWidget* overlay : overlays) {
+        EXPECT_TRUE(overlay->isVisible());
+        const QRect placed(overlay->mapTo(&window, QPoint(0, 0)), overlay->size());
+        EXPECT_FALSE(placed.isEmpty());
+        EXPECT_TRUE(inside.contains(placed)) << overlay->metaObject()->className();
+    }
+    EXPECT_EQ(screen->attributionColumn().mapTo(&window, QPoint(0, 0)).x(), MapScreen::kEdgePaddingPoints)
+        << "the credit line stands at the leading edge";
+    EXPECT_EQ(screen->compassPad().mapTo(&window, QPoint(0, 0)).x(), MapScreen::kEdgePaddingPoints);
+    const QRect palette(screen->mapPalette().mapTo(&window, QPoint(0, 0)), screen->mapPalette().size());
+    EXPECT_EQ(window.width() - 1 - palette.right(), MapScreen::kEdgePaddingPoints) << "the palette at the trailing edge";
+    const QRect toolbar(screen->toolbar().mapTo(&window, QPoint(0, 0)), screen->toolbar().size());
+    EXPECT_NEAR(toolbar.center().x(), window.width() / 2, 1) << "the toolbar centred at the bottom";
+    EXPECT_EQ(window.height() - 1 - toolbar.bottom(), MapScreen::kEdgePaddingPoints);
+}
+
+TEST_F(MapWindowTest, AMapOpenedAfterTheFirstFixShowsTheWalkerAndCentresOnThem)
+{
+    serveTiles();
+    auto& model = makeModel();
+    position->changeAuthorization(platform::LocationAuthorization::authorizedWhenInUse);
+    model.locateUser();
+    platform::LocationFix fix;
+    fix.latitude = 47.26;
+    fix.longitude = 11.39;
+    fix.altitude = 574;
+    fix.horizontalAccuracy = 10;
+    fix.verticalAccuracy = 5;
+    position->deliver({fix});
+    ASSERT_TRUE(model.location().location());
+    model.start();
+
+    velorin::MapCanvasView::Environment canvasEnvironment {std::make_shared<platform::SteadyClock>(), mainQueue,
+        readPreferences(), folder / "VelorinGestes.log", {"velorin"}, {}};
+    RootView window(model, canvasEnvironment);
+    window.resize(800, 600);
+    window.show();
+    MapScreen* screen = nullptr;
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        screen = dynamic_cast<MapScreen*>(window.content());
+        return screen && screen->container().canvas();
+    }));
+    const auto canvas = screen->container().canvas();
+    ASSERT_TRUE(canvas->renderer().userLocation);
+    const velorin::WorldPoint aimed = velorin::WorldPoint::fromLatitudeLongitude(fix.latitude, fix.longitude);
+    EXPECT_NEAR(canvas->camera().center.x, aimed.x, 1e-9);
+    EXPECT_NEAR(canvas->camera().center.y, aimed.y, 1e-9);
+}

@@ -1,0 +1,132 @@
+#include "canvas/qt/MapCanvasWidget.h"
+
+#include "canvas/MapCanvasView.h"
+#include "canvas/qt/CanvasInput.h"
+#include "platform/Log.h"
+#include "platform/gpu/Context.h"
+#include "platform/gpu/GpuError.h"
+#include "renderer/MapRenderer.h"
+
+#include <QOpenGLContext>
+#include <QScreen>
+
+#include <string_view>
+
+namespace velorin {
+
+namespace {
+constexpr std::string_view kLogCategory = "GPU";
+constexpr int kDepthBits = 24;
+} // namespace
+
+QSurfaceFormat MapCanvasWidget::surfaceFormat()
+{
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setVersion(3, 3);
+    format.setProfile(QSurfaceFormat::CoreProfile);
+    format.setDepthBufferSize(kDepthBits);
+    return format;
+}
+
+MapCanvasWidget::MapCanvasWidget(std::shared_ptr<platform::Clock> clock, CanvasFactory makeCanvas, QWidget* parent)
+    : QOpenGLWidget(parent)
+    , makeCanvas_(std::move(makeCanvas))
+    , displayLink_(std::move(clock))
+{
+    setFormat(surfaceFormat());
+}
+
+MapCanvasWidget::~MapCanvasWidget()
+{
+    displayLink_.stop();
+    if (context())
+        disconnect(context(), nullptr, this, nullptr);
+    if (context_) {
+        makeCurrent();
+        releaseContext();
+        doneCurrent();
+    }
+}
+
+Camera::Size MapCanvasWidget::boundsInPoints() const
+{
+    return {double(width()), double(height())};
+}
+
+double MapCanvasWidget::screenScale() const
+{
+    return devicePixelRatioF();
+}
+
+void MapCanvasWidget::draw()
+{
+    update();
+}
+
+void MapCanvasWidget::startDisplayLink()
+{
+    const QScreen* shown = screen();
+    displayLink_.setRefreshRate(shown ? shown->refreshRate() : DisplayLink::kDefaultRefreshHertz);
+    displayLink_.start();
+}
+
+void MapCanvasWidget::stopDisplayLink()
+{
+    displayLink_.stop();
+}
+
+void MapCanvasWidget::initializeGL()
+{
+    // A widget moved to another top-level window gets a new context: the old canvas went
+    // with the old one.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+        makeCurrent();
+        releaseContext();
+        doneCurrent();
+    });
+    try {
+        context_ = gpu::Context::adoptCurrent();
+    } catch (const gpu::GpuError& error) {
+        platform::Log::error(kLogCategory, "contexte OpenGL de la fenêtre inutilisable : {}", error.what());
+        fail(std::string(MapRenderer::kStartFailureMessage));
+        return;
+    }
+    canvas_ = makeCanvas_ ? makeCanvas_(*this, *context_) : nullptr;
+    if (!canvas_) {
+        context_.reset();
+        fail(std::string(MapRenderer::kStartFailureMessage));
+        return;
+    }
+    displayLink_.setCanvas(canvas_);
+    input_ = new CanvasInput(canvas_, this);
+    canvas_->layout();
+}
+
+void MapCanvasWidget::resizeGL(int, int)
+{
+    if (canvas_)
+        canvas_->layout();
+}
+
+void MapCanvasWidget::paintGL()
+{
+    if (canvas_)
+        canvas_->drawFrame(defaultFramebufferObject());
+}
+
+void MapCanvasWidget::fail(const std::string& message)
+{
+    if (onFailure)
+        onFailure(message);
+}
+
+void MapCanvasWidget::releaseContext()
+{
+    displayLink_.stop();
+    delete input_;
+    canvas_.reset();
+    context_.reset();
+}
+
+} // namespace velorin

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "canvas/CanvasWindow.h"
+#include "canvas/qt/DisplayLink.h"
+#include "platform/Clock.h"
+
+#include <QOpenGLWidget>
+#include <QPointer>
+#include <QSurfaceFormat>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace gpu {
+class Context;
+}
+
+namespace velorin {
+
+class CanvasInput;
+class MapCanvasView;
+
+// The map's window on screen: an OpenGL widget whose context the canvas adopts, that
+// draws the canvas's frames into its framebuffer and paces them with the screen's
+// refresh rate. The canvas itself is built by the widget's owner once the context exists,
+// and lives with the context. GUI thread only.
+class MapCanvasWidget final : public QOpenGLWidget, public CanvasWindow {
+    Q_OBJECT
+
+public:
+    // Builds the canvas in the adopted context, current at the time; nothing when the
+    // renderer cannot be made.
+    using CanvasFactory = std::function<std::shared_ptr<MapCanvasView>(CanvasWindow&, gpu::Context&)>;
+
+    // What the map draws with: OpenGL 3.3 core or later, with a depth buffer.
+    static QSurfaceFormat surfaceFormat();
+
+    MapCanvasWidget(std::shared_ptr<platform::Clock> clock, CanvasFactory makeCanvas, QWidget* parent = nullptr);
+    ~MapCanvasWidget() override;
+
+    // The canvas once the context is made; empty before and after a failure.
+    const std::shared_ptr<MapCanvasView>& canvas() const { return canvas_; }
+    // Called once, when the context is not usable or the canvas cannot be built, with
+    // a French message.
+    std::function<void(const std::string& message)> onFailure;
+
+    Camera::Size boundsInPoints() const override;
+    double screenScale() const override;
+    void draw() override;
+    void startDisplayLink() override;
+    void stopDisplayLink() override;
+    bool isDisplayLinkRunning() const { return displayLink_.isActive(); }
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int width, int height) override;
+    void paintGL() override;
+
+private:
+    void fail(const std::string& message);
+    // Drops the canvas and the adopted context while Qt's context is still current.
+    void releaseContext();
+
+    CanvasFactory makeCanvas_;
+    DisplayLink displayLink_;
+    std::unique_ptr<gpu::Context> context_;
+    std::shared_ptr<MapCanvasView> canvas_;
+    // The keys, pointer and touches of this widget, carried to the canvas.
+    QPointer<CanvasInput> input_;
+};
+
+} // namespace velorin
