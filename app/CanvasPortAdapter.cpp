@@ -97,11 +97,8 @@ void CanvasPortAdapter::turnInPlaceNow(double radians)
 
 void CanvasPortAdapter::adjustFlyoverDistance(double levels)
 {
-    // Without a flyover the step zooms about the middle of the view.
-    if (auto canvas = canvas_.lock()) {
-        const Camera::Size size = canvas->camera().viewSize;
-        canvas->zoom(canvas->camera().zoom + levels, {size.width / 2, size.height / 2});
-    }
+    if (auto canvas = canvas_.lock())
+        canvas->adjustFlyoverDistance(levels);
 }
 
 void CanvasPortAdapter::fit(const WorldRect& rect, bool animated)
@@ -138,12 +135,6 @@ void CanvasPortAdapter::setShowsTrees(bool on)
 {
     if (auto canvas = canvas_.lock())
         canvas->setShowsTrees(on);
-}
-
-void CanvasPortAdapter::adjustFlyoverDistance(double levels)
-{
-    if (auto canvas = canvas_.lock())
-        canvas->adjustFlyoverDistance(levels);
 }
 
 } // namespace velorin

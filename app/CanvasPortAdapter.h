@@ -41,7 +41,6 @@ public:
     void setShowsToponyms(bool on) override;
     void setShowsSlopes(bool on) override;
     void setShowsTrees(bool on) override;
-    void adjustFlyoverDistance(double levels) override;
 
 private:
     std::weak_ptr<MapCanvasView> canvas_;
