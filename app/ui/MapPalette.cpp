@@ -33,7 +33,9 @@ MapPalette::MapPalette(AppModel& model, QWidget* parent)
     ign_ = addButton("ign", [this] { model_.setAppleMap(false); });
     ign_->setLabelText(QStringLiteral("IGN"), ControlLook::textFont(kIgnTextPixelSize, QFont::Black));
     ign_->setAccessibleName(QStringLiteral("Cartes IGN"));
-    apple_ = addButton("apple", [this] { model_.setAppleMap(true); });
+    // Shown until the Apple basemaps have a map layer here: without one the map would stay
+    // empty.
+    apple_ = addButton("apple", nullptr);
     apple_->setSymbol("apple.logo");
     apple_->setAccessibleName(QStringLiteral("Cartes Apple"));
     aerial_ = addButton("aerial", [this] { model_.toggleAerial(); });
