@@ -82,7 +82,6 @@ void MapScreen::openSearch()
     auto* search = new SearchView(*model_.catalog(), [this](const Sheet& sheet) { chooseSheet(sheet); }, this);
     search->setAttribute(Qt::WA_DeleteOnClose);
     search_ = search;
-    connect(search, &QObject::destroyed, this, [this] { search_ = nullptr; });
     search->open();
 }
 

@@ -3,6 +3,7 @@
 #include "canvas/MapCanvasView.h"
 #include "map-data/Sheet.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <vector>
@@ -76,7 +77,8 @@ private:
     MapToolbar* toolbar_;
     MapPalette* palette_;
     AltitudeCapsule* altitude_;
-    QWidget* search_ = nullptr;
+    // Cleared by Qt when the sheet closes, or when the screen destroys it with itself.
+    QPointer<QWidget> search_;
 };
 
 } // namespace velorin
