@@ -1,6 +1,7 @@
 #include "app/ui/AltitudeCapsule.h"
 
 #include "app/AppModel.h"
+#include "app/ui/OverlayTransition.h"
 #include "app/ui/Symbols.h"
 
 #include <QHBoxLayout>
@@ -16,6 +17,7 @@ AltitudeCapsule::AltitudeCapsule(AppModel& model, QWidget* parent)
     , model_(model)
     , symbol_(new QLabel(Symbols::glyph("mountain.2.fill"), this))
     , altitude_(new QLabel(this))
+    , transition_(new OverlayTransition(*this, Qt::TopEdge, kTransitionSeconds))
 {
     QPalette palette = this->palette();
     palette.setColor(QPalette::WindowText, Qt::white);
@@ -57,7 +59,7 @@ void AltitudeCapsule::refresh()
 {
     const AltitudeState& state = model_.altitudeState();
     const bool shown = state.kind == AltitudeState::Kind::value && std::isfinite(state.meters);
-    setVisible(shown);
+    transition_->setShown(shown);
     if (shown)
         altitude_->setText(text(state.meters));
 }

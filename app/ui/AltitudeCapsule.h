@@ -8,6 +8,7 @@ class QLabel;
 namespace velorin {
 
 class AppModel;
+class OverlayTransition;
 
 // The walker's altitude at the top of the map screen: a mountain symbol and the
 // altitude in whole metres, white on a black capsule; hidden while the model has no
@@ -19,12 +20,15 @@ public:
     static constexpr int kVerticalPaddingPoints = 6;
     static constexpr int kSymbolPoints = 11;
     static constexpr int kTextPoints = 14;
+    // It fades in from the top edge, and back out, over this time.
+    static constexpr double kTransitionSeconds = 0.2;
 
     AltitudeCapsule(AppModel& model, QWidget* parent = nullptr);
 
     // The altitude rounded to whole metres, halves away from zero: "813 m".
     static QString text(double meters);
     QLabel& altitude() const { return *altitude_; }
+    OverlayTransition& transition() const { return *transition_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -35,6 +39,7 @@ private:
     AppModel& model_;
     QLabel* symbol_;
     QLabel* altitude_;
+    OverlayTransition* transition_;
 };
 
 } // namespace velorin

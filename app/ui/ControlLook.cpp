@@ -1,6 +1,7 @@
 #include "app/ui/ControlLook.h"
 
-#include <QGraphicsDropShadowEffect>
+#include "app/ui/FadingShadowEffect.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QWidget>
@@ -60,7 +61,7 @@ void ControlLook::paintBackground(QPainter& painter, const QRectF& rect, double 
 
 void ControlLook::applyShadow(QWidget& widget, const Shadow& shadow)
 {
-    auto* effect = new QGraphicsDropShadowEffect(&widget);
+    auto* effect = new FadingShadowEffect(&widget);
     QColor color = Qt::black;
     color.setAlphaF(float(shadow.opacity));
     effect->setColor(color);

@@ -41,7 +41,7 @@ public:
     // Fills `rect` with the material in a rounded rectangle of `cornerRadius` (a capsule
     // when it is half the height or more) and outlines it inside its edge.
     static void paintBackground(QPainter& painter, const QRectF& rect, double cornerRadius);
-    // Gives `widget` its drop shadow.
+    // Gives `widget` its drop shadow, one that can also fade it as it enters and leaves.
     static void applyShadow(QWidget& widget, const Shadow& shadow);
     // The interface font at a pixel size and weight; rounded designs use the same family.
     static QFont textFont(double pixelSize, QFont::Weight weight);

@@ -8,6 +8,7 @@
 #include "app/ui/MapPalette.h"
 #include "app/ui/MapToolbar.h"
 #include "app/ui/OverlayLayer.h"
+#include "app/ui/OverlayTransition.h"
 #include "app/ui/StatusIndicator.h"
 #include "map-data/ui/DownloadBanner.h"
 #include "map-data/ui/OfflineView.h"
@@ -38,6 +39,8 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     , toolbar_(new MapToolbar(model, bottom_))
     , palette_(new MapPalette(model, topTrailing_))
     , altitude_(new AltitudeCapsule(model, banners_))
+    , paletteTransition_(new OverlayTransition(*palette_, Qt::RightEdge, kControlsTransitionSeconds))
+    , toolbarTransition_(new OverlayTransition(*toolbar_, Qt::BottomEdge, kControlsTransitionSeconds))
 {
     setFocusProxy(container_);
     topLeading_->add(compassPad_, Qt::AlignLeft, kEdgePaddingPoints);
@@ -71,8 +74,8 @@ void MapScreen::resizeEvent(QResizeEvent*)
 
 void MapScreen::refresh()
 {
-    toolbar_->setVisible(model_.areControlsVisible());
-    palette_->setVisible(model_.areControlsVisible());
+    toolbarTransition_->setShown(model_.areControlsVisible());
+    paletteTransition_->setShown(model_.areControlsVisible());
 }
 
 void MapScreen::openSearch()

@@ -18,6 +18,7 @@ class MapContainer;
 class MapPalette;
 class MapToolbar;
 class OverlayLayer;
+class OverlayTransition;
 class StatusIndicator;
 
 // The main screen: the map filling the window and four overlay layers over it, the
@@ -34,6 +35,8 @@ public:
     static constexpr int kBottomSpacingPoints = 10;
     static constexpr int kBannerSpacingPoints = 6;
     static constexpr int kAltitudeTopPaddingPoints = 2;
+    // The palette and the toolbar come and go with the controls over this time.
+    static constexpr double kControlsTransitionSeconds = 0.25;
 
     MapScreen(AppModel& model, MapCanvasView::Environment environment, QWidget* parent = nullptr);
 
@@ -47,6 +50,8 @@ public:
     AttributionColumn& attributionColumn() const { return *attribution_; }
     MapToolbar& toolbar() const { return *toolbar_; }
     MapPalette& mapPalette() const { return *palette_; }
+    OverlayTransition& paletteTransition() const { return *paletteTransition_; }
+    OverlayTransition& toolbarTransition() const { return *toolbarTransition_; }
 
     // The sheet search (Control-F); a chosen sheet closes it, ends following and is framed.
     void openSearch();
@@ -77,6 +82,8 @@ private:
     MapToolbar* toolbar_;
     MapPalette* palette_;
     AltitudeCapsule* altitude_;
+    OverlayTransition* paletteTransition_;
+    OverlayTransition* toolbarTransition_;
     // Cleared by Qt when the sheet closes, or when the screen destroys it with itself.
     QPointer<QWidget> search_;
 };
