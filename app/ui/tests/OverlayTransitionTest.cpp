@@ -8,10 +8,13 @@
 #include <QApplication>
 #include <QImage>
 #include <QLayout>
+#include <QOpenGLWidget>
 #include <QPainter>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <utility>
 
 using velorin::FadingShadowEffect;
@@ -229,4 +232,57 @@ TEST(OverlayTransition, TheControlFadesWithItsShadowOrWithoutOne)
             EXPECT_LT(belowFading, 255);
         }
     }
+}
+
+namespace {
+
+// An OpenGL map that counts its frames.
+class CountingMap : public QOpenGLWidget {
+public:
+    using QOpenGLWidget::QOpenGLWidget;
+    int frames = 0;
+
+protected:
+    void paintGL() override { ++frames; }
+};
+
+// Runs Qt's events until `done` holds or half a minute passes; whether it held.
+bool processUntil(const std::function<bool()>& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+} // namespace
+
+TEST(OverlayTransition, OnlyTheOverlayRepaintsNeverTheMapBelow)
+{
+    if (!testing_support::hasDisplay())
+        GTEST_SKIP() << "no display: the OpenGL map needs an X11 or Wayland display (run under xvfb-run)";
+    testing_support::application(true);
+    QWidget window;
+    window.resize(600, 400);
+    auto* map = new CountingMap(&window);
+    map->setGeometry(window.rect());
+    auto* layer = new OverlayLayer(Qt::AlignTop | Qt::AlignRight, QMargins(8, 8, 8, 8), 0, &window);
+    layer->setGeometry(window.rect());
+    auto* panel = new Panel(layer);
+    layer->add(panel, Qt::AlignRight);
+    OverlayTransition transition(*panel, Qt::RightEdge, kSeconds);
+    window.show();
+    ASSERT_TRUE(processUntil([&] { return map->frames > 0; })) << "the map draws its first frame";
+    QApplication::processEvents();
+    const int frames = map->frames;
+
+    transition.setShown(false);
+    for (int time = 0; time <= kMilliseconds; time += kMilliseconds / 10) {
+        transition.animation().setCurrentTime(time);
+        QApplication::processEvents();
+    }
+    transition.setShown(true);
+    transition.animation().setCurrentTime(kMilliseconds / 2);
+    QApplication::processEvents();
+    EXPECT_EQ(map->frames, frames);
 }
