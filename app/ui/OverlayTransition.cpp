@@ -99,6 +99,9 @@ void OverlayTransition::apply(double progress)
     progress_ = progress;
     if (effect_)
         effect_->setOpacity(progress);
+    // Standing at its place, the control is wherever the layout last put it.
+    if (offset_.isNull())
+        place_ = control_.geometry();
     const bool gone = !shown_ && progress <= 0;
     // A control that has left waits at its place, hidden, for its next entrance.
     moveBy(gone ? QPoint() : offsetAt(progress));
@@ -126,7 +129,7 @@ QPoint OverlayTransition::offsetAt(double progress) const
 
 void OverlayTransition::moveBy(QPoint offset)
 {
-    if (offset == offset_ && control_.pos() == place_.topLeft() + offset)
+    if (offset == offset_)
         return;
     offset_ = offset;
     moving_ = true;

@@ -9,6 +9,7 @@
 #include "app/ui/MapContainer.h"
 #include "app/ui/MapScreen.h"
 #include "app/ui/OverlayLayer.h"
+#include "app/ui/OverlayTransition.h"
 #include "app/ui/tests/ScreenTestSupport.h"
 #include "canvas/qt/MapCanvasWidget.h"
 #include "platform/SteadyClock.h"
@@ -179,4 +180,51 @@ TEST_F(MapWindowTest, AMapOpenedAfterTheFirstFixShowsTheWalkerAndCentresOnThem)
     const velorin::WorldPoint aimed = velorin::WorldPoint::fromLatitudeLongitude(fix.latitude, fix.longitude);
     EXPECT_NEAR(canvas->camera().center.x, aimed.x, 1e-9);
     EXPECT_NEAR(canvas->camera().center.y, aimed.y, 1e-9);
+}
+
+TEST_F(MapWindowTest, ThePaletteAndToolbarSlideAwayWithTheControlsAndComeBackToTheirPlaces)
+{
+    auto& model = makeModel();
+    model.start();
+    velorin::MapCanvasView::Environment canvasEnvironment {std::make_shared<platform::SteadyClock>(), mainQueue,
+        readPreferences(), folder / "VelorinGestes.log", {"velorin"}, {}};
+    RootView window(model, canvasEnvironment);
+    window.resize(800, 600);
+    window.show();
+    MapScreen* screen = nullptr;
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        screen = dynamic_cast<MapScreen*>(window.content());
+        return screen && screen->container().canvas();
+    }));
+    QWidget& palette = screen->mapPalette();
+    QWidget& toolbar = screen->toolbar();
+    const QRect palettePlace = palette.geometry();
+    const QRect toolbarPlace = toolbar.geometry();
+    QVariantAnimation& paletteMotion = screen->paletteTransition().animation();
+    QVariantAnimation& toolbarMotion = screen->toolbarTransition().animation();
+
+    advance(velorin::AppModel::kControlsHideDelaySeconds + 1);
+    ASSERT_FALSE(model.areControlsVisible());
+    EXPECT_TRUE(palette.isVisible() && toolbar.isVisible()) << "leaving, not gone yet";
+    paletteMotion.setCurrentTime(paletteMotion.duration() / 2);
+    toolbarMotion.setCurrentTime(toolbarMotion.duration() / 2);
+    EXPECT_GT(palette.x(), palettePlace.x()) << "towards the trailing edge";
+    EXPECT_EQ(palette.y(), palettePlace.y());
+    EXPECT_GT(toolbar.y(), toolbarPlace.y()) << "towards the bottom edge";
+    EXPECT_EQ(toolbar.x(), toolbarPlace.x());
+
+    paletteMotion.setCurrentTime(paletteMotion.duration());
+    toolbarMotion.setCurrentTime(toolbarMotion.duration());
+    EXPECT_TRUE(palette.isHidden());
+    EXPECT_TRUE(toolbar.isHidden());
+    EXPECT_TRUE(screen->topTrailingLayer().testAttribute(Qt::WA_TransparentForMouseEvents))
+        << "the map takes the pointer where the palette stood";
+    EXPECT_FALSE(screen->bottomLayer().mask().contains(toolbarPlace.center()));
+
+    model.revealControls();
+    paletteMotion.setCurrentTime(paletteMotion.duration());
+    toolbarMotion.setCurrentTime(toolbarMotion.duration());
+    EXPECT_EQ(palette.geometry(), palettePlace);
+    EXPECT_EQ(toolbar.geometry(), toolbarPlace);
+    EXPECT_TRUE(screen->bottomLayer().mask().contains(toolbarPlace.center()));
 }
