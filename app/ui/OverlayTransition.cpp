@@ -2,6 +2,7 @@
 
 #include "app/ui/FadingShadowEffect.h"
 
+#include <QEasingCurve>
 #include <QEvent>
 #include <QLayout>
 #include <QSignalBlocker>

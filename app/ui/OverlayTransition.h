@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QEasingCurve>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
