@@ -248,6 +248,7 @@ LoopbackServer::Handler LoopbackServer::stalledBody(std::string firstBytes, std:
             [this, firstBytes, fd](size_t offset, size_t, httplib::DataSink& sink) {
                 if (offset == 0 && !firstBytes.empty())
                     return sink.write(firstBytes.data(), firstBytes.size());
+                ++stalls_;
                 while (!stopping_) {
                     if (peerClosed(fd)) {
                         ++disconnects_;

@@ -77,6 +77,8 @@ public:
     int maxConcurrentConnections() const { return maxConcurrentConnections_.load(); }
     // Replies abandoned because their client went away.
     int disconnectCount() const { return disconnects_.load(); }
+    // Stalled replies whose first bytes went out and that now send nothing more.
+    int stallCount() const { return stalls_.load(); }
     // Polls `condition` until it holds or `timeoutSeconds` pass; its last value. The bound is
     // generous: it is only reached by a failing test, never by a loaded machine.
     static bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds = 20);
@@ -105,6 +107,7 @@ private:
     std::atomic<int> openConnections_{0};
     std::atomic<int> maxConcurrentConnections_{0};
     std::atomic<int> disconnects_{0};
+    std::atomic<int> stalls_{0};
 };
 
 } // namespace testing_support
