@@ -339,12 +339,7 @@ TEST_F(CameraMotion, EachModifierRowOfADragGivesItsMotion)
             ASSERT_FALSE(reports.empty());
             EXPECT_EQ(reports.back(), canvas->camera());
         }
-        canvas->setInertia({});
-        Camera reset = before;
-        reset.focalLength = MapCanvasView::kDefaultFocalLength;
-        reset.zoom = 13;
-        canvas->applyCamera(reset, true);
-        runFrames(*canvas);
+        restoreAfterDrag(*canvas, before);
     }
 }
 

@@ -83,6 +83,17 @@ protected:
         }
     }
 
+    // Puts `canvas` back where a drag started: still, at zoom 13 and the default focal length
+    // (drags that change the focal length or climb leave them elsewhere).
+    void restoreAfterDrag(velorin::MapCanvasView& canvas, velorin::Camera before)
+    {
+        canvas.setInertia({});
+        before.focalLength = velorin::MapCanvasView::kDefaultFocalLength;
+        before.zoom = 13;
+        canvas.applyCamera(before, true);
+        runFrames(canvas);
+    }
+
     // Tilts `canvas` to `pitch` at once and lets it settle; its camera afterwards.
     velorin::Camera pitched(velorin::MapCanvasView& canvas, double pitch)
     {

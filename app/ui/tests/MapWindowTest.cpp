@@ -20,6 +20,7 @@
 #include <QImage>
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 #include <string>
 
@@ -90,6 +91,30 @@ protected:
             = hosts.terrariumHost = host;
     }
 
+    // The root window over `model`, shown at `size`; its canvas starts with `arguments`.
+    std::unique_ptr<RootView> openWindow(velorin::AppModel& model, QSize size,
+        std::vector<std::string> arguments = {"velorin"})
+    {
+        velorin::MapCanvasView::Environment canvasEnvironment {std::make_shared<platform::SteadyClock>(),
+            mainQueue, readPreferences(), folder / "VelorinGestes.log", std::move(arguments), {}};
+        auto window = std::make_unique<RootView>(model, canvasEnvironment);
+        window->resize(size);
+        window->show();
+        return window;
+    }
+
+    // The map screen once it has built its canvas, which needs the window's context; none
+    // if that never happens.
+    MapScreen* waitForMap(RootView& window)
+    {
+        MapScreen* screen = nullptr;
+        const bool built = testing_support::runUntil(*mainQueue, [&] {
+            screen = dynamic_cast<MapScreen*>(window.content());
+            return screen && screen->container().canvas();
+        });
+        return built ? screen : nullptr;
+    }
+
     LoopbackServer server;
 };
 
@@ -100,18 +125,12 @@ TEST_F(MapWindowTest, TheWindowShowsTheMapWithItsOverlaysOnceTilesArrive)
     serveTiles();
     auto& model = makeModel();
     // Innsbruck: elevations come from the terrain tiles.
-    velorin::MapCanvasView::Environment canvasEnvironment {std::make_shared<platform::SteadyClock>(), mainQueue,
-        readPreferences(), folder / "VelorinGestes.log", {"velorin", "-startAt", "47.26,11.39,12"}, {}};
-    RootView window(model, canvasEnvironment);
-    window.resize(1024, 700);
-    window.show();
+    const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "47.26,11.39,12"});
+    RootView& window = *shown;
     model.start();
 
-    MapScreen* screen = nullptr;
-    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
-        screen = dynamic_cast<MapScreen*>(window.content());
-        return screen && screen->container().canvas();
-    })) << "the map screen builds its canvas once the window's context exists";
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen) << "the map screen builds its canvas once the window's context exists";
     velorin::MapCanvasWidget& map = screen->container().canvasWidget();
     window.activateWindow();
     EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] { return map.hasFocus(); }, 5)) << "keys go to the map";
@@ -165,16 +184,10 @@ TEST_F(MapWindowTest, AMapOpenedAfterTheFirstFixShowsTheWalkerAndCentresOnThem)
     ASSERT_TRUE(model.location().location());
     model.start();
 
-    velorin::MapCanvasView::Environment canvasEnvironment {std::make_shared<platform::SteadyClock>(), mainQueue,
-        readPreferences(), folder / "VelorinGestes.log", {"velorin"}, {}};
-    RootView window(model, canvasEnvironment);
-    window.resize(800, 600);
-    window.show();
-    MapScreen* screen = nullptr;
-    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
-        screen = dynamic_cast<MapScreen*>(window.content());
-        return screen && screen->container().canvas();
-    }));
+    const auto shown = openWindow(model, QSize(800, 600));
+    RootView& window = *shown;
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
     const auto canvas = screen->container().canvas();
     ASSERT_TRUE(canvas->renderer().userLocation);
     const velorin::WorldPoint aimed = velorin::WorldPoint::fromLatitudeLongitude(fix.latitude, fix.longitude);
@@ -186,16 +199,10 @@ TEST_F(MapWindowTest, ThePaletteAndToolbarSlideAwayWithTheControlsAndComeBackToT
 {
     auto& model = makeModel();
     model.start();
-    velorin::MapCanvasView::Environment canvasEnvironment {std::make_shared<platform::SteadyClock>(), mainQueue,
-        readPreferences(), folder / "VelorinGestes.log", {"velorin"}, {}};
-    RootView window(model, canvasEnvironment);
-    window.resize(800, 600);
-    window.show();
-    MapScreen* screen = nullptr;
-    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
-        screen = dynamic_cast<MapScreen*>(window.content());
-        return screen && screen->container().canvas();
-    }));
+    const auto shown = openWindow(model, QSize(800, 600));
+    RootView& window = *shown;
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
     QWidget& palette = screen->mapPalette();
     QWidget& toolbar = screen->toolbar();
     const QRect palettePlace = palette.geometry();
