@@ -10,6 +10,7 @@
 #include <QLayout>
 #include <QOpenGLWidget>
 #include <QPainter>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -255,6 +256,21 @@ bool processUntil(const std::function<bool()>& done)
     return done();
 }
 
+// Counts the times the X server asks a window to redraw itself: other tests' windows on
+// the same server come and go over ours, and each such exposure rightly repaints the map.
+class ExposureCounter : public QObject {
+public:
+    int exposures = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose)
+            ++exposures;
+        return false;
+    }
+};
+
 } // namespace
 
 TEST(OverlayTransition, OnlyTheOverlayRepaintsNeverTheMapBelow)
@@ -273,16 +289,29 @@ TEST(OverlayTransition, OnlyTheOverlayRepaintsNeverTheMapBelow)
     OverlayTransition transition(*panel, Qt::RightEdge, kSeconds);
     window.show();
     ASSERT_TRUE(processUntil([&] { return map->frames > 0; })) << "the map draws its first frame";
-    QApplication::processEvents();
-    const int frames = map->frames;
+    ExposureCounter exposure;
+    window.windowHandle()->installEventFilter(&exposure);
 
-    transition.setShown(false);
-    for (int time = 0; time <= kMilliseconds; time += kMilliseconds / 10) {
-        transition.animation().setCurrentTime(time);
+    // A run that the server exposed from outside proves nothing either way: run it again.
+    for (int attempt = 0; attempt < 5; ++attempt) {
         QApplication::processEvents();
+        const int frames = map->frames;
+        const int exposures = exposure.exposures;
+
+        transition.setShown(false);
+        for (int time = 0; time <= kMilliseconds; time += kMilliseconds / 10) {
+            transition.animation().setCurrentTime(time);
+            QApplication::processEvents();
+        }
+        transition.setShown(true);
+        transition.animation().setCurrentTime(kMilliseconds / 2);
+        QApplication::processEvents();
+        transition.animation().setCurrentTime(kMilliseconds);
+        QApplication::processEvents();
+        if (exposure.exposures == exposures) {
+            EXPECT_EQ(map->frames, frames);
+            return;
+        }
     }
-    transition.setShown(true);
-    transition.animation().setCurrentTime(kMilliseconds / 2);
-    QApplication::processEvents();
-    EXPECT_EQ(map->frames, frames);
+    GTEST_SKIP() << "other windows kept exposing the test window";
 }
