@@ -70,6 +70,13 @@ void ControlLook::applyShadow(QWidget& widget, const Shadow& shadow)
     widget.setGraphicsEffect(effect);
 }
 
+QEasingCurve ControlLook::easeInOut()
+{
+    QEasingCurve curve(QEasingCurve::BezierSpline);
+    curve.addCubicBezierSegment(QPointF(0.42, 0), QPointF(0.58, 1), QPointF(1, 1));
+    return curve;
+}
+
 QFont ControlLook::textFont(double pixelSize, QFont::Weight weight)
 {
     QFont font;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QEasingCurve>
 #include <QFont>
 #include <QPointF>
 #include <QRectF>
@@ -43,6 +44,8 @@ public:
     static void paintBackground(QPainter& painter, const QRectF& rect, double cornerRadius);
     // Gives `widget` its drop shadow, one that can also fade it as it enters and leaves.
     static void applyShadow(QWidget& widget, const Shadow& shadow);
+    // The ease in and out of the controls' animations: slow to start, slow to settle.
+    static QEasingCurve easeInOut();
     // The interface font at a pixel size and weight; rounded designs use the same family.
     static QFont textFont(double pixelSize, QFont::Weight weight);
 };

@@ -1,5 +1,8 @@
 #include "app/ui/OverlayLayer.h"
 
+#include "app/ui/ControlLook.h"
+#include "app/ui/OverlayItem.h"
+
 #include <QChildEvent>
 #include <QCoreApplication>
 #include <QEvent>
@@ -9,6 +12,8 @@
 #include <QWheelEvent>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace velorin {
 
@@ -19,20 +24,70 @@ OverlayLayer::OverlayLayer(Qt::Alignment alignment, QMargins margins, int spacin
     column_->setAlignment(alignment);
     column_->setContentsMargins(margins);
     column_->setSpacing(spacing);
+    glide_.setStartValue(0.0);
+    glide_.setEndValue(1.0);
+    glide_.setEasingCurve(ControlLook::easeInOut());
+    connect(&glide_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        const double progress = value.toDouble();
+        forEachItem([progress](OverlayItem& item) { item.glide(progress); });
+    });
     updateMask();
 }
 
 void OverlayLayer::add(QWidget* control, Qt::Alignment alignment, int leadingPadding)
 {
+    Q_ASSERT(control->parentWidget() == this);
+    auto* item = new OverlayItem(control);
+    item->setAlignment(alignment);
     if (leadingPadding == 0) {
-        column_->addWidget(control, 0, alignment);
+        column_->addItem(item);
         return;
     }
     // A padded row of its own, so that only the control itself takes the pointer.
     auto* row = new QHBoxLayout;
     row->setContentsMargins(leadingPadding, 0, 0, 0);
-    row->addWidget(control, 0, alignment);
+    row->addItem(item);
     column_->addLayout(row);
+}
+
+void OverlayLayer::setInColumn(QWidget& control, bool in, int glideMs)
+{
+    OverlayItem* changed = nullptr;
+    std::vector<std::pair<OverlayItem*, QPoint>> standing;
+    forEachItem([&](OverlayItem& item) {
+        if (item.widget() == &control)
+            changed = &item;
+        else if (!item.isEmpty())
+            standing.emplace_back(&item, item.widget()->pos());
+    });
+    if (!changed)
+        return;
+    glide_.stop();
+    changed->setOut(!in);
+    forEachItem([](OverlayItem& item) { item.settle(); });
+    column_->invalidate();
+    column_->activate();
+    if (!isVisible() || glideMs <= 0)
+        return;
+    // The others set off from where they stood, mid-glide or not, towards their new places.
+    for (auto [item, position] : standing)
+        item->glideFrom(position);
+    glide_.setDuration(glideMs);
+    glide_.start();
+}
+
+void OverlayLayer::forEachItem(const std::function<void(OverlayItem&)>& visit) const
+{
+    const std::function<void(QLayout&)> walk = [&](QLayout& layout) {
+        for (int i = 0; i < layout.count(); ++i) {
+            QLayoutItem* item = layout.itemAt(i);
+            if (auto* control = dynamic_cast<OverlayItem*>(item))
+                visit(*control);
+            else if (item->layout())
+                walk(*item->layout());
+        }
+    };
+    walk(*column_);
 }
 
 bool OverlayLayer::event(QEvent* event)

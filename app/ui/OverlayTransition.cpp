@@ -1,8 +1,9 @@
 #include "app/ui/OverlayTransition.h"
 
+#include "app/ui/ControlLook.h"
 #include "app/ui/FadingShadowEffect.h"
+#include "app/ui/OverlayLayer.h"
 
-#include <QEasingCurve>
 #include <QEvent>
 #include <QLayout>
 #include <QSignalBlocker>
@@ -12,18 +13,6 @@
 #include <cmath>
 
 namespace velorin {
-
-namespace {
-
-// Ease in and out: slow to start, slow to settle.
-QEasingCurve easeInOut()
-{
-    QEasingCurve curve(QEasingCurve::BezierSpline);
-    curve.addCubicBezierSegment(QPointF(0.42, 0), QPointF(0.58, 1), QPointF(1, 1));
-    return curve;
-}
-
-} // namespace
 
 OverlayTransition::OverlayTransition(QWidget& control, Qt::Edge edge, double durationSeconds)
     : QObject(&control)
@@ -41,7 +30,7 @@ OverlayTransition::OverlayTransition(QWidget& control, Qt::Edge edge, double dur
         effect_ = new FadingShadowEffect(&control);
         control.setGraphicsEffect(effect_);
     }
-    animation_.setEasingCurve(easeInOut());
+    animation_.setEasingCurve(ControlLook::easeInOut());
     connect(&animation_, &QVariantAnimation::valueChanged, this,
         [this](const QVariant& value) { apply(value.toDouble()); });
     control.installEventFilter(this);
@@ -55,15 +44,22 @@ void OverlayTransition::setShown(bool shown)
     animation_.stop();
     const double target = shown ? 1 : 0;
     QWidget* layer = control_.parentWidget();
+    // In an overlay layer the control gives up its room as it sets off, or takes it back,
+    // and its neighbours glide along with it.
+    auto* overlay = dynamic_cast<OverlayLayer*>(layer);
     if (!layer || !layer->isVisible()) {
         apply(target);
+        if (overlay)
+            overlay->setInColumn(control_, shown, 0);
         return;
     }
-    if (shown && control_.isHidden()) {
+    if (shown && control_.isHidden())
         control_.show();
+    if (overlay) {
+        overlay->setInColumn(control_, shown, durationMs_);
+    } else if (shown && layer->layout()) {
         // The control slides towards its place, so the layout places it first.
-        if (layer->layout())
-            layer->layout()->activate();
+        layer->layout()->activate();
     }
     apply(progress_);
     {

@@ -13,9 +13,10 @@ namespace velorin {
 class FadingShadowEffect;
 
 // Shows and hides one floating control of the map screen: it slides in from an edge of its
-// overlay layer while fading in, and slides back out fading away; a control that has left
-// is hidden, so the layer lets the pointer through where it stood. Only the overlay
-// repaints, never the map. Owned by the control; GUI thread only.
+// overlay layer while fading in, and slides back out fading away, while its neighbours in
+// the layer glide to close up or make room; a control that has left is hidden, so the
+// layer lets the pointer through where it stood. Only the overlay repaints, never the map.
+// Owned by the control; GUI thread only.
 class OverlayTransition : public QObject {
 public:
     // `control` sits in an overlay layer (its parent widget) and keeps its drop shadow, if

@@ -191,6 +191,50 @@ TEST(OverlayTransition, ALayoutChangeMidWayMovesTheSlideToTheNewPlace)
     EXPECT_EQ(scene.panel->y(), 8);
 }
 
+TEST(OverlayTransition, ItsNeighboursCloseUpGlidingAsItLeavesAndMakeRoomAsItComesBack)
+{
+    WhiteMap white(QSize(600, 400));
+    auto* layer = new OverlayLayer(Qt::AlignBottom, QMargins(8, 0, 8, 8), 10, &white.map);
+    layer->setGeometry(white.map.rect());
+    auto* above = new Panel(layer, false);
+    auto* leaving = new Panel(layer);
+    layer->add(above, Qt::AlignLeft);
+    layer->add(leaving, Qt::AlignHCenter);
+    OverlayTransition transition(*leaving, Qt::BottomEdge, kSeconds);
+    white.map.show();
+    QApplication::processEvents();
+    layer->layout()->activate();
+    const QPoint before = above->pos();
+    const int closedUp = 400 - 8 - above->height();
+    ASSERT_EQ(before.y(), closedUp - 10 - leaving->height());
+
+    const auto at = [&](int milliseconds) {
+        transition.animation().setCurrentTime(milliseconds);
+        layer->glide().setCurrentTime(milliseconds);
+    };
+    transition.setShown(false);
+    EXPECT_EQ(above->pos(), before) << "it sets off from where it stood";
+    at(kMilliseconds / 2);
+    EXPECT_NEAR(above->y(), (before.y() + closedUp) / 2.0, 1) << "half-way down with the leaving control";
+    EXPECT_EQ(above->x(), before.x());
+    EXPECT_GT(leaving->y(), 400 - 8 - leaving->height()) << "which slides out meanwhile";
+    at(kMilliseconds);
+    EXPECT_EQ(above->y(), closedUp);
+    EXPECT_TRUE(leaving->isHidden());
+
+    layer->layout()->invalidate();
+    layer->layout()->activate();
+    EXPECT_EQ(above->y(), closedUp) << "a later layout keeps it in its new place";
+
+    transition.setShown(true);
+    EXPECT_EQ(above->y(), closedUp);
+    at(kMilliseconds / 2);
+    EXPECT_NEAR(above->y(), (before.y() + closedUp) / 2.0, 1);
+    at(kMilliseconds);
+    EXPECT_EQ(above->pos(), before);
+    EXPECT_EQ(leaving->y(), 400 - 8 - leaving->height());
+}
+
 TEST(OverlayTransition, AControlOffScreenComesAndGoesAtOnce)
 {
     Scene scene(Qt::AlignBottom | Qt::AlignHCenter, Qt::BottomEdge);
