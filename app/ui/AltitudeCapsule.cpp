@@ -1,6 +1,7 @@
 #include "app/ui/AltitudeCapsule.h"
 
 #include "app/AppModel.h"
+#include "app/ui/ControlLook.h"
 #include "app/ui/OverlayTransition.h"
 #include "app/ui/Symbols.h"
 
@@ -36,6 +37,13 @@ AltitudeCapsule::AltitudeCapsule(AppModel& model, QWidget* parent)
     row->addWidget(symbol_, 0, Qt::AlignVCenter);
     row->addWidget(altitude_, 0, Qt::AlignVCenter);
 
+    change_.setStartValue(0.0);
+    change_.setEndValue(1.0);
+    change_.setDuration(int(kTransitionSeconds * 1000));
+    change_.setEasingCurve(ControlLook::easeInOut());
+    connect(&change_, &QVariantAnimation::valueChanged, this,
+        [this](const QVariant& value) { applyChange(value.toDouble()); });
+
     connect(&model_, &AppModel::changed, this, [this] { refresh(); });
     refresh();
 }
@@ -53,6 +61,14 @@ void AltitudeCapsule::paintEvent(QPaintEvent*)
     painter.setBrush(Qt::black);
     const double radius = height() / 2.0;
     painter.drawRoundedRect(rect(), radius, radius);
+    if (change_.state() != QAbstractAnimation::Running || previous_.isEmpty())
+        return;
+    // The old figure fades out where the new one fades in.
+    QColor fading = Qt::white;
+    fading.setAlphaF(float(1 - change_.currentValue().toDouble()));
+    painter.setPen(fading);
+    painter.setFont(altitude_->font());
+    painter.drawText(altitude_->geometry(), int(altitude_->alignment()) | Qt::TextDontClip, previous_);
 }
 
 void AltitudeCapsule::refresh()
@@ -61,7 +77,41 @@ void AltitudeCapsule::refresh()
     const bool shown = state.kind == AltitudeState::Kind::value && std::isfinite(state.meters);
     transition_->setShown(shown);
     if (shown)
-        altitude_->setText(text(state.meters));
+        showAltitude(text(state.meters));
+}
+
+void AltitudeCapsule::showAltitude(const QString& text)
+{
+    if (text == altitude_->text())
+        return;
+    // Only a figure in view changes gently; an entering capsule brings its own.
+    const bool gently = isVisible() && transition_->progress() >= 1 && !altitude_->text().isEmpty();
+    change_.stop();
+    previous_ = altitude_->text();
+    previousWidth_ = width();
+    altitude_->setText(text);
+    if (gently)
+        change_.start();
+    else
+        applyChange(1);
+}
+
+void AltitudeCapsule::applyChange(double progress)
+{
+    QPalette palette = altitude_->palette();
+    QColor color = Qt::white;
+    color.setAlphaF(float(progress));
+    palette.setColor(QPalette::WindowText, color);
+    altitude_->setPalette(palette);
+    if (progress >= 1) {
+        previous_.clear();
+        setMinimumWidth(0);
+        setMaximumWidth(QWIDGETSIZE_MAX);
+    } else {
+        const int width = sizeHint().width();
+        setFixedWidth(int(std::lround(previousWidth_ + (width - previousWidth_) * progress)));
+    }
+    update();
 }
 
 } // namespace velorin

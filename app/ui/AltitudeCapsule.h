@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariantAnimation>
 #include <QWidget>
 
 class QLabel;
@@ -12,7 +13,8 @@ class OverlayTransition;
 
 // The walker's altitude at the top of the map screen: a mountain symbol and the
 // altitude in whole metres, white on a black capsule; hidden while the model has no
-// altitude. GUI thread only; the model outlives it.
+// altitude. A new figure cross-fades with the old one as the capsule takes its width.
+// GUI thread only; the model outlives it.
 class AltitudeCapsule : public QWidget {
 public:
     static constexpr int kSpacingPoints = 5;
@@ -20,7 +22,8 @@ public:
     static constexpr int kVerticalPaddingPoints = 6;
     static constexpr int kSymbolPoints = 11;
     static constexpr int kTextPoints = 14;
-    // It fades in from the top edge, and back out, over this time.
+    // It fades in from the top edge, and back out, over this time, and takes a new
+    // altitude over it too.
     static constexpr double kTransitionSeconds = 0.2;
 
     AltitudeCapsule(AppModel& model, QWidget* parent = nullptr);
@@ -29,17 +32,25 @@ public:
     static QString text(double meters);
     QLabel& altitude() const { return *altitude_; }
     OverlayTransition& transition() const { return *transition_; }
+    // Driven by Qt's animation timer; tests set its current time.
+    QVariantAnimation& change() { return change_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void refresh();
+    void showAltitude(const QString& text);
+    // `progress` 0 shows the old figure at the old width, 1 the new one at its own.
+    void applyChange(double progress);
 
     AppModel& model_;
     QLabel* symbol_;
     QLabel* altitude_;
     OverlayTransition* transition_;
+    QVariantAnimation change_;
+    QString previous_;
+    int previousWidth_ = 0;
 };
 
 } // namespace velorin

@@ -55,6 +55,43 @@ TEST_F(CaptionsTest, TheAltitudeCapsuleShowsOnlyWithAnAltitude)
     EXPECT_FALSE(capsule->isVisibleTo(&screen)) << "a refused permission has no altitude";
 }
 
+TEST_F(CaptionsTest, ANewAltitudeCrossFadesWhileTheCapsuleTakesItsWidth)
+{
+    auto& model = makeModel();
+    QWidget screen;
+    screen.resize(400, 100);
+    auto* capsule = new AltitudeCapsule(model, &screen);
+    position->changeAuthorization(platform::LocationAuthorization::authorizedWhenInUse);
+    model.locateUser();
+    platform::LocationFix fix;
+    fix.latitude = 45.9237;
+    fix.longitude = 6.8694;
+    fix.altitude = 813;
+    fix.horizontalAccuracy = 5;
+    fix.verticalAccuracy = 3;
+    position->deliver({fix});
+    capsule->adjustSize();
+    screen.show();
+    const int narrow = capsule->width();
+    const auto textAlpha = [&] { return capsule->altitude().palette().color(QPalette::WindowText).alphaF(); };
+
+    fix.altitude = 1204;
+    position->deliver({fix});
+    EXPECT_EQ(capsule->altitude().text(), QStringLiteral("1204 m"));
+    EXPECT_EQ(capsule->width(), narrow) << "it sets off at the old width";
+    const int wide = capsule->sizeHint().width();
+    ASSERT_GT(wide, narrow);
+
+    capsule->change().setCurrentTime(100);
+    EXPECT_NEAR(capsule->width(), (narrow + wide) / 2.0, 1) << "half-way, evenly eased";
+    EXPECT_NEAR(textAlpha(), 0.5, 0.02) << "the new figure half faded in";
+
+    capsule->change().setCurrentTime(200);
+    EXPECT_EQ(capsule->minimumWidth(), 0);
+    EXPECT_EQ(capsule->maximumWidth(), QWIDGETSIZE_MAX) << "the layout gives it its width again";
+    EXPECT_EQ(textAlpha(), 1);
+}
+
 TEST_F(CaptionsTest, TheCreditLineFollowsTheBasemapAndTheColumnKeepsItsShadow)
 {
     auto& model = makeModel();
