@@ -98,6 +98,26 @@ protected:
         }
     }
 
+    // A walker's fix with a good position and altitude.
+    static platform::LocationFix walkerFix(double latitude, double longitude, double altitude)
+    {
+        platform::LocationFix fix;
+        fix.latitude = latitude;
+        fix.longitude = longitude;
+        fix.altitude = altitude;
+        fix.horizontalAccuracy = 10;
+        fix.verticalAccuracy = 5;
+        return fix;
+    }
+
+    // Lets the model locate the walker, who is at `fix`.
+    void locateWalker(const platform::LocationFix& fix)
+    {
+        position->changeAuthorization(platform::LocationAuthorization::authorizedWhenInUse);
+        model->locateUser();
+        position->deliver({fix});
+    }
+
     static velorin::TileLoader::Status busy(std::int64_t pending, std::int64_t delivered = 0)
     {
         velorin::TileLoader::Status status;

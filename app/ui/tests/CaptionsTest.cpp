@@ -38,15 +38,7 @@ TEST_F(CaptionsTest, TheAltitudeCapsuleShowsOnlyWithAnAltitude)
     auto* capsule = new AltitudeCapsule(model, &screen);
     EXPECT_FALSE(capsule->isVisibleTo(&screen)) << "searching for a fix";
 
-    position->changeAuthorization(platform::LocationAuthorization::authorizedWhenInUse);
-    model.locateUser();
-    platform::LocationFix fix;
-    fix.latitude = 45.9237;
-    fix.longitude = 6.8694;
-    fix.altitude = 812.5;
-    fix.horizontalAccuracy = 5;
-    fix.verticalAccuracy = 3;
-    position->deliver({fix});
+    locateWalker(walkerFix(45.9237, 6.8694, 812.5));
     ASSERT_EQ(model.altitudeState(), velorin::AltitudeState::value(812.5));
     EXPECT_TRUE(capsule->isVisibleTo(&screen));
     EXPECT_EQ(capsule->altitude().text(), QStringLiteral("813 m"));
@@ -61,22 +53,13 @@ TEST_F(CaptionsTest, ANewAltitudeCrossFadesWhileTheCapsuleTakesItsWidth)
     QWidget screen;
     screen.resize(400, 100);
     auto* capsule = new AltitudeCapsule(model, &screen);
-    position->changeAuthorization(platform::LocationAuthorization::authorizedWhenInUse);
-    model.locateUser();
-    platform::LocationFix fix;
-    fix.latitude = 45.9237;
-    fix.longitude = 6.8694;
-    fix.altitude = 813;
-    fix.horizontalAccuracy = 5;
-    fix.verticalAccuracy = 3;
-    position->deliver({fix});
+    locateWalker(walkerFix(45.9237, 6.8694, 813));
     capsule->adjustSize();
     screen.show();
     const int narrow = capsule->width();
     const auto textAlpha = [&] { return capsule->altitude().palette().color(QPalette::WindowText).alphaF(); };
 
-    fix.altitude = 1204;
-    position->deliver({fix});
+    position->deliver({walkerFix(45.9237, 6.8694, 1204)});
     EXPECT_EQ(capsule->altitude().text(), QStringLiteral("1204 m"));
     EXPECT_EQ(capsule->width(), narrow) << "it sets off at the old width";
     const int wide = capsule->sizeHint().width();

@@ -172,15 +172,8 @@ TEST_F(MapWindowTest, AMapOpenedAfterTheFirstFixShowsTheWalkerAndCentresOnThem)
 {
     serveTiles();
     auto& model = makeModel();
-    position->changeAuthorization(platform::LocationAuthorization::authorizedWhenInUse);
-    model.locateUser();
-    platform::LocationFix fix;
-    fix.latitude = 47.26;
-    fix.longitude = 11.39;
-    fix.altitude = 574;
-    fix.horizontalAccuracy = 10;
-    fix.verticalAccuracy = 5;
-    position->deliver({fix});
+    const platform::LocationFix fix = walkerFix(47.26, 11.39, 574);
+    locateWalker(fix);
     ASSERT_TRUE(model.location().location());
     model.start();
 
