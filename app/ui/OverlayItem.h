@@ -18,7 +18,6 @@ public:
 
     // Out of the column: the layout gives it no room and leaves the control where it is.
     void setOut(bool out);
-    bool isOut() const { return out_; }
 
     // Forgets any glide: the layout's next pass puts the control at its slot.
     void settle() { displacement_ = glideFrom_ = {}; }
