@@ -50,3 +50,30 @@ static void BM_ElevationAtOnCachedGrids(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ElevationAtOnCachedGrids);
+
+// The points of a terrain mesh's lattice in one run: neighbouring points mostly fall in the
+// grid of the one before.
+static void BM_ElevationsOfAMeshLattice(benchmark::State& state)
+{
+    constexpr int kLevel = 14;
+    velorin::ElevationGridCache cache(4);
+    velorin::ElevationGrid grid(velorin::kElevationGridCells);
+    for (std::size_t at = 0; at < grid.size(); ++at)
+        grid[at] = float(at % 97);
+    cache.store({ kLevel, 8290, 5800 }, std::move(grid));
+    const double n = 1 << kLevel;
+    std::vector<velorin::WorldPoint> points;
+    for (int a = 0; a <= 16; ++a)
+        for (int b = 0; b <= 16; ++b)
+            points.push_back({ (8290 + 0.3 + b / 64.0) / n, (5800 + 0.4 + a / 64.0) / n });
+    std::vector<double> heights(points.size());
+
+    const long before = allocations.load();
+    for (auto _ : state) {
+        cache.elevations(points, kLevel, heights);
+        benchmark::DoNotOptimize(heights.data());
+    }
+    state.counters["allocations"] = double(allocations.load() - before);
+    state.SetItemsProcessed(state.iterations() * std::int64_t(points.size()));
+}
+BENCHMARK(BM_ElevationsOfAMeshLattice);

@@ -47,7 +47,9 @@ gpu::PipelineDescriptor texturedDescriptor()
     return {
         "textured_vertex",
         "textured_fragment",
-        {{0, sizeof(MeshVertex), false, {{0, 2, offsetof(MeshVertex, u)}, {1, 1, offsetof(MeshVertex, elevation)}}}},
+        {{0, sizeof(MeshVertex), false,
+            {{0, 2, offsetof(MeshVertex, u), gpu::VertexFormat::unorm16}, {1, 1, offsetof(MeshVertex, elevation)},
+                {2, 2, offsetof(MeshVertex, slopeEast), gpu::VertexFormat::snorm16}}}},
         {{"Frame", kFrameBinding}, {"Tile", kTileBinding}},
         {{"tileTexture", kTileTextureUnit}, {"canopyTexture", kCanopyTextureUnit}},
     };
@@ -392,50 +394,119 @@ std::vector<MeshVertex> MapRenderer::fillMeshVertices(const MeshKey& key, const 
     const int d = key.divisions;
     const int t = d <= kMaxElevationIntervals ? 1 : d / kMaxElevationIntervals;
     const int n = d / t;
-    std::vector<double> samples(std::size_t(n + 1) * std::size_t(n + 1), 0.0);
+
+    // Samples of elevation and ground slope on an (n+1)² lattice over the quad. The slope at
+    // a sample is a central difference over its lattice neighbours, so the lattice reaches
+    // one step beyond each edge: a neighbouring tile of the same size samples the same points
+    // along their shared edge and gets the same slopes there, and no seam shows in the shading.
+    struct Sample {
+        float elevation = 0;
+        float slopeEast = 0; // as `MeshVertex::slopeUnits`
+        float slopeSouth = 0;
+    };
+    constexpr std::size_t kMaxSide = kMaxElevationIntervals + 1;
+    constexpr std::size_t kMaxRing = kMaxSide + 2;
+    const std::size_t side = std::size_t(n + 1);
+    std::array<Sample, kMaxSide * kMaxSide> samples{};
     if (elevation && key.terrainZoom >= 0) {
+        const auto pointAt = [&](double r, double s) {
+            const WorldPoint top{(1 - s) * key.nw.x + s * key.ne.x, (1 - s) * key.nw.y + s * key.ne.y};
+            const WorldPoint bottom{(1 - s) * key.sw.x + s * key.se.x, (1 - s) * key.sw.y + s * key.se.y};
+            return WorldPoint{top.x * (1 - r) + bottom.x * r, top.y * (1 - r) + bottom.y * r};
+        };
+        const std::size_t ring = side + 2;
+        std::array<WorldPoint, kMaxRing * kMaxRing> points;
+        std::array<double, kMaxRing * kMaxRing> heights;
+        for (int a = -1; a <= n + 1; ++a) {
+            for (int b = -1; b <= n + 1; ++b)
+                points[std::size_t(a + 1) * ring + std::size_t(b + 1)] = pointAt(double(a) / n, double(b) / n);
+        }
+        elevation(std::span(points.data(), ring * ring), std::span(heights.data(), ring * ring));
+        const auto height = [&](int a, int b) { return heights[std::size_t(a + 1) * ring + std::size_t(b + 1)]; };
+
+        // Ground metres per world unit, blended from the middles of the north and south edges:
+        // a neighbour sharing an edge takes the same value there.
+        const double northMeters = pointAt(0, 0.5).metersPerWorldUnit();
+        const double southMeters = pointAt(1, 0.5).metersPerWorldUnit();
+        // World steps across two lattice intervals along the rows (u) and the columns (v).
+        std::array<double, kMaxSide> vx;
+        std::array<double, kMaxSide> vy;
+        for (int b = 0; b <= n; ++b) {
+            const double s = double(b) / n;
+            vx[std::size_t(b)] = 2.0 / n * ((key.sw.x - key.nw.x) * (1 - s) + (key.se.x - key.ne.x) * s);
+            vy[std::size_t(b)] = 2.0 / n * ((key.sw.y - key.nw.y) * (1 - s) + (key.se.y - key.ne.y) * s);
+        }
         for (int a = 0; a <= n; ++a) {
             const double r = double(a) / n;
+            const double meters = northMeters + (southMeters - northMeters) * r;
+            const double ux = 2.0 / n * ((key.ne.x - key.nw.x) * (1 - r) + (key.se.x - key.sw.x) * r);
+            const double uy = 2.0 / n * ((key.ne.y - key.nw.y) * (1 - r) + (key.se.y - key.sw.y) * r);
             for (int b = 0; b <= n; ++b) {
-                const double s = double(b) / n;
-                const WorldPoint top{(1 - s) * key.nw.x + s * key.ne.x, (1 - s) * key.nw.y + s * key.ne.y};
-                const WorldPoint bottom{(1 - s) * key.sw.x + s * key.se.x, (1 - s) * key.sw.y + s * key.se.y};
-                samples[std::size_t(a) * std::size_t(n + 1) + std::size_t(b)]
-                    = elevation({top.x * (1 - r) + bottom.x * r, top.y * (1 - r) + bottom.y * r});
+                const double vxb = vx[std::size_t(b)];
+                const double vyb = vy[std::size_t(b)];
+                // Rises across the two steps, solved for the eastward and southward slopes.
+                const double du = height(a, b + 1) - height(a, b - 1);
+                const double dv = height(a + 1, b) - height(a - 1, b);
+                const double determinant = (ux * vyb - uy * vxb) * meters;
+                Sample& sample = samples[std::size_t(a) * side + std::size_t(b)];
+                sample.elevation = float(height(a, b));
+                if (determinant != 0) {
+                    const double inverse = 1 / determinant;
+                    sample.slopeEast = MeshVertex::slopeUnits((du * vyb - dv * uy) * inverse);
+                    sample.slopeSouth = MeshVertex::slopeUnits((ux * dv - vxb * du) * inverse);
+                }
             }
         }
     }
-    const auto sample = [&](int row, int column) {
-        return samples[std::size_t(row) * std::size_t(n + 1) + std::size_t(column)];
-    };
 
+    // Each vertex blends the four samples around it, first across rows, then along them.
+    struct Step {
+        int cell = 0;
+        float fraction = 0;
+        std::uint16_t place = 0;
+    };
+    std::vector<Step> steps(std::size_t(d + 1));
+    for (int j = 0; j <= d; ++j) {
+        const int cell = std::min(j / t, n - 1);
+        steps[std::size_t(j)] = {cell, float(j - cell * t) / float(t), MeshVertex::place(float(j) / float(d))};
+    }
+    std::array<Sample, kMaxSide> row;
     std::vector<MeshVertex> vertices;
     vertices.reserve(TileGrid::vertexCount(d, key.skirt));
     for (int i = 0; i <= d; ++i) {
-        const int ri = std::min(i / t, n - 1);
-        const double fi = double(i - ri * t) / t;
+        const Step down = steps[std::size_t(i)];
+        const Sample* upper = samples.data() + std::size_t(down.cell) * side;
+        const Sample* lower = upper + side;
+        const float fi = down.fraction;
+        for (std::size_t b = 0; b < side; ++b) {
+            row[b] = {upper[b].elevation + (lower[b].elevation - upper[b].elevation) * fi,
+                upper[b].slopeEast + (lower[b].slopeEast - upper[b].slopeEast) * fi,
+                upper[b].slopeSouth + (lower[b].slopeSouth - upper[b].slopeSouth) * fi};
+        }
         for (int j = 0; j <= d; ++j) {
-            const int rj = std::min(j / t, n - 1);
-            const double fj = double(j - rj * t) / t;
-            const double top = sample(ri, rj) * (1 - fj) + sample(ri, rj + 1) * fj;
-            const double bottom = sample(ri + 1, rj) * (1 - fj) + sample(ri + 1, rj + 1) * fj;
-            vertices.push_back({float(double(j) / d), float(double(i) / d), float(top * (1 - fi) + bottom * fi)});
+            const Step across = steps[std::size_t(j)];
+            const Sample& west = row[std::size_t(across.cell)];
+            const Sample& east = row[std::size_t(across.cell) + 1];
+            const float fj = across.fraction;
+            vertices.push_back({across.place, down.place, west.elevation + (east.elevation - west.elevation) * fj,
+                std::int16_t(west.slopeEast + (east.slopeEast - west.slopeEast) * fj),
+                std::int16_t(west.slopeSouth + (east.slopeSouth - west.slopeSouth) * fj)});
         }
     }
     if (key.skirt) {
-        const auto at = [&](int i, int j) { return vertices[std::size_t(i) * std::size_t(d + 1) + std::size_t(j)]; };
-        const auto lowered = [](MeshVertex vertex) {
+        const auto lower = [&](int i, int j) {
+            MeshVertex vertex = vertices[std::size_t(i) * std::size_t(d + 1) + std::size_t(j)];
             vertex.elevation -= float(kSkirtDropMeters);
-            return vertex;
+            vertices.push_back(vertex);
         };
         for (int j = 0; j <= d; ++j)
-            vertices.push_back(lowered(at(0, j)));
+            lower(0, j);
         for (int j = 0; j <= d; ++j)
-            vertices.push_back(lowered(at(d, j)));
+            lower(d, j);
         for (int i = 0; i <= d; ++i)
-            vertices.push_back(lowered(at(i, 0)));
+            lower(i, 0);
         for (int i = 0; i <= d; ++i)
-            vertices.push_back(lowered(at(i, d)));
+            lower(i, d);
     }
     return vertices;
 }
@@ -456,8 +527,8 @@ void MapRenderer::buildTerrainMesh()
     const auto fill = [elevations](const MeshKey& key) {
         if (elevations == nullptr)
             return fillMeshVertices(key, nullptr);
-        return fillMeshVertices(key, [elevations, zoom = key.terrainZoom](WorldPoint point) {
-            return elevations->elevationAt(point.x, point.y, zoom);
+        return fillMeshVertices(key, [elevations, zoom = key.terrainZoom](auto points, auto heights) {
+            elevations->elevations(points, zoom, heights);
         });
     };
     std::vector<std::vector<MeshVertex>> lists;

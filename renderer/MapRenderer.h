@@ -31,6 +31,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -225,8 +226,9 @@ public:
         double metersPerTexel = 0;
     };
 
-    // Ground elevation in metres at a world point; may be called from worker threads.
-    using ElevationSampler = std::function<double(WorldPoint)>;
+    // Ground elevations in metres at a run of world points, written to the heights of the
+    // same index; may be called from worker threads.
+    using ElevationSampler = std::function<void(std::span<const WorldPoint> points, std::span<double> heights)>;
 
     // The device's position and its horizontal accuracy in metres, shown by the marker.
     struct UserLocation {

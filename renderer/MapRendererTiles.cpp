@@ -24,7 +24,8 @@ constexpr int kHiddenTileReuseFrames = 20;
 // Overlays draw above every basemap level.
 constexpr double kOverlayLevelBase = 23;
 constexpr double kOverlayLevelPerTileLevel = 0.05;
-// Ancestor backdrops laid on the relief sort below every tile level.
+// Ancestors standing in on the relief sort below every tile level and lie behind the tiles
+// over them in depth.
 constexpr double kBackdropLevelOffset = 40;
 constexpr int kTileDivisions = 16;
 constexpr int kMaxBackdropDivisionDoublings = 3;
@@ -230,7 +231,7 @@ void MapRenderer::layTiles(const TilePass& pass)
         const auto corners = tileSquare(tile.z, tile.x, tile.y);
         if (!overlay && !pass.backdrop && camera.pitch != 0) {
             const int divisions = kTileDivisions << std::clamp(z - tile.z, 0, kMaxBackdropDivisionDoublings);
-            appendDraw(entry->texture, true, divisions, 0, 0, 0, corners, 1, tile.z - kBackdropLevelOffset, 0, true);
+            appendDraw(entry->texture, false, divisions, 0, 0, 0, corners, 1, tile.z - kBackdropLevelOffset, 0, true);
             continue;
         }
         MeshKey meshKey{corners[0], corners[1], corners[2], corners[3], 1, -1, 0, false};

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 using namespace velorin;
 
@@ -98,4 +99,29 @@ TEST(ElevationGridCache, EvictsTheLeastRecentlyStoredGridBeyondItsBudget)
     EXPECT_TRUE(cache.contains(d));
     auto [x, y] = cellCentre(a, 0, 0);
     EXPECT_EQ(cache.elevationAt(x, y, 9), 4) << "a later store replaces the grid";
+}
+
+TEST(ElevationGridCache, ARunOfPointsReadsWhatEachPointReadsAlone)
+{
+    // Two neighbouring grids at level 12 and, beside them, only their coarser parent, so
+    // that a run walks from one grid into the next and out onto the coarser one and back.
+    ElevationGridCache cache(8);
+    cache.store({ 12, 2074, 1409 }, gradient());
+    cache.store({ 12, 2075, 1409 }, flat(300));
+    cache.store({ 11, 1038, 704 }, flat(-50));
+    const double n = std::exp2(12);
+    std::vector<WorldPoint> points;
+    for (double column : { 2074.2, 2074.9, 2075.1, 2075.8, 2076.3, 2074.5, 2076.1, 2075.5, 0.0, 9000.0 })
+        points.push_back({ column / n, 1409.5 / n });
+    points.push_back({ std::numeric_limits<double>::quiet_NaN(), 0.2 });
+
+    std::vector<double> heights(points.size(), 1e9);
+    cache.elevations(points, 12, heights);
+    for (std::size_t at = 0; at < points.size(); ++at) {
+        const double alone = cache.elevationAt(points[at].x, points[at].y, 12);
+        EXPECT_EQ(heights[at], alone) << at;
+    }
+    EXPECT_EQ(heights[2], 300);
+    EXPECT_EQ(heights[4], -50) << "no finer grid there";
+    EXPECT_EQ(heights[8], 0) << "none cached";
 }

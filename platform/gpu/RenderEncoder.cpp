@@ -72,8 +72,12 @@ void RenderEncoder::bindVertexBuffer(int slot, unsigned buffer, std::size_t offs
     glBindBuffer(GL_ARRAY_BUFFER, buffer);
     for (const VertexAttribute& attribute : layout->attributes) {
         const auto start = reinterpret_cast<const void*>(std::uintptr_t(offset + attribute.offset));
-        glVertexAttribPointer(GLuint(attribute.location), attribute.components, GL_FLOAT, GL_FALSE,
-            GLsizei(layout->stride), start);
+        const GLenum type = attribute.format == VertexFormat::float32 ? GL_FLOAT
+            : attribute.format == VertexFormat::unorm16             ? GL_UNSIGNED_SHORT
+                                                                    : GL_SHORT;
+        const GLboolean normalized = attribute.format == VertexFormat::float32 ? GL_FALSE : GL_TRUE;
+        glVertexAttribPointer(
+            GLuint(attribute.location), attribute.components, type, normalized, GLsizei(layout->stride), start);
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }

@@ -91,7 +91,8 @@ TEST_F(FrameEncoding, BackdropsNeitherTestNorWriteDepthWhileOtherTilesDo)
     const auto corners = tileCorners(0, 0, 0);
     const auto tileDraw = [&](double elevation, Rgba colour, bool backdrop, double level) {
         MapRenderer::MeshKey key{corners[0], corners[1], corners[2], corners[3], 1, 0, 0, false};
-        const auto vertices = MapRenderer::fillMeshVertices(key, [elevation](WorldPoint) { return elevation; });
+        const auto vertices = MapRenderer::fillMeshVertices(
+            key, pointwise([elevation](WorldPoint) { return elevation; }));
         MapRenderer::Draw draw;
         draw.mesh = gpu::Buffer::of<velorin::MeshVertex>(*context, gpu::BufferKind::vertex, vertices);
         draw.meshKey = key;

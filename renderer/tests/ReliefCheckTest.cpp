@@ -1,9 +1,12 @@
 #include "RendererTestSupport.h"
 
+#include "map-data/ElevationGridCache.h"
 #include "platform/gpu/Buffer.h"
 #include "renderer/TextureImage.h"
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -21,18 +24,45 @@ constexpr int kWidth = 480;
 constexpr int kHeight = 320;
 constexpr int kTileLevel = 11;
 constexpr double kPeakMeters = 2000;
+// Low enough that no slope of the hill hides another from the camera.
+constexpr double kGentlePeakMeters = 600;
 
 // Where a person can look at the relief check: beside the test program, in the build tree.
 constexpr const char* kPictureName = "relief-check.png";
+constexpr const char* kShadingPictureName = "shading-check.png";
+
+void writePicture(const platform::Image& picture, const char* name)
+{
+    const auto png = platform::encodePng(picture);
+    ASSERT_TRUE(png);
+    const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
+    std::cout << "picture: " << path.string() << '\n';
+    EXPECT_TRUE(std::filesystem::file_size(path) > 0);
+}
 
 } // namespace
 
-// Draws one tile over a cone of elevation, under a checker texture, the way the renderer
-// lays a map over relief, and writes the frame as a PNG. Its pixels must differ from the
-// same tile drawn flat.
+// Draws one tile over synthetic relief, the way the renderer lays a map over it, and reads
+// the frame back.
 class ReliefCheck : public RendererTest {
 protected:
+    using Relief = std::function<double(WorldPoint point, WorldPoint middle, double tileWidth)>;
+
+    // A cone of elevation, or flat ground, under a checker texture.
     platform::Image render(bool relief)
+    {
+        const auto checker = texture(256, 256, [](int u, int v) {
+            return (u / 32 + v / 32) % 2 == 0 ? Rgba{235, 225, 190, 255} : Rgba{60, 110, 60, 255};
+        });
+        return render(checker, [relief](WorldPoint p, WorldPoint middle, double width) {
+            const double distance = std::hypot(p.x - middle.x, p.y - middle.y);
+            return relief ? std::max(0.0, kPeakMeters * (1 - distance / (0.35 * width))) : 0.0;
+        });
+    }
+
+    platform::Image render(const std::shared_ptr<gpu::Texture>& map, const Relief& relief)
     {
         const WorldPoint summit = WorldPoint::fromLatitudeLongitude(45.9, 6.9);
         const int n = 1 << kTileLevel;
@@ -53,17 +83,27 @@ protected:
         renderer->frame.frameHeightScale = reliefFactor / middle.metersPerPixel(12.5);
         renderer->frame.frameTerrainZoom = 12;
 
-        const auto checker = texture(256, 256, [](int u, int v) {
-            return (u / 32 + v / 32) % 2 == 0 ? Rgba{235, 225, 190, 255} : Rgba{60, 110, 60, 255};
-        });
         renderer->draws.clear();
-        renderer->appendDraw(checker, false, 64, kTileLevel, x, y, corners, 1, kTileLevel, 0, true);
-        const double radius = 0.35 / n;
-        const auto cone = [&](WorldPoint p) {
-            const double distance = std::hypot(p.x - middle.x, p.y - middle.y);
-            return relief ? std::max(0.0, kPeakMeters * (1 - distance / radius)) : 0.0;
-        };
-        const auto vertices = MapRenderer::fillMeshVertices(renderer->draws[0].meshKey, cone);
+        renderer->appendDraw(map, false, 64, kTileLevel, x, y, corners, 1, kTileLevel, 0, true);
+        // The relief as elevation grids one level finer than the tile, as the terrain service
+        // holds them.
+        const int gridLevel = kTileLevel + 1;
+        velorin::ElevationGridCache grids(4);
+        for (int gy = 2 * y; gy <= 2 * y + 1; ++gy) {
+            for (int gx = 2 * x; gx <= 2 * x + 1; ++gx) {
+                velorin::ElevationGrid grid(velorin::kElevationGridCells);
+                const double side = velorin::kElevationGridSide;
+                for (int row = 0; row < velorin::kElevationGridSide; ++row) {
+                    for (int column = 0; column < velorin::kElevationGridSide; ++column) {
+                        const WorldPoint post{(gx + (column + 0.5) / side) / (2 * n), (gy + (row + 0.5) / side) / (2 * n)};
+                        grid[std::size_t(row * velorin::kElevationGridSide + column)] = float(relief(post, middle, 1.0 / n));
+                    }
+                }
+                grids.store({gridLevel, gx, gy}, std::move(grid));
+            }
+        }
+        const auto vertices = MapRenderer::fillMeshVertices(
+            renderer->draws[0].meshKey, [&](auto points, auto heights) { grids.elevations(points, gridLevel, heights); });
         renderer->draws[0].mesh = gpu::Buffer::of<MeshVertex>(*context, gpu::BufferKind::vertex, vertices);
 
         gpu::RenderTarget target(*context, kWidth, kHeight);
@@ -88,11 +128,32 @@ TEST_F(ReliefCheck, AConeOfElevationRisesOutOfTheFlatMapAndIsWrittenAsAPicture)
     }
     EXPECT_GT(changed, std::size_t(kWidth) * kHeight / 20) << "the cone moves at least a twentieth of the frame";
 
-    const auto png = platform::encodePng(relief);
-    ASSERT_TRUE(png);
-    const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / kPictureName;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
-    std::cout << "relief check picture: " << path.string() << '\n';
-    EXPECT_TRUE(std::filesystem::file_size(path) > 0);
+    writePicture(relief, kPictureName);
+}
+
+TEST_F(ReliefCheck, ASmoothHillIsShadedWithoutStepsAlongTheMeshTriangles)
+{
+    // A grey map over a round hill: only the shading changes from pixel to pixel.
+    const platform::Image picture = render(plain({200, 200, 200, 255}), [](WorldPoint p, WorldPoint middle, double width) {
+        const double r = std::hypot(p.x - middle.x, p.y - middle.y) / (0.25 * width);
+        return kGentlePeakMeters * std::exp(-r * r);
+    });
+    writePicture(picture, kShadingPictureName);
+    const auto grey = [&](int x, int y) { return int(picture.pixels[(std::size_t(y) * kWidth + std::size_t(x)) * 4]); };
+    const auto ground = [&](int x, int y) {
+        const std::size_t at = (std::size_t(y) * kWidth + std::size_t(x)) * 4;
+        return picture.pixels[at] == picture.pixels[at + 1] && picture.pixels[at + 1] == picture.pixels[at + 2];
+    };
+    int largestStep = 0;
+    int shades = 0;
+    for (int y = 1; y < kHeight; ++y) {
+        for (int x = 1; x < kWidth; ++x) {
+            if (!ground(x, y) || !ground(x - 1, y) || !ground(x, y - 1))
+                continue;
+            largestStep = std::max({largestStep, std::abs(grey(x, y) - grey(x - 1, y)), std::abs(grey(x, y) - grey(x, y - 1))});
+            shades += grey(x, y) < 180;
+        }
+    }
+    EXPECT_GT(shades, kWidth * kHeight / 50) << "the slopes turned from the light are shaded";
+    EXPECT_LE(largestStep, 3);
 }

@@ -77,6 +77,15 @@ protected:
         return texture(1, 1, [colour](int, int) { return colour; });
     }
 
+    // A mesh sampler that asks `ground` for the elevation of each point in turn.
+    static velorin::MapRenderer::ElevationSampler pointwise(std::function<double(velorin::WorldPoint)> ground)
+    {
+        return [ground = std::move(ground)](auto points, auto heights) {
+            for (std::size_t at = 0; at < points.size(); ++at)
+                heights[at] = ground(points[at]);
+        };
+    }
+
     // The corners (nw, ne, se, sw) of tile (z, x, y).
     static std::array<velorin::WorldPoint, 4> tileCorners(int z, int x, int y)
     {

@@ -15,9 +15,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <set>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <numbers>
 
 using testing_support::RendererTest;
 using testing_support::Rgba;
@@ -122,11 +125,13 @@ protected:
         std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
     }
 
-    static double hills(WorldPoint point)
+    double hills(WorldPoint point) const
     {
         return kHillsBaseMeters
-            + kHillsAmplitudeMeters * std::sin(point.x * kHillsWavesPerWorld) * std::cos(point.y * kHillsWavesPerWorld);
+            + hillsAmplitudeMeters * std::sin(point.x * kHillsWavesPerWorld) * std::cos(point.y * kHillsWavesPerWorld);
     }
+
+    double hillsAmplitudeMeters = kHillsAmplitudeMeters;
 
     // The service goes before the store and session it uses, which the renderer outlives.
     void TearDown() override { renderer->terrain.reset(); }
@@ -142,16 +147,19 @@ protected:
         return camera;
     }
 
-    // Fills the cache with a checker texture for every wanted tile, as the loader would.
+    // The picture of a tile that the loader delivers: a checker of its own by default.
+    std::function<std::shared_ptr<gpu::Texture>(const TileKey&)> tileTexture = [](const TileKey&) {
+        return texture(64, 64, [](int u, int v) {
+            return (u / 8 + v / 8) % 2 == 0 ? Rgba{236, 226, 192, 255} : Rgba{70, 120, 60, 255};
+        });
+    };
+
+    // Fills the cache with the texture of every wanted tile, as the loader would.
     void deliverWantedTiles()
     {
         for (const TileKey& key : renderer->desired) {
-            if (!cache->contains(key)) {
-                cache->insert(texture(64, 64, [](int u, int v) {
-                    return (u / 8 + v / 8) % 2 == 0 ? Rgba{236, 226, 192, 255} : Rgba{70, 120, 60, 255};
-                }),
-                    key);
-            }
+            if (!cache->contains(key))
+                cache->insert(tileTexture(key), key);
         }
     }
 
@@ -168,6 +176,48 @@ protected:
     }
 
     static platform::Image image(const gpu::RenderTarget& target) { return velorin::textureImage(target); }
+
+    // Prepares frames until every tile of the view is there, hidden ones too, so that no
+    // ancestor stands in for any.
+    void settleWithEveryTile()
+    {
+        settle();
+        for (int frame = 0; frame < 4; ++frame) {
+            deliverWantedTiles();
+            renderer->desired = renderer->lowPriority;
+            deliverWantedTiles();
+            clock->advance(2);
+            renderer->prepareScene(clock->now());
+        }
+        for (const MapRenderer::Draw& draw : renderer->draws)
+            ASSERT_GE(draw.uniforms.level, 0) << "no ancestor stands in";
+    }
+
+    // A tile's picture of the ground's place: its colours change slowly across the world, so
+    // a tile and its ancestor show the same ground alike, and ground from behind a ridge
+    // shows in another colour than the ridge.
+    static std::shared_ptr<gpu::Texture> placeColours(const TileKey& key)
+    {
+        const auto& tile = std::get<TileKey::WebTile>(key.value);
+        const double size = 1 / std::exp2(double(tile.z));
+        constexpr double kRadiansPerWorldUnit = 2 * std::numbers::pi / 8e-4;
+        return texture(64, 64, [&](int u, int v) {
+            const double x = (double(tile.x) + (u + 0.5) / 64) * size;
+            const double y = (double(tile.y) + (v + 0.5) / 64) * size;
+            return Rgba{int(128 + 110 * std::sin(y * kRadiansPerWorldUnit)),
+                int(128 + 110 * std::cos(x * kRadiansPerWorldUnit)), 90, 255};
+        });
+    }
+
+    // Leaves a picture beside the test program, for a person to look at.
+    static void writePicture(const platform::Image& picture, const char* name)
+    {
+        const auto png = platform::encodePng(picture);
+        ASSERT_TRUE(png);
+        const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
+        std::cout << "picture: " << path.string() << '\n';
+    }
 };
 
 TEST_F(ScenePreparation, DetailBandsGoFromFarToNearWithTheFinerLevelsLimitedToThree)
@@ -275,11 +325,7 @@ TEST_F(ScenePreparation, AnOffscreenFrameIsClearedByThePitchAndShowsTexturedHill
     const auto relief = renderer->renderOffscreen(kWidth, kHeight);
     ASSERT_TRUE(relief);
     const platform::Image picture = image(*relief);
-    const auto png = platform::encodePng(picture);
-    ASSERT_TRUE(png);
-    const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / kPictureName;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
-    std::cout << "scene check picture: " << path.string() << '\n';
+    writePicture(picture, kPictureName);
 
     // The ground shows both checker colours below the horizon.
     const auto at = [&](int x, int y) {
@@ -428,4 +474,149 @@ TEST_F(ScenePreparation, TheMarkerIsLaidOverEachFrameButNotOverAFlightFrameStill
 
     EXPECT_FALSE(renderer->flightReadiness(pitched({kValley.x + 0.01, kValley.y}, 0)));
     EXPECT_TRUE(renderer->solidVertices.empty());
+}
+
+// Hills steep enough that the relief moves the ground by more than a detail band's width.
+class SteepScene : public ScenePreparation {
+protected:
+    SteepScene() { hillsAmplitudeMeters = 1600; }
+
+    // Sky pixels below the highest ground pixel of their column: holes in the ground.
+    static int holes(const platform::Image& picture)
+    {
+        const auto sky = [&](int x, int y) {
+            const std::size_t at = (std::size_t(y) * kWidth + std::size_t(x)) * 4;
+            return int(picture.pixels[at + 2]) > int(picture.pixels[at]) + 40;
+        };
+        int count = 0;
+        for (int x = 0; x < kWidth; ++x) {
+            int y = 0;
+            while (y < kHeight && sky(x, y))
+                ++y;
+            for (; y < kHeight; ++y)
+                count += sky(x, y);
+        }
+        return count;
+    }
+};
+
+TEST_F(SteepScene, NoSkyShowsThroughTheGroundWhereDetailBandsMeet)
+{
+    // Pitches from which the eye stays above the hills at every bearing.
+    for (double pitch : {0.8, 1.05, 1.25, 1.3}) {
+        for (double bearing : {0.0, 0.8, 1.6, 2.4, 3.2, 4.0, 4.8, 5.6}) {
+            renderer->camera = pitched(kValley, bearing);
+            renderer->camera.pitch = pitch;
+            provideElevation(renderer->camera);
+            settleWithEveryTile();
+            const auto frame = renderer->renderOffscreen(kWidth, kHeight);
+            ASSERT_TRUE(frame);
+            EXPECT_EQ(holes(image(*frame)), 0) << "pitch " << pitch << ", bearing " << bearing;
+        }
+    }
+}
+
+namespace {
+
+// Pixels of the nearer ground, below the top third of the view, whose colours differ clearly.
+std::size_t differingPixels(const platform::Image& a, const platform::Image& b)
+{
+    std::size_t count = 0;
+    for (std::size_t at = std::size_t(kWidth * kHeight / 3) * 4; at + 3 < a.pixels.size(); at += 4) {
+        for (std::size_t channel = 0; channel < 3; ++channel) {
+            if (std::abs(int(a.pixels[at + channel]) - int(b.pixels[at + channel])) > 40) {
+                ++count;
+                break;
+            }
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+TEST_F(SteepScene, AnAncestorStandingInForItsTilesHidesWhatTheyWouldHide)
+{
+    renderer->camera = pitched(kValley, 0.8);
+    renderer->camera.pitch = 1.25;
+    provideElevation(renderer->camera);
+    tileTexture = placeColours;
+    settleWithEveryTile();
+    const auto own = renderer->renderOffscreen(kWidth, kHeight);
+    ASSERT_TRUE(own);
+    const platform::Image withTiles = image(*own);
+
+    // Only the parents of the tiles in view are there: they stand in, drawn on the relief.
+    std::set<std::tuple<std::int64_t, std::int64_t, std::int64_t>> parents;
+    for (const TileKey& key : renderer->nearDesired) {
+        const auto& tile = std::get<TileKey::WebTile>(key.value);
+        parents.insert({tile.z - 1, tile.x / 2, tile.y / 2});
+    }
+    cache->clear();
+    for (const auto& [z, x, y] : parents) {
+        const TileKey parent = TileKey::webTile(renderer->basemap.index(), z, x, y);
+        cache->insert(tileTexture(parent), parent);
+    }
+    clock->advance(2);
+    renderer->prepareScene(clock->now());
+    std::size_t standIns = 0;
+    for (const MapRenderer::Draw& draw : renderer->draws)
+        standIns += draw.uniforms.level < 0;
+    ASSERT_GT(standIns, 0u);
+    const auto standing = renderer->renderOffscreen(kWidth, kHeight);
+    ASSERT_TRUE(standing);
+    const platform::Image withParents = image(*standing);
+    writePicture(withParents, "stand-in-check.png");
+
+    EXPECT_LT(differingPixels(withTiles, withParents), std::size_t(kWidth * kHeight / 400))
+        << "the parents show the ground the tiles show, ridge over valley";
+}
+
+TEST_F(SteepScene, ATileDrawnOverItsStandInShowsNothingOfIt)
+{
+    renderer->camera = pitched(kValley, 0.8);
+    provideElevation(renderer->camera);
+    renderer->prepareScene(clock->now());
+    const int z = 13;
+    const double n = std::exp2(z);
+    const int x = int(kValley.x * n) & ~1;
+    const int y = int(kValley.y * n) & ~1;
+    // The four tiles of one parent in blue, over the parent standing in for them in red.
+    const auto render = [&](bool standIn) {
+        renderer->draws.clear();
+        if (standIn)
+            renderer->appendDraw(plain({220, 0, 0, 255}), false, 32, 0, 0, 0, tileCorners(z - 1, x / 2, y / 2), 1, z - 1 - 40, 0, true);
+        for (int dx = 0; dx < 2; ++dx) {
+            for (int dy = 0; dy < 2; ++dy)
+                renderer->appendDraw(plain({0, 0, 220, 255}), false, 16, z, x + dx, y + dy, tileCorners(z, x + dx, y + dy), 1, z, 0, true);
+        }
+        renderer->buildTerrainMesh();
+        const auto frame = renderer->renderOffscreen(kWidth, kHeight);
+        EXPECT_TRUE(frame);
+        return image(*frame);
+    };
+    const auto at = [](const platform::Image& picture, int px, int py, int channel) {
+        return int(picture.pixels[(std::size_t(py) * kWidth + std::size_t(px)) * 4 + std::size_t(channel)]);
+    };
+    const platform::Image tiles = render(false);
+    const platform::Image both = render(true);
+    // Inside the ground the tiles cover, two pixels away from their outline, where the two
+    // meshes' outlines may differ by their sampling.
+    std::size_t covered = 0;
+    std::size_t red = 0;
+    for (int py = 2; py < kHeight - 2; ++py) {
+        for (int px = 2; px < kWidth - 2; ++px) {
+            bool inside = true;
+            for (int dy = -2; dy <= 2 && inside; ++dy) {
+                for (int dx = -2; dx <= 2 && inside; ++dx)
+                    inside = at(tiles, px + dx, py + dy, 2) > 60 && at(tiles, px + dx, py + dy, 0) < 30;
+            }
+            if (!inside)
+                continue;
+            ++covered;
+            red += at(both, px, py, 0) > 60 && at(both, px, py, 2) < 30;
+        }
+    }
+    EXPECT_GT(covered, std::size_t(kWidth * kHeight / 20)) << "the tiles are in view";
+    EXPECT_EQ(red, 0u);
 }

@@ -2,6 +2,7 @@
 
 #include "renderer/TileGrid.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -124,25 +125,58 @@ TEST_F(TerrainMesh, ElevationIsSampledOnAtMostSeventeenPointsASideAndInterpolate
         int divisions;
         int samples;
     };
-    for (auto c : {Case{1, 4}, Case{16, 289}, Case{48, 289}, Case{256, 289}}) {
+    // The lattice and the ring around it that its slopes are taken across.
+    for (auto c : {Case{1, 16}, Case{16, 361}, Case{48, 361}, Case{256, 361}}) {
         std::atomic<int> calls = 0;
-        const auto vertices = MapRenderer::fillMeshVertices(keyFor(corners, c.divisions, 9, false), [&](WorldPoint p) {
+        const auto vertices = MapRenderer::fillMeshVertices(keyFor(corners, c.divisions, 9, false), pointwise([&](WorldPoint p) {
             ++calls;
             return plane(p);
-        });
+        }));
         EXPECT_EQ(calls, c.samples) << c.divisions;
         ASSERT_EQ(vertices.size(), velorin::TileGrid::vertexCount(c.divisions, false));
         const int d = c.divisions;
         for (int i : {0, d / 3, d}) {
             for (int j : {0, d / 2 + 1 > d ? d : d / 2 + 1, d}) {
                 const MeshVertex& vertex = vertices[std::size_t(i * (d + 1) + j)];
-                EXPECT_EQ(vertex.u, float(double(j) / d));
-                EXPECT_EQ(vertex.v, float(double(i) / d));
+                EXPECT_NEAR(vertex.u / 65535.0, double(j) / d, 1e-5);
+                EXPECT_NEAR(vertex.v / 65535.0, double(i) / d, 1e-5);
                 const WorldPoint at{corners[0].x + (corners[1].x - corners[0].x) * j / d,
                     corners[0].y + (corners[3].y - corners[0].y) * i / d};
                 EXPECT_NEAR(vertex.elevation, plane(at), 1e-2) << d << ": " << i << ", " << j;
+                const double meters = at.metersPerWorldUnit();
+                const double slope = MeshVertex::kMaxSlope / 32767.0;
+                EXPECT_NEAR(vertex.slopeEast * slope, 5e6 / meters, slope) << d << ": " << i << ", " << j;
+                EXPECT_NEAR(vertex.slopeSouth * slope, 2e6 / meters, slope) << d << ": " << i << ", " << j;
             }
         }
+    }
+}
+
+TEST_F(TerrainMesh, NeighbouringTilesAgreeOnElevationAndSlopeAlongTheirSharedEdges)
+{
+    const auto hills = [](WorldPoint p) { return 1200 + 600 * std::sin(p.x * 40000) * std::cos(p.y * 30000); };
+    for (int d : {16, 64}) {
+        const int side = d + 1;
+        const auto mesh = [&](int x, int y) {
+            return MapRenderer::fillMeshVertices(keyFor(tileCorners(13, x, y), d, 11, false), pointwise(hills));
+        };
+        const auto centre = mesh(4200, 2900);
+        const auto east = mesh(4201, 2900);
+        const auto south = mesh(4200, 2901);
+        double largestSlope = 0;
+        for (int k = 0; k <= d; ++k) {
+            const MeshVertex& eastEdge = centre[std::size_t(k * side + d)];
+            const MeshVertex& southEdge = centre[std::size_t(d * side + k)];
+            for (const auto& [mine, theirs] : {std::pair{eastEdge, east[std::size_t(k * side)]},
+                     std::pair{southEdge, south[std::size_t(k)]}}) {
+                EXPECT_EQ(mine.elevation, theirs.elevation) << d << ", " << k;
+                EXPECT_EQ(mine.slopeEast, theirs.slopeEast) << d << ", " << k;
+                EXPECT_EQ(mine.slopeSouth, theirs.slopeSouth) << d << ", " << k;
+            }
+            largestSlope = std::max({largestSlope, std::abs(eastEdge.slopeEast * MeshVertex::kMaxSlope / 32767.0),
+                std::abs(southEdge.slopeSouth * MeshVertex::kMaxSlope / 32767.0)});
+        }
+        EXPECT_GT(largestSlope, 0.05) << "the hills slope";
     }
 }
 
@@ -158,17 +192,17 @@ TEST_F(TerrainMesh, SkirtsRepeatTheEdgesFortyMetresLowerAndAFlatKeyStaysAtZero)
     };
     for (auto c : {Case{11, true, 850}, Case{-1, true, 0}, Case{11, false, 0}}) {
         const auto vertices = MapRenderer::fillMeshVertices(keyFor(corners, d, c.terrainZoom, true),
-            c.sampler ? MapRenderer::ElevationSampler(hill) : nullptr);
+            c.sampler ? pointwise(hill) : nullptr);
         ASSERT_EQ(vertices.size(), std::size_t(65 * 65 + 4 * 65));
         const std::size_t grid = 65 * 65;
         for (std::size_t at = 0; at < vertices.size(); ++at)
             ASSERT_EQ(vertices[at].elevation, at < grid ? c.ground : c.ground - 40) << at;
         // Top row, bottom row, left column, right column.
         EXPECT_EQ(vertices[grid + 3].u, vertices[3].u);
-        EXPECT_EQ(vertices[grid + 65 + 3].v, 1);
+        EXPECT_EQ(vertices[grid + 65 + 3].v, 65535);
         EXPECT_EQ(vertices[grid + 130 + 5].u, 0);
         EXPECT_EQ(vertices[grid + 130 + 5].v, vertices[5 * 65].v);
-        EXPECT_EQ(vertices[grid + 195 + 5].u, 1);
+        EXPECT_EQ(vertices[grid + 195 + 5].u, 65535);
     }
 }
 

@@ -52,6 +52,39 @@ TEST_F(RenderEncoderTest, ReversedDepthKeepsTheNearerQuadWhateverTheDrawOrder)
     }
 }
 
+TEST_F(RenderEncoderTest, SixteenBitAttributesReachTheShaderAsNormalisedFloats)
+{
+    // The fixture's solid vertex with its position in signed and its colour in unsigned
+    // 16-bit integers.
+    struct PackedVertex {
+        std::int16_t x, y, z, pad;
+        std::uint16_t r, g, b, a;
+    };
+    PipelineDescriptor descriptor = solidDescriptor();
+    descriptor.vertexBuffers = {{0, sizeof(PackedVertex), false,
+        {{0, 3, offsetof(PackedVertex, x), VertexFormat::snorm16},
+            {1, 4, offsetof(PackedVertex, r), VertexFormat::unorm16}}}};
+    Pipeline pipeline(*context, library, descriptor);
+    // The left half of the frame, at depth 0.5, in orange.
+    const PackedVertex corners[] = {{-32767, -32767, 16384, 0, 65535, 32768, 0, 65535},
+        {0, -32767, 16384, 0, 65535, 32768, 0, 65535}, {0, 32767, 16384, 0, 65535, 32768, 0, 65535},
+        {-32767, -32767, 16384, 0, 65535, 32768, 0, 65535}, {0, 32767, 16384, 0, 65535, 32768, 0, 65535},
+        {-32767, 32767, 16384, 0, 65535, 32768, 0, 65535}};
+    auto quad = Buffer::of<PackedVertex>(*context, BufferKind::vertex, corners);
+    RenderTarget target(*context, 4, 2);
+    frames.beginFrame();
+    {
+        RenderEncoder encoder(frames, target.pass({0, 0, 0, 1}));
+        encoder.setPipeline(pipeline);
+        encoder.setVertexBuffer(0, *quad);
+        encoder.drawTriangles(0, 6);
+    }
+    frames.endFrame();
+    const auto rgba = target.readRGBA();
+    EXPECT_EQ(pixel(rgba, 4, 0, 1), (Rgba{255, 128, 0, 255}));
+    EXPECT_EQ(pixel(rgba, 4, 3, 1), (Rgba{0, 0, 0, 255}));
+}
+
 TEST_F(RenderEncoderTest, BlendsPremultipliedColourOverWhatIsThere)
 {
     Pipeline pipeline(*context, library, solidDescriptor());
