@@ -26,14 +26,6 @@ inline double finite(double value, const char* key)
     return value;
 }
 
-inline double number(const nlohmann::json& object, const char* key, double lowest, double highest)
-{
-    const double value = object.at(key).get<double>();
-    if (!std::isfinite(value) || value < lowest || value > highest)
-        throw nlohmann::json::out_of_range::create(406, std::string(key) + " out of range", &object);
-    return value;
-}
-
 inline std::string date(platform::SystemTime time)
 {
     return platform::formatIso8601(time);

@@ -6,6 +6,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include <optional>
+#include <string_view>
 
 namespace velorin {
 
@@ -31,9 +32,12 @@ inline constexpr double kEarthDiameterMeters = 12742017.6;
 // fields left out, the time in whole UTC seconds ("2024-05-01T10:05:07Z"). A number that
 // is not finite throws std::domain_error: JSON cannot hold it.
 void to_json(nlohmann::ordered_json& json, const TrackPoint& point);
-// Any key order, unknown keys ignored. A missing required key, a value of the wrong type,
-// an unreadable time, an unknown mode or a coordinate outside the globe throws
-// nlohmann::json::exception.
+// Any key order, unknown keys ignored, null for an absent optional field. A missing
+// required key, a value of the wrong type, an unreadable time, an unknown mode, a number
+// that is not finite or a coordinate outside the globe throws nlohmann::json::exception.
 void from_json(const nlohmann::json& json, TrackPoint& point);
+// One line of a points file, read by the same rules without building a document; nothing
+// for a line that is not a point (bad JSON or UTF-8 included).
+std::optional<TrackPoint> decodeTrackPointLine(std::string_view line);
 
 } // namespace velorin

@@ -257,7 +257,7 @@ std::vector<TrackPoint> TrackStore::readPoints(const std::string& id) const
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
         if (line.empty())
             continue;
-        if (auto point = decode<TrackPoint>(line))
+        if (auto point = decodeTrackPointLine(line))
             points.push_back(*point);
     }
     return points;

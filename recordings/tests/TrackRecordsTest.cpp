@@ -82,6 +82,41 @@ TEST(TrackPoint, ReadsAnyKeyOrderAndRefusesWhatIsNotAPoint)
     }
 }
 
+TEST(TrackPoint, ReadsAStoredLineExactlyAsTheGeneralParserDoes)
+{
+    const std::string time = R"("timestamp":"2024-05-01T10:00:00Z")";
+    const std::string rest = "," + time + R"(,"horizontalAccuracy":5})";
+    for (const std::string& line : std::vector<std::string>{
+             encoded(TrackPoint{45.123456789012, -0.25, 1234.5, at(7), 4.5, TravelMode::walking}),
+             encoded(TrackPoint{-90, 180, std::nullopt, at(0), 0, std::nullopt}),
+             R"({"latitude":-0.0,"longitude":1E-7)" + rest,
+             R"({"latitude":4.5e1,"longitude":6,"altitude":-1.5e+2)" + rest,
+             R"({"latitude":01,"longitude":6)" + rest,
+             R"({"latitude":-,"longitude":6)" + rest,
+             R"({"latitude":45.,"longitude":6)" + rest,
+             R"({"latitude":1e400,"longitude":6)" + rest,
+             R"({"latitude":91,"longitude":6)" + rest,
+             R"({"latitude":45,"longitude":6,"timestamp":"2024-05-01T10:00:00Z","horizontalAccuracy":5})",
+             R"({"latitude":45,"longitude":6,"timestamp":"2024-05-01T10:00:00","horizontalAccuracy":5})",
+             R"({"latitude":45,"longitude":6)" + rest.substr(0, rest.size() - 1) + R"(,"mode":"flying"})",
+             R"({"latitude":45,"longitude":6)" + rest.substr(0, rest.size() - 1) + R"(,"mode":"cycling"})",
+             R"({"latitude":45,"longitude":6)" + rest + " ",
+             R"({"latitude":45,"longitude":6)" + rest + "}",
+             R"({"latitude":45, "longitude":6)" + rest,
+             R"({"latitude":45,"longitude":6,"horizontalAccuracy":5})",
+         }) {
+        std::optional<TrackPoint> general;
+        if (auto json = nlohmann::json::parse(line, nullptr, false); !json.is_discarded()) {
+            try {
+                general = json.get<TrackPoint>();
+            } catch (const nlohmann::json::exception&) {
+            }
+        }
+        EXPECT_EQ(decodeTrackPointLine(line), general) << line;
+    }
+    EXPECT_TRUE(decodeTrackPointLine(encoded(TrackPoint{45, 6, std::nullopt, at(0), 5, std::nullopt})));
+}
+
 TEST(TrackMetadata, RoundTripsWithUpperCaseIdsAndNoEndWhileOpen)
 {
     TrackMetadata open{"E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "Col & \"Pic\"", at(0), std::nullopt};
