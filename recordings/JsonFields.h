@@ -19,11 +19,10 @@ inline bool present(const nlohmann::json& object, const char* key)
     return found != object.end() && !found->is_null();
 }
 
-inline double finite(double value, const char* key)
+inline void requireFinite(double value, const char* key)
 {
     if (!std::isfinite(value))
         throw std::domain_error(std::string(key) + " is not a finite number");
-    return value;
 }
 
 inline std::string date(platform::SystemTime time)

@@ -32,7 +32,7 @@ Field fieldNamed(std::string_view key)
 }
 
 // Gathers one point's fields value by value, whether they come from a parsed document or
-// straight from the parser, so that both readings follow the same rules: numbers finite
+// from a stored line read in its own form, so that both readings follow the same rules: numbers finite
 // and on the globe, a readable time, a known mode, null for an absent optional field,
 // unknown keys ignored whatever they hold.
 class PointFields {
@@ -211,14 +211,19 @@ double TrackPoint::distance(const TrackPoint& other) const
 
 void to_json(nlohmann::ordered_json& json, const TrackPoint& point)
 {
-    using json_fields::finite;
+    // Checked before the object is built: a throw from inside the JSON value's
+    // constructor would leak what it had allocated.
+    json_fields::requireFinite(point.latitude, "latitude");
+    json_fields::requireFinite(point.longitude, "longitude");
+    json_fields::requireFinite(point.altitude.value_or(0), "altitude");
+    json_fields::requireFinite(point.horizontalAccuracy, "horizontalAccuracy");
     json = nlohmann::ordered_json::object();
-    json["latitude"] = finite(point.latitude, "latitude");
-    json["longitude"] = finite(point.longitude, "longitude");
+    json["latitude"] = point.latitude;
+    json["longitude"] = point.longitude;
     if (point.altitude)
-        json["altitude"] = finite(*point.altitude, "altitude");
+        json["altitude"] = *point.altitude;
     json["timestamp"] = json_fields::date(point.timestamp);
-    json["horizontalAccuracy"] = finite(point.horizontalAccuracy, "horizontalAccuracy");
+    json["horizontalAccuracy"] = point.horizontalAccuracy;
     if (point.mode)
         json["mode"] = std::string(rawValue(*point.mode));
 }
