@@ -17,16 +17,31 @@ namespace {
     throw std::filesystem::filesystem_error(what, path, std::error_code(error, std::generic_category()));
 }
 
+// A folder's entries reach the disk only when the folder itself is flushed. File
+// systems that cannot flush a folder say EINVAL; their renames are as safe as they get.
+void flushFolder(const std::filesystem::path& path)
+{
+    std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        fail("cannot open folder", path, errno);
+    int result = ::fsync(fd);
+    int error = errno;
+    ::close(fd);
+    if (result != 0 && error != EINVAL)
+        fail("cannot flush folder", path, error);
+}
+
 } // namespace
 
-void atomicWrite(const std::filesystem::path& path, std::span<const std::byte> bytes)
+void atomicWrite(const std::filesystem::path& path, std::span<const std::byte> bytes, std::filesystem::perms permissions)
 {
     std::error_code ignored;
     if (path.has_parent_path())
         std::filesystem::create_directories(path.parent_path(), ignored);
 
     std::string temporary = path.string() + ".XXXXXX";
-    int fd = ::mkstemp(temporary.data());
+    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         fail("cannot create temporary file", path, errno);
 
@@ -49,8 +64,8 @@ void atomicWrite(const std::filesystem::path& path, std::span<const std::byte> b
         cursor += written;
         left -= static_cast<std::size_t>(written);
     }
-    // mkstemp makes 0600 files; stored files are ordinary user files.
-    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)
+    // mkstemp makes 0600 files; the caller says who may read this one.
+    if (::fchmod(fd, static_cast<mode_t>(permissions & std::filesystem::perms::mask)) != 0 || ::fsync(fd) != 0)
         abandon("cannot flush");
     if (::close(fd) != 0) {
         int error = errno;
@@ -62,11 +77,12 @@ void atomicWrite(const std::filesystem::path& path, std::span<const std::byte> b
         ::unlink(temporary.c_str());
         fail("cannot rename", path, error);
     }
+    flushFolder(path);
 }
 
-void atomicWrite(const std::filesystem::path& path, std::string_view text)
+void atomicWrite(const std::filesystem::path& path, std::string_view text, std::filesystem::perms permissions)
 {
-    atomicWrite(path, std::as_bytes(std::span(text.data(), text.size())));
+    atomicWrite(path, std::as_bytes(std::span(text.data(), text.size())), permissions);
 }
 
 } // namespace platform

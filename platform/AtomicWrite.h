@@ -8,10 +8,17 @@
 namespace platform {
 
 // Writes a whole file so that readers see either the old bytes or the new ones, never a
-// part: a temporary file in the same folder, flushed to disk, then renamed over the
-// target. Creates the missing parent folders. Throws std::filesystem::filesystem_error
+// part: a temporary file in the same folder, flushed to disk, renamed over the target,
+// then the folder flushed so that the rename itself survives a power cut. Creates the
+// missing parent folders. The file gets `permissions` (ordinary user files by default;
+// private ones pass owner read and write only). Throws std::filesystem::filesystem_error
 // and leaves no temporary file behind on failure. Any thread.
-void atomicWrite(const std::filesystem::path& path, std::span<const std::byte> bytes);
-void atomicWrite(const std::filesystem::path& path, std::string_view text);
+inline constexpr std::filesystem::perms kOrdinaryFilePermissions = std::filesystem::perms::owner_read
+    | std::filesystem::perms::owner_write | std::filesystem::perms::group_read | std::filesystem::perms::others_read;
+
+void atomicWrite(const std::filesystem::path& path, std::span<const std::byte> bytes,
+    std::filesystem::perms permissions = kOrdinaryFilePermissions);
+void atomicWrite(const std::filesystem::path& path, std::string_view text,
+    std::filesystem::perms permissions = kOrdinaryFilePermissions);
 
 } // namespace platform

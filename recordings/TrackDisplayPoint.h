@@ -4,6 +4,7 @@
 #include "recordings/TravelMode.h"
 
 #include <optional>
+#include <vector>
 
 namespace velorin {
 
@@ -15,5 +16,9 @@ struct TrackDisplayPoint {
 
     bool operator==(const TrackDisplayPoint&) const = default;
 };
+
+// The ground lengths of the segments between consecutive points, in metres, at a scale of
+// `metersPerUnit` ground metres per world unit: n points give n − 1 lengths.
+std::vector<double> stepLengths(const std::vector<TrackDisplayPoint>& points, double metersPerUnit);
 
 } // namespace velorin

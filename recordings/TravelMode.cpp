@@ -23,6 +23,11 @@ std::string_view rawValue(TravelMode mode)
     return "stationary";
 }
 
+bool isSelfPropelled(TravelMode mode)
+{
+    return mode == TravelMode::walking || mode == TravelMode::running || mode == TravelMode::cycling;
+}
+
 std::optional<TravelMode> travelModeFromRawValue(std::string_view text)
 {
     for (TravelMode mode : kAllTravelModes) {

@@ -28,6 +28,8 @@ inline constexpr std::array<TravelMode, 5> kAllTravelModes = {
 };
 
 std::string_view rawValue(TravelMode mode);
+// Walking, running and cycling: the modes of a walk under one's own power.
+bool isSelfPropelled(TravelMode mode);
 // The mode whose raw value is exactly `rawValue`, or nothing.
 std::optional<TravelMode> travelModeFromRawValue(std::string_view rawValue);
 

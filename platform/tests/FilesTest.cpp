@@ -57,6 +57,19 @@ TEST(AtomicWrite, ReplacesWholeFilesAndCreatesFolders)
         << "no temporary file is left behind";
 }
 
+TEST(AtomicWrite, GivesOrdinaryFilesToEveryReaderAndPrivateOnesToTheOwnerOnly)
+{
+    TemporaryFolder folder;
+    namespace fs = std::filesystem;
+    atomicWrite(folder / "ordinary", "x");
+    atomicWrite(folder / "private", "x", fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(folder / "ordinary").permissions(), kOrdinaryFilePermissions);
+    EXPECT_EQ(fs::status(folder / "private").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    atomicWrite(folder / "private", "replaced");
+    EXPECT_EQ(fs::status(folder / "private").permissions(), kOrdinaryFilePermissions)
+        << "a replacement takes the permissions it is given";
+}
+
 TEST(AtomicWrite, FailsLoudlyAndLeavesNothingWhereItCannotWrite)
 {
     TemporaryFolder folder;

@@ -3,6 +3,7 @@
 #include "platform/NumberFormat.h"
 #include "platform/PercentEncoding.h"
 #include "platform/TextFolding.h"
+#include "platform/Unicode.h"
 #include "platform/Uuid.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,34 @@ TEST(TextFolding, IgnoresCaseAccentsAndWidth)
     }
     EXPECT_EQ(foldForSearch("Pic\xFF\xFE"), "pic") << "invalid UTF-8 keeps its valid start";
     EXPECT_EQ(foldForSearch(""), "");
+}
+
+TEST(Unicode, DecodesInvalidBytesAsReplacementCharactersAndEncodesBack)
+{
+    struct Case {
+        std::string_view utf8;
+        std::u32string codePoints;
+    };
+    for (const auto& c : {Case{"Pic é", U"Pic \u00E9"}, Case{"\xC0\x80", U"\uFFFD\uFFFD"},
+             Case{"a\xED\xA0\x80", U"a\uFFFD\uFFFD\uFFFD"}, Case{"\xE2\x82", U"\uFFFD\uFFFD"},
+             Case{"\xF0\x9F\x98\x80\xFF", U"\U0001F600\uFFFD"}, Case{"", U""}}) {
+        EXPECT_EQ(decodeUtf8(c.utf8), c.codePoints) << c.utf8;
+    }
+    EXPECT_EQ(encodeUtf8(U"Col \u00E9\U0001F600"), "Col é😀");
+}
+
+TEST(Unicode, SplitsUserPerceivedCharactersAndClassesThemByTheirFirstCodePoint)
+{
+    // "e" with a combining acute, a flag of two regional indicators, a family joined by ZWJ.
+    const std::string text = "e\u0301-\U0001F1EB\U0001F1F7 \U0001F468\u200D\U0001F469\u4EAC\u0663";
+    std::vector<std::pair<std::string, bool>> clusters;
+    for (const auto& cluster : textClusters(text))
+        clusters.emplace_back(std::string(cluster.text), cluster.isLetterOrNumber);
+    const std::vector<std::pair<std::string, bool>> expected{{"e\u0301", true}, {"-", false},
+        {"\U0001F1EB\U0001F1F7", false}, {" ", false}, {"\U0001F468\u200D\U0001F469", false}, {"\u4EAC", true},
+        {"\u0663", true}};
+    EXPECT_EQ(clusters, expected);
+    EXPECT_TRUE(textClusters("").empty());
 }
 
 TEST(NumberFormat, FrenchTextAndUrlsDisagreeOnlyWhereTheyShould)

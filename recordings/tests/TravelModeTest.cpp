@@ -23,3 +23,11 @@ TEST(TravelMode, AnUnknownTextGivesNoModeAndFailsToDecode)
     EXPECT_THROW(nlohmann::json("flying").get<TravelMode>(), nlohmann::json::type_error);
     EXPECT_THROW(nlohmann::json(3).get<TravelMode>(), nlohmann::json::type_error);
 }
+
+TEST(TravelMode, OnlyWalkingRunningAndCyclingAreSelfPropelled)
+{
+    const std::pair<TravelMode, bool> cases[] = {{TravelMode::stationary, false}, {TravelMode::walking, true},
+        {TravelMode::running, true}, {TravelMode::cycling, true}, {TravelMode::automotive, false}};
+    for (auto [mode, selfPropelled] : cases)
+        EXPECT_EQ(velorin::isSelfPropelled(mode), selfPropelled) << velorin::rawValue(mode);
+}

@@ -1,0 +1,330 @@
+#include "recordings/TrackStore.h"
+
+#include "platform/AtomicWrite.h"
+#include "platform/Log.h"
+#include "platform/MappedFile.h"
+#include "platform/Uuid.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+namespace velorin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kMetadataFile = "meta.json";
+constexpr const char* kPointsFile = "points.jsonl";
+
+// Compact JSON; a byte of a name that is not UTF-8 becomes U+FFFD rather than failing
+// the whole write.
+template <typename Record>
+std::string encode(const Record& record)
+{
+    nlohmann::ordered_json json = record;
+    return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+template <typename Record>
+std::optional<Record> decode(std::string_view text)
+{
+    auto json = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
+    if (json.is_discarded())
+        return std::nullopt;
+    try {
+        return json.get<Record>();
+    } catch (const nlohmann::json::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::string_view text(const platform::MappedFile& file)
+{
+    return {reinterpret_cast<const char*>(file.bytes().data()), file.size()};
+}
+
+bool isUpperCaseUuid(const std::string& name)
+{
+    return platform::isUuid(name) && std::none_of(name.begin(), name.end(), [](unsigned char c) { return std::islower(c); });
+}
+
+// Writes all of `bytes`, going on after interruptions and short writes.
+bool writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+} // namespace
+
+TrackStore::TrackStore(fs::path root, Sync sync)
+    : root_(std::move(root))
+    , sync_(sync ? std::move(sync) : Sync([](int fd) { ::fdatasync(fd); }))
+{
+    std::error_code ignored;
+    fs::create_directories(root_, ignored);
+}
+
+TrackStore::~TrackStore()
+{
+    for (const auto& [id, fd] : handles_)
+        ::close(fd);
+}
+
+std::optional<fs::path> TrackStore::folder(const std::string& id) const
+{
+    if (!platform::isUuid(id))
+        return std::nullopt;
+    std::string name = id;
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return root_ / name;
+}
+
+std::optional<TrackMetadata> TrackStore::readMetadata(const fs::path& folder) const
+{
+    auto file = platform::MappedFile::open(folder / kMetadataFile);
+    if (!file)
+        return std::nullopt;
+    return decode<TrackMetadata>(text(*file));
+}
+
+TrackMetadata TrackStore::create(const std::string& name, platform::SystemTime startedAt)
+{
+    TrackMetadata metadata{platform::makeUuid(), name, startedAt, std::nullopt};
+    const fs::path folder = root_ / metadata.id;
+    std::error_code ignored;
+    fs::create_directories(folder, ignored);
+    int fd = ::open((folder / kPointsFile).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd >= 0)
+        ::close(fd);
+    writeMetadata(metadata);
+    return metadata;
+}
+
+std::optional<int> TrackStore::openForAppend(const fs::path& file)
+{
+    int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    // A line torn by a crash or a full disk must not swallow the next point: it is ended
+    // here, and the reader skips it alone.
+    struct stat status {};
+    char last = '\n';
+    if (::fstat(fd, &status) != 0
+        || (status.st_size > 0 && ::pread(fd, &last, 1, status.st_size - 1) != 1)
+        || (last != '\n' && !writeAll(fd, "\n"))) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    return fd;
+}
+
+void TrackStore::append(const TrackPoint& point, const std::string& id)
+{
+    std::string line;
+    try {
+        line = encode(point) + '\n';
+    } catch (const std::exception&) {
+        return;
+    }
+    const auto trackFolder = folder(id);
+    if (!trackFolder) {
+        platform::Log::error(platform::logcat::tracks, "ouverture du fichier de points impossible");
+        return;
+    }
+    const std::string key = trackFolder->filename().string();
+    auto handle = handles_.find(key);
+    if (handle == handles_.end()) {
+        auto fd = openForAppend(*trackFolder / kPointsFile);
+        if (!fd) {
+            platform::Log::error(platform::logcat::tracks, "ouverture du fichier de points impossible");
+            return;
+        }
+        handle = handles_.emplace(key, *fd).first;
+    }
+    const int fd = handle->second;
+
+    struct stat before {};
+    const bool sized = ::fstat(fd, &before) == 0;
+    if (!writeAll(fd, line)) {
+        platform::Log::error(platform::logcat::tracks, "écriture d'un point : {}", std::strerror(errno));
+        // Take back the part of the line that made it, so the next point starts a line of
+        // its own; reopening checks the end again should this fail.
+        if (sized) {
+            [[maybe_unused]] const int truncated = ::ftruncate(fd, before.st_size);
+        }
+        close(key, false);
+        return;
+    }
+
+    int& appends = appendsSinceSync_[key];
+    if (++appends >= kSynchronizeEvery) {
+        appends = 0;
+        sync_(fd);
+    }
+}
+
+void TrackStore::close(const std::string& id, bool synchronize)
+{
+    if (auto handle = handles_.find(id); handle != handles_.end()) {
+        if (synchronize)
+            sync_(handle->second);
+        ::close(handle->second);
+        handles_.erase(handle);
+    }
+    appendsSinceSync_.erase(id);
+}
+
+void TrackStore::finish(const std::string& id, platform::SystemTime endedAt)
+{
+    const auto trackFolder = folder(id);
+    if (!trackFolder)
+        return;
+    close(trackFolder->filename().string(), true);
+    auto metadata = readMetadata(*trackFolder);
+    if (!metadata)
+        return;
+    metadata->endedAt = endedAt;
+    writeMetadata(*metadata);
+}
+
+void TrackStore::writeMetadata(const TrackMetadata& metadata)
+{
+    const auto trackFolder = folder(metadata.id);
+    // A track deleted meanwhile stays deleted: no folder is made again for it.
+    std::error_code ignored;
+    if (!trackFolder || !fs::is_directory(*trackFolder, ignored))
+        return;
+    try {
+        platform::atomicWrite(*trackFolder / kMetadataFile, encode(metadata));
+    } catch (const std::exception&) {
+    }
+}
+
+void TrackStore::writePoints(const std::vector<TrackPoint>& points, const std::string& id)
+{
+    const auto trackFolder = folder(id);
+    std::error_code ignored;
+    if (!trackFolder || !fs::is_directory(*trackFolder, ignored))
+        return;
+    close(trackFolder->filename().string(), true);
+    std::string lines;
+    for (const TrackPoint& point : points) {
+        try {
+            lines += encode(point);
+            lines += '\n';
+        } catch (const std::exception&) {
+        }
+    }
+    try {
+        platform::atomicWrite(*trackFolder / kPointsFile, lines);
+    } catch (const std::exception&) {
+    }
+}
+
+std::vector<TrackPoint> TrackStore::readPoints(const std::string& id) const
+{
+    std::vector<TrackPoint> points;
+    const auto trackFolder = folder(id);
+    if (!trackFolder)
+        return points;
+    auto file = platform::MappedFile::open(*trackFolder / kPointsFile);
+    if (!file)
+        return points;
+    std::string_view rest = text(*file);
+    while (!rest.empty()) {
+        const auto end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        if (line.empty())
+            continue;
+        if (auto point = decodeTrackPointLine(line))
+            points.push_back(*point);
+    }
+    return points;
+}
+
+std::optional<Track> TrackStore::readTrack(const std::string& id) const
+{
+    const auto trackFolder = folder(id);
+    if (!trackFolder)
+        return std::nullopt;
+    auto metadata = readMetadata(*trackFolder);
+    if (!metadata || metadata->id != trackFolder->filename().string())
+        return std::nullopt;
+    return Track{*metadata, readPoints(id)};
+}
+
+std::vector<TrackMetadata> TrackStore::listMetadata() const
+{
+    std::vector<TrackMetadata> list;
+    std::error_code error;
+    for (fs::directory_iterator entry(root_, error), end; !error && entry != end; entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        // Only a folder whose name is its track's own id is a track: any other could be
+        // listed and then missed by every operation on it.
+        if (!isUpperCaseUuid(name))
+            continue;
+        if (auto metadata = readMetadata(entry->path()); metadata && metadata->id == name)
+            list.push_back(std::move(*metadata));
+    }
+    std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.startedAt > b.startedAt; });
+    return list;
+}
+
+void TrackStore::deleteTrack(const std::string& id)
+{
+    const auto trackFolder = folder(id);
+    if (!trackFolder)
+        return;
+    close(trackFolder->filename().string(), false);
+    std::error_code ignored;
+    fs::remove_all(*trackFolder, ignored);
+}
+
+std::vector<std::string> TrackStore::repairUnfinished()
+{
+    std::vector<std::string> repaired;
+    for (const TrackMetadata& metadata : listMetadata()) {
+        if (metadata.endedAt)
+            continue;
+        const auto points = readPoints(metadata.id);
+        finish(metadata.id, points.empty() ? metadata.startedAt : points.back().timestamp);
+        repaired.push_back(metadata.id);
+    }
+    return repaired;
+}
+
+std::uint64_t TrackStore::diskSize() const
+{
+    std::uint64_t bytes = 0;
+    std::error_code error;
+    for (fs::recursive_directory_iterator entry(root_, fs::directory_options::skip_permission_denied, error), end;
+         !error && entry != end; entry.increment(error)) {
+        struct stat status {};
+        if (::lstat(entry->path().c_str(), &status) == 0)
+            bytes += static_cast<std::uint64_t>(status.st_blocks) * 512;
+    }
+    return bytes;
+}
+
+} // namespace velorin
