@@ -19,6 +19,7 @@ HeadlessSnapshot::HeadlessSnapshot(AppModel& model, MapCanvasView::Environment e
     , library_(gpu::ShaderLibrary::defaultFolder())
     , window_(*context_, environment.clock)
 {
+    environment.loadingProblem = [&model] { return model.hasLoadingProblem() ? model.loadingProblemMessage() : std::string(); };
     canvas_ = MapCanvasView::make(window_, *context_, library_, CanvasServices::of(model), std::move(environment));
     if (!canvas_)
         throw std::runtime_error(std::string(MapRenderer::kStartFailureMessage));

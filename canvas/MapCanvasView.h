@@ -75,6 +75,8 @@ public:
     static constexpr double kMaxStartPitchRadians = 2.0943951023931953;
     // A command-line snapshot waits this long for the tiles of its view.
     static constexpr double kSnapshotDelaySeconds = 30;
+    // The exit status of a snapshot written while no map tile had come: only the sky shows.
+    static constexpr int kSnapshotWithoutMapStatus = 3;
     // Frame loop.
     static constexpr int kIdleFramesBeforeStop = 31;
     static constexpr double kMinFrameSeconds = 1.0 / 120;
@@ -181,6 +183,9 @@ public:
         // Ends the program with a status once a "-snapshotTo" snapshot is written;
         // std::exit when empty.
         std::function<void(int)> exitProgram;
+        // Why map tiles are not arriving, in French, as the status indicator says it; empty
+        // when nothing is known. A snapshot without a map tells it.
+        std::function<std::string()> loadingProblem;
     };
 
     // The canvas with its renderer, made in `context` (current on this thread); nothing
@@ -372,7 +377,9 @@ public:
     // fit `maxDimension` when given; nothing for a view without area or a failed render.
     std::optional<platform::Image> snapshot(std::optional<double> maxDimension);
     // Writes the snapshot as a JPEG file; the program's exit status: a failed render,
-    // encoding or write is 1, with a line on standard error.
+    // encoding or write is 1, a picture without a single map tile `kSnapshotWithoutMapStatus`,
+    // each with a line on standard error saying why; a map with tiles still missing is 0, with
+    // a line saying how many came.
     int writeSnapshot(const std::filesystem::path& path);
 
     bool awaitingInitialLocation() const { return awaitingInitialLocation_; }

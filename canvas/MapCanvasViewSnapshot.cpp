@@ -1,5 +1,6 @@
 #include "canvas/MapCanvasView.h"
 #include "canvas/SnapshotSize.h"
+#include "map-data/TextureCache.h"
 #include "platform/AtomicWrite.h"
 #include "platform/LaunchArguments.h"
 #include "platform/gpu/Context.h"
@@ -9,6 +10,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +61,20 @@ int MapCanvasView::writeSnapshot(const std::filesystem::path& path)
             error.code().message());
         return EXIT_FAILURE;
     }
+
+    // Every draw lays a map tile, its own or an ancestor's, on the ground.
+    if (renderer_->draws.empty()) {
+        std::string reason = environment_.loadingProblem ? environment_.loadingProblem() : std::string();
+        if (reason.empty())
+            reason = "aucune réponse des serveurs de cartes";
+        fmt::print(stderr, "Instantané sans carte : aucune tuile n'a pu être chargée ({}).\n", reason);
+        return kSnapshotWithoutMapStatus;
+    }
+    const auto& wanted = renderer_->desired;
+    const auto loaded = std::count_if(wanted.begin(), wanted.end(),
+        [this](const TileKey& key) { return renderer_->textures && renderer_->textures->contains(key); });
+    if (std::size_t(loaded) < wanted.size())
+        fmt::print(stderr, "Instantané écrit : {} tuiles chargées sur {}.\n", loaded, wanted.size());
     return EXIT_SUCCESS;
 }
 

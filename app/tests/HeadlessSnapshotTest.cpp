@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <numbers>
 
@@ -206,4 +207,50 @@ TEST_F(HeadlessSnapshotTest, AnUnwritablePathExitsWithOne)
     auto snapshot = startSnapshot(folder / "file" / "out.jpg");
     waitForTheSnapshot();
     EXPECT_EQ(status, 1);
+}
+
+TEST_F(HeadlessSnapshotTest, AViewWithoutAnyTileIsStillWrittenAndSaysWhyWithItsOwnStatus)
+{
+    // Every provider on a port that refuses connections.
+    const std::string closed = "127.0.0.1:9";
+    for (std::string* host : {&hosts.ignHost, &hosts.openTopoHost, &hosts.swisstopoHost, &hosts.spainHost,
+             &hosts.austriaHost, &hosts.terrariumHost})
+        *host = closed;
+    const auto path = folder / "sky.jpg";
+    auto snapshot = startSnapshot(path);
+    QElapsedTimer timer;
+    timer.start();
+    while (model->loader()->status().transportFailures == 0 && timer.elapsed() < kLoadTimeoutSeconds * 1000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        mainQueue->drain();
+    }
+    ::testing::internal::CaptureStderr();
+    waitForTheSnapshot();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, MapCanvasView::kSnapshotWithoutMapStatus);
+    EXPECT_TRUE(std::filesystem::file_size(path) > 0) << "the picture is written all the same";
+    EXPECT_NE(said.find("Instantané sans carte : aucune tuile n'a pu être chargée ("), std::string::npos) << said;
+}
+
+TEST_F(HeadlessSnapshotTest, AViewWithSomeTilesMissingSaysHowManyCame)
+{
+    // About half of the map tiles always fail; elevations all come.
+    const std::string tile = checkerTile();
+    server.route("/*", [tile](const httplib::Request& request, httplib::Response& response) {
+        if (std::hash<std::string>{}(request.path) % 2 == 0) {
+            response.status = 503;
+            return;
+        }
+        response.status = 200;
+        response.set_content(tile, "image/png");
+    });
+    const auto path = folder / "holes.jpg";
+    auto snapshot = startSnapshot(path);
+    ASSERT_TRUE(waitForTheView()) << "the loopback tiles and elevations never arrived";
+    ::testing::internal::CaptureStderr();
+    waitForTheSnapshot();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(said.find("Instantané écrit : "), std::string::npos) << said;
+    EXPECT_NE(said.find(" tuiles chargées sur "), std::string::npos) << said;
 }

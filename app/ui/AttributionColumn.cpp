@@ -1,11 +1,13 @@
 #include "app/ui/AttributionColumn.h"
 
 #include "app/AppModel.h"
+#include "app/ui/HaloEffect.h"
 #include "app/ui/ScaleBar.h"
 
-#include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace velorin {
 
@@ -36,11 +38,7 @@ AttributionColumn::AttributionColumn(AppModel& model, QWidget* parent)
     column->addWidget(attribution_, 0, Qt::AlignLeft);
     column->addWidget(scaleBar_, 0, Qt::AlignLeft);
 
-    auto* shadow = new QGraphicsDropShadowEffect(this);
-    shadow->setColor(QColor(0, 0, 0, int(255 * kShadowOpacity)));
-    shadow->setBlurRadius(kShadowRadiusPoints);
-    shadow->setOffset(0, 0);
-    setGraphicsEffect(shadow);
+    setGraphicsEffect(new HaloEffect(QColor(0, 0, 0, int(std::lround(255 * kShadowOpacity))), kShadowRadiusPoints, this));
 
     connect(&model_, &AppModel::changed, this, [this] { refresh(); });
     refresh();

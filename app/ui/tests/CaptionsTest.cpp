@@ -1,12 +1,16 @@
 #include "app/ui/AltitudeCapsule.h"
 #include "app/ui/AttributionColumn.h"
+#include "app/ui/HaloEffect.h"
 #include "app/ui/ScaleBar.h"
 
 #include "app/tests/AppModelFixture.h"
 #include "testing/TestApplication.h"
 
-#include <QGraphicsDropShadowEffect>
+#include <QImage>
 #include <QLabel>
+
+#include <filesystem>
+#include <iostream>
 
 using velorin::AltitudeCapsule;
 using velorin::AttributionColumn;
@@ -96,8 +100,51 @@ TEST_F(CaptionsTest, TheCreditLineFollowsTheBasemapAndTheColumnKeepsItsShadow)
     EXPECT_GT(withCredit, 0);
     EXPECT_GT(withoutCredit, 0) << "a map without a credit line was shown";
     EXPECT_TRUE(column->scaleBar().isVisibleTo(column)) << "the scale bar stays alone";
-    auto* shadow = dynamic_cast<QGraphicsDropShadowEffect*>(column->graphicsEffect());
+    auto* shadow = dynamic_cast<velorin::HaloEffect*>(column->graphicsEffect());
     ASSERT_NE(shadow, nullptr);
-    EXPECT_EQ(shadow->offset(), QPointF(0, 0));
-    EXPECT_EQ(shadow->color().alphaF(), QColor(0, 0, 0, 127).alphaF());
+    EXPECT_EQ(shadow->color(), QColor(0, 0, 0, 128));
+    EXPECT_EQ(shadow->radius(), 2);
+}
+
+TEST_F(CaptionsTest, TheColumnsWhiteTextHasADarkHaloOverALightMapAndStaysReadableOverADarkOne)
+{
+    auto& model = makeModel();
+    model.selectBasemap(Basemap::planIGN);
+    // A scale bar to draw as well as the credit line.
+    model.cameraDidChange(velorin::WorldPoint::fromLatitudeLongitude(45.9, 6.9), 13, 0);
+    struct Case {
+        QColor map;
+        const char* picture;
+    };
+    for (const Case& c : {Case {Qt::white, "captions-on-white.png"}, Case {Qt::black, "captions-on-black.png"}}) {
+        QWidget screen;
+        screen.setAutoFillBackground(true);
+        QPalette palette = screen.palette();
+        palette.setColor(QPalette::Window, c.map);
+        screen.setPalette(palette);
+        auto* column = new AttributionColumn(model, &screen);
+        column->move(8, 8);
+        column->adjustSize();
+        screen.resize(column->width() + 16, column->height() + 16);
+        const QImage image = screen.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / c.picture;
+        ASSERT_TRUE(image.save(QString::fromStdString(path.string()), "PNG"));
+
+        // White glyphs with a dark rim: some pixels of each, whatever the map.
+        int dark = 0;
+        int light = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const int grey = qGray(image.pixel(x, y));
+                dark += grey < 160;
+                light += grey > 200;
+            }
+        }
+        const int area = image.width() * image.height();
+        if (c.map == Qt::white) {
+            EXPECT_GT(dark, area / 100) << "a halo shows around the white glyphs, " << path;
+        } else {
+            EXPECT_GT(light, area / 100) << "the white text reads on black, " << path;
+        }
+    }
 }
