@@ -255,10 +255,5 @@ TEST_F(MapRendererServices, AModeColouredRibbonAndTheMarkerAreDrawnOverTheRelief
     const auto marker = colourAt(position);
     EXPECT_TRUE(near(marker, {28, 112, 245, 255}, 4)) << marker[0] << " " << marker[1] << " " << marker[2];
 
-    const auto png = platform::encodePng(picture);
-    ASSERT_TRUE(png);
-    const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / kPictureName;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
-    std::cout << "track check picture: " << path.string() << '\n';
+    writePicture(picture, kPictureName);
 }

@@ -31,17 +31,6 @@ constexpr double kGentlePeakMeters = 600;
 constexpr const char* kPictureName = "relief-check.png";
 constexpr const char* kShadingPictureName = "shading-check.png";
 
-void writePicture(const platform::Image& picture, const char* name)
-{
-    const auto png = platform::encodePng(picture);
-    ASSERT_TRUE(png);
-    const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
-    std::cout << "picture: " << path.string() << '\n';
-    EXPECT_TRUE(std::filesystem::file_size(path) > 0);
-}
-
 } // namespace
 
 // Draws one tile over synthetic relief, the way the renderer lays a map over it, and reads

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "map-data/SheetCatalog.h"
+#include "platform/Image.h"
 #include "platform/gpu/Context.h"
 #include "platform/gpu/RenderTarget.h"
 #include "platform/gpu/ShaderLibrary.h"
@@ -11,6 +12,9 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -75,6 +79,18 @@ protected:
     static std::shared_ptr<gpu::Texture> plain(Rgba colour)
     {
         return texture(1, 1, [colour](int, int) { return colour; });
+    }
+
+    // Leaves a picture beside the test program, for a person to look at.
+    static void writePicture(const platform::Image& picture, const char* name)
+    {
+        const auto png = platform::encodePng(picture);
+        ASSERT_TRUE(png);
+        const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
+        std::cout << "picture: " << path.string() << '\n';
+        EXPECT_GT(std::filesystem::file_size(path), 0u);
     }
 
     // A mesh sampler that asks `ground` for the elevation of each point in turn.

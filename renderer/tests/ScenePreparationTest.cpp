@@ -209,15 +209,6 @@ protected:
         });
     }
 
-    // Leaves a picture beside the test program, for a person to look at.
-    static void writePicture(const platform::Image& picture, const char* name)
-    {
-        const auto png = platform::encodePng(picture);
-        ASSERT_TRUE(png);
-        const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
-        std::cout << "picture: " << path.string() << '\n';
-    }
 };
 
 TEST_F(ScenePreparation, DetailBandsGoFromFarToNearWithTheFinerLevelsLimitedToThree)
