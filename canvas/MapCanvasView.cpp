@@ -101,9 +101,14 @@ void MapCanvasView::layout()
     camera.viewSize = pixels;
     if (pixels.width > 1)
         minZoom_ = camera.fitZoom(services_.catalog.worldRect(), 0) - kMinZoomBelowFit;
-    if (!hasPerformedInitialFit_ && pixels.width > 1 && pixels.height > 1)
+    const bool fits = !hasPerformedInitialFit_ && pixels.width > 1 && pixels.height > 1;
+    if (fits)
         initialFit();
     clampCamera();
+    // The application hears of the view the fit left within the limits, not of the one
+    // it asked for.
+    if (fits && onCameraChanged)
+        onCameraChanged(camera);
     ensureDisplayLink();
 }
 
@@ -132,8 +137,6 @@ void MapCanvasView::initialFit()
         }
         initialLocateDeadline_ = now() + kInitialLocateSeconds;
     }
-    if (onCameraChanged)
-        onCameraChanged(camera);
 }
 
 void MapCanvasView::applyStartView(const StartView& start)

@@ -33,12 +33,15 @@ TEST_F(CanvasTest, TheFirstFitOpensTheStoredViewOrElseTheWholeCatalogue)
         nlohmann::json stored;
         bool restored;
         double latitude;
+        double zoom;
     };
     const Case cases[] = {
-        {nlohmann::json::array({45.9, 6.87, 13.5}), true, 45.9},
-        {nlohmann::json::array({89, 6.87, 13.5}), true, 85.05112878},
-        {nlohmann::json::array({45.9, "x", 13}), false, 0},
-        {nlohmann::json::array({45.9, 6.87}), false, 0},
+        {nlohmann::json::array({45.9, 6.87, 13.5}), true, 45.9, 13.5},
+        {nlohmann::json::array({89, 6.87, 13.5}), true, 85.05112878, 13.5},
+        // Deeper than the basemap's tiles go: the view and its report stop at their depth.
+        {nlohmann::json::array({45.9, 6.87, 21}), true, 45.9, Basemap(Basemap::top25).maxCameraZoom(2)},
+        {nlohmann::json::array({45.9, "x", 13}), false, 0, 0},
+        {nlohmann::json::array({45.9, 6.87}), false, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored.dump());
@@ -49,10 +52,11 @@ TEST_F(CanvasTest, TheFirstFitOpensTheStoredViewOrElseTheWholeCatalogue)
         canvas->layout();
         const Camera& camera = canvas->camera();
         ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0], camera) << "the report is the view the fit left within the limits";
         if (c.restored) {
             EXPECT_NEAR(reports[0].center.latitude(), c.latitude, 1e-6);
             EXPECT_NEAR(reports[0].center.longitude(), 6.87, 1e-9);
-            EXPECT_EQ(camera.zoom, 13.5);
+            EXPECT_EQ(camera.zoom, c.zoom);
         } else {
             // The whole world: the fit of its square in an 800-pixel-high view.
             EXPECT_NEAR(reports[0].zoom, std::log2(800.0 / 256), 1e-9);

@@ -188,6 +188,30 @@ TEST_F(MapWindowTest, AMapOpenedAfterTheFirstFixShowsTheWalkerAndCentresOnThem)
     EXPECT_NEAR(canvas->camera().center.y, aimed.y, 1e-9);
 }
 
+TEST_F(MapWindowTest, AStoredViewDeeperThanTheFirstBasemapsTilesReopensAtItsZoomWithItsScale)
+{
+    // Plan IGN goes down to zoom 19; the map's first basemap, before the user's settings
+    // reach it, stops at 17.5.
+    storePreferences(R"({"Velorin.basemap": "planIGN", "Velorin.lastCamera": [45.9, 6.87, 18.5]})");
+    serveTiles();
+    auto& model = makeModel();
+    model.start();
+    const auto shown = openWindow(model, QSize(800, 600));
+    MapScreen* screen = waitForMap(*shown);
+    ASSERT_TRUE(screen);
+    const auto canvas = screen->container().canvas();
+    EXPECT_EQ(canvas->renderer().basemap, velorin::Basemap::planIGN);
+    EXPECT_DOUBLE_EQ(canvas->camera().zoom, 18.5);
+
+    const velorin::WorldPoint centre = velorin::WorldPoint::fromLatitudeLongitude(45.9, 6.87);
+    EXPECT_DOUBLE_EQ(model.zoom(), 18.5) << "the model hears of the view the map shows";
+    EXPECT_DOUBLE_EQ(model.metersPerPixel(), centre.metersPerPixel(18.5));
+    const auto& scale = screen->attributionColumn().scaleBar().current();
+    ASSERT_TRUE(scale);
+    EXPECT_EQ(scale, velorin::ScaleBar::scale(centre.metersPerPixel(18.5), screen->devicePixelRatioF()))
+        << "the scale bar measures the ground shown";
+}
+
 TEST_F(MapWindowTest, ThePaletteAndToolbarSlideAwayWithTheControlsAndComeBackToTheirPlaces)
 {
     auto& model = makeModel();
