@@ -114,8 +114,14 @@ void MapCanvasView::layout()
 
 void MapCanvasView::drawFrame(unsigned framebuffer)
 {
-    renderer_->updateFrame(now());
-    renderer_->draw(pixelScale(window_.boundsInPoints(), window_.screenScale()), framebuffer);
+    const Camera::Size pixels = pixelScale(window_.boundsInPoints(), window_.screenScale());
+    if (pixels.width >= 1 && pixels.height >= 1) {
+        // The scene is prepared for the size it is drawn at, even when a resize has not
+        // been laid out yet.
+        renderer_->camera.viewSize = pixels;
+        renderer_->updateFrame(now());
+        renderer_->draw(pixels, framebuffer);
+    }
     context_.drainDeletions();
 }
 

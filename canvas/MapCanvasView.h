@@ -213,9 +213,10 @@ public:
     void layout();
     // One frame of the display link; times in seconds of the display's clock.
     void step(double timestamp, double targetTimestamp);
-    // The window's draw: the renderer's frame update at the canvas's time, then the frame
-    // into `framebuffer` at the view's pixel size, then the GL names released meanwhile.
-    // The canvas's context must be current.
+    // The window's draw: the camera takes the view's pixel size, the renderer's frame
+    // update runs at the canvas's time and the frame goes into `framebuffer`; a view
+    // without area draws nothing. Then the GL names released meanwhile are deleted. The
+    // canvas's context must be current.
     void drawFrame(unsigned framebuffer);
     // A redraw that must happen even if nothing moves, then frames.
     void ensureDisplayLink();

@@ -1,6 +1,7 @@
 #include "CanvasTestSupport.h"
 
 #include "canvas/LastCamera.h"
+#include "platform/gpu/RenderTarget.h"
 #include "renderer/BuildingService.h"
 
 #include <cmath>
@@ -133,6 +134,33 @@ TEST_F(CanvasTest, TheCameraStaysWithinTheZoomRangeAndTheReachableArea)
     camera.zoom = 30;
     canvas->cameraDidChange();
     EXPECT_EQ(camera.zoom, MapCanvasView::kPitchedMaxZoom);
+}
+
+TEST_F(CanvasTest, AFrameIsPreparedAtTheSizeItIsDrawnAndAViewWithoutAreaPreparesNothing)
+{
+    defaults->setArray(LastCamera::kKey, nlohmann::json::array({45.9, 6.87, 13}));
+    auto canvas = makeCanvas();
+    canvas->setBasemap(Basemap::planIGN);
+    canvas->layout();
+    gpu::RenderTarget target(*context, 2000, 1200);
+
+    // Resized, and drawn before the resize is laid out.
+    window.bounds = {1000, 600};
+    canvas->drawFrame(target.framebuffer());
+    EXPECT_EQ(canvas->camera().viewSize, (Camera::Size{2000, 1200}));
+    const std::vector<TileKey> drawnAtOnce = canvas->renderer().desired;
+    canvas->layout();
+    canvas->drawFrame(target.framebuffer());
+    EXPECT_FALSE(drawnAtOnce.empty());
+    EXPECT_EQ(drawnAtOnce, canvas->renderer().desired) << "the first frame already wants the tiles of the new size";
+
+    const int frames = canvas->renderer().frameNumber;
+    for (Camera::Size bounds : {Camera::Size{0, 600}, Camera::Size{1000, 0}}) {
+        window.bounds = bounds;
+        canvas->drawFrame(target.framebuffer());
+        EXPECT_EQ(canvas->renderer().frameNumber, frames) << "no scene for a view without area";
+        EXPECT_EQ(canvas->camera().viewSize, (Camera::Size{2000, 1200}));
+    }
 }
 
 // Buildings that arrive only when the test says so.
