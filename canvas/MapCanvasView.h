@@ -324,7 +324,7 @@ public:
     // The window lost focus: no key or modifier stays held, and nothing is reported.
     void focusLost();
 
-    // A finger came down on the map: the application hears of the touch.
+    // A finger or a mouse button came down on the map: the application hears of the touch.
     void touchBegan();
     // Gestures; positions and translations in view points, as the window gives them.
     // A one-finger drag (or a continuous scroll): plain, or what the held modifiers make
