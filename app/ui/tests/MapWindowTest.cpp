@@ -21,6 +21,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 #include <string>
 
@@ -210,6 +211,30 @@ TEST_F(MapWindowTest, AStoredViewDeeperThanTheFirstBasemapsTilesReopensAtItsZoom
     ASSERT_TRUE(scale);
     EXPECT_EQ(scale, velorin::ScaleBar::scale(centre.metersPerPixel(18.5), screen->devicePixelRatioF()))
         << "the scale bar measures the ground shown";
+}
+
+TEST_F(MapWindowTest, ASnapshotRunWithADisplayWritesTheWindowsViewAtItsPixelSize)
+{
+    serveTiles();
+    auto& model = makeModel();
+    model.start();
+    const std::filesystem::path file = folder / "snapshot.jpg";
+    std::optional<int> status;
+    velorin::MapCanvasView::Environment canvasEnvironment {clock, mainQueue, readPreferences(),
+        folder / "VelorinGestes.log", {"velorin", "-startAt", "47.26,11.39,12", "-snapshotTo", file.string()},
+        [&status](int code) { status = code; }};
+    RootView window(model, canvasEnvironment);
+    window.resize(900, 560);
+    window.show();
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
+
+    clock->advance(velorin::MapCanvasView::kSnapshotDelaySeconds);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return status.has_value(); }, 20));
+    EXPECT_EQ(*status, 0);
+    const QImage written(QString::fromStdString(file.string()), "JPG");
+    const QSize pixels = screen->container().canvasWidget().size() * screen->devicePixelRatioF();
+    EXPECT_EQ(written.size(), pixels) << "the view the window shows, not a fixed size";
 }
 
 TEST_F(MapWindowTest, ThePaletteAndToolbarSlideAwayWithTheControlsAndComeBackToTheirPlaces)
