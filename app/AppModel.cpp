@@ -65,7 +65,7 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , controlsHide_(clock_, mainQueue_)
     , lastCameraChange_(-std::numeric_limits<double>::infinity())
     , session_(makeTileSession(clock_))
-    , relay_(std::make_shared<TileRelay>(hosts_, *session_, *clock_, *defaults_))
+    , relay_(std::make_shared<TileRelay>(hosts_, *clock_, *defaults_))
 {
     QPointer<AppModel> weak(this);
     network_->onChange = [weak] {

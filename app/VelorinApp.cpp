@@ -1,5 +1,7 @@
 #include "app/VelorinApp.h"
 
+#include "app/LaunchMode.h"
+
 #include "platform/SteadyClock.h"
 #include "platform/qt/QtLocationSource.h"
 #include "platform/qt/QtMainQueue.h"
@@ -84,7 +86,8 @@ bool VelorinApp::hasDisplay()
 
 int VelorinApp::exec()
 {
-    if (HeadlessSnapshot::isRequested(canvasEnvironment_.arguments)) {
+    const LaunchMode mode = launchMode(canvasEnvironment_.arguments, hasDisplay());
+    if (mode == LaunchMode::offscreenSnapshot) {
         QObject::connect(model_.get(), &AppModel::changed, &application_, [this] {
             const auto& state = model_->state();
             if (state.kind == LoadState::Kind::failed) {
@@ -94,7 +97,7 @@ int VelorinApp::exec()
                 startSnapshot();
             }
         });
-    } else if (hasDisplay()) {
+    } else if (mode == LaunchMode::window) {
         openWindow();
     } else {
         fmt::print(stderr, "velorin : aucun écran pour la fenêtre de la carte ; essayez -startAt … -snapshotTo\n");

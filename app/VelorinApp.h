@@ -27,9 +27,9 @@ public:
     VelorinApp& operator=(const VelorinApp&) = delete;
 
     // Starts the model from the event loop and runs the loop; returns the exit status.
-    // Asked for a snapshot ("-startAt … -snapshotTo"), it renders the map off screen and
-    // ends once the file is written, or at once saying why start-up failed. Otherwise it
-    // opens the map window, which needs a display.
+    // With a display it opens the map window, whose view a "-startAt … -snapshotTo" run
+    // writes. Without one, asked for a snapshot, it renders the map off screen and ends
+    // once the file is written, or at once saying why start-up failed.
     int exec();
 
     // Whether the process may open windows: an X11 or Wayland display is named.

@@ -101,16 +101,27 @@ void MapCanvasView::layout()
     camera.viewSize = pixels;
     if (pixels.width > 1)
         minZoom_ = camera.fitZoom(services_.catalog.worldRect(), 0) - kMinZoomBelowFit;
-    if (!hasPerformedInitialFit_ && pixels.width > 1 && pixels.height > 1)
+    const bool fits = !hasPerformedInitialFit_ && pixels.width > 1 && pixels.height > 1;
+    if (fits)
         initialFit();
     clampCamera();
+    // The application hears of the view the fit left within the limits, not of the one
+    // it asked for.
+    if (fits && onCameraChanged)
+        onCameraChanged(camera);
     ensureDisplayLink();
 }
 
 void MapCanvasView::drawFrame(unsigned framebuffer)
 {
-    renderer_->updateFrame(now());
-    renderer_->draw(pixelScale(window_.boundsInPoints(), window_.screenScale()), framebuffer);
+    const Camera::Size pixels = pixelScale(window_.boundsInPoints(), window_.screenScale());
+    if (pixels.width >= 1 && pixels.height >= 1) {
+        // The scene is prepared for the size it is drawn at, even when a resize has not
+        // been laid out yet.
+        renderer_->camera.viewSize = pixels;
+        renderer_->updateFrame(now());
+        renderer_->draw(pixels, framebuffer);
+    }
     context_.drainDeletions();
 }
 
@@ -132,8 +143,6 @@ void MapCanvasView::initialFit()
         }
         initialLocateDeadline_ = now() + kInitialLocateSeconds;
     }
-    if (onCameraChanged)
-        onCameraChanged(camera);
 }
 
 void MapCanvasView::applyStartView(const StartView& start)

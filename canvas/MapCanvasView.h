@@ -218,9 +218,10 @@ public:
     void layout();
     // One frame of the display link; times in seconds of the display's clock.
     void step(double timestamp, double targetTimestamp);
-    // The window's draw: the renderer's frame update at the canvas's time, then the frame
-    // into `framebuffer` at the view's pixel size, then the GL names released meanwhile.
-    // The canvas's context must be current.
+    // The window's draw: the camera takes the view's pixel size, the renderer's frame
+    // update runs at the canvas's time and the frame goes into `framebuffer`; a view
+    // without area draws nothing. Then the GL names released meanwhile are deleted. The
+    // canvas's context must be current.
     void drawFrame(unsigned framebuffer);
     // A redraw that must happen even if nothing moves, then frames.
     void ensureDisplayLink();
@@ -328,7 +329,7 @@ public:
     // The window lost focus: no key or modifier stays held, and nothing is reported.
     void focusLost();
 
-    // A finger came down on the map: the application hears of the touch.
+    // A finger or a mouse button came down on the map: the application hears of the touch.
     void touchBegan();
     // Gestures; positions and translations in view points, as the window gives them.
     // A one-finger drag (or a continuous scroll): plain, or what the held modifiers make

@@ -31,7 +31,9 @@ void MapCanvasView::keysPressed(std::string_view characters, const std::vector<s
     gaze_.reset();
     inertia_ = {};
     const bool turns = std::any_of(names.begin(), names.end(), [](const std::string& name) { return name == "q" || name == "d"; });
-    if (turns && isCompassFollowing_) {
+    // The application is told on every turning key, since it may keep following the
+    // heading where the canvas does not.
+    if (turns) {
         isCompassFollowing_ = false;
         if (onCompassFollowingInterrupted)
             onCompassFollowingInterrupted();

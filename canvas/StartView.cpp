@@ -13,11 +13,16 @@ namespace {
 
 constexpr std::size_t kRequiredNumbers = 3;
 
-// A whole piece in decimal notation, in the C locale whatever the user's.
+// A whole piece in decimal notation with an optional sign, in the C locale whatever the
+// user's.
 std::optional<double> number(std::string_view piece)
 {
-    if (!piece.empty() && piece.front() == '+')
-        return std::nullopt;
+    // from_chars takes a minus sign but no plus sign.
+    if (piece.starts_with('+')) {
+        piece.remove_prefix(1);
+        if (piece.starts_with('-'))
+            return std::nullopt;
+    }
     double value = 0;
     const auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
     if (error != std::errc{} || end != piece.data() + piece.size() || !std::isfinite(value))

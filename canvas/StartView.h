@@ -18,7 +18,7 @@ struct StartView {
     std::optional<double> focalLength;
 
     // Reads the value after the first "-startAt". Empty pieces are dropped and pieces
-    // that are not a whole finite C-locale number are skipped; fewer than three numbers
+    // that are not a whole finite C-locale number, with an optional sign, are skipped; fewer than three numbers
     // give nothing, numbers after the sixth are ignored.
     static std::optional<StartView> parse(std::span<const std::string> arguments);
 

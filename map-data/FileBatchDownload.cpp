@@ -106,10 +106,15 @@ struct FileBatchDownload::Work : std::enable_shared_from_this<FileBatchDownload:
             } catch (const std::filesystem::filesystem_error&) {
                 // The file is simply not prepared; the flight fetches it when it needs it.
             }
-        } else if (status != kStatusBadRequest && status != kStatusNotFound && number + 1 < kMaxAttempts) {
-            retryLater(index, number + 1);
+        } else if (status != kStatusBadRequest && status != kStatusNotFound) {
+            pauseAfter(index, number);
             return;
         }
+        finish(index);
+    }
+
+    void finish(std::size_t index)
+    {
         finished[index] = true;
         report();
         if (!waiting.empty()) {
@@ -119,13 +124,21 @@ struct FileBatchDownload::Work : std::enable_shared_from_this<FileBatchDownload:
         }
     }
 
-    void retryLater(std::size_t index, int number)
+    // Every failed attempt is followed by its pause, the last one too: then the next
+    // attempt, or the end of the item.
+    void pauseAfter(std::size_t index, int number)
     {
         // Keeps the slot: the item is still one of the twelve in progress.
-        double pause = kFirstRetryPauseSeconds * std::ldexp(1.0, number - 1);
+        double pause = kFirstRetryPauseSeconds * std::ldexp(1.0, number);
         services.clock->after(pause, [weak = weak_from_this(), index, number] {
-            if (auto work = weak.lock())
-                work->post([index, number](Work& self) { self.attempt(index, number); });
+            if (auto work = weak.lock()) {
+                work->post([index, number](Work& self) {
+                    if (number + 1 < kMaxAttempts)
+                        self.attempt(index, number + 1);
+                    else
+                        self.finish(index);
+                });
+            }
         });
     }
 };

@@ -44,7 +44,8 @@ public:
 
     static constexpr int kMaxConcurrentDownloads = 12;
     static constexpr int kMaxAttempts = 5;
-    // The pause after attempt n is kFirstRetryPauseSeconds · 2^n.
+    // The pause after failed attempt n (from 0) is kFirstRetryPauseSeconds · 2^n; an item
+    // ends after the pause that follows its last attempt.
     static constexpr double kFirstRetryPauseSeconds = 1;
 
     FileBatchDownload(std::vector<Item> items, Services services, Progress progress);

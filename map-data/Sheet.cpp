@@ -2,6 +2,11 @@
 
 namespace velorin {
 
+bool Sheet::hasCell(int64_t column, int64_t row) const
+{
+    return column >= 0 && row >= 0 && column < columns && row < rows;
+}
+
 Sheet::RowRange Sheet::sourceRowRange(int64_t row) const
 {
     if (rows <= 0)

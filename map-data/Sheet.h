@@ -45,6 +45,8 @@ struct Sheet {
     // The source rows of sub-tile row `row`: consecutive rows tile the image without gaps
     // or overlaps. Empty for a sheet without rows.
     RowRange sourceRowRange(int64_t row) const;
+    // Whether (column, row) is a cell of the sub-tile grid.
+    bool hasCell(int64_t column, int64_t row) const;
 
     bool operator==(const Sheet&) const = default;
 };

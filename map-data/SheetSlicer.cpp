@@ -78,8 +78,7 @@ void SheetSlicer::slice(std::span<const std::byte> data, const Sheet& sheet, con
     total = std::max<std::int64_t>(total, 1);
 
     for (auto [column, row] : cells) {
-        if (sheet.columns <= 0 || sheet.rows <= 0 || column < 0 || row < 0 || column >= sheet.columns
-            || row >= sheet.rows)
+        if (!sheet.hasCell(column, row))
             continue;
         auto x0 = width * column / sheet.columns;
         auto x1 = width * (column + 1) / sheet.columns;

@@ -164,7 +164,11 @@ void TileLoaderEngine::runPump()
         if (auto retry = retryAfter_.find(key); retry != retryAfter_.end() && retry->second > now)
             continue;
         auto subtile = std::get_if<TileKey::Subtile>(&key.value);
-        if (subtile && (subtile->sheet < 0 || subtile->sheet >= int64_t(catalog_.sheets().size())))
+        // A cell outside its sheet's grid is never cut: wanting it would fetch the sheet
+        // again after every cut.
+        if (subtile
+            && (subtile->sheet < 0 || subtile->sheet >= int64_t(catalog_.sheets().size())
+                || !catalog_.sheets()[std::size_t(subtile->sheet)].hasCell(subtile->column, subtile->row)))
             continue;
         auto path = key.relativePath(catalog_.sheets());
         if (!path)

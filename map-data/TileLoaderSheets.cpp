@@ -15,7 +15,7 @@ bool coversWholeGrid(const Sheet& sheet, const std::vector<SubtileCell>& cells)
 {
     std::set<std::pair<int64_t, int64_t>> covered;
     for (auto cell : cells) {
-        if (cell.column >= 0 && cell.column < sheet.columns && cell.row >= 0 && cell.row < sheet.rows)
+        if (sheet.hasCell(cell.column, cell.row))
             covered.emplace(cell.column, cell.row);
     }
     return std::int64_t(covered.size()) == sheet.columns * sheet.rows;
@@ -121,13 +121,13 @@ void TileLoaderEngine::sliceSheet(const Sheet& sheet, const std::vector<SubtileC
         status.phase = TileLoaderPhase::idle();
     });
     // A failed slice waits like a failed download: the next pass would otherwise fetch the
-    // whole sheet again at once, and again after that. A sliced sheet waits too before it
-    // can be cut again for a lost sub-tile, so that a cell the cut cannot produce never
-    // turns into a download loop.
+    // whole sheet again at once, and again after that. A sliced sheet is cut again at once
+    // when it loses a sub-tile.
     post(queues_.queue, [position = sheet.id, sliced](TileLoaderEngine& engine) {
         if (sliced)
             engine.slicedSheets_.insert(position);
-        engine.sheetRetryAfter_[position] = engine.clock_->now() + kSheetRetryDelaySeconds;
+        else
+            engine.sheetRetryAfter_[position] = engine.clock_->now() + kSheetRetryDelaySeconds;
         engine.sheetSlicingEnded(position);
     });
 }

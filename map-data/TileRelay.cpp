@@ -5,11 +5,9 @@
 
 namespace velorin {
 
-TileRelay::TileRelay(ServiceHosts hosts, platform::HttpSession& session, platform::Clock& clock,
-    const platform::UserDefaults& defaults)
+TileRelay::TileRelay(ServiceHosts hosts, platform::Clock& clock, const platform::UserDefaults& defaults)
     : hosts_(std::move(hosts))
     , relayedHosts_(hosts_.relayedHosts())
-    , session_(session)
     , clock_(clock)
     , defaults_(defaults)
     , state_(std::make_shared<State>())

@@ -17,8 +17,9 @@ namespace velorin {
 
 // Sends the public providers' tiles through the maker's caching relay while it is
 // switched on and answers its status probe, and straight upstream otherwise. Probes are
-// started by use, at most one a minute, never by a timer. Thread-safe: the loader, the
-// mosaic, terrain tasks and the main thread all ask it.
+// started by use, at most one a minute, never by a timer, on a session of the relay's own:
+// a map busy with stalled tiles still learns that the relay went down. Thread-safe: the
+// loader, the mosaic, terrain tasks and the main thread all ask it.
 class TileRelay {
 public:
     static constexpr double kProbeIntervalSeconds = 60;
@@ -27,9 +28,8 @@ public:
     static constexpr std::string_view kSwitchKey = "Velorin.tileRelay";
     static constexpr std::string_view kStatusPath = "_etat";
 
-    // `session`, `clock` and `defaults` must outlive the relay.
-    TileRelay(ServiceHosts hosts, platform::HttpSession& session, platform::Clock& clock,
-        const platform::UserDefaults& defaults);
+    // `clock` and `defaults` must outlive the relay.
+    TileRelay(ServiceHosts hosts, platform::Clock& clock, const platform::UserDefaults& defaults);
     ~TileRelay();
     TileRelay(const TileRelay&) = delete;
     TileRelay& operator=(const TileRelay&) = delete;
@@ -62,11 +62,12 @@ private:
 
     const ServiceHosts hosts_;
     const std::vector<std::string> relayedHosts_;
-    platform::HttpSession& session_;
     platform::Clock& clock_;
     const platform::UserDefaults& defaults_;
     const std::shared_ptr<State> state_;
     InlineExecutor inline_;
+    // The probes' own, so that they never wait behind tiles; outlives `probe_`.
+    platform::HttpSession session_;
     // Guards `probe_`, which is never destroyed under `state_->mutex`.
     std::mutex probeMutex_;
     platform::HttpTask probe_;

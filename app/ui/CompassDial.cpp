@@ -59,6 +59,11 @@ CompassDial::CompassDial(AppModel& model, QWidget* parent)
     refresh();
 }
 
+QFont CompassDial::northFont()
+{
+    return ControlLook::textFont(kNorthPixelSize, QFont::ExtraBold);
+}
+
 QSize CompassDial::sizeHint() const
 {
     return { int(kSizePoints), int(kSizePoints) };
@@ -168,7 +173,7 @@ void CompassDial::paintEvent(QPaintEvent*)
     }
     painter.setOpacity(1);
     painter.setPen(following ? ControlLook::accentColor() : ControlLook::redColor());
-    painter.setFont(ControlLook::textFont(kNorthPixelSize, QFont::Black));
+    painter.setFont(northFont());
     painter.drawText(QRectF(-kCentre, -kNorthOffsetPoints - kCentre, kSizePoints, kSizePoints), Qt::AlignCenter,
         QStringLiteral("N"));
     painter.restore();

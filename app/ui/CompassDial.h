@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QPointF>
 #include <QWidget>
 
@@ -25,6 +26,9 @@ public:
     static constexpr double kDragMinimumPoints = 2;
 
     CompassDial(AppModel& model, QWidget* parent);
+
+    // The ring's "N": heavy, rounded.
+    static QFont northFont();
 
     // What the drag in progress grabbed: true for the ring, false for the centre; nothing
     // while no drag is in progress.

@@ -41,11 +41,14 @@ std::shared_ptr<MapCanvasView> MapContainer::makeCanvas(CanvasWindow& window, gp
     if (!canvas)
         return nullptr;
     wireCallbacks(*canvas, &model_);
-    // The window has its size by now: the first fit comes before the known position, so
-    // that a map opened after the first fix may still centre on it.
-    canvas->layout();
     port_ = std::make_shared<CanvasPortAdapter>(canvas);
     pushModelState(*port_);
+    // The window has its size by now. The first fit comes after the options, so that the
+    // stored view is fitted under the basemap that draws it (whose tiles set the deepest
+    // zoom), and before the known position, so that a map opened after the first fix may
+    // still centre on it.
+    canvas->layout();
+    pushPosition(*port_);
     return canvas;
 }
 
@@ -56,6 +59,10 @@ void MapContainer::pushModelState(MapCanvasPort& port)
     port.setShowsSlopes(model_.showsSlopes());
     port.setShowsTrees(model_.showsTrees());
     model_.setCanvas(port_);
+}
+
+void MapContainer::pushPosition(MapCanvasPort& port)
+{
     if (const auto& fix = model_.location().location()) {
         port.setUserLocation(*fix);
         port.handleInitialLocation(*fix);

@@ -34,9 +34,10 @@ public:
 
 private:
     std::shared_ptr<MapCanvasView> makeCanvas(CanvasWindow& window, gpu::Context& context);
-    // The model's map options, then the model's weak reference to the canvas, then the
-    // device position when one is known.
+    // The model's map options, then the model's weak reference to the canvas.
     void pushModelState(MapCanvasPort& port);
+    // The device position, when one is known.
+    void pushPosition(MapCanvasPort& port);
 
     AppModel& model_;
     MapCanvasView::Environment environment_;

@@ -31,7 +31,7 @@ MapPalette::MapPalette(AppModel& model, QWidget* parent)
     // Shown until the library photos can be pinned on the map.
     photoPins_ = addButton("photoPins", nullptr);
     ign_ = addButton("ign", [this] { model_.setAppleMap(false); });
-    ign_->setLabelText(QStringLiteral("IGN"), ControlLook::textFont(kIgnTextPixelSize, QFont::Black));
+    ign_->setLabelText(QStringLiteral("IGN"), ControlLook::textFont(kIgnTextPixelSize, QFont::ExtraBold));
     ign_->setAccessibleName(QStringLiteral("Cartes IGN"));
     // Shown until the Apple basemaps have a map layer here: without one the map would stay
     // empty.

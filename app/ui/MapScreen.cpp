@@ -10,7 +10,7 @@
 #include "app/ui/OverlayLayer.h"
 #include "app/ui/OverlayTransition.h"
 #include "app/ui/StatusIndicator.h"
-#include "map-data/ui/DownloadBanner.h"
+#include "app/ui/DownloadBanner.h"
 #include "map-data/ui/OfflineView.h"
 #include "map-data/ui/SearchView.h"
 

@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/ui/ControlLook.h"
+#include "app/ui/TabularDigits.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -74,8 +75,9 @@ QSize ScaleBar::sizeHint() const
 {
     if (!current_)
         return { 0, 0 };
-    const QFontMetrics metrics(labelFont());
-    const int width = std::max(metrics.horizontalAdvance(current_->label), int(std::ceil(current_->widthPoints)));
+    const QFont font = labelFont();
+    const QFontMetrics metrics(font);
+    const int width = int(std::ceil(std::max(TabularDigits::width(font, current_->label), current_->widthPoints)));
     return { width, metrics.height() + kSpacingPoints + int(std::ceil(kBarThicknessPoints)) };
 }
 
@@ -90,7 +92,8 @@ void ScaleBar::paintEvent(QPaintEvent*)
     const QFontMetrics metrics(font);
     painter.setFont(font);
     painter.setPen(ControlLook::primaryColor());
-    painter.drawText(QRectF(0, 0, width(), metrics.height()), Qt::AlignLeft | Qt::AlignVCenter, current_->label);
+    // Digits in equal slots: the label does not jitter as the figure changes.
+    TabularDigits::draw(painter, QPointF(0, metrics.ascent()), current_->label);
     painter.setOpacity(kBarOpacity);
     painter.fillRect(QRectF(0, metrics.height() + kSpacingPoints, current_->widthPoints, kBarThicknessPoints),
         ControlLook::primaryColor());

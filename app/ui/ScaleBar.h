@@ -10,7 +10,8 @@ namespace velorin {
 class AppModel;
 
 // The map scale in a corner of the map: a short bar and, above it, the round ground length
-// (1, 2 or 5 times a power of ten) that it covers, redrawn after every camera change.
+// (1, 2 or 5 times a power of ten) that it covers, in digits of equal width, redrawn after
+// every camera change.
 // Empty while the model has no usable ground scale. GUI thread only.
 class ScaleBar : public QWidget {
     Q_OBJECT

@@ -37,6 +37,8 @@ public:
     void setRotation(double radians);
 
     const std::string& symbol() const { return symbol_; }
+    // The font of a text label.
+    const QFont& labelFont() const { return textFont_; }
     Tint tint() const { return tint_; }
     double rotation() const { return rotation_; }
 

@@ -161,7 +161,7 @@ bool CanvasInput::eventFilter(QObject* watched, QEvent* event)
         canvas->focusLost();
         return false;
     case QEvent::MouseButtonPress:
-        return mousePressed(static_cast<QMouseEvent&>(*event));
+        return mousePressed(*canvas, static_cast<QMouseEvent&>(*event));
     case QEvent::MouseMove:
         return mouseMoved(*canvas, static_cast<QMouseEvent&>(*event));
     case QEvent::MouseButtonRelease:
@@ -210,10 +210,12 @@ bool CanvasInput::keyReleased(MapCanvasView& canvas, QKeyEvent& event)
     return true;
 }
 
-bool CanvasInput::mousePressed(QMouseEvent& event)
+bool CanvasInput::mousePressed(MapCanvasView& canvas, QMouseEvent& event)
 {
     if (fromTouchScreen(event))
         return false;
+    // Whatever the press turns out to be (a click, a drag, a hold), the hand is on the map.
+    canvas.touchBegan();
     const qint64 time = static_cast<qint64>(event.timestamp());
     if (event.button() == Qt::LeftButton) {
         leftDown_ = true;
@@ -273,7 +275,8 @@ bool CanvasInput::mouseDoubleClicked(MapCanvasView& canvas, QMouseEvent& event)
         return false;
     // The second press of a double click arrives as the double click itself.
     if (event.button() != Qt::LeftButton)
-        return mousePressed(event);
+        return mousePressed(canvas, event);
+    canvas.touchBegan();
     clickTimer_.stop();
     pendingClick_.reset();
     leftDown_ = true;

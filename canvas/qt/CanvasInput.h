@@ -82,7 +82,7 @@ private:
 
     bool keyPressed(MapCanvasView& canvas, QKeyEvent& event);
     bool keyReleased(MapCanvasView& canvas, QKeyEvent& event);
-    bool mousePressed(QMouseEvent& event);
+    bool mousePressed(MapCanvasView& canvas, QMouseEvent& event);
     bool mouseMoved(MapCanvasView& canvas, QMouseEvent& event);
     bool mouseReleased(MapCanvasView& canvas, QMouseEvent& event);
     bool mouseDoubleClicked(MapCanvasView& canvas, QMouseEvent& event);

@@ -219,6 +219,28 @@ TEST_F(CameraMotion, AlmostVerticalViewsPanATenthAsFast)
     EXPECT_NEAR(std::hypot(after.center.x - before.center.x, after.center.y - before.center.y) * before.scale(), 24, 1e-6);
 }
 
+TEST_F(CameraMotion, TurningKeysEndCompassFollowingWhereverItIsKeptAndTheOthersLeaveIt)
+{
+    int interrupted = 0;
+    canvas->onCompassFollowingInterrupted = [&interrupted] { ++interrupted; };
+    struct Case {
+        std::string key;
+        bool canvasFollows;
+        int interruptions;
+    };
+    for (const Case& c : {Case {"up", true, 0}, Case {"z", true, 0}, Case {"s", false, 0}, Case {"q", true, 1},
+             Case {"d", false, 1}, Case {"q", false, 1}}) {
+        SCOPED_TRACE(c.key);
+        interrupted = 0;
+        canvas->setCompassFollowing(c.canvasFollows);
+        canvas->keysPressed(c.key, {c.key});
+        canvas->keysReleased({c.key}, false);
+        EXPECT_EQ(interrupted, c.interruptions);
+        EXPECT_EQ(canvas->isCompassFollowing(), c.canvasFollows && c.interruptions == 0);
+        runFrames(*canvas);
+    }
+}
+
 TEST_F(CameraMotion, KeysReportTheCameraOnceWhenTheLastIsReleasedAndRepeatsChangeNothing)
 {
     int touches = 0;

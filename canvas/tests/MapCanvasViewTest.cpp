@@ -1,6 +1,7 @@
 #include "CanvasTestSupport.h"
 
 #include "canvas/LastCamera.h"
+#include "platform/gpu/RenderTarget.h"
 #include "renderer/BuildingService.h"
 
 #include <cmath>
@@ -33,12 +34,15 @@ TEST_F(CanvasTest, TheFirstFitOpensTheStoredViewOrElseTheWholeCatalogue)
         nlohmann::json stored;
         bool restored;
         double latitude;
+        double zoom;
     };
     const Case cases[] = {
-        {nlohmann::json::array({45.9, 6.87, 13.5}), true, 45.9},
-        {nlohmann::json::array({89, 6.87, 13.5}), true, 85.05112878},
-        {nlohmann::json::array({45.9, "x", 13}), false, 0},
-        {nlohmann::json::array({45.9, 6.87}), false, 0},
+        {nlohmann::json::array({45.9, 6.87, 13.5}), true, 45.9, 13.5},
+        {nlohmann::json::array({89, 6.87, 13.5}), true, 85.05112878, 13.5},
+        // Deeper than the basemap's tiles go: the view and its report stop at their depth.
+        {nlohmann::json::array({45.9, 6.87, 21}), true, 45.9, Basemap(Basemap::top25).maxCameraZoom(2)},
+        {nlohmann::json::array({45.9, "x", 13}), false, 0, 0},
+        {nlohmann::json::array({45.9, 6.87}), false, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored.dump());
@@ -49,10 +53,11 @@ TEST_F(CanvasTest, TheFirstFitOpensTheStoredViewOrElseTheWholeCatalogue)
         canvas->layout();
         const Camera& camera = canvas->camera();
         ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0], camera) << "the report is the view the fit left within the limits";
         if (c.restored) {
             EXPECT_NEAR(reports[0].center.latitude(), c.latitude, 1e-6);
             EXPECT_NEAR(reports[0].center.longitude(), 6.87, 1e-9);
-            EXPECT_EQ(camera.zoom, 13.5);
+            EXPECT_EQ(camera.zoom, c.zoom);
         } else {
             // The whole world: the fit of its square in an 800-pixel-high view.
             EXPECT_NEAR(reports[0].zoom, std::log2(800.0 / 256), 1e-9);
@@ -129,6 +134,33 @@ TEST_F(CanvasTest, TheCameraStaysWithinTheZoomRangeAndTheReachableArea)
     camera.zoom = 30;
     canvas->cameraDidChange();
     EXPECT_EQ(camera.zoom, MapCanvasView::kPitchedMaxZoom);
+}
+
+TEST_F(CanvasTest, AFrameIsPreparedAtTheSizeItIsDrawnAndAViewWithoutAreaPreparesNothing)
+{
+    defaults->setArray(LastCamera::kKey, nlohmann::json::array({45.9, 6.87, 13}));
+    auto canvas = makeCanvas();
+    canvas->setBasemap(Basemap::planIGN);
+    canvas->layout();
+    gpu::RenderTarget target(*context, 2000, 1200);
+
+    // Resized, and drawn before the resize is laid out.
+    window.bounds = {1000, 600};
+    canvas->drawFrame(target.framebuffer());
+    EXPECT_EQ(canvas->camera().viewSize, (Camera::Size{2000, 1200}));
+    const std::vector<TileKey> drawnAtOnce = canvas->renderer().desired;
+    canvas->layout();
+    canvas->drawFrame(target.framebuffer());
+    EXPECT_FALSE(drawnAtOnce.empty());
+    EXPECT_EQ(drawnAtOnce, canvas->renderer().desired) << "the first frame already wants the tiles of the new size";
+
+    const int frames = canvas->renderer().frameNumber;
+    for (Camera::Size bounds : {Camera::Size{0, 600}, Camera::Size{1000, 0}}) {
+        window.bounds = bounds;
+        canvas->drawFrame(target.framebuffer());
+        EXPECT_EQ(canvas->renderer().frameNumber, frames) << "no scene for a view without area";
+        EXPECT_EQ(canvas->camera().viewSize, (Camera::Size{2000, 1200}));
+    }
 }
 
 // Buildings that arrive only when the test says so.

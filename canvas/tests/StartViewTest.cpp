@@ -23,6 +23,8 @@ TEST(StartView, ReadsThreeToSixNumbersSkippingEmptyAndBadPieces)
         {{"velorin", "-startAt", "45.92,,6.87,14"}, StartView{45.92, 6.87, 14, 0, 0, std::nullopt}},
         {{"velorin", "-startAt", "45.92,abc,6.87,14"}, StartView{45.92, 6.87, 14, 0, 0, std::nullopt}},
         {{"velorin", "-startAt", "45.92,inf,nan,6.87, 14,14"}, StartView{45.92, 6.87, 14, 0, 0, std::nullopt}},
+        {{"velorin", "-startAt", "45.9,+6.87,14,-30,+45"}, StartView{45.9, 6.87, 14, -30, 45, std::nullopt}},
+        {{"velorin", "-startAt", "45.9,+-6.87,++6.87,+,6.87,14"}, StartView{45.9, 6.87, 14, 0, 0, std::nullopt}},
         {{"velorin", "-startAt", "45.92,6.87"}, std::nullopt},
         {{"velorin", "-startAt"}, std::nullopt},
         {{"velorin", "-snapshotTo", "out.jpg"}, std::nullopt},

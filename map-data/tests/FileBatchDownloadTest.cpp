@@ -98,10 +98,15 @@ TEST_F(FileBatchDownload, FailuresAreTriedFiveTimesWithDoublingPausesAndNotFound
         EXPECT_EQ(server.requestCount("/busy"), asked) << "still pausing " << pause << " s";
         clock->advance(0.01);
         ASSERT_TRUE(LoopbackServer::waitUntil([&] { return server.requestCount("/busy") == asked + 1; })) << pause;
-        if (asked + 1 < velorin::FileBatchDownload::kMaxAttempts) {
-            ASSERT_TRUE(LoopbackServer::waitUntil([&] { return clock->pendingTimers() == 1; }));
-        }
+        ASSERT_TRUE(LoopbackServer::waitUntil([&] { return clock->pendingTimers() == 1; })) << pause;
     }
+
+    // The fifth failure is followed by its pause too before the item ends.
+    clock->advance(16 - 0.01);
+    EXPECT_EQ(clock->pendingTimers(), 1U) << "still pausing 16 s";
+    mainQueue->drain();
+    EXPECT_NE(progress.back().first, 2);
+    clock->advance(0.01);
     ASSERT_TRUE(LoopbackServer::waitUntil([&] {
         mainQueue->drain();
         return !progress.empty() && progress.back().first == 2;

@@ -108,15 +108,20 @@ TEST_F(SheetJob, OnlyTheMarkCountsASheetSlicedAndALostSubtileCutsTheSheetAgain)
     ASSERT_TRUE(settle([&] { return cache->contains(TileKey::subtile(0, 3, 2)) && !loader->status().loadingSheet; }));
     EXPECT_EQ(sheetRequests(), 1) << "a first sub-tile on disk does not make the sheet sliced";
 
-    // The cache root is cleared under the running loader.
+    // The cache root is cleared under the running loader: the sheet is cut again at once.
     std::filesystem::remove_all(folder / "cache" / "sub");
     cache->clear();
-    clock->advance(TileLoaderEngine::kSheetRetryDelaySeconds + 1);
     want({ TileKey::subtile(0, 3, 2) });
     ASSERT_TRUE(settle([&] { return cache->contains(TileKey::subtile(0, 3, 2)) && !loader->status().loadingSheet; }));
     EXPECT_EQ(sheetRequests(), 2);
     EXPECT_EQ(server.requestCount(), 2) << "the sheet is cut again, never fetched as one sub-tile";
     EXPECT_TRUE(std::filesystem::exists(cached("sub/S/sliced")));
+
+    // A cell outside the grid, which no cut produces, never fetches the sheet.
+    want({ TileKey::subtile(0, 3, 2), TileKey::subtile(0, 4, 0), TileKey::subtile(0, 0, 3) });
+    ASSERT_TRUE(settle([&] { return !loader->status().loadingSheet; }));
+    EXPECT_EQ(sheetRequests(), 2);
+    EXPECT_EQ(loader->status().queuedSheets, 0);
 }
 
 TEST_F(SheetJob, DestroyingTheLoaderEndsASheetDownloadInFlight)

@@ -280,7 +280,7 @@ TEST_F(TerrainServiceTest, DownloadsGoThroughTheRelayWhileItAnswers)
     hosts.relayToken = token;
     testing_support::TemporaryFolder defaultsFolder;
     platform::UserDefaults defaults(defaultsFolder / "defaults.json");
-    TileRelay relay(hosts, session, clock, defaults);
+    TileRelay relay(hosts, clock, defaults);
     server.route("/_etat", LoopbackServer::reply(200, "ok"));
     server.route("/" + token + "/*", LoopbackServer::reply(200, bil(sloped())));
     const std::string url = TerrainService::ignElevationURL(hosts, kParis);

@@ -148,7 +148,7 @@ TEST_F(TileLoader, TilesGoThroughTheRelayOnlyWhileItsProbeAnswers200)
     server.route("/12/*", tileReply());
     extraHosts.relayHost = fmt::format("127.0.0.1:{}", server.port());
     extraHosts.relayToken = std::string(kToken);
-    relay = std::make_shared<velorin::TileRelay>(hosts(), *session, *clock, defaults);
+    relay = std::make_shared<velorin::TileRelay>(hosts(), *clock, defaults);
     start();
     auto relayedPath = [&](int i) { return fmt::format("/{}/127.0.0.1:{}{}", kToken, server.port(), topoPath(i)); };
     auto upstreamURL = server.url(topoPath(0));
@@ -175,6 +175,38 @@ TEST_F(TileLoader, TilesGoThroughTheRelayOnlyWhileItsProbeAnswers200)
     ASSERT_TRUE(fetch(4));
     EXPECT_EQ(server.requestCount(topoPath(4)), 1);
     EXPECT_EQ(relayServer.requestCount("/_etat"), 2) << "one probe a minute at most";
+}
+
+TEST_F(TileLoader, AMapBusyWithStalledTilesStillLearnsThatTheRelayWentDown)
+{
+    constexpr std::string_view kToken = "5c1e07a9d3b24f68a0e7c2b91d4f3a6e";
+    auto probeStatus = std::make_shared<std::atomic<int>>(200);
+    server.route("/_etat", [probeStatus](const httplib::Request&, httplib::Response& response) {
+        response.status = *probeStatus;
+    });
+    server.route(fmt::format("/{}/*", kToken), server.stalledBody("TILE", 100000));
+    extraHosts.relayHost = fmt::format("127.0.0.1:{}", server.port());
+    extraHosts.relayToken = std::string(kToken);
+    relay = std::make_shared<velorin::TileRelay>(hosts(), *clock, defaults);
+    start();
+    const std::string upstreamURL = server.url(topoPath(0));
+    relay->relayedURL(upstreamURL);
+    ASSERT_TRUE(LoopbackServer::waitUntil([&] { return relay->relayedURL(upstreamURL) != upstreamURL; }));
+
+    // The relay hangs: every transfer the map may run waits on it.
+    std::vector<velorin::TileKey> keys;
+    for (int i = 1; i <= velorin::TileLoader::kMaxTransfers; ++i)
+        keys.push_back(topoKey(i));
+    want(keys);
+    ASSERT_TRUE(LoopbackServer::waitUntil([&] { return server.stallCount() == velorin::TileLoader::kMaxTransfers; }));
+
+    // A minute on, the next address asked for (a terrain grid, a mosaic source) probes again.
+    *probeStatus = 503;
+    clock->advance(velorin::TileRelay::kProbeIntervalSeconds + 1);
+    relay->relayedURL(upstreamURL);
+    EXPECT_TRUE(LoopbackServer::waitUntil([&] { return relay->relayedURL(upstreamURL) == upstreamURL; }, 5))
+        << "the probe does not queue behind the stalled tiles";
+    EXPECT_EQ(server.requestCount("/_etat"), 2);
 }
 
 TEST_F(TileLoader, RetryNowForgetsHoldOffsAndClearsTheFailureCountAtOnce)

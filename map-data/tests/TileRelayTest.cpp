@@ -1,7 +1,6 @@
 #include "map-data/TileRelay.h"
 
 #include "map-data/TileSources.h"
-#include "platform/HttpSession.h"
 #include "platform/ManualClock.h"
 #include "platform/UserDefaults.h"
 #include "testing/LoopbackServer.h"
@@ -49,7 +48,6 @@ protected:
     platform::UserDefaults defaults { folder / "defaults.json" };
     platform::ManualClock clock;
     LoopbackServer server;
-    platform::HttpSession session;
     const std::string upstream = "https://data.geopf.fr/wmts?X=1";
 };
 
@@ -57,7 +55,7 @@ protected:
 
 TEST_F(TileRelay, RelayFormKeepsHostPathAndQueryOfRelayedProvidersOnly)
 {
-    Relay relay(relayedHosts(), session, clock, defaults);
+    Relay relay(relayedHosts(), clock, defaults);
     const auto base = relayBase();
     struct Case {
         std::string url;
@@ -89,12 +87,12 @@ TEST_F(TileRelay, RelayFormKeepsHostPathAndQueryOfRelayedProvidersOnly)
     // Over plain http (loopback providers in tests) only http URLs are relayed.
     auto hosts = relayedHosts();
     hosts.scheme = "http";
-    Relay plain(hosts, session, clock, defaults);
+    Relay plain(hosts, clock, defaults);
     EXPECT_EQ(plain.relayURL("http://data.geopf.fr/wmts?X=1"),
         "http://127.0.0.1:" + std::to_string(server.port()) + "/" + kToken + "/data.geopf.fr/wmts?X=1");
     EXPECT_EQ(plain.relayURL("https://data.geopf.fr/wmts?X=1"), std::nullopt);
 
-    Relay none(ServiceHosts(), session, clock, defaults);
+    Relay none(ServiceHosts(), clock, defaults);
     EXPECT_EQ(none.relayURL(upstream), std::nullopt);
 }
 
@@ -104,7 +102,7 @@ TEST_F(TileRelay, ProbesAtMostOnceAMinuteAndFollowsTheStatusAnswer)
     hosts.scheme = "http";
     const std::string url = "http://data.geopf.fr/wmts?X=1";
     const std::string relayed = server.url("/") + kToken + "/data.geopf.fr/wmts?X=1";
-    Relay relay(hosts, session, clock, defaults);
+    Relay relay(hosts, clock, defaults);
 
     // The first tile goes upstream while the first probe runs.
     EXPECT_EQ(relay.relayedURL(url), url);
@@ -140,7 +138,7 @@ TEST_F(TileRelay, ARedirectAnyOtherStatusThan200OrNoAnswerIsDown)
     hosts.scheme = "http";
     const std::string url = "http://data.geopf.fr/wmts?X=1";
     const std::string relayed = server.url("/") + kToken + "/data.geopf.fr/wmts?X=1";
-    Relay relay(hosts, session, clock, defaults);
+    Relay relay(hosts, clock, defaults);
     relay.relayedURL(url);
     ASSERT_TRUE(eventuallyRelays(relay, url, relayed));
     for (int status : { 204, 302, 404, 500 }) {
@@ -159,7 +157,7 @@ TEST_F(TileRelay, ARedirectAnyOtherStatusThan200OrNoAnswerIsDown)
     gone->route("/_etat", LoopbackServer::reply(200));
     hosts.relayHost = "127.0.0.1:" + std::to_string(gone->port());
     const std::string relayedByGone = gone->url("/") + kToken + "/data.geopf.fr/wmts?X=1";
-    Relay unreachable(hosts, session, clock, defaults);
+    Relay unreachable(hosts, clock, defaults);
     unreachable.relayedURL(url);
     ASSERT_TRUE(eventuallyRelays(unreachable, url, relayedByGone));
     gone.reset();
@@ -173,25 +171,25 @@ TEST_F(TileRelay, SwitchedOffUnconfiguredOrUnrelayedUrlsGoUpstreamWithoutAProbe)
     auto hosts = relayedHosts();
     {
         defaults.setBoolean(Relay::kSwitchKey, false);
-        Relay relay(hosts, session, clock, defaults);
+        Relay relay(hosts, clock, defaults);
         EXPECT_FALSE(relay.isEnabled());
         EXPECT_EQ(relay.relayedURL(upstream), upstream);
     }
     {
         // Only a stored Boolean switches the relay off.
         defaults.setString(Relay::kSwitchKey, "false");
-        EXPECT_TRUE(Relay(hosts, session, clock, defaults).isEnabled());
+        EXPECT_TRUE(Relay(hosts, clock, defaults).isEnabled());
         defaults.remove(Relay::kSwitchKey);
-        EXPECT_TRUE(Relay(hosts, session, clock, defaults).isEnabled());
+        EXPECT_TRUE(Relay(hosts, clock, defaults).isEnabled());
     }
     {
         defaults.setBoolean(Relay::kSwitchKey, true);
-        Relay relay(ServiceHosts(), session, clock, defaults);
+        Relay relay(ServiceHosts(), clock, defaults);
         EXPECT_FALSE(relay.isEnabled());
         EXPECT_EQ(relay.relayedURL(upstream), upstream);
     }
     {
-        Relay relay(hosts, session, clock, defaults);
+        Relay relay(hosts, clock, defaults);
         EXPECT_EQ(relay.relayedURL("http://data.geopf.fr/wmts?X=1"), "http://data.geopf.fr/wmts?X=1");
         EXPECT_EQ(relay.relayedURL("https://tile.example.com/1/2/3.png"), "https://tile.example.com/1/2/3.png");
     }
@@ -205,7 +203,7 @@ TEST_F(TileRelay, ARelayDestroyedDuringItsProbeIsNeverCalledBack)
     auto hosts = relayedHosts();
     hosts.scheme = "http";
     for (int probes = 1; probes <= 3; ++probes) {
-        Relay relay(hosts, session, clock, defaults);
+        Relay relay(hosts, clock, defaults);
         relay.relayedURL("http://data.geopf.fr/wmts?X=1");
         ASSERT_TRUE(LoopbackServer::waitUntil([&] { return server.requestCount("/_etat") == probes; }));
     }

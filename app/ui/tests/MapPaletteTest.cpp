@@ -1,5 +1,6 @@
 #include "app/ui/MapPalette.h"
 
+#include "app/ui/CompassDial.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/tests/WidgetTest.h"
 
@@ -156,4 +157,10 @@ TEST_F(MapPaletteWidget, EveryPressRevealsTheControlsEvenWithoutACanvas)
         press(name);
         EXPECT_TRUE(model->areControlsVisible()) << name;
     }
+}
+
+TEST_F(MapPaletteWidget, TheIgnItemAndTheCompassNorthAreWrittenHeavyNotBlack)
+{
+    for (const QFont& font : { button("ign").labelFont(), velorin::CompassDial::northFont() })
+        EXPECT_EQ(font.weight(), QFont::ExtraBold) << font.toString().toStdString();
 }

@@ -21,6 +21,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 #include <string>
 
@@ -186,6 +187,54 @@ TEST_F(MapWindowTest, AMapOpenedAfterTheFirstFixShowsTheWalkerAndCentresOnThem)
     const velorin::WorldPoint aimed = velorin::WorldPoint::fromLatitudeLongitude(fix.latitude, fix.longitude);
     EXPECT_NEAR(canvas->camera().center.x, aimed.x, 1e-9);
     EXPECT_NEAR(canvas->camera().center.y, aimed.y, 1e-9);
+}
+
+TEST_F(MapWindowTest, AStoredViewDeeperThanTheFirstBasemapsTilesReopensAtItsZoomWithItsScale)
+{
+    // Plan IGN goes down to zoom 19; the map's first basemap, before the user's settings
+    // reach it, stops at 17.5.
+    storePreferences(R"({"Velorin.basemap": "planIGN", "Velorin.lastCamera": [45.9, 6.87, 18.5]})");
+    serveTiles();
+    auto& model = makeModel();
+    model.start();
+    const auto shown = openWindow(model, QSize(800, 600));
+    MapScreen* screen = waitForMap(*shown);
+    ASSERT_TRUE(screen);
+    const auto canvas = screen->container().canvas();
+    EXPECT_EQ(canvas->renderer().basemap, velorin::Basemap::planIGN);
+    EXPECT_DOUBLE_EQ(canvas->camera().zoom, 18.5);
+
+    const velorin::WorldPoint centre = velorin::WorldPoint::fromLatitudeLongitude(45.9, 6.87);
+    EXPECT_DOUBLE_EQ(model.zoom(), 18.5) << "the model hears of the view the map shows";
+    EXPECT_DOUBLE_EQ(model.metersPerPixel(), centre.metersPerPixel(18.5));
+    const auto& scale = screen->attributionColumn().scaleBar().current();
+    ASSERT_TRUE(scale);
+    EXPECT_EQ(scale, velorin::ScaleBar::scale(centre.metersPerPixel(18.5), screen->devicePixelRatioF()))
+        << "the scale bar measures the ground shown";
+}
+
+TEST_F(MapWindowTest, ASnapshotRunWithADisplayWritesTheWindowsViewAtItsPixelSize)
+{
+    serveTiles();
+    auto& model = makeModel();
+    model.start();
+    const std::filesystem::path file = folder / "snapshot.jpg";
+    std::optional<int> status;
+    velorin::MapCanvasView::Environment canvasEnvironment {clock, mainQueue, readPreferences(),
+        folder / "VelorinGestes.log", {"velorin", "-startAt", "47.26,11.39,12", "-snapshotTo", file.string()},
+        [&status](int code) { status = code; }};
+    RootView window(model, canvasEnvironment);
+    window.resize(900, 560);
+    window.show();
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
+
+    clock->advance(velorin::MapCanvasView::kSnapshotDelaySeconds);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return status.has_value(); }, 20));
+    EXPECT_EQ(*status, 0);
+    const QImage written(QString::fromStdString(file.string()), "JPG");
+    const QSize pixels = screen->container().canvasWidget().size() * screen->devicePixelRatioF();
+    EXPECT_EQ(written.size(), pixels) << "the view the window shows, not a fixed size";
 }
 
 TEST_F(MapWindowTest, ThePaletteAndToolbarSlideAwayWithTheControlsAndComeBackToTheirPlaces)

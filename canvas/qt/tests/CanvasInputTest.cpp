@@ -288,13 +288,14 @@ TEST_F(CanvasInputTest, ADragThatRestsBeforeLettingGoLeavesNoGlide)
 
 TEST_F(CanvasInputTest, AClickWaitsForTheDoubleClickAndAHeldPressIsNoClick)
 {
+    // Each press tells the application at once; a click tells it once more.
     const QPointF at {250, 200};
     mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
     time += 80;
     mouse(QEvent::MouseButtonRelease, at, Qt::LeftButton);
-    EXPECT_EQ(touches, 0);
-    settle();
     EXPECT_EQ(touches, 1);
+    settle();
+    EXPECT_EQ(touches, 2);
 
     // The second press of a double click arrives as the double click.
     mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
@@ -302,7 +303,7 @@ TEST_F(CanvasInputTest, AClickWaitsForTheDoubleClickAndAHeldPressIsNoClick)
     mouse(QEvent::MouseButtonDblClick, at, Qt::LeftButton);
     mouse(QEvent::MouseButtonRelease, at, Qt::LeftButton);
     settle();
-    EXPECT_EQ(touches, 1);
+    EXPECT_EQ(touches, 4);
     EXPECT_TRUE(canvas->animation());
     runFrames(*canvas);
     EXPECT_NEAR(canvas->camera().zoom, 14, 1e-9);
@@ -311,7 +312,21 @@ TEST_F(CanvasInputTest, AClickWaitsForTheDoubleClickAndAHeldPressIsNoClick)
     time += 600;
     mouse(QEvent::MouseButtonRelease, at, Qt::LeftButton);
     settle();
-    EXPECT_EQ(touches, 1);
+    EXPECT_EQ(touches, 5);
+}
+
+TEST_F(CanvasInputTest, APressOfAnyButtonTellsTheApplicationAtOnce)
+{
+    const QPointF at {250, 200};
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        touches = 0;
+        mouse(QEvent::MouseButtonPress, at, button);
+        EXPECT_EQ(touches, 1) << button;
+        time += CanvasInput::kHoldMilliseconds;
+        mouse(QEvent::MouseButtonRelease, at, button);
+        settle();
+        EXPECT_EQ(touches, 1) << button;
+    }
 }
 
 TEST_F(CanvasInputTest, ASuperClickGlidesThereAndARightClickZoomsOutAboutIt)
