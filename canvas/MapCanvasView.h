@@ -185,7 +185,7 @@ public:
         std::function<void(int)> exitProgram;
         // Why map tiles are not arriving, in French, as the status indicator says it; empty
         // when nothing is known. A snapshot without a map tells it.
-        std::function<std::string()> loadingProblem;
+        std::function<std::string()> loadingProblem = {};
     };
 
     // The canvas with its renderer, made in `context` (current on this thread); nothing

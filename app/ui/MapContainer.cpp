@@ -17,6 +17,9 @@ MapContainer::MapContainer(AppModel& model, MapCanvasView::Environment environme
     , widget_(new MapCanvasWidget(environment_.clock,
           [this](CanvasWindow& window, gpu::Context& context) { return makeCanvas(window, context); }, this))
 {
+    // A snapshot of the shown view that finds no map tile says why.
+    environment_.loadingProblem
+        = [this] { return model_.hasLoadingProblem() ? model_.loadingProblemMessage() : std::string(); };
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(widget_);
