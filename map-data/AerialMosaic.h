@@ -3,7 +3,7 @@
 #include "map-data/Basemap.h"
 #include "map-data/MosaicPixels.h"
 #include "map-data/ServiceHosts.h"
-#include "map-data/TileFetchURL.h"
+#include "map-data/FetchURL.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -41,7 +41,8 @@ public:
     }
     constexpr operator Case() const { return case_; }
 
-    // The case whose raw value is exactly `rawValue` (case-sensitive), or nothing.
+    // The case whose raw value is exactly `rawValue` (case-sensitive), or nothing: a named
+    // function, since a constructor cannot fail without throwing.
     static std::optional<Basemap> fromRawValue(std::string_view rawValue);
     // The case of a web tile's source index, or nothing outside 0…9.
     static std::optional<Basemap> fromIndex(int64_t index);

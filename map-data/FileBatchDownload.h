@@ -18,7 +18,9 @@ namespace velorin {
 // twelve at a time, each with up to five attempts, reporting how far the leading run of
 // finished items reaches; used to prepare the ground ahead of a camera flight. Starts at
 // construction; destroying it cancels what is left. Construct, cancel and destroy on one
-// thread (the GUI thread); the work runs on a serial queue of its own.
+// thread (the GUI thread); the work runs on a serial queue of its own. An object rather than
+// a function that fetches the files, since whoever starts the download cancels it by dropping
+// it.
 class FileBatchDownload {
 public:
     struct Item {

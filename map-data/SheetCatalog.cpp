@@ -24,7 +24,7 @@ SheetCatalog::SheetCatalog(std::vector<Sheet> sheets)
         foldedNames_.push_back(platform::foldForSearch(sheet.name));
 }
 
-std::optional<Sheet> SheetCatalog::sheetAt(double latitude, double longitude) const
+std::optional<Sheet> SheetCatalog::sheet(double latitude, double longitude) const
 {
     for (const auto& sheet : sheets_) {
         if (sheet.south <= latitude && latitude <= sheet.north && sheet.west <= longitude && longitude <= sheet.east)
@@ -33,7 +33,7 @@ std::optional<Sheet> SheetCatalog::sheetAt(double latitude, double longitude) co
     return std::nullopt;
 }
 
-std::vector<Sheet> SheetCatalog::sheetsIn(const WorldRect& rect) const
+std::vector<Sheet> SheetCatalog::sheets(const WorldRect& rect) const
 {
     std::vector<Sheet> found;
     for (const auto& sheet : sheets_) {

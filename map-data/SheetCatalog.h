@@ -23,9 +23,9 @@ public:
     const WorldRect& worldRect() const { return worldRect_; }
 
     // The first sheet whose bounds hold the position, borders included.
-    std::optional<Sheet> sheetAt(double latitude, double longitude) const;
+    std::optional<Sheet> sheet(double latitude, double longitude) const;
     // Every sheet overlapping `rect` by more than an edge, in catalogue order.
-    std::vector<Sheet> sheetsIn(const WorldRect& rect) const;
+    std::vector<Sheet> sheets(const WorldRect& rect) const;
     // Sheets whose name holds `query`, ignoring case, accents and width: those whose name
     // begins with it first, then the others, each group in catalogue order, at most `limit`.
     std::vector<Sheet> search(std::string_view query, std::size_t limit) const;

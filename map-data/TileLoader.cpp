@@ -92,7 +92,7 @@ std::unique_ptr<FileBatchDownload> TileLoader::preload(const std::vector<TileKey
         if (std::holds_alternative<TileKey::Subtile>(key.value))
             continue;
         auto diskKey = key.relativePath(engine_->catalog().sheets());
-        auto url = tileFetchURL(key, engine_->catalog(), engine_->hosts(), engine_->relayed());
+        auto url = fetchURL(key, engine_->catalog(), engine_->hosts(), engine_->relayed());
         if (diskKey && url)
             items.push_back({ std::move(*diskKey), std::move(*url) });
     }

@@ -6,7 +6,7 @@
 #include "map-data/ServiceHosts.h"
 #include "map-data/SheetCatalog.h"
 #include "map-data/TextureCache.h"
-#include "map-data/TileFetchURL.h"
+#include "map-data/FetchURL.h"
 #include "map-data/TileKey.h"
 #include "map-data/TileLoaderPhase.h"
 #include "map-data/TileLoaderStatus.h"

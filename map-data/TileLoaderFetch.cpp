@@ -15,7 +15,7 @@ constexpr int kFirstServerErrorStatus = 500;
 
 void TileLoaderEngine::startFetch(const TileKey& key, const std::string& path)
 {
-    auto url = tileFetchURL(key, catalog_, hosts_, relayed_);
+    auto url = fetchURL(key, catalog_, hosts_, relayed_);
     if (!url) {
         // No host configured for it: nothing to ask, so wait as after a failure.
         retryAfter_[key] = clock_->now() + kRetryAfterFailureSeconds;

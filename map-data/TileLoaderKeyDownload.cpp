@@ -60,7 +60,7 @@ void TileLoaderEngine::downloadKey(const std::shared_ptr<KeyDownload>& download,
         post(queues_.queue, ended);
         return;
     }
-    auto url = tileFetchURL(key, catalog_, hosts_, relayed_);
+    auto url = fetchURL(key, catalog_, hosts_, relayed_);
     if (!url) {
         post(queues_.queue, ended);
         return;

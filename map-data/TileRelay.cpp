@@ -21,7 +21,7 @@ TileRelay::~TileRelay()
     probe_.cancel();
 }
 
-bool TileRelay::isEnabled() const
+bool TileRelay::isRelayEnabled() const
 {
     return hosts_.hasRelay() && defaults_.boolean(kSwitchKey).value_or(true);
 }
@@ -42,7 +42,7 @@ std::optional<std::string> TileRelay::relayURL(std::string_view url) const
 
 std::string TileRelay::relayedURL(std::string url)
 {
-    if (!isEnabled())
+    if (!isRelayEnabled())
         return url;
     auto relayed = relayURL(url);
     if (!relayed)
@@ -59,11 +59,11 @@ std::string TileRelay::relayedURL(std::string url)
         up = state_->up;
     }
     if (probeDue)
-        startProbe();
+        relayProbe();
     return up ? std::move(*relayed) : url;
 }
 
-void TileRelay::startProbe()
+void TileRelay::relayProbe()
 {
     auto request = platform::HttpRequest::get(hosts_.origin(*hosts_.relayHost) + "/" + std::string(kStatusPath));
     request.idleTimeoutSeconds = kProbeTimeoutSeconds;

@@ -43,7 +43,7 @@ public:
     // started more than a minute ago, so the first URL after launch goes upstream.
     std::string relayedURL(std::string url);
     // A relay is configured and the user has not switched it off.
-    bool isEnabled() const;
+    bool isRelayEnabled() const;
 
 private:
     // Shared with the probe's completion, which may outlive the relay.
@@ -58,7 +58,7 @@ private:
         void post(Task task) override { task(); }
     };
 
-    void startProbe();
+    void relayProbe();
 
     const ServiceHosts hosts_;
     const std::vector<std::string> relayedHosts_;

@@ -27,13 +27,13 @@ LeafColors LeafColors::forMonth(int month)
     }
 }
 
-LeafColors LeafColors::seasonal(std::chrono::system_clock::time_point date)
+LeafColors seasonalLeafColors(std::chrono::system_clock::time_point date)
 {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(date);
     std::tm local{};
     if (localtime_r(&seconds, &local) == nullptr)
-        return forMonth(0);
-    return forMonth(local.tm_mon + 1);
+        return LeafColors::forMonth(0);
+    return LeafColors::forMonth(local.tm_mon + 1);
 }
 
 } // namespace velorin

@@ -15,10 +15,11 @@ struct LeafColors {
 
     // By month, 1 (January) to 12; any other value gives March's colours.
     static LeafColors forMonth(int month);
-    // By the month of `date` in the user's local time.
-    static LeafColors seasonal(std::chrono::system_clock::time_point date);
 
     bool operator==(const LeafColors&) const = default;
 };
+
+// The leaf colours of the month of `date` in the user's local time.
+LeafColors seasonalLeafColors(std::chrono::system_clock::time_point date);
 
 } // namespace velorin

@@ -164,7 +164,7 @@ void MapRenderer::prepareScene(double now)
             sheetLayers_ = std::make_unique<SheetLayers>(catalog_, textures);
             sheetTextures_ = textures;
         }
-        sheetLayers_->prepare(*this, visible, now, preparingFlightFrame);
+        sheetLayers_->prepareSheetLayers(*this, visible, now, preparingFlightFrame);
         desired.insert(desired.end(), sheetLayers_->desired.begin(), sheetLayers_->desired.end());
         lowPriority.insert(lowPriority.end(), sheetLayers_->lowPriority.begin(), sheetLayers_->lowPriority.end());
         visibleSheetCount = int(sheetLayers_->visibleSheetCount);

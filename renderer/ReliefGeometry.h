@@ -61,6 +61,8 @@ public:
     // The eye of a camera; `pitch`, when given, replaces the camera's only in the relief
     // factor.
     Eye eyePosition(const Camera& camera, std::optional<double> pitch = std::nullopt) const;
+    // The two ways of making a camera from an eye, named for what they take since a member
+    // cannot share the name of a camera field.
     // The camera centred on `target` whose eye is at `eye`, `altitude` metres high, with the
     // template's view size and focal length; nothing when the eye is over the target or
     // would look up more steeply than kMaxPitchRadians.

@@ -80,17 +80,17 @@ std::shared_ptr<gpu::Texture> SheetLayers::cached(const TileKey& key, double now
     return entry->texture;
 }
 
-void SheetLayers::prepare(MapRenderer& renderer, const WorldRect& rect, double now, bool flightFrame)
+void SheetLayers::prepareSheetLayers(MapRenderer& renderer, const WorldRect& rect, double now, bool flightFrame)
 {
     desired.clear();
     lowPriority.clear();
     pendingBase.clear();
     pendingDetail.clear();
     const auto& camera = renderer.camera;
-    auto candidates = catalog_.sheetsIn(rect);
+    auto candidates = catalog_.sheets(rect);
     if (camera.zoom < kMinZoom) {
         visibleSheetCount = candidates.size();
-        flush(renderer);
+        flushSheetDraws(renderer);
         return;
     }
 
@@ -137,13 +137,13 @@ void SheetLayers::prepare(MapRenderer& renderer, const WorldRect& rect, double n
             else
                 lowPriority.push_back(smallKey);
         } else {
-            prepareDetail(renderer, *sheet, large ? large : small, now, flightFrame);
+            prepareSheetDetail(renderer, *sheet, large ? large : small, now, flightFrame);
         }
     }
-    flush(renderer);
+    flushSheetDraws(renderer);
 }
 
-void SheetLayers::prepareDetail(MapRenderer& renderer, const Sheet& sheet, std::shared_ptr<gpu::Texture> fallback,
+void SheetLayers::prepareSheetDetail(MapRenderer& renderer, const Sheet& sheet, std::shared_ptr<gpu::Texture> fallback,
     double now, bool flightFrame)
 {
     if (fallback)
@@ -188,7 +188,7 @@ void SheetLayers::prepareDetail(MapRenderer& renderer, const Sheet& sheet, std::
     }
 }
 
-void SheetLayers::flush(MapRenderer& renderer)
+void SheetLayers::flushSheetDraws(MapRenderer& renderer)
 {
     for (auto* quads : { &pendingBase, &pendingDetail }) {
         for (const auto& quad : *quads) {

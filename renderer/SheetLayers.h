@@ -45,7 +45,7 @@ public:
 
     // Fills the lists below anew for the visible `rect` at frame time `now`, then turns the
     // quads into draws of `renderer`. A flight frame shows every texture without a fade.
-    void prepare(MapRenderer& renderer, const WorldRect& rect, double now, bool flightFrame = false);
+    void prepareSheetLayers(MapRenderer& renderer, const WorldRect& rect, double now, bool flightFrame = false);
 
     // This frame's sheet keys, most wanted first, and those fetched only when time allows.
     std::vector<TileKey> desired;
@@ -56,9 +56,9 @@ public:
     std::size_t visibleSheetCount = 0;
 
 private:
-    void prepareDetail(MapRenderer& renderer, const Sheet& sheet, std::shared_ptr<gpu::Texture> fallback, double now,
+    void prepareSheetDetail(MapRenderer& renderer, const Sheet& sheet, std::shared_ptr<gpu::Texture> fallback, double now,
         bool flightFrame);
-    void flush(MapRenderer& renderer);
+    void flushSheetDraws(MapRenderer& renderer);
     std::shared_ptr<gpu::Texture> cached(const TileKey& key, double now, bool flightFrame, float& alpha);
 
     const SheetCatalog catalog_;

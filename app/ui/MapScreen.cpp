@@ -113,7 +113,7 @@ std::vector<Sheet> MapScreen::visibleSheets() const
     auto canvas = container_->canvas();
     if (!canvas || !model_.catalog())
         return {};
-    return model_.catalog()->sheetsIn(canvas->camera().visibleRect());
+    return model_.catalog()->sheets(canvas->camera().visibleRect());
 }
 
 } // namespace velorin

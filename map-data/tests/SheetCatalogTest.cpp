@@ -60,8 +60,8 @@ TEST(SheetCatalog, AnEmptyCatalogueCoversTheWorldAndFindsNothing)
 {
     SheetCatalog catalog;
     EXPECT_EQ(catalog.worldRect(), (WorldRect { 0, 0, 1, 1 }));
-    EXPECT_EQ(catalog.sheetAt(45.9, 6.4), std::nullopt);
-    EXPECT_TRUE(catalog.sheetsIn({ 0, 0, 1, 1 }).empty());
+    EXPECT_EQ(catalog.sheet(45.9, 6.4), std::nullopt);
+    EXPECT_TRUE(catalog.sheets({ 0, 0, 1, 1 }).empty());
     EXPECT_TRUE(catalog.search("mont", 60).empty());
 }
 
@@ -93,7 +93,7 @@ TEST(SheetCatalog, PositionLookUpIncludesBordersAndPrefersTheEarlierSheet)
              Case { 45.0, 3.0, nullptr },
              Case { std::nan(""), 6.3, nullptr },
          }) {
-        auto sheet = catalog.sheetAt(c.latitude, c.longitude);
+        auto sheet = catalog.sheet(c.latitude, c.longitude);
         if (c.name)
             EXPECT_EQ(sheet ? sheet->name : "none", c.name) << c.latitude << ", " << c.longitude;
         else
@@ -107,12 +107,12 @@ TEST(SheetCatalog, AreaLookUpSkipsSheetsThatOnlyTouchAnEdge)
     const auto& blanc = catalog.sheets()[0].worldRect;
     const auto& dore = catalog.sheets()[1].worldRect;
     // Rectangles that touch the Alpine sheets from the north and from the east.
-    EXPECT_TRUE(catalog.sheetsIn({ blanc.minX, blanc.minY - 0.01, dore.maxX, blanc.minY }).empty());
-    EXPECT_TRUE(catalog.sheetsIn({ dore.maxX, dore.minY, dore.maxX + 0.01, dore.maxY }).empty());
-    EXPECT_EQ(names(catalog.sheetsIn({ blanc.minX, blanc.minY, dore.maxX, dore.maxY })),
+    EXPECT_TRUE(catalog.sheets({ blanc.minX, blanc.minY - 0.01, dore.maxX, blanc.minY }).empty());
+    EXPECT_TRUE(catalog.sheets({ dore.maxX, dore.minY, dore.maxX + 0.01, dore.maxY }).empty());
+    EXPECT_EQ(names(catalog.sheets({ blanc.minX, blanc.minY, dore.maxX, dore.maxY })),
         (std::vector<std::string> { "Mont Blanc", "Le Mont-Dore", "Massif des Écrins" }));
     // A strip along Le Mont-Dore's north edge: Mont Blanc only touches it at the shared border.
-    EXPECT_EQ(names(catalog.sheetsIn({ dore.minX, dore.minY, dore.maxX, dore.minY + 1e-6 })),
+    EXPECT_EQ(names(catalog.sheets({ dore.minX, dore.minY, dore.maxX, dore.minY + 1e-6 })),
         (std::vector<std::string> { "Le Mont-Dore" }));
 }
 

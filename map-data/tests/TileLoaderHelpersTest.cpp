@@ -1,6 +1,6 @@
 #include "map-data/AerialCoverage.h"
 #include "map-data/SubtileOrder.h"
-#include "map-data/TileFetchURL.h"
+#include "map-data/FetchURL.h"
 
 #include <gtest/gtest.h>
 
@@ -56,8 +56,8 @@ TEST(TileFetchURL, SheetKeysUseTheMediaHostAndWebTilesWithoutAnAddressItsPyramid
              { TileKey::subtile(1, 0, 0), std::nullopt },
              { TileKey::webTile(10, 7, 65, 44), std::nullopt },
          })
-        EXPECT_EQ(velorin::tileFetchURL(c.key, catalog, hosts, relay), c.url);
+        EXPECT_EQ(velorin::fetchURL(c.key, catalog, hosts, relay), c.url);
 
     hosts.mediaHost.reset();
-    EXPECT_EQ(velorin::tileFetchURL(TileKey::pyramid(7, 65, 44), catalog, hosts, relay), std::nullopt);
+    EXPECT_EQ(velorin::fetchURL(TileKey::pyramid(7, 65, 44), catalog, hosts, relay), std::nullopt);
 }

@@ -172,20 +172,20 @@ TEST_F(TileRelay, SwitchedOffUnconfiguredOrUnrelayedUrlsGoUpstreamWithoutAProbe)
     {
         defaults.setBoolean(Relay::kSwitchKey, false);
         Relay relay(hosts, clock, defaults);
-        EXPECT_FALSE(relay.isEnabled());
+        EXPECT_FALSE(relay.isRelayEnabled());
         EXPECT_EQ(relay.relayedURL(upstream), upstream);
     }
     {
         // Only a stored Boolean switches the relay off.
         defaults.setString(Relay::kSwitchKey, "false");
-        EXPECT_TRUE(Relay(hosts, clock, defaults).isEnabled());
+        EXPECT_TRUE(Relay(hosts, clock, defaults).isRelayEnabled());
         defaults.remove(Relay::kSwitchKey);
-        EXPECT_TRUE(Relay(hosts, clock, defaults).isEnabled());
+        EXPECT_TRUE(Relay(hosts, clock, defaults).isRelayEnabled());
     }
     {
         defaults.setBoolean(Relay::kSwitchKey, true);
         Relay relay(ServiceHosts(), clock, defaults);
-        EXPECT_FALSE(relay.isEnabled());
+        EXPECT_FALSE(relay.isRelayEnabled());
         EXPECT_EQ(relay.relayedURL(upstream), upstream);
     }
     {

@@ -37,7 +37,7 @@ protected:
     {
         renderer->draws.clear();
         renderer->camera.zoom = zoom;
-        layers->prepare(*renderer, renderer->camera.visibleRect(), clock->now() + 1);
+        layers->prepareSheetLayers(*renderer, renderer->camera.visibleRect(), clock->now() + 1);
     }
 
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
@@ -121,14 +121,14 @@ TEST_F(SheetLayersTest, ASheetOutOfViewOrBehindTheEyeIsNotDrawn)
         SCOPED_TRACE(pitch);
         renderer->camera.center = centre;
         renderer->camera.pitch = pitch;
-        layers->prepare(*renderer, sheet.worldRect, clock->now());
+        layers->prepareSheetLayers(*renderer, sheet.worldRect, clock->now());
         EXPECT_EQ(layers->visibleSheetCount, 0U);
         EXPECT_TRUE(layers->desired.empty());
         EXPECT_TRUE(renderer->draws.empty());
     }
 
     velorin::SheetLayers empty(velorin::SheetCatalog(), cache);
-    empty.prepare(*renderer, { 0, 0, 1, 1 }, clock->now());
+    empty.prepareSheetLayers(*renderer, { 0, 0, 1, 1 }, clock->now());
     EXPECT_EQ(empty.visibleSheetCount, 0U);
     EXPECT_TRUE(renderer->draws.empty());
 }

@@ -58,5 +58,5 @@ TEST(LeafColors, TakeTheMonthOfADateInLocalTime)
     mayNoon.tm_hour = 12;
     mayNoon.tm_isdst = -1;
     const auto date = std::chrono::system_clock::from_time_t(std::mktime(&mayNoon));
-    EXPECT_EQ(LeafColors::seasonal(date), LeafColors::forMonth(5));
+    EXPECT_EQ(velorin::seasonalLeafColors(date), LeafColors::forMonth(5));
 }

@@ -228,6 +228,10 @@ TEST_F(MapWindowTest, ASnapshotRunWithADisplayWritesTheWindowsViewAtItsPixelSize
     window.show();
     MapScreen* screen = waitForMap(window);
     ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return model.loader()->status().delivered > 0 && drawnShare(map.grabFramebuffer()) > 0.9;
+    }, 60)) << "tiles from the loopback server cover the map";
 
     clock->advance(velorin::MapCanvasView::kSnapshotDelaySeconds);
     ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return status.has_value(); }, 20));

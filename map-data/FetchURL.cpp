@@ -1,4 +1,4 @@
-#include "map-data/TileFetchURL.h"
+#include "map-data/FetchURL.h"
 
 #include "map-data/MediaURLs.h"
 #include "map-data/TileSources.h"
@@ -24,7 +24,7 @@ const Sheet* sheetAt(const SheetCatalog& catalog, int64_t position)
 
 } // namespace
 
-std::optional<std::string> tileFetchURL(const TileKey& key, const SheetCatalog& catalog, const ServiceHosts& hosts,
+std::optional<std::string> fetchURL(const TileKey& key, const SheetCatalog& catalog, const ServiceHosts& hosts,
     const RelayMapping& relayed)
 {
     if (auto pyramid = std::get_if<TileKey::Pyramid>(&key.value))

@@ -19,7 +19,7 @@ using RelayMapping = std::function<std::string(const std::string& upstream)>;
 // the same level, column and row for a basemap without web tiles). Nothing for a key
 // outside the catalogue or the basemaps, or when the host it needs is not configured.
 // Any thread.
-std::optional<std::string> tileFetchURL(const TileKey& key, const SheetCatalog& catalog, const ServiceHosts& hosts,
+std::optional<std::string> fetchURL(const TileKey& key, const SheetCatalog& catalog, const ServiceHosts& hosts,
     const RelayMapping& relayed);
 
 } // namespace velorin
