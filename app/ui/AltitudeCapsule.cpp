@@ -3,7 +3,7 @@
 #include "app/AppModel.h"
 #include "app/ui/ControlLook.h"
 #include "app/ui/OverlayTransition.h"
-#include "app/ui/Symbols.h"
+#include "widgets/Symbols.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -5,7 +5,7 @@
 #include "app/ui/ControlLook.h"
 #include "app/ui/Pill.h"
 #include "app/ui/PillButton.h"
-#include "app/ui/Symbols.h"
+#include "widgets/Symbols.h"
 
 #include <QBoxLayout>
 #include <QGraphicsOpacityEffect>
