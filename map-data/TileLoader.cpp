@@ -137,4 +137,9 @@ const SheetCatalog& TileLoader::catalog() const
     return engine_->catalog();
 }
 
+const ServiceHosts& TileLoader::hosts() const
+{
+    return engine_->hosts();
+}
+
 } // namespace velorin

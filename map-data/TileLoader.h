@@ -128,6 +128,8 @@ public:
     void downloadFranceBasemap(KeysProgress progress, KeysCancelled isCancelled, std::function<void()> done);
 
     const SheetCatalog& catalog() const;
+    // Where its tiles, sheets and the base map come from.
+    const ServiceHosts& hosts() const;
 
 private:
     // The queues the loader made; declared first so that they go last, once the engine
