@@ -73,6 +73,7 @@ public:
 
     static constexpr int kMaxConnectionsPerHost = 16;
     static constexpr int kMaxTransfers = 16;
+    // A tile transfer's own idle timeout; other requests on the session keep its default.
     static constexpr double kTransferIdleTimeoutSeconds = 60;
     static constexpr int kMosaicWidth = 16;
 

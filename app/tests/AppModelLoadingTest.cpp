@@ -167,6 +167,29 @@ TEST_F(AppModelLoading, AProviderThatRefusesOneAnswerInThreeShowsAProblem)
     this->model.reset();
 }
 
+TEST_F(AppModelLoading, OnAStalledHostElevationDownloadsGiveUpAfterTwentySecondsAndTilesAfterSixty)
+{
+    testing_support::LoopbackServer server;
+    server.route("/*", server.stalledBody("first bytes", 100'000));
+    hosts.scheme = "http";
+    hosts.openTopoHost = hosts.terrariumHost = fmt::format("127.0.0.1:{}", server.port());
+    auto& model = makeModel();
+    model.start();
+    // Innsbruck, outside France: a Terrarium grid.
+    model.terrain().load({ 10, 544, 358 });
+    model.loader()->setDesired({ velorin::TileKey::webTile(velorin::Basemap::openTopo, 10, 544, 358) });
+    ASSERT_TRUE(testing_support::LoopbackServer::waitUntil([&] { return server.stallCount() == 2; }));
+
+    advance(20.5);
+    ASSERT_TRUE(testing_support::LoopbackServer::waitUntil([&] { return server.disconnectCount() == 1; }))
+        << "the elevation download frees its slot after the session's 20 s";
+    EXPECT_EQ(model.loader()->status().pending, 1) << "the tile still waits";
+
+    advance(velorin::TileLoader::kTransferIdleTimeoutSeconds - 20);
+    EXPECT_TRUE(testing_support::LoopbackServer::waitUntil([&] { return server.disconnectCount() == 2; }));
+    this->model.reset();
+}
+
 TEST_F(AppModelLoading, TheProblemMessageNamesTheNetworkThenTheServersThenTheStall)
 {
     struct Case {
