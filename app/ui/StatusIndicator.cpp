@@ -158,6 +158,16 @@ void StatusIndicator::buildQueuePill()
     layout()->addWidget(queuePill_);
 }
 
+QSize StatusIndicator::largestSize() const
+{
+    QSize largest;
+    for (const QWidget* pill : { static_cast<const QWidget*>(problemPill_), static_cast<const QWidget*>(sheetPill_),
+             static_cast<const QWidget*>(queuePill_) })
+        largest = largest.expandedTo(pill->sizeHint());
+    const QMargins margins = layout()->contentsMargins();
+    return largest.grownBy(margins);
+}
+
 bool StatusIndicator::isFading() const
 {
     return fadeAnimation_->state() == QAbstractAnimation::Running;

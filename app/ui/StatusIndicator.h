@@ -40,6 +40,8 @@ public:
     // The first that holds: a loading problem, a sheet in preparation, sheets waiting.
     static Content choose(const AppModel& model);
     Content content() const { return content_; }
+    // The room of its largest pill, with the indicator's paddings, whichever shows now.
+    QSize largestSize() const;
     bool isFading() const;
 
 signals:
