@@ -147,6 +147,9 @@ TEST_F(OfflineViewTest, AnIncompleteDownloadIsExplainedUntilDismissedOrTheNextDo
     EXPECT_FALSE(row->isHidden());
     EXPECT_EQ(labelText(*view, "notice").toStdString(), *downloader->notice());
     EXPECT_TRUE(labelText(*view, "notice").startsWith("Le fond de carte n'a pas pu être téléchargé en entier."));
+    view->resize(view->sizeHint());
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "offline-notice.png";
+    EXPECT_TRUE(view->grab().save(QString::fromStdString(file.string()), "PNG"));
 
     child<QToolButton>(*view, "dismissNotice")->click();
     EXPECT_FALSE(downloader->notice());
