@@ -90,6 +90,9 @@ void AppModel::retryLoading()
     if (loader_)
         loader_->retryNow();
     publish(isStalled_, false);
+    // An idle map asks for its tiles only when it draws.
+    if (auto canvas = canvas_.lock())
+        canvas->ensureDisplayLink();
     startStatusPoll();
 }
 

@@ -77,6 +77,12 @@ void CanvasPortAdapter::startDisplayLink()
         canvas->startDisplayLink();
 }
 
+void CanvasPortAdapter::ensureDisplayLink()
+{
+    if (auto canvas = canvas_.lock())
+        canvas->ensureDisplayLink();
+}
+
 void CanvasPortAdapter::rotate(double radians)
 {
     if (auto canvas = canvas_.lock())

@@ -29,6 +29,7 @@ public:
     bool isFlying() const override;
     void endFlight() override;
     void startDisplayLink() override;
+    void ensureDisplayLink() override;
 
     void rotate(double radians) override;
     void turnInPlace(double radians) override;

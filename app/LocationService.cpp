@@ -16,7 +16,7 @@ LocationService::LocationService(std::unique_ptr<platform::LocationSource> sourc
     : authorization_(source->authorization())
     , source_(std::move(source))
     , interfaceOrientation_(std::move(interfaceOrientation))
-    , refreshTimer_(std::move(clock), std::move(mainQueue))
+    , refreshTimer_(std::move(clock), mainQueue)
 {
     // The source is owned here and calls back on this thread only, so `this` outlives it.
     source_->onAuthorizationChange = [this] { authorizationDidChange(); };
@@ -24,6 +24,11 @@ LocationService::LocationService(std::unique_ptr<platform::LocationSource> sourc
     source_->onHeading = [this](const platform::HeadingReading& reading) { headingDidUpdate(reading); };
     source_->onFailure = [this](const platform::LocationError& error) { didFail(error); };
     source_->setDistanceFilter(activeDistanceFilter_);
+    // A machine without a position source starts refused, and its owner must hear so.
+    mainQueue->post([weak = std::weak_ptr(lifetime_)] {
+        if (auto service = weak.lock())
+            (*service)->authorizationDidChange();
+    });
 }
 
 LocationService::~LocationService()

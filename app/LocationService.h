@@ -14,8 +14,9 @@ namespace velorin {
 // The application's one view of the device position: it asks for permission, starts
 // location updates, keeps the latest fix, heading and permission, refreshes the fix every
 // five minutes with a one-shot request, and hands each fix, heading and permission change
-// to one listener per kind. Main thread only; the listeners are called after the value
-// they report has been stored.
+// to one listener per kind. Like a device's location manager it reports the permission it
+// starts with, from the main queue once its listeners are set. Main thread only; the
+// listeners are called after the value they report has been stored.
 class LocationService {
 public:
     static constexpr double kRefreshIntervalSeconds = 300.0;
@@ -81,6 +82,8 @@ private:
     // The refresh loop: one pending pass at most; restarting it drops the pending one.
     MainTimer refreshTimer_;
     double activeDistanceFilter_ = kDistanceFilterMeters;
+    // What the blocks posted to the main queue hold, weakly, to reach the service.
+    std::shared_ptr<LocationService*> lifetime_ = std::make_shared<LocationService*>(this);
 };
 
 } // namespace velorin

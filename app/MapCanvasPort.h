@@ -41,6 +41,8 @@ public:
     virtual void endFlight() = 0;
     // Runs the frame loop unless it runs already or the view cannot draw.
     virtual void startDisplayLink() = 0;
+    // Draws again even if nothing moves, and so asks for its tiles again.
+    virtual void ensureDisplayLink() = 0;
 
     // Radians: turns about the aimed point, eased by the frame loop.
     virtual void rotate(double radians) = 0;

@@ -72,6 +72,8 @@ public:
     static constexpr double kMinPoorFixZoom = 11;
     static constexpr double kMemoryWarningPurgeFraction = 0.6;
     static constexpr double kReliefPitchRadians = 1.2217304763960306;
+    // Relief switched on this close to the place last shown frames that place.
+    static constexpr double kChosenPlaceReachMeters = 30;
     static constexpr double kMaxStartPitchRadians = 2.0943951023931953;
     // A command-line snapshot waits this long for the tiles of its view.
     static constexpr double kSnapshotDelaySeconds = 30;
@@ -242,7 +244,8 @@ public:
     const WorldRect& reachableRect();
 
     void saveLastCamera();
-    // The relief toggle: eases the pitch to 70° (on) or 0 (off).
+    // The relief toggle: eases the pitch to 70°, or frames in relief the place just shown
+    // (on); eases it to 0 and zooms back within the basemap's depth over 0.25 s (off).
     void set3D(bool on);
     // Turns the map with the device heading (on) or back to north (off).
     void setCompassFollowing(bool on);
@@ -288,7 +291,9 @@ public:
     const std::optional<GazeAnimation>& gaze() const { return gaze_; }
     // Ends a running flyover; nothing while none runs.
     void stopAnimations();
-    // Ends a running flight; nothing while none runs.
+    // The user takes over: a running flight ends (flights come later), and so do the gaze
+    // and a flyover; the application hears that no flight runs and that the user moved
+    // the map. Safe while no flight runs.
     void endFlight();
 
     // Turns the view about the aimed point, eased by the frame loop.

@@ -18,12 +18,20 @@ void MapCanvasView::stopAnimations()
 
 void MapCanvasView::endFlight()
 {
-    // Flights are the only thing this ends, and none exists yet.
+    // A running flight, a video replay and a camera-pose recording end here too once they
+    // exist.
+    gaze_.reset();
+    if (onFlight)
+        onFlight(std::nullopt);
+    stopAnimations();
+    if (onUserInteraction)
+        onUserInteraction();
 }
 
 void MapCanvasView::animateCamera(WorldPoint target, std::optional<double> zoom, bool animated)
 {
-    endFlight();
+    if (isFlying())
+        endFlight();
     animation_.reset();
     inertia_ = {};
     Camera& camera = renderer_->camera;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace velorin {
 
@@ -95,19 +96,35 @@ void MapCanvasView::saveLastCamera()
 
 void MapCanvasView::set3D(bool on)
 {
-    targetPitch_ = on ? kReliefPitchRadians : 0;
+    if (isFlying())
+        endFlight();
+    const std::optional<Toponym> place = std::exchange(chosenPlace_, std::nullopt);
     Camera& camera = renderer_->camera;
-    const double deepest = basemapMaxZoom();
-    if (!on && camera.zoom > deepest) {
-        camera.setZoom(deepest, {camera.viewSize.width / 2, camera.viewSize.height / 2});
-        cameraDidChange();
+    if (on) {
+        targetPitch_ = kReliefPitchRadians;
+        // Relief switched on right after going to a place frames that place in relief.
+        if (place) {
+            const WorldPoint at = WorldPoint::fromLatitudeLongitude(place->latitude, place->longitude);
+            const double meters = std::hypot(camera.center.x - at.x, camera.center.y - at.y) * at.metersPerWorldUnit();
+            const auto framed = meters < kChosenPlaceReachMeters ? reliefFraming(*place) : std::nullopt;
+            if (framed) {
+                targetPitch_ = framed->pitch;
+                animateCamera(framed->center, framed->zoom, true);
+            }
+        }
+    } else {
+        targetPitch_ = 0;
+        const double deepest = basemapMaxZoom();
+        if (camera.zoom > deepest)
+            zoom(deepest, {camera.viewSize.width / 2, camera.viewSize.height / 2});
     }
     startDisplayLink();
 }
 
 void MapCanvasView::setCompassFollowing(bool on)
 {
-    endFlight();
+    if (isFlying())
+        endFlight();
     isCompassFollowing_ = on;
     targetBearing_ = on ? latestHeading_ : 0;
     startDisplayLink();

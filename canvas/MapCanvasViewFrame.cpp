@@ -12,8 +12,9 @@ void MapCanvasView::step(double timestamp, double targetTimestamp)
     bool active = false;
     active = easeBearing(dt) || active;
     active = easePitch(dt) || active;
-    // Flyovers step before the held keys, video replay and flights after them, once
-    // they exist.
+    // Flyovers, video replay, flights and the recording of camera poses have no step
+    // here yet: the loop does not call them at all. They join it with their features, the
+    // flyover before the held keys, replay and flight after them, the recording last.
     active = stepHeldKeys(dt) || active;
     stepDetail(active);
     active = stepGaze() || active;

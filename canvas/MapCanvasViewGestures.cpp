@@ -23,10 +23,8 @@ void MapCanvasView::beginInteraction(bool clearsInitialLocation)
 {
     if (onTouch)
         onTouch();
+    // Also ends a turn of the gaze, which would otherwise take the camera back next frame.
     endFlight();
-    stopAnimations();
-    if (onUserInteraction)
-        onUserInteraction();
     if (clearsInitialLocation)
         awaitingInitialLocation_ = false;
     animation_.reset();
@@ -186,9 +184,16 @@ void MapCanvasView::turnAboutEye(double dx)
     const Camera& camera = renderer_->camera;
     const double bearing = Camera::wrapAngle(camera.bearing + dx / -kTurnDragPoints);
     const auto eye = renderer_->eyePosition(camera);
+    // Where the view would aim at the eye's present distance along the new bearing: the
+    // fallback when the new line of sight meets no ground within sight, as over a valley.
+    const double reach = std::hypot(camera.center.x - eye.ground.x, camera.center.y - eye.ground.y);
+    const WorldPoint aimed {eye.ground.x + reach * std::sin(bearing), eye.ground.y - reach * std::cos(bearing)};
     double extra = 0;
     for (int attempt = 0; attempt < kTurnAltitudeAttempts; ++attempt) {
-        if (auto turned = renderer_->cameraFromEye(eye.ground, eye.altitude + extra, bearing, camera.pitch, camera)) {
+        auto turned = renderer_->cameraFromEye(eye.ground, eye.altitude + extra, bearing, camera.pitch, camera);
+        if (!turned)
+            turned = renderer_->lookAtCamera(aimed, eye.ground, eye.altitude + extra, camera);
+        if (turned) {
             applyCamera(*turned, false);
             return;
         }

@@ -37,7 +37,8 @@ PlaceFraming placeFraming(Toponym::Kind kind)
 
 void MapCanvasView::rotate(double radians)
 {
-    endFlight();
+    if (isFlying())
+        endFlight();
     stopAnimations();
     if (isCompassFollowing_) {
         isCompassFollowing_ = false;
@@ -58,7 +59,8 @@ void MapCanvasView::turnInPlace(double radians)
             stopAnimations();
             awaitingInitialLocation_ = false;
             inertia_ = {};
-            endFlight();
+            if (isFlying())
+                endFlight();
             gaze_ = GazeAnimation{eye.ground, eye.altitude, camera.center, turned->center, now(), 0};
             startDisplayLink();
             return;
@@ -74,7 +76,8 @@ void MapCanvasView::turnInPlaceNow(double radians)
         const auto eye = renderer_->eyePosition(camera);
         const double bearing = Camera::wrapAngle(camera.bearing + radians);
         if (auto turned = renderer_->cameraFromEye(eye.ground, eye.altitude, bearing, camera.pitch, camera)) {
-            endFlight();
+            if (isFlying())
+                endFlight();
             stopAnimations();
             awaitingInitialLocation_ = false;
             inertia_ = {};
@@ -118,7 +121,8 @@ void MapCanvasView::goDirectly(const Toponym& place)
 void MapCanvasView::show(const Toponym& place, bool animated)
 {
     writeJournal("montrer " + place.name + (animated ? "" : " sans animation"));
-    endFlight();
+    if (isFlying())
+        endFlight();
     if (renderer_->camera.pitch > kMinTurnInPlacePitchRadians) {
         if (const auto framed = reliefFraming(place)) {
             chosenPlace_.reset();
@@ -166,7 +170,8 @@ void MapCanvasView::fit(const WorldRect& rect, bool animated)
 
 void MapCanvasView::zoom(double zoom, Camera::Point about)
 {
-    endFlight();
+    if (isFlying())
+        endFlight();
     stopAnimations();
     awaitingInitialLocation_ = false;
     Camera& camera = renderer_->camera;

@@ -8,7 +8,7 @@ namespace velorin {
 
 void MapCanvasView::setBasemap(Basemap basemap)
 {
-    if (basemap != renderer_->basemap)
+    if (isFlying() && basemap != renderer_->basemap)
         endFlight();
     renderer_->basemap = basemap;
     renderer_->reveals.clear();
@@ -22,13 +22,14 @@ void MapCanvasView::setShowsToponyms(bool on)
 {
     if (on == showsToponyms_)
         return;
-    endFlight();
+    if (isFlying())
+        endFlight();
     showsToponyms_ = on;
 }
 
 void MapCanvasView::setShowsSlopes(bool on)
 {
-    if (on != renderer_->showsSlopes)
+    if (isFlying() && on != renderer_->showsSlopes)
         endFlight();
     renderer_->showsSlopes = on;
     ensureDisplayLink();
@@ -36,7 +37,7 @@ void MapCanvasView::setShowsSlopes(bool on)
 
 void MapCanvasView::setShowsTrees(bool on)
 {
-    if (on != renderer_->showsTrees)
+    if (isFlying() && on != renderer_->showsTrees)
         endFlight();
     renderer_->showsTrees = on;
     ensureDisplayLink();

@@ -278,6 +278,14 @@ void RegionDownloader::basemapEnded(bool complete)
     refreshSizes();
 }
 
+void RegionDownloader::dismissNotice()
+{
+    if (!notice_)
+        return;
+    notice_.reset();
+    changed();
+}
+
 void RegionDownloader::cancel()
 {
     cancelFlag_->store(true);

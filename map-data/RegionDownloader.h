@@ -75,6 +75,10 @@ public:
     // Why the last job ended without completing, in French; cleared when a job starts.
     const std::optional<std::string>& notice() const { return notice_; }
     bool cancelRequested() const { return cancelFlag_->load(); }
+    // Sheets and base-map tiles come from the media host: without one no download can work.
+    bool hasMediaHost() const { return services_.loader->hosts().mediaHost.has_value(); }
+    // The walker has read the notice: it goes until another job ends incomplete.
+    void dismissNotice();
 
     // `callback` runs on the main thread after any of the above changed, until
     // `stopObserving` is given the number returned.

@@ -29,7 +29,8 @@ platform::HttpSessionOptions TileLoader::sessionOptions()
     platform::HttpSessionOptions options;
     options.maxConnectionsPerHost = kMaxConnectionsPerHost;
     options.maxTransfers = kMaxTransfers;
-    options.idleTimeoutSeconds = kTransferIdleTimeoutSeconds;
+    // The session's own 20 s idle timeout stays for the other downloads it carries, the
+    // elevation grids among them: only tile transfers wait a minute.
     return options;
 }
 
@@ -135,6 +136,11 @@ void TileLoader::downloadFranceBasemap(KeysProgress progress, KeysCancelled isCa
 const SheetCatalog& TileLoader::catalog() const
 {
     return engine_->catalog();
+}
+
+const ServiceHosts& TileLoader::hosts() const
+{
+    return engine_->hosts();
 }
 
 } // namespace velorin

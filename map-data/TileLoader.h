@@ -73,6 +73,7 @@ public:
 
     static constexpr int kMaxConnectionsPerHost = 16;
     static constexpr int kMaxTransfers = 16;
+    // A tile transfer's own idle timeout; other requests on the session keep its default.
     static constexpr double kTransferIdleTimeoutSeconds = 60;
     static constexpr int kMosaicWidth = 16;
 
@@ -128,6 +129,8 @@ public:
     void downloadFranceBasemap(KeysProgress progress, KeysCancelled isCancelled, std::function<void()> done);
 
     const SheetCatalog& catalog() const;
+    // Where its tiles, sheets and the base map come from.
+    const ServiceHosts& hosts() const;
 
 private:
     // The queues the loader made; declared first so that they go last, once the engine

@@ -145,9 +145,31 @@ void TileLoaderEngine::schedulePump()
     });
 }
 
+void TileLoaderEngine::wakeAt(double time)
+{
+    if (wakeAt_ && *wakeAt_ <= time)
+        return;
+    wakeAt_ = time;
+    clock_->after(time - clock_->now(), [weak = weak_from_this(), time] {
+        // On the clock's thread: only hop to the loader's queue.
+        if (auto engine = weak.lock())
+            engine->post(engine->queues_.queue, [time](TileLoaderEngine& engine) { engine.wakeUp(time); });
+    });
+}
+
+void TileLoaderEngine::wakeUp(double time)
+{
+    // A wake replaced by an earlier one has had its pass already.
+    if (wakeAt_ != time)
+        return;
+    wakeAt_.reset();
+    runPump();
+}
+
 void TileLoaderEngine::runPump()
 {
     double now = clock_->now();
+    std::optional<double> nextRetry;
     std::int64_t budget = 0;
     int deferred = 0;
     std::vector<int64_t> sheets;
@@ -161,8 +183,10 @@ void TileLoaderEngine::runPump()
         budget += size;
         if (cachedBytes || loading_.contains(key))
             continue;
-        if (auto retry = retryAfter_.find(key); retry != retryAfter_.end() && retry->second > now)
+        if (auto retry = retryAfter_.find(key); retry != retryAfter_.end() && retry->second > now) {
+            nextRetry = std::min(nextRetry.value_or(retry->second), retry->second);
             continue;
+        }
         auto subtile = std::get_if<TileKey::Subtile>(&key.value);
         // A cell outside its sheet's grid is never cut: wanting it would fetch the sheet
         // again after every cut.
@@ -200,8 +224,13 @@ void TileLoaderEngine::runPump()
 
     std::erase_if(sheets, [&](int64_t sheet) {
         auto retry = sheetRetryAfter_.find(sheet);
-        return retry != sheetRetryAfter_.end() && retry->second > now;
+        if (retry == sheetRetryAfter_.end() || retry->second <= now)
+            return false;
+        nextRetry = std::min(nextRetry.value_or(retry->second), retry->second);
+        return true;
     });
+    if (nextRetry)
+        wakeAt(*nextRetry);
     if (!sheets.empty())
         startSheet(sheets.front(), sheetCells[sheets.front()]);
     auto queued = std::ranges::count_if(sheets, [&](int64_t sheet) { return !slicingSheets_.contains(sheet); });

@@ -53,6 +53,10 @@ public:
     static constexpr std::string_view kSlicedMarkName = "sliced";
     // A transport failure older than this restarts the count at 1.
     static constexpr double kTransportFailureMemorySeconds = 60;
+    // A success ends the count only once no transport failure came for longer than this:
+    // failures scattered among successes (a provider refusing one answer in three) leave
+    // holes in the map and must show, which a count reset by every success never would.
+    static constexpr double kTransportQuietSeconds = 5;
     // Neighbouring countries' tiles from this level on have their flat areas repaired.
     static constexpr int64_t kFirstLevelWithFlatAreaRepair = 6;
 
@@ -160,6 +164,10 @@ private:
     void resetRetries();
     void runPump();
     void schedulePump();
+    // A pass runs when the earliest hold-off that the last pass waited on ends, so that a
+    // still map fills once its provider answers again.
+    void wakeAt(double time);
+    void wakeUp(double time);
     void startFetch(const TileKey& key, const std::string& path);
     void handleFetchResult(const TileKey& key, std::uint64_t transferId, const std::string& path,
         platform::HttpResult result);
@@ -245,6 +253,8 @@ private:
     std::optional<double> lastTransportFailure_;
     std::uint64_t lastTransferId_ = 0;
     bool pumpScheduled_ = false;
+    // The pass asked of the clock, if any.
+    std::optional<double> wakeAt_;
 };
 
 } // namespace velorin

@@ -80,14 +80,15 @@ void TileLoaderEngine::handleFetchResult(const TileKey& key, std::uint64_t trans
 
 void TileLoaderEngine::noteTransport(bool success, const platform::HttpResult& result)
 {
+    double now = clock_->now();
     if (success) {
-        publisher_->change(true, [](TileLoaderStatus& status) { status.transportFailures = 0; });
+        if (!lastTransportFailure_ || now - *lastTransportFailure_ > kTransportQuietSeconds)
+            publisher_->change(true, [](TileLoaderStatus& status) { status.transportFailures = 0; });
         return;
     }
     bool counts = result.error || (result.response && result.response->status >= kFirstServerErrorStatus);
     if (!counts)
         return;
-    double now = clock_->now();
     bool remembered = lastTransportFailure_ && now - *lastTransportFailure_ <= kTransportFailureMemorySeconds;
     lastTransportFailure_ = now;
     publisher_->change(true, [remembered](TileLoaderStatus& status) {

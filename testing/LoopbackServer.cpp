@@ -127,6 +127,11 @@ public:
 };
 
 LoopbackServer::LoopbackServer()
+    : LoopbackServer(0)
+{
+}
+
+LoopbackServer::LoopbackServer(int port)
     : server_(std::make_unique<Listener>())
 {
     server_->new_task_queue = [this] { return new ConnectionThreads(*this); };
@@ -136,7 +141,7 @@ LoopbackServer::LoopbackServer()
     auto handler = [this](const httplib::Request& request, httplib::Response& response) { dispatch(request, response); };
     server_->Get(".*", handler);
     server_->Post(".*", handler);
-    port_ = server_->bind_to_any_port("127.0.0.1");
+    port_ = port == 0 ? server_->bind_to_any_port("127.0.0.1") : (server_->bind_to_port("127.0.0.1", port) ? port : -1);
     if (port_ <= 0 || !server_->widenBacklog())
         throw std::runtime_error("the loopback server cannot bind to 127.0.0.1");
     listener_ = std::thread([this] { server_->listen_after_bind(); });

@@ -44,6 +44,9 @@ public:
 
     // Listening once constructed.
     LoopbackServer();
+    // Listening on `port`: a server back where one stopped, for clients that were refused
+    // meanwhile. Throws when the port is taken.
+    explicit LoopbackServer(int port);
     // Ends latency, slow and stalled replies, closes every connection and joins its threads.
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;

@@ -4,8 +4,12 @@
 // that link Qt Widgets include it.
 
 #include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontMetricsF>
 
 #include <cstdlib>
+#include <optional>
 
 namespace testing_support {
 
@@ -27,6 +31,20 @@ inline QApplication& application(bool onDisplay = false)
     // Never destroyed: Qt's own clean-up at exit must not run after its statics are gone.
     static auto* app = new QApplication(argc, argv);
     return *app;
+}
+
+// A font of this machine whose digits differ in width, as most desktops' interface fonts
+// do (the tests' default font has digits of one width); none when every font has.
+inline std::optional<QFont> proportionalDigitsFont()
+{
+    for (const QString& family : QFontDatabase::families()) {
+        QFont font(family);
+        font.setPixelSize(14);
+        const QFontMetricsF metrics(font);
+        if (metrics.horizontalAdvance(QChar('1')) < metrics.horizontalAdvance(QChar('8')) - 0.5)
+            return font;
+    }
+    return std::nullopt;
 }
 
 } // namespace testing_support

@@ -36,6 +36,8 @@ protected:
     std::shared_ptr<FakeLocationSource::Control> position;
     // Taken by the next model instead of a fake source, when set.
     std::unique_ptr<platform::LocationSource> deviceLocation;
+    // The permission the next model's fake source starts with.
+    platform::LocationAuthorization devicePermission = platform::LocationAuthorization::notDetermined;
     velorin::ServiceHosts hosts;
     std::optional<velorin::GpuDevice> gpu = velorin::GpuDevice { 45, 16384 };
     int gpuProbes = 0;
@@ -77,6 +79,7 @@ protected:
         } else {
             auto locationSource = std::make_unique<FakeLocationSource>();
             position = locationSource->control();
+            position->authorization = devicePermission;
             environment.locationSource = std::move(locationSource);
         }
         environment.probeGpu = [this] {

@@ -1,9 +1,11 @@
 #include "AppModelFixture.h"
+#include "FakeMapCanvas.h"
 
 #include "map-data/Basemap.h"
 #include "map-data/TileKey.h"
 #include "testing/LoopbackServer.h"
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -80,9 +82,11 @@ TEST_F(AppModelLoading, ACameraChangeHoldsTheStallOffUntilTheCameraHasBeenStillT
     EXPECT_TRUE(model.isStalled());
 }
 
-TEST_F(AppModelLoading, RetryClearsTheStallAndPollsAgain)
+TEST_F(AppModelLoading, RetryClearsTheStallRedrawsTheMapAndPollsAgain)
 {
     auto& model = makeModel();
+    auto canvas = std::make_shared<testing_support::FakeMapCanvas>();
+    model.setCanvas(canvas);
     model.tileStatusDidChange(busy(5));
     advance(12);
     ASSERT_TRUE(model.isStalled());
@@ -91,6 +95,7 @@ TEST_F(AppModelLoading, RetryClearsTheStallAndPollsAgain)
 
     model.retryLoading();
     EXPECT_FALSE(model.isStalled());
+    EXPECT_EQ(canvas->redraws, 1) << "a still map draws again, and so asks for its tiles";
     EXPECT_EQ(clock->pendingTimers(), 1u);
 }
 
@@ -133,6 +138,55 @@ TEST_F(AppModelLoading, TheLoaderBuiltAtStartUpReportsToTheModelAndThePollReadsI
     EXPECT_EQ(model.tileStatus().transportFailures, 1);
     EXPECT_EQ(model.tileStatus().pending, 0);
     // Closes the session's connections before the server goes.
+    this->model.reset();
+}
+
+TEST_F(AppModelLoading, AProviderThatRefusesOneAnswerInThreeShowsAProblem)
+{
+    testing_support::LoopbackServer server;
+    auto answers = std::make_shared<std::atomic<int>>(0);
+    server.route("/*", [answers](const httplib::Request&, httplib::Response& response) {
+        response.status = ++*answers % 3 == 0 ? 503 : 200;
+        response.set_content("not an image", "image/png");
+    });
+    hosts.scheme = "http";
+    hosts.openTopoHost = fmt::format("127.0.0.1:{}", server.port());
+    auto& model = makeModel();
+    model.start();
+    std::vector<velorin::TileKey> keys;
+    for (int x = 0; x < 12; ++x)
+        keys.push_back(velorin::TileKey::webTile(velorin::Basemap::openTopo, 10, 530 + x, 360));
+    model.loader()->setDesired(keys);
+    ASSERT_TRUE(testing_support::LoopbackServer::waitUntil(
+        [&] { return server.requestCount() == 12 && model.loader()->status().pending == 0; }));
+
+    advance(velorin::AppModel::kStatusPollIntervalSeconds);
+    EXPECT_EQ(model.tileStatus().transportFailures, 4) << "the successes between them do not wipe the count";
+    EXPECT_TRUE(model.hasLoadingProblem());
+    EXPECT_EQ(model.loadingProblemMessage(), "Serveur injoignable");
+    this->model.reset();
+}
+
+TEST_F(AppModelLoading, OnAStalledHostElevationDownloadsGiveUpAfterTwentySecondsAndTilesAfterSixty)
+{
+    testing_support::LoopbackServer server;
+    server.route("/*", server.stalledBody("first bytes", 100'000));
+    hosts.scheme = "http";
+    hosts.openTopoHost = hosts.terrariumHost = fmt::format("127.0.0.1:{}", server.port());
+    auto& model = makeModel();
+    model.start();
+    // Innsbruck, outside France: a Terrarium grid.
+    model.terrain().load({ 10, 544, 358 });
+    model.loader()->setDesired({ velorin::TileKey::webTile(velorin::Basemap::openTopo, 10, 544, 358) });
+    ASSERT_TRUE(testing_support::LoopbackServer::waitUntil([&] { return server.stallCount() == 2; }));
+
+    advance(20.5);
+    ASSERT_TRUE(testing_support::LoopbackServer::waitUntil([&] { return server.disconnectCount() == 1; }))
+        << "the elevation download frees its slot after the session's 20 s";
+    EXPECT_EQ(model.loader()->status().pending, 1) << "the tile still waits";
+
+    advance(velorin::TileLoader::kTransferIdleTimeoutSeconds - 20);
+    EXPECT_TRUE(testing_support::LoopbackServer::waitUntil([&] { return server.disconnectCount() == 2; }));
     this->model.reset();
 }
 

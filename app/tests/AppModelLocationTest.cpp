@@ -1,5 +1,6 @@
 #include "app/tests/AppModelFixture.h"
 #include "app/tests/FakeMapCanvas.h"
+#include "platform/qt/QtLocationSource.h"
 
 #include <cmath>
 #include <limits>
@@ -35,10 +36,10 @@ protected:
     AppModel& makeShownModel(double zoom = 10, double bearing = 0,
         LocationAuthorization authorization = LocationAuthorization::authorizedWhenInUse)
     {
+        devicePermission = authorization;
         auto& shown = makeModel();
-        position->authorization = authorization;
-        // The fake reads its permission live; the service took the undecided one at start.
-        position->changeAuthorization(authorization);
+        // The starting permission reaches the model from the main queue.
+        mainQueue->drain();
         shown.setCanvas(canvas);
         shown.cameraDidChange(WorldPoint { 0.5, 0.5 }, zoom, bearing);
         return shown;
@@ -152,6 +153,17 @@ TEST_F(AppModelLocation, TheAltitudeNeedsAVerticalAccuracyAndAFiniteValue)
         position->deliver({ fixAt(45.9237, 6.8694, c.altitude, c.verticalAccuracy) });
         EXPECT_EQ(model.altitudeState(), c.state) << c.altitude << " ±" << c.verticalAccuracy;
     }
+}
+
+TEST_F(AppModelLocation, AMachineWithoutAPositionSourceShowsTheAltitudeAsRefused)
+{
+    deviceLocation = std::make_unique<platform::QtLocationSource>(nullptr);
+    auto& model = makeModel();
+    model.start();
+    EXPECT_EQ(model.altitudeState(), AltitudeState::searching());
+    mainQueue->drain();
+    EXPECT_EQ(model.location().authorization(), LocationAuthorization::restricted);
+    EXPECT_EQ(model.altitudeState(), AltitudeState::denied()) << "the starting permission reached the model";
 }
 
 TEST_F(AppModelLocation, PermissionChangesSetTheAltitudeStateAndAGrantLeavesAKnownAltitude)

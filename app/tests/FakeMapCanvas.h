@@ -30,6 +30,8 @@ public:
     bool flying = false;
     int flightEnds = 0;
     int displayLinkStarts = 0;
+    // Redraws asked for whether or not anything moves.
+    int redraws = 0;
     // Every turn asked, in radians, by kind: "rotate", "turnInPlace", "turnInPlaceNow".
     std::vector<std::pair<std::string, double>> turns;
     std::vector<velorin::WorldRect> fits;
@@ -68,6 +70,7 @@ public:
         flying = false;
     }
     void startDisplayLink() override { ++displayLinkStarts; }
+    void ensureDisplayLink() override { ++redraws; }
     void rotate(double radians) override { turns.emplace_back("rotate", radians); }
     void turnInPlace(double radians) override { turns.emplace_back("turnInPlace", radians); }
     void turnInPlaceNow(double radians) override { turns.emplace_back("turnInPlaceNow", radians); }

@@ -57,6 +57,9 @@ protected:
         };
         service->onHeading = [this](double degrees) { headings.push_back(degrees); };
         service->onAuthorizationChange = [this](LocationAuthorization status) { authorizations.push_back(status); };
+        // The starting permission, reported from the main queue.
+        mainQueue->drain();
+        authorizations.clear();
         return *service;
     }
 
@@ -97,6 +100,27 @@ TEST_F(LocationService, StartAsksWhenUndecidedAndStartsUpdatesOnlyWhenAuthorized
         this->service.reset();
         advance(velorin::LocationService::kRefreshIntervalSeconds);
     }
+}
+
+TEST_F(LocationService, TheStartingPermissionIsReportedOnceFromTheMainQueue)
+{
+    auto restricted = std::make_unique<FakeLocationSource>();
+    restricted->control()->authorization = LocationAuthorization::restricted;
+    velorin::LocationService started(std::move(restricted), clock, mainQueue);
+    started.onAuthorizationChange = [this](LocationAuthorization status) { authorizations.push_back(status); };
+    EXPECT_TRUE(authorizations.empty()) << "the listener is set after construction";
+    mainQueue->drain();
+    EXPECT_EQ(authorizations, std::vector { LocationAuthorization::restricted });
+    mainQueue->drain();
+    EXPECT_EQ(authorizations.size(), 1u);
+
+    auto denied = std::make_unique<FakeLocationSource>();
+    denied->control()->authorization = LocationAuthorization::denied;
+    auto gone = std::make_unique<velorin::LocationService>(std::move(denied), clock, mainQueue);
+    gone->onAuthorizationChange = [this](LocationAuthorization status) { authorizations.push_back(status); };
+    gone.reset();
+    mainQueue->drain();
+    EXPECT_EQ(authorizations.size(), 1u) << "a service gone reports nothing";
 }
 
 TEST_F(LocationService, GrantedPermissionIsReportedAndStartsUpdatesOnlyOnceLocationWasAskedFor)

@@ -3,11 +3,13 @@
 #include "app/AppModel.h"
 #include "app/ui/ControlLook.h"
 #include "app/ui/OverlayTransition.h"
-#include "app/ui/Symbols.h"
+#include "widgets/MonospacedDigits.h"
+#include "widgets/Symbols.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QTextDocument>
 
 #include <cmath>
 
@@ -29,6 +31,8 @@ AltitudeCapsule::AltitudeCapsule(AppModel& model, QWidget* parent)
     font.setPointSize(kTextPoints);
     font.setWeight(QFont::DemiBold);
     altitude_->setFont(font);
+    // The figure keeps its width from one metre to the next.
+    altitude_->setTextFormat(Qt::RichText);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(kHorizontalPaddingPoints, kVerticalPaddingPoints, kHorizontalPaddingPoints,
@@ -63,12 +67,16 @@ void AltitudeCapsule::paintEvent(QPaintEvent*)
     painter.drawRoundedRect(rect(), radius, radius);
     if (change_.state() != QAbstractAnimation::Running || previous_.isEmpty())
         return;
-    // The old figure fades out where the new one fades in.
-    QColor fading = Qt::white;
-    fading.setAlphaF(float(1 - change_.currentValue().toDouble()));
-    painter.setPen(fading);
-    painter.setFont(altitude_->font());
-    painter.drawText(altitude_->geometry(), int(altitude_->alignment()) | Qt::TextDontClip, previous_);
+    // The old figure fades out where the new one fades in, laid out as the label lays it.
+    QTextDocument figure;
+    figure.setDocumentMargin(0);
+    figure.setDefaultFont(altitude_->font());
+    figure.setDefaultStyleSheet(QStringLiteral("body { color: white; }"));
+    figure.setHtml(previous_);
+    const QRect place = altitude_->geometry();
+    painter.setOpacity(1 - change_.currentValue().toDouble());
+    painter.translate(place.left(), place.top() + (place.height() - figure.size().height()) / 2);
+    figure.drawContents(&painter);
 }
 
 void AltitudeCapsule::refresh()
@@ -80,8 +88,9 @@ void AltitudeCapsule::refresh()
         showAltitude(text(state.meters));
 }
 
-void AltitudeCapsule::showAltitude(const QString& text)
+void AltitudeCapsule::showAltitude(const QString& plain)
 {
+    const QString text = MonospacedDigits::richText(plain, altitude_->font());
     if (text == altitude_->text())
         return;
     // Only a figure in view changes gently; an entering capsule brings its own.

@@ -30,6 +30,7 @@ public:
 
     // The altitude rounded to whole metres, halves away from zero: "813 m".
     static QString text(double meters);
+    // Its figure, as rich text with monospaced digits.
     QLabel& altitude() const { return *altitude_; }
     OverlayTransition& transition() const { return *transition_; }
     // Driven by Qt's animation timer; tests set its current time.
@@ -40,7 +41,7 @@ protected:
 
 private:
     void refresh();
-    void showAltitude(const QString& text);
+    void showAltitude(const QString& plain);
     // `progress` 0 shows the old figure at the old width, 1 the new one at its own.
     void applyChange(double progress);
 

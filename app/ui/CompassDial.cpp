@@ -2,7 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/ui/ControlLook.h"
-#include "app/ui/Symbols.h"
+#include "widgets/Symbols.h"
 
 #include <QMouseEvent>
 #include <QPainter>

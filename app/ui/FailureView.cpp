@@ -1,6 +1,6 @@
 #include "app/ui/FailureView.h"
 
-#include "app/ui/Symbols.h"
+#include "widgets/Symbols.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -16,7 +16,11 @@
 
 #include <QDialog>
 #include <QKeySequence>
+#include <QLayout>
 #include <QShortcut>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace velorin {
 
@@ -70,6 +74,54 @@ void MapScreen::resizeEvent(QResizeEvent*)
     for (QWidget* layer : {static_cast<QWidget*>(container_), static_cast<QWidget*>(topLeading_),
              static_cast<QWidget*>(bottom_), static_cast<QWidget*>(topTrailing_), static_cast<QWidget*>(banners_)})
         layer->setGeometry(rect());
+}
+
+void MapScreen::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The window sees every move of the pointer, over the map and over the controls alike.
+    QWindow* shownIn = window()->windowHandle();
+    if (!shownIn || shownIn == watchedWindow_)
+        return;
+    if (watchedWindow_)
+        watchedWindow_->removeEventFilter(this);
+    shownIn->installEventFilter(this);
+    watchedWindow_ = shownIn;
+}
+
+bool MapScreen::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == watchedWindow_ && event->type() == QEvent::MouseMove)
+        model_.revealControls();
+    return QWidget::eventFilter(watched, event);
+}
+
+QSize MapScreen::minimumSizeHint() const
+{
+    const int edge = kEdgePaddingPoints;
+    const int top = kEdgePaddingPoints + kTopSafeAreaPaddingPoints;
+    const QSize pad = compassPad_->sizeHint();
+    const QSize status = statusIndicator_->largestSize();
+    const QSize palette = palette_->sizeHint();
+    const QSize toolbar = toolbar_->sizeHint();
+    const QSize attribution = attribution_->sizeHint();
+    const QSize banners = banners_->layout()->sizeHint();
+    // The side columns: the compass pad and the status at the leading edge, the palette
+    // at the trailing one.
+    const int leadingWidth = edge + std::max(pad.width(), status.width());
+    const int trailingWidth = palette.width() + edge;
+    const int side = std::max(leadingWidth, trailingWidth);
+    // The centred toolbar and banners pass between the columns, the credit line beside the
+    // palette.
+    const int width = std::max({ toolbar.width() + 2 * (side + kTopLeadingSpacingPoints),
+        banners.width() + 2 * (side + kTopLeadingSpacingPoints), edge + attribution.width() + kBottomSpacingPoints + trailingWidth,
+        leadingWidth + kTopLeadingSpacingPoints + trailingWidth });
+    // The leading column stands above the credit line and the toolbar; the palette reaches
+    // down beside them.
+    const int bottom = attribution.height() + kBottomSpacingPoints + toolbar.height() + edge;
+    const int height = std::max(top + pad.height() + kTopLeadingSpacingPoints + status.height() + kBottomSpacingPoints + bottom,
+        top + palette.height() + edge);
+    return { width, height };
 }
 
 void MapScreen::refresh()

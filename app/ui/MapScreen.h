@@ -64,8 +64,16 @@ public:
     // The catalogue's sheets overlapping the map's visible area; none without a map.
     std::vector<Sheet> visibleSheets() const;
 
+    // The smallest screen on which no overlay control covers another or leaves the map,
+    // the status indicator's largest pill counted in.
+    QSize minimumSizeHint() const override;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    // The pointer moving anywhere over the window counts as touching it: the controls come
+    // back before a click would have to bring them.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void refresh();
@@ -86,6 +94,8 @@ private:
     OverlayTransition* toolbarTransition_;
     // Cleared by Qt when the sheet closes, or when the screen destroys it with itself.
     QPointer<QWidget> search_;
+    // The window whose pointer moves reveal the controls.
+    QPointer<QObject> watchedWindow_;
 };
 
 } // namespace velorin

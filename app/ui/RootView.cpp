@@ -61,6 +61,7 @@ void RootView::present(Screen screen)
     shownMessage_ = model_.state().message;
     switch (screen) {
     case Screen::none:
+        setMinimumSize(0, 0);
         return;
     case Screen::loading:
         content_ = new LoadingView(this);
@@ -72,6 +73,8 @@ void RootView::present(Screen screen)
         content_ = new MapScreen(model_, environment_, this);
         break;
     }
+    // A window made smaller than its screen allows would hide controls off its edges.
+    setMinimumSize(content_->minimumSizeHint().expandedTo(QSize(0, 0)));
     content_->setGeometry(rect());
     content_->show();
     content_->setFocus();

@@ -5,7 +5,8 @@
 #include "app/ui/ControlLook.h"
 #include "app/ui/Pill.h"
 #include "app/ui/PillButton.h"
-#include "app/ui/Symbols.h"
+#include "widgets/MonospacedDigits.h"
+#include "widgets/Symbols.h"
 
 #include <QBoxLayout>
 #include <QGraphicsOpacityEffect>
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace velorin {
 
@@ -79,7 +81,11 @@ StatusIndicator::StatusIndicator(AppModel& model, QWidget* parent)
     connect(fadeAnimation_, &QVariantAnimation::valueChanged, this,
         [this](const QVariant& value) { fade_->setOpacity(value.toDouble()); });
     // Left on, the effect would redraw the pills through an offscreen pixmap for nothing.
-    connect(fadeAnimation_, &QVariantAnimation::finished, this, [this] { fade_->setEnabled(false); });
+    connect(fadeAnimation_, &QVariantAnimation::finished, this, [this] {
+        fade_->setEnabled(false);
+        if (std::exchange(fadingOut_, false))
+            showContent();
+    });
 
     connect(&model_, &AppModel::changed, this, &StatusIndicator::refresh);
     refresh();
@@ -122,6 +128,7 @@ void StatusIndicator::buildSheetPill()
     sheetName_->setObjectName("sheetName");
     sheetBadge_ = label({}, caption(QFont::Bold), ControlLook::primaryColor(), sheetPill_);
     sheetBadge_->setObjectName("sheetBadge");
+    sheetBadge_->setTextFormat(Qt::RichText);
     QColor badge = ControlLook::accentColor();
     badge.setAlphaF(float(kBadgeOpacity));
     const int badgeHeight = sheetBadge_->fontMetrics().height() + 2;
@@ -140,6 +147,7 @@ void StatusIndicator::buildSheetPill()
     stack->addWidget(sheetProgress_);
     sheetPhase_ = label({}, caption(QFont::Normal), ControlLook::secondaryColor(), sheetPill_);
     sheetPhase_->setObjectName("sheetPhase");
+    sheetPhase_->setTextFormat(Qt::RichText);
     stack->addWidget(sheetPhase_);
     layout()->addWidget(sheetPill_);
 }
@@ -158,6 +166,16 @@ void StatusIndicator::buildQueuePill()
     layout()->addWidget(queuePill_);
 }
 
+QSize StatusIndicator::largestSize() const
+{
+    QSize largest;
+    for (const QWidget* pill : { static_cast<const QWidget*>(problemPill_), static_cast<const QWidget*>(sheetPill_),
+             static_cast<const QWidget*>(queuePill_) })
+        largest = largest.expandedTo(pill->sizeHint());
+    const QMargins margins = layout()->contentsMargins();
+    return largest.grownBy(margins);
+}
+
 bool StatusIndicator::isFading() const
 {
     return fadeAnimation_->state() == QAbstractAnimation::Running;
@@ -165,10 +183,33 @@ bool StatusIndicator::isFading() const
 
 void StatusIndicator::fadeIn()
 {
+    fadingOut_ = false;
+    fadeAnimation_->stop();
+    fadeAnimation_->setStartValue(0.0);
+    fadeAnimation_->setEndValue(1.0);
     fade_->setOpacity(0);
     fade_->setEnabled(true);
-    fadeAnimation_->stop();
     fadeAnimation_->start();
+}
+
+void StatusIndicator::fadeOut()
+{
+    const double from = fade_->isEnabled() ? fade_->opacity() : 1.0;
+    fadeAnimation_->stop();
+    fadingOut_ = true;
+    fadeAnimation_->setStartValue(from);
+    fadeAnimation_->setEndValue(0.0);
+    fade_->setOpacity(from);
+    fade_->setEnabled(true);
+    fadeAnimation_->start();
+}
+
+void StatusIndicator::showContent()
+{
+    problemPill_->setVisible(content_ == Content::problem);
+    sheetPill_->setVisible(content_ == Content::sheet);
+    queuePill_->setVisible(content_ == Content::queue);
+    setHidden(content_ == Content::none);
 }
 
 StatusIndicator::Content StatusIndicator::choose(const AppModel& model)
@@ -184,6 +225,7 @@ StatusIndicator::Content StatusIndicator::choose(const AppModel& model)
 
 void StatusIndicator::refresh()
 {
+    const Content previous = content_;
     content_ = choose(model_);
     const TileLoader::Status& status = model_.tileStatus();
     switch (content_) {
@@ -195,12 +237,13 @@ void StatusIndicator::refresh()
         const QString name = QString::fromStdString(*status.loadingSheet);
         sheetName_->setText(sheetName_->fontMetrics().elidedText(name, Qt::ElideRight, kSheetNameMaxWidthPoints));
         sheetName_->setToolTip(name);
-        sheetBadge_->setText(QStringLiteral("+%1").arg(status.queuedSheets));
+        // The count and the download figures keep their width as they change.
+        sheetBadge_->setText(MonospacedDigits::richText(QStringLiteral("+%1").arg(status.queuedSheets), sheetBadge_->font()));
         sheetBadge_->setVisible(status.queuedSheets > 0);
         const double progress = std::isfinite(status.sheetProgress) ? std::clamp(status.sheetProgress, 0.0, 1.0) : 0.0;
         sheetProgress_->setValue(int(std::lround(progress * kProgressSteps)));
         const auto phase = status.phase.label();
-        sheetPhase_->setText(phase ? QString::fromStdString(*phase) : QString());
+        sheetPhase_->setText(phase ? MonospacedDigits::richText(QString::fromStdString(*phase), sheetPhase_->font()) : QString());
         sheetPhase_->setVisible(phase.has_value());
         sheetPill_->setAccessibleName(name);
         break;
@@ -212,19 +255,20 @@ void StatusIndicator::refresh()
     case Content::none:
         break;
     }
-    problemPill_->setVisible(content_ == Content::problem);
-    sheetPill_->setVisible(content_ == Content::sheet);
-    queuePill_->setVisible(content_ == Content::queue);
-    setHidden(content_ == Content::none);
-
     // Only a problem starting or ending or another sheet fades: the counts and the progress
     // change many times a second and must not flicker.
     const bool problem = model_.hasLoadingProblem();
-    if (problem == shownProblem_ && status.loadingSheet == shownSheet_)
-        return;
+    const bool changed = problem != shownProblem_ || status.loadingSheet != shownSheet_;
     shownProblem_ = problem;
     shownSheet_ = status.loadingSheet;
-    if (content_ != Content::none)
+    if (content_ == Content::none && (fadingOut_ || (changed && previous != Content::none))) {
+        if (!fadingOut_)
+            fadeOut();
+        return;
+    }
+    showContent();
+    // Something to show again while a pill was fading out comes back the same way.
+    if (fadingOut_ || (changed && content_ != Content::none))
         fadeIn();
 }
 

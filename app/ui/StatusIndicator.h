@@ -32,7 +32,8 @@ public:
     static constexpr int kProgressWidthPoints = 168;
     // A longer sheet name is cut short rather than stretching the pill across the map.
     static constexpr int kSheetNameMaxWidthPoints = 280;
-    // A problem that starts or ends, or another sheet, fades in over this long.
+    // A problem that starts or ends, or another sheet, fades in over this long, and a pill
+    // that goes fades out over it.
     static constexpr int kFadeMilliseconds = 200;
 
     StatusIndicator(AppModel& model, QWidget* parent);
@@ -40,6 +41,8 @@ public:
     // The first that holds: a loading problem, a sheet in preparation, sheets waiting.
     static Content choose(const AppModel& model);
     Content content() const { return content_; }
+    // The room of its largest pill, with the indicator's paddings, whichever shows now.
+    QSize largestSize() const;
     bool isFading() const;
 
 signals:
@@ -52,10 +55,14 @@ private:
     void buildQueuePill();
     void refresh();
     void fadeIn();
+    // The pill shown stays while it fades out, then the indicator hides.
+    void fadeOut();
+    void showContent();
 
     AppModel& model_;
     Content content_ = Content::none;
     bool shownProblem_ = false;
+    bool fadingOut_ = false;
     std::optional<std::string> shownSheet_;
     QGraphicsOpacityEffect* fade_;
     QVariantAnimation* fadeAnimation_;

@@ -2,9 +2,11 @@
 
 #include "app/AppModel.h"
 #include "app/ui/ControlLook.h"
-#include "app/ui/Symbols.h"
+#include "widgets/Symbols.h"
 
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include <numbers>
 
@@ -76,6 +78,15 @@ void SymbolButton::setRotation(double radians)
         return;
     rotation_ = radians;
     update();
+}
+
+bool SymbolButton::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip && toolTip().isEmpty() && !accessibleName().isEmpty()) {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), accessibleName(), this);
+        return true;
+    }
+    return QAbstractButton::event(event);
 }
 
 QSize SymbolButton::sizeHint() const

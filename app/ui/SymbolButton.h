@@ -45,6 +45,9 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    // Its accessibility label is its tooltip, unless it has one of its own: the symbol
+    // alone does not say what the button does.
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

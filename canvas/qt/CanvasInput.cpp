@@ -341,6 +341,10 @@ bool CanvasInput::nativeGesture(MapCanvasView& canvas, QNativeGestureEvent& even
     case Qt::RotateNativeGesture:
         if (!pinching_)
             beginPinch(canvas, flags);
+        if (!pinchRotated_) {
+            pinchRotated_ = true;
+            canvas.noteGesture("pivoter", Phase::began, flags, GestureJournal::rotationDetail(0));
+        }
         // Degrees counter-clockwise; the canvas turns with clockwise radians.
         pinchRotation_ -= event.value() * std::numbers::pi / 180;
         canvas.noteGesture("pivoter", Phase::changed, flags, GestureJournal::rotationDetail(pinchRotation_));
@@ -360,6 +364,7 @@ void CanvasInput::beginPinch(MapCanvasView& canvas, KeyModifiers flags)
     pinching_ = true;
     pinchScale_ = 1;
     pinchRotation_ = 0;
+    pinchRotated_ = false;
     canvas.noteGesture("pincer", Phase::began, flags, GestureJournal::pinchDetail(1));
     canvas.pinchBegan();
 }
@@ -368,6 +373,8 @@ void CanvasInput::endPinch(MapCanvasView& canvas, KeyModifiers flags)
 {
     pinching_ = false;
     canvas.noteGesture("pincer", Phase::ended, flags, GestureJournal::pinchDetail(pinchScale_));
+    if (pinchRotated_)
+        canvas.noteGesture("pivoter", Phase::ended, flags, GestureJournal::rotationDetail(pinchRotation_));
     canvas.rotationEnded();
     canvas.gestureEnded();
 }
@@ -412,10 +419,13 @@ bool CanvasInput::touch(MapCanvasView& canvas, QTouchEvent& event)
         if (finger_.dragging)
             endDrag(canvas, finger_, finger_.recent.back().first, {}, flags);
         const QPointF between = down[1] - down[0];
-        twoFingers_
-            = TwoFingers{length(between), std::atan2(between.y(), between.x()), (down[0] + down[1]) / 2, false, time};
+        twoFingers_ = TwoFingers{length(between), std::atan2(between.y(), between.x()), (down[0] + down[1]) / 2, false,
+            time, {}, 1, 0};
         touchHadTwoFingers_ = true;
+        // Two fingers tilt, pinch and turn at once, each with its own lines.
+        canvas.noteGesture("incliner", Phase::began, flags, GestureJournal::panDetail(0, 0));
         canvas.noteGesture("pincer", Phase::began, flags, GestureJournal::pinchDetail(1));
+        canvas.noteGesture("pivoter", Phase::began, flags, GestureJournal::rotationDetail(0));
         canvas.pinchBegan();
         return true;
     }
@@ -472,6 +482,9 @@ void CanvasInput::twoFingersChanged(MapCanvasView& canvas, QPointF first, QPoint
     if (length(translation) > kDragStartPoints || std::abs(spread - fingers.startSpread) > kDragStartPoints
         || std::abs(rotation) * spread / 2 > kDragStartPoints)
         fingers.moved = true;
+    fingers.translation = translation;
+    fingers.scale = scale;
+    fingers.rotation = rotation;
     canvas.noteGesture("incliner", Phase::changed, flags, GestureJournal::panDetail(translation.x(), translation.y()));
     canvas.tiltChanged(point(translation), scale);
     canvas.noteGesture("pincer", Phase::changed, flags, GestureJournal::pinchDetail(scale));
@@ -482,9 +495,13 @@ void CanvasInput::twoFingersChanged(MapCanvasView& canvas, QPointF first, QPoint
 
 void CanvasInput::endTwoFingers(MapCanvasView& canvas, KeyModifiers flags)
 {
+    const TwoFingers fingers = *twoFingers_;
     twoFingers_.reset();
+    canvas.noteGesture("incliner", Phase::ended, flags,
+        GestureJournal::panDetail(fingers.translation.x(), fingers.translation.y()));
     canvas.tiltEnded();
-    canvas.noteGesture("pincer", Phase::ended, flags, "");
+    canvas.noteGesture("pincer", Phase::ended, flags, GestureJournal::pinchDetail(fingers.scale));
+    canvas.noteGesture("pivoter", Phase::ended, flags, GestureJournal::rotationDetail(fingers.rotation));
     canvas.rotationEnded();
     canvas.gestureEnded();
 }

@@ -74,6 +74,10 @@ private:
         // Set once they moved, spread or turned further than a drag's start.
         bool moved = false;
         qint64 startTime = 0;
+        // Where they stood at their last move, for the journal's closing lines.
+        QPointF translation;
+        double scale = 1;
+        double rotation = 0;
     };
     struct PendingClick {
         Camera::Point location;
@@ -120,6 +124,8 @@ private:
     bool pinching_ = false;
     double pinchScale_ = 1;
     double pinchRotation_ = 0;
+    // The trackpad's pinch has turned the map: its rotation has begun in the journal.
+    bool pinchRotated_ = false;
     Track finger_;
     std::optional<TwoFingers> twoFingers_;
     bool touchHadTwoFingers_ = false;

@@ -2,6 +2,7 @@
 
 #include "canvas/MapCanvasView.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace velorin {
@@ -24,6 +25,7 @@ void DisplayLink::setRefreshRate(double hertz)
 
 void DisplayLink::start()
 {
+    previousTick_.reset();
     timer_.start();
 }
 
@@ -34,10 +36,11 @@ void DisplayLink::stop()
 
 void DisplayLink::tick()
 {
-    if (auto canvas = canvas_.lock()) {
-        const double now = clock_->now();
-        canvas->step(now, now + frameSeconds_);
-    }
+    const double now = clock_->now();
+    const double elapsed = previousTick_ ? std::clamp(now - *previousTick_, 0.0, kMaxFrameSeconds) : frameSeconds_;
+    previousTick_ = now;
+    if (auto canvas = canvas_.lock())
+        canvas->step(now - elapsed, now);
 }
 
 } // namespace velorin

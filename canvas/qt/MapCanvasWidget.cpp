@@ -115,6 +115,20 @@ void MapCanvasWidget::paintGL()
         canvas_->drawFrame(defaultFramebufferObject());
 }
 
+void MapCanvasWidget::hideEvent(QHideEvent* event)
+{
+    QOpenGLWidget::hideEvent(event);
+    if (canvas_)
+        canvas_->handleBackground();
+}
+
+void MapCanvasWidget::showEvent(QShowEvent* event)
+{
+    QOpenGLWidget::showEvent(event);
+    if (canvas_)
+        canvas_->handleForeground();
+}
+
 void MapCanvasWidget::fail(const std::string& message)
 {
     if (onFailure)
@@ -123,6 +137,8 @@ void MapCanvasWidget::fail(const std::string& message)
 
 void MapCanvasWidget::releaseContext()
 {
+    if (canvas_)
+        canvas_->handleBackground();
     displayLink_.stop();
     delete input_;
     canvas_.reset();

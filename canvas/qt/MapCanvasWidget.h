@@ -56,10 +56,15 @@ protected:
     void initializeGL() override;
     void resizeGL(int width, int height) override;
     void paintGL() override;
+    // A window hidden, minimised or closed is the desktop's background: the canvas stops its
+    // frames and stores the view at once; shown again, it draws again.
+    void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void fail(const std::string& message);
-    // Drops the canvas and the adopted context while Qt's context is still current.
+    // Drops the canvas (which stores the view first, as the program quits) and the adopted
+    // context while Qt's context is still current.
     void releaseContext();
 
     CanvasFactory makeCanvas_;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <numbers>
 
 namespace velorin {
@@ -164,6 +165,52 @@ TEST_F(CameraMotion, APitchedViewTurnsAboutItsEye)
 
     canvas->turnInPlaceNow(-std::numbers::pi / 4);
     EXPECT_NEAR(Camera::wrapAngle(canvas->camera().bearing - before.bearing), 0, 1e-6);
+}
+
+TEST_F(CameraMotion, EveryGestureStopsATurningGazeAndTakesTheCameraItself)
+{
+    struct Case {
+        const char* gesture;
+        std::function<void(MapCanvasView&)> start;
+    };
+    const std::vector<Case> cases = {
+        {"drag", [](MapCanvasView& c) { c.dragBegan(); c.dragChanged({40, 0}, {250, 200}, {}); }},
+        {"wheel", [](MapCanvasView& c) { c.wheelNotches(1, {250, 200}); }},
+        {"pinch", [](MapCanvasView& c) { c.pinchBegan(); c.pinchChanged(1.5, {250, 200}); }},
+        {"tilt", [](MapCanvasView& c) { c.tiltChanged({0, -20}, 1); c.tiltChanged({0, -40}, 1); }},
+        {"rotation", [](MapCanvasView& c) { c.rotationChanged(0.2, {250, 200}); c.rotationChanged(0.4, {250, 200}); }},
+    };
+    const Camera start = pitched(*canvas, 0.9);
+    for (const Case& c : cases) {
+        canvas->turnInPlace(std::numbers::pi / 2);
+        ASSERT_TRUE(canvas->gaze()) << c.gesture;
+        c.start(*canvas);
+        EXPECT_FALSE(canvas->gaze()) << c.gesture;
+        const Camera moved = canvas->camera();
+        clock->advance(kFrameSeconds);
+        canvas->step(clock->now(), clock->now() + kFrameSeconds);
+        EXPECT_NEAR(Camera::wrapAngle(canvas->camera().bearing - moved.bearing), 0, 0.01)
+            << c.gesture << ": the gaze does not turn the view back";
+        canvas->tiltEnded();
+        canvas->rotationEnded();
+        canvas->setInertia({});
+        canvas->applyCamera(start, true);
+        runFrames(*canvas);
+    }
+}
+
+TEST_F(CameraMotion, AGlideEndsFollowingTheWalker)
+{
+    int interactions = 0;
+    canvas->onUserInteraction = [&interactions] { ++interactions; };
+    canvas->doubleClick({250, 200});
+    EXPECT_EQ(interactions, 1) << "a double click";
+    runFrames(*canvas);
+    canvas->click({100, 100}, {.command = true});
+    EXPECT_EQ(interactions, 2) << "a Super-click";
+    runFrames(*canvas);
+    canvas->click({100, 100}, {});
+    EXPECT_EQ(interactions, 2) << "a plain click moves nothing";
 }
 
 TEST_F(CameraMotion, FramingARectangleCentresItAtItsFittingZoom)

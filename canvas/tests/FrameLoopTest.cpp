@@ -114,9 +114,20 @@ TEST_F(CanvasTest, TheReliefToggleEasesThePitchAndBringsADeepZoomBackToTheBasema
     EXPECT_EQ(canvas->camera().pitch, MapCanvasView::kReliefPitchRadians);
 
     canvas->renderer().camera.zoom = 22;
+    canvas->setInertia(PanInertia{{500, 0}});
     canvas->set3D(false);
+    EXPECT_EQ(canvas->camera().zoom, 22) << "no jump";
+    ASSERT_TRUE(canvas->animation());
+    EXPECT_EQ(canvas->animation()->duration, MapCanvasView::kZoomAnimationSeconds);
+    EXPECT_FALSE(canvas->inertia().isMoving());
+    EXPECT_FALSE(canvas->awaitingInitialLocation()) << "the first fix no longer moves the view";
+    const double deepest = canvas->animation()->toZoom;
+    runFor(*canvas, MapCanvasView::kZoomAnimationSeconds / 2);
+    EXPECT_LT(canvas->camera().zoom, 22);
+    EXPECT_GT(canvas->camera().zoom, deepest);
     runFrames(*canvas);
     EXPECT_EQ(canvas->camera().pitch, 0);
+    EXPECT_NEAR(canvas->camera().zoom, deepest, 1e-9);
     EXPECT_NEAR(canvas->camera().zoom, canvas->maxZoom(), 1e-9);
     EXPECT_LT(canvas->maxZoom(), 22);
 }

@@ -115,6 +115,30 @@ TEST_F(PlaceNavigation, AFlatViewShowsFiveHundredMetresAroundThePlaceAndChoosesI
     EXPECT_EQ(canvas->camera().pitch, 0);
 }
 
+TEST_F(PlaceNavigation, ReliefSwitchedOnAtThePlaceJustShownFramesItAndElsewhereTiltsTo70Degrees)
+{
+    canvas->show(col, false);
+    ASSERT_EQ(canvas->chosenPlace(), col);
+    const auto framed = canvas->reliefFraming(col);
+    ASSERT_TRUE(framed);
+    canvas->set3D(true);
+    EXPECT_FALSE(canvas->chosenPlace());
+    EXPECT_EQ(canvas->targetPitch(), framed->pitch);
+    ASSERT_TRUE(canvas->animation());
+    EXPECT_EQ(canvas->animation()->toCenter, framed->center);
+    runFrames(*canvas);
+
+    canvas->set3D(false);
+    runFrames(*canvas);
+    canvas->show(col, false);
+    Camera away = canvas->camera();
+    away.center.x += 100 / away.center.metersPerWorldUnit();
+    canvas->applyCamera(away, true);
+    canvas->set3D(true);
+    EXPECT_EQ(canvas->targetPitch(), MapCanvasView::kReliefPitchRadians) << "100 m from the place";
+    EXPECT_FALSE(canvas->chosenPlace());
+}
+
 TEST_F(PlaceNavigation, GoingDirectlyStopsTheTurnUnderWayAndJumpsThere)
 {
     canvas->rotate(1);

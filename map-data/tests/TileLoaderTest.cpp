@@ -95,7 +95,30 @@ TEST_F(TileLoader, FailedAnswersHoldTheKeyOffForTheirDelay)
     }
 }
 
-TEST_F(TileLoader, TransportFailuresCountInARowWithinAMinuteAndASuccessEndsTheRun)
+TEST_F(TileLoader, AHeldOffKeyIsAskedAgainWhenItsHoldOffEndsWithoutANewWishList)
+{
+    // The provider refuses, then answers again; nobody touches the map meanwhile.
+    server.route(topoPath(1), LoopbackServer::reply(503));
+    server.route(topoPath(2), LoopbackServer::reply(429));
+    start();
+    want({ topoKey(1), topoKey(2) });
+    ASSERT_TRUE(settle([&] { return server.requestCount() == 2 && loader->status().pending == 0; }));
+    server.route(topoPath(1), tileReply());
+    server.route(topoPath(2), tileReply());
+
+    clock->advance(velorin::TileLoaderEngine::kRetryAfterRateLimitSeconds);
+    ASSERT_TRUE(settle([&] { return cache->contains(topoKey(2)); })) << "the earliest hold-off ends first";
+    EXPECT_EQ(server.requestCount(topoPath(1)), 1);
+
+    clock->advance(velorin::TileLoaderEngine::kRetryAfterFailureSeconds - 3.5);
+    runQueues();
+    EXPECT_EQ(server.requestCount(topoPath(1)), 1) << "still held off";
+    clock->advance(0.5);
+    EXPECT_TRUE(settle([&] { return cache->contains(topoKey(1)); }));
+    EXPECT_EQ(tilesReady, 2);
+}
+
+TEST_F(TileLoader, TransportFailuresCountWithinAMinuteUntilSuccessesFollowAQuietSpell)
 {
     struct Step {
         double after;
@@ -105,7 +128,12 @@ TEST_F(TileLoader, TransportFailuresCountInARowWithinAMinuteAndASuccessEndsTheRu
     start();
     int key = 0;
     for (auto step : { Step { 0, 503, 1 }, Step { 10, 503, 2 }, Step { 5, 429, 2 }, Step { 5, 404, 2 },
-             Step { 70, 503, 1 }, Step { 1, 200, 0 } }) {
+             Step { 70, 503, 1 },
+             // A success right after a failure leaves the count; one after five quiet seconds ends it.
+             Step { 1, 200, 1 }, Step { 5, 200, 0 },
+             // One answer in two refused: the count climbs past the problem threshold.
+             Step { 0.5, 503, 1 }, Step { 0.5, 200, 1 }, Step { 0.5, 503, 2 }, Step { 0.5, 200, 2 },
+             Step { 0.5, 503, 3 } }) {
         ++key;
         clock->advance(step.after);
         server.route(topoPath(key), step.status == 200 ? tileReply() : LoopbackServer::reply(step.status));

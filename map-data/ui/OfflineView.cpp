@@ -1,17 +1,19 @@
 #include "map-data/ui/OfflineView.h"
 
 #include "map-data/ui/ByteCountText.h"
+#include "widgets/Symbols.h"
 
 #include <QAction>
 #include <QDateTime>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSet>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <array>
@@ -33,6 +35,14 @@ QLabel* footer(const char* value)
     auto label = new QLabel(QString::fromUtf8(value));
     label->setWordWrap(true);
     label->setEnabled(false);
+    return label;
+}
+
+QLabel* symbolLabel(std::string_view name)
+{
+    auto label = new QLabel(Symbols::glyph(name));
+    label->setFont(Symbols::font(OfflineView::kSymbolPixelSize, QFont::Normal));
+    label->setAlignment(Qt::AlignTop);
     return label;
 }
 
@@ -81,6 +91,35 @@ OfflineView::OfflineView(std::shared_ptr<RegionDownloader> downloader, VisibleSh
     top->addStretch();
     layout->addLayout(top);
 
+    noticeRow_ = new QWidget;
+    noticeRow_->setObjectName("noticeRow");
+    auto noticeLayout = new QHBoxLayout(noticeRow_);
+    noticeLayout->setContentsMargins(0, 0, 0, 0);
+    noticeLayout->addWidget(symbolLabel("exclamationmark.circle"));
+    notice_ = new QLabel;
+    notice_->setObjectName("notice");
+    notice_->setWordWrap(true);
+    noticeLayout->addWidget(notice_, 1);
+    auto dismiss = new QToolButton;
+    dismiss->setObjectName("dismissNotice");
+    dismiss->setIcon(Symbols::icon("xmark", kSymbolPixelSize, palette().color(QPalette::ButtonText)));
+    dismiss->setToolTip("Fermer");
+    dismiss->setAccessibleName("Fermer");
+    dismiss->setAutoRaise(true);
+    connect(dismiss, &QToolButton::clicked, this, [this] { downloader_->dismissNotice(); });
+    noticeLayout->addWidget(dismiss, 0, Qt::AlignTop);
+    layout->addWidget(noticeRow_);
+
+    if (!downloader_->hasMediaHost()) {
+        auto row = new QHBoxLayout;
+        row->addWidget(symbolLabel("info.circle"));
+        noMediaHost_ = new QLabel(QString::fromUtf8(kNoMediaHostMessage.data(), qsizetype(kNoMediaHostMessage.size())));
+        noMediaHost_->setObjectName("noMediaHost");
+        noMediaHost_->setWordWrap(true);
+        row->addWidget(noMediaHost_, 1);
+        layout->addLayout(row);
+    }
+
     auto current = new QGroupBox("Vue actuelle");
     auto currentLayout = new QFormLayout(current);
     sheetCount_ = new QLabel;
@@ -89,7 +128,9 @@ OfflineView::OfflineView(std::shared_ptr<RegionDownloader> downloader, VisibleSh
     sizeEstimate_->setObjectName("sizeEstimate");
     currentLayout->addRow("Cartes dans la vue", sheetCount_);
     currentLayout->addRow("Taille estimée", sizeEstimate_);
-    downloadZone_ = new QPushButton(QIcon::fromTheme("folder-download"), "Télécharger cette zone");
+    downloadZone_ = new QPushButton(
+        Symbols::icon("arrow.down.circle.fill", kSymbolPixelSize, palette().color(QPalette::ButtonText)),
+        "Télécharger cette zone");
     downloadZone_->setObjectName("downloadZone");
     connect(downloadZone_, &QPushButton::clicked, this, [this] { askZoneName(); });
     currentLayout->addRow(downloadZone_);
@@ -172,30 +213,52 @@ OfflineView::~OfflineView()
 void OfflineView::refresh()
 {
     auto visible = visibleSheets_ ? visibleSheets_() : std::vector<Sheet> {};
-    bool busy = downloader_->job().has_value();
+    const bool busy = downloader_->job().has_value();
+    const bool canDownload = !busy && downloader_->hasMediaHost();
+    noticeRow_->setVisible(downloader_->notice().has_value());
+    notice_->setText(text(downloader_->notice().value_or(std::string())));
     sheetCount_->setText(QString::number(qulonglong(visible.size())));
     sizeEstimate_->setText(text(sizeEstimate(visible.size())));
-    downloadZone_->setEnabled(!visible.empty() && !busy);
+    downloadZone_->setEnabled(!visible.empty() && canDownload);
 
+    const QColor symbolColor = palette().color(QPalette::ButtonText);
     if (downloader_->hasBaseMap()) {
         downloadBasemap_->setText("Fond de carte téléchargé");
-        downloadBasemap_->setIcon(QIcon::fromTheme("emblem-default"));
+        downloadBasemap_->setIcon(Symbols::icon("checkmark.circle.fill", kSymbolPixelSize, symbolColor));
     } else {
         downloadBasemap_->setText("Télécharger le fond France (≈ 29 Mo)");
-        downloadBasemap_->setIcon(QIcon::fromTheme("applications-internet"));
+        downloadBasemap_->setIcon(Symbols::icon("map", kSymbolPixelSize, symbolColor));
     }
-    downloadBasemap_->setEnabled(!busy);
+    downloadBasemap_->setEnabled(canDownload);
     clearCache_->setEnabled(!busy);
 
-    zoneList_->clear();
-    for (const auto& zone : downloader_->zones()) {
-        auto item = new QListWidgetItem(text(zone.name + "\n" + zoneDetail(zone)), zoneList_);
-        item->setData(Qt::UserRole, text(zone.id));
-    }
-    zonesSection_->setVisible(!downloader_->zones().empty());
+    showZones();
 
     offlineSize_->setText(text(byteCountText(downloader_->offlineSize())));
     cacheSize_->setText(text(byteCountText(downloader_->cacheSize())));
+}
+
+void OfflineView::showZones()
+{
+    const auto& zones = downloader_->zones();
+    zonesSection_->setVisible(!zones.empty());
+    if (zones == shownZones_)
+        return;
+    shownZones_ = zones;
+    QSet<QString> selected;
+    for (auto item : zoneList_->selectedItems())
+        selected.insert(item->data(Qt::UserRole).toString());
+    while (zoneList_->count() > int(zones.size()))
+        delete zoneList_->takeItem(zoneList_->count() - 1);
+    for (std::size_t row = 0; row < zones.size(); ++row) {
+        auto item = zoneList_->item(int(row));
+        if (!item)
+            item = new QListWidgetItem(zoneList_);
+        const auto& zone = zones[row];
+        item->setText(text(zone.name + "\n" + zoneDetail(zone)));
+        item->setData(Qt::UserRole, text(zone.id));
+        item->setSelected(selected.contains(text(zone.id)));
+    }
 }
 
 void OfflineView::askZoneName()

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QDialog;
@@ -23,7 +24,9 @@ namespace velorin {
 
 // The offline maps sheet: the sheets of the current view and their weight, downloading
 // them as a named zone, the France base map, the downloaded zones, the storage used and
-// emptying the navigation cache. The work is the region downloader's. GUI thread only.
+// emptying the navigation cache. It says why the last download did not complete, and that
+// nothing can be downloaded without the media host. The work is the region downloader's.
+// GUI thread only.
 class OfflineView : public QDialog {
 public:
     // The sheets of the map's visible rectangle.
@@ -31,6 +34,10 @@ public:
 
     // A sheet counts this much in size estimates.
     static constexpr std::uintmax_t kEstimatedSheetBytes = 3'500'000;
+    static constexpr double kSymbolPixelSize = 16;
+    static constexpr std::string_view kNoMediaHostMessage
+        = "Les cartes hors ligne viennent du serveur de médias, qui n'est pas configuré : leur téléchargement "
+          "est désactivé.";
 
     OfflineView(std::shared_ptr<RegionDownloader> downloader, VisibleSheets visibleSheets, QWidget* parent = nullptr);
     ~OfflineView() override;
@@ -50,12 +57,19 @@ private:
     void downloadBasemap();
     void clearCache();
     void deleteSelectedZones();
+    // Updates the zone rows in place, so that a selection survives the downloader's
+    // progress reports.
+    void showZones();
 
     const std::shared_ptr<RegionDownloader> downloader_;
     const VisibleSheets visibleSheets_;
     int observer_ = 0;
     std::vector<Sheet> pendingSheets_;
+    std::vector<RegionDownloader::Zone> shownZones_;
 
+    QWidget* noticeRow_ = nullptr;
+    QLabel* notice_ = nullptr;
+    QLabel* noMediaHost_ = nullptr;
     QLabel* sheetCount_ = nullptr;
     QLabel* sizeEstimate_ = nullptr;
     QPushButton* downloadZone_ = nullptr;

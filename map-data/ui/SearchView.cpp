@@ -1,12 +1,12 @@
 #include "map-data/ui/SearchView.h"
 
+#include "widgets/Symbols.h"
+
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include <fmt/format.h>
@@ -33,13 +33,17 @@ SearchView::SearchView(SheetCatalog catalog, std::function<void(const Sheet&)> o
     connect(query_, &QLineEdit::textChanged, this, [this] { update(); });
     top->addWidget(query_, 1);
     layout->addLayout(top);
+    // Typing searches at once; the field comes first when tabbing too.
+    setTabOrder(query_, close);
+    query_->setFocus();
 
-    pages_ = new QStackedWidget;
-    auto empty = new QWidget;
-    auto emptyLayout = new QVBoxLayout(empty);
+    // The empty page and the results take turns in the sheet's own layout, which gives a
+    // wrapped message the height that its width needs.
+    emptyPage_ = new QWidget;
+    auto emptyLayout = new QVBoxLayout(emptyPage_);
     emptyLayout->addStretch();
-    auto icon = new QLabel;
-    icon->setPixmap(QIcon::fromTheme("folder-open").pixmap(48, 48));
+    auto icon = new QLabel(Symbols::glyph("map"));
+    icon->setFont(Symbols::font(kEmptySymbolPixelSize, QFont::Normal));
     icon->setAlignment(Qt::AlignCenter);
     emptyLayout->addWidget(icon);
     emptyTitle_ = new QLabel;
@@ -55,14 +59,15 @@ SearchView::SearchView(SheetCatalog catalog, std::function<void(const Sheet&)> o
     emptyDescription_->setWordWrap(true);
     emptyLayout->addWidget(emptyDescription_);
     emptyLayout->addStretch();
-    pages_->addWidget(empty);
+    layout->addWidget(emptyPage_, 1);
 
     resultList_ = new QListWidget;
     resultList_->setObjectName("results");
+    // A click chooses, and so does Return; on desktops where a click also activates, the
+    // first of the two decides.
     connect(resultList_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { choose(resultList_->row(item)); });
     connect(resultList_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { choose(resultList_->row(item)); });
-    pages_->addWidget(resultList_);
-    layout->addWidget(pages_, 1);
+    layout->addWidget(resultList_, 1);
 
     update();
 }
@@ -88,23 +93,62 @@ void SearchView::update()
             emptyTitle_->setText("Aucun résultat");
             emptyDescription_->setText("Aucune carte ne correspond à « " + query + " ».");
         }
-        pages_->setCurrentIndex(0);
+        fitMessage();
+        resultList_->hide();
+        emptyPage_->show();
         return;
     }
-    auto digits = QFont("monospace");
-    digits.setStyleHint(QFont::TypeWriter);
     for (const auto& sheet : shown_) {
-        auto centre = fmt::format("{:.4f}, {:.4f}", (sheet.south + sheet.north) / 2, (sheet.west + sheet.east) / 2);
-        auto item = new QListWidgetItem(QString::fromStdString(sheet.name + "\n" + centre), resultList_);
+        const auto centre
+            = fmt::format("{:.4f}, {:.4f}", (sheet.south + sheet.north) / 2, (sheet.west + sheet.east) / 2);
+        auto item = new QListWidgetItem(resultList_);
         item->setData(Qt::UserRole, qlonglong(sheet.id));
+        item->setData(Qt::AccessibleTextRole, QString::fromStdString(sheet.name + ", " + centre));
+        auto row = sheetRow(QString::fromStdString(sheet.name), QString::fromStdString(centre));
+        item->setSizeHint(row->sizeHint());
+        resultList_->setItemWidget(item, row);
     }
-    pages_->setCurrentIndex(1);
+    emptyPage_->hide();
+    resultList_->show();
+}
+
+QWidget* SearchView::sheetRow(const QString& name, const QString& centre) const
+{
+    auto row = new QWidget;
+    auto stack = new QVBoxLayout(row);
+    stack->setSpacing(kRowSpacingPoints);
+    auto nameLabel = new QLabel(name);
+    nameLabel->setObjectName("sheetName");
+    stack->addWidget(nameLabel);
+    auto centreLabel = new QLabel(centre);
+    centreLabel->setObjectName("sheetCentre");
+    // Every digit as wide as the others, so that the coordinates of the rows line up.
+    QFont digits(QStringLiteral("monospace"));
+    digits.setStyleHint(QFont::TypeWriter);
+    digits.setPointSizeF(font().pointSizeF() * kCaptionScale);
+    centreLabel->setFont(digits);
+    centreLabel->setEnabled(false);
+    stack->addWidget(centreLabel);
+    return row;
+}
+
+void SearchView::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    fitMessage();
+}
+
+void SearchView::fitMessage()
+{
+    // A wrapped label only asks for its one-line height: the sheet grows to its real one.
+    emptyDescription_->setMinimumHeight(emptyDescription_->heightForWidth(emptyDescription_->width()));
 }
 
 void SearchView::choose(int row)
 {
-    if (row < 0 || std::size_t(row) >= shown_.size())
+    if (chosen_ || row < 0 || std::size_t(row) >= shown_.size())
         return;
+    chosen_ = true;
     auto sheet = shown_[std::size_t(row)];
     if (onSelect_)
         onSelect_(sheet);

@@ -4,8 +4,10 @@
 #include "app/ui/ScaleBar.h"
 
 #include "app/tests/AppModelFixture.h"
+#include "widgets/MonospacedDigits.h"
 #include "testing/TestApplication.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QLabel>
 
@@ -45,10 +47,28 @@ TEST_F(CaptionsTest, TheAltitudeCapsuleShowsOnlyWithAnAltitude)
     locateWalker(walkerFix(45.9237, 6.8694, 812.5));
     ASSERT_EQ(model.altitudeState(), velorin::AltitudeState::value(812.5));
     EXPECT_TRUE(capsule->isVisibleTo(&screen));
-    EXPECT_EQ(capsule->altitude().text(), QStringLiteral("813 m"));
+    EXPECT_EQ(velorin::MonospacedDigits::plainText(capsule->altitude().text()), QStringLiteral("813 m"));
 
     position->changeAuthorization(platform::LocationAuthorization::denied);
     EXPECT_FALSE(capsule->isVisibleTo(&screen)) << "a refused permission has no altitude";
+}
+
+TEST_F(CaptionsTest, TheAltitudeKeepsItsWidthFromOneFigureToTheNext)
+{
+    const auto font = testing_support::proportionalDigitsFont();
+    if (!font)
+        GTEST_SKIP() << "every font here has digits of one width";
+    const QFont before = QApplication::font();
+    QApplication::setFont(*font);
+    auto& model = makeModel();
+    QWidget screen;
+    auto* capsule = new AltitudeCapsule(model, &screen);
+    locateWalker(walkerFix(45.9237, 6.8694, 1111));
+    const int ones = capsule->altitude().sizeHint().width();
+    position->deliver({walkerFix(45.9237, 6.8694, 1808)});
+    EXPECT_EQ(velorin::MonospacedDigits::plainText(capsule->altitude().text()), QStringLiteral("1808 m"));
+    EXPECT_EQ(capsule->altitude().sizeHint().width(), ones) << font->family().toStdString();
+    QApplication::setFont(before);
 }
 
 TEST_F(CaptionsTest, ANewAltitudeCrossFadesWhileTheCapsuleTakesItsWidth)
@@ -64,7 +84,7 @@ TEST_F(CaptionsTest, ANewAltitudeCrossFadesWhileTheCapsuleTakesItsWidth)
     const auto textAlpha = [&] { return capsule->altitude().palette().color(QPalette::WindowText).alphaF(); };
 
     position->deliver({walkerFix(45.9237, 6.8694, 1204)});
-    EXPECT_EQ(capsule->altitude().text(), QStringLiteral("1204 m"));
+    EXPECT_EQ(velorin::MonospacedDigits::plainText(capsule->altitude().text()), QStringLiteral("1204 m"));
     EXPECT_EQ(capsule->width(), narrow) << "it sets off at the old width";
     const int wide = capsule->sizeHint().width();
     ASSERT_GT(wide, narrow);

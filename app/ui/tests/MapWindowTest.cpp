@@ -2,10 +2,12 @@
 
 #include "app/tests/AppModelFixture.h"
 #include "app/ui/AttributionColumn.h"
+#include "app/ui/CompassDial.h"
 #include "app/ui/CompassPad.h"
 #include "app/ui/MapPalette.h"
 #include "app/ui/MapToolbar.h"
 #include "app/ui/ScaleBar.h"
+#include "app/ui/StatusIndicator.h"
 #include "app/ui/MapContainer.h"
 #include "app/ui/MapScreen.h"
 #include "app/ui/OverlayLayer.h"
@@ -16,12 +18,20 @@
 #include "renderer/Sky.h"
 #include "testing/LoopbackServer.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QBuffer>
+#include <QHelpEvent>
 #include <QImage>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolTip>
+#include <QWindow>
 
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <iostream>
 #include <vector>
 #include <string>
 
@@ -80,17 +90,18 @@ protected:
 
     // Every provider is the loopback server: map tiles are one warm colour, elevations a
     // plateau at 1000 m.
-    void serveTiles()
+    void serveTiles(LoopbackServer& provider)
     {
-        server.route("/*", LoopbackServer::reply(200, solidImage(QColor(200, 120, 40), "JPG"),
-                               {{"Content-Type", "image/jpeg"}}));
-        server.route("/elevation-tiles-prod/terrarium/*",
+        provider.route("/*", LoopbackServer::reply(200, solidImage(QColor(200, 120, 40), "JPG"),
+                                 {{"Content-Type", "image/jpeg"}}));
+        provider.route("/elevation-tiles-prod/terrarium/*",
             LoopbackServer::reply(200, solidImage(QColor(131, 232, 0), "PNG"), {{"Content-Type", "image/png"}}));
-        const std::string host = "127.0.0.1:" + std::to_string(server.port());
+        const std::string host = "127.0.0.1:" + std::to_string(provider.port());
         hosts.scheme = "http";
         hosts.ignHost = hosts.openTopoHost = hosts.swisstopoHost = hosts.spainHost = hosts.austriaHost
             = hosts.terrariumHost = host;
     }
+    void serveTiles() { serveTiles(server); }
 
     // The root window over `model`, shown at `size`; its canvas starts with `arguments`.
     std::unique_ptr<RootView> openWindow(velorin::AppModel& model, QSize size,
@@ -243,6 +254,7 @@ TEST_F(MapWindowTest, ASnapshotRunWithADisplayWritesTheWindowsViewAtItsPixelSize
 
 TEST_F(MapWindowTest, ThePaletteAndToolbarSlideAwayWithTheControlsAndComeBackToTheirPlaces)
 {
+    serveTiles();
     auto& model = makeModel();
     model.start();
     const auto shown = openWindow(model, QSize(800, 600));
@@ -280,4 +292,182 @@ TEST_F(MapWindowTest, ThePaletteAndToolbarSlideAwayWithTheControlsAndComeBackToT
     EXPECT_EQ(palette.geometry(), palettePlace);
     EXPECT_EQ(toolbar.geometry(), toolbarPlace);
     EXPECT_TRUE(screen->bottomLayer().mask().contains(toolbarPlace.center()));
+}
+
+TEST_F(MapWindowTest, TheIdleMapFillsByItselfOnceItsStoppedProviderAnswersAgain)
+{
+    // A provider that was there and stopped: its port refuses every connection.
+    int port = 0;
+    {
+        LoopbackServer gone;
+        port = gone.port();
+    }
+    hosts.scheme = "http";
+    hosts.ignHost = hosts.openTopoHost = hosts.swisstopoHost = hosts.spainHost = hosts.austriaHost = hosts.terrariumHost
+        = "127.0.0.1:" + std::to_string(port);
+    auto& model = makeModel();
+    const auto shown = openWindow(model, QSize(800, 600), {"velorin", "-startAt", "47.26,11.39,12"});
+    model.start();
+    MapScreen* screen = waitForMap(*shown);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return model.hasLoadingProblem(); }, 30))
+        << "the refused tiles show a problem";
+    EXPECT_EQ(model.loadingProblemMessage(), "Serveur injoignable");
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return !map.isDisplayLinkRunning(); }, 30))
+        << "the map comes to rest";
+    EXPECT_LT(drawnShare(map.grabFramebuffer()), 0.1) << "nothing to draw yet";
+
+    LoopbackServer back(port);
+    serveTiles(back);
+    // Nobody touches the map: the loader asks again when the hold-off ends, and the status
+    // poll follows.
+    advance(velorin::TileLoader::kTransferIdleTimeoutSeconds / 2 + velorin::AppModel::kStatusPollIntervalSeconds);
+    EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return drawnShare(map.grabFramebuffer()) > 0.9 && !model.hasLoadingProblem();
+    }, 60)) << "delivered " << model.loader()->status().delivered << ", problem " << model.hasLoadingProblem();
+    EXPECT_GT(back.requestCount(), 0);
+    this->model.reset();
+}
+
+TEST_F(MapWindowTest, AViewMovedAndZoomedJustBeforeClosingIsTheOneTheNextStartOpens)
+{
+    serveTiles();
+    auto& model = makeModel();
+    model.start();
+    auto first = openWindow(model, QSize(800, 600));
+    MapScreen* screen = waitForMap(*first);
+    ASSERT_TRUE(screen);
+    auto canvas = screen->container().canvas();
+    velorin::Camera camera = canvas->camera();
+    camera.center = velorin::WorldPoint::fromLatitudeLongitude(45.9, 6.87);
+    camera.zoom = 11;
+    canvas->applyCamera(camera, true);
+    // Half a second later, well within the second that stored views wait for.
+    camera.zoom = 12.5;
+    canvas->applyCamera(camera, true);
+    first->close();
+    first.reset();
+
+    auto& next = makeModel();
+    next.start();
+    auto second = openWindow(next, QSize(800, 600));
+    MapScreen* reopened = waitForMap(*second);
+    ASSERT_TRUE(reopened);
+    EXPECT_NEAR(reopened->container().canvas()->camera().zoom, 12.5, 1e-9);
+    EXPECT_NEAR(reopened->container().canvas()->camera().center.x, camera.center.x, 1e-9);
+}
+
+TEST_F(MapWindowTest, MovingThePointerOverTheMapBringsTheControlsBack)
+{
+    serveTiles();
+    auto& model = makeModel();
+    model.start();
+    const auto shown = openWindow(model, QSize(800, 600));
+    MapScreen* screen = waitForMap(*shown);
+    ASSERT_TRUE(screen);
+    advance(velorin::AppModel::kControlsHideDelaySeconds + 1);
+    ASSERT_FALSE(model.areControlsVisible());
+
+    // Moves delivered to the window itself, as the window system would: the X pointer is
+    // shared with the other windows of the display.
+    QWindow* window = shown->windowHandle();
+    ASSERT_TRUE(window);
+    QTest::mouseMove(window, QPoint(400, 300));
+    QTest::mouseMove(window, QPoint(420, 310));
+    EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] { return model.areControlsVisible(); }, 5))
+        << "the pointer over the map reveals the palette and the toolbar";
+    advance(velorin::AppModel::kControlsHideDelaySeconds + 1);
+    ASSERT_FALSE(model.areControlsVisible());
+    QTest::mouseMove(window, screen->compassPad().mapTo(shown.get(), QPoint(10, 10)));
+    EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] { return model.areControlsVisible(); }, 5))
+        << "and so does the pointer over a control";
+}
+
+TEST_F(MapWindowTest, EveryControlTellsWhatItDoesInATooltip)
+{
+    serveTiles();
+    auto& model = makeModel();
+    model.start();
+    const auto shown = openWindow(model, QSize(1024, 700));
+    MapScreen* screen = waitForMap(*shown);
+    ASSERT_TRUE(screen);
+    std::vector<QWidget*> controls;
+    for (QAbstractButton* button : screen->findChildren<QAbstractButton*>())
+        if (button->isVisible() && !button->accessibleName().isEmpty())
+            controls.push_back(button);
+    ASSERT_GE(controls.size(), 15u) << "palette, toolbar and compass pad";
+    for (QWidget* control : controls) {
+        const QPoint centre = control->rect().center();
+        QHelpEvent help(QEvent::ToolTip, centre, control->mapToGlobal(centre));
+        QApplication::sendEvent(control, &help);
+        EXPECT_TRUE(QToolTip::isVisible()) << control->objectName().toStdString();
+        EXPECT_EQ(QToolTip::text(), control->accessibleName()) << control->objectName().toStdString();
+        QToolTip::hideText();
+    }
+    QWidget* dial = screen->compassPad().findChild<velorin::CompassDial*>();
+    ASSERT_TRUE(dial);
+    EXPECT_TRUE(dial->toolTip().startsWith("Anneau : tourner autour du point visé"));
+}
+
+TEST_F(MapWindowTest, AtItsSmallestTheWindowShowsEveryControlWhole)
+{
+    serveTiles();
+    auto& model = makeModel();
+    network->report({false, false});
+    model.start();
+    locateWalker(walkerFix(45.83, 6.86, 2350));
+    const auto shown = openWindow(model, QSize(400, 300));
+    RootView& window = *shown;
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return window.width() >= window.minimumWidth() && window.minimumWidth() > 400;
+    }, 5));
+    EXPECT_GE(window.height(), window.minimumHeight()) << "the window is never smaller than its controls need";
+    window.resize(window.minimumSize());
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return window.size() == window.minimumSize(); }, 5));
+    // Let the pills and the capsule finish coming in.
+    testing_support::runUntil(*mainQueue, [] { return false; }, 0.6);
+
+    const std::vector<QWidget*> controls {&screen->compassPad(), &screen->statusIndicator(),
+        &screen->attributionColumn(), &screen->toolbar(), &screen->mapPalette()};
+    std::vector<QRect> placed;
+    for (QWidget* control : controls) {
+        ASSERT_TRUE(control->isVisible()) << control->metaObject()->className();
+        placed.emplace_back(control->mapTo(&window, QPoint(0, 0)), control->size());
+        EXPECT_TRUE(window.rect().contains(placed.back())) << control->metaObject()->className();
+    }
+    for (std::size_t i = 0; i < placed.size(); ++i)
+        for (std::size_t j = i + 1; j < placed.size(); ++j)
+            EXPECT_FALSE(placed[i].intersects(placed[j]))
+                << controls[i]->metaObject()->className() << " covers " << controls[j]->metaObject()->className();
+
+    const QImage shot = window.grab().toImage();
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velorin-window-minimum.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
+    std::cout << "window at its smallest: " << file.string() << " (" << window.width() << " x " << window.height()
+              << ")\n";
+}
+
+TEST_F(MapWindowTest, ControlFOpensTheSheetSearchReadyForTyping)
+{
+    serveTiles();
+    auto& model = makeModel();
+    model.start();
+    const auto shown = openWindow(model, QSize(800, 600));
+    MapScreen* screen = waitForMap(*shown);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    shown->activateWindow();
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return map.hasFocus(); }, 5));
+
+    QTest::keyClick(&map, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return screen->search() && screen->search()->isVisible(); }, 5));
+    auto* query = screen->search()->findChild<QLineEdit*>("query");
+    ASSERT_TRUE(query);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return QApplication::focusWidget() == query; }, 5))
+        << "the focus is in the search field, not on Fermer";
+    QTest::keyClicks(QApplication::focusWidget(), "Vercors");
+    EXPECT_EQ(query->text(), "Vercors");
 }

@@ -3,7 +3,7 @@
 #include "app/tests/AppModelFixture.h"
 #include "app/ui/FailureView.h"
 #include "app/ui/LoadingView.h"
-#include "app/ui/Symbols.h"
+#include "widgets/Symbols.h"
 #include "testing/TestApplication.h"
 
 #include <QLabel>

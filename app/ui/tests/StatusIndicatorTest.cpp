@@ -1,15 +1,20 @@
 #include "app/ui/StatusIndicator.h"
 
 #include "app/ui/tests/WidgetTest.h"
+#include "widgets/MonospacedDigits.h"
 
+#include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVariantAnimation>
 
+#include <filesystem>
 #include <limits>
 #include <optional>
+#include <utility>
 #include <string>
 
 using velorin::StatusIndicator;
@@ -91,16 +96,45 @@ TEST_F(StatusIndicatorWidget, ShowsTheSheetInPreparationWithItsQueueProgressAndP
         EXPECT_EQ(text("sheetName")->text(), "3531OT Massif du Mont-Blanc");
         EXPECT_EQ(shows("sheetBadge"), c.badge);
         if (c.badge) {
-            EXPECT_EQ(text("sheetBadge")->text(), QString("+%1").arg(c.queued));
+            EXPECT_EQ(velorin::MonospacedDigits::plainText(text("sheetBadge")->text()), QString("+%1").arg(c.queued));
         }
         EXPECT_EQ(shows("sheetPhase"), c.phaseRow);
         if (c.phaseRow) {
-            EXPECT_EQ(text("sheetPhase")->text().toStdString(), *c.phase.label());
+            EXPECT_EQ(velorin::MonospacedDigits::plainText(text("sheetPhase")->text()).toStdString(), *c.phase.label());
         }
         auto* bar = indicator->findChild<QProgressBar*>("sheetProgress");
         EXPECT_EQ(bar->value(), bar->maximum() / 4);
         EXPECT_EQ(bar->width(), StatusIndicator::kProgressWidthPoints);
     }
+}
+
+TEST_F(StatusIndicatorWidget, TheCountAndTheDownloadFiguresKeepTheirWidth)
+{
+    const auto font = testing_support::proportionalDigitsFont();
+    if (!font)
+        GTEST_SKIP() << "every font here has digits of one width";
+    const QFont before = QApplication::font();
+    QApplication::setFont(*font);
+    QWidget other;
+    auto* figures = new StatusIndicator(*model, &other);
+    const auto widths = [&] {
+        return std::pair{figures->findChild<QLabel*>("sheetBadge")->sizeHint().width(),
+            figures->findChild<QLabel*>("sheetPhase")->sizeHint().width()};
+    };
+    report("Chamonix", 1, velorin::TileLoader::Phase::downloading(1 << 20, 11 << 20));
+    const auto ones = widths();
+    report("Chamonix", 8, velorin::TileLoader::Phase::downloading(8 << 20, 88 << 20));
+    EXPECT_EQ(widths(), ones) << font->family().toStdString();
+    other.resize(260, 110);
+    QPalette map = other.palette();
+    map.setColor(QPalette::Window, QColor(107, 122, 79));
+    other.setPalette(map);
+    other.setAutoFillBackground(true);
+    auto* fade = figures->findChild<QVariantAnimation*>();
+    fade->setCurrentTime(fade->duration());
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "status-sheet-pill.png";
+    EXPECT_TRUE(other.grab().save(QString::fromStdString(file.string()), "PNG"));
+    QApplication::setFont(before);
 }
 
 TEST_F(StatusIndicatorWidget, KeepsTheSheetBarWithinItsRangeWhateverTheLoaderReports)
@@ -171,6 +205,40 @@ TEST_F(StatusIndicatorWidget, FadesInANewProblemOrSheetButNotANewCountOrProgress
 
     setReachable(false);
     EXPECT_TRUE(indicator->isFading());
+}
+
+TEST_F(StatusIndicatorWidget, AProblemThatEndsFadesOutBeforeTheIndicatorGoes)
+{
+    setReachable(false);
+    auto* fade = indicator->findChild<QVariantAnimation*>();
+    fade->setCurrentTime(fade->duration());
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(indicator->graphicsEffect());
+    ASSERT_TRUE(effect);
+
+    setReachable(true);
+    EXPECT_EQ(indicator->content(), Content::none);
+    EXPECT_FALSE(indicator->isHidden()) << "still there, fading";
+    EXPECT_TRUE(shows("problemPill"));
+    EXPECT_EQ(text("problemMessage")->text(), "Hors réseau");
+    ASSERT_TRUE(indicator->isFading());
+    EXPECT_EQ(fade->duration(), StatusIndicator::kFadeMilliseconds);
+    fade->setCurrentTime(fade->duration() / 2);
+    EXPECT_NEAR(effect->opacity(), 0.5, 0.01) << "eased in and out";
+    report(std::nullopt, 0);
+    EXPECT_FALSE(indicator->isHidden()) << "another report does not cut the fade short";
+    fade->setCurrentTime(fade->duration());
+    EXPECT_TRUE(indicator->isHidden());
+    EXPECT_FALSE(indicator->isFading());
+
+    // A problem back while the pill fades out fades it in again.
+    setReachable(false);
+    fade->setCurrentTime(fade->duration());
+    setReachable(true);
+    setReachable(false);
+    EXPECT_TRUE(indicator->isFading());
+    fade->setCurrentTime(fade->duration());
+    EXPECT_FALSE(indicator->isHidden());
+    EXPECT_TRUE(shows("problemPill"));
 }
 
 TEST_F(StatusIndicatorWidget, APressAnywhereOnTheProblemPillAsksForTheDiagnosticsOnce)

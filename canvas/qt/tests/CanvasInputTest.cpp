@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <cmath>
+#include <fstream>
 #include <numbers>
 
 namespace velorin {
@@ -115,6 +116,19 @@ protected:
         QNativeGestureEvent event(
             type, QPointingDevice::primaryPointingDevice(), 2, at, at, widget->mapToGlobal(at), value, {}, {});
         send(event);
+    }
+
+    // The journal's gesture lines, "début …" and "fin …", without time or view.
+    std::vector<std::string> gestureLines() const
+    {
+        std::ifstream file(folder / "cache" / "VelorinGestes.log");
+        std::vector<std::string> texts;
+        for (std::string line; std::getline(file, line);) {
+            std::string text = line.substr(24, line.find(" -startAt ") - 24);
+            if (text.starts_with("début ") || text.starts_with("fin "))
+                texts.push_back(std::move(text));
+        }
+        return texts;
     }
 
     // Taps out the double-click interval (zero here) so that a waiting click happens.
@@ -377,6 +391,7 @@ TEST_F(CanvasInputTest, WheelNotchesZoomAboutTheCursorWhileTrackpadScrollingDrag
 
 TEST_F(CanvasInputTest, TrackpadPinchAndRotateZoomAndTurnTheMapThenReport)
 {
+    defaults->setBoolean(GestureJournal::kEnabledKey, true);
     const Camera before = canvas->camera();
     gesture(Qt::BeginNativeGesture, 0);
     gesture(Qt::ZoomNativeGesture, 0.5);
@@ -390,6 +405,8 @@ TEST_F(CanvasInputTest, TrackpadPinchAndRotateZoomAndTurnTheMapThenReport)
     gesture(Qt::EndNativeGesture, 0);
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.back(), canvas->camera());
+    EXPECT_EQ(gestureLines(), (std::vector<std::string>{"début pincer ", "début pivoter ", "fin pincer  ×2.000",
+                                  "fin pivoter  -0.524 rad"}));
 }
 
 class TouchInputTest : public CanvasInputTest {
@@ -428,6 +445,7 @@ TEST_F(TouchInputTest, AFingerDownTellsTheApplicationAndOneFingerDragsTheMap)
 
 TEST_F(TouchInputTest, TwoFingersSpreadingZoomAndMovingUprightTilt)
 {
+    defaults->setBoolean(GestureJournal::kEnabledKey, true);
     const Camera before = canvas->camera();
     touch(QEvent::TouchBegin, {{QEventPoint::Pressed, {200, 200}}});
     touch(QEvent::TouchUpdate, {{QEventPoint::Stationary, {200, 200}}, {QEventPoint::Pressed, {300, 200}}});
@@ -437,6 +455,9 @@ TEST_F(TouchInputTest, TwoFingersSpreadingZoomAndMovingUprightTilt)
     reports.clear();
     touch(QEvent::TouchEnd, {{QEventPoint::Released, {150, 200}}, {QEventPoint::Released, {350, 200}}});
     EXPECT_FALSE(reports.empty());
+    EXPECT_EQ(gestureLines(), (std::vector<std::string>{"début incliner ", "début pincer ", "début pivoter ",
+                                  "fin incliner  (0, 0)", "fin pincer  ×2.000", "fin pivoter  0.000 rad"}))
+        << "each of the two fingers' gestures begins and ends, the pinch with its scale";
 
     // The tilt counts from where it starts to act, 15 points up.
     touch(QEvent::TouchBegin, {{QEventPoint::Pressed, {200, 300}}, {QEventPoint::Pressed, {300, 300}}});

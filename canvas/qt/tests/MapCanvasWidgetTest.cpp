@@ -110,3 +110,28 @@ TEST_F(MapCanvasWidgetTest, AWindowWithoutACanvasReportsTheEngineFailureOnce)
     EXPECT_EQ(failures, 1);
     EXPECT_EQ(widget.canvas(), nullptr);
 }
+
+TEST_F(MapCanvasWidgetTest, HidingTheWindowStoresTheViewAtOnceAndShowingItDrawsAgain)
+{
+    MapCanvasWidget widget(clock, factory());
+    widget.resize(320, 240);
+    widget.show();
+    ASSERT_TRUE(runUntil([&] { return widget.canvas() != nullptr; }));
+    MapCanvasView& canvas = *widget.canvas();
+    velorin::Camera camera = canvas.camera();
+    camera.zoom = 8;
+    canvas.applyCamera(camera, true);
+    // Within a second of the last stored view: the throttle keeps this one back.
+    camera.zoom = 8.5;
+    canvas.applyCamera(camera, true);
+    ASSERT_NE(defaults->array("Velorin.lastCamera").value().at(2), 8.5);
+
+    widget.hide();
+    EXPECT_EQ(defaults->array("Velorin.lastCamera").value().at(2), 8.5);
+    EXPECT_FALSE(widget.isDisplayLinkRunning());
+    canvas.ensureDisplayLink();
+    EXPECT_FALSE(widget.isDisplayLinkRunning()) << "a hidden window draws nothing";
+
+    widget.show();
+    EXPECT_TRUE(widget.isDisplayLinkRunning());
+}

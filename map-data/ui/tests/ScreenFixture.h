@@ -53,6 +53,7 @@ protected:
         velorin::TileLoader::Dependencies dependencies;
         dependencies.catalog = velorin::SheetCatalog(sheets);
         dependencies.store = store;
+        dependencies.hosts = hosts;
         dependencies.cache = std::make_shared<velorin::TextureCache>(clock, std::int64_t(64) << 20);
         dependencies.session = std::make_shared<platform::HttpSession>();
         dependencies.clock = clock;
@@ -89,6 +90,8 @@ protected:
     std::shared_ptr<ManualExecutor> queue = std::make_shared<ManualExecutor>();
     std::shared_ptr<ManualExecutor> utilityQueue = std::make_shared<ManualExecutor>();
     std::vector<Sheet> sheets;
+    // No media host unless a test names one: downloads then end at once, incomplete.
+    velorin::ServiceHosts hosts;
     std::unique_ptr<velorin::TileLoader> loader;
     std::shared_ptr<velorin::RegionDownloader> downloader;
 };

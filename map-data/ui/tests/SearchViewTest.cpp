@@ -2,9 +2,13 @@
 
 #include "map-data/ui/SearchView.h"
 
+#include <QApplication>
+#include <QFontInfo>
 #include <QLineEdit>
+#include <QTest>
 #include <QListWidget>
-#include <QStackedWidget>
+
+#include <filesystem>
 
 namespace {
 
@@ -51,11 +55,49 @@ TEST_F(SearchViewTest, ResultsShowNameAndCentreAtMostSixtyAndAChoiceIsHandedOn)
     view.show();
     type(view, "grenoble");
     ASSERT_EQ(results(view)->count(), 60);
-    EXPECT_EQ(results(view)->item(0)->text(), "Grenoble 0\n45.1000, 6.1500");
+    QWidget* row = results(view)->itemWidget(results(view)->item(0));
+    ASSERT_TRUE(row);
+    EXPECT_EQ(labelText(*row, "sheetName"), "Grenoble 0");
+    QLabel* centre = child<QLabel>(*row, "sheetCentre");
+    EXPECT_EQ(centre->text(), "45.1000, 6.1500");
+    EXPECT_TRUE(QFontInfo(centre->font()).fixedPitch()) << "the centre's digits line up from row to row";
+    EXPECT_LT(centre->font().pointSizeF(), child<QLabel>(*row, "sheetName")->font().pointSizeF());
     EXPECT_EQ(view.results(" grenoble 1").size(), 0U) << "the query is searched with its spaces";
 
-    emit results(view)->itemClicked(results(view)->item(2));
+    int choices = 0;
+    velorin::SearchView counted(velorin::SheetCatalog(many), [&](const velorin::Sheet& sheet) {
+        chosen = sheet;
+        ++choices;
+    });
+    type(counted, "grenoble");
+    // A desktop where a click activates sends both.
+    emit results(counted)->itemClicked(results(counted)->item(2));
+    emit results(counted)->itemActivated(results(counted)->item(2));
+    EXPECT_EQ(choices, 1);
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->name, "Grenoble 2");
-    EXPECT_EQ(view.result(), QDialog::Accepted);
+    EXPECT_EQ(counted.result(), QDialog::Accepted);
+}
+
+TEST_F(SearchViewTest, TheFieldTakesTheTypingAndAMissShowsItsWholeMessage)
+{
+    QWidget parent;
+    parent.resize(600, 400);
+    parent.show();
+    auto* view = new velorin::SearchView(velorin::SheetCatalog(), {}, &parent);
+    view->open();
+    QApplication::processEvents();
+    auto* query = child<QLineEdit>(*view, "query");
+    EXPECT_EQ(QApplication::focusWidget(), query) << "typed letters go to the search";
+    QTest::keyClicks(QApplication::focusWidget(), "Belledonne");
+    EXPECT_EQ(query->text(), "Belledonne");
+    query->setText("Massif de la Chartreuse et de Belledonne, versant nord");
+    QApplication::processEvents();
+
+    QLabel* description = child<QLabel>(*view, "emptyDescription");
+    EXPECT_EQ(description->text(), "Aucune carte ne correspond à « Massif de la Chartreuse et de Belledonne, versant nord ».");
+    const int needed = description->heightForWidth(description->width());
+    EXPECT_GE(description->height(), needed) << "the message is laid out at its full height";
+    const QImage shot = view->grab().toImage();
+    EXPECT_TRUE(shot.save(QString::fromStdString((std::filesystem::read_symlink("/proc/self/exe").parent_path() / "search-miss.png").string())));
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QString>
 
 #include <string_view>
@@ -8,9 +10,10 @@
 
 namespace velorin {
 
-// The symbols the map controls draw, by their symbol names ("camera", "tag.fill"…), as
-// glyphs of the Material Design Icons font. The font is loaded once, on first use; when it
-// is missing that is logged once and the controls draw no symbol. GUI thread only.
+// The symbols the controls and screens draw, by their symbol names ("camera", "tag.fill"…),
+// as glyphs of the Material Design Icons font, which every desktop draws the same way. The
+// font is loaded once, on first use; when it is missing that is logged once and no symbol
+// is drawn. GUI thread only.
 class Symbols {
 public:
     static constexpr std::string_view kFontFile
@@ -23,6 +26,9 @@ public:
     static QString glyph(std::string_view name);
     // The symbol font at `pixelSize` and `weight`; the default font when it is missing.
     static QFont font(double pixelSize, QFont::Weight weight);
+    // The symbol drawn in `color` on a transparent square of `pixelSize`, for the buttons of
+    // the screens' standard widgets; an empty icon when there is no glyph.
+    static QIcon icon(std::string_view name, double pixelSize, const QColor& color);
     static bool isAvailable();
 };
 

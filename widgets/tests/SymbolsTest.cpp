@@ -1,8 +1,11 @@
-#include "app/ui/Symbols.h"
+#include "widgets/Symbols.h"
 
-#include "app/ui/tests/WidgetTest.h"
+#include "testing/TestApplication.h"
 
+#include <QImage>
 #include <QRawFont>
+
+#include <gtest/gtest.h>
 
 #include <set>
 
@@ -27,4 +30,21 @@ TEST(Symbols, AnUnknownNameDrawsNothing)
     testing_support::application();
     EXPECT_TRUE(Symbols::glyph("no.such.symbol").isEmpty());
     EXPECT_TRUE(Symbols::glyph("").isEmpty());
+    EXPECT_TRUE(Symbols::icon("no.such.symbol", 16, Qt::white).isNull());
+}
+
+TEST(Symbols, AnIconIsTheGlyphInItsColourOnATransparentSquare)
+{
+    testing_support::application();
+    const QImage image = Symbols::icon("map", 24, QColor(255, 0, 0)).pixmap(24, 24).toImage();
+    ASSERT_EQ(image.size(), QSize(24, 24));
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "the corner stays clear";
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) > 128) {
+                ++inked;
+                EXPECT_EQ(qGreen(image.pixel(x, y)) + qBlue(image.pixel(x, y)), 0) << "red only";
+            }
+    EXPECT_GT(inked, 24);
 }

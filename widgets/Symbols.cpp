@@ -1,8 +1,10 @@
-#include "app/ui/Symbols.h"
+#include "widgets/Symbols.h"
 
 #include "platform/Log.h"
 
 #include <QFontDatabase>
+#include <QPainter>
+#include <QPixmap>
 #include <QStringList>
 
 #include <algorithm>
@@ -50,6 +52,12 @@ constexpr std::array kTable {
     Entry { "person.crop.circle", 0xF013 }, // account-outline
     Entry { "wifi.exclamationmark", 0xF02A }, // alert-outline
     Entry { "mountain.2.fill", 0xF2F5 }, // image-filter-hdr
+    Entry { "arrow.down.circle.fill", 0xF047 }, // arrow-down-bold-circle
+    Entry { "checkmark.circle.fill", 0xF5E0 }, // check-circle
+    Entry { "map", 0xF34D }, // map
+    Entry { "exclamationmark.circle", 0xF028 }, // alert-circle
+    Entry { "info.circle", 0xF2FD }, // information-outline
+    Entry { "xmark", 0xF156 }, // close
 };
 
 // The font's family, or empty when it could not be loaded; loaded and logged once.
@@ -99,6 +107,23 @@ QFont Symbols::font(double pixelSize, QFont::Weight weight)
     font.setPixelSize(std::max(1, int(pixelSize + 0.5)));
     font.setWeight(weight);
     return font;
+}
+
+QIcon Symbols::icon(std::string_view name, double pixelSize, const QColor& color)
+{
+    const QString symbol = glyph(name);
+    if (symbol.isEmpty())
+        return {};
+    const int side = std::max(1, int(pixelSize + 0.5));
+    QPixmap pixmap(side, side);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setPen(color);
+    painter.setFont(font(pixelSize, QFont::Normal));
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, symbol);
+    painter.end();
+    return QIcon(pixmap);
 }
 
 bool Symbols::isAvailable()
