@@ -2,7 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/ui/ControlLook.h"
-#include "app/ui/TabularDigits.h"
+#include "widgets/MonospacedDigits.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -77,7 +77,7 @@ QSize ScaleBar::sizeHint() const
         return { 0, 0 };
     const QFont font = labelFont();
     const QFontMetrics metrics(font);
-    const int width = int(std::ceil(std::max(TabularDigits::width(font, current_->label), current_->widthPoints)));
+    const int width = int(std::ceil(std::max(MonospacedDigits::width(font, current_->label), current_->widthPoints)));
     return { width, metrics.height() + kSpacingPoints + int(std::ceil(kBarThicknessPoints)) };
 }
 
@@ -93,7 +93,7 @@ void ScaleBar::paintEvent(QPaintEvent*)
     painter.setFont(font);
     painter.setPen(ControlLook::primaryColor());
     // Digits in equal slots: the label does not jitter as the figure changes.
-    TabularDigits::draw(painter, QPointF(0, metrics.ascent()), current_->label);
+    MonospacedDigits::draw(painter, QPointF(0, metrics.ascent()), current_->label);
     painter.setOpacity(kBarOpacity);
     painter.fillRect(QRectF(0, metrics.height() + kSpacingPoints, current_->widthPoints, kBarThicknessPoints),
         ControlLook::primaryColor());
