@@ -6,8 +6,8 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
-#include <type_traits>
 
 namespace velorin {
 
@@ -69,6 +69,7 @@ bool configure(sqlite3* connection)
 {
     int ignored = 0;
     return sqlite3_extended_result_codes(connection, 1) == SQLITE_OK
+        && sqlite3_exec(connection, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr) == SQLITE_OK
         && sqlite3_db_config(connection, SQLITE_DBCONFIG_DEFENSIVE, 1, &ignored) == SQLITE_OK
         && sqlite3_db_config(connection, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &ignored) == SQLITE_OK
         && sqlite3_db_config(connection, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, &ignored) == SQLITE_OK;
@@ -94,54 +95,22 @@ PlaceDatabase::Outcome check(sqlite3* connection, bool verify)
     return Outcome::opened;
 }
 
-} // namespace
+struct Read {
+    // SQLite's last answer: SQLITE_DONE once every row was read.
+    int code = SQLITE_DONE;
+    // The rows SQLite gave, kept or not, and the importance of the last one.
+    int rows = 0;
+    int64_t lastImportance = 0;
+};
 
-PlaceDatabase::Opening PlaceDatabase::open(const std::filesystem::path& file, bool verify)
+// Steps through the statement's rows (id, name, kind, importance, lat, lon, alt) and keeps
+// those of a known kind at a position on the globe as places of `country`.
+Read readPlaces(sqlite3_stmt* query, std::string_view country, std::vector<Place>& places)
 {
-    sqlite3* connection = nullptr;
-    const int code = sqlite3_open_v2(file.c_str(), &connection, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr);
-    if (code != SQLITE_OK || !configure(connection)) {
-        sqlite3_close(connection);
-        return {Outcome::unavailable, nullptr};
-    }
-    const Outcome outcome = check(connection, verify);
-    if (outcome != Outcome::opened) {
-        sqlite3_close(connection);
-        return {outcome, nullptr};
-    }
-    return {Outcome::opened, std::shared_ptr<PlaceDatabase>(new PlaceDatabase(connection))};
-}
-
-PlaceDatabase::~PlaceDatabase()
-{
-    sqlite3_close(connection_);
-}
-
-PlaceDatabase::Rows PlaceDatabase::places(std::string_view sql, const std::vector<Value>& parameters,
-    std::string_view country) const
-{
-    Rows rows;
-    auto [statement, code] = prepare(connection_, sql);
-    if (code != SQLITE_OK) {
-        rows.damaged = isDamage(code);
-        return rows;
-    }
-    sqlite3_stmt* const query = statement.get();
-    for (std::size_t i = 0; i < parameters.size(); ++i) {
-        const int index = int(i) + 1;
-        std::visit(
-            [&](const auto& value) {
-                using T = std::decay_t<decltype(value)>;
-                if constexpr (std::is_same_v<T, int>)
-                    sqlite3_bind_int(query, index, value);
-                else if constexpr (std::is_same_v<T, double>)
-                    sqlite3_bind_double(query, index, value);
-                else
-                    sqlite3_bind_text(query, index, value.c_str(), -1, SQLITE_TRANSIENT);
-            },
-            parameters[i]);
-    }
-    while ((code = sqlite3_step(query)) == SQLITE_ROW) {
+    Read read;
+    while ((read.code = sqlite3_step(query)) == SQLITE_ROW) {
+        ++read.rows;
+        read.lastImportance = sqlite3_column_int64(query, 3);
         const auto* kindText = reinterpret_cast<const char*>(sqlite3_column_text(query, 2));
         const auto kind = kindText ? Toponym::kindFromRawValue(kindText) : std::nullopt;
         if (!kind)
@@ -163,9 +132,94 @@ PlaceDatabase::Rows PlaceDatabase::places(std::string_view sql, const std::vecto
                 place.altitude = altitude;
         }
         place.country = country;
-        rows.places.push_back(std::move(place));
+        places.push_back(std::move(place));
     }
-    rows.damaged = code != SQLITE_DONE && isDamage(code);
+    return read;
+}
+
+// The smallest importance, by the importance index: nothing when there is no row or it is
+// not a whole number; no answer at all when SQLite fails.
+std::optional<std::optional<int64_t>> readBestClass(sqlite3* connection)
+{
+    auto [statement, code] = prepare(connection, PlaceDatabaseSchema::kBestImportance);
+    if (code != SQLITE_OK || sqlite3_step(statement.get()) != SQLITE_ROW)
+        return std::nullopt;
+    if (sqlite3_column_type(statement.get(), 0) != SQLITE_INTEGER)
+        return std::optional<int64_t>();
+    return std::optional<int64_t>(sqlite3_column_int64(statement.get(), 0));
+}
+
+} // namespace
+
+PlaceDatabase::Opening PlaceDatabase::open(const std::filesystem::path& file, bool verify)
+{
+    sqlite3* connection = nullptr;
+    const int code = sqlite3_open_v2(file.c_str(), &connection, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (code != SQLITE_OK || !configure(connection)) {
+        sqlite3_close(connection);
+        return {Outcome::unavailable, nullptr};
+    }
+    Outcome outcome = check(connection, verify);
+    const auto bestClass = outcome == Outcome::opened ? readBestClass(connection) : std::nullopt;
+    if (outcome == Outcome::opened && !bestClass)
+        outcome = Outcome::damaged;
+    if (outcome != Outcome::opened) {
+        sqlite3_close(connection);
+        return {outcome, nullptr};
+    }
+    return {Outcome::opened, std::shared_ptr<PlaceDatabase>(new PlaceDatabase(connection, *bestClass))};
+}
+
+PlaceDatabase::~PlaceDatabase()
+{
+    sqlite3_close(connection_);
+}
+
+PlaceDatabase::Rows PlaceDatabase::labels(int x, int y, std::string_view country) const
+{
+    Rows rows;
+    auto [statement, code] = prepare(connection_, PlaceDatabaseSchema::kLabelsQuery);
+    if (code != SQLITE_OK) {
+        rows.damaged = isDamage(code);
+        return rows;
+    }
+    sqlite3_bind_int(statement.get(), 1, x);
+    sqlite3_bind_int(statement.get(), 2, y);
+    rows.damaged = isDamage(readPlaces(statement.get(), country, rows.places).code);
+    return rows;
+}
+
+PlaceDatabase::Rows PlaceDatabase::search(const std::string& expression, const PlaceDistance& distance, int limit,
+    std::string_view country) const
+{
+    Rows rows;
+    auto [statement, code] = prepare(connection_, PlaceDatabaseSchema::kSearchQuery);
+    if (code != SQLITE_OK) {
+        rows.damaged = isDamage(code);
+        return rows;
+    }
+    sqlite3_stmt* const query = statement.get();
+    const auto run = [&](const std::string& match) {
+        sqlite3_reset(query);
+        sqlite3_bind_text(query, 1, match.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(query, 2, distance.latitude);
+        sqlite3_bind_double(query, 3, distance.longitude);
+        sqlite3_bind_double(query, 4, distance.scale);
+        sqlite3_bind_int(query, 5, limit);
+        rows.places.clear();
+        const Read read = readPlaces(query, country, rows.places);
+        rows.damaged = isDamage(read.code);
+        return read;
+    };
+    // Only names are searched; the importance column narrows a search to one class.
+    const std::string names = "name : (" + expression + ")";
+    if (bestClass_) {
+        const Read best = run(fmt::format("{} AND importance : \"{}\"", names, *bestClass_));
+        // Enough places of the best class: no other can come before them.
+        if (rows.damaged || (best.rows >= limit && best.lastImportance == *bestClass_))
+            return rows;
+    }
+    run(names);
     return rows;
 }
 

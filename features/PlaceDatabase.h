@@ -1,12 +1,14 @@
 #pragma once
 
 #include "features/Place.h"
+#include "features/PlaceSearchQuery.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 struct sqlite3;
@@ -35,35 +37,41 @@ public:
         std::shared_ptr<PlaceDatabase> database;
     };
 
-    // A numbered parameter's value, bound as a 32-bit integer, a double or a text.
-    using Value = std::variant<int, double, std::string>;
-
     struct Rows {
         std::vector<Place> places;
         // SQLite found the file damaged while answering; the places read before are kept.
         bool damaged = false;
     };
 
-    // Opens the file, checks its version and prepares the store's two queries; with
-    // `verify`, also runs SQLite's quick integrity check, which reads every page.
+    // Opens the file, checks its version, prepares the store's two queries and finds the
+    // best importance class; with `verify`, also runs SQLite's quick integrity check, which
+    // reads every page.
     static Opening open(const std::filesystem::path& file, bool verify);
 
     ~PlaceDatabase();
     PlaceDatabase(const PlaceDatabase&) = delete;
     PlaceDatabase& operator=(const PlaceDatabase&) = delete;
 
-    // Runs `sql` with ?1, ?2… bound to `parameters`, and decodes each row (id, name, kind,
-    // importance, lat, lon, alt) as a place of `country`; rows of an unknown kind are
-    // dropped. A statement that does not prepare gives no rows.
-    Rows places(std::string_view sql, const std::vector<Value>& parameters, std::string_view country) const;
+    // The label places of zoom-11 cell (x, y), as places of `country`. Rows of an unknown
+    // kind are dropped; a statement that does not prepare gives no rows.
+    Rows labels(int x, int y, std::string_view country) const;
+    // The places whose names match the full-text `expression`, by importance, then by
+    // `distance`: at most `limit` rows, before those of an unknown kind are dropped.
+    // A short prefix matches a large share of the names, which SQLite would all have to
+    // order; the best importance class alone usually holds enough of them, so it is asked
+    // first, and the whole index only when it falls short.
+    Rows search(const std::string& expression, const PlaceDistance& distance, int limit, std::string_view country) const;
 
 private:
-    explicit PlaceDatabase(sqlite3* connection)
+    PlaceDatabase(sqlite3* connection, std::optional<int64_t> bestClass)
         : connection_(connection)
+        , bestClass_(bestClass)
     {
     }
 
     sqlite3* const connection_;
+    // The smallest importance, when it is a whole number.
+    const std::optional<int64_t> bestClass_;
 };
 
 } // namespace velorin

@@ -1,6 +1,5 @@
 #include "features/PlaceStore.h"
 
-#include "features/PlaceDatabaseSchema.h"
 #include "map-data/WorldPoint.h"
 
 #include "platform/Log.h"
@@ -192,7 +191,7 @@ std::vector<Toponym> PlaceStore::labelsInCell(int x, int y)
         auto connection = database(country.code);
         if (!connection)
             continue;
-        auto rows = connection->places(PlaceDatabaseSchema::kLabelsQuery, {x, y}, country.code);
+        auto rows = connection->labels(x, y, country.code);
         if (rows.damaged)
             queryFoundDamage(country.code, connection);
         for (const Place& place : rows.places)

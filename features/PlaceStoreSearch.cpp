@@ -1,6 +1,5 @@
 #include "features/PlaceStore.h"
 
-#include "features/PlaceDatabaseSchema.h"
 #include "features/PlaceSearchQuery.h"
 
 #include <algorithm>
@@ -29,8 +28,7 @@ std::vector<Place> PlaceStore::placeSearch(std::string_view query, const WorldPo
         auto connection = database(code);
         if (!connection)
             continue;
-        auto rows = connection->places(PlaceDatabaseSchema::kSearchQuery,
-            {*expression, distance.latitude, distance.longitude, distance.scale, limit}, code);
+        auto rows = connection->search(*expression, distance, limit, code);
         if (rows.damaged)
             queryFoundDamage(code, connection);
         for (Place& place : rows.places) {

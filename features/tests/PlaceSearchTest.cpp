@@ -127,3 +127,33 @@ TEST_F(PlaceSearch, NothingIsFoundWhileNoDatabaseIsOpen)
     EXPECT_FALSE(places.hasOpenDatabase());
     EXPECT_TRUE(places.placeSearch("mont blanc", kChamonix, 25).empty());
 }
+
+TEST_F(PlaceSearch, WhateverTheImportanceClassesTheBestComeFirstAndImportanceIsNeverAName)
+{
+    struct Case {
+        const char* what;
+        int64_t (*importance)(int i);
+    };
+    for (auto c : {Case{"a rare best class", [](int i) { return int64_t(i % 50 == 0 ? 10 : 11 + i % 5); }},
+             Case{"a best class too small", [](int i) { return int64_t(i == 7 ? 10 : 12 + i % 3); }},
+             Case{"forty classes", [](int i) { return int64_t(i % 40); }},
+             Case{"negative classes", [](int i) { return int64_t(i % 3 * 12 - 12); }}}) {
+        SCOPED_TRACE(c.what);
+        std::vector<PlaceRow> rows;
+        std::vector<std::tuple<int64_t, double, std::string>> all;
+        for (int i = 0; i < 120; ++i) {
+            const std::string name = "Col A" + std::to_string(i);
+            rows.push_back(row(i + 1, name, 45.92 + (i % 17) * 0.001 + i * 1e-6, 6.87, c.importance(i), "col"));
+            all.emplace_back(c.importance(i), (i % 17) * 0.001 + i * 1e-6, name);
+        }
+        auto& places = storeWith({{"fr", rows}});
+        std::sort(all.begin(), all.end());
+        for (int limit : {1, 3, 25}) {
+            std::vector<std::string> best;
+            for (int i = 0; i < limit; ++i)
+                best.push_back(std::get<2>(all[std::size_t(i)]));
+            EXPECT_EQ(names(places.placeSearch("col", kChamonix, limit)), best) << limit;
+        }
+        EXPECT_TRUE(places.placeSearch("12", kChamonix, 25).empty()) << "no name holds 12";
+    }
+}
