@@ -6,7 +6,6 @@
 #include <sqlite3.h>
 
 #include <cmath>
-#include <limits>
 #include <memory>
 
 namespace velorin {

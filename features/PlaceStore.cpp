@@ -97,11 +97,8 @@ void PlaceStore::ensureDatabase(std::string_view code)
         downloadDatabase(code);
         return;
     }
-    std::lock_guard guard(lock_);
-    if (!saidNoMediaHost_) {
-        saidNoMediaHost_ = true;
+    if (!saidNoMediaHost_.exchange(true))
         platform::Log::info(platform::logcat::places, "aucun hôte média : les bases de lieux absentes ne sont pas téléchargées");
-    }
 }
 
 PlaceStore::Opened PlaceStore::openDatabase(std::string_view code, bool verify)

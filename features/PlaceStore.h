@@ -13,6 +13,7 @@
 #include "platform/MainQueue.h"
 
 #include <array>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -135,7 +136,7 @@ private:
     std::set<std::string, std::less<>> downloading_;
     // On `clock_`.
     std::map<std::string, double, std::less<>> failedAt_;
-    bool saidNoMediaHost_ = false;
+    std::atomic<bool> saidNoMediaHost_{false};
 
     // Where downloads finish: before the handles, which must go first.
     platform::DispatchQueue worker_;
