@@ -176,8 +176,11 @@ TEST_F(PlaceStoreLabels, CellsTakeTheLabelRowsOfTheirLabellingCountriesInTableOr
     PlaceRow hidden = row(5, "Hidden", latitude, longitude);
     hidden.label = false;
     PlaceRow elsewhere = row(6, "Elsewhere", latitude + 1, longitude);
+    PlaceRow offTheGlobe = row(7, "Nowhere", 200, longitude);
+    offTheGlobe.cellX = x;
+    offTheGlobe.cellY = y;
     auto& places = makeStore();
-    testing_support::writePlaceDatabase(places.databaseFile("ch"), {row(1, "Au", latitude, longitude), lake, unnamed, hidden, elsewhere});
+    testing_support::writePlaceDatabase(places.databaseFile("ch"), {row(1, "Au", latitude, longitude), lake, unnamed, hidden, elsewhere, offTheGlobe});
     testing_support::writePlaceDatabase(places.databaseFile("at"), {row(12, "Lustenau", latitude, longitude, 2, "place")});
     testing_support::writePlaceDatabase(places.databaseFile("fr"), {row(1, "Paris", 48.85, 2.35)});
     for (const char* code : {"fr", "ch", "at"})
