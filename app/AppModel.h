@@ -8,6 +8,7 @@
 #include "app/LocationService.h"
 #include "app/MainTimer.h"
 #include "app/MapCanvasPort.h"
+#include "features/PlaceStore.h"
 #include "map-data/Basemap.h"
 #include "map-data/DiskStore.h"
 #include "map-data/NetworkMonitor.h"
@@ -123,6 +124,12 @@ public:
     const std::optional<GpuDevice>& device() const { return device_; }
     // Built on first use.
     TerrainService& terrain();
+    // Built on first use, over the "Places" folder; announces each database a download
+    // makes available through `placesDidChange`.
+    PlaceStore& places();
+    // Raised by one each time a place database becomes available: the place search asks again.
+    int placesRevision() const { return placesRevision_; }
+    void placesDidChange();
     LocationService& location() { return *location_; }
     const LocationService& location() const { return *location_; }
 
@@ -246,6 +253,8 @@ private:
     // After everything they use, so that they go first.
     std::unique_ptr<TileLoader> loader_;
     std::unique_ptr<TerrainService> terrain_;
+    int placesRevision_ = 0;
+    std::unique_ptr<PlaceStore> places_;
     // Downloads through the loader, so it goes before it.
     std::shared_ptr<RegionDownloader> regions_;
 };

@@ -37,6 +37,13 @@ public:
     void adjustFlyoverDistance(double levels) override;
     void fit(const WorldRect& rect, bool animated) override;
 
+    void show(const Toponym& place, bool animated) override;
+    void goDirectly(const Toponym& place) override;
+    // No flights yet: the canvas does not fly to places.
+    bool canStartFlight() const override { return false; }
+    void startFlight(const Toponym&, bool) override {}
+    std::optional<WorldPoint> cameraCenter() const override;
+
     void set3D(bool on) override;
     void setBasemap(Basemap basemap) override;
     void setShowsToponyms(bool on) override;

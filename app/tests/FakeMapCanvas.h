@@ -41,6 +41,11 @@ public:
     std::optional<bool> toponyms;
     std::optional<bool> slopes;
     std::optional<bool> trees;
+    // Every place handed over, by operation: "show" (animated or not), "goDirectly",
+    // "flight", "tour".
+    std::vector<std::pair<std::string, velorin::Toponym>> places;
+    bool flies = true;
+    std::optional<velorin::WorldPoint> center;
 
     void setUserLocation(const platform::LocationFix& fix) override { userLocations.push_back(fix); }
     bool handleInitialLocation(const platform::LocationFix&) override
@@ -76,6 +81,17 @@ public:
     void turnInPlaceNow(double radians) override { turns.emplace_back("turnInPlaceNow", radians); }
     void adjustFlyoverDistance(double levels) override { zoomSteps.push_back(levels); }
     void fit(const velorin::WorldRect& rect, bool) override { fits.push_back(rect); }
+    void show(const velorin::Toponym& place, bool animated) override
+    {
+        places.emplace_back(animated ? "show" : "showNow", place);
+    }
+    void goDirectly(const velorin::Toponym& place) override { places.emplace_back("goDirectly", place); }
+    bool canStartFlight() const override { return flies; }
+    void startFlight(const velorin::Toponym& place, bool orbit) override
+    {
+        places.emplace_back(orbit ? "tour" : "flight", place);
+    }
+    std::optional<velorin::WorldPoint> cameraCenter() const override { return center; }
     void set3D(bool on) override { relief = on; }
     void setBasemap(velorin::Basemap value) override { basemap = value; }
     void setShowsToponyms(bool on) override { toponyms = on; }

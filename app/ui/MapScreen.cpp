@@ -9,6 +9,7 @@
 #include "app/ui/MapToolbar.h"
 #include "app/ui/OverlayLayer.h"
 #include "app/ui/OverlayTransition.h"
+#include "app/ui/PlaceSearchField.h"
 #include "app/ui/StatusIndicator.h"
 #include "app/ui/DownloadBanner.h"
 #include "map-data/ui/OfflineView.h"
@@ -37,6 +38,7 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
           QMargins(0, kEdgePaddingPoints + kTopSafeAreaPaddingPoints, kEdgePaddingPoints, 0), 0, this))
     , banners_(new OverlayLayer(Qt::AlignTop, QMargins(0, kTopSafeAreaPaddingPoints, 0, 0),
           kBannerSpacingPoints, this))
+    , placeSearch_(new PlaceSearchField(model, model.catalog() ? *model.catalog() : SheetCatalog(), topLeading_))
     , compassPad_(new CompassPad(model, topLeading_))
     , statusIndicator_(new StatusIndicator(model, topLeading_))
     , attribution_(new AttributionColumn(model, bottom_))
@@ -47,6 +49,7 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     , toolbarTransition_(new OverlayTransition(*toolbar_, Qt::BottomEdge, kControlsTransitionSeconds))
 {
     setFocusProxy(container_);
+    topLeading_->add(placeSearch_, Qt::AlignLeft, kEdgePaddingPoints);
     topLeading_->add(compassPad_, Qt::AlignLeft, kEdgePaddingPoints);
     topLeading_->add(statusIndicator_, Qt::AlignLeft);
 
@@ -65,6 +68,7 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this), &QShortcut::activated, this,
         [this] { openOffline(); });
 
+    connect(placeSearch_, &PlaceSearchField::focusReleased, this, [this] { setFocus(); });
     connect(&model_, &AppModel::changed, this, [this] { refresh(); });
     refresh();
 }

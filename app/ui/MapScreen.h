@@ -19,6 +19,7 @@ class MapPalette;
 class MapToolbar;
 class OverlayLayer;
 class OverlayTransition;
+class PlaceSearchField;
 class StatusIndicator;
 
 // The main screen: the map filling the window and four overlay layers over it, the
@@ -45,6 +46,7 @@ public:
     OverlayLayer& bottomLayer() const { return *bottom_; }
     OverlayLayer& topTrailingLayer() const { return *topTrailing_; }
     OverlayLayer& bannerLayer() const { return *banners_; }
+    PlaceSearchField& placeSearch() const { return *placeSearch_; }
     CompassPad& compassPad() const { return *compassPad_; }
     StatusIndicator& statusIndicator() const { return *statusIndicator_; }
     AttributionColumn& attributionColumn() const { return *attribution_; }
@@ -84,6 +86,7 @@ private:
     OverlayLayer* bottom_;
     OverlayLayer* topTrailing_;
     OverlayLayer* banners_;
+    PlaceSearchField* placeSearch_;
     CompassPad* compassPad_;
     StatusIndicator* statusIndicator_;
     AttributionColumn* attribution_;
