@@ -4,8 +4,8 @@
 #include "app/ui/ControlLook.h"
 #include "app/ui/PlaceSuggestionRow.h"
 #include "app/ui/SymbolButton.h"
-#include "app/ui/Symbols.h"
 #include "features/PlaceSuggestionText.h"
+#include "widgets/Symbols.h"
 
 #include <QBoxLayout>
 #include <QEvent>

@@ -2,7 +2,7 @@
 
 #include "app/ui/ControlLook.h"
 #include "app/ui/PlaceSearchField.h"
-#include "app/ui/Symbols.h"
+#include "widgets/Symbols.h"
 #include "features/PlaceSuggestionText.h"
 
 #include <QBoxLayout>

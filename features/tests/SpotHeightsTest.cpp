@@ -260,7 +260,7 @@ TEST_F(SpotHeightsTest, TilesGoThroughTheRelayAndTheAltimetryServiceDoesNot)
     testing_support::TemporaryFolder folder;
     platform::UserDefaults defaults(folder / "defaults.json");
     platform::ManualClock clock;
-    velorin::TileRelay relay(hosts, session, clock, defaults);
+    velorin::TileRelay relay(hosts, clock, defaults);
     server.route("/_etat", LoopbackServer::reply(200, "ok"));
     server.route("/" + token + "/*", LoopbackServer::reply(200, terrarium([](int, int) { return 1500; })));
     server.route(kAltimetryPath, LoopbackServer::reply(500));
