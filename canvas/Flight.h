@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velorin {
 
@@ -79,6 +80,38 @@ struct Flight {
     }
     // The flight time of its last frame.
     double endTime() const { return duration + tailSeconds(); }
+
+    // The times at which the flight's tiles are looked for ahead: every 0.5 s of the
+    // approach, every 0.5 s of a landing's turn or 4 s of a tour's lap and outro, and the end.
+    std::vector<double> preloadTimes() const
+    {
+        constexpr double kApproachStep = 0.5;
+        constexpr double kLandingTailStep = 0.5;
+        constexpr double kTourTailStep = 4.0;
+        std::vector<double> times;
+        for (int i = 0; i * kApproachStep <= duration; ++i)
+            times.push_back(i * kApproachStep);
+        const double tailStep = kind == Kind::land ? kLandingTailStep : kTourTailStep;
+        for (int i = 0; i * tailStep <= tailSeconds(); ++i)
+            times.push_back(duration + i * tailStep);
+        times.push_back(endTime());
+        return times;
+    }
+
+    // A tour's eased progress around its lap at `u` (0 to 1 of the lap's time): speeding up
+    // over the first tenth, constant, slowing down over the last.
+    static double lapProgress(double u)
+    {
+        constexpr double kEaseShare = 0.1;
+        constexpr double v = 1 / (1 - kEaseShare);
+        if (u > 1)
+            return 1;
+        if (u > 1 - kEaseShare)
+            return 1 - v * (1 - u) * (1 - u) / (2 * kEaseShare);
+        if (u >= kEaseShare)
+            return v * (u - kEaseShare / 2);
+        return v * u * u / (2 * kEaseShare);
+    }
 };
 
 } // namespace velorin

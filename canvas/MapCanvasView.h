@@ -11,6 +11,7 @@
 #include "canvas/PanInertia.h"
 #include "features/Toponym.h"
 #include "map-data/Basemap.h"
+#include "map-data/FileBatchDownload.h"
 #include "map-data/SheetCatalog.h"
 #include "map-data/WorldRect.h"
 #include "platform/Clock.h"
@@ -40,7 +41,6 @@ class ShaderLibrary;
 namespace velorin {
 
 class BuildingService;
-class FileBatchDownload;
 struct StartView;
 class ForestService;
 class TerrainService;
@@ -172,11 +172,6 @@ public:
     static constexpr double kFlightWaitReportSeconds = 20;
     static constexpr double kFlightRasterScale = 0.5;
     static constexpr double kMaxFlightStepSeconds = 1.0 / 30;
-    // Flight preload samples: every 0.5 s of the approach and of a landing's turn, every 4 s
-    // of a tour's lap.
-    static constexpr double kPreloadApproachStepSeconds = 0.5;
-    static constexpr double kPreloadLandingTailStepSeconds = 0.5;
-    static constexpr double kPreloadTourTailStepSeconds = 4.0;
     // "-demoOrbit" starts a tour this long after the first fit.
     static constexpr double kDemoOrbitDelaySeconds = 8;
 
@@ -359,6 +354,16 @@ public:
     bool isAppleLayerShown() const { return false; }
     // What stands over the map in a frame prepared for `frameCamera`.
     FrameOverlays overlayPlacements(const Camera& frameCamera) const;
+    // What a flight's preload fetches: the map tiles its cameras show, in the order it shows
+    // them, and the elevation grids under them; and how many of its sample times had a camera.
+    struct FlightPreloadList {
+        std::vector<TileKey> tiles;
+        std::vector<FileBatchDownload::Item> elevations;
+        int cameras = 0;
+    };
+    FlightPreloadList flightPreloadList(const Flight& flight) const;
+    // Something a prepared frame may wait for (a tile, a grid, trees, buildings) has arrived.
+    void flightResourceArrived();
 
     // Turns the view about the aimed point, eased by the frame loop.
     void rotate(double radians);
@@ -486,8 +491,6 @@ private:
     double groundHeight(WorldPoint point) const;
     // Asks for the elevations within `meters` of `point`.
     void prefetchAround(WorldPoint point, double meters) const;
-    // Something a prepared frame may wait for has arrived.
-    void flightResourceArrived();
     // Raster, frame rate and held scene back as they are without a flight.
     void restoreAfterFlight();
 

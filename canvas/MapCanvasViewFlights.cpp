@@ -42,8 +42,6 @@ constexpr double kLandingEndClearanceMeters = 30;
 // The tour's orientation turns towards the place within this distance of it.
 constexpr double kTourTurnStartMeters = 4500;
 constexpr double kTourTurnSpanMeters = 2000;
-// The lap speeds up over its first tenth and slows down over its last.
-constexpr double kLapEaseShare = 0.1;
 // A prepared flight's frames all ask for the tile level one coarser.
 constexpr int kFlightDetailBias = 1;
 constexpr std::size_t kMaxWaitsReported = 8;
@@ -54,19 +52,6 @@ double smoothstep(double x)
 {
     x = std::clamp(x, 0.0, 1.0);
     return x * x * (3 - 2 * x);
-}
-
-// The lap's eased progress: speeding up, constant, slowing down, 0 to 1.
-double lapProgress(double u)
-{
-    constexpr double v = 1 / (1 - kLapEaseShare);
-    if (u > 1)
-        return 1;
-    if (u > 1 - kLapEaseShare)
-        return 1 - v * (1 - u) * (1 - u) / (2 * kLapEaseShare);
-    if (u >= kLapEaseShare)
-        return v * (u - kLapEaseShare / 2);
-    return v * u * u / (2 * kLapEaseShare);
 }
 
 // Metres per world unit at the latitude of `y`.
@@ -196,6 +181,7 @@ void MapCanvasView::startFlight(const Toponym& place, bool orbit)
     flight.targetAltitude = altitude;
     flight.startAngle = startAngle;
     flight.id = platform::makeUuid();
+    resourceWait_ = {};
     if (orbit && flightOptions_.outro) {
         flight.outro = flightOptions_.outro;
         prefetchAround(flight.outro->ground, kLandingPrefetchMeters);
@@ -301,7 +287,7 @@ std::optional<Camera> MapCanvasView::applyFlightFrame(const Flight& flight, doub
     }
 
     if (!flight.outro || t <= flight.duration + Flight::kLapSeconds) {
-        const double angle = flight.startAngle + kTwoPi * lapProgress((t - flight.duration) / Flight::kLapSeconds);
+        const double angle = flight.startAngle + kTwoPi * Flight::lapProgress((t - flight.duration) / Flight::kLapSeconds);
         const auto orbit = orbitPoint(flight, angle, placeAltitude);
         prefetchAround(orbit.ground, kOrbitPrefetchMeters);
         return renderer_->lookAtCamera(flight.target, orbit.ground, orbit.altitude, look);
@@ -348,7 +334,8 @@ bool MapCanvasView::flightStep(Flight flight)
             const Camera live = renderer_->camera;
             const MapRenderer::SavedFrame state = renderer_->savedFrame();
             const bool ready = renderer_->flightReadiness(*candidate);
-            const bool takenAnyway = !ready && flight.waitingSince && resourceWait_.givesUp(*flight.waitingSince, now());
+            const bool takenAnyway = !ready
+                && (resourceWait_.hasGivenUp() || (flight.waitingSince && resourceWait_.givesUp(*flight.waitingSince, now())));
             if (!ready && !takenAnyway) {
                 renderer_->restoreFrameState(live, state);
                 if (!flight.waitingSince) {
@@ -484,50 +471,47 @@ void MapCanvasView::flightResourceArrived()
         resourceWait_.resourceArrived();
 }
 
-void MapCanvasView::preloadFlight(const Flight& flight)
+MapCanvasView::FlightPreloadList MapCanvasView::flightPreloadList(const Flight& flight) const
 {
-    if (isAppleLayerShown() || !services_.loader)
-        return;
-    std::vector<double> times;
-    for (int i = 0; i * kPreloadApproachStepSeconds <= flight.duration; ++i)
-        times.push_back(i * kPreloadApproachStepSeconds);
-    const double tailStep
-        = flight.kind == Flight::Kind::land ? kPreloadLandingTailStepSeconds : kPreloadTourTailStepSeconds;
-    for (int i = 0; i * tailStep <= flight.tailSeconds(); ++i)
-        times.push_back(flight.duration + i * tailStep);
-    times.push_back(flight.endTime());
-
-    std::vector<TileKey> wanted;
+    FlightPreloadList list;
     std::unordered_set<TileKey> seen;
     std::unordered_set<TerrainKey> grids;
-    for (double t : times) {
+    for (double t : flight.preloadTimes()) {
         const auto camera = applyFlightFrame(flight, t);
         if (!camera)
             continue;
+        ++list.cameras;
         VisibleTiles visible = renderer_->visibleTiles(*camera);
         std::vector<TileKey> keys(visible.tiles.begin(), visible.tiles.end());
         // A set's order changes from run to run; the flight's must not.
         std::sort(keys.begin(), keys.end(), [](const TileKey& a, const TileKey& b) { return orderOf(a) < orderOf(b); });
         for (TileKey& key : keys) {
             if (seen.insert(key).second)
-                wanted.push_back(std::move(key));
+                list.tiles.push_back(std::move(key));
         }
         grids.insert(visible.terrain.begin(), visible.terrain.end());
     }
     std::vector<TerrainKey> sortedGrids(grids.begin(), grids.end());
     std::sort(sortedGrids.begin(), sortedGrids.end(),
         [](const TerrainKey& a, const TerrainKey& b) { return std::tie(a.z, a.x, a.y) < std::tie(b.z, b.x, b.y); });
-    std::vector<FileBatchDownload::Item> elevations;
-    const ServiceHosts& hosts = services_.loader->hosts();
+    const ServiceHosts hosts = services_.loader ? services_.loader->hosts() : ServiceHosts{};
     for (const TerrainKey& key : sortedGrids) {
         const bool ign = TerrainService::usesIGN(key.z, key.x, key.y);
-        elevations.push_back({ign ? TerrainService::diskKey(key.z, key.x, key.y)
-                                  : TerrainService::terrariumDiskKey(key.z, key.x, key.y),
+        list.elevations.push_back({ign ? TerrainService::diskKey(key.z, key.x, key.y)
+                                       : TerrainService::terrariumDiskKey(key.z, key.x, key.y),
             ign ? TerrainService::ignElevationURL(hosts, key) : TerrainService::terrariumURL(hosts, key)});
     }
+    return list;
+}
+
+void MapCanvasView::preloadFlight(const Flight& flight)
+{
+    if (isAppleLayerShown() || !services_.loader)
+        return;
+    FlightPreloadList list = flightPreloadList(flight);
     flightPreload_.reset();
     std::weak_ptr<MapCanvasView> weak = weak_from_this();
-    flightPreload_ = services_.loader->preload(wanted, std::move(elevations),
+    flightPreload_ = services_.loader->preload(list.tiles, std::move(list.elevations),
         [weak, id = flight.id](std::int64_t, std::int64_t) {
             auto self = weak.lock();
             if (self && (self->flight_ ? self->flight_->id == id : id.empty()))
