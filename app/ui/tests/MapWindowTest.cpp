@@ -471,3 +471,32 @@ TEST_F(MapWindowTest, ControlFOpensTheSheetSearchReadyForTyping)
     QTest::keyClicks(QApplication::focusWidget(), "Vercors");
     EXPECT_EQ(query->text(), "Vercors");
 }
+
+TEST_F(MapWindowTest, ALandingFlightPreparesOverTheProvidersAndEndsOnItsTexturedArrival)
+{
+    serveTiles();
+    auto& model = makeModel();
+    const auto shown = openWindow(model, QSize(800, 560), {"velorin", "-startAt", "47.26,11.39,13,0,60"});
+    model.start();
+    MapScreen* screen = waitForMap(*shown);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return model.loader()->status().delivered > 0 && drawnShare(map.grabFramebuffer()) > 0.9;
+    }, 60));
+
+    auto canvas = screen->container().canvas();
+    const velorin::WorldPoint centre = canvas->camera().center;
+    const velorin::WorldPoint place {centre.x, centre.y - 3000 / centre.metersPerWorldUnit()};
+    canvas->startFlight({"hafelekar", "Hafelekar", velorin::Toponym::Kind::summit, place.latitude(), place.longitude(), 1,
+                            std::nullopt},
+        false);
+    ASSERT_TRUE(canvas->flight());
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return !canvas->flight() && canvas->arrivalFrame(); }, 90))
+        << "the flight reaches its arrival";
+    EXPECT_EQ(canvas->flightRasterScale(), 1);
+    const QImage shot = map.grabFramebuffer();
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "flight-arrival.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
+    EXPECT_GT(drawnShare(shot), 0.5) << "textured ground at the arrival, " << file;
+}
