@@ -50,6 +50,8 @@ public:
     static constexpr std::string_view kTreesKey = "Velorin.trees";
     static constexpr std::string_view kFlyoverModeKey = "Velorin.flyoverMode";
     static constexpr std::string_view kLibraryPhotosKey = "Velorin.libraryPhotos";
+    // Films in 1080 lines when true, 720 otherwise.
+    static constexpr std::string_view kVideoHDKey = "videoHD";
 
     static constexpr std::string_view kNoGpuMessage = "Cet appareil ne prend pas en charge OpenGL 3.3.";
     static constexpr double kInitialZoom = 6.0;
@@ -110,7 +112,17 @@ public:
     FlyoverMode flyoverMode() const { return flyoverMode_; }
     bool isStalled() const { return isStalled_; }
 
+    // The two world maps need a map view of their own, which does not exist yet: the palette
+    // and the settings grey them out.
+    static constexpr bool worldMapsAvailable() { return false; }
+    // Reads the located photos of the Pictures folder again for the map, when they are shown
+    // ("Velorin.libraryPhotos" and the photo pins); `requestAccess` lets the reading ask for
+    // access where a system asks. The photos join the map with the captures.
+    void reloadLibraryPhotos(bool requestAccess);
+
     // Services.
+    const std::shared_ptr<platform::UserDefaults>& defaults() const { return defaults_; }
+    const ServiceHosts& hosts() const { return hosts_; }
     const std::shared_ptr<DiskStore>& store() const { return store_; }
     const NetworkMonitor& network() const { return *network_; }
     const std::shared_ptr<TextureCache>& cache() const { return cache_; }
