@@ -111,7 +111,7 @@ HttpSession::Worker::Worker(const HttpSessionOptions& options)
 
     settings_.userAgent = options.userAgent.empty() ? HttpSession::defaultUserAgent() : options.userAgent;
     settings_.idleTimeoutSeconds = options.idleTimeoutSeconds;
-    settings_.share = share_;
+    settings_.share = options.storesCookies ? share_ : nullptr;
     settings_.clock = clock_.get();
 
     inbox_ = std::make_shared<HttpSessionInbox>(multi_);

@@ -36,6 +36,8 @@ struct HttpRequest {
     std::optional<std::filesystem::path> destination;
     // A longer body fails the transfer (`badResponse`); 0 for no cap.
     int64_t maxBodyBytes = 0;
+    // False: a redirect is the response, so nothing of this request goes to another address.
+    bool followsRedirects = true;
 
     static HttpRequest get(std::string url);
     // Fields are form-encoded into the body, with the matching Content-Type.
@@ -87,6 +89,8 @@ struct HttpSessionOptions {
     int maxTransfers = 16;
     double idleTimeoutSeconds = 20; // 0 for none
     std::string userAgent{}; // empty: "Velorin/<version> (Linux)"
+    // False: the session keeps no cookie and adds none; only a request's own Cookie header goes.
+    bool storesCookies = true;
     std::shared_ptr<Clock> clock{}; // measures the timeouts; null: the steady clock
 };
 
@@ -116,7 +120,8 @@ private:
 
 // HTTP over libcurl's multi interface on one worker thread: per-host and total caps on
 // connections, high-priority requests started first, no cache, a fixed User-Agent, an
-// idle timeout that a slow but flowing download never hits, and a cookie store.
+// idle timeout that a slow but flowing download never hits, and a cookie store unless the
+// options leave it out.
 // Thread-safe. Destroying the session cancels everything and calls nobody afterwards.
 class HttpSession {
 public:

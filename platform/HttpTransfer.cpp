@@ -120,12 +120,14 @@ bool HttpTransfer::setOptions()
     set(CURLOPT_URL, request_.url.c_str());
     set(CURLOPT_PROTOCOLS_STR, "http,https");
     set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    set(CURLOPT_FOLLOWLOCATION, 1L);
+    set(CURLOPT_FOLLOWLOCATION, request_.followsRedirects ? 1L : 0L);
     set(CURLOPT_MAXREDIRS, kMaxRedirects);
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_USERAGENT, settings_.userAgent.c_str());
-    set(CURLOPT_SHARE, settings_.share);
-    set(CURLOPT_COOKIEFILE, ""); // the cookie engine, without a file
+    if (settings_.share) {
+        set(CURLOPT_SHARE, settings_.share);
+        set(CURLOPT_COOKIEFILE, ""); // the cookie engine, without a file
+    }
     set(CURLOPT_ERRORBUFFER, errorBuffer_.data());
     set(CURLOPT_WRITEFUNCTION, &HttpTransfer::receiveBody);
     set(CURLOPT_WRITEDATA, this);

@@ -20,7 +20,7 @@ public:
     struct Settings {
         std::string userAgent;
         double idleTimeoutSeconds = 0;
-        CURLSH* share = nullptr; // the session's cookies
+        CURLSH* share = nullptr; // the session's cookies; null for none
         const Clock* clock = nullptr;
     };
 

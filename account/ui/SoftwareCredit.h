@@ -30,6 +30,8 @@ inline constexpr std::array kSoftwareCredits {
     SoftwareCredit {"{fmt}", "MIT"},
     SoftwareCredit {"utf8proc", "MIT"},
     SoftwareCredit {"libepoxy", "MIT"},
+    SoftwareCredit {"QtKeychain", "BSD-3-Clause"},
+    SoftwareCredit {"libsecret", "LGPL-2.1-or-later"},
     SoftwareCredit {"zlib", "licence zlib"},
     SoftwareCredit {"Material Design Icons", "SIL OFL 1.1"},
 };

@@ -163,6 +163,39 @@ TEST_F(HttpSession, CookiesFromTheServerAreSentBackListedAndCleared)
     EXPECT_EQ(fetch("/moi"), "");
 }
 
+TEST_F(HttpSession, WithoutACookieStoreOnlyTheRequestsOwnCookieHeaderGoesAndNoRedirectIsFollowedWhenAsked)
+{
+    server.route("/login", LoopbackServer::reply(200, "", {{"Set-Cookie", "session=abc123; Path=/"}}));
+    server.route("/moi", [](const httplib::Request& request, httplib::Response& response) {
+        response.set_content(request.get_header_value("Cookie"), "text/plain");
+    });
+    server.route("/away", LoopbackServer::reply(302, "moved", {{"Location", "/moi"}}));
+    HttpSessionOptions options;
+    options.storesCookies = false;
+    platform::HttpSession session(options);
+    auto fetch = [&](HttpRequest request) {
+        auto outcome = std::make_shared<Outcome>();
+        auto task = start(session, std::move(request), outcome);
+        EXPECT_TRUE(runUntil([&] { return !outcome->completions.empty(); }));
+        return outcome->completions.at(0).response.value();
+    };
+
+    fetch(HttpRequest::get(server.url("/login")));
+    EXPECT_EQ(fetch(HttpRequest::get(server.url("/moi"))).body, "");
+    EXPECT_TRUE(session.cookies().empty());
+    auto own = HttpRequest::get(server.url("/moi"));
+    own.headers.emplace_back("Cookie", "external=t0k3n");
+    EXPECT_EQ(fetch(own).body, "external=t0k3n");
+
+    auto away = HttpRequest::get(server.url("/away"));
+    away.followsRedirects = false;
+    const auto redirect = fetch(away);
+    EXPECT_EQ(redirect.status, 302);
+    EXPECT_EQ(redirect.body, "moved");
+    EXPECT_EQ(server.requestCount("/moi"), 2) << "the redirect's target is never asked";
+    EXPECT_EQ(fetch(HttpRequest::get(server.url("/away"))).status, 200) << "followed by default";
+}
+
 TEST_F(HttpSession, FortyRequestsNeverPutMoreConnectionsOnTheServerThanTheCaps)
 {
     struct Case {
