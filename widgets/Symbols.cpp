@@ -74,6 +74,7 @@ constexpr std::array kTable {
     Entry { "photo.on.rectangle", 0xF2EB }, // image-area
     Entry { "photo.stack", 0xF2F6 }, // image-filter-none
     Entry { "checkmark", 0xF12C }, // check
+    Entry { "exclamationmark.triangle.fill", 0xF026 }, // alert
 };
 
 // The font's family, or empty when it could not be loaded; loaded and logged once.

@@ -1,6 +1,7 @@
 #include "app/ui/LoadingView.h"
 
-#include "app/ui/ActivitySpinner.h"
+#include "app/ui/ControlLook.h"
+#include "widgets/ActivitySpinner.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -10,7 +11,7 @@ namespace velorin {
 LoadingView::LoadingView(QWidget* parent)
     : QWidget(parent)
 {
-    auto* spinner = new ActivitySpinner(this, kSpinnerPoints);
+    auto* spinner = new ActivitySpinner(this, ControlLook::secondaryColor(), kSpinnerPoints);
 
     auto* caption = new QLabel(QStringLiteral("Préparation de la carte…"), this);
     QPalette palette = caption->palette();

@@ -1,7 +1,7 @@
 #include "app/ui/LoadingWave.h"
 
 #include "app/ui/ControlLook.h"
-#include "app/ui/FrameTicker.h"
+#include "widgets/FrameTicker.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,10 +1,10 @@
 #include "app/ui/StatusIndicator.h"
 
 #include "app/AppModel.h"
-#include "app/ui/ActivitySpinner.h"
 #include "app/ui/ControlLook.h"
 #include "app/ui/Pill.h"
 #include "app/ui/PillButton.h"
+#include "widgets/ActivitySpinner.h"
 #include "widgets/MonospacedDigits.h"
 #include "widgets/Symbols.h"
 
@@ -159,7 +159,7 @@ void StatusIndicator::buildQueuePill()
     auto* row = new QHBoxLayout(queuePill_);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(kQueueSpacingPoints);
-    row->addWidget(new ActivitySpinner(queuePill_), 0, Qt::AlignVCenter);
+    row->addWidget(new ActivitySpinner(queuePill_, ControlLook::secondaryColor()), 0, Qt::AlignVCenter);
     queueText_ = label({}, footnote(QFont::Normal), ControlLook::primaryColor(), queuePill_);
     queueText_->setObjectName("queueText");
     row->addWidget(queueText_, 0, Qt::AlignVCenter);

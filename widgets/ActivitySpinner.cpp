@@ -1,7 +1,6 @@
-#include "app/ui/ActivitySpinner.h"
+#include "widgets/ActivitySpinner.h"
 
-#include "app/ui/ControlLook.h"
-#include "app/ui/FrameTicker.h"
+#include "widgets/FrameTicker.h"
 
 #include <QPainter>
 
@@ -17,8 +16,9 @@ constexpr int kArcSpanDegrees = 270;
 
 } // namespace
 
-ActivitySpinner::ActivitySpinner(QWidget* parent, int sizePoints)
+ActivitySpinner::ActivitySpinner(QWidget* parent, const QColor& color, int sizePoints)
     : QWidget(parent)
+    , color_(color)
     , sizePoints_(sizePoints)
 {
     setFixedSize(sizeHint());
@@ -38,7 +38,7 @@ void ActivitySpinner::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(ControlLook::secondaryColor(), kLineWidth, Qt::SolidLine, Qt::RoundCap));
+    painter.setPen(QPen(color_, kLineWidth, Qt::SolidLine, Qt::RoundCap));
     const double inset = kLineWidth / 2 + 1;
     const QRectF circle = QRectF(rect()).adjusted(inset, inset, -inset, -inset);
     // Qt counts arcs in sixteenths of a degree, anticlockwise.

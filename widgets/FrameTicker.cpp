@@ -1,4 +1,4 @@
-#include "app/ui/FrameTicker.h"
+#include "widgets/FrameTicker.h"
 
 #include <QEvent>
 #include <QWidget>

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QColor>
 #include <QWidget>
 
 namespace velorin {
 
-// A small indeterminate spinner: an arc turning while it is shown, repainting only itself.
-// GUI thread only.
+// A small indeterminate spinner: an arc in the given colour turning while it is shown,
+// repainting only itself. GUI thread only.
 class ActivitySpinner : public QWidget {
     Q_OBJECT
 
@@ -15,7 +16,7 @@ public:
     // One turn a second.
     static constexpr double kDegreesPerFrame = 360.0 * kFrameIntervalMilliseconds / 1000;
 
-    explicit ActivitySpinner(QWidget* parent, int sizePoints = kSizePoints);
+    ActivitySpinner(QWidget* parent, const QColor& color, int sizePoints = kSizePoints);
 
     QSize sizeHint() const override;
 
@@ -23,6 +24,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QColor color_;
     int sizePoints_;
     double angleDegrees_ = 0;
 };
