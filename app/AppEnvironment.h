@@ -4,6 +4,7 @@
 #include "map-data/ServiceHosts.h"
 #include "platform/Clock.h"
 #include "platform/Folders.h"
+#include "platform/Keychain.h"
 #include "platform/LocationSource.h"
 #include "platform/MainQueue.h"
 #include "platform/NetworkPathSource.h"
@@ -14,10 +15,10 @@
 namespace velorin {
 
 // What the application model is built over: the user's folders and preferences, the
-// service hosts, time, the main queue, the network path, the device position and the GPU
-// probe. The program fills it from the process; tests use temporary folders, a manual
-// clock, a drainable main queue, a fake network and position, and a probe of their
-// choice. Handed over once, on the main thread.
+// service hosts, time, the main queue, the network path, the device position, the keychain
+// and the GPU probe. The program fills it from the process; tests use temporary folders, a
+// manual clock, a drainable main queue, a fake network and position, a keychain in memory
+// and a probe of their choice. Handed over once, on the main thread.
 struct AppEnvironment {
     platform::Folders folders;
     std::shared_ptr<platform::UserDefaults> defaults;
@@ -30,6 +31,8 @@ struct AppEnvironment {
     std::unique_ptr<platform::LocationSource> locationSource;
     // Empty counts as no GPU.
     GpuDevice::Probe probeGpu;
+    // Required: where the account's session is kept.
+    std::shared_ptr<platform::Keychain> keychain;
 };
 
 } // namespace velorin

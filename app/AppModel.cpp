@@ -54,6 +54,9 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , showsPhotoPins_(defaults_->boolean(kPhotoPinsKey).value_or(false))
     , showsSlopes_(defaults_->boolean(kSlopesKey).value_or(false))
     , store_(std::make_shared<DiskStore>(folders_.tiles(), folders_.offline()))
+    // The update plug-in is not loaded yet: nobody hears `utilisateur:`.
+    , accounts_(std::make_unique<AccountService>(
+          AccountService::Dependencies { hosts_, defaults_, std::move(environment.keychain), clock_, mainQueue_, {} }))
     , showsTrees_(defaults_->boolean(kTreesKey).value_or(true))
     , flyoverMode_(storedFlyoverMode(*defaults_))
     , location_(std::make_unique<LocationService>(std::move(environment.locationSource), clock_, mainQueue_))
@@ -68,6 +71,10 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , relay_(std::make_shared<TileRelay>(hosts_, *clock_, *defaults_))
 {
     QPointer<AppModel> weak(this);
+    accounts_->onChange = [weak] {
+        if (weak)
+            emit weak->changed();
+    };
     network_->onChange = [weak] {
         if (weak)
             emit weak->changed();

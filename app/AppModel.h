@@ -1,5 +1,6 @@
 #pragma once
 
+#include "account/AccountService.h"
 #include "app/AltitudeState.h"
 #include "app/AppEnvironment.h"
 #include "app/FlyoverMode.h"
@@ -70,8 +71,9 @@ public:
     static constexpr double kNorthUpToleranceRadians = 0.01;
     static constexpr double kCompassHeadingFilterDegrees = 2.0;
 
-    // Builds the services in order: the disk store, the location service, the network
-    // monitor, the texture cache, the tile session and its relay. Preferences are read first.
+    // Builds the services in order: the disk store, the account service, the location
+    // service, the network monitor, the texture cache, the tile session and its relay.
+    // Preferences are read first.
     explicit AppModel(AppEnvironment environment, QObject* parent = nullptr);
     ~AppModel() override;
 
@@ -124,6 +126,9 @@ public:
     const std::shared_ptr<platform::UserDefaults>& defaults() const { return defaults_; }
     const ServiceHosts& hosts() const { return hosts_; }
     const std::shared_ptr<DiskStore>& store() const { return store_; }
+    // The one account service; its changes are announced as the model's.
+    AccountService& accounts() { return *accounts_; }
+    const AccountService& accounts() const { return *accounts_; }
     const NetworkMonitor& network() const { return *network_; }
     const std::shared_ptr<TextureCache>& cache() const { return cache_; }
     const std::shared_ptr<platform::HttpSession>& session() const { return session_; }
@@ -197,7 +202,8 @@ public:
     void toggle3D();
 
 signals:
-    // After any published value changed, and when the network monitor reports a change.
+    // After any published value changed, and when the network monitor or the account
+    // service reports a change.
     void changed();
 
 private:
@@ -240,6 +246,7 @@ private:
     AltitudeState altitudeState_;
     bool areControlsVisible_ = true;
     std::shared_ptr<DiskStore> store_;
+    std::unique_ptr<AccountService> accounts_;
     bool showsTrees_;
     bool is3D_ = false;
     FlyoverMode flyoverMode_;

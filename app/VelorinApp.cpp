@@ -3,6 +3,7 @@
 #include "app/LaunchMode.h"
 
 #include "platform/SteadyClock.h"
+#include "platform/qt/QtKeychainStore.h"
 #include "platform/qt/QtLocationSource.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QtNetworkPathSource.h"
@@ -57,6 +58,7 @@ AppEnvironment processEnvironment()
     environment.networkPaths = std::make_unique<platform::QtNetworkPathSource>();
     environment.locationSource = std::make_unique<platform::QtLocationSource>();
     environment.probeGpu = &GpuDevice::probeDefault;
+    environment.keychain = std::make_shared<platform::QtKeychainStore>(environment.mainQueue);
     return environment;
 }
 

@@ -33,6 +33,23 @@ bool isValidToken(std::string_view token)
     });
 }
 
+// Google's client identifiers and secrets: letters, digits and "-._~", nothing a URL or a
+// form would have to escape.
+bool isValidClientValue(std::string_view value)
+{
+    return std::all_of(value.begin(), value.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-'
+            || c == '_' || c == '~';
+    });
+}
+
+std::string readClientValue(const nlohmann::json& value, std::string_view key)
+{
+    if (!value.is_string() || !isValidClientValue(value.get<std::string>()))
+        throw ServiceHosts::Invalid(fmt::format("« {} » doit être une chaîne de lettres, chiffres et « -._~ »", key));
+    return value.get<std::string>();
+}
+
 std::string readHost(const nlohmann::json& value, std::string_view key)
 {
     if (!value.is_string())
@@ -92,6 +109,14 @@ ServiceHosts ServiceHosts::fromJSON(std::string_view text)
             hosts.mediaHost = readOptionalHost(value, key);
         } else if (key == "accountHost") {
             hosts.accountHost = readOptionalHost(value, key);
+        } else if (key == "googleAccountsHost") {
+            hosts.googleAccountsHost = readHost(value, key);
+        } else if (key == "googleTokenHost") {
+            hosts.googleTokenHost = readHost(value, key);
+        } else if (key == "googleClientId") {
+            hosts.googleClientId = readClientValue(value, key);
+        } else if (key == "googleClientSecret") {
+            hosts.googleClientSecret = readClientValue(value, key);
         } else {
             throw Invalid(fmt::format("clé « {} » inconnue", key));
         }

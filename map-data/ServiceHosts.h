@@ -1,5 +1,7 @@
 #pragma once
 
+#include "map-data/GoogleClient.h"
+
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -11,7 +13,7 @@ namespace velorin {
 
 // Where the map's data comes from: the public providers' hosts (built in), the maker's
 // tile relay with its access token, media host and account server (none by default: the
-// features that need them are off), and the URL scheme. Tests point every host at a
+// features that need them are off), Google's sign-in endpoints and client, and the URL scheme. Tests point every host at a
 // loopback server over plain http; the JSON file named by VELORIN_HOSTS overrides the
 // built-in values on a user's machine. A plain value; any thread.
 struct ServiceHosts {
@@ -39,13 +41,21 @@ struct ServiceHosts {
     std::optional<std::string> relayToken;
     std::optional<std::string> mediaHost;
     std::optional<std::string> accountHost;
+    // Google's OAuth 2.0 authorisation and token endpoints.
+    std::string googleAccountsHost = "accounts.google.com";
+    std::string googleTokenHost = "oauth2.googleapis.com";
+    // The Desktop client of the Google sign-in and its secret, which Google wants in the code
+    // exchange; built in from the configure-time values, empty when none was given: then
+    // there is no Google sign-in.
+    std::string googleClientId = kBuiltInGoogleClientId;
+    std::string googleClientSecret = kBuiltInGoogleClientSecret;
 
     // The built-in values overridden by the file that VELORIN_HOSTS names, if any. A file
     // that cannot be used is logged and changes nothing.
     static ServiceHosts fromEnvironment();
     // The built-in values overridden by the keys of a JSON object (the field names above;
     // null clears an optional host). Throws `Invalid` for unreadable JSON, unknown keys,
-    // values of the wrong type, malformed hosts or tokens, or half a relay.
+    // values of the wrong type, malformed hosts, tokens or client values, or half a relay.
     static ServiceHosts fromFile(const std::filesystem::path& file);
     static ServiceHosts fromJSON(std::string_view text);
 

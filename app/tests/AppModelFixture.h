@@ -10,6 +10,7 @@
 #include "platform/ManualClock.h"
 #include "testing/FakeLocationSource.h"
 #include "testing/FakeNetworkPathSource.h"
+#include "testing/InMemoryKeychain.h"
 #include "testing/LogCapture.h"
 #include "testing/TemporaryFolder.h"
 
@@ -39,6 +40,8 @@ protected:
     // The permission the next model's fake source starts with.
     platform::LocationAuthorization devicePermission = platform::LocationAuthorization::notDetermined;
     velorin::ServiceHosts hosts;
+    // Kept from one model to the next, as the desktop's keychain is.
+    std::shared_ptr<InMemoryKeychain> keychain = std::make_shared<InMemoryKeychain>(mainQueue);
     std::optional<velorin::GpuDevice> gpu = velorin::GpuDevice { 45, 16384 };
     int gpuProbes = 0;
     std::unique_ptr<velorin::AppModel> model;
@@ -82,6 +85,7 @@ protected:
             position->authorization = devicePermission;
             environment.locationSource = std::move(locationSource);
         }
+        environment.keychain = keychain;
         environment.probeGpu = [this] {
             ++gpuProbes;
             return gpu;

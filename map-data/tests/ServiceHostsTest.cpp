@@ -50,6 +50,13 @@ TEST(ServiceHosts, AFileOverridesOnlyTheKeysItNames)
     EXPECT_EQ(hosts.relayToken, kToken);
     EXPECT_EQ(hosts.mediaHost, "[::1]:9000");
     EXPECT_EQ(ServiceHosts::fromJSON(R"({"mediaHost": null})"), ServiceHosts());
+
+    auto google = ServiceHosts::fromJSON(R"({"googleTokenHost": "127.0.0.1:9001",
+        "googleClientId": "1234-abc.apps.googleusercontent.com", "googleClientSecret": "GOCSPX-x_y~z"})");
+    EXPECT_EQ(google.googleTokenHost, "127.0.0.1:9001");
+    EXPECT_EQ(google.googleAccountsHost, "accounts.google.com");
+    EXPECT_EQ(google.googleClientId, "1234-abc.apps.googleusercontent.com");
+    EXPECT_EQ(google.googleClientSecret, "GOCSPX-x_y~z");
 }
 
 TEST(ServiceHosts, UnusableFilesAreRefusedWithTheirFault)
@@ -71,6 +78,9 @@ TEST(ServiceHosts, UnusableFilesAreRefusedWithTheirFault)
              Case { R"({"relayHost": "relay.example.org"})", "vont ensemble" },
              Case { R"({"relayToken": "5C1E07A9D3B24F68A0E7C2B91D4F3A6E", "relayHost": "r.example"})", "relayToken" },
              Case { R"({"relayToken": "../../etc", "relayHost": "r.example"})", "relayToken" },
+             Case { R"({"googleTokenHost": "evil.example/token?"})", "evil.example/token?" },
+             Case { R"({"googleClientId": "a&redirect_uri=x"})", "googleClientId" },
+             Case { R"({"googleClientSecret": null})", "googleClientSecret" },
          }) {
         try {
             ServiceHosts::fromJSON(c.json);
