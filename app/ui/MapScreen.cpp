@@ -1,5 +1,6 @@
 #include "app/ui/MapScreen.h"
 
+#include "account/ui/AccountView.h"
 #include "account/ui/DiagnosticsView.h"
 #include "account/ui/SettingsView.h"
 #include "app/AppModel.h"
@@ -31,6 +32,8 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     : QWidget(parent)
     , model_(model)
     , diagnosticsAtLaunch_(std::find(environment.arguments.begin(), environment.arguments.end(), "-showDiagnostics")
+          != environment.arguments.end())
+    , accountAtLaunch_(std::find(environment.arguments.begin(), environment.arguments.end(), "-showAccount")
           != environment.arguments.end())
     , container_(new MapContainer(model, std::move(environment), this))
     , topLeading_(new OverlayLayer(Qt::AlignTop | Qt::AlignLeft,
@@ -77,6 +80,9 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     connect(statusIndicator_, &StatusIndicator::diagnosticsRequested, this, [this] { openDiagnostics(); });
     if (diagnosticsAtLaunch_)
         QMetaObject::invokeMethod(this, [this] { openDiagnostics(); }, Qt::QueuedConnection);
+    connect(toolbar_, &MapToolbar::accountRequested, this, [this] { openAccount(); });
+    if (accountAtLaunch_)
+        QMetaObject::invokeMethod(this, [this] { openAccount(); }, Qt::QueuedConnection);
     connect(&model_, &AppModel::changed, this, [this] { refresh(); });
     refresh();
 }
@@ -183,6 +189,16 @@ void MapScreen::openDiagnostics()
     auto* sheet = new DiagnosticsView(model_, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     diagnostics_ = sheet;
+    sheet->open();
+}
+
+void MapScreen::openAccount()
+{
+    if (account_)
+        return;
+    auto* sheet = new AccountView(model_, {}, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    account_ = sheet;
     sheet->open();
 }
 

@@ -69,6 +69,9 @@ public:
     void openDiagnostics();
     QWidget* settings() const { return settings_; }
     QWidget* diagnostics() const { return diagnostics_; }
+    // The account sheet (the toolbar's account button, or "-showAccount" at launch); one at a time.
+    void openAccount();
+    QWidget* account() const { return account_; }
     // The catalogue's sheets overlapping the map's visible area; none without a map.
     std::vector<Sheet> visibleSheets() const;
 
@@ -89,6 +92,8 @@ private:
     AppModel& model_;
     // "-showDiagnostics": the diagnostics open as the screen first shows.
     const bool diagnosticsAtLaunch_;
+    // "-showAccount": the account sheet opens as the screen first shows.
+    const bool accountAtLaunch_;
     MapContainer* container_;
     OverlayLayer* topLeading_;
     OverlayLayer* bottom_;
@@ -107,6 +112,7 @@ private:
     QPointer<QWidget> search_;
     QPointer<QWidget> settings_;
     QPointer<QWidget> diagnostics_;
+    QPointer<QWidget> account_;
     // The window whose pointer moves reveal the controls.
     QPointer<QObject> watchedWindow_;
 };

@@ -31,10 +31,10 @@ MapToolbar::MapToolbar(AppModel& model, QWidget* parent)
     follow_ = addButton("follow", "location", "Suivre ma position", [this] { model_.locateUser(); });
     compass_ = addButton("compass", "location.north.line.fill", "Suivre la boussole",
         [this] { model_.toggleCompassFollowing(); });
-    // Disabled until the recording, library and account screens join the map.
+    // Disabled until the recording and library screens join the map.
     addButton("recording", "figure.walk", "Enregistrer un trajet", nullptr);
     addButton("tracks", "point.topleft.down.to.point.bottomright.curvepath", "Trajets enregistrés", nullptr);
-    addButton("account", "person.crop.circle", "Mon compte", nullptr);
+    account_ = addButton("account", "person.crop.circle", "Mon compte", [this] { emit accountRequested(); });
 
     ControlLook::applyShadow(*this, ControlLook::kPanelShadow);
     connect(&model_, &AppModel::changed, this, &MapToolbar::refresh);
@@ -67,6 +67,8 @@ void MapToolbar::refresh()
     compass_->setHidden(!model_.location().source().headingAvailable());
     compass_->setOn(model_.isCompassFollowing());
     compass_->setRotation(-model_.bearing());
+
+    account_->setSymbol(model_.accounts().account() ? "person.crop.circle.fill" : "person.crop.circle");
 }
 
 void MapToolbar::paintEvent(QPaintEvent*)

@@ -27,6 +27,8 @@ public:
 signals:
     // The settings button: the screen opens the settings sheet.
     void settingsRequested();
+    // The account button: the screen opens the account sheet.
+    void accountRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -40,6 +42,7 @@ private:
     SymbolButton* relief_;
     SymbolButton* follow_;
     SymbolButton* compass_;
+    SymbolButton* account_;
 };
 
 } // namespace velorin

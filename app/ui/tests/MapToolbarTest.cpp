@@ -41,9 +41,9 @@ TEST_F(MapToolbarWidget, ShowsItsSevenCommandsOnEveryBasemap)
         model->selectBasemap(basemap);
         const std::string at(basemap.rawValue());
         EXPECT_EQ(shownButtons(toolbar), all) << at;
-        for (const char* name : { "recording", "tracks", "account" })
+        for (const char* name : { "recording", "tracks" })
             EXPECT_FALSE(button(toolbar, name).isEnabled()) << name << " on " << at;
-        for (const char* name : { "settings", "relief", "follow", "compass" })
+        for (const char* name : { "settings", "relief", "follow", "compass", "account" })
             EXPECT_TRUE(button(toolbar, name).isEnabled()) << name << " on " << at;
         for (const char* name : { "settings", "relief", "follow", "compass", "recording", "tracks", "account" })
             EXPECT_EQ(button(toolbar, name).tint(), Tint::primary) << name << " on " << at;
@@ -121,4 +121,24 @@ TEST_F(MapToolbarWidget, EveryPressRevealsTheControls)
         QTest::mouseClick(&button(toolbar, name), Qt::LeftButton);
         EXPECT_TRUE(model->areControlsVisible()) << name;
     }
+}
+
+TEST_F(MapToolbarWidget, TheAccountButtonAsksForTheSheetAndIsFilledWhileSomeoneIsSignedIn)
+{
+    keychain->items["Velorin.session"] = "t0k3n";
+    storePreferences(R"({"Velorin.account": {"email": "marie@example.fr", "name": "Marie"}})");
+    makeModel();
+    MapToolbar toolbar(*model, &screen);
+    EXPECT_EQ(button(toolbar, "account").symbol(), "person.crop.circle") << "until the keychain answers";
+    mainQueue->drain();
+    EXPECT_EQ(button(toolbar, "account").symbol(), "person.crop.circle.fill");
+
+    int asked = 0;
+    QObject::connect(&toolbar, &MapToolbar::accountRequested, [&] { ++asked; });
+    QTest::mouseClick(&button(toolbar, "account"), Qt::LeftButton);
+    EXPECT_EQ(asked, 1);
+
+    model->accounts().signOut();
+    EXPECT_EQ(button(toolbar, "account").symbol(), "person.crop.circle");
+    EXPECT_EQ(button(toolbar, "account").accessibleName(), "Mon compte");
 }

@@ -1,5 +1,6 @@
 #include "app/ui/RootView.h"
 
+#include "account/ui/AccountView.h"
 #include "app/tests/AppModelFixture.h"
 #include "app/ui/AttributionColumn.h"
 #include "app/ui/CompassDial.h"
@@ -538,4 +539,31 @@ TEST_F(MapWindowTest, TheSettingsOpenFromTheToolbarAndTheDiagnosticsFromTheProbl
     ASSERT_TRUE(next);
     EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] { return next->diagnostics() && next->diagnostics()->isVisible(); }, 5))
         << "-showDiagnostics opens the sheet with the window";
+}
+
+TEST_F(MapWindowTest, TheAccountOpensFromTheToolbarAndAtLaunch)
+{
+    serveTiles();
+    {
+        auto& model = makeModel();
+        model.start();
+        const auto shown = openWindow(model, QSize(1024, 700));
+        MapScreen* screen = waitForMap(*shown);
+        ASSERT_TRUE(screen);
+        auto* account = screen->toolbar().findChild<QAbstractButton*>("account");
+        ASSERT_TRUE(account && account->isEnabled());
+        QTest::mouseClick(account, Qt::LeftButton);
+        ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return screen->account() && screen->account()->isVisible(); }, 5));
+        EXPECT_EQ(screen->account()->windowTitle(), QStringLiteral("Mon compte"));
+        QTest::mouseClick(account, Qt::LeftButton);
+        EXPECT_EQ(screen->findChildren<velorin::AccountView*>().size(), 1u) << "one at a time";
+    }
+    // The first window goes with its model, before the next model starts.
+    auto& again = makeModel();
+    again.start();
+    const auto launched = openWindow(again, QSize(1024, 700), {"velorin", "-showAccount"});
+    MapScreen* next = waitForMap(*launched);
+    ASSERT_TRUE(next);
+    EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] { return next->account() && next->account()->isVisible(); }, 5))
+        << "-showAccount opens the sheet with the window";
 }
