@@ -120,37 +120,32 @@ void AccountService::restore()
     const bool usable = stored && stored->contains("email")
         && std::all_of(stored->begin(), stored->end(), [](const nlohmann::json& value) { return value.is_string(); });
     if (!usable) {
-        if (tellPlugin_)
-            tellPlugin_(std::nullopt);
+        tellPluginWho();
         return;
     }
     Account restored { stored->at("email").get<std::string>(), stored->value("name", std::string()) };
     const auto startedUnder = generation_;
-    std::weak_ptr<AccountService*> weak = lifetime_;
-    keychain_->read(std::string(kSessionItem),
-        [weak, startedUnder, restored = std::move(restored)](Keychain::Status status, std::optional<std::string> token) {
-            auto self = weak.lock();
-            if (!self)
-                return;
-            AccountService& service = **self;
-            if (status != Keychain::Status::ok && status != Keychain::Status::notFound)
-                service.noteKeychainTrouble(status);
-            // A sign-in that answered first has the last word.
-            if (service.generation_ == startedUnder && token && isSessionToken(*token))
-                service.setAccount(restored);
-            if (service.tellPlugin_)
-                service.tellPlugin_(service.account_ ? std::optional(service.account_->email) : std::nullopt);
-        });
+    readToken([this, startedUnder, restored = std::move(restored)](std::optional<std::string> token) {
+        // A sign-in that answered first has the last word.
+        if (generation_ == startedUnder && token)
+            setAccount(restored);
+        tellPluginWho();
+    });
 }
 
 void AccountService::setAccount(std::optional<Account> account)
 {
     account_ = std::move(account);
     ++generation_;
-    if (tellPlugin_)
-        tellPlugin_(account_ ? std::optional(account_->email) : std::nullopt);
+    tellPluginWho();
     if (onChange)
         onChange();
+}
+
+void AccountService::tellPluginWho() const
+{
+    if (tellPlugin_)
+        tellPlugin_(account_ ? std::optional(account_->email) : std::nullopt);
 }
 
 void AccountService::store(const std::string& email, const std::string& name)
@@ -340,6 +335,7 @@ void AccountService::fetch(platform::HttpRequest request, std::string_view actio
 
 void AccountService::readToken(TokenHandler handler)
 {
+    // Runs `handler` only while the service lives, so the handler may hold it plainly.
     std::weak_ptr<AccountService*> weak = lifetime_;
     keychain_->read(std::string(kSessionItem),
         [weak, handler = std::move(handler)](Keychain::Status status, std::optional<std::string> value) {

@@ -127,6 +127,8 @@ private:
 
     void restore();
     void setAccount(std::optional<Account> account);
+    // `utilisateur:` with the e-mail signed in now, or nothing.
+    void tellPluginWho() const;
     void store(const std::string& email, const std::string& name);
     // The three sign-ins: a reply with a usable token signs in.
     void signInWith(std::string_view action, FormFields fields, Completion completion);

@@ -2,10 +2,12 @@
 
 #include "account/AccountService.h"
 #include "account/GoogleRedirectListener.h"
+#include "account/GoogleSignIn.h"
 #include "account/ui/BoutonBlanc.h"
 #include "account/ui/BoutonContour.h"
 #include "account/ui/LegalView.h"
 #include "app/AppModel.h"
+#include "app/MainTimer.h"
 #include "widgets/SheetParts.h"
 #include "widgets/Symbols.h"
 
@@ -43,6 +45,7 @@ constexpr int kFieldPaddingPoints = 14;
 constexpr int kMainButtonPaddingPoints = 6;
 constexpr int kGoogleButtonHeightPoints = 50;
 constexpr int kDeleteTopPaddingPoints = 18;
+constexpr int kHeaderSpacingPoints = 12;
 
 // Text sizes, in pixels.
 constexpr int kTitlePixels = 26;
@@ -111,6 +114,17 @@ QPushButton* textButton(const char* name, const QString& value, const QFont& fon
                                          "QPushButton:disabled { color: %2; }")
                               .arg(white(opacity), white(opacity * 0.5)));
     return button;
+}
+
+// A widget that stacks its children without margins.
+std::pair<QWidget*, QVBoxLayout*> column(const char* name, int spacing)
+{
+    auto* widget = new QWidget;
+    widget->setObjectName(name);
+    auto* layout = new QVBoxLayout(widget);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    return { widget, layout };
 }
 
 QWidget* separator()
@@ -219,10 +233,7 @@ QString AccountView::title(Mode mode)
 
 QWidget* AccountView::makeHeader()
 {
-    auto* header = new QWidget;
-    auto* layout = new QVBoxLayout(header);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(12);
+    auto [header, layout] = column("header", kHeaderSpacingPoints);
     auto* logo = new QLabel;
     logo->setObjectName("logo");
     logo->setContentsMargins(0, 24, 0, 8);
@@ -268,11 +279,7 @@ QWidget* AccountView::makeErrorLine(const char* name, QLabel*& message)
 
 QWidget* AccountView::makeSignedOutBody()
 {
-    auto* body = new QWidget;
-    body->setObjectName("signedOut");
-    auto* layout = new QVBoxLayout(body);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(kBodySpacingPoints);
+    auto [body, layout] = column("signedOut", kBodySpacingPoints);
 
     auto* picker = new QWidget;
     picker->setAccessibleName(QStringLiteral("Mode"));
@@ -346,11 +353,7 @@ QWidget* AccountView::makeSignedOutBody()
 
 QWidget* AccountView::makeSignedInBody()
 {
-    auto* body = new QWidget;
-    body->setObjectName("signedIn");
-    auto* layout = new QVBoxLayout(body);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(kBodySpacingPoints);
+    auto [body, layout] = column("signedIn", kBodySpacingPoints);
 
     auto* card = new QWidget;
     card->setObjectName("card");
@@ -411,7 +414,9 @@ void AccountView::showLegal()
         bar->addWidget(back);
         bar->addStretch();
         layout->addLayout(bar);
-        layout->addWidget(new LegalView);
+        auto* legal = new LegalView;
+        legal->setObjectName("legalView");
+        layout->addWidget(legal);
         pages_->addWidget(page);
     }
     pages_->setCurrentIndex(1);

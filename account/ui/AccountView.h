@@ -1,8 +1,6 @@
 #pragma once
 
-#include "account/GoogleSignIn.h"
-#include "app/MainTimer.h"
-#include "platform/HttpSession.h"
+#include "account/AccountService.h"
 
 #include <QDialog>
 #include <QMessageBox>
@@ -22,7 +20,6 @@ class QStackedWidget;
 
 namespace velorin {
 
-class AccountService;
 class AppModel;
 class BoutonBlanc;
 class BoutonContour;

@@ -2,7 +2,6 @@
 
 #include "account/GoogleSignIn.h"
 #include "account/ui/BoutonBlanc.h"
-#include "account/ui/LegalView.h"
 #include "account/ui/tests/SheetPictures.h"
 #include "app/tests/AppModelFixture.h"
 #include "platform/Base64.h"
@@ -49,12 +48,17 @@ std::string idToken(std::string_view payload)
 // the redirect address with a code, and the token endpoint trades it for an identity token.
 class AccountViewTest : public testing_support::AppModelFixture {
 protected:
-    LoopbackServer server;
-    std::unique_ptr<AccountView> view;
+    // What the server's handlers read, made before the server and gone after it.
+    std::mutex mutex;
+    std::map<std::string, std::pair<int, std::string>> replies;
     std::string lastChallenge;
+    std::atomic<int> tokenStatus { 200 };
     std::atomic<bool> wrongStateFirst { false };
     std::atomic<bool> withoutCode { false };
-    std::string googleToken = idToken(R"({"email": "marie@example.fr", "name": "Marie Curie"})");
+    const std::string googleToken = idToken(R"({"email": "marie@example.fr", "name": "Marie Curie"})");
+
+    LoopbackServer server;
+    std::unique_ptr<AccountView> view;
 
     // A browser that follows every redirect, as the walker's would.
     platform::HttpSession browserSession;
@@ -172,9 +176,11 @@ protected:
 
     int requestsTo(const std::string& action) const { return server.requestCount("/wd/bloc/velorin|" + action); }
 
-    std::mutex mutex;
-    std::map<std::string, std::pair<int, std::string>> replies;
-    int tokenStatus = 200;
+    std::string challengeSent()
+    {
+        std::lock_guard lock(mutex);
+        return lastChallenge;
+    }
 };
 
 } // namespace
@@ -228,6 +234,19 @@ TEST_F(AccountViewTest, TheButtonsFollowWhatIsTypedAndWhetherARequestRuns)
     EXPECT_EQ(server.requestCount(), 1) << "no second request while one runs";
     EXPECT_EQ(view->erreur(), QString::fromUtf8(AccountService::kRefusedMessage.data()));
     EXPECT_EQ(labelText("title"), "Votre compte Velorin");
+}
+
+TEST_F(AccountViewTest, AReplyThatComesBackAfterTheSheetClosedTouchesNoWidget)
+{
+    open();
+    server.route("/wd/bloc/*", server.delayed(0.2,
+        LoopbackServer::reply(200, R"({"ok": true, "session": "T0K3N-s3cr3t", "email": "marie@example.fr"})")));
+    type("email", "marie@example.fr");
+    type("motDePasse", "s3cr3t");
+    click("valider");
+    view.reset();
+    ASSERT_TRUE(runUntil([&] { return model->accounts().account().has_value(); }));
+    EXPECT_EQ(model->accounts().account()->email, "marie@example.fr") << "the sign-in itself still counts";
 }
 
 TEST_F(AccountViewTest, ReturnInTheFieldsMovesOnAndSendsNothingFromADisabledForm)
@@ -375,7 +394,9 @@ TEST_F(AccountViewTest, WithoutAServerOrAGoogleClientTheSheetSaysSo)
     testing_support::writeSheetPicture(*view, "account-no-server.png");
 
     click("legal");
-    EXPECT_TRUE(view->pages().currentWidget()->findChild<velorin::LegalView*>());
+    auto* legal = view->pages().currentWidget()->findChild<QWidget*>("legalView");
+    ASSERT_TRUE(legal);
+    EXPECT_EQ(legal->windowTitle(), "Mentions légales");
     click("back");
     EXPECT_EQ(view->pages().currentIndex(), 0);
     EXPECT_EQ(server.requestCount(), 0);
@@ -405,7 +426,7 @@ TEST_F(AccountViewTest, AGoogleSignInRunsThroughTheBrowserTheRedirectAndTheToken
     ASSERT_NE(exchange, requests.end());
     const auto verifier = GoogleSignIn::queryItem("/?" + exchange->body, "code_verifier");
     ASSERT_TRUE(verifier);
-    EXPECT_EQ(GoogleSignIn::challenge(*verifier), lastChallenge) << "the verifier of the challenge sent";
+    EXPECT_EQ(GoogleSignIn::challenge(*verifier), challengeSent()) << "the verifier of the challenge sent";
     EXPECT_EQ(GoogleSignIn::queryItem("/?" + exchange->body, "code"), kCode);
     EXPECT_EQ(GoogleSignIn::queryItem("/?" + exchange->body, "client_secret"), kClientSecret);
     EXPECT_EQ(GoogleSignIn::queryItem("/?" + exchange->body, "redirect_uri"),
