@@ -499,6 +499,18 @@ void AccountView::refresh()
     supprimer_->setEnabled(!enCours_);
 }
 
+std::optional<AccountView::Champ> AccountView::champ() const
+{
+    const QWidget* focused = focusWidget();
+    if (focused == nom_)
+        return Champ::nom;
+    if (focused == email_)
+        return Champ::email;
+    if (focused == motDePasse_)
+        return Champ::motDePasse;
+    return std::nullopt;
+}
+
 void AccountView::setMode(Mode mode)
 {
     if (mode == mode_) {

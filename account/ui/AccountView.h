@@ -72,6 +72,8 @@ public:
     void setMode(Mode mode);
 
     Mode mode() const { return mode_; }
+    // The field with the keyboard focus, if any.
+    std::optional<Champ> champ() const;
     bool enCours() const { return enCours_; }
     const std::optional<QString>& erreur() const { return erreur_; }
     const std::optional<QString>& information() const { return information_; }

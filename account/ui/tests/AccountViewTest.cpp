@@ -261,13 +261,14 @@ TEST_F(AccountViewTest, ReturnInTheFieldsMovesOnAndSendsNothingFromADisabledForm
     view->setMode(Mode::inscription);
     edit("nom").setFocus();
     QTest::keyClick(&edit("nom"), Qt::Key_Return);
-    EXPECT_EQ(view->focusWidget(), &edit("email"));
+    EXPECT_EQ(view->champ(), AccountView::Champ::email);
     QTest::keyClick(&edit("email"), Qt::Key_Return);
-    EXPECT_EQ(view->focusWidget(), &edit("motDePasse"));
+    EXPECT_EQ(view->champ(), AccountView::Champ::motDePasse);
 
     replyTo("inscription", 200, R"({"ok": true, "session": "T0K3N-s3cr3t", "email": "marie@example.fr"})");
     type("motDePasse", "s3cr3t");
     QTest::keyClick(&edit("motDePasse"), Qt::Key_Return);
+    EXPECT_EQ(view->champ(), std::nullopt) << "the main action lets the fields go";
     ASSERT_TRUE(runUntil([&] { return model->accounts().account().has_value(); }));
     EXPECT_EQ(requestsTo("inscription"), 1) << "an empty name does not hold the account back";
     const auto sent = server.requests().back().body;
