@@ -28,7 +28,8 @@ std::optional<Basemap> selectableBasemap(const platform::UserDefaults& defaults,
 
 FlyoverMode storedFlyoverMode(const platform::UserDefaults& defaults)
 {
-    return defaults.string(AppModel::kFlyoverModeKey) == "drone" ? FlyoverMode::drone : FlyoverMode::follow;
+    const auto raw = defaults.string(AppModel::kFlyoverModeKey);
+    return raw ? flyoverModeFromRawValue(*raw).value_or(FlyoverMode::follow) : FlyoverMode::follow;
 }
 
 std::shared_ptr<platform::HttpSession> makeTileSession(std::shared_ptr<platform::Clock> clock)

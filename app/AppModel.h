@@ -2,12 +2,12 @@
 
 #include "app/AltitudeState.h"
 #include "app/AppEnvironment.h"
-#include "app/FlyoverMode.h"
 #include "app/GpuDevice.h"
 #include "app/LoadState.h"
 #include "app/LocationService.h"
 #include "app/MainTimer.h"
 #include "app/MapCanvasPort.h"
+#include "canvas/FlyoverMode.h"
 #include "features/PlaceStore.h"
 #include "map-data/Basemap.h"
 #include "map-data/DiskStore.h"

@@ -4,11 +4,16 @@
 #include "canvas/CanvasWindow.h"
 #include "canvas/Flight.h"
 #include "canvas/FlightOptions.h"
+#include "canvas/Flyover.h"
+#include "canvas/FlyoverMode.h"
+#include "canvas/FlyoverReadiness.h"
 #include "canvas/FrameOverlays.h"
+#include "canvas/MarkerPlacement.h"
 #include "canvas/ResourceWait.h"
 #include "canvas/GestureJournal.h"
 #include "canvas/KeyModifiers.h"
 #include "canvas/PanInertia.h"
+#include "features/ScreenRect.h"
 #include "features/Toponym.h"
 #include "map-data/Basemap.h"
 #include "map-data/FileBatchDownload.h"
@@ -19,9 +24,14 @@
 #include "platform/LocationFix.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
+#include "recordings/CameraPose.h"
+#include "recordings/SavedVideo.h"
+#include "recordings/TrackPhoto.h"
 #include "renderer/Camera.h"
 #include "renderer/MapRenderer.h"
+#include "renderer/VisibleTiles.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <limits>
@@ -174,6 +184,73 @@ public:
     static constexpr double kMaxFlightStepSeconds = 1.0 / 30;
     // "-demoOrbit" starts a tour this long after the first fit.
     static constexpr double kDemoOrbitDelaySeconds = 8;
+    // Flyovers: at least this long a path, flown in 20 s up to 500 m, at 25 m/s up to
+    // 7.5 km, in 300 s beyond; with this focal length.
+    static constexpr double kMinFlyoverMeters = 50;
+    static constexpr double kFlyoverShortestSeconds = 20;
+    static constexpr double kFlyoverLongestSeconds = 300;
+    static constexpr double kFlyoverCruiseMetersPerSecond = 25;
+    static constexpr double kFlyoverFocalLength = 0.75;
+    // Departure: once the camera has settled within this much of its targets and its tiles
+    // have come (the platform map: after 2 s), but not before 0.5 s nor after 10 s.
+    static constexpr double kFlyoverSettledRadians = 0.01;
+    static constexpr double kFlyoverMinWaitSeconds = 0.5;
+    static constexpr double kFlyoverMaxWaitSeconds = 10;
+    static constexpr double kFlyoverPlatformMapWaitSeconds = 2;
+    // Holds: the camera waits while less than 2 s of flight are ready ahead, and at most 4 s
+    // for tiles missing near the eye, then ignores such stalls for 3 s.
+    static constexpr double kFlyoverReadyAheadSeconds = 2;
+    static constexpr double kFlyoverMaxStallSeconds = 4;
+    static constexpr double kFlyoverIgnoreStallsSeconds = 3;
+    // Steps: at most 0.1 s of flight a frame; turning towards the path at rate 2.5/s, by at
+    // most 0.785 rad a second; sweep and distance easing at 1.5/s, one sweep every 30 s;
+    // speed easing at 3/s.
+    static constexpr double kFlyoverMaxStepSeconds = 0.1;
+    static constexpr double kFlyoverTurnRate = 2.5;
+    static constexpr double kFlyoverMaxTurnRadiansPerSecond = 0.785;
+    static constexpr double kFlyoverSwingRate = 1.5;
+    static constexpr double kFlyoverSweepSeconds = 30;
+    static constexpr double kFlyoverSpeedRate = 3;
+    // Bends slow the camera, to 0.15 of its speed at a quarter turn; the bend 40 m ahead counts
+    // at 0.7 of its angle.
+    static constexpr double kFlyoverMinSpeedFactor = 0.15;
+    static constexpr double kFlyoverLookAheadMeters = 40;
+    static constexpr double kFlyoverLookAheadWeight = 0.7;
+    // Photos: 0.3 of the speed from 60 m before a photo, and for 4.5 s after it.
+    static constexpr double kFlyoverPhotoSpeedFactor = 0.3;
+    static constexpr double kFlyoverPhotoApproachMeters = 60;
+    static constexpr double kFlyoverPhotoSeconds = 4.5;
+    static constexpr double kFlyoverPositionReportSeconds = 0.1;
+    // The height climbs at rate 5/s and sinks at 0.8/s; the line of sight clears the ground
+    // by 15 m, sampled from this zoom's elevations.
+    static constexpr double kFlyoverClimbRate = 5;
+    static constexpr double kFlyoverSinkRate = 0.8;
+    static constexpr double kFlyoverClearanceMeters = 15;
+    static constexpr int kFlyoverClearanceZoom = 16;
+    // Tiles are asked for ahead of the camera in 600 m squares, 4 s and 8 s of flight ahead.
+    static constexpr double kFlyoverPrefetchSideMeters = 600;
+    // The palette's steps bring the camera 0.8 times nearer or 1.25 times farther, within
+    // 30 to 2000 m; a mode change eases to its start distance.
+    static constexpr double kFlyoverNearerFactor = 0.8;
+    static constexpr double kFlyoverFartherFactor = 1.25;
+    static constexpr double kMinFlyoverBehindMeters = 30;
+    static constexpr double kMaxFlyoverBehindMeters = 2000;
+    // The preload: samples at least 100 m and 1.5 distances behind apart, computed on
+    // several threads from 4 samples on; the flyover leaves preparation once 20 s of flight
+    // are ready; trees, aerial photos and buildings are fetched 1200 m around each sample,
+    // the photos at level 17.
+    static constexpr double kMinFlyoverSampleMeters = 100;
+    static constexpr double kFlyoverSampleBehinds = 1.5;
+    static constexpr std::size_t kParallelFlyoverSamples = 4;
+    static constexpr double kFlyoverPreparedSeconds = 20;
+    static constexpr double kFlyoverExtrasReachMeters = 1200;
+    static constexpr int kFlyoverAerialLevel = 17;
+    // Recordings: 30 poses a second of recorded time; fewer than 60 poses are dropped; the
+    // thumbnail is at most 480 pixels on its longer side. A replay holds its first pose 0.5 s.
+    static constexpr double kRecordingPosesPerSecond = 30;
+    static constexpr std::size_t kMinRecordedPoses = 60;
+    static constexpr double kRecordingThumbnailPixels = 480;
+    static constexpr double kReplayHoldSeconds = 0.5;
 
     // A glide of the centre and zoom.
     struct CameraAnimation {
@@ -196,6 +273,25 @@ public:
     };
     // Quadratic ease-in and ease-out of a progress in [0, 1].
     static double ease(double t);
+
+    // The zoom and pitch of a flyover camera.
+    struct FlyoverFraming {
+        double zoom = 0;
+        double pitch = 0;
+    };
+    // A saved video being replayed, and the media time of its first pose.
+    struct Replay {
+        SavedVideo video;
+        double start = 0;
+    };
+    // The camera poses of the flight or flyover under way, for a video: 30 a second of
+    // `elapsed`, the recorded time (pauses of the camera cut out).
+    struct Recording {
+        std::string name;
+        Basemap basemap;
+        std::vector<CameraPose> poses;
+        double elapsed = 0;
+    };
 
     // The services the canvas draws from; all but the catalogue may be absent.
     struct Services {
@@ -245,6 +341,9 @@ public:
     std::function<void()> onFlyoverEnded;
     std::function<void(int)> onFlyoverPhoto;
     std::function<void(double, double)> onFlyoverPosition;
+    // A finished recording of at least 60 poses: its name, basemap, poses and a thumbnail.
+    std::function<void(const std::string&, Basemap, const std::vector<CameraPose>&, const std::optional<platform::Image>&)>
+        onAnimationRecorded;
 
     MapRenderer& renderer() { return *renderer_; }
     const Camera& camera() const { return renderer_->camera; }
@@ -323,7 +422,8 @@ public:
     void animateCamera(WorldPoint target, std::optional<double> zoom, bool animated);
     const std::optional<CameraAnimation>& animation() const { return animation_; }
     const std::optional<GazeAnimation>& gaze() const { return gaze_; }
-    // Ends a running flyover; nothing while none runs.
+    // Ends a running flyover, with its recording and preload, giving the camera back the
+    // user's focal length; nothing while none runs.
     void stopAnimations();
     // The user takes over: a running flight ends with everything it changed (raster, frame
     // rate, preload, held scene), and so do the gaze and a flyover; the application hears
@@ -345,8 +445,10 @@ public:
     const std::optional<PreparedFlightFrame>& arrivalFrame() const { return arrivalFrame_; }
     // 0.5 while a prepared flight plays, else 1: the share of the view's pixels drawn.
     double flightRasterScale() const { return flightRasterScale_; }
-    // "Vol vers …" or "Tour de …": the name a recording of the last flight takes.
+    // "Vol vers …" or "Tour de …": the name the next recording takes; the application names
+    // the flyovers it starts.
     const std::string& animationName() const { return animationName_; }
+    void setAnimationName(std::string name) { animationName_ = std::move(name); }
     const FlightOptions& flightOptions() const { return flightOptions_; }
     // The place labels shown now, in label order.
     std::vector<Toponym> shownToponyms() const { return {}; }
@@ -375,8 +477,9 @@ public:
     void fit(const WorldRect& rect, bool animated);
     // Zooms to `zoom` over 0.25 s keeping the ground under `about` (pixels) in place.
     void zoom(double zoom, Camera::Point about);
-    // The palette's zoom steps: the flyover camera's distance while one runs (flyovers come
-    // later), otherwise a zoom by `step` levels about the centre of the view.
+    // The palette's zoom steps: the flyover camera 0.8 times nearer (positive) or 1.25 times
+    // farther while one runs, otherwise a zoom by `step` levels about the centre of the view.
+    // A step that is not a number is ignored.
     void adjustFlyoverDistance(double step);
     // Puts a solved camera in place at once; ignored outside the zoom limits.
     void applyCamera(const Camera& camera, bool keepBaseElevation);
@@ -392,6 +495,67 @@ public:
     // The place last shown in a flat view, which a flight may take as its goal.
     const std::optional<Toponym>& chosenPlace() const { return chosenPlace_; }
 
+    // Track flyovers. Starts one along a walk's points (those with non-finite coordinates
+    // left out), smoothed, ending the running one; true when it started. Nothing starts, and
+    // nothing running ends, for fewer than two points, 50 m of path or less, or a view
+    // without height.
+    bool startFlyover(const std::vector<WorldPoint>& points);
+    const std::optional<Flyover>& flyover() const { return flyover_; }
+    // Moves a running flyover to `fraction` of its path (clamped into [0, 1]); a fraction
+    // that is not a number is ignored.
+    void seekFlyover(double fraction);
+    // The mode the next flyover flies in; `applyFlyoverMode` turns a running one to it.
+    void setFlyoverMode(FlyoverMode mode) { flyoverMode_ = mode; }
+    FlyoverMode flyoverMode() const { return flyoverMode_; }
+    void applyFlyoverMode();
+    void setFlyoverPaused(bool paused);
+    // The photos taken along the track shown; a flyover slows down and shows each.
+    void setPhotos(std::vector<TrackPhoto> photos);
+    const std::vector<TrackPhoto>& photos() const { return photos_; }
+    void updateFlyoverPhotoStops();
+    // The zoom and pitch that put the eye `behind` metres behind and `height` metres above
+    // `point`, with the flyover's focal length.
+    FlyoverFraming flyoverFraming(WorldPoint point, double behind, double height) const;
+    // The least height above `point` from which a camera `distance` metres behind it, looking
+    // along `heading`, sees it over the ground with 15 m to spare; 0 without relief data.
+    double flyoverClearanceHeight(WorldPoint point, double heading, double distance) const;
+    // What a flyover's preload fetches: the map tiles its sample cameras show, in the order
+    // they show them; the extra downloads (elevations, and with trees forest, aerial photos
+    // and buildings around the path); the checkpoints that turn progress into distance; and
+    // how many samples and cameras it looked through, and whether on several threads.
+    struct FlyoverPreloadList {
+        std::vector<TileKey> tiles;
+        std::vector<FileBatchDownload::Item> extras;
+        FlyoverReadiness readiness;
+        int samples = 0;
+        int cameras = 0;
+        bool parallel = false;
+    };
+    FlyoverPreloadList flyoverPreloadList(const Flyover& flyover) const;
+    // The map tiles and elevation grids seen by the preload's cameras `distance` metres along.
+    VisibleTiles flyoverTiles(const Flyover& flyover, double distance) const;
+    // A preload report: how far the flyover may fly, and the progress shown; nothing for a
+    // flyover other than the running one.
+    void flyoverPreloadProgress(const FlyoverReadiness& readiness, std::int64_t done, std::int64_t total);
+
+    // Where markers at `points` stand in the view, paired in order with `markers` (the
+    // longer list's extra entries ignored): hidden outside `rect` (its right and bottom
+    // edges outside) and where the relief hides the point, unless the platform map is shown.
+    std::vector<MarkerPlacement> markerPlacements(
+        const std::vector<int>& markers, const std::vector<WorldPoint>& points, const ScreenRect& rect) const;
+    // A world point in the view's points, on its relief; behind the eye, far off the view.
+    Camera::Point viewPoint(WorldPoint point) const;
+
+    // Saved views and videos. Puts the camera at a pose at once, ending a flight; the pose's
+    // focal length becomes the user's. A pose holding a value that is not finite is ignored.
+    void apply(const CameraPose& pose);
+    // Replays a video: its first pose held 0.5 s, then its poses at its frame rate. A video
+    // without poses, with a rate that is not a finite number above 0 or with a pose that is
+    // not finite is ignored.
+    void play(const SavedVideo& video);
+    const std::optional<Replay>& replay() const { return replay_; }
+    const std::optional<Recording>& recording() const { return recording_; }
+
     // Keyboard: the characters typed and the names of the motion keys ("up", "down",
     // "left", "right", "z", "q", "s", "d", see motionKeyName) pressed, released or
     // cancelled together; every press leaves a journal line. A repeated press of keys
@@ -403,7 +567,8 @@ public:
     // The window lost focus: no key or modifier stays held, and nothing is reported.
     void focusLost();
 
-    // A finger or a mouse button came down on the map: the application hears of the touch.
+    // A finger or a mouse button came down on the map: the application hears of the touch,
+    // and a replay ends.
     void touchBegan();
     // Gestures; positions and translations in view points, as the window gives them.
     // A one-finger drag (or a continuous scroll): plain, or what the held modifiers make
@@ -494,6 +659,30 @@ private:
     // Raster, frame rate and held scene back as they are without a flight.
     void restoreAfterFlight();
 
+    // One frame of the running flyover: departure, holds for tiles, turning, speed, height.
+    void flyoverStep();
+    // Writes a stepped flyover back, unless something ended or replaced it meanwhile.
+    void storeFlyover(const Flyover& flyover);
+    // Fetches what the flyover's cameras will show, and holds it until the start is ready.
+    void preloadFlyoverTiles(const Flyover& flyover);
+    // The camera every preload sample looks through, before its centre and bearing.
+    Camera flyoverSampleCamera(const Flyover& flyover) const;
+    // The tiles of one sample: any thread.
+    VisibleTiles sampleTiles(const Flyover& flyover, double distance, Camera look) const;
+    // Shows the flyover's dot at a point, or hides it.
+    void showFlyoverDot(std::optional<WorldPoint> point);
+    // The camera at a pose, in the view's own size, eased nowhere.
+    void showPose(const CameraPose& pose);
+    // One frame of a replay; whether it showed a pose.
+    bool replayStep();
+    void finishReplay(const Replay& replay);
+    // The pose recording of one frame, `dt` seconds long.
+    void recordAnimationFrame(double dt);
+    void finishRecording();
+    // The launch automation's hooks: a still of the frame, and the film of a recording.
+    void dumpFrame();
+    void filmRecording(const std::string& name, Basemap basemap, const std::vector<CameraPose>& poses);
+
     // Frame loop steps, in their order within a frame; each says whether it moved.
     bool easeBearing(double dt);
     bool easePitch(double dt);
@@ -559,13 +748,21 @@ private:
     double flightRasterScale_ = 1;
     std::unique_ptr<FileBatchDownload> flightPreload_;
     bool flightFrameReady_ = false;
-    std::string animationName_;
+    std::string animationName_ = "Animation";
     double lastWaitReport_ = -std::numeric_limits<double>::infinity();
     ResourceWait resourceWait_;
     // The id of the last flight warned of frames taken without all they show.
     std::string flightWarnedOfMissing_;
     // The half-size frame a prepared flight plays into.
     std::unique_ptr<gpu::RenderTarget> flightRaster_;
+
+    std::optional<Flyover> flyover_;
+    std::unique_ptr<FileBatchDownload> flyoverPreload_;
+    FlyoverMode flyoverMode_ = FlyoverMode::follow;
+    double lastFlyoverPositionReport_ = 0;
+    std::vector<TrackPhoto> photos_;
+    std::optional<Replay> replay_;
+    std::optional<Recording> recording_;
 };
 
 } // namespace velorin

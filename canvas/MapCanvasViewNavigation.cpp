@@ -197,10 +197,4 @@ void MapCanvasView::zoom(double zoom, Camera::Point about)
     startDisplayLink();
 }
 
-void MapCanvasView::adjustFlyoverDistance(double step)
-{
-    const Camera& camera = renderer_->camera;
-    zoom(camera.zoom + step, {camera.viewSize.width / 2, camera.viewSize.height / 2});
-}
-
 } // namespace velorin
