@@ -59,8 +59,10 @@ MapCanvasView::FlyoverPreloadList MapCanvasView::flyoverPreloadList(const Flyove
         return list;
     const Camera look = flyoverSampleCamera(flyover);
     const double spacing = std::max(kMinFlyoverSampleMeters, kFlyoverSampleBehinds * flyover.behind);
+    // A path's length is a sum of rounded segments: a sample this close to its end is on it.
+    constexpr double kEndToleranceMeters = 1e-6;
     std::vector<double> samples;
-    for (int i = 0; i * spacing <= flyover.totalLength(); ++i)
+    for (int i = 0; i * spacing <= flyover.totalLength() + kEndToleranceMeters; ++i)
         samples.push_back(i * spacing);
     list.samples = int(samples.size());
     list.cameras = list.samples * int(Flyover::style(flyover.mode).preloadBearingOffsets.size());
