@@ -65,6 +65,18 @@ std::string solidImage(QColor colour, const char* format)
     return encoded(image, format);
 }
 
+// A warm tile crossed by darker lines every 32 pixels, so that the ground shows its
+// perspective.
+std::string griddedImage()
+{
+    QImage image(256, 256, QImage::Format_RGB32);
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x)
+            image.setPixelColor(x, y, x % 32 < 3 || y % 32 < 3 ? QColor(120, 70, 20) : QColor(200, 120, 40));
+    }
+    return encoded(image, "JPG");
+}
+
 // The share of a frame's pixels that show something other than the clear colour.
 double drawnShare(const QImage& frame)
 {
@@ -88,12 +100,11 @@ protected:
         testing_support::application(true);
     }
 
-    // Every provider is the loopback server: map tiles are one warm colour, elevations a
-    // plateau at 1000 m.
-    void serveTiles(LoopbackServer& provider)
+    // Every provider is the loopback server: map tiles are `mapTile` (one warm colour unless
+    // given), elevations a plateau at 1000 m.
+    void serveTiles(LoopbackServer& provider, const std::string& mapTile = solidImage(QColor(200, 120, 40), "JPG"))
     {
-        provider.route("/*", LoopbackServer::reply(200, solidImage(QColor(200, 120, 40), "JPG"),
-                                 {{"Content-Type", "image/jpeg"}}));
+        provider.route("/*", LoopbackServer::reply(200, mapTile, {{"Content-Type", "image/jpeg"}}));
         provider.route("/elevation-tiles-prod/terrarium/*",
             LoopbackServer::reply(200, solidImage(QColor(131, 232, 0), "PNG"), {{"Content-Type", "image/png"}}));
         const std::string host = "127.0.0.1:" + std::to_string(provider.port());
@@ -499,4 +510,44 @@ TEST_F(MapWindowTest, ALandingFlightPreparesOverTheProvidersAndEndsOnItsTextured
     const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "flight-arrival.png";
     ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
     EXPECT_GT(drawnShare(shot), 0.5) << "textured ground at the arrival, " << file;
+}
+
+TEST_F(MapWindowTest, AShortFlyoverFetchesItsTilesThenLeavesFliesAndEnds)
+{
+    serveTiles(server, griddedImage());
+    auto& model = makeModel();
+    const auto shown = openWindow(model, QSize(800, 560), {"velorin", "-startAt", "47.26,11.39,13,0,60"});
+    model.start();
+    MapScreen* screen = waitForMap(*shown);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return model.loader()->status().delivered > 0 && drawnShare(map.grabFramebuffer()) > 0.9;
+    }, 60));
+
+    auto canvas = screen->container().canvas();
+    int ended = 0;
+    canvas->onFlyoverEnded = [&] { ++ended; };
+    // A walk of 400 m northwards from the centre of the view.
+    const velorin::WorldPoint start = canvas->camera().center;
+    std::vector<velorin::WorldPoint> walk;
+    for (int metres = 0; metres <= 400; metres += 50)
+        walk.push_back({start.x, start.y - metres / start.metersPerWorldUnit()});
+    for (const velorin::WorldPoint& point : walk)
+        canvas->renderer().trackPoints.push_back({point, velorin::TravelMode::walking});
+    ASSERT_TRUE(canvas->startFlyover(walk));
+    EXPECT_TRUE(canvas->flyover()->preparing) << "its tiles are fetched first";
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return canvas->flyover() && canvas->flyover()->departed && canvas->flyover()->travelled > 80;
+    }, 90)) << "it leaves and moves";
+
+    const QImage shot = map.grabFramebuffer();
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "flyover-mid-flight.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
+    EXPECT_GT(drawnShare(shot), 0.5) << "textured ground under the flyover, " << file;
+
+    canvas->seekFlyover(0.9);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return ended == 1; }, 30)) << "and it ends";
+    EXPECT_FALSE(canvas->flyover());
+    EXPECT_EQ(canvas->camera().focalLength, canvas->userFocalLength());
 }
