@@ -8,6 +8,7 @@
 #include "app/LocationService.h"
 #include "app/MainTimer.h"
 #include "app/MapCanvasPort.h"
+#include "features/ForestLoader.h"
 #include "map-data/Basemap.h"
 #include "map-data/DiskStore.h"
 #include "map-data/NetworkMonitor.h"
@@ -123,6 +124,7 @@ public:
     const std::optional<GpuDevice>& device() const { return device_; }
     // Built on first use.
     TerrainService& terrain();
+    ForestLoader& forest();
     LocationService& location() { return *location_; }
     const LocationService& location() const { return *location_; }
 
@@ -246,6 +248,7 @@ private:
     // After everything they use, so that they go first.
     std::unique_ptr<TileLoader> loader_;
     std::unique_ptr<TerrainService> terrain_;
+    std::unique_ptr<ForestLoader> forest_;
     // Downloads through the loader, so it goes before it.
     std::shared_ptr<RegionDownloader> regions_;
 };
