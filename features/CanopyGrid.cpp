@@ -47,22 +47,27 @@ public:
         const int reach = std::min(reach_, int(std::ceil(radiusPixels * (1 + CanopyGrid::kLobeDepth))));
         const float turnCos = float(std::cos(CanopyGrid::kLobes * turn));
         const float turnSin = float(std::sin(CanopyGrid::kLobes * turn));
-        const float centimetres = float(height * CanopyGrid::kCentimetresPerMeter);
+        const float centimetres = std::min(float(height * CanopyGrid::kCentimetresPerMeter), 65535.0f);
+        const float widest = radiusPixels * float(1 + CanopyGrid::kLobeDepth);
         const int side = canopy_.side;
         for (int dy = std::max(-reach, -row); dy <= std::min(reach, side - 1 - row); ++dy) {
+            // Only the chord of the widest lobes' circle on this line.
+            const float chord = widest * widest - float(dy * dy);
+            if (chord < 0)
+                continue;
+            const int across = std::min(reach, int(std::sqrt(chord)));
             const Offset* line = offsets_.data() + std::size_t((dy + reach_) * width_ + reach_);
             std::uint16_t* out = canopy_.heights.data() + std::size_t(row + dy) * std::size_t(side) + column;
-            for (int dx = std::max(-reach, -column); dx <= std::min(reach, side - 1 - column); ++dx) {
+            for (int dx = std::max(-across, -column); dx <= std::min(across, side - 1 - column); ++dx) {
                 const Offset& offset = line[dx];
                 // cos(7(θ − θ0)) from the two angles' own cosines and sines.
-                const float lobe = 1 + float(CanopyGrid::kLobeDepth)
-                        * (offset.lobeCos * turnCos + offset.lobeSin * turnSin);
+                const float lobe
+                    = 1 + float(CanopyGrid::kLobeDepth) * (offset.lobeCos * turnCos + offset.lobeSin * turnSin);
                 const float edge = radiusPixels * lobe;
                 if (!(offset.distance < edge))
                     continue;
                 const float share = offset.distance / edge;
-                const float value = std::min(centimetres * std::sqrt(1 - share * share), 65535.0f);
-                const auto units = std::uint16_t(std::lround(value));
+                const auto units = std::uint16_t(centimetres * std::sqrt(1 - share * share) + 0.5f);
                 out[dx] = std::max(out[dx], units);
             }
         }

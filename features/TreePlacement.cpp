@@ -109,20 +109,162 @@ std::int64_t crownB(std::int64_t y, TreePlacement::CrownPoint crown)
     return (y << TreePlacement::kCrownHashBits) + crown.row;
 }
 
-// The mean over the clipped window of each sample of a line, from running sums.
-void blurLine(const float* in, float* out, int size, int radius)
+// Lines blurred together: their running sums are independent, so they advance side by side.
+constexpr std::size_t kLinesTogether = 4;
+
+// The mean over the clipped window of each sample of `Lines` lines of `size` samples, from
+// running sums; `in` and `out` hold the lines one after another and must not overlap.
+template <std::size_t Lines>
+void blurLines(const float* in, float* out, int size, int radius)
 {
-    double sum = 0;
-    for (int k = 0; k <= std::min(radius, size - 1); ++k)
-        sum += in[k];
+    const std::size_t n = std::size_t(size);
+    std::array<double, Lines> sums{};
+    for (int k = 0; k <= std::min(radius, size - 1); ++k) {
+        for (std::size_t j = 0; j < Lines; ++j)
+            sums[j] += in[j * n + std::size_t(k)];
+    }
+    const double whole = 1.0 / double(2 * radius + 1);
     for (int k = 0; k < size; ++k) {
         const int first = std::max(k - radius, 0);
         const int last = std::min(k + radius, size - 1);
-        out[k] = float(sum / double(last - first + 1));
-        if (k + radius + 1 < size)
-            sum += in[k + radius + 1];
-        if (k - radius >= 0)
-            sum -= in[k - radius];
+        const double share = last - first == 2 * radius ? whole : 1.0 / double(last - first + 1);
+        for (std::size_t j = 0; j < Lines; ++j)
+            out[j * n + std::size_t(k)] = float(sums[j] * share);
+        if (k + radius + 1 < size) {
+            for (std::size_t j = 0; j < Lines; ++j)
+                sums[j] += in[j * n + std::size_t(k + radius + 1)];
+        }
+        if (k - radius >= 0) {
+            for (std::size_t j = 0; j < Lines; ++j)
+                sums[j] -= in[j * n + std::size_t(k - radius)];
+        }
+    }
+}
+
+// `blurLines` over `count` lines, four at a time.
+void blurLines(const float* in, float* out, std::size_t count, int size, int radius)
+{
+    const std::size_t n = std::size_t(size);
+    std::size_t line = 0;
+    for (; line + kLinesTogether <= count; line += kLinesTogether)
+        blurLines<kLinesTogether>(in + line * n, out + line * n, size, radius);
+    for (; line < count; ++line)
+        blurLines<1>(in + line * n, out + line * n, size, radius);
+}
+
+// The two extremes a square filter may take, and what lies past the plane's edges for each.
+struct Lesser {
+    static constexpr float kOutside = std::numeric_limits<float>::infinity();
+    static float of(float a, float b) { return b < a ? b : a; }
+};
+
+struct Greater {
+    static constexpr float kOutside = -std::numeric_limits<float>::infinity();
+    static float of(float a, float b) { return b > a ? b : a; }
+};
+
+// out = the extreme of a and b, sample by sample. Separate arrays and runs of eight, so that
+// it runs in vector registers.
+template <typename Pick>
+void pickOf(const float* __restrict a, const float* __restrict b, float* __restrict out, std::size_t n)
+{
+    constexpr std::size_t kRun = 8;
+    std::size_t c = 0;
+    for (; c + kRun <= n; c += kRun) {
+        for (std::size_t j = 0; j < kRun; ++j)
+            out[c + j] = Pick::of(a[c + j], b[c + j]);
+    }
+    for (; c < n; ++c)
+        out[c] = Pick::of(a[c], b[c]);
+}
+
+// The extreme along each row over the clipped window of 2·radius + 1 samples. Van Herk and
+// Gil-Werman: over blocks of one window's width, running extremes from each block's start
+// (ahead) and from its end (behind); a window spans at most two blocks. Past the edges the
+// line is padded with values that never win, which clips the window.
+template <typename Pick>
+class RowExtremes {
+public:
+    RowExtremes(int size, int radius)
+        : size_(size)
+        , radius_(radius)
+        , width_(2 * radius + 1)
+        , padded_((size + 2 * radius + width_ - 1) / width_ * width_)
+        , line_(std::size_t(padded_), Pick::kOutside)
+        , ahead_(std::size_t(padded_))
+        , behind_(std::size_t(padded_))
+    {
+    }
+
+    void operator()(const float* in, float* out)
+    {
+        std::copy(in, in + size_, line_.begin() + radius_);
+        for (int block = 0; block < padded_; block += width_) {
+            ahead_[std::size_t(block)] = line_[std::size_t(block)];
+            for (int i = block + 1; i < block + width_; ++i)
+                ahead_[std::size_t(i)] = Pick::of(ahead_[std::size_t(i - 1)], line_[std::size_t(i)]);
+            const int last = block + width_ - 1;
+            behind_[std::size_t(last)] = line_[std::size_t(last)];
+            for (int i = last - 1; i >= block; --i)
+                behind_[std::size_t(i)] = Pick::of(behind_[std::size_t(i + 1)], line_[std::size_t(i)]);
+        }
+        pickOf<Pick>(behind_.data(), ahead_.data() + 2 * radius_, out, std::size_t(size_));
+    }
+
+private:
+    const int size_;
+    const int radius_;
+    const int width_;
+    const int padded_;
+    std::vector<float> line_;
+    std::vector<float> ahead_;
+    std::vector<float> behind_;
+};
+
+// The extreme over the (2·radius + 1)² square around each sample, clipped to the plane,
+// handed out row by row from the top: `emit(row, values)`. The same scheme as `RowExtremes`
+// down the columns, a block of whole rows at a time, each row's own extremes made as its
+// block needs them; output row k takes `behind` of its own block and `ahead` of padded row
+// k + 2·radius, in the same block or the next. Only a few rows are ever held.
+template <typename Pick, typename Emit>
+void squareFilter(const std::vector<float>& plane, int size, int radius, Emit emit)
+{
+    const int width = 2 * radius + 1;
+    const int padded = (size + 2 * radius + width - 1) / width * width;
+    const std::size_t n = std::size_t(size);
+    RowExtremes<Pick> along(size, radius);
+    const std::size_t blockFloats = std::size_t(width) * n;
+    std::vector<float> rows(blockFloats);
+    std::vector<float> ahead(blockFloats);
+    std::array<std::vector<float>, 2> behind{std::vector<float>(blockFloats), std::vector<float>(blockFloats)};
+    std::vector<float> out(n);
+    for (int block = 0, index = 0; block < padded; block += width, index ^= 1) {
+        for (int i = 0; i < width; ++i) {
+            const int row = block + i - radius;
+            float* target = rows.data() + std::size_t(i) * n;
+            if (row >= 0 && row < size)
+                along(plane.data() + std::size_t(row) * n, target);
+            else
+                std::fill(target, target + n, Pick::kOutside);
+        }
+        float* blockAhead = ahead.data();
+        float* blockBehind = behind[std::size_t(index)].data();
+        std::copy(rows.begin(), rows.begin() + std::ptrdiff_t(n), blockAhead);
+        for (int i = 1; i < width; ++i)
+            pickOf<Pick>(blockAhead + std::size_t(i - 1) * n, rows.data() + std::size_t(i) * n, blockAhead + std::size_t(i) * n, n);
+        std::copy(rows.end() - std::ptrdiff_t(n), rows.end(), blockBehind + std::size_t(width - 1) * n);
+        for (int i = width - 2; i >= 0; --i)
+            pickOf<Pick>(blockBehind + std::size_t(i + 1) * n, rows.data() + std::size_t(i) * n, blockBehind + std::size_t(i) * n, n);
+        for (int i = 0; i < width; ++i) {
+            const int k = block + i - 2 * radius;
+            if (k < 0 || k >= size)
+                continue;
+            const int own = k / width * width;
+            const float* first = (own == block ? blockBehind : behind[std::size_t(index ^ 1)].data())
+                + std::size_t(k - own) * n;
+            pickOf<Pick>(first, blockAhead + std::size_t(i) * n, out.data(), n);
+            emit(k, out.data());
+        }
     }
 }
 
@@ -178,97 +320,45 @@ void TreePlacement::boxBlur(std::vector<float>& plane, bool horizontal, int size
 {
     const std::size_t n = std::size_t(size);
     if (horizontal) {
-        std::vector<float> line(n);
-        for (std::size_t row = 0; row < n; ++row) {
+        std::vector<float> lines(kLinesTogether * n);
+        for (std::size_t row = 0; row < n; row += kLinesTogether) {
+            const std::size_t count = std::min(kLinesTogether, n - row);
             float* start = plane.data() + row * n;
-            blurLine(start, line.data(), size, radius);
-            std::copy(line.begin(), line.end(), start);
+            blurLines(start, lines.data(), count, size, radius);
+            std::copy(lines.begin(), lines.begin() + std::ptrdiff_t(count * n), start);
         }
         return;
     }
-    // Down the columns a whole row at a time, which keeps to memory order.
-    const std::vector<float> in = plane;
+    // Down the columns a whole row at a time, which keeps to memory order. Rows are blurred
+    // in place; the ring keeps the last radius + 1 of them as they were, to leave the window.
+    const std::size_t kept = std::size_t(radius) + 1;
+    std::vector<float> ring(kept * n);
     std::vector<double> sums(n);
-    const auto add = [&](int row, double sign) {
-        const float* line = in.data() + std::size_t(row) * n;
+    const auto add = [&](const float* line, double sign) {
         for (std::size_t c = 0; c < n; ++c)
             sums[c] += sign * line[c];
     };
     for (int k = 0; k <= std::min(radius, size - 1); ++k)
-        add(k, 1);
+        add(plane.data() + std::size_t(k) * n, 1);
     for (int k = 0; k < size; ++k) {
-        const double count = std::min(k + radius, size - 1) - std::max(k - radius, 0) + 1;
-        float* out = plane.data() + std::size_t(k) * n;
+        float* row = plane.data() + std::size_t(k) * n;
+        std::copy(row, row + n, ring.begin() + std::ptrdiff_t(std::size_t(k) % kept * n));
+        const double share = 1.0 / double(std::min(k + radius, size - 1) - std::max(k - radius, 0) + 1);
         for (std::size_t c = 0; c < n; ++c)
-            out[c] = float(sums[c] / count);
+            row[c] = float(sums[c] * share);
         if (k + radius + 1 < size)
-            add(k + radius + 1, 1);
+            add(plane.data() + std::size_t(k + radius + 1) * n, 1);
         if (k - radius >= 0)
-            add(k - radius, -1);
+            add(ring.data() + std::size_t(k - radius) % kept * n, -1);
     }
 }
 
 std::vector<float> TreePlacement::minimumFilter(const std::vector<float>& plane, int size, int radius)
 {
-    // Van Herk and Gil-Werman: over blocks of one window's width, running minima from each
-    // block's start (ahead) and from its end (behind); a window spans at most two blocks.
-    // Past the edges the plane is padded with +∞, which clips the window.
-    const int width = 2 * radius + 1;
-    const int padded = (size + 2 * radius + width - 1) / width * width;
-    constexpr float kOutside = std::numeric_limits<float>::infinity();
-    std::vector<float> ahead(std::size_t(padded), 0.0f);
-    std::vector<float> behind(std::size_t(padded), 0.0f);
-    std::vector<float> rows(plane.size());
-    for (int row = 0; row < size; ++row) {
-        const float* in = plane.data() + std::size_t(row) * std::size_t(size);
-        const auto at = [&](int i) { return i >= radius && i < size + radius ? in[i - radius] : kOutside; };
-        for (int i = 0; i < padded; ++i)
-            ahead[std::size_t(i)] = i % width == 0 ? at(i) : std::min(ahead[std::size_t(i - 1)], at(i));
-        for (int i = padded - 1; i >= 0; --i)
-            behind[std::size_t(i)] = i % width == width - 1 ? at(i) : std::min(behind[std::size_t(i + 1)], at(i));
-        float* out = rows.data() + std::size_t(row) * std::size_t(size);
-        for (int k = 0; k < size; ++k)
-            out[k] = std::min(behind[std::size_t(k)], ahead[std::size_t(k + 2 * radius)]);
-    }
-
-    // The same down the columns, a whole row at a time.
-    const std::size_t n = std::size_t(size);
-    std::vector<float> aheadRows(std::size_t(padded) * n);
-    std::vector<float> behindRows(std::size_t(padded) * n);
-    const std::vector<float> outsideRow(n, kOutside);
-    const auto rowAt = [&](int i) {
-        return i >= radius && i < size + radius ? rows.data() + std::size_t(i - radius) * n : outsideRow.data();
-    };
-    for (int i = 0; i < padded; ++i) {
-        const float* in = rowAt(i);
-        float* out = aheadRows.data() + std::size_t(i) * n;
-        if (i % width == 0) {
-            std::copy(in, in + n, out);
-        } else {
-            const float* previous = out - n;
-            for (std::size_t c = 0; c < n; ++c)
-                out[c] = std::min(previous[c], in[c]);
-        }
-    }
-    for (int i = padded - 1; i >= 0; --i) {
-        const float* in = rowAt(i);
-        float* out = behindRows.data() + std::size_t(i) * n;
-        if (i % width == width - 1) {
-            std::copy(in, in + n, out);
-        } else {
-            const float* next = out + n;
-            for (std::size_t c = 0; c < n; ++c)
-                out[c] = std::min(next[c], in[c]);
-        }
-    }
     std::vector<float> result(plane.size());
-    for (int k = 0; k < size; ++k) {
-        const float* first = behindRows.data() + std::size_t(k) * n;
-        const float* second = aheadRows.data() + std::size_t(k + 2 * radius) * n;
-        float* out = result.data() + std::size_t(k) * n;
-        for (std::size_t c = 0; c < n; ++c)
-            out[c] = std::min(first[c], second[c]);
-    }
+    squareFilter<Lesser>(plane, size, radius, [&](int row, const float* values) {
+        std::copy(values, values + size, result.begin() + std::ptrdiff_t(row) * size);
+    });
     return result;
 }
 
@@ -278,44 +368,72 @@ TreePlacement::Crowns TreePlacement::detectCrowns(std::span<const std::byte> rgb
     const std::size_t n = std::size_t(size);
     if (size <= 2 * kExtremeRadius || rgba.size() < n * n * 4)
         return crowns;
-    std::vector<float> luma(n * n);
-    for (std::size_t at = 0; at < n * n; ++at) {
-        luma[at] = kRedLuma * float(rgba[4 * at]) + kGreenLuma * float(rgba[4 * at + 1])
-            + kBlueLuma * float(rgba[4 * at + 2]);
+    // Each channel's share of the luma by byte value, which spares a conversion per channel.
+    std::array<std::array<float, 256>, 3> shares;
+    for (int value = 0; value < 256; ++value) {
+        shares[0][std::size_t(value)] = kRedLuma * float(value);
+        shares[1][std::size_t(value)] = kGreenLuma * float(value);
+        shares[2][std::size_t(value)] = kBlueLuma * float(value);
     }
-    std::vector<float> own = luma;
-    boxBlur(own, true, size, kCrownBlurRadius);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(rgba.data());
+    // Each row's luma, blurred along the row at both radii, then both planes down the columns.
+    std::vector<float> own(n * n);
+    std::vector<float> surround(n * n);
+    std::vector<float> luma(kLinesTogether * n);
+    for (std::size_t row = 0; row < n; row += kLinesTogether) {
+        const std::size_t count = std::min(kLinesTogether, n - row);
+        const std::uint8_t* pixel = bytes + row * n * 4;
+        for (std::size_t at = 0; at < count * n; ++at)
+            luma[at] = shares[0][pixel[4 * at]] + shares[1][pixel[4 * at + 1]] + shares[2][pixel[4 * at + 2]];
+        blurLines(luma.data(), own.data() + row * n, count, size, kCrownBlurRadius);
+        blurLines(luma.data(), surround.data() + row * n, count, size, kSurroundBlurRadius);
+    }
     boxBlur(own, false, size, kCrownBlurRadius);
-    std::vector<float> surround = std::move(luma);
-    boxBlur(surround, true, size, kSurroundBlurRadius);
     boxBlur(surround, false, size, kSurroundBlurRadius);
-    const std::vector<float> lowest = minimumFilter(own, size, kExtremeRadius);
-    std::vector<float> negated(own.size());
-    std::transform(own.begin(), own.end(), negated.begin(), [](float v) { return -v; });
-    const std::vector<float> negatedHighest = minimumFilter(negated, size, kExtremeRadius);
+    // Whether each pixel is the darkest (bit 0) or the brightest (bit 1) of the 7 × 7 square
+    // around it, and whether a crown already took it (bit 2). The brightest comes from the
+    // same filter picking the greater, which is the minimum of the negated plane negated back.
+    constexpr std::uint8_t kLowest = 1;
+    constexpr std::uint8_t kHighest = 2;
+    constexpr std::uint8_t kTaken = 4;
+    std::vector<std::uint8_t> flags(n * n);
+    const auto mark = [&](std::uint8_t flag, bool lowest) {
+        return [&, flag, lowest](int row, const float* extreme) {
+            const float* v = own.data() + std::size_t(row) * n;
+            std::uint8_t* out = flags.data() + std::size_t(row) * n;
+            for (std::size_t c = 0; c < n; ++c)
+                out[c] |= (lowest ? v[c] <= extreme[c] : v[c] >= extreme[c]) ? flag : 0;
+        };
+    };
+    squareFilter<Lesser>(own, size, kExtremeRadius, mark(kLowest, true));
+    squareFilter<Greater>(own, size, kExtremeRadius, mark(kHighest, false));
 
-    std::vector<std::uint8_t> taken(n * n);
     for (int row = kExtremeRadius; row < size - kExtremeRadius; ++row) {
         for (int column = kExtremeRadius; column < size - kExtremeRadius; ++column) {
             const std::size_t at = std::size_t(row) * n + std::size_t(column);
-            if (taken[at] != 0)
+            const std::uint8_t flag = flags[at];
+            if ((flag & (kLowest | kHighest)) == 0 || (flag & kTaken) != 0)
                 continue;
             const float v = own[at];
-            const int r = int(rgba[4 * at]);
-            const int g = int(rgba[4 * at + 1]);
-            const int b = int(rgba[4 * at + 2]);
             const float m = surround[at];
-            const bool dark = v <= lowest[at] && v < kDarkCrownMaxLuma && v < m - kDarkCrownContrast
-                && r - kDarkCrownGreenSlack <= g && b - kDarkCrownGreenSlack <= g;
-            const bool bright = !dark && v >= -negatedHighest[at] && v > kBrightCrownMinLuma
-                && v < kBrightCrownMaxLuma && v > m + kBrightCrownContrast && b + kBrightCrownBlueMargin <= g
-                && r - kBrightCrownRedSlack <= g;
+            // The brightness tests first: their colour is read only for the few that pass.
+            const bool darkish = (flag & kLowest) != 0 && v < kDarkCrownMaxLuma && v < m - kDarkCrownContrast;
+            const bool brightish = (flag & kHighest) != 0 && v > kBrightCrownMinLuma && v < kBrightCrownMaxLuma
+                && v > m + kBrightCrownContrast;
+            if (!darkish && !brightish)
+                continue;
+            const int r = bytes[4 * at];
+            const int g = bytes[4 * at + 1];
+            const int b = bytes[4 * at + 2];
+            const bool dark = darkish && r - kDarkCrownGreenSlack <= g && b - kDarkCrownGreenSlack <= g;
+            const bool bright = !dark && brightish && b + kBrightCrownBlueMargin <= g && r - kBrightCrownRedSlack <= g;
             if (!dark && !bright)
                 continue;
             (dark ? crowns.dark : crowns.bright).push_back({column, row});
             for (int dy = -kExtremeRadius; dy <= kExtremeRadius; ++dy) {
-                std::uint8_t* line = taken.data() + std::size_t(row + dy) * n + std::size_t(column);
-                std::fill(line - kExtremeRadius, line + kExtremeRadius + 1, std::uint8_t(1));
+                std::uint8_t* line = flags.data() + std::size_t(row + dy) * n + std::size_t(column);
+                for (int dx = -kExtremeRadius; dx <= kExtremeRadius; ++dx)
+                    line[dx] |= kTaken;
             }
         }
     }
