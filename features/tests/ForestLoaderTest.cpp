@@ -213,8 +213,9 @@ TEST_F(ForestLoaderTest, KeepsTheMostRecentlyMadeTiles)
             c.canopy ? loader->requestCanopy(middleOf(kX + std::int64_t(i), kY))
                      : loader->request(middleOf(kX + std::int64_t(i), kY));
             finishLoad();
-            if (i + 1 == c.kept)
+            if (i + 1 == c.kept) {
                 EXPECT_EQ(count(), c.kept);
+            }
         }
         EXPECT_EQ(count(), c.kept);
         EXPECT_FALSE(holds(kX)) << "the first tile made goes";

@@ -126,8 +126,9 @@ TEST(TreePlacement, TakesNoSecondCrownWithinThreePixelsOfOne)
                     << apart << " apart";
             }
         }
-        if (apart >= 4)
+        if (apart >= 4) {
             EXPECT_EQ(crowns.size(), 3u) << "crowns clear of each other's square are all found";
+        }
     }
 }
 

@@ -212,6 +212,8 @@ TEST_F(Trees, AreNotAskedForWhileExtrasArePausedExceptForAFlight)
     renderer->showsTrees = true;
     renderer->basemap = Basemap::planIGN;
     settleWithEveryTile();
+    forest->requests.clear();
+    renderer->extrasPausedUntil = clock->now() + 1;
     renderer->flightReadiness(renderer->camera);
     EXPECT_FALSE(forest->requests.empty()) << "a flight asks regardless";
 }
