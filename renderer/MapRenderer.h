@@ -321,8 +321,9 @@ public:
     // this camera is put back, a prepared one is drawn unchanged, and otherwise the scene is
     // prepared and its wanted tiles (desired, then low priority) go to the loader.
     void updateFrame(double now);
-    // Scene preparation for the current camera at media time `now`: the frame values, the
-    // terrain draws, the wanted tile lists and the missing meshes.
+    // Scene preparation for the current camera at media time `now`: the frame values and the
+    // canopy textures, the terrain draws, the wanted tile lists, the missing meshes, the trees
+    // and the overlays.
     void prepareScene(double now);
 
     // The relief of the current frame, as the geometric services below see it.
@@ -490,7 +491,8 @@ private:
     const std::shared_ptr<gpu::Texture>& emptyCanopy();
     // Whether the frame is close and tilted enough for trees or the canopy.
     bool closeEnoughForTrees() const;
-    // The canopy lifts the photos: 3D trees are off, there is a forest source and a map.
+    // The canopy lifts the map: 3D trees are off, there is a forest source, and the map is
+    // not the TOP25 sheets.
     bool canopyWanted() const;
     // Publishes the display options that `visibleTiles` reads.
     void publishTileSettings() const;

@@ -60,6 +60,12 @@ class ForestLoaderTest : public ::testing::Test {
 protected:
     testing_support::LogCapture log;
     testing_support::TemporaryFolder folder;
+    // What the server answers; before it, so that it stops before they go.
+    std::mutex mutex;
+    int inventoryStatus = 200;
+    std::string inventory = text(inventoryTile(kConiferColour));
+    std::string photo = text(jpeg(aerialPhoto(256, {{40, 40}, {120, 60}, {200, 200}}, {{60, 180}})));
+    std::set<std::pair<std::int64_t, std::int64_t>> missingPhotos;
     LoopbackServer server;
     DiskStore store{folder / "cache", folder / "offline"};
     platform::HttpSession session;
@@ -67,12 +73,6 @@ protected:
     platform::ManualClock clock;
     std::unique_ptr<ForestLoader> loader;
     int changes = 0;
-
-    std::mutex mutex;
-    int inventoryStatus = 200;
-    std::string inventory = text(inventoryTile(kConiferColour));
-    std::string photo = text(jpeg(aerialPhoto(256, {{40, 40}, {120, 60}, {200, 200}}, {{60, 180}})));
-    std::set<std::pair<std::int64_t, std::int64_t>> missingPhotos;
 
     void SetUp() override
     {
@@ -251,6 +251,7 @@ TEST_F(ForestLoaderTest, AsksTheRelayForTheInventoryTileAndPhotosWithTheirExactQ
     TileRelay relay(hosts, clock, defaults);
     server.route("/_etat", LoopbackServer::reply(200, "ok"));
     server.route("/" + token + "/*", [this](const httplib::Request& request, httplib::Response& response) {
+        std::lock_guard lock(mutex);
         const std::string layer = request.get_param_value("LAYER");
         response.set_content(layer == kForestLayer ? inventory : photo, "image/png");
     });
