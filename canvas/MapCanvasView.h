@@ -220,6 +220,7 @@ public:
     static constexpr double kFlyoverPhotoSpeedFactor = 0.3;
     static constexpr double kFlyoverPhotoApproachMeters = 60;
     static constexpr double kFlyoverPhotoSeconds = 4.5;
+    // The application hears where the flyover is at most this often.
     static constexpr double kFlyoverPositionReportSeconds = 0.1;
     // The height climbs at rate 5/s and sinks at 0.8/s; the line of sight clears the ground
     // by 15 m, sampled from this zoom's elevations.
@@ -547,11 +548,12 @@ public:
     Camera::Point viewPoint(WorldPoint point) const;
 
     // Saved views and videos. Puts the camera at a pose at once, ending a flight; the pose's
-    // focal length becomes the user's. A pose holding a value that is not finite is ignored.
+    // focal length becomes the user's. A pose holding a value that is not finite, or whose
+    // focal length is not above 0, is ignored.
     void apply(const CameraPose& pose);
     // Replays a video: its first pose held 0.5 s, then its poses at its frame rate. A video
-    // without poses, with a rate that is not a finite number above 0 or with a pose that is
-    // not finite is ignored.
+    // without poses, with a rate that is not a finite number above 0 or with a pose that
+    // `apply` would ignore is ignored.
     void play(const SavedVideo& video);
     const std::optional<Replay>& replay() const { return replay_; }
     const std::optional<Recording>& recording() const { return recording_; }
@@ -671,7 +673,7 @@ private:
     VisibleTiles sampleTiles(const Flyover& flyover, double distance, Camera look) const;
     // Shows the flyover's dot at a point, or hides it.
     void showFlyoverDot(std::optional<WorldPoint> point);
-    // The camera at a pose, in the view's own size, eased nowhere.
+    // The camera at a pose at once, in the view's own size, its targets with it.
     void showPose(const CameraPose& pose);
     // One frame of a replay; whether it showed a pose.
     bool replayStep();
