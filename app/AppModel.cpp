@@ -173,6 +173,13 @@ ForestLoader& AppModel::forest()
     return *forest_;
 }
 
+BuildingLoader& AppModel::buildings()
+{
+    if (!buildings_)
+        buildings_ = std::make_unique<BuildingLoader>(*store_, *session_, hosts_, *mainQueue_, *clock_);
+    return *buildings_;
+}
+
 void AppModel::cameraDidChange(const WorldPoint& center, double zoom, double bearing)
 {
     lastCameraChange_ = clock_->now();

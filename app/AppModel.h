@@ -9,6 +9,7 @@
 #include "app/MainTimer.h"
 #include "app/MapCanvasPort.h"
 #include "features/PlaceStore.h"
+#include "features/BuildingLoader.h"
 #include "features/ForestLoader.h"
 #include "map-data/Basemap.h"
 #include "map-data/DiskStore.h"
@@ -144,6 +145,7 @@ public:
     int placesRevision() const { return placesRevision_; }
     void placesDidChange();
     ForestLoader& forest();
+    BuildingLoader& buildings();
     LocationService& location() { return *location_; }
     const LocationService& location() const { return *location_; }
 
@@ -270,6 +272,7 @@ private:
     int placesRevision_ = 0;
     std::unique_ptr<PlaceStore> places_;
     std::unique_ptr<ForestLoader> forest_;
+    std::unique_ptr<BuildingLoader> buildings_;
     // Downloads through the loader, so it goes before it.
     std::shared_ptr<RegionDownloader> regions_;
 };
