@@ -423,6 +423,9 @@ private:
     double eyeAltitude() const;
     // The basemap's deepest useful camera zoom at the screen's scale.
     double basemapMaxZoom() const;
+    // Glides (or jumps) to `center` at the zoom that shows `rect` with a padding, no
+    // deeper than the maximum zoom.
+    void frame(const WorldRect& rect, WorldPoint center, double paddingPoints, bool animated);
     double now() const { return environment_.clock->now(); }
 
     // Frame loop steps, in their order within a frame; each says whether it moved.

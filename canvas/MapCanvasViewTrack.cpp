@@ -3,9 +3,8 @@
 
 #include "canvas/MapCanvasView.h"
 #include "recordings/TrackSmoothing.h"
-#include "renderer/PixelScale.h"
 
-#include <algorithm>
+#include <utility>
 
 namespace velorin {
 
@@ -26,14 +25,7 @@ void MapCanvasView::fit(const std::vector<WorldPoint>& points)
     const double dx = kFitPointsWideningShare * (bounds.maxX - bounds.minX);
     const double dy = kFitPointsWideningShare * (bounds.maxY - bounds.minY);
     const WorldRect widened {bounds.minX - dx, bounds.minY - dy, bounds.maxX + dx, bounds.maxY + dy};
-    // The map now shows what the walker chose: a first fix arriving later must not take
-    // the view away.
-    awaitingInitialLocation_ = false;
-    Camera camera = renderer_->camera;
-    camera.viewSize = pixelScale(window_.boundsInPoints(), window_.screenScale());
-    const double margin = kFitPointsMarginPoints * window_.screenScale();
-    const double zoom = std::min(camera.fitZoom(widened, margin), maxZoom());
-    animateCamera({(bounds.minX + bounds.maxX) / 2, (bounds.minY + bounds.maxY) / 2}, zoom, true);
+    frame(widened, {(bounds.minX + bounds.maxX) / 2, (bounds.minY + bounds.maxY) / 2}, kFitPointsMarginPoints, true);
 }
 
 } // namespace velorin

@@ -71,7 +71,11 @@ void MapToolbar::pressRecording()
     confirmation->addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
     confirmation->setDefaultButton(start);
     confirmation->setAttribute(Qt::WA_DeleteOnClose);
-    connect(start, &QPushButton::clicked, this, [this] { model_.toggleRecording(); });
+    connect(start, &QPushButton::clicked, this, [this] {
+        // A recording started meanwhile is not stopped by its own confirmation.
+        if (!model_.tracks().isRecording())
+            model_.toggleRecording();
+    });
     startConfirmation_ = confirmation;
     confirmation->open();
 }
