@@ -13,9 +13,9 @@
 namespace velorin {
 
 // What the application model drives of the live map canvas: the position marker, the
-// track, the camera moves that follow the walker and the compass. The map view host adapts its canvas
-// to it and hands it to the model, which holds it weakly and skips every call while there
-// is none. Main thread only.
+// track, the camera moves that follow the walker and the compass. The map view host adapts
+// its canvas to it and hands it to the model, which holds it weakly and skips every call
+// while there is none. Main thread only.
 class MapCanvasPort {
 public:
     virtual ~MapCanvasPort() = default;

@@ -140,7 +140,8 @@ void TrackRecorder::publishMapTrack()
         onPointsChanged({}, {});
         return;
     }
-    onPointsChanged(track->displayPoints(), track->pauses(Track::kPauseMinimumDurationSeconds, Track::kPauseRadiusMeters));
+    onPointsChanged(
+        track->displayPoints(), track->pauses(Track::kPauseMinimumDurationSeconds, Track::kPauseRadiusMeters));
 }
 
 TrackRecorder::FileStamp TrackRecorder::stamp(const std::string& id, const char* file) const
@@ -158,9 +159,11 @@ void TrackRecorder::reloadSavedTracks()
     std::map<std::string, TrackStatistics> statistics;
     std::map<std::string, double> speeds;
     for (const TrackMetadata& metadata : savedTracks_) {
-        SavedFigures saved {stamp(metadata.id, TrackStore::kMetadataFile), stamp(metadata.id, TrackStore::kPointsFile), {}, {}};
-        auto known = figures_.find(metadata.id);
-        if (known != figures_.end() && known->second.metadata == saved.metadata && known->second.points == saved.points) {
+        SavedFigures saved {
+            stamp(metadata.id, TrackStore::kMetadataFile), stamp(metadata.id, TrackStore::kPointsFile), {}, {}};
+        const auto known = figures_.find(metadata.id);
+        if (known != figures_.end() && known->second.metadata == saved.metadata
+            && known->second.points == saved.points) {
             saved = known->second;
         } else {
             const Track track {metadata, store_->readPoints(metadata.id)};
@@ -224,7 +227,8 @@ int TrackRecorder::apply(TrackEdit edit, const std::string& id)
     if (kept.size() == track->points.size())
         return 0;
     const auto begin = track->points.begin();
-    store_->writePoints({begin + static_cast<std::ptrdiff_t>(kept.lowerBound), begin + static_cast<std::ptrdiff_t>(kept.upperBound)}, id);
+    store_->writePoints(
+        {begin + static_cast<std::ptrdiff_t>(kept.lowerBound), begin + static_cast<std::ptrdiff_t>(kept.upperBound)}, id);
     reloadSavedTracks();
     if (displayedTrack_ && sameId(displayedTrack_->metadata.id, id)) {
         displayedTrack_ = store_->readTrack(id);
