@@ -8,6 +8,7 @@
 #include "app/LocationService.h"
 #include "app/MainTimer.h"
 #include "app/MapCanvasPort.h"
+#include "features/PlaceStore.h"
 #include "map-data/Basemap.h"
 #include "map-data/DiskStore.h"
 #include "map-data/NetworkMonitor.h"
@@ -52,6 +53,8 @@ public:
     static constexpr std::string_view kTreesKey = "Velorin.trees";
     static constexpr std::string_view kFlyoverModeKey = "Velorin.flyoverMode";
     static constexpr std::string_view kLibraryPhotosKey = "Velorin.libraryPhotos";
+    // Films in 1080 lines when true, 720 otherwise.
+    static constexpr std::string_view kVideoHDKey = "videoHD";
 
     static constexpr std::string_view kNoGpuMessage = "Cet appareil ne prend pas en charge OpenGL 3.3.";
     static constexpr double kInitialZoom = 6.0;
@@ -113,7 +116,17 @@ public:
     FlyoverMode flyoverMode() const { return flyoverMode_; }
     bool isStalled() const { return isStalled_; }
 
+    // The two world maps need a map view of their own, which does not exist yet: the palette
+    // and the settings grey them out.
+    static constexpr bool worldMapsAvailable() { return false; }
+    // Reads the located photos of the Pictures folder again for the map, when they are shown
+    // ("Velorin.libraryPhotos" and the photo pins); `requestAccess` lets the reading ask for
+    // access where a system asks. The photos join the map with the captures.
+    void reloadLibraryPhotos(bool requestAccess);
+
     // Services.
+    const std::shared_ptr<platform::UserDefaults>& defaults() const { return defaults_; }
+    const ServiceHosts& hosts() const { return hosts_; }
     const std::shared_ptr<DiskStore>& store() const { return store_; }
     const NetworkMonitor& network() const { return *network_; }
     const std::shared_ptr<TextureCache>& cache() const { return cache_; }
@@ -127,6 +140,12 @@ public:
     const std::optional<GpuDevice>& device() const { return device_; }
     // Built on first use.
     TerrainService& terrain();
+    // Built on first use, over the "Places" folder; announces each database a download
+    // makes available through `placesDidChange`.
+    PlaceStore& places();
+    // Raised by one each time a place database becomes available: the place search asks again.
+    int placesRevision() const { return placesRevision_; }
+    void placesDidChange();
     LocationService& location() { return *location_; }
     const LocationService& location() const { return *location_; }
     // How the walker moves, read from the speeds of the fixes.
@@ -270,6 +289,8 @@ private:
     // After everything they use, so that they go first.
     std::unique_ptr<TileLoader> loader_;
     std::unique_ptr<TerrainService> terrain_;
+    int placesRevision_ = 0;
+    std::unique_ptr<PlaceStore> places_;
     // Downloads through the loader, so it goes before it.
     std::shared_ptr<RegionDownloader> regions_;
 };

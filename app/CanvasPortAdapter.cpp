@@ -125,6 +125,25 @@ void CanvasPortAdapter::setTrack(const std::vector<TrackDisplayPoint>& points, c
         canvas->setTrack(points, pauses);
 }
 
+void CanvasPortAdapter::show(const Toponym& place, bool animated)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->show(place, animated);
+}
+
+void CanvasPortAdapter::goDirectly(const Toponym& place)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->goDirectly(place);
+}
+
+std::optional<WorldPoint> CanvasPortAdapter::cameraCenter() const
+{
+    if (auto canvas = canvas_.lock())
+        return canvas->camera().center;
+    return std::nullopt;
+}
+
 void CanvasPortAdapter::set3D(bool on)
 {
     if (auto canvas = canvas_.lock())

@@ -39,6 +39,13 @@ public:
     void fit(const std::vector<WorldPoint>& points) override;
     void setTrack(const std::vector<TrackDisplayPoint>& points, const std::vector<TrackPause>& pauses) override;
 
+    void show(const Toponym& place, bool animated) override;
+    void goDirectly(const Toponym& place) override;
+    // No flights yet: the canvas does not fly to places.
+    bool canStartFlight() const override { return false; }
+    void startFlight(const Toponym&, bool) override {}
+    std::optional<WorldPoint> cameraCenter() const override;
+
     void set3D(bool on) override;
     void setBasemap(Basemap basemap) override;
     void setShowsToponyms(bool on) override;

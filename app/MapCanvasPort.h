@@ -1,5 +1,6 @@
 #pragma once
 
+#include "features/Toponym.h"
 #include "map-data/Basemap.h"
 #include "map-data/WorldPoint.h"
 #include "map-data/WorldRect.h"
@@ -62,6 +63,16 @@ public:
 
     // The track to draw and its pauses; empty lists clear it.
     virtual void setTrack(const std::vector<TrackDisplayPoint>& points, const std::vector<TrackPause>& pauses) = 0;
+
+    // A place chosen in the search: centred in view (eased there when `animated`), or
+    // reached at once without easing.
+    virtual void show(const Toponym& place, bool animated) = 0;
+    virtual void goDirectly(const Toponym& place) = 0;
+    // Whether the canvas flies: a flight to a place, or a tour around it with `orbit`.
+    virtual bool canStartFlight() const = 0;
+    virtual void startFlight(const Toponym& place, bool orbit) = 0;
+    // The ground point the camera aims at; nothing once the canvas is gone.
+    virtual std::optional<WorldPoint> cameraCenter() const = 0;
 
     // The map options, each ending a running flight first.
     virtual void set3D(bool on) = 0;

@@ -2,6 +2,8 @@
 
 #include "renderer/Camera.h"
 
+#include <optional>
+
 namespace velorin {
 
 // The window that the map canvas draws into: its size, its screen's scale, drawing on
@@ -22,6 +24,9 @@ public:
     // Starts calling `MapCanvasView::step` once per screen refresh, until stopped.
     virtual void startDisplayLink() = 0;
     virtual void stopDisplayLink() = 0;
+    // The display link's rate in frames a second, or the screen's own when none; a flight
+    // played back at a steady 60 Hz asks for it.
+    virtual void setPreferredFrameRate(std::optional<double> hertz) = 0;
 };
 
 } // namespace velorin

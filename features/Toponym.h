@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace velorin {
 
@@ -10,6 +12,13 @@ namespace velorin {
 struct Toponym {
     // In this order, which the label tables rank by.
     enum class Kind { summit, col, ridge, refuge, viewpoint, place };
+    static constexpr std::array kinds{Kind::summit, Kind::col, Kind::ridge, Kind::refuge, Kind::viewpoint, Kind::place};
+
+    // "summit", "col", "ridge", "refuge", "viewpoint", "place": the kind as files and
+    // databases store it.
+    static std::string_view rawValue(Kind kind);
+    // The kind whose raw value is exactly `text`; nothing for any other text.
+    static std::optional<Kind> kindFromRawValue(std::string_view text);
 
     std::string id;
     // As shown, trimmed of surrounding white space.

@@ -17,9 +17,11 @@ namespace {
     throw std::filesystem::filesystem_error(what, path, std::error_code(error, std::generic_category()));
 }
 
+} // namespace
+
 // A folder's entries reach the disk only when the folder itself is flushed. File
 // systems that cannot flush a folder say EINVAL; their renames are as safe as they get.
-void flushFolder(const std::filesystem::path& path)
+void flushFolderOf(const std::filesystem::path& path)
 {
     std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -32,7 +34,17 @@ void flushFolder(const std::filesystem::path& path)
         fail("cannot flush folder", path, error);
 }
 
-} // namespace
+void flushFile(const std::filesystem::path& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail("cannot open", path, errno);
+    int result = ::fsync(fd);
+    int error = errno;
+    ::close(fd);
+    if (result != 0)
+        fail("cannot flush", path, error);
+}
 
 void atomicWrite(const std::filesystem::path& path, std::span<const std::byte> bytes, std::filesystem::perms permissions)
 {
@@ -77,7 +89,7 @@ void atomicWrite(const std::filesystem::path& path, std::span<const std::byte> b
         ::unlink(temporary.c_str());
         fail("cannot rename", path, error);
     }
-    flushFolder(path);
+    flushFolderOf(path);
 }
 
 void atomicWrite(const std::filesystem::path& path, std::string_view text, std::filesystem::perms permissions)

@@ -21,4 +21,10 @@ void atomicWrite(const std::filesystem::path& path, std::span<const std::byte> b
 void atomicWrite(const std::filesystem::path& path, std::string_view text,
     std::filesystem::perms permissions = kOrdinaryFilePermissions);
 
+// The same steps for a file written by other means: its bytes flushed to disk, then,
+// once it has been renamed into place, the folder that holds it. Both throw
+// std::filesystem::filesystem_error. Any thread.
+void flushFile(const std::filesystem::path& path);
+void flushFolderOf(const std::filesystem::path& path);
+
 } // namespace platform

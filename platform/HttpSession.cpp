@@ -250,7 +250,7 @@ void HttpSession::Worker::activate(std::unique_ptr<HttpTransfer> transfer)
 {
     CURL* easy = transfer->begin(settings_);
     if (!easy || curl_multi_add_handle(multi_, easy) != CURLM_OK) {
-        deliver(*transfer, {std::nullopt, HttpError{HttpErrorKind::other, "the transfer cannot be set up"}});
+        deliver(*transfer, {std::nullopt, transfer->setupError()});
         return;
     }
     ++activePerHost_[*transfer->hostKey()];
@@ -294,6 +294,8 @@ void HttpSession::Worker::finish(CURL* easy, HttpResult result)
 
 void HttpSession::Worker::deliver(HttpTransfer& transfer, HttpResult result)
 {
+    // The caller may move or remove the file as soon as it hears.
+    transfer.closeDestination();
     transfer.state().complete(std::move(result));
     delivered_.push_back(transfer.sharedState());
     if (delivered_.size() >= deliveredPruneAt_) {

@@ -4,6 +4,7 @@
 #include "platform/Executor.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,6 +30,12 @@ struct HttpRequest {
     double idleTimeoutSeconds = 0;
     // A cap on the whole transfer; 0 for none.
     double overallTimeoutSeconds = 0;
+    // When set, the body (of any status) is written to this file as it arrives, created or
+    // emptied first, and the response's body stays empty: large downloads never sit in
+    // memory. The file is closed before the completion runs; the caller removes it.
+    std::optional<std::filesystem::path> destination;
+    // A longer body fails the transfer (`badResponse`); 0 for no cap.
+    int64_t maxBodyBytes = 0;
 
     static HttpRequest get(std::string url);
     // Fields are form-encoded into the body, with the matching Content-Type.
@@ -38,7 +45,7 @@ struct HttpRequest {
 struct HttpResponse {
     int status = 0;
     HttpHeaders headers; // names in lower case, in the order received
-    std::string body;    // raw bytes
+    std::string body;    // raw bytes; empty when the request named a destination
 
     // The first header of that name, compared without case.
     std::optional<std::string> header(std::string_view name) const;

@@ -2,9 +2,14 @@
 
 #include <fmt/format.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace platform {
@@ -90,6 +95,7 @@ HttpTransfer::HttpTransfer(HttpRequest request, std::shared_ptr<HttpTask::State>
 
 HttpTransfer::~HttpTransfer()
 {
+    closeDestination();
     if (easy_)
         curl_easy_cleanup(easy_);
     curl_slist_free_all(headerList_);
@@ -99,7 +105,7 @@ CURL* HttpTransfer::begin(const Settings& settings)
 {
     settings_ = settings;
     easy_ = curl_easy_init();
-    if (!easy_ || !setOptions())
+    if (!easy_ || !setOptions() || !openDestination())
         return nullptr;
     idleTimeoutSeconds_ = request_.idleTimeoutSeconds > 0 ? request_.idleTimeoutSeconds : settings.idleTimeoutSeconds;
     startedAt_ = lastActivityAt_ = settings_.clock->now();
@@ -151,21 +157,71 @@ bool HttpTransfer::setOptions()
     return ok;
 }
 
+bool HttpTransfer::openDestination()
+{
+    if (!request_.destination)
+        return true;
+    destinationFd_ = ::open(request_.destination->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (destinationFd_ < 0) {
+        setupError_ = {HttpErrorKind::other,
+            fmt::format("cannot create {}: {}", request_.destination->string(), std::strerror(errno))};
+        return false;
+    }
+    return true;
+}
+
+void HttpTransfer::closeDestination()
+{
+    if (destinationFd_ < 0)
+        return;
+    if (::close(destinationFd_) != 0 && !bodyError_)
+        bodyError_ = HttpError{HttpErrorKind::other,
+            fmt::format("cannot write {}: {}", request_.destination->string(), std::strerror(errno))};
+    destinationFd_ = -1;
+}
+
 void HttpTransfer::noteActivity()
 {
     lastActivityAt_ = settings_.clock->now();
+}
+
+bool HttpTransfer::keepBody(const char* data, size_t bytes)
+{
+    if (request_.maxBodyBytes > 0 && bodyBytes_ + int64_t(bytes) > request_.maxBodyBytes) {
+        bodyError_ = HttpError{HttpErrorKind::badResponse, fmt::format("body over {} bytes", request_.maxBodyBytes)};
+        return false;
+    }
+    bodyBytes_ += int64_t(bytes);
+    if (destinationFd_ < 0) {
+        body_.append(data, bytes);
+        return true;
+    }
+    while (bytes > 0) {
+        const ssize_t written = ::write(destinationFd_, data, bytes);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            bodyError_ = HttpError{HttpErrorKind::other,
+                fmt::format("cannot write {}: {}", request_.destination->string(), std::strerror(errno))};
+            return false;
+        }
+        data += written;
+        bytes -= size_t(written);
+    }
+    return true;
 }
 
 size_t HttpTransfer::receiveBody(char* data, size_t size, size_t count, void* self)
 {
     auto& transfer = *static_cast<HttpTransfer*>(self);
     const size_t bytes = size * count;
-    transfer.body_.append(data, bytes);
+    if (!transfer.keepBody(data, bytes))
+        return 0; // libcurl stops the transfer with a write error
     transfer.noteActivity();
     if (transfer.state_->wantsProgress()) {
         curl_off_t expected = -1;
         curl_easy_getinfo(transfer.easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
-        transfer.state_->reportProgress({int64_t(transfer.body_.size()), expected >= 0 ? int64_t(expected) : -1});
+        transfer.state_->reportProgress({transfer.bodyBytes_, expected >= 0 ? int64_t(expected) : -1});
     }
     return bytes;
 }
@@ -185,9 +241,14 @@ size_t HttpTransfer::receiveHeader(char* data, size_t size, size_t count, void* 
     return bytes;
 }
 
-HttpResult HttpTransfer::finish(CURLcode code) const
+HttpResult HttpTransfer::finish(CURLcode code)
 {
+    closeDestination();
     HttpResult result;
+    if (bodyError_) {
+        result.error = bodyError_;
+        return result;
+    }
     if (code != CURLE_OK) {
         std::string message = errorBuffer_[0] != '\0' ? std::string(errorBuffer_.data()) : curl_easy_strerror(code);
         result.error = HttpError{kindOf(code), std::move(message)};

@@ -35,12 +35,16 @@ public:
     HttpTask::State& state() { return *state_; }
     const std::shared_ptr<HttpTask::State>& sharedState() const { return state_; }
 
-    // Makes the easy handle; nothing when libcurl refuses the set-up.
+    // Makes the easy handle and opens the destination file, if any; nothing when either
+    // fails, and `setupError` says why.
     CURL* begin(const Settings& settings);
     CURL* easy() const { return easy_; }
+    const HttpError& setupError() const { return setupError_; }
 
-    // The outcome once libcurl reports the transfer done.
-    HttpResult finish(CURLcode code) const;
+    // The outcome once libcurl reports the transfer done; closes the destination file.
+    HttpResult finish(CURLcode code);
+    // Closes the destination file of a transfer that ends without `finish`.
+    void closeDestination();
     // A timeout error when no byte came for the idle timeout or the overall cap passed.
     std::optional<HttpError> checkDeadlines(double now) const;
     // When `checkDeadlines` will next have something to say; infinity when never.
@@ -51,6 +55,10 @@ private:
     static size_t receiveHeader(char* data, size_t size, size_t count, void* self);
     void noteActivity();
     bool setOptions();
+    bool openDestination();
+    // Appends body bytes to memory or to the destination; false stops the transfer, with
+    // `bodyError_` saying why.
+    bool keepBody(const char* data, size_t bytes);
 
     HttpRequest request_;
     std::shared_ptr<HttpTask::State> state_;
@@ -63,6 +71,10 @@ private:
 
     HttpHeaders headers_;
     std::string body_;
+    int64_t bodyBytes_ = 0;
+    int destinationFd_ = -1;
+    HttpError setupError_{HttpErrorKind::other, "the transfer cannot be set up"};
+    std::optional<HttpError> bodyError_;
     double startedAt_ = 0;
     double lastActivityAt_ = 0;
     double idleTimeoutSeconds_ = 0;

@@ -345,6 +345,9 @@ public:
     // Prepares a future camera's frame and, when everything it needs is loaded, packs it
     // with a way to put it back; the live camera and frame values are left as they were.
     std::optional<FlightScene> flightScene(const Camera& flightCamera);
+    // Packs the scene last prepared, for `sceneCamera`, with a way to put it back, whatever
+    // it still lacks.
+    FlightScene captureScene(const Camera& sceneCamera) const;
     // The current scene drawn into a new offscreen frame of this size, once the GPU has
     // finished it; nothing when the frame cannot be made or did not complete.
     std::unique_ptr<gpu::RenderTarget> renderOffscreen(int width, int height);

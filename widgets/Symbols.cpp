@@ -58,6 +58,22 @@ constexpr std::array kTable {
     Entry { "exclamationmark.circle", 0xF028 }, // alert-circle
     Entry { "info.circle", 0xF2FD }, // information-outline
     Entry { "xmark", 0xF156 }, // close
+    Entry { "magnifyingglass", 0xF349 }, // magnify
+    Entry { "xmark.circle.fill", 0xF159 }, // close-circle
+    Entry { "arrow.up", 0xF05D }, // arrow-up
+    Entry { "paperplane", 0xF48A }, // send
+    Entry { "mountain.2", 0xF509 }, // terrain
+    Entry { "triangle", 0xF537 }, // triangle-outline
+    Entry { "arrow.left.and.right", 0xF4E1 }, // swap-horizontal
+    Entry { "house", 0xF2DC }, // home
+    Entry { "binoculars", 0xF0A5 }, // binoculars
+    Entry { "mappin", 0xF34E }, // map-marker
+    Entry { "map.fill", 0xF328 }, // layers
+    Entry { "photo", 0xF2E9 }, // image
+    Entry { "photo.artframe", 0xF2F4 }, // image-filter-frames
+    Entry { "photo.on.rectangle", 0xF2EB }, // image-area
+    Entry { "photo.stack", 0xF2F6 }, // image-filter-none
+    Entry { "checkmark", 0xF12C }, // check
 };
 
 // The font's family, or empty when it could not be loaded; loaded and logged once.

@@ -167,3 +167,24 @@ TEST_F(AppModelCanvas, AGoneCanvasLeavesTheModelAlone)
     EXPECT_FALSE(port->isFlying());
     EXPECT_FALSE(port->handleInitialLocation(fixAt(kLatitude, kLongitude)));
 }
+
+TEST_F(AppModelCanvas, APlaceFromTheSearchIsShownOrReachedAndTheCentreIsReadBack)
+{
+    auto& model = makeModel();
+    const velorin::Toponym refuge{"fr6", "Refuge des Cosmiques", velorin::Toponym::Kind::refuge, 45.8722, 6.8868, 3, 3613.0};
+    const WorldPoint there = WorldPoint::fromLatitudeLongitude(refuge.latitude, refuge.longitude);
+    for (bool direct : {false, true}) {
+        showCanvas(model, {"velorin", "-startAt", "45.5,6.5,12"});
+        if (direct)
+            port->goDirectly(refuge);
+        else
+            port->show(refuge, false);
+        settle();
+        ASSERT_TRUE(port->cameraCenter());
+        EXPECT_NEAR(port->cameraCenter()->x, there.x, 1e-6) << direct;
+        EXPECT_NEAR(port->cameraCenter()->y, there.y, 1e-6) << direct;
+    }
+    EXPECT_FALSE(port->canStartFlight()) << "the canvas does not fly yet";
+    canvas.reset();
+    EXPECT_FALSE(port->cameraCenter());
+}

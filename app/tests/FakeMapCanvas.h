@@ -49,6 +49,11 @@ public:
     std::optional<bool> toponyms;
     std::optional<bool> slopes;
     std::optional<bool> trees;
+    // Every place handed over, by operation: "show" (animated or not), "goDirectly",
+    // "flight", "tour".
+    std::vector<std::pair<std::string, velorin::Toponym>> places;
+    bool flies = true;
+    std::optional<velorin::WorldPoint> center;
 
     void setUserLocation(const platform::LocationFix& fix) override { userLocations.push_back(fix); }
     bool handleInitialLocation(const platform::LocationFix&) override
@@ -89,6 +94,17 @@ public:
     {
         tracks.push_back({points, pauses});
     }
+    void show(const velorin::Toponym& place, bool animated) override
+    {
+        places.emplace_back(animated ? "show" : "showNow", place);
+    }
+    void goDirectly(const velorin::Toponym& place) override { places.emplace_back("goDirectly", place); }
+    bool canStartFlight() const override { return flies; }
+    void startFlight(const velorin::Toponym& place, bool orbit) override
+    {
+        places.emplace_back(orbit ? "tour" : "flight", place);
+    }
+    std::optional<velorin::WorldPoint> cameraCenter() const override { return center; }
     void set3D(bool on) override { relief = on; }
     void setBasemap(velorin::Basemap value) override { basemap = value; }
     void setShowsToponyms(bool on) override { toponyms = on; }

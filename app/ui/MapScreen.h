@@ -20,6 +20,7 @@ class MapPalette;
 class MapToolbar;
 class OverlayLayer;
 class OverlayTransition;
+class PlaceSearchField;
 class StatusIndicator;
 
 // The main screen: the map filling the window and four overlay layers over it, the
@@ -46,6 +47,7 @@ public:
     OverlayLayer& bottomLayer() const { return *bottom_; }
     OverlayLayer& topTrailingLayer() const { return *topTrailing_; }
     OverlayLayer& bannerLayer() const { return *banners_; }
+    PlaceSearchField& placeSearch() const { return *placeSearch_; }
     CompassPad& compassPad() const { return *compassPad_; }
     StatusIndicator& statusIndicator() const { return *statusIndicator_; }
     AttributionColumn& attributionColumn() const { return *attribution_; }
@@ -62,6 +64,12 @@ public:
     // The offline maps (Control-O), for the sheets in view; empty before the model has a
     // downloader.
     void openOffline();
+    // The settings sheet (the toolbar's settings button) and the loading diagnostics (the
+    // status indicator's problem pill, or "-showDiagnostics" at launch); one of each at a time.
+    void openSettings();
+    void openDiagnostics();
+    QWidget* settings() const { return settings_; }
+    QWidget* diagnostics() const { return diagnostics_; }
     // The catalogue's sheets overlapping the map's visible area; none without a map.
     std::vector<Sheet> visibleSheets() const;
     // A saved track chosen in the library: shown and framed on the map.
@@ -82,11 +90,14 @@ private:
     void refresh();
 
     AppModel& model_;
+    // "-showDiagnostics": the diagnostics open as the screen first shows.
+    const bool diagnosticsAtLaunch_;
     MapContainer* container_;
     OverlayLayer* topLeading_;
     OverlayLayer* bottom_;
     OverlayLayer* topTrailing_;
     OverlayLayer* banners_;
+    PlaceSearchField* placeSearch_;
     CompassPad* compassPad_;
     StatusIndicator* statusIndicator_;
     AttributionColumn* attribution_;
@@ -97,6 +108,8 @@ private:
     OverlayTransition* toolbarTransition_;
     // Cleared by Qt when the sheet closes, or when the screen destroys it with itself.
     QPointer<QWidget> search_;
+    QPointer<QWidget> settings_;
+    QPointer<QWidget> diagnostics_;
     // The window whose pointer moves reveal the controls.
     QPointer<QObject> watchedWindow_;
 };

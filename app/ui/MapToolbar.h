@@ -34,6 +34,10 @@ public:
     // The start confirmation while it is shown.
     QMessageBox* startConfirmation() const { return startConfirmation_; }
 
+signals:
+    // The settings button: the screen opens the settings sheet.
+    void settingsRequested();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -107,6 +107,9 @@ void SymbolButton::paintEvent(QPaintEvent*)
     case Tint::primary:
         painter.setPen(ControlLook::primaryColor());
         break;
+    case Tint::secondary:
+        painter.setPen(ControlLook::secondaryColor());
+        break;
     case Tint::accent:
         painter.setPen(ControlLook::accentColor());
         break;

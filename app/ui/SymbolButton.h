@@ -19,7 +19,7 @@ class SymbolButton : public QAbstractButton {
     Q_OBJECT
 
 public:
-    enum class Tint { primary, accent, red };
+    enum class Tint { primary, secondary, accent, red };
 
     // A symbol of `pixelSize` at medium weight, framed at `frame`.
     SymbolButton(QSizeF frame, double pixelSize, QWidget* parent);

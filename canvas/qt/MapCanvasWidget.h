@@ -50,6 +50,7 @@ public:
     void draw() override;
     void startDisplayLink() override;
     void stopDisplayLink() override;
+    void setPreferredFrameRate(std::optional<double> hertz) override;
     bool isDisplayLinkRunning() const { return displayLink_.isActive(); }
 
 protected:
@@ -67,8 +68,12 @@ private:
     // context while Qt's context is still current.
     void releaseContext();
 
+    // The screen's refresh rate, or the one the canvas prefers.
+    double refreshRate() const;
+
     CanvasFactory makeCanvas_;
     DisplayLink displayLink_;
+    std::optional<double> preferredFrameRate_;
     std::unique_ptr<gpu::Context> context_;
     std::shared_ptr<MapCanvasView> canvas_;
     // The keys, pointer and touches of this widget, carried to the canvas.

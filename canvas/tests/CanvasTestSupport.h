@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ public:
     int draws = 0;
     bool linkRunning = false;
     int linkStarts = 0;
+    std::optional<double> preferredFrameRate;
 
     velorin::Camera::Size boundsInPoints() const override { return bounds; }
     double screenScale() const override { return scale; }
@@ -35,6 +37,7 @@ public:
         ++linkStarts;
     }
     void stopDisplayLink() override { linkRunning = false; }
+    void setPreferredFrameRate(std::optional<double> hertz) override { preferredFrameRate = hertz; }
 };
 
 // A canvas over an offscreen context, a manual clock and a fake window; frames are run by

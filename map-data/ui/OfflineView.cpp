@@ -2,6 +2,7 @@
 
 #include "map-data/ui/ByteCountText.h"
 #include "platform/FrenchDate.h"
+#include "widgets/SheetParts.h"
 #include "widgets/Symbols.h"
 
 #include <QAction>
@@ -37,10 +38,7 @@ QString text(const std::string& value)
 
 QLabel* footer(const char* value)
 {
-    auto label = new QLabel(QString::fromUtf8(value));
-    label->setWordWrap(true);
-    label->setEnabled(false);
-    return label;
+    return makeSheetFooter(QString::fromUtf8(value));
 }
 
 QLabel* symbolLabel(std::string_view name)
@@ -80,13 +78,7 @@ OfflineView::OfflineView(std::shared_ptr<RegionDownloader> downloader, VisibleSh
     setWindowTitle("Hors ligne");
     auto layout = new QVBoxLayout(this);
 
-    auto close = new QPushButton("Fermer");
-    close->setObjectName("close");
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    auto top = new QHBoxLayout;
-    top->addWidget(close);
-    top->addStretch();
-    layout->addLayout(top);
+    addSheetCloseBar(*this, *layout);
 
     noticeRow_ = new QWidget;
     noticeRow_->setObjectName("noticeRow");

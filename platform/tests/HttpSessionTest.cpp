@@ -2,13 +2,20 @@
 #include "platform/HttpSession.h"
 #include "platform/ManualClock.h"
 #include "testing/LoopbackServer.h"
+#include "testing/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <optional>
+#include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 using platform::HttpErrorKind;
@@ -401,4 +408,74 @@ TEST_F(HttpSession, DestroyedWithTwentyTransfersInFlightItCallsNobody)
     EXPECT_TRUE(outcome->completions.empty());
     EXPECT_TRUE(outcome->progress.empty());
     tasks.clear(); // handles outliving their session cancel harmlessly
+}
+
+TEST_F(HttpSession, ABodyWrittenToItsDestinationLandsByteForByteAndNeverInMemory)
+{
+    std::string database(20 * 1024 * 1024, '\0');
+    std::mt19937 random(7);
+    for (char& byte : database)
+        byte = char(random());
+    server.route("/places/places-ch.bin", LoopbackServer::reply(200, database));
+    server.route("/missing", LoopbackServer::reply(404, "<html>not here</html>"));
+    testing_support::TemporaryFolder folder;
+
+    platform::HttpSession session;
+    for (const auto& [path, status, expected] : std::vector<std::tuple<std::string, int, std::string>>{
+             {"/places/places-ch.bin", 200, database}, {"/missing", 404, "<html>not here</html>"}}) {
+        SCOPED_TRACE(path);
+        auto request = HttpRequest::get(server.url(path));
+        request.destination = folder / "download";
+        auto outcome = std::make_shared<Outcome>();
+        auto task = start(session, request, outcome, true);
+        ASSERT_TRUE(runUntil([&] { return !outcome->completions.empty(); }, 60));
+        const auto& result = outcome->completions[0];
+        ASSERT_TRUE(result.response) << result.error->message;
+        EXPECT_EQ(result.response->status, status);
+        EXPECT_TRUE(result.response->body.empty());
+        std::ifstream file(folder / "download", std::ios::binary);
+        const std::string written{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        EXPECT_TRUE(written == expected) << "the file holds " << written.size() << " bytes";
+        ASSERT_FALSE(outcome->progress.empty());
+        EXPECT_EQ(outcome->progress.back().received, int64_t(expected.size()));
+    }
+}
+
+TEST_F(HttpSession, ABodyOverItsCapOrADestinationThatCannotBeWrittenFailsTheTransfer)
+{
+    server.route("/big", LoopbackServer::reply(200, std::string(100'000, 'x')));
+    server.route("/small", LoopbackServer::reply(200, std::string(1000, 'x')));
+    testing_support::TemporaryFolder folder;
+    struct Case {
+        std::string path;
+        std::optional<std::filesystem::path> destination;
+        int64_t cap;
+        std::optional<HttpErrorKind> error;
+    };
+    const std::vector<Case> cases = {
+        {"/big", std::nullopt, 50'000, HttpErrorKind::badResponse},
+        {"/big", folder / "big", 50'000, HttpErrorKind::badResponse},
+        {"/small", folder / "small", 1000, std::nullopt},
+        {"/small", folder / "no such folder" / "small", 0, HttpErrorKind::other},
+    };
+    platform::HttpSession session;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.destination ? c.destination->string() : c.path);
+        auto request = HttpRequest::get(server.url(c.path));
+        request.destination = c.destination;
+        request.maxBodyBytes = c.cap;
+        auto outcome = std::make_shared<Outcome>();
+        auto task = start(session, request, outcome);
+        ASSERT_TRUE(runUntil([&] { return !outcome->completions.empty(); }));
+        const auto& result = outcome->completions[0];
+        if (c.error) {
+            ASSERT_TRUE(result.error);
+            EXPECT_EQ(result.error->kind, *c.error);
+            EXPECT_FALSE(result.error->message.empty());
+        } else {
+            ASSERT_TRUE(result.response);
+            EXPECT_EQ(std::filesystem::file_size(*c.destination), 1000u);
+        }
+    }
+    EXPECT_EQ(server.requestCount("/small"), 1) << "a file that cannot be made sends no request";
 }
