@@ -619,7 +619,7 @@ TEST_F(MapWindowTest, TheSettingsOpenFromTheToolbarAndTheDiagnosticsFromTheProbl
         = hosts.terrariumHost = "127.0.0.1:9";
     auto& model = makeModel();
     model.start();
-    const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "45.92,6.87,13"});
+    auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "45.92,6.87,13"});
     MapScreen* screen = waitForMap(*shown);
     ASSERT_TRUE(screen);
 
@@ -639,6 +639,8 @@ TEST_F(MapWindowTest, TheSettingsOpenFromTheToolbarAndTheDiagnosticsFromTheProbl
     EXPECT_EQ(screen->diagnostics()->windowTitle(), QStringLiteral("État du chargement"));
     screen->diagnostics()->close();
 
+    // The window goes before its model: its controls paint from it until then.
+    shown.reset();
     auto& again = makeModel();
     again.start();
     const auto launched = openWindow(again, QSize(1024, 700), {"velorin", "-showDiagnostics"});
