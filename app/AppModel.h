@@ -9,6 +9,7 @@
 #include "app/MainTimer.h"
 #include "app/MapCanvasPort.h"
 #include "features/PlaceStore.h"
+#include "features/ForestLoader.h"
 #include "map-data/Basemap.h"
 #include "map-data/DiskStore.h"
 #include "map-data/NetworkMonitor.h"
@@ -146,6 +147,7 @@ public:
     // Raised by one each time a place database becomes available: the place search asks again.
     int placesRevision() const { return placesRevision_; }
     void placesDidChange();
+    ForestLoader& forest();
     LocationService& location() { return *location_; }
     const LocationService& location() const { return *location_; }
     // How the walker moves, read from the speeds of the fixes.
@@ -291,6 +293,7 @@ private:
     std::unique_ptr<TerrainService> terrain_;
     int placesRevision_ = 0;
     std::unique_ptr<PlaceStore> places_;
+    std::unique_ptr<ForestLoader> forest_;
     // Downloads through the loader, so it goes before it.
     std::shared_ptr<RegionDownloader> regions_;
 };

@@ -119,8 +119,9 @@ TEST(FlightOptions, ReadFiniteNumbersAndKeepTheirDefaultsOtherwise)
         const FlightOptions options = FlightOptions::parse(c.arguments);
         EXPECT_EQ(options.orbitRadius, c.radius);
         ASSERT_EQ(options.outro.has_value(), c.outro);
-        if (c.outro)
+        if (c.outro) {
             EXPECT_EQ(options.outro->look, c.look);
+        }
         EXPECT_EQ(options.filmSeconds, c.filmSeconds);
     }
 }
@@ -371,8 +372,9 @@ TEST_F(FlightTest, AFrameWaitsSixSecondsForItsTilesThenTheRestAreTakenUntilATile
     canvas->flightResourceArrived();
     const std::size_t taken = prepared->frames().size();
     runFor(*canvas, 1);
-    if (!prepared->isComplete())
+    if (!prepared->isComplete()) {
         EXPECT_LE(prepared->frames().size(), taken + 1) << "something arrived: waiting again";
+    }
     runFor(*canvas, 30);
     EXPECT_FALSE(canvas->flight()) << "the flight plays to its end";
     EXPECT_TRUE(canvas->arrivalFrame());
@@ -443,8 +445,9 @@ TEST_F(FlightTest, DemoOrbitToursTheAimedPointEightSecondsAfterTheFirstFitOfASta
         clock->advance(0.2);
         mainQueue->drain();
         EXPECT_EQ(canvas->flight().has_value(), withStartView);
-        if (withStartView)
+        if (withStartView) {
             EXPECT_EQ(canvas->animationName(), "Tour de Point visé");
+        }
     }
 }
 

@@ -617,30 +617,31 @@ TEST_F(MapWindowTest, TheSettingsOpenFromTheToolbarAndTheDiagnosticsFromTheProbl
     hosts.scheme = "http";
     hosts.ignHost = hosts.openTopoHost = hosts.swisstopoHost = hosts.spainHost = hosts.austriaHost
         = hosts.terrariumHost = "127.0.0.1:9";
-    auto& model = makeModel();
-    model.start();
-    auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "45.92,6.87,13"});
-    MapScreen* screen = waitForMap(*shown);
-    ASSERT_TRUE(screen);
+    {
+        auto& model = makeModel();
+        model.start();
+        const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "45.92,6.87,13"});
+        MapScreen* screen = waitForMap(*shown);
+        ASSERT_TRUE(screen);
 
-    auto* settings = screen->toolbar().findChild<QAbstractButton*>("settings");
-    ASSERT_TRUE(settings && settings->isEnabled());
-    QTest::mouseClick(settings, Qt::LeftButton);
-    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return screen->settings() && screen->settings()->isVisible(); }, 5));
-    EXPECT_EQ(screen->settings()->windowTitle(), QStringLiteral("Réglages"));
-    screen->settings()->close();
+        auto* settings = screen->toolbar().findChild<QAbstractButton*>("settings");
+        ASSERT_TRUE(settings && settings->isEnabled());
+        QTest::mouseClick(settings, Qt::LeftButton);
+        ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return screen->settings() && screen->settings()->isVisible(); }, 5));
+        EXPECT_EQ(screen->settings()->windowTitle(), QStringLiteral("Réglages"));
+        screen->settings()->close();
 
-    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return model.hasLoadingProblem(); }, 30))
-        << "the refused connections make a problem";
-    auto* pill = screen->statusIndicator().findChild<QAbstractButton*>("problemPill");
-    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return pill && pill->isVisible(); }, 5));
-    QTest::mouseClick(pill, Qt::LeftButton);
-    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return screen->diagnostics() && screen->diagnostics()->isVisible(); }, 5));
-    EXPECT_EQ(screen->diagnostics()->windowTitle(), QStringLiteral("État du chargement"));
-    screen->diagnostics()->close();
+        ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return model.hasLoadingProblem(); }, 30))
+            << "the refused connections make a problem";
+        auto* pill = screen->statusIndicator().findChild<QAbstractButton*>("problemPill");
+        ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return pill && pill->isVisible(); }, 5));
+        QTest::mouseClick(pill, Qt::LeftButton);
+        ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return screen->diagnostics() && screen->diagnostics()->isVisible(); }, 5));
+        EXPECT_EQ(screen->diagnostics()->windowTitle(), QStringLiteral("État du chargement"));
+        screen->diagnostics()->close();
+    }
 
-    // The window goes before its model: its controls paint from it until then.
-    shown.reset();
+    // The window goes before the model it shows, and a new model comes with a new window.
     auto& again = makeModel();
     again.start();
     const auto launched = openWindow(again, QSize(1024, 700), {"velorin", "-showDiagnostics"});
