@@ -4,6 +4,8 @@
 
 namespace velorin {
 
+class CanvasOverlays;
+
 // The window that the map canvas draws into: its size, its screen's scale, drawing on
 // request and the display link that paces frames. The Qt host implements it over a
 // QOpenGLWidget; tests implement it with a fake surface over an offscreen context. GUI
@@ -22,6 +24,9 @@ public:
     // Starts calling `MapCanvasView::step` once per screen refresh, until stopped.
     virtual void startDisplayLink() = 0;
     virtual void stopDisplayLink() = 0;
+    // What the window shows over the map (labels, hover card); none for a window that
+    // shows nothing over it.
+    virtual CanvasOverlays* overlays() { return nullptr; }
 };
 
 } // namespace velorin

@@ -5,6 +5,7 @@
 #include "map-data/TerrainService.h"
 #include "map-data/TextureCache.h"
 #include "map-data/TileLoader.h"
+#include "features/ToponymService.h"
 #include "platform/LaunchArguments.h"
 #include "platform/gpu/Context.h"
 #include "renderer/BuildingService.h"
@@ -85,11 +86,30 @@ void MapCanvasView::installCallbacks()
                 self->terrainDidChange();
         };
     }
+    if (CanvasOverlays* host = overlays()) {
+        // "Fly there" comes with flights to places.
+        host->setHoverActions(
+            [weak] {
+                auto self = weak.lock();
+                if (!self || !self->hoveredToponym_)
+                    return;
+                const Toponym place = *self->hoveredToponym_;
+                self->goDirectly(place);
+            },
+            {});
+    }
+    if (services_.toponyms) {
+        services_.toponyms->setOnChange([weak] {
+            if (auto self = weak.lock())
+                self->toponymsDidChange();
+        });
+    }
 }
 
 void MapCanvasView::terrainDidChange()
 {
     renderer_->terrainGeneration += 1;
+    relayoutToponyms();
     ensureDisplayLink();
 }
 
@@ -109,6 +129,7 @@ void MapCanvasView::layout()
     // it asked for.
     if (fits && onCameraChanged)
         onCameraChanged(camera);
+    relayoutToponyms();
     ensureDisplayLink();
 }
 
@@ -120,6 +141,8 @@ void MapCanvasView::drawFrame(unsigned framebuffer)
         // been laid out yet.
         renderer_->camera.viewSize = pixels;
         renderer_->updateFrame(now());
+        // Once a frame, over this frame's relief, so that the names never lag the map.
+        relayoutToponyms();
         renderer_->draw(pixels, framebuffer);
     }
     context_.drainDeletions();

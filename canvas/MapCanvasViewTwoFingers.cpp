@@ -79,6 +79,13 @@ void MapCanvasView::click(Camera::Point location, KeyModifiers eventModifiers)
     if (onTouch)
         onTouch();
     writeJournal("clic " + modifierSymbols(modifiers));
+    if (auto index = labelIndex({location.x, location.y})) {
+        // Option and Command fly to the place, with flights to places; a plain click
+        // recentres on it.
+        if (!modifiers.option && !modifiers.command)
+            glide(WorldPoint::fromLatitudeLongitude(shownToponyms_[*index].latitude, shownToponyms_[*index].longitude), 0);
+        return;
+    }
     if (!modifiers.command)
         return;
     if (auto ground = renderer_->terrainPoint(pixelPoint(location), renderer_->camera))
@@ -89,7 +96,7 @@ void MapCanvasView::twoFingerClick(Camera::Point location, KeyModifiers eventMod
 {
     const KeyModifiers modifiers = eventModifiers | heldModifiers_;
     writeJournal("clic à deux doigts " + modifierSymbols(modifiers));
-    // Option over a place name flies a tour around it, once names and flights exist.
+    // Option over a place name flies a tour around it, with flights to places.
     if (modifiers.option)
         return;
     zoom(renderer_->camera.zoom - 1, pixelPoint(location));

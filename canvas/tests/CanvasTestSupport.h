@@ -25,6 +25,7 @@ public:
     int draws = 0;
     bool linkRunning = false;
     int linkStarts = 0;
+    velorin::CanvasOverlays* overlayHost = nullptr;
 
     velorin::Camera::Size boundsInPoints() const override { return bounds; }
     double screenScale() const override { return scale; }
@@ -35,6 +36,7 @@ public:
         ++linkStarts;
     }
     void stopDisplayLink() override { linkRunning = false; }
+    velorin::CanvasOverlays* overlays() override { return overlayHost; }
 };
 
 // A canvas over an offscreen context, a manual clock and a fake window; frames are run by
@@ -52,12 +54,12 @@ protected:
         = std::make_shared<platform::UserDefaults>(folder / "defaults.json");
     FakeCanvasWindow window;
 
-    std::shared_ptr<velorin::MapCanvasView> makeCanvas(std::vector<std::string> arguments = {"velorin"})
+    std::shared_ptr<velorin::MapCanvasView> makeCanvas(std::vector<std::string> arguments = {"velorin"},
+        velorin::MapCanvasView::Services services = {velorin::SheetCatalog{}, {}, {}, {}, {}, {}, {}})
     {
         velorin::MapCanvasView::Environment environment {
             clock, mainQueue, defaults, folder / "cache" / "VelorinGestes.log", std::move(arguments), {}};
-        auto canvas = velorin::MapCanvasView::make(
-            window, *context, library, velorin::MapCanvasView::Services{velorin::SheetCatalog{}, {}, {}, {}, {}, {}}, std::move(environment));
+        auto canvas = velorin::MapCanvasView::make(window, *context, library, std::move(services), std::move(environment));
         EXPECT_TRUE(canvas);
         return canvas;
     }
