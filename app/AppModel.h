@@ -9,6 +9,7 @@
 #include "app/MainTimer.h"
 #include "app/MapCanvasPort.h"
 #include "features/PlaceStore.h"
+#include "features/ToponymService.h"
 #include "map-data/Basemap.h"
 #include "map-data/DiskStore.h"
 #include "map-data/NetworkMonitor.h"
@@ -129,7 +130,11 @@ public:
     PlaceStore& places();
     // Raised by one each time a place database becomes available: the place search asks again.
     int placesRevision() const { return placesRevision_; }
+    // A place database became available: the map's names are built again with its labels,
+    // then the revision rises.
     void placesDidChange();
+    // Built on first use, over the place store, the disk store and the tile session.
+    ToponymService& toponyms();
     LocationService& location() { return *location_; }
     const LocationService& location() const { return *location_; }
 
@@ -255,6 +260,8 @@ private:
     std::unique_ptr<TerrainService> terrain_;
     int placesRevision_ = 0;
     std::unique_ptr<PlaceStore> places_;
+    // Reads the place store's labels, so it goes before it.
+    std::unique_ptr<ToponymService> toponyms_;
     // Downloads through the loader, so it goes before it.
     std::shared_ptr<RegionDownloader> regions_;
 };

@@ -4,14 +4,39 @@
 #include "widgets/Symbols.h"
 
 #include <QPainter>
+#include <QPixmap>
 #include <QPointer>
 #include <QToolButton>
 
 #include <cmath>
+#include <utility>
 
 namespace velorin {
 
 namespace {
+
+constexpr const char* kSymbolProperty = "symbol";
+
+// A button's glyph, semibold, drawn at the screen's pixel ratio: white, and faint for a
+// button with nothing to do.
+QIcon glyphIcon(const QString& symbol, double ratio)
+{
+    QIcon icon;
+    for (const auto& [mode, alpha] : {std::pair{QIcon::Normal, 1.0}, std::pair{QIcon::Disabled, ToponymHoverView::kDisabledAlpha}}) {
+        const int side = int(std::ceil(ToponymHoverView::kGlyphPixels * ratio));
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setPen(QColor::fromRgbF(1, 1, 1, float(alpha)));
+        painter.setFont(Symbols::font(ToponymHoverView::kGlyphPixels * ratio, QFont::DemiBold));
+        painter.drawText(pixmap.rect(), Qt::AlignCenter, Symbols::glyph(symbol.toStdString()));
+        painter.end();
+        pixmap.setDevicePixelRatio(ratio);
+        icon.addPixmap(pixmap, mode);
+    }
+    return icon;
+}
 
 QRect rounded(const ScreenRect& rect)
 {
@@ -27,6 +52,8 @@ ToponymHoverView::ToponymHoverView(QWidget* parent)
     , go_(button("paperplane", "Y aller", &ToponymHoverView::onGo_))
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    for (QToolButton* button : {jump_, go_})
+        button->setIcon(glyphIcon(button->property(kSymbolProperty).toString(), iconRatio_));
     hide();
 }
 
@@ -36,7 +63,7 @@ QToolButton* ToponymHoverView::button(const char* symbol, const char* name,
     auto* made = new QToolButton(this);
     made->setAutoRaise(true);
     made->setFocusPolicy(Qt::NoFocus);
-    made->setIcon(Symbols::icon(symbol, kGlyphPixels, Qt::white));
+    made->setProperty(kSymbolProperty, symbol);
     made->setIconSize(QSize(int(kGlyphPixels), int(kGlyphPixels)));
     made->setAccessibleName(QString::fromUtf8(name));
     made->setToolTip(QString::fromUtf8(name));
@@ -66,6 +93,11 @@ void ToponymHoverView::layout(const ScreenRect& label)
 {
     const ToponymHoverCard card = ToponymHoverCard::beside(label);
     cornerRadius_ = card.cornerRadius;
+    if (iconRatio_ != devicePixelRatioF()) {
+        iconRatio_ = devicePixelRatioF();
+        for (QToolButton* button : {jump_, go_})
+            button->setIcon(glyphIcon(button->property(kSymbolProperty).toString(), iconRatio_));
+    }
     setGeometry(rounded(card.frame));
     jump_->setGeometry(rounded(card.jump));
     go_->setGeometry(rounded(card.go));

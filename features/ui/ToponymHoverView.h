@@ -21,6 +21,8 @@ public:
     static constexpr double kBorderWidth = 2;
     static constexpr double kBackgroundAlpha = 0.18;
     static constexpr double kGlyphPixels = 12;
+    // A button with nothing to do shows its glyph this faint.
+    static constexpr double kDisabledAlpha = 0.35;
 
     explicit ToponymHoverView(QWidget* parent);
 
@@ -43,6 +45,8 @@ private:
     std::function<void()> onJump_;
     std::function<void()> onGo_;
     double cornerRadius_ = 0;
+    // The pixel ratio the buttons' glyphs are drawn at.
+    double iconRatio_ = 1;
     QToolButton* jump_;
     QToolButton* go_;
 };
