@@ -151,8 +151,6 @@ public:
     static constexpr std::size_t kMaxToponymLabels = 28;
     static constexpr double kToponymCoverageSeconds = 0.25;
     static constexpr double kToponymCandidateZoomStep = 0.1;
-    // From this many candidates their view points are found on several threads.
-    static constexpr std::size_t kParallelToponymPoints = 32;
     // A label is its text, this much wider for the marker, and at least the marker's height.
     static constexpr double kLabelMarkerRoomPoints = 12;
     static constexpr double kLabelMinHeightPoints = 9;

@@ -4,7 +4,6 @@
 #include "canvas/MapCanvasView.h"
 #include "features/ToponymHoverCard.h"
 #include "features/ToponymService.h"
-#include "renderer/ParallelMap.h"
 #include "renderer/PixelScale.h"
 
 #include <algorithm>
@@ -68,22 +67,15 @@ std::vector<ToponymLayout::Placement> MapCanvasView::layoutToponyms()
     }
     refreshToponymCandidates(camera.zoom);
 
-    const auto viewPointOf = [this](const ToponymLayout::Candidate& candidate) {
-        return toponymViewPoint(worldOf(candidate.toponym));
-    };
-    const std::vector<ScreenPoint> points = toponymCandidates_.size() >= kParallelToponymPoints
-        ? parallelMap(toponymCandidates_, viewPointOf)
-        : [&] {
-              std::vector<ScreenPoint> each;
-              each.reserve(toponymCandidates_.size());
-              for (const auto& candidate : toponymCandidates_)
-                  each.push_back(viewPointOf(candidate));
-              return each;
-          }();
+    // One after the other: only the points in view take the relief's test, which leaves too
+    // little work to pay for starting threads every frame.
     ToponymLayout::PointTable table;
-    table.reserve(points.size());
-    for (std::size_t i = 0; i < points.size(); ++i)
-        table.emplace(worldOf(toponymCandidates_[i].toponym), points[i]);
+    table.reserve(toponymCandidates_.size());
+    for (const auto& candidate : toponymCandidates_) {
+        const WorldPoint world = worldOf(candidate.toponym);
+        if (!table.contains(world))
+            table.emplace(world, toponymViewPoint(world));
+    }
     return ToponymLayout::layout(toponymCandidates_, kMaxToponymLabels, table, {0, 0, bounds.width, bounds.height});
 }
 

@@ -310,12 +310,25 @@ std::vector<Toponym> ToponymService::visibleToponyms(double zoom) const
         if (!ordered_ || ordered_->version < version)
             ordered_ = order;
     }
-    const auto shows = [zoom](const Toponym* toponym) { return isVisible(*toponym, zoom); };
+    // Within a kind order the base zoom is the same and the importance ascends: the names
+    // shown are a first run of each kind order's run.
+    const auto& names = order->names;
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    std::size_t count = 0;
+    auto begin = names.begin();
+    while (begin != names.end()) {
+        const int kind = kindOrder((*begin)->kind);
+        const auto end = std::partition_point(begin, names.end(), [kind](const Toponym* t) { return kindOrder(t->kind) == kind; });
+        const auto shown = std::partition_point(begin, end, [zoom](const Toponym* t) { return isVisible(*t, zoom); });
+        runs.emplace_back(std::size_t(begin - names.begin()), std::size_t(shown - names.begin()));
+        count += std::size_t(shown - begin);
+        begin = end;
+    }
     std::vector<Toponym> visible;
-    visible.reserve(std::size_t(std::count_if(order->names.begin(), order->names.end(), shows)));
-    for (const Toponym* toponym : order->names)
-        if (shows(toponym))
-            visible.push_back(*toponym);
+    visible.reserve(count);
+    for (const auto& [first, last] : runs)
+        for (std::size_t i = first; i < last; ++i)
+            visible.push_back(*names[i]);
     return visible;
 }
 
