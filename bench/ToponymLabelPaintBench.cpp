@@ -20,9 +20,9 @@ struct ShownLabels {
     {
         map.resize(1280, 800);
         for (std::size_t i = 0; i < 28; ++i) {
-            const QString text = QStringLiteral("Aiguille du Plat de la Selle %1 m").arg(3000 + int(i));
             const auto kind = velorin::Toponym::kinds[i % velorin::Toponym::kinds.size()];
-            layer.configure(i, {text, kind, i % 2 == 1, false, QSizeF(210, 15)});
+            layer.configure(i, {"Aiguille du Plat de la Selle " + std::to_string(3000 + i) + " m", kind, i % 2 == 1, false,
+                                   210, 15});
             layer.place(i, QRectF(20.3 + 300 * double(i % 4), 30.7 + 105 * double(i / 4), 210, 15));
         }
     }

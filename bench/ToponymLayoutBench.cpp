@@ -35,7 +35,7 @@ public:
     CanvasOverlays* overlays() override { return this; }
 
     LabelSize measureLabelText(const std::string& text) override { return {6.5 * double(text.size()), 15}; }
-    void configureLabel(std::size_t, const LabelStyle&) override { }
+    void configureLabel(std::size_t, const velorin::ToponymLabelStyle&) override { }
     void placeLabel(std::size_t, const velorin::ScreenRect&) override { }
     void hideLabels(std::size_t) override { }
     void showHoverCard(const velorin::ScreenRect&) override { }

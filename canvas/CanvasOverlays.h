@@ -1,7 +1,7 @@
 #pragma once
 
 #include "features/ScreenRect.h"
-#include "features/Toponym.h"
+#include "features/ToponymLabelStyle.h"
 
 #include <cstddef>
 #include <functional>
@@ -20,25 +20,12 @@ public:
         double height = 0;
     };
 
-    // What a label slot shows: its text, the marker of its kind at the text's end or start,
-    // the light style for photographic basemaps, and the label's size in points.
-    struct LabelStyle {
-        std::string text;
-        Toponym::Kind kind = Toponym::Kind::place;
-        bool textOnLeft = false;
-        bool inverted = false;
-        double width = 0;
-        double height = 0;
-
-        bool operator==(const LabelStyle&) const = default;
-    };
-
     virtual ~CanvasOverlays() = default;
 
     // A label text's size in the labels' normal style, in points, not rounded.
     virtual LabelSize measureLabelText(const std::string& text) = 0;
     // Slot `index` shows `style` from now on; slots are made as they are first styled, in order.
-    virtual void configureLabel(std::size_t index, const LabelStyle& style) = 0;
+    virtual void configureLabel(std::size_t index, const ToponymLabelStyle& style) = 0;
     // Slot `index` stands at `frame` and shows.
     virtual void placeLabel(std::size_t index, const ScreenRect& frame) = 0;
     // Every slot from `index` on is hidden.

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 using testing_support::LoopbackServer;
@@ -34,9 +35,9 @@ TEST_F(AppModelPlaces, ADownloadedDatabaseBuildsTheMapsNamesAgainThenRaisesThePl
     std::ifstream file(folder / "ch.sqlite", std::ios::binary);
     const std::string database{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     // The download waits until the map's first names are in.
-    std::atomic<bool> released = false;
-    server.route("/places/places-ch.bin", [&](const httplib::Request&, httplib::Response& response) {
-        while (!released)
+    auto released = std::make_shared<std::atomic<bool>>(false);
+    server.route("/places/places-ch.bin", [released, database](const httplib::Request&, httplib::Response& response) {
+        while (!*released)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         response.set_content(database, "application/octet-stream");
     });
@@ -54,7 +55,7 @@ TEST_F(AppModelPlaces, ADownloadedDatabaseBuildsTheMapsNamesAgainThenRaisesThePl
     toponyms.waitForLoads();
     EXPECT_TRUE(toponyms.visibleToponyms(14).empty());
     EXPECT_TRUE(places.isDownloading("ch")) << "the names asked for the country's database";
-    released = true;
+    *released = true;
     // Other main-queue work may come first, such as the position source's permission.
     while (model.placesRevision() == 0)
         ASSERT_TRUE(mainQueue->runOneWaiting(20)) << "the download never ended";

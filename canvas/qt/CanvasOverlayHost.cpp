@@ -20,10 +20,9 @@ CanvasOverlays::LabelSize CanvasOverlayHost::measureLabelText(const std::string&
     return {size.width(), size.height()};
 }
 
-void CanvasOverlayHost::configureLabel(std::size_t index, const LabelStyle& style)
+void CanvasOverlayHost::configureLabel(std::size_t index, const ToponymLabelStyle& style)
 {
-    labels_->configure(index, {QString::fromStdString(style.text), style.kind, style.textOnLeft, style.inverted,
-                                  QSizeF(style.width, style.height)});
+    labels_->configure(index, style);
 }
 
 void CanvasOverlayHost::placeLabel(std::size_t index, const ScreenRect& frame)

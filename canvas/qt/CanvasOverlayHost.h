@@ -16,7 +16,7 @@ public:
     explicit CanvasOverlayHost(QWidget& map);
 
     LabelSize measureLabelText(const std::string& text) override;
-    void configureLabel(std::size_t index, const LabelStyle& style) override;
+    void configureLabel(std::size_t index, const ToponymLabelStyle& style) override;
     void placeLabel(std::size_t index, const ScreenRect& frame) override;
     void hideLabels(std::size_t index) override;
     void showHoverCard(const ScreenRect& label) override;

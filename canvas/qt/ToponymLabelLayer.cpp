@@ -25,14 +25,14 @@ bool ToponymLabelLayer::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-void ToponymLabelLayer::configure(std::size_t index, const ToponymLabelView::Content& content)
+void ToponymLabelLayer::configure(std::size_t index, const ToponymLabelStyle& style)
 {
     if (slots_.size() <= index)
         slots_.resize(index + 1);
     Slot& slot = slots_[index];
     if (slot.shown)
         update(area(slot));
-    slot.content = content;
+    slot.style = style;
     render(slot);
     if (slot.shown)
         update(area(slot));
@@ -62,7 +62,7 @@ void ToponymLabelLayer::hideFrom(std::size_t index)
 
 void ToponymLabelLayer::render(Slot& slot)
 {
-    slot.image = ToponymLabelView::render(slot.content, devicePixelRatioF());
+    slot.image = ToponymLabelView::render(slot.style, devicePixelRatioF());
     ++renders_;
 }
 
@@ -76,7 +76,7 @@ QPointF ToponymLabelLayer::imageOrigin(const Slot& slot) const
 QRect ToponymLabelLayer::area(const Slot& slot) const
 {
     const double margin = ToponymLabelView::kImageMarginPoints;
-    const QSizeF size = slot.content.size + QSizeF(2 * margin, 2 * margin);
+    const QSizeF size(slot.style.width + 2 * margin, slot.style.height + 2 * margin);
     return QRectF(imageOrigin(slot), size).toAlignedRect().adjusted(-1, -1, 1, 1);
 }
 

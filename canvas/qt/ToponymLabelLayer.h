@@ -24,7 +24,7 @@ public:
     explicit ToponymLabelLayer(QWidget* map);
 
     // Slot `index` shows `content` from now on; the slots before it are made if missing.
-    void configure(std::size_t index, const ToponymLabelView::Content& content);
+    void configure(std::size_t index, const ToponymLabelStyle& style);
     // Slot `index` stands with its label at `frame` (points) and shows.
     void place(std::size_t index, const QRectF& frame);
     // Every slot from `index` on is hidden.
@@ -45,7 +45,7 @@ protected:
 
 private:
     struct Slot {
-        ToponymLabelView::Content content;
+        ToponymLabelStyle style;
         QImage image;
         QRectF frame;
         bool shown = false;

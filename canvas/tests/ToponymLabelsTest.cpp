@@ -18,7 +18,7 @@ using testing_support::CanvasTest;
 // 7 points a letter and 14 high.
 class FakeOverlays final : public CanvasOverlays {
 public:
-    std::map<std::size_t, LabelStyle> styles;
+    std::map<std::size_t, ToponymLabelStyle> styles;
     std::map<std::size_t, int> restyles;
     std::map<std::size_t, ScreenRect> frames;
     std::size_t hiddenFrom = 0;
@@ -32,7 +32,7 @@ public:
         ++measures;
         return {7.0 * double(text.size()), 14};
     }
-    void configureLabel(std::size_t index, const LabelStyle& style) override
+    void configureLabel(std::size_t index, const ToponymLabelStyle& style) override
     {
         styles[index] = style;
         ++restyles[index];

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -156,9 +157,10 @@ protected:
 
     testing_support::LogCapture log;
     testing_support::TemporaryFolder folder;
-    LoopbackServer server;
+    // Before the server, whose handlers read them until it stops.
     std::mutex mutex;
     std::map<std::string, LoopbackServer::Handler> layerReplies;
+    LoopbackServer server;
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
     std::shared_ptr<platform::DrainableMainQueue> mainQueue = std::make_shared<platform::DrainableMainQueue>();
     std::shared_ptr<platform::HttpSession> session = std::make_shared<platform::HttpSession>();
@@ -291,9 +293,10 @@ TEST_F(ToponymServiceTest, ReloadEmptiesTheCellsAndAnnouncesItAndTheNextRequestB
 TEST_F(ToponymServiceTest, ALoadUnderWayWhenADatabaseBecomesAvailableTakesItsLabels)
 {
     log.expect("Places", "aucun hôte média");
-    std::atomic<bool> released = false;
-    answer("detail_orographique", [&](const httplib::Request&, httplib::Response& response) {
-        while (!released)
+    // Shared with the server's thread, which may outlive the test's body.
+    auto released = std::make_shared<std::atomic<bool>>(false);
+    answer("detail_orographique", [released](const httplib::Request&, httplib::Response& response) {
+        while (!*released)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         response.set_content(collection({feature("sommet.9", "Sommet", "Le Môle", point(6.45, 46.1))}), "application/json");
     });
@@ -314,7 +317,7 @@ TEST_F(ToponymServiceTest, ALoadUnderWayWhenADatabaseBecomesAvailableTakesItsLab
     places.ensureDatabase("ch");
     ASSERT_TRUE(places.isOpen("ch"));
     service->reload();
-    released = true;
+    *released = true;
     service->waitForLoads();
     mainQueue->drain();
     EXPECT_EQ(ids(service->visibleToponyms(13)), (std::vector<std::string>{"ch7", "sommet.9"}))

@@ -184,27 +184,27 @@ void ToponymLabelView::drawText(QPainter& painter, const AttributedText& text, c
     painter.restore();
 }
 
-QImage ToponymLabelView::render(const Content& content, double devicePixelRatio)
+QImage ToponymLabelView::render(const ToponymLabelStyle& style, double devicePixelRatio)
 {
     const double margin = kImageMarginPoints;
-    const QSizeF points = content.size + QSizeF(2 * margin, 2 * margin);
+    const double w = style.width;
+    const double h = style.height;
+    const QSizeF points(w + 2 * margin, h + 2 * margin);
     QImage image((points * devicePixelRatio).toSize(), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(devicePixelRatio);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.translate(margin, margin);
-    const double w = content.size.width();
-    const double h = content.size.height();
 
-    const QRectF textRect(content.textOnLeft ? 0 : kTextOffsetPoints, 0, std::max(w - kTextOffsetPoints, 0.0), h);
-    drawText(painter, attributedText(content.text, content.inverted), textRect,
-        content.textOnLeft ? Qt::AlignRight : Qt::AlignLeft);
+    const QRectF textRect(style.textOnLeft ? 0 : kTextOffsetPoints, 0, std::max(w - kTextOffsetPoints, 0.0), h);
+    drawText(painter, attributedText(QString::fromStdString(style.text), style.inverted), textRect,
+        style.textOnLeft ? Qt::AlignRight : Qt::AlignLeft);
 
-    const QRectF marker(content.textOnLeft ? w - kMarkerPoints : 0, (h - kMarkerPoints) / 2, kMarkerPoints, kMarkerPoints);
+    const QRectF marker(style.textOnLeft ? w - kMarkerPoints : 0, (h - kMarkerPoints) / 2, kMarkerPoints, kMarkerPoints);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(marker.topLeft());
-    const QPainterPath path = markerPath(content.kind, QRectF(0, 0, kMarkerPoints, kMarkerPoints));
-    painter.fillPath(path, markerColor(content.kind));
+    const QPainterPath path = markerPath(style.kind, QRectF(0, 0, kMarkerPoints, kMarkerPoints));
+    painter.fillPath(path, markerColor(style.kind));
     painter.strokePath(path, QPen(Qt::white, kMarkerLineWidth));
     return image;
 }

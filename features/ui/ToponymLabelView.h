@@ -1,6 +1,7 @@
 #pragma once
 
 #include "features/Toponym.h"
+#include "features/ToponymLabelStyle.h"
 
 #include <QColor>
 #include <QFont>
@@ -35,18 +36,6 @@ public:
         QSizeF size() const;
     };
 
-    // What a label shows, and its size in points.
-    struct Content {
-        QString text;
-        Toponym::Kind kind = Toponym::Kind::place;
-        bool textOnLeft = false;
-        // The light style, for photographic basemaps.
-        bool inverted = false;
-        QSizeF size;
-
-        bool operator==(const Content&) const = default;
-    };
-
     static constexpr double kFontPixels = 12;
     // The outline's width as a share of the font size.
     static constexpr double kStrokeShare = 0.05;
@@ -70,7 +59,7 @@ public:
     static QColor markerColor(Toponym::Kind kind);
     // The label drawn at `devicePixelRatio`, kImageMarginPoints larger than the label on
     // each side, so that its top left corner stands that far before the label's.
-    static QImage render(const Content& content, double devicePixelRatio);
+    static QImage render(const ToponymLabelStyle& style, double devicePixelRatio);
     // Draws `text` with its outline and glow, its line box filling `rect`, aligned left or right.
     static void drawText(QPainter& painter, const AttributedText& text, const QRectF& rect, Qt::Alignment alignment);
 };

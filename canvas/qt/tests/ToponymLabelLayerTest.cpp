@@ -12,9 +12,9 @@ using velorin::ToponymLabelView;
 
 namespace {
 
-ToponymLabelView::Content refuge(bool inverted = false)
+velorin::ToponymLabelStyle refuge(bool inverted = false)
 {
-    return {"Refuge du Promontoire", Toponym::Kind::refuge, false, inverted, QSizeF(160, 15)};
+    return {"Refuge du Promontoire", Toponym::Kind::refuge, false, inverted, 160, 15};
 }
 
 } // namespace

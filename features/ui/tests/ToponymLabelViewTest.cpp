@@ -22,11 +22,11 @@ protected:
         QApplication::setFont(QFont("DejaVu Sans"));
     }
 
-    static ToponymLabelView::Content content(const QString& text, Kind kind, bool textOnLeft, bool inverted)
+    static velorin::ToponymLabelStyle content(const QString& text, Kind kind, bool textOnLeft, bool inverted)
     {
         const QSizeF measured = ToponymLabelView::attributedText(text, false).size();
-        return {text, kind, textOnLeft, inverted,
-            QSizeF(std::ceil(measured.width()) + ToponymLabelView::kTextOffsetPoints, std::ceil(measured.height()))};
+        return {text.toStdString(), kind, textOnLeft, inverted,
+            std::ceil(measured.width()) + ToponymLabelView::kTextOffsetPoints, std::ceil(measured.height())};
     }
 
     // The share of a rectangle's pixels (points) whose colour is close to `colour`.
@@ -103,21 +103,21 @@ TEST_F(ToponymLabelViewTest, ALabelShowsItsMarkerAtOneEndAndItsTextAtTheOther)
 {
     const auto right = content("Refuge du Goûter 3835 m", Kind::refuge, false, false);
     const QImage onRight = ToponymLabelView::render(right, 2);
-    EXPECT_EQ(onRight.size(), ((right.size + QSizeF(8, 8)) * 2).toSize());
-    const double markerY = (right.size.height() - 9) / 2;
+    EXPECT_EQ(onRight.size(), ((QSizeF(right.width + 8, right.height + 8)) * 2).toSize());
+    const double markerY = (right.height - 9) / 2;
     const QColor red = ToponymLabelView::markerColor(Kind::refuge);
     EXPECT_GT(share(onRight, QRectF(2, markerY + 2, 5, 5), red), 0.9) << "the refuge's red square at the start";
-    EXPECT_EQ(share(onRight, QRectF(right.size.width() - 9, markerY, 9, 9), red), 0);
+    EXPECT_EQ(share(onRight, QRectF(right.width - 9, markerY, 9, 9), red), 0);
     const QColor ink = ToponymLabelView::attributedText("", false).foreground;
-    EXPECT_GT(share(onRight, QRectF(12, 0, right.size.width() - 12, right.size.height()), ink), 0.05)
+    EXPECT_GT(share(onRight, QRectF(12, 0, right.width - 12, right.height), ink), 0.05)
         << "dark glyphs after the marker";
 
     const auto left = content("Pointe Percée", Kind::summit, true, true);
     const QImage onLeft = ToponymLabelView::render(left, 1.5);
     const QColor brown = ToponymLabelView::markerColor(Kind::summit);
-    EXPECT_GT(share(onLeft, QRectF(left.size.width() - 6.5, markerY + 4.5, 4, 2), brown), 0.5)
+    EXPECT_GT(share(onLeft, QRectF(left.width - 6.5, markerY + 4.5, 4, 2), brown), 0.5)
         << "the summit's triangle at the end";
-    EXPECT_GT(share(onLeft, QRectF(0, 0, left.size.width() - 12, left.size.height()), Qt::white), 0.05)
+    EXPECT_GT(share(onLeft, QRectF(0, 0, left.width - 12, left.height), Qt::white), 0.05)
         << "white glyphs before it";
 
     // What the map shows: both styles, each side, every kind.
