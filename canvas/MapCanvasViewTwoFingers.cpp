@@ -79,11 +79,12 @@ void MapCanvasView::click(Camera::Point location, KeyModifiers eventModifiers)
     if (onTouch)
         onTouch();
     writeJournal("clic " + modifierSymbols(modifiers));
-    if (auto index = labelIndex({location.x, location.y})) {
-        // Option and Command fly to the place, with flights to places; a plain click
-        // recentres on it.
-        if (!modifiers.option && !modifiers.command)
-            glide(WorldPoint::fromLatitudeLongitude(shownToponyms_[*index].latitude, shownToponyms_[*index].longitude), 0);
+    // A plain click on a name recentres on the place. Option and Command over a name fly
+    // there once the canvas flies to places; until then they act as anywhere else.
+    const auto index = labelIndex({location.x, location.y});
+    if (index && !modifiers.option && !modifiers.command) {
+        const Toponym& place = shownToponyms_[*index];
+        glide(WorldPoint::fromLatitudeLongitude(place.latitude, place.longitude), 0);
         return;
     }
     if (!modifiers.command)

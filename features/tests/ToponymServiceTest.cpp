@@ -455,17 +455,41 @@ TEST_F(ToponymServiceTest, ACellWithoutAnyAnsweringLayerFailsWithTheLastNetworkE
 
 TEST_F(ToponymServiceTest, APartialCellIsShownButNotCachedAndANewServiceAsksForItAgain)
 {
-    answer("detail_orographique", {feature("col.1", "Col", "Col du Lautaret", point(6.6, 45.15))});
-    answer("lieu_dit_non_habite", LoopbackServer::reply(503));
-    makeService();
-    load(kAlps);
-    EXPECT_EQ(ids(service->visibleToponyms(13)), (std::vector<std::string>{"col.1"}));
-    service.reset();
-    EXPECT_FALSE(store->exists(ToponymService::cacheKey(kAlps.x, kAlps.y)));
+    struct Case {
+        const char* what;
+        std::function<void()> fail;
+        std::optional<double> altitude;
+    };
+    for (const Case& c : {
+             Case{"a layer failing", [&] { answer("lieu_dit_non_habite", LoopbackServer::reply(503)); }, kAltimetryMeters},
+             Case{"the heights failing",
+                 [&] {
+                     server.route(std::string(kAltimetryPath), LoopbackServer::reply(500));
+                     server.route("/elevation-tiles-prod/terrarium/*", LoopbackServer::reply(404));
+                 },
+                 std::nullopt},
+         }) {
+        SCOPED_TRACE(c.what);
+        {
+            std::lock_guard lock(mutex);
+            layerReplies.clear();
+        }
+        c.fail();
+        answer("detail_orographique", {feature("col.1", "Col", "Col du Lautaret", point(6.6, 45.15))});
+        makeService();
+        load(kAlps);
+        const auto shown = service->visibleToponyms(13);
+        ASSERT_EQ(ids(shown), (std::vector<std::string>{"col.1"}));
+        EXPECT_EQ(shown[0].altitude, c.altitude);
+        service.reset();
+        EXPECT_FALSE(store->exists(ToponymService::cacheKey(kAlps.x, kAlps.y)));
 
-    makeService();
-    load(kAlps);
-    EXPECT_EQ(featureRequests(), 8);
+        const int before = featureRequests();
+        makeService();
+        load(kAlps);
+        EXPECT_EQ(featureRequests(), before + 4);
+        service.reset();
+    }
 }
 
 TEST_F(ToponymServiceTest, ACompleteCellIsCachedAndANewServiceReadsItWithoutAnyRequest)
