@@ -1,3 +1,4 @@
+#include "features/PlaceStore.h"
 #include "features/ToponymService.h"
 
 #include "platform/DrainableMainQueue.h"
@@ -49,8 +50,13 @@ std::vector<velorin::Toponym> cellNames(int x, int y, std::mt19937& random)
 
 class Service {
 public:
-    explicit Service(bool filled)
+    // `withPlaces`: a place store without any database or media host, which each request
+    // asks to prepare the countries in view.
+    explicit Service(bool filled, bool withPlaces = false)
     {
+        if (withPlaces)
+            places_ = std::make_unique<velorin::PlaceStore>(placeSession_, velorin::ServiceHosts(), folder_ / "Places",
+                *clock_, *mainQueue_);
         velorin::ToponymService::Dependencies dependencies;
         dependencies.store = store_;
         dependencies.session = std::make_shared<platform::HttpSession>();
@@ -58,6 +64,7 @@ public:
         dependencies.hosts.ignHost = "127.0.0.1:1";
         dependencies.clock = clock_;
         dependencies.mainQueue = mainQueue_;
+        dependencies.places = places_.get();
         if (filled) {
             std::mt19937 random(7);
             for (int x = kFirstColumn; x < kFirstColumn + kCellColumns; ++x) {
@@ -90,6 +97,8 @@ public:
         = std::make_shared<velorin::DiskStore>(folder_ / "cache", folder_ / "offline");
     std::shared_ptr<platform::ManualClock> clock_ = std::make_shared<platform::ManualClock>();
     std::shared_ptr<platform::DrainableMainQueue> mainQueue_ = std::make_shared<platform::DrainableMainQueue>();
+    platform::HttpSession placeSession_;
+    std::unique_ptr<velorin::PlaceStore> places_;
     std::unique_ptr<velorin::ToponymService> service;
 };
 
@@ -129,27 +138,41 @@ BENCHMARK(visibleToponymsAfterACellArrived)->Unit(benchmark::kMillisecond);
 
 // A first request of a 4 × 3 cell view on the GUI thread: the lock step and the hand-over
 // of each cell to the pool, whose workers are running already; the loads themselves run
-// there. The cells lie in the Atlantic, so their loads need no network.
+// there. Without places the cells lie in the Atlantic; with them, in Portugal, beyond the
+// French box, so that each request also asks the place store (without any database or
+// media host) to prepare Spain's. Neither needs the network.
 void coldRequest(benchmark::State& state)
 {
-    static Service empty(false);
+    const bool withPlaces = state.range(0) != 0;
     constexpr double kCell = 1.0 / velorin::ToponymService::kCellsAcross;
-    int column = 700;
-    int row = 700;
+    const int firstColumn = withPlaces ? 975 : 700;
+    const int lastColumn = withPlaces ? 990 : 900;
+    const int firstRow = withPlaces ? 765 : 700;
+    const int lastRow = withPlaces ? 790 : 900;
+    std::unique_ptr<Service> service;
+    int column = lastColumn;
+    int row = lastRow;
     for (auto _ : state) {
+        column += 4;
+        if (column + 4 > lastColumn) {
+            column = firstColumn;
+            row += 3;
+        }
+        if (row + 3 > lastRow) {
+            // Every view was asked for: a new service, its pool's workers started.
+            row = firstRow;
+            service = std::make_unique<Service>(false, withPlaces);
+            service->service->request({0.3, 0.3, 0.3 + 3 * kCell, 0.3 + 2 * kCell}, 13);
+            service->service->waitForLoads();
+        }
         const velorin::WorldRect view{column * kCell + kCell / 10, row * kCell + kCell / 10,
             (column + 4) * kCell - kCell / 10, (row + 3) * kCell - kCell / 10};
         const auto start = std::chrono::steady_clock::now();
-        empty.service->request(view, 13);
+        service->service->request(view, 13);
         state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        empty.service->waitForLoads();
-        column += 4;
-        if (column > 900) {
-            column = 700;
-            row += 3;
-        }
+        service->service->waitForLoads();
     }
 }
-BENCHMARK(coldRequest)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(coldRequest)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 } // namespace
