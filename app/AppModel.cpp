@@ -166,6 +166,13 @@ TerrainService& AppModel::terrain()
     return *terrain_;
 }
 
+ForestLoader& AppModel::forest()
+{
+    if (!forest_)
+        forest_ = std::make_unique<ForestLoader>(*store_, *session_, hosts_, *mainQueue_, *clock_, relay_.get());
+    return *forest_;
+}
+
 void AppModel::cameraDidChange(const WorldPoint& center, double zoom, double bearing)
 {
     lastCameraChange_ = clock_->now();

@@ -9,6 +9,7 @@
 #include "app/MainTimer.h"
 #include "app/MapCanvasPort.h"
 #include "features/PlaceStore.h"
+#include "features/ForestLoader.h"
 #include "features/ToponymService.h"
 #include "map-data/Basemap.h"
 #include "map-data/DiskStore.h"
@@ -51,6 +52,8 @@ public:
     static constexpr std::string_view kTreesKey = "Velorin.trees";
     static constexpr std::string_view kFlyoverModeKey = "Velorin.flyoverMode";
     static constexpr std::string_view kLibraryPhotosKey = "Velorin.libraryPhotos";
+    // Films in 1080 lines when true, 720 otherwise.
+    static constexpr std::string_view kVideoHDKey = "videoHD";
 
     static constexpr std::string_view kNoGpuMessage = "Cet appareil ne prend pas en charge OpenGL 3.3.";
     static constexpr double kInitialZoom = 6.0;
@@ -111,7 +114,17 @@ public:
     FlyoverMode flyoverMode() const { return flyoverMode_; }
     bool isStalled() const { return isStalled_; }
 
+    // The two world maps need a map view of their own, which does not exist yet: the palette
+    // and the settings grey them out.
+    static constexpr bool worldMapsAvailable() { return false; }
+    // Reads the located photos of the Pictures folder again for the map, when they are shown
+    // ("Velorin.libraryPhotos" and the photo pins); `requestAccess` lets the reading ask for
+    // access where a system asks. The photos join the map with the captures.
+    void reloadLibraryPhotos(bool requestAccess);
+
     // Services.
+    const std::shared_ptr<platform::UserDefaults>& defaults() const { return defaults_; }
+    const ServiceHosts& hosts() const { return hosts_; }
     const std::shared_ptr<DiskStore>& store() const { return store_; }
     const NetworkMonitor& network() const { return *network_; }
     const std::shared_ptr<TextureCache>& cache() const { return cache_; }
@@ -133,6 +146,7 @@ public:
     // A place database became available: the map's names are built again with its labels,
     // then the revision rises.
     void placesDidChange();
+    ForestLoader& forest();
     // Built on first use, over the place store, the disk store and the tile session.
     ToponymService& toponyms();
     LocationService& location() { return *location_; }
@@ -260,6 +274,7 @@ private:
     std::unique_ptr<TerrainService> terrain_;
     int placesRevision_ = 0;
     std::unique_ptr<PlaceStore> places_;
+    std::unique_ptr<ForestLoader> forest_;
     // Reads the place store's labels, so it goes before it.
     std::unique_ptr<ToponymService> toponyms_;
     // Downloads through the loader, so it goes before it.

@@ -16,8 +16,8 @@ std::shared_ptr<T> borrowed(T* service)
 
 MapCanvasView::Services CanvasServices::of(AppModel& model)
 {
-    return {*model.catalog(), borrowed(model.loader()), model.cache(), borrowed(&model.terrain()), nullptr, nullptr,
-        borrowed(&model.toponyms())};
+    return {*model.catalog(), borrowed(model.loader()), model.cache(), borrowed(&model.terrain()),
+        borrowed(&model.forest()), nullptr, borrowed(&model.toponyms())};
 }
 
 } // namespace velorin

@@ -37,6 +37,11 @@ void HeadlessCanvasWindow::startDisplayLink()
     displayLink_.start();
 }
 
+void HeadlessCanvasWindow::setPreferredFrameRate(std::optional<double> hertz)
+{
+    displayLink_.setRefreshRate(hertz.value_or(DisplayLink::kDefaultRefreshHertz));
+}
+
 void HeadlessCanvasWindow::stopDisplayLink()
 {
     displayLink_.stop();

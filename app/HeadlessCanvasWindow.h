@@ -33,6 +33,7 @@ public:
     void draw() override;
     void startDisplayLink() override;
     void stopDisplayLink() override;
+    void setPreferredFrameRate(std::optional<double> hertz) override;
 
 private:
     gpu::Context& context_;

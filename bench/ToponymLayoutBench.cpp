@@ -32,6 +32,7 @@ public:
     void draw() override { }
     void startDisplayLink() override { }
     void stopDisplayLink() override { }
+    void setPreferredFrameRate(std::optional<double>) override { }
     CanvasOverlays* overlays() override { return this; }
 
     LabelSize measureLabelText(const std::string& text) override { return {6.5 * double(text.size()), 15}; }

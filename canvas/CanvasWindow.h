@@ -2,6 +2,8 @@
 
 #include "renderer/Camera.h"
 
+#include <optional>
+
 namespace velorin {
 
 class CanvasOverlays;
@@ -24,6 +26,9 @@ public:
     // Starts calling `MapCanvasView::step` once per screen refresh, until stopped.
     virtual void startDisplayLink() = 0;
     virtual void stopDisplayLink() = 0;
+    // The display link's rate in frames a second, or the screen's own when none; a flight
+    // played back at a steady 60 Hz asks for it.
+    virtual void setPreferredFrameRate(std::optional<double> hertz) = 0;
     // What the window shows over the map (labels, hover card); none for a window that
     // shows nothing over it.
     virtual CanvasOverlays* overlays() { return nullptr; }

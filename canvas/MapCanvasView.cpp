@@ -2,12 +2,15 @@
 
 #include "canvas/LastCamera.h"
 #include "canvas/StartView.h"
+#include "map-data/FileBatchDownload.h"
 #include "map-data/TerrainService.h"
 #include "map-data/TextureCache.h"
 #include "map-data/TileLoader.h"
 #include "features/ToponymService.h"
 #include "platform/LaunchArguments.h"
 #include "platform/gpu/Context.h"
+#include "platform/gpu/GpuError.h"
+#include "platform/gpu/RenderTarget.h"
 #include "renderer/BuildingService.h"
 #include "renderer/ForestService.h"
 #include "renderer/PixelScale.h"
@@ -58,6 +61,7 @@ MapCanvasView::MapCanvasView(
     , services_(std::move(services))
     , environment_(std::move(environment))
     , journal_(environment_.journalFile, environment_.defaults)
+    , flightOptions_(FlightOptions::parse(environment_.arguments))
 {
 }
 
@@ -70,9 +74,12 @@ MapCanvasView::~MapCanvasView()
 void MapCanvasView::installCallbacks()
 {
     std::weak_ptr<MapCanvasView> weak = weak_from_this();
+    // Whatever arrives may be what a flight's next frame waits for.
     auto redraw = [weak] {
-        if (auto self = weak.lock())
+        if (auto self = weak.lock()) {
+            self->flightResourceArrived();
             self->ensureDisplayLink();
+        }
     };
     if (services_.loader)
         services_.loader->setOnTileReady(redraw);
@@ -87,16 +94,18 @@ void MapCanvasView::installCallbacks()
         };
     }
     if (CanvasOverlays* host = overlays()) {
-        // "Fly there" comes with flights to places.
-        host->setHoverActions(
-            [weak] {
+        // The hover card's buttons: straight to the place, or a flight there.
+        const auto onHovered = [weak](void (*act)(MapCanvasView&, const Toponym&)) {
+            return [weak, act] {
                 auto self = weak.lock();
                 if (!self || !self->hoveredToponym_)
                     return;
                 const Toponym place = *self->hoveredToponym_;
-                self->goDirectly(place);
-            },
-            {});
+                act(*self, place);
+            };
+        };
+        host->setHoverActions(onHovered([](MapCanvasView& canvas, const Toponym& place) { canvas.goDirectly(place); }),
+            onHovered([](MapCanvasView& canvas, const Toponym& place) { canvas.startFlight(place, false); }));
     }
     if (services_.toponyms) {
         services_.toponyms->setOnChange([weak] {
@@ -110,12 +119,19 @@ void MapCanvasView::terrainDidChange()
 {
     renderer_->terrainGeneration += 1;
     relayoutToponyms();
+    flightResourceArrived();
     ensureDisplayLink();
 }
 
 void MapCanvasView::layout()
 {
     const Camera::Size pixels = pixelScale(window_.boundsInPoints(), window_.screenScale());
+    // A flight's frames are prepared for the size they were made at.
+    const std::optional<Camera::Size> flown = flight_ ? std::optional(flight_->initialCamera.viewSize)
+        : arrivalFrame_                            ? std::optional(arrivalFrame_->scene.camera.viewSize)
+                                                   : std::nullopt;
+    if (flown && (flown->width != pixels.width || flown->height != pixels.height))
+        endFlight();
     renderer_->contentScale = window_.screenScale();
     Camera& camera = renderer_->camera;
     camera.viewSize = pixels;
@@ -124,7 +140,8 @@ void MapCanvasView::layout()
     const bool fits = !hasPerformedInitialFit_ && pixels.width > 1 && pixels.height > 1;
     if (fits)
         initialFit();
-    clampCamera();
+    if (!isFlying())
+        clampCamera();
     // The application hears of the view the fit left within the limits, not of the one
     // it asked for.
     if (fits && onCameraChanged)
@@ -143,7 +160,23 @@ void MapCanvasView::drawFrame(unsigned framebuffer)
         renderer_->updateFrame(now());
         // Once a frame, over this frame's relief, so that the names never lag the map.
         relayoutToponyms();
-        renderer_->draw(pixels, framebuffer);
+        if (flightRasterScale_ < 1) {
+            // A prepared flight plays at a share of the view's pixels, stretched over it.
+            const int width = std::max(1, int(std::lround(pixels.width * flightRasterScale_)));
+            const int height = std::max(1, int(std::lround(pixels.height * flightRasterScale_)));
+            try {
+                if (!flightRaster_ || flightRaster_->width() != width || flightRaster_->height() != height)
+                    flightRaster_ = std::make_unique<gpu::RenderTarget>(context_, width, height);
+                renderer_->draw({double(width), double(height)}, flightRaster_->framebuffer());
+                renderer_->camera.viewSize = pixels;
+                flightRaster_->blitTo(framebuffer, int(pixels.width), int(pixels.height));
+            } catch (const gpu::GpuError&) {
+                flightRaster_.reset();
+                renderer_->draw(pixels, framebuffer);
+            }
+        } else {
+            renderer_->draw(pixels, framebuffer);
+        }
     }
     context_.drainDeletions();
 }
@@ -182,6 +215,19 @@ void MapCanvasView::applyStartView(const StartView& start)
         camera.focalLength = *start.focalLength;
         userFocalLength_ = *start.focalLength;
     }
+    if (std::find(environment_.arguments.begin(), environment_.arguments.end(), "-demoOrbit")
+        != environment_.arguments.end()) {
+        std::weak_ptr<MapCanvasView> weak = weak_from_this();
+        std::weak_ptr<platform::MainQueue> queue = environment_.mainQueue;
+        environment_.clock->after(kDemoOrbitDelaySeconds, [weak, queue] {
+            if (auto mainQueue = queue.lock()) {
+                mainQueue->post([weak] {
+                    if (auto self = weak.lock())
+                        self->startAimedPointTour();
+                });
+            }
+        });
+    }
     scheduleSnapshot();
     awaitingInitialLocation_ = false;
 }
@@ -210,6 +256,8 @@ void MapCanvasView::stopDisplayLink()
 
 void MapCanvasView::handleMemoryWarning()
 {
+    if (isFlying())
+        endFlight();
     if (services_.textureCache)
         services_.textureCache->purge(kMemoryWarningPurgeFraction);
     ensureDisplayLink();
@@ -217,6 +265,8 @@ void MapCanvasView::handleMemoryWarning()
 
 void MapCanvasView::handleBackground()
 {
+    if (isFlying())
+        endFlight();
     isBackgrounded_ = true;
     stopDisplayLink();
     saveLastCamera();

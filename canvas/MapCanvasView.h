@@ -3,6 +3,10 @@
 #include "canvas/CameraReportThrottle.h"
 #include "canvas/CanvasOverlays.h"
 #include "canvas/CanvasWindow.h"
+#include "canvas/Flight.h"
+#include "canvas/FlightOptions.h"
+#include "canvas/FrameOverlays.h"
+#include "canvas/ResourceWait.h"
 #include "canvas/GestureJournal.h"
 #include "canvas/KeyModifiers.h"
 #include "canvas/PanInertia.h"
@@ -11,6 +15,7 @@
 #include "features/Toponym.h"
 #include "features/ToponymLayout.h"
 #include "map-data/Basemap.h"
+#include "map-data/FileBatchDownload.h"
 #include "map-data/SheetCatalog.h"
 #include "map-data/WorldRect.h"
 #include "platform/Clock.h"
@@ -34,6 +39,7 @@
 
 namespace gpu {
 class Context;
+class RenderTarget;
 class ShaderLibrary;
 } // namespace gpu
 
@@ -146,6 +152,34 @@ public:
     static constexpr double kFlattenBelowPitchRadians = 0.05235987755982988;
     // A two-finger rotation starts past this angle.
     static constexpr double kRotationStartRadians = 0.18;
+    // Flights: a landing flight ends this far short of the place and this high above it; a
+    // tour circles at 0.3 radius above it. The approach takes travel / 2000 m + 2.5 s, within
+    // 3 to 8 s, at a cruise pitch of 45° to 85°.
+    static constexpr double kLandingShortfallMeters = 500;
+    static constexpr double kLandingHeightMeters = 75;
+    static constexpr double kOrbitHeightShare = 0.3;
+    static constexpr double kApproachMetersPerSecond = 2000;
+    static constexpr double kApproachBaseSeconds = 2.5;
+    static constexpr double kMinApproachSeconds = 3;
+    static constexpr double kMaxApproachSeconds = 8;
+    static constexpr double kMinCruisePitchRadians = 0.7853981633974483;
+    static constexpr double kMaxCruisePitchRadians = 1.4835298641951802;
+    static constexpr double kFallbackArrivalPitchRadians = 1.3962634015954636;
+    static constexpr double kMaxTourPitchRadians = 1.53588974175501;
+    static constexpr int kFlightPrefetchZoom = 12;
+    // A tour's candidates: summit labels this close to the aimed point.
+    static constexpr double kTourSummitReachMeters = 300;
+    // Prepared flights: 60 frames a second, at most 6 ms of preparation a display frame,
+    // retried every 0.1 s while waiting; played at half resolution, never more than 1/30 s
+    // of flight time a display frame.
+    static constexpr double kFlightFrameRate = 60;
+    static constexpr double kFlightPreparationSliceSeconds = 0.006;
+    static constexpr double kFlightRetrySeconds = 0.1;
+    static constexpr double kFlightWaitReportSeconds = 20;
+    static constexpr double kFlightRasterScale = 0.5;
+    static constexpr double kMaxFlightStepSeconds = 1.0 / 30;
+    // "-demoOrbit" starts a tour this long after the first fit.
+    static constexpr double kDemoOrbitDelaySeconds = 8;
     // Place names: at most this many labels; the area in view is asked for at most every
     // 0.25 s; the candidates are chosen again once the zoom moved by 0.1.
     static constexpr std::size_t kMaxToponymLabels = 28;
@@ -282,8 +316,8 @@ public:
     void clearCompassFollowing() { isCompassFollowing_ = false; }
     // Radians: the bearing the frame loop eases the camera towards.
     void setTargetBearing(double radians) { targetBearing_ = radians; }
-    // A camera flight runs or is about to land; flights do not exist yet.
-    bool isFlying() const { return false; }
+    // A camera flight runs, or its last frame is still shown.
+    bool isFlying() const { return flight_.has_value() || arrivalFrame_.has_value(); }
 
     // The device's position for the marker, drawn with its horizontal accuracy (0 when not
     // above 0); none, or a fix without finite coordinates, removes the marker. A frame follows.
@@ -345,10 +379,44 @@ public:
     const std::optional<GazeAnimation>& gaze() const { return gaze_; }
     // Ends a running flyover; nothing while none runs.
     void stopAnimations();
-    // The user takes over: a running flight ends (flights come later), and so do the gaze
-    // and a flyover; the application hears that no flight runs and that the user moved
-    // the map. Safe while no flight runs.
+    // The user takes over: a running flight ends with everything it changed (raster, frame
+    // rate, preload, held scene), and so do the gaze and a flyover; the application hears
+    // that no flight runs and that the user moved the map. Safe while no flight runs.
     void endFlight();
+
+    // Starts a landing flight to `place`, or a drone tour around it (`orbit`); a place or an
+    // eye whose position is not finite starts nothing.
+    void startFlight(const Toponym& place, bool orbit);
+    // A drone tour around the summit label nearest the aimed point within 300 m, or around
+    // the aimed point itself ("Point visé").
+    void startAimedPointTour();
+    // The camera of `flight` `t` seconds after its start; nothing when it cannot be solved.
+    // Changes nothing but asking for the elevations around it.
+    std::optional<Camera> applyFlightFrame(const Flight& flight, double t) const;
+    // A point of a tour's orbit at `angle`, at least 60 m above the ground under it.
+    Flight::Eye orbitPoint(const Flight& flight, double angle, double base) const;
+    const std::optional<Flight>& flight() const { return flight_; }
+    const std::optional<PreparedFlightFrame>& arrivalFrame() const { return arrivalFrame_; }
+    // 0.5 while a prepared flight plays, else 1: the share of the view's pixels drawn.
+    double flightRasterScale() const { return flightRasterScale_; }
+    // "Vol vers …" or "Tour de …": the name a recording of the last flight takes.
+    const std::string& animationName() const { return animationName_; }
+    const FlightOptions& flightOptions() const { return flightOptions_; }
+    // The platform map stands in for the relief; flights then play live, unprepared.
+    bool isAppleLayerShown() const { return false; }
+    // What stands over the map in a frame prepared for the renderer's camera now: the
+    // labels laid out over that frame's relief.
+    FrameOverlays overlayPlacements();
+    // What a flight's preload fetches: the map tiles its cameras show, in the order it shows
+    // them, and the elevation grids under them; and how many of its sample times had a camera.
+    struct FlightPreloadList {
+        std::vector<TileKey> tiles;
+        std::vector<FileBatchDownload::Item> elevations;
+        int cameras = 0;
+    };
+    FlightPreloadList flightPreloadList(const Flight& flight) const;
+    // Something a prepared frame may wait for (a tile, a grid, trees, buildings) has arrived.
+    void flightResourceArrived();
 
     // Turns the view about the aimed point, eased by the frame loop.
     void rotate(double radians);
@@ -412,10 +480,11 @@ public:
     // Two fingers turning: the ground under them stays under them.
     void rotationChanged(double rotation, Camera::Point location);
     void rotationEnded();
-    // A click: on a place name, glides there at the same zoom; elsewhere, with Command,
-    // glides to the ground clicked.
+    // A click: on a place name, glides there at the same zoom, or flies there (Command) or
+    // around it (Option); elsewhere, with Command, glides to the ground clicked.
     void click(Camera::Point location, KeyModifiers eventModifiers);
-    // A two-finger (right) click zooms one level out about it.
+    // A two-finger (right) click zooms one level out about it; with Option, over a place
+    // name, tours the place.
     void twoFingerClick(Camera::Point location, KeyModifiers eventModifiers);
     // A pinch, rotation or climb ended: the camera is reported.
     void gestureEnded();
@@ -473,6 +542,21 @@ private:
     // The basemap's deepest useful camera zoom at the screen's scale.
     double basemapMaxZoom() const;
     double now() const { return environment_.clock->now(); }
+
+    // One display frame of the running flight: prepares frames ahead or plays them; false
+    // once the flight has ended.
+    bool flightStep(Flight flight);
+    // Writes a stepped flight back, unless something ended it meanwhile.
+    void storeFlight(const Flight& flight);
+    // Fetches the tiles and elevation grids the flight will show, in the order it needs them.
+    void preloadFlight(const Flight& flight);
+    // The ground height flights keep above: the relief's elevation, or the frame's base
+    // elevation on a flat frame or without terrain.
+    double groundHeight(WorldPoint point) const;
+    // Asks for the elevations within `meters` of `point`.
+    void prefetchAround(WorldPoint point, double meters) const;
+    // Raster, frame rate and held scene back as they are without a flight.
+    void restoreAfterFlight();
 
     // Frame loop steps, in their order within a frame; each says whether it moved.
     bool easeBearing(double dt);
@@ -533,6 +617,19 @@ private:
     std::optional<WorldRect> reachableRect_;
     std::optional<Toponym> chosenPlace_;
 
+    FlightOptions flightOptions_;
+    std::optional<Flight> flight_;
+    std::optional<PreparedFlightFrame> arrivalFrame_;
+    double flightRasterScale_ = 1;
+    std::unique_ptr<FileBatchDownload> flightPreload_;
+    bool flightFrameReady_ = false;
+    std::string animationName_;
+    double lastWaitReport_ = -std::numeric_limits<double>::infinity();
+    ResourceWait resourceWait_;
+    // The id of the last flight warned of frames taken without all they show.
+    std::string flightWarnedOfMissing_;
+    // The half-size frame a prepared flight plays into.
+    std::unique_ptr<gpu::RenderTarget> flightRaster_;
     // Place-name labels: what each of the window's slots was last styled for, their frames
     // (the first `shownToponyms_.size()` shown), the style they were styled in, the label
     // sizes measured so far, the candidates of the last refresh and the hovered place.

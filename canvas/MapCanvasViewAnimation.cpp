@@ -16,18 +16,6 @@ void MapCanvasView::stopAnimations()
     // Flyovers are the only thing this ends, and none exists yet.
 }
 
-void MapCanvasView::endFlight()
-{
-    // A running flight, a video replay and a camera-pose recording end here too once they
-    // exist.
-    gaze_.reset();
-    if (onFlight)
-        onFlight(std::nullopt);
-    stopAnimations();
-    if (onUserInteraction)
-        onUserInteraction();
-}
-
 void MapCanvasView::animateCamera(WorldPoint target, std::optional<double> zoom, bool animated)
 {
     if (isFlying())

@@ -15,8 +15,11 @@ void MapCanvasView::cameraDidChange()
 {
     const double time = now();
     lastMotion_ = time;
-    clampCamera();
-    renderer_->extrasPausedUntil = time + kExtrasPauseSeconds;
+    if (!flight_) {
+        clampCamera();
+        // While the user moves the map the costly extras wait; flights never pause them.
+        renderer_->extrasPausedUntil = time + kExtrasPauseSeconds;
+    }
     needsRedraw_ = true;
     startDisplayLink();
     reportCameraChange(time);

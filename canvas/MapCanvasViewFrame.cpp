@@ -12,18 +12,25 @@ void MapCanvasView::step(double timestamp, double targetTimestamp)
     bool active = false;
     active = easeBearing(dt) || active;
     active = easePitch(dt) || active;
-    // Flyovers, video replay, flights and the recording of camera poses have no step
-    // here yet: the loop does not call them at all. They join it with their features, the
-    // flyover before the held keys, replay and flight after them, the recording last.
+    // Flyovers, video replay and the recording of camera poses have no step here yet:
+    // they join the loop with their features, the flyover before the held keys, replay
+    // after them, the recording last.
     active = stepHeldKeys(dt) || active;
-    stepDetail(active);
+    flightFrameReady_ = false;
+    if (flight_) {
+        active = true;
+        if (!flightStep(*flight_))
+            flight_.reset();
+    }
+    if (!flight_ && !arrivalFrame_)
+        stepDetail(active);
     active = stepGaze() || active;
     // A running camera animation holds the glide back.
     if (animation_)
         active = stepCameraAnimation(active);
     else
         active = stepInertia(dt) || active;
-    if (renderer_->camera.pitch > 0 && clampCamera())
+    if (!flight_ && !arrivalFrame_ && !flightFrameReady_ && renderer_->camera.pitch > 0 && clampCamera())
         cameraDidChange();
     finishFrame(active);
 }
@@ -97,7 +104,9 @@ void MapCanvasView::finishFrame(bool active)
     if (active || needsRedraw_ || renderer_->needsAnotherFrame) {
         needsRedraw_ = false;
         idleFrames_ = 0;
-        window_.draw();
+        // While a flight waits for its next frame the view keeps the last one.
+        if (!flight_ || flightFrameReady_)
+            window_.draw();
         return;
     }
     idleFrames_ += 1;

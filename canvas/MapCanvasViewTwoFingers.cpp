@@ -79,12 +79,15 @@ void MapCanvasView::click(Camera::Point location, KeyModifiers eventModifiers)
     if (onTouch)
         onTouch();
     writeJournal("clic " + modifierSymbols(modifiers));
-    // A plain click on a name recentres on the place. Option and Command over a name fly
-    // there once the canvas flies to places; until then they act as anywhere else.
-    const auto index = labelIndex({location.x, location.y});
-    if (index && !modifiers.option && !modifiers.command) {
-        const Toponym& place = shownToponyms_[*index];
-        glide(WorldPoint::fromLatitudeLongitude(place.latitude, place.longitude), 0);
+    // On a name: Option tours the place, Command flies there, a plain click recentres on it.
+    if (const auto index = labelIndex({location.x, location.y})) {
+        const Toponym place = shownToponyms_[*index];
+        if (modifiers.option)
+            startFlight(place, true);
+        else if (modifiers.command)
+            startFlight(place, false);
+        else
+            glide(WorldPoint::fromLatitudeLongitude(place.latitude, place.longitude), 0);
         return;
     }
     if (!modifiers.command)
@@ -97,9 +100,12 @@ void MapCanvasView::twoFingerClick(Camera::Point location, KeyModifiers eventMod
 {
     const KeyModifiers modifiers = eventModifiers | heldModifiers_;
     writeJournal("clic à deux doigts " + modifierSymbols(modifiers));
-    // Option over a place name flies a tour around it, with flights to places.
-    if (modifiers.option)
+    // With Option: a tour around the place named there; nothing elsewhere.
+    if (modifiers.option) {
+        if (const auto index = labelIndex({location.x, location.y}))
+            startFlight(Toponym(shownToponyms_[*index]), true);
         return;
+    }
     zoom(renderer_->camera.zoom - 1, pixelPoint(location));
 }
 

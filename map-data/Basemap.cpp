@@ -36,8 +36,10 @@ const std::array<Description, Basemap::kCaseCount> kDescriptions { {
     { "openTopo", "OpenTopoMap", "mountain.2", 2, 17, 256, 17, false, false,
         "© OpenTopoMap (CC-BY-SA) — données OpenStreetMap" },
     { "slopes", "Carte des pentes", "angle", 2, 17, 256, 17, false, false, kIgnCredit },
-    { "applePlan", "Apple Plans", "apple.logo", 2, 20, 256, 20, false, true, std::nullopt },
-    { "appleSatellite", "Apple Satellite", "globe.europe.africa.fill", 2, 20, 256, 20, true, true,
+    // The two world maps keep their stored names; the map view that draws them shows
+    // OpenStreetMap and the Sentinel-2 mosaic.
+    { "applePlan", "OpenStreetMap", "globe.europe.africa", 2, 20, 256, 20, false, true, std::nullopt },
+    { "appleSatellite", "Satellite Sentinel-2", "globe.europe.africa.fill", 2, 20, 256, 20, true, true,
         std::nullopt },
     { "swissImage", "Photo aérienne Suisse", "photo.artframe", 8, 20, 128, 20, true, false,
         "© swisstopo ; hors de Suisse, © IGN — Géoplateforme" },

@@ -78,6 +78,7 @@ inline constexpr std::string_view tileLoader = "TileLoader";
 inline constexpr std::string_view toponyms = "Toponyms";
 inline constexpr std::string_view tracks = "Tracks";
 inline constexpr std::string_view defaults = "Defaults";
+inline constexpr std::string_view canvas = "Canvas";
 } // namespace logcat
 
 } // namespace platform

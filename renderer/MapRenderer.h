@@ -22,11 +22,13 @@
 #include "renderer/ReliefGeometry.h"
 #include "renderer/SolidVertex.h"
 #include "renderer/TileUniforms.h"
+#include "renderer/TreeInstance.h"
 #include "renderer/TreeTileUniforms.h"
 #include "renderer/VisibleTiles.h"
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -78,6 +80,28 @@ public:
     static constexpr int kCanopyDivisionsAtLevel19 = 64;
     // Below this many missing meshes a frame fills them on the GUI thread alone.
     static constexpr std::size_t kParallelMeshThreshold = 4;
+    // Trees and the canopy show only on a view tilted past this and closer than this.
+    static constexpr double kMinTreePitchRadians = 0.35;
+    static constexpr double kMaxTreeMetersPerPixel = 3.0;
+    // Trees are asked for this far around the view, canopies this far around the eye.
+    static constexpr double kTreeReachMeters = 1200;
+    static constexpr double kCanopyReachMeters = 900;
+    static constexpr std::size_t kMaxTreeAreaTiles = 25;
+    // Tree shape slots: 0 conifer, 1 broadleaf, 2 shrub, 3 evergreen oak, 4 oak.
+    static constexpr std::size_t kTreeSlots = 5;
+    // Trees stop at this elevation (metres), shrubs excepted; a tree outside the forest is a
+    // conifer above the second.
+    static constexpr double kTreeLineMeters = 2250;
+    static constexpr double kLoneConiferAboveMeters = 1200;
+    // From this many trees a tile's instances are made on several threads.
+    static constexpr std::size_t kParallelTreeThreshold = 256;
+    // Past this many tiles' tree buffers, those unused for kTreeBufferKeepFrames go.
+    static constexpr std::size_t kTreeBufferTrimThreshold = 200;
+    static constexpr int kTreeBufferKeepFrames = 300;
+    // Canopy textures made per frame, and the count from which the stale ones go.
+    static constexpr int kMaxCanopyUploadsPerFrame = 2;
+    static constexpr std::size_t kCanopyTextureTrimCount = 25;
+    static constexpr int kCanopyKeepFrames = 120;
 
     // The geometry of one tile mesh, which is what the mesh cache is keyed by.
     struct MeshKey {
@@ -214,6 +238,17 @@ public:
         int lastUsed = 0;
     };
 
+    // A tile's instances of one tree shape.
+    struct TreeSlot {
+        std::shared_ptr<gpu::Buffer> buffer; // none: no tree of that shape
+        int count = 0;
+    };
+
+    struct TreeBuffers {
+        std::array<TreeSlot, kTreeSlots> shapes;
+        int lastUsed = 0;
+    };
+
     struct CanopyTexture {
         std::shared_ptr<gpu::Texture> texture;
         int lastUsed = 0;
@@ -286,8 +321,9 @@ public:
     // this camera is put back, a prepared one is drawn unchanged, and otherwise the scene is
     // prepared and its wanted tiles (desired, then low priority) go to the loader.
     void updateFrame(double now);
-    // Scene preparation for the current camera at media time `now`: the frame values, the
-    // terrain draws, the wanted tile lists and the missing meshes.
+    // Scene preparation for the current camera at media time `now`: the frame values and the
+    // canopy textures, the terrain draws, the wanted tile lists, the missing meshes, the trees
+    // and the overlays.
     void prepareScene(double now);
 
     // The relief of the current frame, as the geometric services below see it.
@@ -313,6 +349,22 @@ public:
     // true for an empty list or without a texture cache.
     bool isDesiredCached() const;
     bool isNearDesiredCached() const;
+
+    // The instances of a zoom-15 tile's trees by shape slot, standing on the ground that
+    // `elevation` gives (level ground when null): trees above the tree line and shapes
+    // without a model are left out, trees outside the forest take the conifer or broadleaf
+    // slot by elevation. Large tiles are mapped on several threads.
+    static std::array<std::vector<TreeInstance>, kTreeSlots> treeInstances(
+        const std::vector<ForestService::Tree>& trees, const ForestService::Key& tile, const ElevationSampler& elevation);
+    // The trees of this frame: their buffers by tile, the tree draws and, during a flight's
+    // preparation, the waits for tiles without trees; with 3D trees off, the canopy request.
+    // Frame time `now`, media seconds.
+    void prepareTreesAndBuildings(double now);
+    // Keeps the canopy textures within reach of the eye, making at most two a frame; whether
+    // every canopy there that can be had is in.
+    bool updateCanopyTextures();
+    // An R16 side × side texture of canopy heights; nothing when `heights` is not side².
+    static std::shared_ptr<gpu::Texture> makeCanopyTexture(const std::vector<std::uint16_t>& heights, int side);
 
     // Appends the track ribbon and the position marker to `solidVertices`. The marker's
     // vertices are set aside first, so that a long track never pushes it out of the ring.
@@ -345,6 +397,9 @@ public:
     // Prepares a future camera's frame and, when everything it needs is loaded, packs it
     // with a way to put it back; the live camera and frame values are left as they were.
     std::optional<FlightScene> flightScene(const Camera& flightCamera);
+    // Packs the scene last prepared, for `sceneCamera`, with a way to put it back, whatever
+    // it still lacks.
+    FlightScene captureScene(const Camera& sceneCamera) const;
     // The current scene drawn into a new offscreen frame of this size, once the GPU has
     // finished it; nothing when the frame cannot be made or did not complete.
     std::unique_ptr<gpu::RenderTarget> renderOffscreen(int width, int height);
@@ -370,6 +425,8 @@ public:
     int detailBias = 0;
     double contentScale = 3.0;
     double extrasPausedUntil = 0;
+    // The month (1…12) whose leaf colours the trees take; absent: this month, in local time.
+    std::optional<int> leafMonth;
     std::optional<UserLocation> userLocation;
     std::vector<TrackDisplayPoint> trackPoints;
 
@@ -378,12 +435,14 @@ public:
     int frameNumber = 0;
     int terrainGeneration = 0;
     bool frameCanopyReady = false;
+    int canopyUploads = 0;
     std::vector<Draw> draws;
     std::vector<TreeDraw> treeDraws;
     std::vector<BuildingDraw> buildingDraws;
     std::vector<SolidVertex> solidVertices;
     std::unordered_map<MeshKey, CachedMesh, MeshKeyHash> meshes;
     ForestService::Table<CanopyTexture> canopyTextures;
+    std::unordered_map<TreeKey, TreeBuffers, TreeKeyHash> treeBuffers;
     // The loader's texture cache, which the tile passes read; tests give their own.
     std::shared_ptr<TextureCache> textures;
     // The media clock of fades and of scenes put back.
@@ -433,6 +492,11 @@ private:
         std::shared_ptr<BuildingService> buildings);
     void setUp(const gpu::ShaderLibrary& library);
     const std::shared_ptr<gpu::Texture>& emptyCanopy();
+    // Whether the frame is close and tilted enough for trees or the canopy.
+    bool closeEnoughForTrees() const;
+    // The canopy lifts the map: 3D trees are off, there is a forest source, and the map is
+    // not the TOP25 sheets.
+    bool canopyWanted() const;
     // Publishes the display options that `visibleTiles` reads.
     void publishTileSettings() const;
     bool allCached(const std::vector<TileKey>& keys) const;

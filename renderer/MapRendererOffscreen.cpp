@@ -24,37 +24,41 @@ std::unique_ptr<gpu::RenderTarget> MapRenderer::renderOffscreen(int width, int h
     return target;
 }
 
+MapRenderer::FlightScene MapRenderer::captureScene(const Camera& sceneCamera) const
+{
+    // Meshes and textures are shared with the live scene, never copied.
+    struct Captured {
+        std::vector<Draw> draws;
+        std::vector<SolidVertex> sky;
+        std::vector<SolidVertex> solids;
+        std::vector<TreeDraw> trees;
+        std::vector<BuildingDraw> buildings;
+        FrameState frame;
+        int sheetCount = 0;
+    };
+    auto captured = std::make_shared<Captured>();
+    for (const Draw* draw : orderedDraws())
+        captured->draws.push_back(*draw);
+    captured->sky = skyVertices();
+    captured->solids = solidVertices;
+    captured->trees = treeDraws;
+    captured->buildings = buildingDraws;
+    captured->frame = frame;
+    captured->sheetCount = visibleSheetCount;
+    return FlightScene{sceneCamera, [sceneCamera, captured = std::shared_ptr<const Captured>(captured)](
+                                        MapRenderer& renderer) {
+        renderer.restoreScene(sceneCamera, captured->draws, captured->sky, captured->solids, captured->trees,
+            captured->buildings, captured->frame, captured->sheetCount);
+    }};
+}
+
 std::optional<MapRenderer::FlightScene> MapRenderer::flightScene(const Camera& flightCamera)
 {
     const Camera liveCamera = camera;
     const SavedFrame live = savedFrame();
     std::optional<FlightScene> scene;
-    if (flightReadiness(flightCamera)) {
-        // Meshes and textures are shared with the live scene, never copied.
-        struct Captured {
-            std::vector<Draw> draws;
-            std::vector<SolidVertex> sky;
-            std::vector<SolidVertex> solids;
-            std::vector<TreeDraw> trees;
-            std::vector<BuildingDraw> buildings;
-            FrameState frame;
-            int sheetCount = 0;
-        };
-        auto captured = std::make_shared<Captured>();
-        for (const Draw* draw : orderedDraws())
-            captured->draws.push_back(*draw);
-        captured->sky = skyVertices();
-        captured->solids = solidVertices;
-        captured->trees = treeDraws;
-        captured->buildings = buildingDraws;
-        captured->frame = frame;
-        captured->sheetCount = visibleSheetCount;
-        scene = FlightScene{flightCamera, [flightCamera, captured = std::shared_ptr<const Captured>(captured)](
-                                              MapRenderer& renderer) {
-            renderer.restoreScene(flightCamera, captured->draws, captured->sky, captured->solids, captured->trees,
-                captured->buildings, captured->frame, captured->sheetCount);
-        }};
-    }
+    if (flightReadiness(flightCamera))
+        scene = captureScene(flightCamera);
     restoreFrameState(liveCamera, live);
     return scene;
 }

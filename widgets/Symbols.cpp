@@ -68,6 +68,12 @@ constexpr std::array kTable {
     Entry { "house", 0xF2DC }, // home
     Entry { "binoculars", 0xF0A5 }, // binoculars
     Entry { "mappin", 0xF34E }, // map-marker
+    Entry { "map.fill", 0xF328 }, // layers
+    Entry { "photo", 0xF2E9 }, // image
+    Entry { "photo.artframe", 0xF2F4 }, // image-filter-frames
+    Entry { "photo.on.rectangle", 0xF2EB }, // image-area
+    Entry { "photo.stack", 0xF2F6 }, // image-filter-none
+    Entry { "checkmark", 0xF12C }, // check
 };
 
 // The font's family, or empty when it could not be loaded; loaded and logged once.

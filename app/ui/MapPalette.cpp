@@ -33,9 +33,8 @@ MapPalette::MapPalette(AppModel& model, QWidget* parent)
     ign_ = addButton("ign", [this] { model_.setAppleMap(false); });
     ign_->setLabelText(QStringLiteral("IGN"), ControlLook::textFont(kIgnTextPixelSize, QFont::ExtraBold));
     ign_->setAccessibleName(QStringLiteral("Cartes IGN"));
-    // Shown until the Apple basemaps have a map layer here: without one the map would stay
-    // empty.
-    apple_ = addButton("apple", nullptr);
+    // Greyed while the world maps have no map view: without one the map would stay empty.
+    apple_ = addButton("apple", AppModel::worldMapsAvailable() ? std::function<void()>([this] { model_.setAppleMap(true); }) : nullptr);
     apple_->setSymbol("apple.logo");
     apple_->setAccessibleName(QStringLiteral("Cartes Apple"));
     aerial_ = addButton("aerial", [this] { model_.toggleAerial(); });

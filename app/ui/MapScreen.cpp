@@ -1,5 +1,7 @@
 #include "app/ui/MapScreen.h"
 
+#include "account/ui/DiagnosticsView.h"
+#include "account/ui/SettingsView.h"
 #include "app/AppModel.h"
 #include "app/ui/AltitudeCapsule.h"
 #include "app/ui/AttributionColumn.h"
@@ -28,6 +30,8 @@ namespace velorin {
 MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QWidget* parent)
     : QWidget(parent)
     , model_(model)
+    , diagnosticsAtLaunch_(std::find(environment.arguments.begin(), environment.arguments.end(), "-showDiagnostics")
+          != environment.arguments.end())
     , container_(new MapContainer(model, std::move(environment), this))
     , topLeading_(new OverlayLayer(Qt::AlignTop | Qt::AlignLeft,
           QMargins(0, kEdgePaddingPoints + kTopSafeAreaPaddingPoints, 0, 0),
@@ -69,6 +73,10 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
         [this] { openOffline(); });
 
     connect(placeSearch_, &PlaceSearchField::focusReleased, this, [this] { setFocus(); });
+    connect(toolbar_, &MapToolbar::settingsRequested, this, [this] { openSettings(); });
+    connect(statusIndicator_, &StatusIndicator::diagnosticsRequested, this, [this] { openDiagnostics(); });
+    if (diagnosticsAtLaunch_)
+        QMetaObject::invokeMethod(this, [this] { openDiagnostics(); }, Qt::QueuedConnection);
     connect(&model_, &AppModel::changed, this, [this] { refresh(); });
     refresh();
 }
@@ -151,6 +159,31 @@ void MapScreen::chooseSheet(const Sheet& sheet)
     model_.setIsFollowingUser(false);
     if (auto canvas = container_->canvas())
         canvas->fit(sheet.worldRect, true);
+}
+
+void MapScreen::openSettings()
+{
+    if (settings_)
+        return;
+    auto* sheet = new SettingsView(
+        model_, [model = QPointer<AppModel>(&model_)](bool requestAccess) {
+            if (model)
+                model->reloadLibraryPhotos(requestAccess);
+        },
+        this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    settings_ = sheet;
+    sheet->open();
+}
+
+void MapScreen::openDiagnostics()
+{
+    if (diagnostics_)
+        return;
+    auto* sheet = new DiagnosticsView(model_, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    diagnostics_ = sheet;
+    sheet->open();
 }
 
 void MapScreen::openOffline()

@@ -63,6 +63,12 @@ public:
     // The offline maps (Control-O), for the sheets in view; empty before the model has a
     // downloader.
     void openOffline();
+    // The settings sheet (the toolbar's settings button) and the loading diagnostics (the
+    // status indicator's problem pill, or "-showDiagnostics" at launch); one of each at a time.
+    void openSettings();
+    void openDiagnostics();
+    QWidget* settings() const { return settings_; }
+    QWidget* diagnostics() const { return diagnostics_; }
     // The catalogue's sheets overlapping the map's visible area; none without a map.
     std::vector<Sheet> visibleSheets() const;
 
@@ -81,6 +87,8 @@ private:
     void refresh();
 
     AppModel& model_;
+    // "-showDiagnostics": the diagnostics open as the screen first shows.
+    const bool diagnosticsAtLaunch_;
     MapContainer* container_;
     OverlayLayer* topLeading_;
     OverlayLayer* bottom_;
@@ -97,6 +105,8 @@ private:
     OverlayTransition* toolbarTransition_;
     // Cleared by Qt when the sheet closes, or when the screen destroys it with itself.
     QPointer<QWidget> search_;
+    QPointer<QWidget> settings_;
+    QPointer<QWidget> diagnostics_;
     // The window whose pointer moves reveal the controls.
     QPointer<QObject> watchedWindow_;
 };

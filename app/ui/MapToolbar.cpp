@@ -26,12 +26,12 @@ MapToolbar::MapToolbar(AppModel& model, QWidget* parent)
     row->setSpacing(kSpacingPoints);
     row->setSizeConstraint(QLayout::SetFixedSize);
 
-    // Disabled until the settings, recording, library and account screens join the map.
-    addButton("settings", "gearshape", "Réglages", nullptr);
+    addButton("settings", "gearshape", "Réglages", [this] { emit settingsRequested(); });
     relief_ = addButton("relief", "view.3d", "Vue en relief", [this] { model_.toggle3D(); });
     follow_ = addButton("follow", "location", "Suivre ma position", [this] { model_.locateUser(); });
     compass_ = addButton("compass", "location.north.line.fill", "Suivre la boussole",
         [this] { model_.toggleCompassFollowing(); });
+    // Disabled until the recording, library and account screens join the map.
     addButton("recording", "figure.walk", "Enregistrer un trajet", nullptr);
     addButton("tracks", "point.topleft.down.to.point.bottomright.curvepath", "Trajets enregistrés", nullptr);
     addButton("account", "person.crop.circle", "Mon compte", nullptr);

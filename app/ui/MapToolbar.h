@@ -24,6 +24,10 @@ public:
 
     MapToolbar(AppModel& model, QWidget* parent);
 
+signals:
+    // The settings button: the screen opens the settings sheet.
+    void settingsRequested();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -66,11 +66,24 @@ void MapCanvasWidget::draw()
     update();
 }
 
+double MapCanvasWidget::refreshRate() const
+{
+    if (preferredFrameRate_)
+        return *preferredFrameRate_;
+    const QScreen* shown = screen();
+    return shown ? shown->refreshRate() : DisplayLink::kDefaultRefreshHertz;
+}
+
 void MapCanvasWidget::startDisplayLink()
 {
-    const QScreen* shown = screen();
-    displayLink_.setRefreshRate(shown ? shown->refreshRate() : DisplayLink::kDefaultRefreshHertz);
+    displayLink_.setRefreshRate(refreshRate());
     displayLink_.start();
+}
+
+void MapCanvasWidget::setPreferredFrameRate(std::optional<double> hertz)
+{
+    preferredFrameRate_ = hertz;
+    displayLink_.setRefreshRate(refreshRate());
 }
 
 void MapCanvasWidget::stopDisplayLink()

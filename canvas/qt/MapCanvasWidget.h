@@ -51,6 +51,7 @@ public:
     void draw() override;
     void startDisplayLink() override;
     void stopDisplayLink() override;
+    void setPreferredFrameRate(std::optional<double> hertz) override;
     CanvasOverlays* overlays() override;
     bool isDisplayLinkRunning() const { return displayLink_.isActive(); }
     // The labels and the hover card over the map.
@@ -71,8 +72,12 @@ private:
     // context while Qt's context is still current.
     void releaseContext();
 
+    // The screen's refresh rate, or the one the canvas prefers.
+    double refreshRate() const;
+
     CanvasFactory makeCanvas_;
     DisplayLink displayLink_;
+    std::optional<double> preferredFrameRate_;
     std::unique_ptr<CanvasOverlayHost> overlays_;
     std::unique_ptr<gpu::Context> context_;
     std::shared_ptr<MapCanvasView> canvas_;

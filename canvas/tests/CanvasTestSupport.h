@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ public:
     int draws = 0;
     bool linkRunning = false;
     int linkStarts = 0;
+    std::optional<double> preferredFrameRate;
     velorin::CanvasOverlays* overlayHost = nullptr;
 
     velorin::Camera::Size boundsInPoints() const override { return bounds; }
@@ -36,6 +38,7 @@ public:
         ++linkStarts;
     }
     void stopDisplayLink() override { linkRunning = false; }
+    void setPreferredFrameRate(std::optional<double> hertz) override { preferredFrameRate = hertz; }
     velorin::CanvasOverlays* overlays() override { return overlayHost; }
 };
 

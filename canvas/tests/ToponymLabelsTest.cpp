@@ -2,10 +2,12 @@
 
 #include "features/ToponymHoverCard.h"
 #include "features/ToponymService.h"
+#include "map-data/TextureCache.h"
 #include "platform/gpu/RenderTarget.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -224,12 +226,97 @@ TEST_F(ToponymLabels, AClickOnANameGlidesThereAtTheSameZoomAndTheCardGoesStraigh
     EXPECT_FALSE(canvas->animation()) << "a plain click beside the names does nothing";
 
     ASSERT_TRUE(overlays.onJump);
-    EXPECT_FALSE(overlays.onGo) << "no flight to offer yet";
+    ASSERT_TRUE(overlays.onGo);
     const ScreenRect refugeLabel = overlays.frames[2];
     canvas->hover({refugeLabel.midX(), refugeLabel.midY()});
     ASSERT_EQ(canvas->hoveredToponym(), refuge);
     overlays.onJump();
     EXPECT_NEAR(canvas->camera().center.x, worldOf(refuge).x, 1e-12) << "at once";
+    EXPECT_FALSE(canvas->flight());
+}
+
+TEST_F(ToponymLabels, CommandOrTheCardsSecondButtonFliesToANameAndOptionToursIt)
+{
+    struct Case {
+        const char* what;
+        std::function<void(const ScreenRect& label)> act;
+        Flight::Kind kind;
+    };
+    for (const Case& c : {
+             Case{"Command-click", [&](const ScreenRect& label) { canvas->click({label.midX(), label.midY()}, {false, false, false, true}); },
+                 Flight::Kind::land},
+             Case{"Option-click", [&](const ScreenRect& label) { canvas->click({label.midX(), label.midY()}, {false, true, false, false}); },
+                 Flight::Kind::orbit},
+             Case{"Option two-finger click",
+                 [&](const ScreenRect& label) { canvas->twoFingerClick({label.midX(), label.midY()}, {false, true, false, false}); },
+                 Flight::Kind::orbit},
+             Case{"Y aller",
+                 [&](const ScreenRect& label) {
+                     canvas->hover({label.midX(), label.midY()});
+                     overlays.onGo();
+                 },
+                 Flight::Kind::land},
+         }) {
+        SCOPED_TRACE(c.what);
+        canvas->endFlight();
+        look(summit, 14);
+        layOut();
+        ASSERT_EQ(shown()[1], "c1");
+        c.act(overlays.frames[1]);
+        ASSERT_TRUE(canvas->flight());
+        EXPECT_EQ(canvas->flight()->kind, c.kind);
+        EXPECT_EQ(canvas->flight()->target, worldOf(col));
+    }
+    canvas->endFlight();
+    look(summit, 14);
+    layOut();
+    canvas->twoFingerClick({20, 20}, {false, true, false, false});
+    EXPECT_FALSE(canvas->flight()) << "Option beside the names tours nothing";
+    EXPECT_FALSE(canvas->animation());
+}
+
+TEST_F(ToponymLabels, APreparedFlightShowsTheLabelsPlacedForEachFrameAndKeepsTheLastOnArrival)
+{
+    layOut();
+    auto cache = std::make_shared<TextureCache>(clock);
+    canvas->renderer().textures = cache;
+    const auto tile = gpu::Texture::make(gpu::PixelFormat::rgba8, 1, 1, std::vector<std::byte>(4, std::byte{200}));
+    canvas->startFlight(col, false);
+    ASSERT_TRUE(canvas->flight() && canvas->flight()->prepared);
+    for (int frames = 0; canvas->flight() && !canvas->flight()->prepared->isComplete() && frames < 20000; ++frames) {
+        clock->advance(0.1);
+        canvas->step(clock->now(), clock->now() + kFrameSeconds);
+        for (const TileKey& key : canvas->renderer().desired)
+            if (!cache->contains(key))
+                cache->insert(tile, key);
+    }
+    ASSERT_TRUE(canvas->flight() && canvas->flight()->prepared->isComplete());
+    const auto& frames = canvas->flight()->prepared->frames();
+    const auto& last = frames.back().overlays.labels;
+    ASSERT_FALSE(last.empty()) << "the arrival looks at the col";
+    EXPECT_TRUE(std::any_of(last.begin(), last.end(), [](const auto& placement) { return placement.toponym.id == "c1"; }));
+
+    clock->advance(kFrameSeconds);
+    canvas->step(clock->now(), clock->now() + kFrameSeconds);
+    ASSERT_TRUE(canvas->flight());
+    const auto* playing = canvas->flight()->prepared->frame(canvas->flight()->playback.elapsed);
+    ASSERT_TRUE(playing);
+    ASSERT_EQ(canvas->shownToponyms().size(), playing->overlays.labels.size());
+    for (std::size_t i = 0; i < playing->overlays.labels.size(); ++i)
+        EXPECT_EQ(overlays.frames[i], playing->overlays.labels[i].frame) << "the frame's own placements";
+
+    runFor(*canvas, 12);
+    ASSERT_TRUE(canvas->arrivalFrame());
+    ASSERT_EQ(canvas->shownToponyms().size(), last.size());
+    EXPECT_EQ(overlays.frames[0], last[0].frame) << "the arrival keeps its labels";
+    toponyms->reload();
+    mainQueue->drain();
+    EXPECT_EQ(canvas->shownToponyms().size(), last.size()) << "new names wait for the held frame to go";
+    canvas->endFlight();
+    runFrames(*canvas);
+    toponyms->reload();
+    mainQueue->drain();
+    EXPECT_TRUE(canvas->shownToponyms().empty()) << "and are laid out once it has gone";
 }
 
 TEST_F(ToponymLabels, TheCardOpensOverTheNameUnderThePointerStaysOnTheWayToItsButtonsAndFollowsItsLabel)

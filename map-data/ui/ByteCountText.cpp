@@ -7,9 +7,10 @@
 
 namespace velorin {
 
-std::string byteCountText(std::uintmax_t bytes)
+namespace {
+
+std::string countText(std::uintmax_t bytes, double unitBytes)
 {
-    constexpr double kUnitBytes = 1000;
     struct Unit {
         const char* name;
         int fractionDigits;
@@ -19,16 +20,28 @@ std::string byteCountText(std::uintmax_t bytes)
         return "Zéro octet";
     if (bytes == 1)
         return "1 octet";
-    if (double(bytes) < kUnitBytes)
+    if (double(bytes) < unitBytes)
         return platform::frenchNumber(double(bytes), 0) + " octets";
     double value = double(bytes);
     std::size_t unit = 0;
-    value /= kUnitBytes;
-    while (unit + 1 < kUnits.size() && std::round(value * 100) / 100 >= kUnitBytes) {
-        value /= kUnitBytes;
+    value /= unitBytes;
+    while (unit + 1 < kUnits.size() && std::round(value * 100) / 100 >= unitBytes) {
+        value /= unitBytes;
         ++unit;
     }
     return platform::frenchNumber(value, kUnits[unit].fractionDigits) + " " + kUnits[unit].name;
+}
+
+} // namespace
+
+std::string byteCountText(std::uintmax_t bytes)
+{
+    return countText(bytes, 1000);
+}
+
+std::string memoryByteCountText(std::uintmax_t bytes)
+{
+    return countText(bytes, 1024);
 }
 
 } // namespace velorin

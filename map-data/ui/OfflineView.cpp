@@ -1,6 +1,7 @@
 #include "map-data/ui/OfflineView.h"
 
 #include "map-data/ui/ByteCountText.h"
+#include "widgets/SheetParts.h"
 #include "widgets/Symbols.h"
 
 #include <QAction>
@@ -32,10 +33,7 @@ QString text(const std::string& value)
 
 QLabel* footer(const char* value)
 {
-    auto label = new QLabel(QString::fromUtf8(value));
-    label->setWordWrap(true);
-    label->setEnabled(false);
-    return label;
+    return makeSheetFooter(QString::fromUtf8(value));
 }
 
 QLabel* symbolLabel(std::string_view name)
@@ -83,13 +81,7 @@ OfflineView::OfflineView(std::shared_ptr<RegionDownloader> downloader, VisibleSh
     setWindowTitle("Hors ligne");
     auto layout = new QVBoxLayout(this);
 
-    auto close = new QPushButton("Fermer");
-    close->setObjectName("close");
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    auto top = new QHBoxLayout;
-    top->addWidget(close);
-    top->addStretch();
-    layout->addLayout(top);
+    addSheetCloseBar(*this, *layout);
 
     noticeRow_ = new QWidget;
     noticeRow_->setObjectName("noticeRow");

@@ -73,6 +73,20 @@ RenderPass RenderTarget::pass(std::array<float, 4> clearColor) const
     return RenderPass{framebuffer_, width_, height_, clearColor, 0.0f};
 }
 
+void RenderTarget::blitTo(unsigned framebuffer, int width, int height) const
+{
+    GLint read = 0;
+    GLint draw = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(framebuffer));
+    glBlitFramebuffer(0, 0, width_, height_, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(read));
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(draw));
+}
+
 std::vector<std::uint8_t> RenderTarget::readRGBA() const
 {
     const std::size_t rowBytes = std::size_t(width_) * 4;

@@ -30,6 +30,10 @@ public:
     // drawing to finish.
     std::vector<std::uint8_t> readRGBA() const;
 
+    // Stretches the colour over the whole of `framebuffer` (width × height), filtered
+    // linearly; the framebuffer bindings are left as they were.
+    void blitTo(unsigned framebuffer, int width, int height) const;
+
     int width() const { return width_; }
     int height() const { return height_; }
     unsigned framebuffer() const { return framebuffer_; }

@@ -21,6 +21,7 @@ public:
     void draw() override { }
     void startDisplayLink() override { }
     void stopDisplayLink() override { }
+    void setPreferredFrameRate(std::optional<double>) override { }
 };
 
 class MapContainerTest : public testing_support::AppModelFixture {

@@ -41,9 +41,9 @@ TEST_F(MapToolbarWidget, ShowsItsSevenCommandsOnEveryBasemap)
         model->selectBasemap(basemap);
         const std::string at(basemap.rawValue());
         EXPECT_EQ(shownButtons(toolbar), all) << at;
-        for (const char* name : { "settings", "recording", "tracks", "account" })
+        for (const char* name : { "recording", "tracks", "account" })
             EXPECT_FALSE(button(toolbar, name).isEnabled()) << name << " on " << at;
-        for (const char* name : { "relief", "follow", "compass" })
+        for (const char* name : { "settings", "relief", "follow", "compass" })
             EXPECT_TRUE(button(toolbar, name).isEnabled()) << name << " on " << at;
         for (const char* name : { "settings", "relief", "follow", "compass", "recording", "tracks", "account" })
             EXPECT_EQ(button(toolbar, name).tint(), Tint::primary) << name << " on " << at;

@@ -626,3 +626,74 @@ TEST_F(MapWindowTest, TheMapNamesThePlacesInViewAndTheirCardGoesStraightThere)
         return std::abs(canvas->camera().center.x - summit.x) < 1e-9 && std::abs(canvas->camera().center.y - summit.y) < 1e-9;
     }, 5)) << "the map went to the summit";
 }
+
+TEST_F(MapWindowTest, ALandingFlightPreparesOverTheProvidersAndEndsOnItsTexturedArrival)
+{
+    serveTiles();
+    auto& model = makeModel();
+    const auto shown = openWindow(model, QSize(800, 560), {"velorin", "-startAt", "47.26,11.39,13,0,60"});
+    model.start();
+    MapScreen* screen = waitForMap(*shown);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return model.loader()->status().delivered > 0 && drawnShare(map.grabFramebuffer()) > 0.9;
+    }, 60));
+
+    auto canvas = screen->container().canvas();
+    const velorin::WorldPoint centre = canvas->camera().center;
+    const velorin::WorldPoint place {centre.x, centre.y - 3000 / centre.metersPerWorldUnit()};
+    canvas->startFlight({"hafelekar", "Hafelekar", velorin::Toponym::Kind::summit, place.latitude(), place.longitude(), 1,
+                            std::nullopt},
+        false);
+    ASSERT_TRUE(canvas->flight());
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return !canvas->flight() && canvas->arrivalFrame(); }, 90))
+        << "the flight reaches its arrival";
+    EXPECT_EQ(canvas->flightRasterScale(), 1);
+    const QImage shot = map.grabFramebuffer();
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "flight-arrival.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
+    EXPECT_GT(drawnShare(shot), 0.5) << "textured ground at the arrival, " << file;
+}
+
+TEST_F(MapWindowTest, TheSettingsOpenFromTheToolbarAndTheDiagnosticsFromTheProblemPillOrAtLaunch)
+{
+    // Every provider down: the status indicator soon shows the problem.
+    hosts.scheme = "http";
+    hosts.ignHost = hosts.openTopoHost = hosts.swisstopoHost = hosts.spainHost = hosts.austriaHost
+        = hosts.terrariumHost = "127.0.0.1:9";
+    // The place names of the view cannot come either.
+    log.expect("Toponyms", "cellule");
+    {
+        auto& model = makeModel();
+        model.start();
+        const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "45.92,6.87,13"});
+        MapScreen* screen = waitForMap(*shown);
+        ASSERT_TRUE(screen);
+
+        auto* settings = screen->toolbar().findChild<QAbstractButton*>("settings");
+        ASSERT_TRUE(settings && settings->isEnabled());
+        QTest::mouseClick(settings, Qt::LeftButton);
+        ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return screen->settings() && screen->settings()->isVisible(); }, 5));
+        EXPECT_EQ(screen->settings()->windowTitle(), QStringLiteral("Réglages"));
+        screen->settings()->close();
+
+        ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return model.hasLoadingProblem(); }, 30))
+            << "the refused connections make a problem";
+        auto* pill = screen->statusIndicator().findChild<QAbstractButton*>("problemPill");
+        ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return pill && pill->isVisible(); }, 5));
+        QTest::mouseClick(pill, Qt::LeftButton);
+        ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return screen->diagnostics() && screen->diagnostics()->isVisible(); }, 5));
+        EXPECT_EQ(screen->diagnostics()->windowTitle(), QStringLiteral("État du chargement"));
+        screen->diagnostics()->close();
+    }
+
+    // The window goes before the model it shows, and a new model comes with a new window.
+    auto& again = makeModel();
+    again.start();
+    const auto launched = openWindow(again, QSize(1024, 700), {"velorin", "-showDiagnostics"});
+    MapScreen* next = waitForMap(*launched);
+    ASSERT_TRUE(next);
+    EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] { return next->diagnostics() && next->diagnostics()->isVisible(); }, 5))
+        << "-showDiagnostics opens the sheet with the window";
+}

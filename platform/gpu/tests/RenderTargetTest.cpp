@@ -48,6 +48,31 @@ TEST_F(RenderTargetTest, ReadBackPutsTheTopOfTheFrameInRowZero)
     EXPECT_EQ(pixel(rgba, 2, 1, 3), (Rgba{255, 0, 0, 255}));
 }
 
+TEST_F(RenderTargetTest, ASmallFrameBlitsStretchedOverALargerOne)
+{
+    // A 2×1 frame, red on the left and green on the right, over a 4×2 one.
+    RenderTarget small(*context, 2, 1);
+    Pipeline pipeline(*context, library, solidDescriptor());
+    const std::vector<testing_support::SolidVertex> rightHalf = {{0, -1, 0.5f, 0, 1, 0, 1}, {1, -1, 0.5f, 0, 1, 0, 1},
+        {1, 1, 0.5f, 0, 1, 0, 1}, {0, -1, 0.5f, 0, 1, 0, 1}, {1, 1, 0.5f, 0, 1, 0, 1}, {0, 1, 0.5f, 0, 1, 0, 1}};
+    auto vertices = Buffer::of<testing_support::SolidVertex>(*context, BufferKind::vertex, rightHalf);
+    frames.beginFrame();
+    {
+        RenderEncoder encoder(frames, small.pass({1, 0, 0, 1}));
+        encoder.setPipeline(pipeline);
+        encoder.setVertexBuffer(0, *vertices);
+        encoder.drawTriangles(0, 6);
+    }
+    frames.endFrame();
+    RenderTarget large(*context, 4, 2);
+    small.blitTo(large.framebuffer(), 4, 2);
+    const auto rgba = large.readRGBA();
+    for (int y = 0; y < 2; ++y) {
+        EXPECT_EQ(pixel(rgba, 4, 0, y), (Rgba{255, 0, 0, 255}));
+        EXPECT_EQ(pixel(rgba, 4, 3, y), (Rgba{0, 255, 0, 255}));
+    }
+}
+
 TEST_F(RenderTargetTest, SizeOutsideTheContextLimitsIsAnError)
 {
     for (auto [width, height] : {std::pair{0, 4}, std::pair{4, -1}, std::pair{context->maxTextureSize() + 1, 1}})

@@ -1,0 +1,138 @@
+#include "account/ui/SettingsView.h"
+
+#include "account/ui/tests/SheetPictures.h"
+
+#include "app/tests/AppModelFixture.h"
+#include "canvas/GestureJournal.h"
+#include "map-data/TileRelay.h"
+#include "testing/TestApplication.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+
+using velorin::AppModel;
+using velorin::Basemap;
+using velorin::SettingsView;
+
+namespace {
+
+class SettingsViewTest : public testing_support::AppModelFixture {
+protected:
+    std::vector<std::pair<bool, std::optional<bool>>> reloads;
+
+    void SetUp() override { testing_support::application(); }
+
+    std::unique_ptr<SettingsView> open()
+    {
+        auto& model = makeModel();
+        return std::make_unique<SettingsView>(model, [this](bool requestAccess) {
+            // What the preferences hold at the moment of the call.
+            reloads.emplace_back(requestAccess, model_defaults()->boolean(AppModel::kLibraryPhotosKey));
+        });
+    }
+
+    std::shared_ptr<platform::UserDefaults> model_defaults() { return model->defaults(); }
+};
+
+TEST_F(SettingsViewTest, TheSwitchesShowTheirDefaultsAndWriteNothingUntilMoved)
+{
+    auto view = open();
+    EXPECT_TRUE(view->tileRelay().isChecked());
+    EXPECT_FALSE(view->videoHD().isChecked());
+    EXPECT_FALSE(view->cameraInfo().isChecked());
+    EXPECT_TRUE(view->libraryPhotos().isChecked());
+    EXPECT_FALSE(std::filesystem::exists(folders.defaults())) << "showing the sheet writes nothing";
+    testing_support::writeSheetPicture(*view, "settings-sheet.png");
+    EXPECT_FALSE(std::filesystem::exists(folders.defaults())) << "nor drawing it";
+
+    storePreferences(R"({"Velorin.libraryPhotos": "oui", "videoHD": true})");
+    view = open();
+    EXPECT_TRUE(view->libraryPhotos().isChecked()) << "a stored value that is no Boolean reads as true";
+    EXPECT_TRUE(view->videoHD().isChecked());
+    EXPECT_EQ(model->defaults()->string(AppModel::kLibraryPhotosKey), "oui") << "and is left alone";
+}
+
+TEST_F(SettingsViewTest, EachSwitchWritesItsKeyAtOnceAndThePhotosOneWritesBeforeItReloads)
+{
+    auto view = open();
+    struct Case {
+        QCheckBox& box;
+        std::string_view key;
+    };
+    for (const Case& c : {Case {view->videoHD(), AppModel::kVideoHDKey},
+             Case {view->cameraInfo(), velorin::GestureJournal::kEnabledKey},
+             Case {view->libraryPhotos(), AppModel::kLibraryPhotosKey}}) {
+        const bool before = c.box.isChecked();
+        c.box.click();
+        EXPECT_EQ(model->defaults()->boolean(c.key), !before) << c.key;
+    }
+    ASSERT_EQ(reloads.size(), 1u);
+    EXPECT_EQ(reloads[0], std::pair(false, std::optional(false))) << "written first, then reloaded with the value";
+}
+
+TEST_F(SettingsViewTest, TheRelaySwitchWorksOnlyWithARelayAndSaysSoOtherwise)
+{
+    auto view = open();
+    EXPECT_FALSE(view->tileRelay().isEnabled());
+    EXPECT_TRUE(view->networkFooter().text().endsWith(QString::fromUtf8(SettingsView::kNoRelaySentence)));
+
+    hosts.relayHost = "relay.example.org";
+    hosts.relayToken = "0123456789abcdef0123456789abcdef";
+    view = open();
+    EXPECT_TRUE(view->tileRelay().isEnabled());
+    view->tileRelay().click();
+    EXPECT_EQ(model->defaults()->boolean(velorin::TileRelay::kSwitchKey), false);
+}
+
+TEST_F(SettingsViewTest, TheBasemapRowsChooseFollowAndCreditTheModelsBasemap)
+{
+    auto view = open();
+    view->basemapRow(Basemap::openTopo)->click();
+    EXPECT_TRUE(view->isMarked(Basemap::openTopo));
+    view->basemapRow(Basemap::planIGN)->click();
+    EXPECT_EQ(model->basemap(), Basemap::planIGN);
+    EXPECT_TRUE(view->isMarked(Basemap::planIGN));
+    EXPECT_FALSE(view->isMarked(Basemap::openTopo));
+    EXPECT_EQ(view->basemapFooter().text(), QStringLiteral("© IGN — Géoplateforme"));
+    EXPECT_TRUE(view->basemapFooter().isVisibleTo(view.get()));
+    EXPECT_FALSE(view->commerce().isVisibleTo(view.get()));
+    EXPECT_FALSE(view->overlaysFooter().text().contains(QStringLiteral("cartes du monde")));
+    EXPECT_FALSE(view->basemapRow(Basemap::top25)) << "TOP25 and the slope map are not offered";
+    EXPECT_FALSE(view->basemapRow(Basemap::slopes));
+    EXPECT_EQ(view->basemapRow(Basemap::applePlan)->text(), QStringLiteral("OpenStreetMap"));
+    EXPECT_EQ(view->basemapRow(Basemap::applePlan)->isEnabled(), AppModel::worldMapsAvailable());
+
+    for (auto [basemap, credit] : {std::pair {Basemap(Basemap::top25), false}, std::pair {Basemap(Basemap::slopes), true}}) {
+        model->selectBasemap(basemap);
+        ASSERT_EQ(model->basemap(), basemap);
+        EXPECT_EQ(view->basemapFooter().isVisibleTo(view.get()), credit) << basemap.rawValue();
+        for (Basemap offered : Basemap::selectable)
+            EXPECT_FALSE(view->isMarked(offered)) << "no row marked for " << basemap.rawValue();
+    }
+
+    // A stored world map, as a map view of its own will draw it.
+    storePreferences(R"({"Velorin.basemap": "appleSatellite"})");
+    view = open();
+    ASSERT_EQ(model->basemap(), Basemap::appleSatellite);
+    EXPECT_FALSE(view->basemapFooter().isVisibleTo(view.get()));
+    EXPECT_TRUE(view->commerce().isVisibleTo(view.get()));
+    EXPECT_TRUE(view->overlaysFooter().text().endsWith(QString::fromUtf8(SettingsView::kWorldMapsSentence)));
+    view->basemapRow(Basemap::planIGN)->click();
+    EXPECT_FALSE(view->commerce().isVisibleTo(view.get()));
+    EXPECT_FALSE(view->overlaysFooter().text().contains(QStringLiteral("cartes du monde")));
+}
+
+TEST_F(SettingsViewTest, TheOverlaySwitchesInvertTheModelsFlags)
+{
+    auto view = open();
+    const bool slopes = model->showsSlopes();
+    view->slopes().click();
+    EXPECT_EQ(model->showsSlopes(), !slopes);
+    EXPECT_EQ(view->slopes().isChecked(), model->showsSlopes());
+    const bool commerce = model->showsAppleCommerce();
+    view->commerce().click();
+    EXPECT_EQ(model->showsAppleCommerce(), !commerce);
+}
+
+} // namespace

@@ -1,0 +1,523 @@
+#include "CanvasTestSupport.h"
+
+#include "map-data/DiskStore.h"
+#include "map-data/ElevationGrid.h"
+#include "map-data/TerrainService.h"
+#include "map-data/TextureCache.h"
+#include "platform/HttpSession.h"
+#include "testing/LogCapture.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace velorin {
+namespace {
+
+constexpr double kDegree = std::numbers::pi / 180;
+// Chamonix, seen pitched from zoom 13.
+constexpr double kLatitude = 45.92;
+constexpr double kLongitude = 6.87;
+
+Toponym placeAt(WorldPoint point, std::string name = "Aiguille", Toponym::Kind kind = Toponym::Kind::summit)
+{
+    return {"id-" + name, name, kind, point.latitude(), point.longitude(), 1, std::nullopt};
+}
+
+// A point `meters` north of `from`, measured at the latitude of the point, as flights
+// measure towards their place.
+WorldPoint north(WorldPoint from, double meters)
+{
+    WorldPoint to = from;
+    for (int refine = 0; refine < 4; ++refine)
+        to.y = from.y - meters / to.metersPerWorldUnit();
+    return to;
+}
+
+class FlightTest : public testing_support::CanvasTest {
+protected:
+    std::vector<std::optional<double>> progress;
+    std::vector<std::optional<std::pair<std::string, double>>> flights;
+
+    std::shared_ptr<MapCanvasView> pitchedCanvas(std::vector<std::string> arguments = {"velorin"},
+        double pitch = 60 * kDegree)
+    {
+        auto canvas = makeCanvas(std::move(arguments));
+        canvas->layout();
+        Camera camera = canvas->camera();
+        camera.center = WorldPoint::fromLatitudeLongitude(kLatitude, kLongitude);
+        camera.zoom = 13;
+        camera.pitch = pitch;
+        canvas->applyCamera(camera, true);
+        runFrames(*canvas);
+        canvas->onFlyoverProgress = [this](std::optional<double> value) { progress.push_back(value); };
+        canvas->onFlight = [this](auto flight) { flights.push_back(flight); };
+        return canvas;
+    }
+
+    WorldPoint eyeGround(MapCanvasView& canvas)
+    {
+        return canvas.renderer().eyePosition(canvas.camera(), canvas.camera().pitch).ground;
+    }
+
+    // Metres between two points at the scale of the place's latitude.
+    static double meters(WorldPoint a, WorldPoint b, WorldPoint place)
+    {
+        return std::hypot(a.x - b.x, a.y - b.y) * place.metersPerWorldUnit();
+    }
+
+    // Gives the canvas a texture cache and, each display frame, the tiles its flight's
+    // frame asked for, until the flight is prepared; the display frames it took.
+    int prepareWithEveryTile(MapCanvasView& canvas, double secondsPerDisplayFrame = kFlightRetry)
+    {
+        auto cache = std::make_shared<TextureCache>(clock);
+        canvas.renderer().textures = cache;
+        const auto tile = plain();
+        int displayFrames = 0;
+        while (canvas.flight() && !canvas.flight()->prepared->isComplete() && displayFrames < 20000) {
+            clock->advance(secondsPerDisplayFrame);
+            canvas.step(clock->now(), clock->now() + kFrameSeconds);
+            for (const TileKey& key : canvas.renderer().desired) {
+                if (!cache->contains(key))
+                    cache->insert(tile, key);
+            }
+            ++displayFrames;
+        }
+        return displayFrames;
+    }
+
+    static std::shared_ptr<gpu::Texture> plain()
+    {
+        return gpu::Texture::make(gpu::PixelFormat::rgba8, 1, 1, std::vector<std::byte>(4, std::byte {200}));
+    }
+
+    static constexpr double kFlightRetry = MapCanvasView::kFlightRetrySeconds + 0.001;
+};
+
+TEST(FlightOptions, ReadFiniteNumbersAndKeepTheirDefaultsOtherwise)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        double radius;
+        bool outro;
+        double look;
+        std::optional<double> filmSeconds;
+    };
+    for (const Case& c : {
+             Case {{"velorin"}, 500, false, 0, std::nullopt},
+             Case {{"velorin", "-orbitRadius", "800", "-filmSeconds", "12.5"}, 800, false, 0, 12.5},
+             Case {{"velorin", "-orbitRadius", "-3", "-filmSeconds", "0"}, 500, false, 0, std::nullopt},
+             Case {{"velorin", "-orbitRadius", "nan", "-filmSeconds", "inf"}, 500, false, 0, std::nullopt},
+             Case {{"velorin", "-orbitOutro", "45.9,6.8,300,45.95,6.85"}, 500, true, 0.55, std::nullopt},
+             Case {{"velorin", "-orbitOutro", "45.9,6.8,300,45.95,6.85,0.3"}, 500, true, 0.3, std::nullopt},
+             Case {{"velorin", "-orbitOutro", "45.9,6.8,300,45.95"}, 500, false, 0, std::nullopt},
+             Case {{"velorin", "-orbitOutro", "45.9,6.8,inf,45.95,6.85"}, 500, false, 0, std::nullopt},
+             Case {{"velorin", "-orbitRadius"}, 500, false, 0, std::nullopt},
+         }) {
+        SCOPED_TRACE(c.arguments.back());
+        const FlightOptions options = FlightOptions::parse(c.arguments);
+        EXPECT_EQ(options.orbitRadius, c.radius);
+        ASSERT_EQ(options.outro.has_value(), c.outro);
+        if (c.outro) {
+            EXPECT_EQ(options.outro->look, c.look);
+        }
+        EXPECT_EQ(options.filmSeconds, c.filmSeconds);
+    }
+}
+
+TEST(Flight, ATourLapSpeedsUpAndSlowsDownWithoutAJump)
+{
+    EXPECT_EQ(Flight::lapProgress(0), 0);
+    EXPECT_NEAR(Flight::lapProgress(0.5), 0.5, 1e-12);
+    EXPECT_NEAR(Flight::lapProgress(1), 1, 1e-12);
+    EXPECT_EQ(Flight::lapProgress(1.2), 1);
+    for (double seam : {0.1, 0.9})
+        EXPECT_NEAR(Flight::lapProgress(seam - 1e-9), Flight::lapProgress(seam + 1e-9), 1e-8) << seam;
+    // Faster in the middle than at either end.
+    EXPECT_LT(Flight::lapProgress(0.05), 0.05);
+    EXPECT_GT(Flight::lapProgress(0.95), 0.95);
+}
+
+TEST(Flight, ItsTilesAreLookedForAtEachHalfSecondOfTheApproachAndAlongItsTail)
+{
+    Flight landing;
+    landing.duration = 8;
+    EXPECT_EQ(landing.preloadTimes().size(), 23u);
+    Flight tour = landing;
+    tour.kind = Flight::Kind::orbit;
+    EXPECT_EQ(tour.preloadTimes().size(), 34u);
+    EXPECT_EQ(landing.endTime(), 10);
+    EXPECT_EQ(tour.endTime(), 68);
+    tour.outro = Flight::Outro {};
+    EXPECT_EQ(tour.endTime(), 82);
+}
+
+TEST(FlightFrameSequence, HoldsEveryFrameOfItsDurationAndShowsNoneUntilComplete)
+{
+    FlightFrameSequence<int> sequence(12, 60);
+    EXPECT_EQ(sequence.frameCount(), 721u);
+    for (int frame = 0; frame < 720; ++frame)
+        sequence.append(frame);
+    EXPECT_EQ(sequence.frame(0.5), nullptr) << "not complete";
+    sequence.append(720);
+    EXPECT_EQ(*sequence.frame(0.5), 30);
+    EXPECT_EQ(*sequence.frame(-1), 0);
+    EXPECT_EQ(*sequence.frame(40), 720);
+    for (auto [duration, rate] : {std::pair {-1.0, 60.0}, std::pair {double(NAN), 60.0}, std::pair {1.0, 0.0}})
+        EXPECT_THROW(FlightFrameSequence<int>(duration, rate), std::invalid_argument) << duration << " " << rate;
+}
+
+TEST_F(FlightTest, ALandingFlightEndsShortOfThePlaceWithinThreeToEightSeconds)
+{
+    struct Case {
+        double placeMeters;
+        double travelMeters;
+        double duration;
+    };
+    for (const Case& c : {Case {20000, 19500, 8}, Case {200, 300, 3}}) {
+        auto canvas = pitchedCanvas();
+        const WorldPoint eye = eyeGround(*canvas);
+        canvas->startFlight(placeAt(north(eye, c.placeMeters)), false);
+        ASSERT_TRUE(canvas->flight());
+        const Flight& flight = *canvas->flight();
+        EXPECT_EQ(flight.kind, Flight::Kind::land);
+        EXPECT_NEAR(meters(flight.to.ground, flight.from.ground, flight.target), c.travelMeters, 1) << c.placeMeters;
+        EXPECT_NEAR(meters(flight.to.ground, flight.target, flight.target), 500, 1e-6);
+        EXPECT_EQ(flight.duration, c.duration);
+        EXPECT_EQ(canvas->animationName(), "Vol vers Aiguille");
+        ASSERT_FALSE(flights.empty());
+        ASSERT_TRUE(flights.back());
+        EXPECT_NEAR(flights.back()->second, c.placeMeters, 1) << "told how far the place is";
+        EXPECT_TRUE(canvas->isFlying());
+        EXPECT_EQ(canvas->renderer().detailBias, 1);
+    }
+}
+
+TEST_F(FlightTest, TheCruisePitchStaysWithinFortyFiveToEightyFiveDegreesAndAPlaceUnderTheEyeKeepsTheBearing)
+{
+    for (auto [pitch, cruise] : {std::pair {10.0, 45.0}, std::pair {60.0, 60.0}, std::pair {88.0, 85.0}}) {
+        auto canvas = pitchedCanvas({"velorin"}, pitch * kDegree);
+        Camera turned = canvas->camera();
+        turned.bearing = 0.7;
+        canvas->applyCamera(turned, true);
+        const WorldPoint eye = eyeGround(*canvas);
+        canvas->startFlight(placeAt(eye), false);
+        ASSERT_TRUE(canvas->flight()) << pitch;
+        EXPECT_NEAR(canvas->flight()->pitch, cruise * kDegree, 1e-9) << pitch;
+        EXPECT_EQ(canvas->flight()->startAngle, 0) << "the eye stands over the place";
+        // It backs away against the camera's bearing, then looks along it at the place.
+        EXPECT_NEAR(canvas->flight()->bearing, Camera::wrapAngle(0.7 + std::numbers::pi), 1e-9);
+        EXPECT_NEAR(canvas->flight()->backBearing, 0.7, 1e-6);
+    }
+}
+
+TEST_F(FlightTest, AToursTailIsItsLapAndOutroAndAnUnsolvableArrivalFacesOnAtEightyDegrees)
+{
+    {
+        auto canvas = pitchedCanvas();
+        canvas->startFlight(placeAt(north(eyeGround(*canvas), 3000)), true);
+        ASSERT_TRUE(canvas->flight());
+        EXPECT_EQ(canvas->flight()->tailSeconds(), 60);
+        EXPECT_EQ(canvas->animationName(), "Tour de Aiguille");
+        EXPECT_EQ(canvas->flight()->radius, 500);
+        EXPECT_NEAR(meters(canvas->flight()->to.ground, canvas->flight()->target, canvas->flight()->target), 500, 1e-6);
+    }
+    {
+        auto canvas = pitchedCanvas({"velorin", "-orbitOutro", "45.9,6.8,300,45.95,6.85"});
+        canvas->startFlight(placeAt(north(eyeGround(*canvas), 3000)), true);
+        ASSERT_TRUE(canvas->flight() && canvas->flight()->outro);
+        EXPECT_EQ(canvas->flight()->tailSeconds(), 74);
+    }
+    {
+        // An orbit so tight that the end of the approach stands over the place.
+        auto canvas = pitchedCanvas({"velorin", "-orbitRadius", "0.1"});
+        canvas->startFlight(placeAt(north(eyeGround(*canvas), 3000)), true);
+        ASSERT_TRUE(canvas->flight());
+        EXPECT_EQ(canvas->flight()->backBearing, canvas->flight()->bearing);
+        EXPECT_NEAR(canvas->flight()->backPitch, 80 * kDegree, 1e-12);
+    }
+}
+
+TEST_F(FlightTest, APlaceOrAnEyeThatIsNotFiniteStartsNothing)
+{
+    testing_support::LogCapture log;
+    auto canvas = pitchedCanvas();
+    log.expect(platform::logcat::canvas, "vol vers Nulle part : position impossible");
+    canvas->startFlight({"x", "Nulle part", Toponym::Kind::place, NAN, 6.87, 6, std::nullopt}, false);
+    EXPECT_FALSE(canvas->flight());
+    EXPECT_FALSE(canvas->isFlying());
+    // A place whose altitude is not a number counts as one without altitude.
+    Toponym place = placeAt(north(eyeGround(*canvas), 2000));
+    place.altitude = NAN;
+    canvas->startFlight(place, false);
+    ASSERT_TRUE(canvas->flight());
+    EXPECT_TRUE(std::isfinite(canvas->flight()->targetAltitude));
+}
+
+TEST_F(FlightTest, WithoutASummitLabelNearTheAimedPointTheTourCirclesThePointItself)
+{
+    auto canvas = pitchedCanvas();
+    const WorldPoint aimed = canvas->camera().center;
+    canvas->startAimedPointTour();
+    ASSERT_TRUE(canvas->flight());
+    EXPECT_EQ(canvas->flight()->kind, Flight::Kind::orbit);
+    EXPECT_EQ(canvas->animationName(), "Tour de Point visé");
+    EXPECT_NEAR(canvas->flight()->target.x, aimed.x, 1e-12);
+    EXPECT_NEAR(canvas->flight()->target.y, aimed.y, 1e-12);
+}
+
+TEST_F(FlightTest, ALandingFlightIsPreparedWholeThenPlayedAtSixtyHertzAndHoldsItsLastFrame)
+{
+    auto canvas = pitchedCanvas();
+    canvas->startFlight(placeAt(north(eyeGround(*canvas), 20000)), false);
+    ASSERT_TRUE(canvas->flight() && canvas->flight()->prepared);
+    EXPECT_EQ(canvas->flight()->prepared->frameCount(), 601u) << "10 s of flight at 60 frames a second";
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.front(), 0.0);
+    const int drawsBefore = window.draws;
+
+    prepareWithEveryTile(*canvas);
+    ASSERT_TRUE(canvas->flight());
+    EXPECT_TRUE(canvas->flight()->prepared->isComplete());
+    EXPECT_EQ(window.draws, drawsBefore) << "nothing is shown while preparing";
+    for (std::size_t at = 1; at + 1 < progress.size(); ++at)
+        ASSERT_LT(*progress[at], 1.0) << "not before every frame is there";
+    ASSERT_TRUE(progress.back());
+    EXPECT_EQ(*progress.back(), 1.0);
+    EXPECT_EQ(canvas->flightRasterScale(), 0.5);
+    EXPECT_EQ(window.preferredFrameRate, 60.0);
+
+    // Playback: nil progress each frame, a late frame advancing a thirtieth of a second.
+    clock->advance(kFrameSeconds);
+    canvas->step(clock->now(), clock->now() + kFrameSeconds);
+    EXPECT_EQ(progress.back(), std::nullopt);
+    EXPECT_EQ(window.draws, drawsBefore + 1);
+    const double shown = canvas->flight()->playback.elapsed;
+    clock->advance(0.2);
+    canvas->step(clock->now(), clock->now() + kFrameSeconds);
+    EXPECT_NEAR(canvas->flight()->playback.elapsed - shown, 1.0 / 30, 1e-9);
+
+    runFor(*canvas, 12);
+    EXPECT_FALSE(canvas->flight()) << "over after its ten seconds";
+    ASSERT_TRUE(canvas->arrivalFrame());
+    EXPECT_TRUE(canvas->isFlying()) << "the last frame is held";
+    EXPECT_EQ(canvas->camera(), canvas->arrivalFrame()->scene.camera);
+    EXPECT_EQ(canvas->flightRasterScale(), 1);
+    EXPECT_EQ(window.preferredFrameRate, std::nullopt);
+
+    canvas->endFlight();
+    EXPECT_FALSE(canvas->isFlying());
+    EXPECT_FALSE(canvas->renderer().heldFlightScene);
+    ASSERT_TRUE(flights.back() == std::nullopt);
+}
+
+TEST_F(FlightTest, PreparationSpendsAboutSixMillisecondsOfEachDisplayFrame)
+{
+    // A clock that moves a millisecond each time it is read.
+    struct TickingClock final : platform::Clock {
+        std::shared_ptr<platform::ManualClock> base;
+        mutable std::atomic<int> reads {0};
+        double now() const override { return base->now() + 0.001 * reads++; }
+        void after(double delay, platform::Executor::Task task) override { base->after(delay, std::move(task)); }
+    };
+    auto ticking = std::make_shared<TickingClock>();
+    ticking->base = clock;
+    MapCanvasView::Environment environment {ticking, mainQueue, defaults, folder / "journal.log", {"velorin"}, {}};
+    auto canvas = MapCanvasView::make(window, *context, library,
+        MapCanvasView::Services {SheetCatalog {}, {}, {}, {}, {}, {}}, std::move(environment));
+    canvas->layout();
+    Camera camera = canvas->camera();
+    camera.center = WorldPoint::fromLatitudeLongitude(kLatitude, kLongitude);
+    camera.zoom = 13;
+    camera.pitch = 60 * kDegree;
+    canvas->applyCamera(camera, true);
+    canvas->startFlight(placeAt(north(eyeGround(*canvas), 20000)), false);
+    ASSERT_TRUE(canvas->flight());
+    const auto prepared = canvas->flight()->prepared;
+    // Once with every tile coming, then again with them all there.
+    prepareWithEveryTile(*canvas);
+    ASSERT_TRUE(prepared->isComplete());
+    canvas->endFlight();
+    canvas->applyCamera(camera, true);
+    canvas->startFlight(placeAt(north(eyeGround(*canvas), 20000)), false);
+    const auto again = canvas->flight()->prepared;
+    std::size_t before = 0;
+    int displayFrames = 0;
+    while (!again->isComplete() && displayFrames < 2000) {
+        clock->advance(kFrameSeconds);
+        canvas->step(0, kFrameSeconds);
+        const std::size_t now = again->frames().size();
+        ASSERT_LE(now - before, 7u) << "the deadline is checked after each frame, one overrun allowed";
+        before = now;
+        ++displayFrames;
+    }
+    EXPECT_TRUE(again->isComplete());
+    EXPECT_GT(displayFrames, 85) << "601 frames at most 7 a display frame";
+}
+
+TEST_F(FlightTest, AFrameWaitsSixSecondsForItsTilesThenTheRestAreTakenUntilATileArrives)
+{
+    auto canvas = pitchedCanvas();
+    // A cache that never receives a tile: nothing any frame shows is ever there.
+    canvas->renderer().textures = std::make_shared<TextureCache>(clock);
+    canvas->startFlight(placeAt(north(eyeGround(*canvas), 20000)), false);
+    const auto prepared = canvas->flight()->prepared;
+    runFor(*canvas, 5.9);
+    EXPECT_TRUE(prepared->frames().empty()) << "the first frame waits";
+    EXPECT_LT(*progress.back(), 1.0);
+    runFor(*canvas, 0.2);
+    EXPECT_GT(prepared->frames().size(), 1u) << "given up, the frames after it are taken at once";
+
+    canvas->flightResourceArrived();
+    const std::size_t taken = prepared->frames().size();
+    runFor(*canvas, 1);
+    if (!prepared->isComplete()) {
+        EXPECT_LE(prepared->frames().size(), taken + 1) << "something arrived: waiting again";
+    }
+    runFor(*canvas, 30);
+    EXPECT_FALSE(canvas->flight()) << "the flight plays to its end";
+    EXPECT_TRUE(canvas->arrivalFrame());
+}
+
+TEST_F(FlightTest, AResizeAMemoryWarningOrTheBackgroundEndsAFlight)
+{
+    struct Case {
+        const char* name;
+        std::function<void(MapCanvasView&, testing_support::FakeCanvasWindow&)> act;
+    };
+    for (const Case& c : {
+             Case {"resize", [](MapCanvasView& canvas, auto& window) { window.bounds = {640, 400}; canvas.layout(); }},
+             Case {"memory", [](MapCanvasView& canvas, auto&) { canvas.handleMemoryWarning(); }},
+             Case {"background", [](MapCanvasView& canvas, auto&) { canvas.handleBackground(); }},
+         }) {
+        window.bounds = {500, 400};
+        auto canvas = pitchedCanvas();
+        canvas->startFlight(placeAt(north(eyeGround(*canvas), 5000)), false);
+        prepareWithEveryTile(*canvas);
+        ASSERT_EQ(canvas->flightRasterScale(), 0.5) << c.name;
+        c.act(*canvas, window);
+        EXPECT_FALSE(canvas->isFlying()) << c.name;
+        EXPECT_EQ(canvas->flightRasterScale(), 1) << c.name;
+        EXPECT_EQ(window.preferredFrameRate, std::nullopt) << c.name;
+    }
+}
+
+TEST_F(FlightTest, AGlideOrAnOptionChangeWithoutAFlightDoesNotEndFollowing)
+{
+    auto canvas = pitchedCanvas();
+    int interactions = 0;
+    canvas->onUserInteraction = [&] { ++interactions; };
+    canvas->animateCamera(north(canvas->camera().center, 200), std::nullopt, true);
+    canvas->setShowsSlopes(true);
+    canvas->setShowsTrees(true);
+    EXPECT_EQ(interactions, 0) << "only the user's own moves end following";
+}
+
+TEST_F(FlightTest, APreloadLooksForTheSameTilesInTheSameOrderEachTime)
+{
+    auto canvas = pitchedCanvas();
+    canvas->startFlight(placeAt(north(eyeGround(*canvas), 20000)), true);
+    ASSERT_TRUE(canvas->flight());
+    ASSERT_EQ(canvas->flight()->duration, 8);
+    const auto first = canvas->flightPreloadList(*canvas->flight());
+    const auto second = canvas->flightPreloadList(*canvas->flight());
+    EXPECT_EQ(first.cameras, 34) << "every sample of the tour has a camera";
+    EXPECT_FALSE(first.tiles.empty());
+    EXPECT_FALSE(first.elevations.empty());
+    EXPECT_EQ(first.tiles, second.tiles);
+    EXPECT_EQ(first.elevations, second.elevations);
+    const std::unordered_set<TileKey> distinct(first.tiles.begin(), first.tiles.end());
+    EXPECT_EQ(distinct.size(), first.tiles.size()) << "no tile twice";
+}
+
+TEST_F(FlightTest, DemoOrbitToursTheAimedPointEightSecondsAfterTheFirstFitOfAStartView)
+{
+    for (bool withStartView : {true, false}) {
+        std::vector<std::string> arguments {"velorin", "-demoOrbit"};
+        if (withStartView)
+            arguments = {"velorin", "-startAt", "45.92,6.87,13,0,60", "-demoOrbit"};
+        auto canvas = makeCanvas(arguments);
+        canvas->layout();
+        clock->advance(7.9);
+        mainQueue->drain();
+        EXPECT_FALSE(canvas->flight());
+        clock->advance(0.2);
+        mainQueue->drain();
+        EXPECT_EQ(canvas->flight().has_value(), withStartView);
+        if (withStartView) {
+            EXPECT_EQ(canvas->animationName(), "Tour de Point visé");
+        }
+    }
+}
+
+// A cone of relief, 2500 m high over a 1000 m plain, 3 km across, in one elevation grid.
+class FlightOverTerrain : public FlightTest {
+protected:
+    static constexpr int kGridZoom = 12;
+    DiskStore store {folder / "tiles", folder / "offline"};
+    platform::HttpSession session;
+    std::shared_ptr<TerrainService> terrain;
+    WorldPoint summit = WorldPoint::fromLatitudeLongitude(47.05, 12.7);
+    TerrainKey key {kGridZoom, int(summit.x * 4096), int(summit.y * 4096)};
+
+    void SetUp() override
+    {
+        ElevationGrid grid(kElevationGridCells);
+        for (int row = 0; row < kElevationGridSide; ++row) {
+            for (int column = 0; column < kElevationGridSide; ++column) {
+                const WorldPoint at {(key.x + (column + 0.5) / kElevationGridSide) / 4096,
+                    (key.y + (row + 0.5) / kElevationGridSide) / 4096};
+                const double distance = std::hypot(at.x - summit.x, at.y - summit.y) * summit.metersPerWorldUnit();
+                grid[std::size_t(row * kElevationGridSide + column)] = float(1000 + std::max(0.0, 2500 * (1 - distance / 1500)));
+            }
+        }
+        std::vector<std::byte> bytes(grid.size() * sizeof(float));
+        std::memcpy(bytes.data(), grid.data(), bytes.size());
+        store.writeNow(bytes, TerrainService::diskKey(key.z, key.x, key.y));
+        ServiceHosts hosts;
+        hosts.scheme = "http";
+        hosts.ignHost = hosts.terrariumHost = "127.0.0.1:9";
+        terrain = std::make_shared<TerrainService>(store, session, hosts, *mainQueue, *clock);
+        terrain->load(key);
+        ASSERT_TRUE(terrain->contains(key));
+    }
+
+    void TearDown() override { terrain.reset(); }
+};
+
+TEST_F(FlightOverTerrain, TheApproachAndTheOrbitKeepAboveTheMountain)
+{
+    MapCanvasView::Environment environment {clock, mainQueue, defaults, folder / "journal.log", {"velorin"}, {}};
+    auto canvas = MapCanvasView::make(window, *context, library,
+        MapCanvasView::Services {SheetCatalog {}, {}, {}, terrain, {}, {}}, std::move(environment));
+    canvas->layout();
+    MapRenderer& renderer = canvas->renderer();
+    Camera camera = canvas->camera();
+    camera.center = {summit.x + 2500 / summit.metersPerWorldUnit(), summit.y};
+    camera.zoom = 13.5;
+    camera.pitch = 70 * kDegree;
+    canvas->applyCamera(camera, true);
+    renderer.frame.frameHeightScale = 1;
+    renderer.frame.frameTerrainZoom = kGridZoom;
+    const auto ground = [&](WorldPoint at) { return terrain->elevationAt(at.x, at.y, kGridZoom); };
+
+    canvas->startFlight(placeAt(summit, "Cône"), true);
+    ASSERT_TRUE(canvas->flight());
+    const Flight flight = *canvas->flight();
+    for (double t = 0.25; t <= flight.endTime(); t += 0.25) {
+        const auto seen = canvas->applyFlightFrame(flight, t);
+        ASSERT_TRUE(seen) << t;
+        // The eye stands above the ground under the camera's centre, as it is drawn once the
+        // view's relief is based there.
+        const double base = renderer.frame.frameBaseElevation;
+        renderer.frame.frameBaseElevation = ground(seen->center);
+        const auto eye = renderer.eyePosition(*seen, seen->pitch);
+        renderer.frame.frameBaseElevation = base;
+        const double clearance = t < flight.duration ? 40 : 60;
+        EXPECT_GE(eye.altitude, ground(eye.ground) + clearance - 1) << t;
+    }
+}
+
+} // namespace
+} // namespace velorin
