@@ -292,7 +292,8 @@ TEST_F(ToponymLabels, APreparedFlightShowsTheLabelsPlacedForEachFrameAndKeepsThe
     }
     ASSERT_TRUE(canvas->flight() && canvas->flight()->prepared->isComplete());
     const auto& frames = canvas->flight()->prepared->frames();
-    const auto& last = frames.back().overlays.labels;
+    // A copy: the frames go with the flight.
+    const auto last = frames.back().overlays.labels;
     ASSERT_FALSE(last.empty()) << "the arrival looks at the col";
     EXPECT_TRUE(std::any_of(last.begin(), last.end(), [](const auto& placement) { return placement.toponym.id == "c1"; }));
 
