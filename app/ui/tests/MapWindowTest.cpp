@@ -114,6 +114,8 @@ protected:
                                  {{"Content-Type", "image/jpeg"}}));
         provider.route("/elevation-tiles-prod/terrarium/*",
             LoopbackServer::reply(200, solidImage(QColor(131, 232, 0), "PNG"), {{"Content-Type", "image/png"}}));
+        provider.route("/wfs/ows", LoopbackServer::reply(200, R"({"type":"FeatureCollection","features":[]})",
+                                       {{"Content-Type", "application/json"}}));
         const std::string host = "127.0.0.1:" + std::to_string(provider.port());
         hosts.scheme = "http";
         hosts.ignHost = hosts.openTopoHost = hosts.swisstopoHost = hosts.spainHost = hosts.austriaHost
