@@ -4,11 +4,13 @@
 #include "map-data/ServiceHosts.h"
 #include "platform/Clock.h"
 #include "platform/Folders.h"
+#include "platform/Iso8601.h"
 #include "platform/LocationSource.h"
 #include "platform/MainQueue.h"
 #include "platform/NetworkPathSource.h"
 #include "platform/UserDefaults.h"
 
+#include <functional>
 #include <memory>
 
 namespace velorin {
@@ -30,6 +32,8 @@ struct AppEnvironment {
     std::unique_ptr<platform::LocationSource> locationSource;
     // Empty counts as no GPU.
     GpuDevice::Probe probeGpu;
+    // The present moment, which dates recordings; empty is the system's clock.
+    std::function<platform::SystemTime()> now = {};
 };
 
 } // namespace velorin

@@ -58,6 +58,9 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , flyoverMode_(storedFlyoverMode(*defaults_))
     , location_(std::make_unique<LocationService>(std::move(environment.locationSource), clock_, mainQueue_))
     , network_(std::make_unique<NetworkMonitor>(std::move(environment.networkPaths), mainQueue_))
+    , motionSource_(std::make_shared<platform::SpeedMotionActivitySource>(mainQueue_,
+          [this] { return location_->authorization() != platform::LocationAuthorization::restricted; }))
+    , motion_(std::make_unique<MotionActivityService>(motionSource_))
     , cache_(std::make_shared<TextureCache>(clock_))
     , activityDelay_(clock_, mainQueue_)
     , stallWatchdog_(clock_, mainQueue_)
@@ -66,9 +69,23 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , lastCameraChange_(-std::numeric_limits<double>::infinity())
     , session_(makeTileSession(clock_))
     , relay_(std::make_shared<TileRelay>(hosts_, *clock_, *defaults_))
+    , tracks_(std::make_unique<TrackRecorder>(std::make_unique<TrackStore>(folders_.tracks()), *location_,
+          std::move(environment.now)))
 {
     QPointer<AppModel> weak(this);
+    tracks_->onPointsChanged = [weak](const auto& points, const auto& pauses) {
+        if (weak)
+            weak->trackPointsDidChange(points, pauses);
+    };
+    tracks_->onChange = [weak] {
+        if (weak)
+            emit weak->changed();
+    };
     network_->onChange = [weak] {
+        if (weak)
+            emit weak->changed();
+    };
+    motion_->onChange = [weak] {
         if (weak)
             emit weak->changed();
     };
@@ -171,6 +188,13 @@ ForestLoader& AppModel::forest()
     if (!forest_)
         forest_ = std::make_unique<ForestLoader>(*store_, *session_, hosts_, *mainQueue_, *clock_, relay_.get());
     return *forest_;
+}
+
+BuildingLoader& AppModel::buildings()
+{
+    if (!buildings_)
+        buildings_ = std::make_unique<BuildingLoader>(*store_, *session_, hosts_, *mainQueue_, *clock_);
+    return *buildings_;
 }
 
 void AppModel::cameraDidChange(const WorldPoint& center, double zoom, double bearing)

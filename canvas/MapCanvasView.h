@@ -23,6 +23,7 @@
 #include "platform/LocationFix.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
+#include "recordings/TrackPause.h"
 #include "renderer/Camera.h"
 #include "renderer/MapRenderer.h"
 
@@ -118,6 +119,12 @@ public:
     static constexpr double kCompassInterruptRadians = 0.01;
     // Padding around a framed sheet, in points.
     static constexpr double kFitPaddingPoints = 24;
+    // Framed points: their bounds widened by this share of their size on each side, then
+    // kept this many points from the view's edges.
+    static constexpr double kFitPointsWideningShare = 0.08;
+    static constexpr double kFitPointsMarginPoints = 60;
+    // Corner-cutting rounds of the drawn track.
+    static constexpr int kTrackSmoothingPasses = 2;
     // A place shown in a flat view: the eye's distance covers this much ground.
     static constexpr double kFlatPlaceSpanMeters = 500;
     // Drags: a pitched plain drag moves the ground no faster than 1.2 eye heights plus
@@ -328,6 +335,11 @@ public:
     // The zoom that shows a fix known to `accuracy` metres at `latitude` degrees.
     double zoomForFix(double accuracy, double latitude) const;
 
+    // The track to draw, smoothed, and its pauses; an empty list clears it. A running
+    // flight ends first; a frame follows.
+    void setTrack(const std::vector<TrackDisplayPoint>& points, std::vector<TrackPause> pauses);
+    const std::vector<TrackPause>& pauses() const { return pauses_; }
+
     // Map options. The basemap switch empties the tile fades and the texture cache and
     // clamps the camera to the new basemap's depth.
     void setBasemap(Basemap basemap);
@@ -426,6 +438,9 @@ public:
     void turnInPlaceNow(double radians);
     // Frames `rect` with padding, no deeper than the maximum zoom.
     void fit(const WorldRect& rect, bool animated);
+    // Glides to frame the points (a track) with a margin, no deeper than the maximum zoom;
+    // nothing for none.
+    void fit(const std::vector<WorldPoint>& points);
     // Zooms to `zoom` over 0.25 s keeping the ground under `about` (pixels) in place.
     void zoom(double zoom, Camera::Point about);
     // The palette's zoom steps: the flyover camera's distance while one runs (flyovers come
@@ -541,6 +556,9 @@ private:
     double eyeAltitude() const;
     // The basemap's deepest useful camera zoom at the screen's scale.
     double basemapMaxZoom() const;
+    // Glides (or jumps) to `center` at the zoom that shows `rect` with a padding, no
+    // deeper than the maximum zoom.
+    void frame(const WorldRect& rect, WorldPoint center, double paddingPoints, bool animated);
     double now() const { return environment_.clock->now(); }
 
     // One display frame of the running flight: prepares frames ahead or plays them; false
@@ -616,6 +634,7 @@ private:
     double userFocalLength_ = kDefaultFocalLength;
     std::optional<WorldRect> reachableRect_;
     std::optional<Toponym> chosenPlace_;
+    std::vector<TrackPause> pauses_;
 
     FlightOptions flightOptions_;
     std::optional<Flight> flight_;

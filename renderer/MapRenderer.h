@@ -13,6 +13,7 @@
 #include "platform/gpu/RenderPass.h"
 #include "platform/gpu/Texture.h"
 #include "recordings/TrackDisplayPoint.h"
+#include "renderer/BuildingGPUVertex.h"
 #include "renderer/BuildingService.h"
 #include "renderer/Camera.h"
 #include "renderer/DesiredTileBand.h"
@@ -98,6 +99,15 @@ public:
     // Past this many tiles' tree buffers, those unused for kTreeBufferKeepFrames go.
     static constexpr std::size_t kTreeBufferTrimThreshold = 200;
     static constexpr int kTreeBufferKeepFrames = 300;
+    // Buildings without a roof colour of their own: slate above this elevation, tiles below.
+    static constexpr double kSlateRoofsAboveMeters = 900;
+    static constexpr std::size_t kParallelBuildingThreshold = 512;
+    // Roofs take their aerial photo at this level within this distance of the line from
+    // the ground under the view's bottom to its centre, one level coarser farther.
+    static constexpr int kNearRoofLevel = 18;
+    static constexpr double kNearRoofMeters = 450;
+    // The roof photo cells of a building quarter, a side.
+    static constexpr int kRoofCellsPerSide = 4;
     // Canopy textures made per frame, and the count from which the stale ones go.
     static constexpr int kMaxCanopyUploadsPerFrame = 2;
     static constexpr std::size_t kCanopyTextureTrimCount = 25;
@@ -221,6 +231,29 @@ public:
         TreeTileUniforms uniforms;
         std::array<gpu::Float4, kRoofRecordCount> roof;
         std::array<std::shared_ptr<gpu::Texture>, kRoofPhotoCount> photos;
+    };
+
+    // The roof photos of a quarter of a buildings tile: a header (cell size in metres,
+    // whether photos are used, the quarter's west and north edges in metres from the tile's
+    // corner), then for each of its cells, row by row from the north, where the cell lies in
+    // its photo (u, v, size, 0), all zero without one; and the photos themselves.
+    struct RoofImagery {
+        std::array<gpu::Float4, kRoofRecordCount> roof{};
+        std::array<std::shared_ptr<gpu::Texture>, kRoofPhotoCount> photos;
+    };
+
+    // The GPU vertices of a buildings tile, by quarter (north-west, north-east, south-west,
+    // south-east): those of quarter q run from `starts[q]` to `starts[q + 1]`.
+    struct BuildingQuarters {
+        std::vector<BuildingGPUVertex> vertices;
+        std::array<int, 5> starts{};
+    };
+
+    // A tile's buildings on the GPU; no buffer for a tile without any.
+    struct BuildingBuffer {
+        std::shared_ptr<gpu::Buffer> buffer;
+        std::array<int, 5> starts{};
+        int lastUsed = 0;
     };
 
     struct IndexGrid {
@@ -356,10 +389,24 @@ public:
     // slot by elevation. Large tiles are mapped on several threads.
     static std::array<std::vector<TreeInstance>, kTreeSlots> treeInstances(
         const std::vector<ForestService::Tree>& trees, const ForestService::Key& tile, const ElevationSampler& elevation);
-    // The trees of this frame: their buffers by tile, the tree draws and, during a flight's
-    // preparation, the waits for tiles without trees; with 3D trees off, the canopy request.
-    // Frame time `now`, media seconds.
+    // The trees and buildings of this frame: their buffers by tile, their draws and, during
+    // a flight's preparation, the waits for tiles without them; with 3D trees off, the
+    // canopy request. Frame time `now`, media seconds.
     void prepareTreesAndBuildings(double now);
+    // A buildings tile's vertices standing on the ground that `elevation` gives under each
+    // footprint (level ground when null), split into quarters by footprint, those without
+    // a colour taking the roof colour of their elevation. Large tiles are converted on
+    // several threads.
+    static BuildingQuarters buildingVertices(const std::vector<BuildingService::Vertex>& mesh,
+        const ForestService::Key& tile, const ElevationSampler& elevation);
+    // The building draws of the tiles of `area`, one a non-empty quarter, asking the
+    // building source for the area when `requests` is set.
+    void prepareBuildings(const WorldRect& area, bool requests);
+    // The roof photos of quarter (column, row) of a buildings tile at `level` or the nearest
+    // coarser level cached, down to the level above the tile's; only a photographic basemap
+    // of web tiles has them. A missing photo at `level` is wanted at low priority; while a
+    // flight frame is prepared, every cell's photo at that level is in `flightRoofKeys`.
+    RoofImagery roofImagery(const ForestService::Key& tile, int column, int row, int level, double halfTileMeters);
     // Keeps the canopy textures within reach of the eye, making at most two a frame; whether
     // every canopy there that can be had is in.
     bool updateCanopyTextures();
@@ -414,6 +461,8 @@ public:
     const std::shared_ptr<TileLoader>& loader() const { return loader_; }
     const std::shared_ptr<ForestService>& forest() const { return forest_; }
     const std::shared_ptr<BuildingService>& buildings() const { return buildings_; }
+    // What a tile or roof without a photo of its own is drawn with.
+    const std::shared_ptr<gpu::Texture>& blankTexture() const { return blankTexture_; }
 
     // Written by the canvas between frames.
     Camera camera;
@@ -443,6 +492,7 @@ public:
     std::unordered_map<MeshKey, CachedMesh, MeshKeyHash> meshes;
     ForestService::Table<CanopyTexture> canopyTextures;
     std::unordered_map<TreeKey, TreeBuffers, TreeKeyHash> treeBuffers;
+    std::unordered_map<TreeKey, BuildingBuffer, TreeKeyHash> buildingBuffers;
     // The loader's texture cache, which the tile passes read; tests give their own.
     std::shared_ptr<TextureCache> textures;
     // The media clock of fades and of scenes put back.

@@ -1,6 +1,6 @@
-// The trees of a frame: the tiles around the view whose trees are asked for, their instance
-// buffers by shape, the tree draws and what a flight still waits for; and the canopy's
-// request when 3D trees are off.
+// The trees of a frame: the tiles around the view whose trees and buildings are asked for,
+// the trees' instance buffers by shape, the tree draws and what a flight still waits for;
+// and the canopy's request when 3D trees are off.
 
 #include "renderer/MapRenderer.h"
 
@@ -118,19 +118,23 @@ void MapRenderer::prepareTreesAndBuildings(double now)
     const double s = camera.scale();
     frame.frameTreeEye = {float((eye.x - centre.x) * s), float((eye.y - centre.y) * s)};
 
-    if (paused)
+    if (paused) {
         needsAnotherFrame = true;
-    else
+        prepareBuildings(area, false);
+    } else {
+        prepareBuildings(area, true);
         forest_->request(area);
+    }
 
     const auto keys = tileCover(area);
     const auto& forestTiles = forest_->tiles();
     if (preparingFlightFrame) {
         for (const ForestService::Key& key : keys) {
-            if (!forestTiles.contains(key)) {
-                flightResourcesReady = false;
-                flightWaits.push_back(fmt::format("arbres {} {} {}", key.z, key.x, key.y));
-            }
+            const bool trees = forestTiles.contains(key);
+            if (trees && (!buildings_ || buildings_->tiles().contains(key)))
+                continue;
+            flightResourcesReady = false;
+            flightWaits.push_back(fmt::format("{} {} {} {}", trees ? "bâtiments" : "arbres", key.z, key.x, key.y));
         }
     }
 

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -40,6 +41,8 @@ protected:
     platform::LocationAuthorization devicePermission = platform::LocationAuthorization::notDetermined;
     velorin::ServiceHosts hosts;
     std::optional<velorin::GpuDevice> gpu = velorin::GpuDevice { 45, 16384 };
+    // The present moment of the next model, which dates its recordings.
+    platform::SystemTime now = platform::SystemTime(std::chrono::seconds(1'800'000'000));
     int gpuProbes = 0;
     std::unique_ptr<velorin::AppModel> model;
     int changes = 0;
@@ -86,6 +89,7 @@ protected:
             ++gpuProbes;
             return gpu;
         };
+        environment.now = [this] { return now; };
         model = std::make_unique<velorin::AppModel>(std::move(environment));
         QObject::connect(model.get(), &velorin::AppModel::changed, [this] { ++changes; });
         return *model;

@@ -19,8 +19,10 @@
 #include "features/ToponymHoverCard.h"
 #include "features/ui/ToponymHoverView.h"
 #include "features/ui/ToponymLabelView.h"
+#include "recordings/TrackSmoothing.h"
 #include "platform/SteadyClock.h"
 #include "renderer/Sky.h"
+#include "renderer/TrackRibbon.h"
 #include "testing/LoopbackServer.h"
 
 #include <QAbstractButton>
@@ -29,6 +31,7 @@
 #include <QHelpEvent>
 #include <QImage>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QToolTip>
 #include <QToolButton>
@@ -89,6 +92,21 @@ double drawnShare(const QImage& frame)
     return counted ? double(drawn) / counted : 0;
 }
 
+// Pixels of a frame in the ribbon colour of a walked stretch.
+int walkedPixels(const QImage& frame)
+{
+    const auto walked = velorin::TrackRibbon::kMovingColor;
+    int count = 0;
+    for (int y = 0; y < frame.height(); ++y) {
+        for (int x = 0; x < frame.width(); ++x) {
+            const QColor colour = frame.pixelColor(x, y);
+            count += std::abs(colour.redF() - walked[0]) < 0.06 && std::abs(colour.greenF() - walked[1]) < 0.06
+                && std::abs(colour.blueF() - walked[2]) < 0.06;
+        }
+    }
+    return count;
+}
+
 class MapWindowTest : public testing_support::AppModelFixture {
 protected:
     void SetUp() override
@@ -106,6 +124,8 @@ protected:
                                  {{"Content-Type", "image/jpeg"}}));
         provider.route("/elevation-tiles-prod/terrarium/*",
             LoopbackServer::reply(200, solidImage(QColor(131, 232, 0), "PNG"), {{"Content-Type", "image/png"}}));
+        provider.route("/wfs/ows", LoopbackServer::reply(200, R"({"type":"FeatureCollection","features":[]})",
+                                       {{"Content-Type", "application/json"}}));
         const std::string host = "127.0.0.1:" + std::to_string(provider.port());
         hosts.scheme = "http";
         hosts.ignHost = hosts.openTopoHost = hosts.swisstopoHost = hosts.spainHost = hosts.austriaHost
@@ -625,6 +645,98 @@ TEST_F(MapWindowTest, TheMapNamesThePlacesInViewAndTheirCardGoesStraightThere)
     EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] {
         return std::abs(canvas->camera().center.x - summit.x) < 1e-9 && std::abs(canvas->camera().center.y - summit.y) < 1e-9;
     }, 5)) << "the map went to the summit";
+}
+
+TEST_F(MapWindowTest, TheRecordButtonRecordsATrackThatIsStoredAndDrawnEvenWhileTheWindowIsHidden)
+{
+    serveTiles();
+    devicePermission = platform::LocationAuthorization::authorizedWhenInUse;
+    auto& model = makeModel();
+    model.start();
+    const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "45.92,6.87,15"});
+    RootView& window = *shown;
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    const auto canvas = screen->container().canvas();
+    auto* record = screen->toolbar().findChild<QAbstractButton*>("recording");
+    ASSERT_TRUE(record);
+
+    QTest::mouseClick(record, Qt::LeftButton);
+    QMessageBox* asked = screen->toolbar().startConfirmation();
+    ASSERT_TRUE(asked);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return asked->isVisible(); }, 5));
+    EXPECT_EQ(asked->text().toStdString(), "Démarrer un trajet");
+    QTest::mouseClick(asked->buttons()[1], Qt::LeftButton);
+    EXPECT_FALSE(model.tracks().isRecording()) << "Annuler starts nothing";
+    QTest::mouseClick(record, Qt::LeftButton);
+    ASSERT_TRUE(screen->toolbar().startConfirmation());
+    QTest::mouseClick(screen->toolbar().startConfirmation()->buttons()[0], Qt::LeftButton);
+    ASSERT_TRUE(model.tracks().isRecording()) << "Démarrer records";
+    const std::string id = model.tracks().current()->metadata.id;
+
+    // An arc of 300 m radius walked at 2 m/s, a fix every 10 s.
+    const velorin::WorldPoint centre = velorin::WorldPoint::fromLatitudeLongitude(45.92, 6.87);
+    const double metersPerUnit = centre.metersPerWorldUnit();
+    const auto fixAt = [&](int i) {
+        const double angle = i / 15.0;
+        const velorin::WorldPoint at {centre.x + 300 * std::sin(angle) / metersPerUnit,
+            centre.y - 300 * (1 - std::cos(angle)) / metersPerUnit};
+        platform::LocationFix fix = walkerFix(at.latitude(), at.longitude(), 1200 + i);
+        fix.timestamp = std::chrono::duration<double>(now.time_since_epoch()).count() + 10.0 * i;
+        return fix;
+    };
+    for (int i = 0; i < 40; ++i) {
+        position->deliver({fixAt(i)});
+        testing_support::runUntil(*mainQueue, [] { return false; }, 0.02);
+    }
+    EXPECT_EQ(model.tracks().store().readPoints(id).size(), 40u) << "every kept fix is on disk at once";
+    EXPECT_EQ(canvas->renderer().trackPoints, velorin::smoothed(model.tracks().current()->displayPoints(), 2))
+        << "the real renderer has the track";
+
+    window.hide();
+    position->deliver({fixAt(40)});
+    EXPECT_EQ(model.tracks().store().readPoints(id).size(), 41u) << "a hidden window goes on recording";
+    EXPECT_FALSE(map.isDisplayLinkRunning()) << "but does not draw";
+    window.show();
+    position->deliver({fixAt(41)});
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return !map.isDisplayLinkRunning() && drawnShare(map.grabFramebuffer()) > 0.9
+            && walkedPixels(map.grabFramebuffer()) > 500;
+    }, 60)) << "the walked arc is drawn over the map; " << walkedPixels(map.grabFramebuffer()) << " pixels";
+
+    const QImage shot = window.grab().toImage();
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "recorded-track.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
+    std::cout << "recorded track: " << file.string() << "\n";
+
+    QTest::mouseClick(record, Qt::LeftButton);
+    EXPECT_FALSE(model.tracks().isRecording()) << "a press while recording stops at once";
+    EXPECT_FALSE(screen->toolbar().startConfirmation());
+    const auto saved = model.tracks().store().readTrack(id);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->points.size(), 42u);
+    EXPECT_EQ(saved->points.back().mode, velorin::TravelMode::walking);
+    EXPECT_TRUE(saved->metadata.endedAt);
+    EXPECT_TRUE(canvas->renderer().trackPoints.empty()) << "no track left on the map";
+}
+
+TEST_F(MapWindowTest, AMapOpenedDuringARecordingDrawsItsTrackAtOnce)
+{
+    serveTiles();
+    devicePermission = platform::LocationAuthorization::authorizedWhenInUse;
+    auto& model = makeModel();
+    model.start();
+    model.toggleRecording();
+    for (int i = 0; i < 3; ++i)
+        locateWalker(walkerFix(45.92 + 0.001 * i, 6.87, 1200));
+    ASSERT_EQ(model.tracks().current()->points.size(), 3u);
+
+    const auto shown = openWindow(model, QSize(800, 600));
+    MapScreen* screen = waitForMap(*shown);
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->container().canvas()->renderer().trackPoints,
+        velorin::smoothed(model.tracks().current()->displayPoints(), 2));
 }
 
 TEST_F(MapWindowTest, ALandingFlightPreparesOverTheProvidersAndEndsOnItsTexturedArrival)
