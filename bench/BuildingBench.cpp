@@ -2,9 +2,9 @@
 // GeoJSON, triangulating long rings, and the renderer's conversion of the mesh onto the relief
 // into one GPU buffer, which happens inside a frame's preparation.
 
+#include "BenchRelief.h"
 #include "features/BuildingMesh.h"
 #include "features/tests/BuildingFootprints.h"
-#include "map-data/ElevationGridCache.h"
 #include "platform/gpu/Buffer.h"
 #include "platform/gpu/Context.h"
 #include "renderer/MapRenderer.h"
@@ -113,21 +113,9 @@ BENCHMARK_CAPTURE(triangulate, comb, comb)->Unit(benchmark::kMillisecond);
 // into one vertex buffer, which on llvmpipe is a copy by the driver.
 void convertDenseTileForTheGPU(benchmark::State& state)
 {
-    constexpr int kGridLevel = 14;
     velorin::ElevationGridCache grids(4);
-    const double n = std::exp2(kGridLevel);
-    const std::int64_t gx = kX >> 1;
-    const std::int64_t gy = kY >> 1;
-    velorin::ElevationGrid grid(velorin::kElevationGridCells);
-    for (int row = 0; row < velorin::kElevationGridSide; ++row) {
-        for (int column = 0; column < velorin::kElevationGridSide; ++column) {
-            grid[std::size_t(row * velorin::kElevationGridSide + column)]
-                = float(1200 + 300 * std::sin((gx + column / 256.0) / n * 30000) * std::cos((gy + row / 256.0) / n * 30000));
-        }
-    }
-    grids.store({kGridLevel, int(gx), int(gy)}, std::move(grid));
-    const velorin::MapRenderer::ElevationSampler sampler
-        = [&grids](auto points, auto heights) { grids.elevations(points, kGridLevel, heights); };
+    bench_relief::storeHills(grids, kX, kY, 1200, 300);
+    const auto sampler = bench_relief::sampler(grids);
 
     const auto mesh = *BuildingMesh::buildTile(denseTile(), kZ, kX, kY);
     const velorin::ForestService::Key tile{kZ, kX, kY};

@@ -37,11 +37,9 @@ double distanceToSegment(WorldPoint p, WorldPoint a, WorldPoint b)
 MapRenderer::BuildingQuarters MapRenderer::buildingVertices(const std::vector<BuildingService::Vertex>& mesh,
     const ForestService::Key& tile, const ElevationSampler& elevation)
 {
-    const double n = std::exp2(double(tile.z));
-    const WorldPoint corner{double(tile.x) / n, double(tile.y) / n};
-    const double metersPerUnit = WorldPoint{(double(tile.x) + 0.5) / n, (double(tile.y) + 0.5) / n}.metersPerWorldUnit();
-    const double worldPerMeter = 1 / metersPerUnit;
-    const double half = metersPerUnit / n / 2;
+    const WorldPoint corner = tileCorner(tile);
+    const double worldPerMeter = 1 / tileMetersPerWorldUnit(tile);
+    const double half = tileMetersPerWorldUnit(tile) / std::exp2(double(tile.z)) / 2;
 
     // Feet come in single precision: the half is compared in it too.
     const auto quarterOf = [halfWidth = float(half)](const BuildingService::Vertex& vertex) {
@@ -168,7 +166,6 @@ void MapRenderer::prepareBuildings(const WorldRect& area, bool requests)
 
     const WorldPoint near = camera.worldPoint({camera.viewSize.width / 2, camera.viewSize.height});
     const WorldPoint centre = camera.center;
-    const double s = camera.scale();
     const auto& tiles = buildings_->tiles();
     const TerrainService* elevations = terrain.get();
     const int zoom = frame.frameTerrainZoom;
@@ -199,23 +196,20 @@ void MapRenderer::prepareBuildings(const WorldRect& area, bool requests)
         if (!cached->second.buffer)
             continue;
 
-        const double n = std::exp2(double(key.z));
-        const WorldPoint corner{double(key.x) / n, double(key.y) / n};
-        const double metersPerUnit = WorldPoint{(double(key.x) + 0.5) / n, (double(key.y) + 0.5) / n}.metersPerWorldUnit();
-        TreeTileUniforms uniforms;
-        uniforms.origin = {float((corner.x - centre.x) * s), float((corner.y - centre.y) * s)};
-        uniforms.pixelsPerMeter = float(s / metersPerUnit);
-        uniforms.eye = frame.frameTreeEye;
+        const TreeTileUniforms uniforms = tileUniforms(key);
+        const WorldPoint corner = tileCorner(key);
+        const double width = 1 / std::exp2(double(key.z));
+        const double metersPerUnit = tileMetersPerWorldUnit(key);
         const auto& starts = cached->second.starts;
         for (int q = 0; q < 4; ++q) {
             if (starts[std::size_t(q) + 1] == starts[std::size_t(q)])
                 continue;
             const int column = q % 2;
             const int row = q / 2;
-            const WorldPoint quarterCentre{corner.x + (column + 0.5) * 0.5 / n, corner.y + (row + 0.5) * 0.5 / n};
+            const WorldPoint quarterCentre{corner.x + (column + 0.5) * width / 2, corner.y + (row + 0.5) * width / 2};
             const double meters = distanceToSegment(quarterCentre, near, centre) * metersPerUnit;
             const int level = meters < kNearRoofMeters ? kNearRoofLevel : kNearRoofLevel - 1;
-            RoofImagery imagery = roofImagery(key, column, row, level, metersPerUnit / n / 2);
+            RoofImagery imagery = roofImagery(key, column, row, level, metersPerUnit * width / 2);
             buildingDraws.push_back({cached->second.buffer, starts[std::size_t(q)], starts[std::size_t(q) + 1], uniforms,
                 imagery.roof, std::move(imagery.photos)});
         }
