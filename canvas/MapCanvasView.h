@@ -200,9 +200,6 @@ public:
     static constexpr double kLabelHitEndPoints = 4;
     // The pointer may stray this far off the hover card without closing it.
     static constexpr double kHoverCardSlopPoints = 4;
-    // Framing points: the box grown by this share of its size each way, with a margin.
-    static constexpr double kFitPointsGrowth = 0.08;
-    static constexpr double kFitPointsMarginPoints = 60;
 
     // A glide of the centre and zoom.
     struct CameraAnimation {
@@ -373,9 +370,6 @@ public:
     const std::optional<Toponym>& hoveredToponym() const { return hoveredToponym_; }
     // NaN until the first refresh, and after the names changed.
     double toponymCandidateZoom() const { return toponymCandidateZoom_; }
-    // Frames world points (a track), their box grown by 8 % each way, with 60 points of
-    // margin, no deeper than the maximum zoom; nothing for no point.
-    void fit(const std::vector<WorldPoint>& points);
     void setShowsSlopes(bool on);
     // Trees and buildings.
     void setShowsTrees(bool on);

@@ -1,10 +1,9 @@
 // Place-name labels over the map: when they show, where their names stand on screen, the
-// label slots of the window, the hover card and the framing of a list of points.
+// label slots of the window and the hover card.
 
 #include "canvas/MapCanvasView.h"
 #include "features/ToponymHoverCard.h"
 #include "features/ToponymService.h"
-#include "renderer/PixelScale.h"
 
 #include <algorithm>
 #include <cmath>
@@ -217,22 +216,6 @@ void MapCanvasView::closeHoverCard()
     hoverCard_.reset();
     if (CanvasOverlays* host = overlays(); host && shown)
         host->hideHoverCard();
-}
-
-void MapCanvasView::fit(const std::vector<WorldPoint>& points)
-{
-    if (points.empty())
-        return;
-    const WorldRect box = WorldRect::boundingRect(points);
-    const double dx = kFitPointsGrowth * (box.maxX - box.minX);
-    const double dy = kFitPointsGrowth * (box.maxY - box.minY);
-    Camera camera = renderer_->camera;
-    camera.viewSize = pixelScale(window_.boundsInPoints(), window_.screenScale());
-    const double zoom = std::min(
-        camera.fitZoom({box.minX - dx, box.minY - dy, box.maxX + dx, box.maxY + dy},
-            kFitPointsMarginPoints * window_.screenScale()),
-        maxZoom());
-    animateCamera({(box.minX + box.maxX) / 2, (box.minY + box.maxY) / 2}, zoom, true);
 }
 
 } // namespace velorin

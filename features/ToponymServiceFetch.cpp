@@ -22,9 +22,6 @@ namespace {
 
 constexpr int kStatusOK = 200;
 constexpr int kBoxDecimals = 6;
-// Query values keep these as they are; everything else beyond the unreserved characters is
-// percent-encoded.
-constexpr std::string_view kLiteralInQuery = "'(),:";
 constexpr std::string_view kBadServerResponse = "réponse incorrecte du serveur";
 
 double latitudeOfRow(double row)
@@ -132,7 +129,7 @@ std::optional<std::string> ToponymService::featureRequest(const Layer& layer, co
     std::string natures;
     for (std::string_view nature : layer.natures)
         natures += (natures.empty() ? "'" : ",'") + std::string(nature) + "'";
-    const std::pair<std::string_view, std::string> items[] = {
+    const platform::QueryItem items[] = {
         {"SERVICE", "WFS"},
         {"VERSION", "2.0.0"},
         {"REQUEST", "GetFeature"},
@@ -143,13 +140,7 @@ std::optional<std::string> ToponymService::featureRequest(const Layer& layer, co
         {"SORTBY", "importance"},
         {"OUTPUTFORMAT", "application/json"},
     };
-    std::string url = hosts_.origin(hosts_.ignHost) + "/wfs/ows";
-    char separator = '?';
-    for (const auto& [name, value] : items) {
-        url += separator + std::string(name) + "=" + platform::percentEncode(value, kLiteralInQuery);
-        separator = '&';
-    }
-    return url;
+    return hosts_.origin(hosts_.ignHost) + "/wfs/ows" + platform::queryString(items);
 }
 
 ToponymService::Fetched ToponymService::fetch(const Cell& cell) const

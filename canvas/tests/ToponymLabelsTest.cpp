@@ -356,28 +356,5 @@ TEST_F(ToponymLabels, TheCardOpensOverTheNameUnderThePointerStaysOnTheWayToItsBu
     EXPECT_EQ(shown().size(), 3u) << "and on lays them out at once";
 }
 
-TEST_F(ToponymLabels, FramingPointsFitsTheirGrownBoxWithAMarginAtMostTheMaximumZoom)
-{
-    const std::vector<WorldPoint> track{worldOf(summit), worldOf(col), worldOf(refuge)};
-    canvas->fit(track);
-    const WorldRect box = WorldRect::boundingRect(track);
-    Camera expected = canvas->camera();
-    expected.viewSize = {1000, 800};
-    const double dx = 0.08 * (box.maxX - box.minX);
-    const double dy = 0.08 * (box.maxY - box.minY);
-    const double zoom = expected.fitZoom({box.minX - dx, box.minY - dy, box.maxX + dx, box.maxY + dy}, 120);
-    ASSERT_TRUE(canvas->animation());
-    EXPECT_DOUBLE_EQ(canvas->animation()->toZoom, zoom);
-    EXPECT_EQ(canvas->animation()->toCenter, (WorldPoint{(box.minX + box.maxX) / 2, (box.minY + box.maxY) / 2}));
-
-    runFrames(*canvas);
-    canvas->fit({worldOf(col)});
-    ASSERT_TRUE(canvas->animation());
-    EXPECT_DOUBLE_EQ(canvas->animation()->toZoom, std::min(zoom, canvas->maxZoom())) << "one point keeps the zoom";
-    runFrames(*canvas);
-    canvas->fit({});
-    EXPECT_FALSE(canvas->animation());
-}
-
 } // namespace
 } // namespace velorin
