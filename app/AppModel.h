@@ -11,6 +11,7 @@
 #include "features/PlaceStore.h"
 #include "features/BuildingLoader.h"
 #include "features/ForestLoader.h"
+#include "features/ToponymService.h"
 #include "map-data/Basemap.h"
 #include "map-data/DiskStore.h"
 #include "map-data/NetworkMonitor.h"
@@ -147,9 +148,13 @@ public:
     PlaceStore& places();
     // Raised by one each time a place database becomes available: the place search asks again.
     int placesRevision() const { return placesRevision_; }
+    // A place database became available: the map's names are built again with its labels,
+    // then the revision rises.
     void placesDidChange();
     ForestLoader& forest();
     BuildingLoader& buildings();
+    // Built on first use, over the place store, the disk store and the tile session.
+    ToponymService& toponyms();
     LocationService& location() { return *location_; }
     const LocationService& location() const { return *location_; }
     // How the walker moves, read from the speeds of the fixes.
@@ -297,6 +302,8 @@ private:
     std::unique_ptr<PlaceStore> places_;
     std::unique_ptr<ForestLoader> forest_;
     std::unique_ptr<BuildingLoader> buildings_;
+    // Reads the place store's labels, so it goes before it.
+    std::unique_ptr<ToponymService> toponyms_;
     // Downloads through the loader, so it goes before it.
     std::shared_ptr<RegionDownloader> regions_;
 };

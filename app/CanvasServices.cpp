@@ -17,7 +17,7 @@ std::shared_ptr<T> borrowed(T* service)
 MapCanvasView::Services CanvasServices::of(AppModel& model)
 {
     return {*model.catalog(), borrowed(model.loader()), model.cache(), borrowed(&model.terrain()),
-        borrowed(&model.forest()), borrowed(&model.buildings())};
+        borrowed(&model.forest()), borrowed(&model.buildings()), borrowed(&model.toponyms())};
 }
 
 } // namespace velorin

@@ -2,10 +2,10 @@
 // of a 1024-pixel aerial mosaic and placing their trees and shrubs, the jittered grid, the
 // canopy grid, and the renderer's tree instances standing on the relief.
 
+#include "BenchRelief.h"
 #include "features/CanopyGrid.h"
 #include "features/ForestKind.h"
 #include "features/TreePlacement.h"
-#include "map-data/ElevationGridCache.h"
 #include "platform/Image.h"
 #include "renderer/MapRenderer.h"
 
@@ -139,19 +139,8 @@ BENCHMARK(canopyGrid)->Unit(benchmark::kMillisecond);
 // 20,000 trees of a zoom-15 tile stood on relief held as the terrain service holds it.
 void treeInstances(benchmark::State& state)
 {
-    constexpr int kGridLevel = 14;
     velorin::ElevationGridCache grids(4);
-    const double n = std::exp2(kGridLevel);
-    const std::int64_t gx = kX >> 1;
-    const std::int64_t gy = kY >> 1;
-    velorin::ElevationGrid grid(velorin::kElevationGridCells);
-    for (int row = 0; row < velorin::kElevationGridSide; ++row) {
-        for (int column = 0; column < velorin::kElevationGridSide; ++column) {
-            grid[std::size_t(row * velorin::kElevationGridSide + column)]
-                = float(1500 + 600 * std::sin((gx + column / 256.0) / n * 30000) * std::cos((gy + row / 256.0) / n * 30000));
-        }
-    }
-    grids.store({kGridLevel, int(gx), int(gy)}, std::move(grid));
+    bench_relief::storeHills(grids, kX, kY, 1500, 600);
 
     std::vector<ForestService::Tree> trees;
     std::mt19937 random(3);
@@ -159,8 +148,7 @@ void treeInstances(benchmark::State& state)
     for (int i = 0; i < 20000; ++i)
         trees.push_back({place(random), place(random), 15, float(i % 5), 0.5f});
     const ForestService::Key tile{kZ, kX, kY};
-    const velorin::MapRenderer::ElevationSampler sampler
-        = [&grids](auto points, auto heights) { grids.elevations(points, kGridLevel, heights); };
+    const auto sampler = bench_relief::sampler(grids);
     for (auto _ : state)
         benchmark::DoNotOptimize(velorin::MapRenderer::treeInstances(trees, tile, sampler));
     state.SetItemsProcessed(state.iterations() * std::int64_t(trees.size()));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "canvas/CameraReportThrottle.h"
+#include "canvas/CanvasOverlays.h"
 #include "canvas/CanvasWindow.h"
 #include "canvas/Flight.h"
 #include "canvas/FlightOptions.h"
@@ -13,8 +14,10 @@
 #include "canvas/GestureJournal.h"
 #include "canvas/KeyModifiers.h"
 #include "canvas/PanInertia.h"
+#include "features/ScreenPoint.h"
 #include "features/ScreenRect.h"
 #include "features/Toponym.h"
+#include "features/ToponymLayout.h"
 #include "map-data/Basemap.h"
 #include "map-data/FileBatchDownload.h"
 #include "map-data/SheetCatalog.h"
@@ -40,6 +43,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -57,6 +61,7 @@ class ForestService;
 class TerrainService;
 class TextureCache;
 class TileLoader;
+class ToponymService;
 
 // The map view of the main screen without its widget: it owns the renderer and the
 // camera, runs the frame loop while something moves, keeps the camera in bounds, reports
@@ -259,6 +264,19 @@ public:
     static constexpr std::size_t kMinRecordedPoses = 60;
     static constexpr double kRecordingThumbnailPixels = 480;
     static constexpr double kReplayHoldSeconds = 0.5;
+    // Place names: at most this many labels; the area in view is asked for at most every
+    // 0.25 s; the candidates are chosen again once the zoom moved by 0.1.
+    static constexpr std::size_t kMaxToponymLabels = 28;
+    static constexpr double kToponymCoverageSeconds = 0.25;
+    static constexpr double kToponymCandidateZoomStep = 0.1;
+    // A label is its text, this much wider for the marker, and at least the marker's height.
+    static constexpr double kLabelMarkerRoomPoints = 12;
+    static constexpr double kLabelMinHeightPoints = 9;
+    // A click or the pointer this close to a label counts as on it, sideways and upright.
+    static constexpr double kLabelHitSidePoints = 6;
+    static constexpr double kLabelHitEndPoints = 4;
+    // The pointer may stray this far off the hover card without closing it.
+    static constexpr double kHoverCardSlopPoints = 4;
 
     // A glide of the centre and zoom.
     struct CameraAnimation {
@@ -310,6 +328,8 @@ public:
         std::shared_ptr<TerrainService> terrain;
         std::shared_ptr<ForestService> forest;
         std::shared_ptr<BuildingService> buildings;
+        // The place names of the labels.
+        std::shared_ptr<ToponymService> toponyms = {};
     };
 
     // What the canvas runs over: time, the main queue, the preferences, the journal's
@@ -419,9 +439,36 @@ public:
     // Map options. The basemap switch empties the tile fades and the texture cache and
     // clamps the camera to the new basemap's depth.
     void setBasemap(Basemap basemap);
-    // Place-name labels wanted; stored for the labels to read.
+    // Place-name labels wanted; switching lays them out again at once.
     void setShowsToponyms(bool on);
     bool showsToponyms() const { return showsToponyms_; }
+
+    // Place-name labels. The placements for the camera now: at most kMaxToponymLabels
+    // names in front of the eye and not hidden by the relief, none crowding another; asks
+    // the service for the area in view on the way. Empty below zoom 13, while labels are
+    // off, or without a window that shows them.
+    std::vector<ToponymLayout::Placement> layoutToponyms();
+    // Shows the placements in the window's label slots, restyling a slot only when its place,
+    // side or style changed; moves the hover card with its label or closes it.
+    void applyToponymPlacements(const std::vector<ToponymLayout::Placement>& placements);
+    // The names that may be labelled at `zoom`, with their label sizes, unless the zoom moved
+    // less than kToponymCandidateZoomStep since the last refresh.
+    void refreshToponymCandidates(double zoom);
+    // Where a world point shows in the view, in points; far outside it when a pitched view
+    // has it far ahead, behind the relief or behind the eye.
+    ScreenPoint toponymViewPoint(WorldPoint point) const;
+    // The index of the shown label at a view point, with some slop around each.
+    std::optional<std::size_t> labelIndex(ScreenPoint point) const;
+    // The pointer moved over the map without a button (view points): the card opens over
+    // the name under it and stays while the pointer travels onto it.
+    void hover(ScreenPoint point);
+    // The pointer left the map: the card closes.
+    void hoverEnded();
+    // The places labelled now, in slot order.
+    const std::vector<Toponym>& shownToponyms() const { return shownToponyms_; }
+    const std::optional<Toponym>& hoveredToponym() const { return hoveredToponym_; }
+    // NaN until the first refresh, and after the names changed.
+    double toponymCandidateZoom() const { return toponymCandidateZoom_; }
     void setShowsSlopes(bool on);
     // Trees and buildings.
     void setShowsTrees(bool on);
@@ -463,12 +510,11 @@ public:
     const std::string& animationName() const { return animationName_; }
     void setAnimationName(std::string name) { animationName_ = std::move(name); }
     const FlightOptions& flightOptions() const { return flightOptions_; }
-    // The place labels shown now, in label order.
-    std::vector<Toponym> shownToponyms() const { return {}; }
     // The platform map stands in for the relief; flights then play live, unprepared.
     bool isAppleLayerShown() const { return false; }
-    // What stands over the map in a frame prepared for `frameCamera`.
-    FrameOverlays overlayPlacements(const Camera& frameCamera) const;
+    // What stands over the map in a frame prepared for the renderer's camera now: the
+    // labels laid out over that frame's relief.
+    FrameOverlays overlayPlacements();
     // What a flight's preload fetches: the map tiles its cameras show, in the order it shows
     // them, and the elevation grids under them; and how many of its sample times had a camera.
     struct FlightPreloadList {
@@ -609,9 +655,11 @@ public:
     // Two fingers turning: the ground under them stays under them.
     void rotationChanged(double rotation, Camera::Point location);
     void rotationEnded();
-    // A click: with Command, glides to the ground clicked.
+    // A click: on a place name, glides there at the same zoom, or flies there (Command) or
+    // around it (Option); elsewhere, with Command, glides to the ground clicked.
     void click(Camera::Point location, KeyModifiers eventModifiers);
-    // A two-finger (right) click zooms one level out about it.
+    // A two-finger (right) click zooms one level out about it; with Option, over a place
+    // name, tours the place.
     void twoFingerClick(Camera::Point location, KeyModifiers eventModifiers);
     // A pinch, rotation or climb ended: the camera is reported.
     void gestureEnded();
@@ -653,6 +701,15 @@ private:
     void scheduleSnapshot();
     void installCallbacks();
     void terrainDidChange();
+    // New place names: the candidates are chosen again, and the labels laid out at once.
+    void toponymsDidChange();
+    // Lays the labels out again unless a flight shows its own.
+    void relayoutToponyms();
+    // Makes sure the window has slot `index`.
+    void labelView(std::size_t index);
+    void hideLabelViews(std::size_t from);
+    void closeHoverCard();
+    CanvasOverlays* overlays() const;
     void initialFit();
     void applyStartView(const StartView& start);
     void reportCameraChange(double now);
@@ -784,6 +841,21 @@ private:
     std::vector<TrackPhoto> photos_;
     std::optional<Replay> replay_;
     std::optional<Recording> recording_;
+    // Place-name labels: what each of the window's slots was last styled for, their frames
+    // (the first `shownToponyms_.size()` shown), the style they were styled in, the label
+    // sizes measured so far, the candidates of the last refresh and the hovered place.
+    std::vector<std::string> toponymAssignments_;
+    std::vector<ScreenRect> toponymFrames_;
+    std::size_t toponymViewCount_ = 0;
+    std::vector<Toponym> shownToponyms_;
+    bool toponymsOnDarkBackground_ = false;
+    std::unordered_map<std::string, CanvasOverlays::LabelSize> toponymSizes_;
+    std::vector<ToponymLayout::Candidate> toponymCandidates_;
+    double toponymCandidateZoom_ = std::numeric_limits<double>::quiet_NaN();
+    double lastCoverageRequest_ = 0;
+    std::optional<Toponym> hoveredToponym_;
+    // The hover card's frame while it shows.
+    std::optional<ScreenRect> hoverCard_;
 };
 
 } // namespace velorin

@@ -282,10 +282,12 @@ std::optional<Camera> MapCanvasView::applyFlightFrame(const Flight& flight, doub
     return renderer_->lookAtCamera(lerp(flight.target, lookAt, q), eye, altitude, look);
 }
 
-FrameOverlays MapCanvasView::overlayPlacements(const Camera&) const
+FrameOverlays MapCanvasView::overlayPlacements()
 {
-    // Markers and labels join the prepared frames with their own features.
-    return {};
+    // Markers join the prepared frames with their own feature.
+    FrameOverlays overlays;
+    overlays.labels = layoutToponyms();
+    return overlays;
 }
 
 void MapCanvasView::storeFlight(const Flight& flight)
@@ -343,7 +345,7 @@ bool MapCanvasView::flightStep(Flight flight)
                     "{} : images prises sans tout ce qu'elles montrent après {} s d'attente", animationName_,
                     ResourceWait::kPatienceSeconds);
             }
-            PreparedFlightFrame frame{renderer_->captureScene(*candidate), overlayPlacements(*candidate)};
+            PreparedFlightFrame frame{renderer_->captureScene(*candidate), overlayPlacements()};
             renderer_->restoreFrameState(live, state);
             sequence->append(std::move(frame));
             flight.waitingSince.reset();
@@ -376,6 +378,7 @@ bool MapCanvasView::flightStep(Flight flight)
         // An instant without a camera is passed over: its display frame alone is skipped.
         if (auto camera = applyFlightFrame(flight, t)) {
             applyCamera(*camera, false);
+            applyToponymPlacements(layoutToponyms());
             flightFrameReady_ = true;
         }
     } else {
@@ -383,6 +386,7 @@ bool MapCanvasView::flightStep(Flight flight)
         if (!frame)
             return true;
         frame->scene.restore(*renderer_);
+        applyToponymPlacements(frame->overlays.labels);
         targetBearing_ = frame->scene.camera.bearing;
         targetPitch_ = frame->scene.camera.pitch;
         reportCameraChange();
@@ -402,6 +406,7 @@ bool MapCanvasView::flightStep(Flight flight)
             arrivalFrame_ = *last;
             renderer_->heldFlightScene = last->scene;
             last->scene.restore(*renderer_);
+            applyToponymPlacements(last->overlays.labels);
         }
         flightRasterScale_ = 1;
         flightRaster_.reset();

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "map-data/TileRelay.h"
+#include "platform/BlockingFetches.h"
 #include "platform/HttpSession.h"
+#include "platform/SteadyClock.h"
 
-#include <condition_variable>
 #include <cstddef>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,30 +22,17 @@ public:
 
     // The session and the relay (if any) outlive the fetcher.
     BlockingFetch(platform::HttpSession& session, TileRelay* relay);
-    BlockingFetch(const BlockingFetch&) = delete;
-    BlockingFetch& operator=(const BlockingFetch&) = delete;
 
     // The body of a 200 answer to `upstreamURL`; nothing for any other status, a transport
     // error, or once stopped.
     std::optional<std::vector<std::byte>> get(const std::string& upstreamURL);
-    void stop();
+    void stop() { fetches_.stop(); }
 
 private:
-    // Answers only fill a slot under the lock: they run where they arrive.
-    struct InlineExecutor final : platform::Executor {
-        void post(Task task) override { task(); }
-    };
-    // Shared with the transfers' completions, which may come after a fetch gave up.
-    struct State {
-        std::mutex mutex;
-        std::condition_variable changed;
-        bool stopped = false;
-    };
-
-    platform::HttpSession& session_;
     TileRelay* const relay_;
-    InlineExecutor inline_;
-    const std::shared_ptr<State> state_ = std::make_shared<State>();
+    // Only the transfer's own time limit applies, so the clock never runs a timer.
+    platform::SteadyClock clock_;
+    platform::BlockingFetches fetches_;
 };
 
 } // namespace velorin

@@ -67,17 +67,8 @@ void ForestLoader::start(Pipeline<Value>& pipeline, const WorldRect& rect, std::
 {
     if (tileCoverCount(rect) > maxCover)
         return;
-    std::vector<Key> keys = tileCover(rect);
-    const double centreX = (rect.minX + rect.maxX) / 2;
-    const double centreY = (rect.minY + rect.maxY) / 2;
-    const auto distance = [&](const Key& key) {
-        const double n = std::exp2(double(key.z));
-        return std::hypot((double(key.x) + 0.5) / n - centreX, (double(key.y) + 0.5) / n - centreY);
-    };
-    std::stable_sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) { return distance(a) < distance(b); });
-
     const double now = clock_.now();
-    for (const Key& key : keys) {
+    for (const Key& key : tileCoverNearestFirst(rect)) {
         if (pipeline.table.contains(key) || pipeline.loading.contains(key) || pipeline.loading.size() >= maxLoads)
             continue;
         if (const auto failed = pipeline.failedAt.find(key);

@@ -544,6 +544,8 @@ private:
     const std::shared_ptr<gpu::Texture>& emptyCanopy();
     // Whether the frame is close and tilted enough for trees or the canopy.
     bool closeEnoughForTrees() const;
+    // Where a zoom-15 tile of trees or buildings is drawn this frame; no shape nor leaves.
+    TreeTileUniforms tileUniforms(const ForestService::Key& key) const;
     // The canopy lifts the map: 3D trees are off, there is a forest source, and the map is
     // not the TOP25 sheets.
     bool canopyWanted() const;

@@ -37,63 +37,80 @@ double distanceToSegment(WorldPoint p, WorldPoint a, WorldPoint b)
 MapRenderer::BuildingQuarters MapRenderer::buildingVertices(const std::vector<BuildingService::Vertex>& mesh,
     const ForestService::Key& tile, const ElevationSampler& elevation)
 {
-    const double n = std::exp2(double(tile.z));
-    const WorldPoint corner{double(tile.x) / n, double(tile.y) / n};
-    const double metersPerUnit = WorldPoint{(double(tile.x) + 0.5) / n, (double(tile.y) + 0.5) / n}.metersPerWorldUnit();
-    const double worldPerMeter = 1 / metersPerUnit;
-    const double half = metersPerUnit / n / 2;
+    const WorldPoint corner = tileCorner(tile);
+    const double worldPerMeter = 1 / tileMetersPerWorldUnit(tile);
+    const double half = tileMetersPerWorldUnit(tile) / std::exp2(double(tile.z)) / 2;
 
-    // Vertices converted at once; the vertices of one footprint follow each other and share
-    // its foot, so each run samples the ground once a footprint.
+    // Feet come in single precision: the half is compared in it too.
+    const auto quarterOf = [halfWidth = float(half)](const BuildingService::Vertex& vertex) {
+        return std::size_t((vertex.footX >= halfWidth ? 1 : 0) + (vertex.footY >= halfWidth ? 2 : 0));
+    };
+
+    // Runs of vertices are counted by quarter, then converted straight into their places,
+    // each on one thread. The vertices of one footprint follow each other and share its
+    // foot, so a run samples the ground once a footprint.
     constexpr std::size_t kRun = kParallelBuildingThreshold;
     std::vector<std::size_t> runs;
     for (std::size_t first = 0; first < mesh.size(); first += kRun)
         runs.push_back(first);
-    const auto convert = [&](std::size_t first) {
-        const std::size_t count = std::min(kRun, mesh.size() - first);
+    const auto eachRun = [&](auto work) {
+        if (mesh.size() < kParallelBuildingThreshold) {
+            std::vector<decltype(work(0))> results;
+            std::transform(runs.begin(), runs.end(), std::back_inserter(results), work);
+            return results;
+        }
+        return parallelMap(runs, work);
+    };
+    const auto counts = eachRun([&](std::size_t first) {
+        std::array<int, 4> count{};
+        for (std::size_t at = first; at < std::min(first + kRun, mesh.size()); ++at)
+            ++count[quarterOf(mesh[at])];
+        return count;
+    });
+
+    BuildingQuarters quarters;
+    for (std::size_t q = 0; q < 4; ++q) {
+        int total = 0;
+        for (const auto& count : counts)
+            total += count[q];
+        quarters.starts[q + 1] = quarters.starts[q] + total;
+    }
+    // Where each run's vertices of each quarter go.
+    std::vector<std::array<int, 4>> places(runs.size());
+    for (std::size_t q = 0; q < 4; ++q) {
+        int next = quarters.starts[q];
+        for (std::size_t run = 0; run < runs.size(); ++run) {
+            places[run][q] = next;
+            next += counts[run][q];
+        }
+    }
+    quarters.vertices.resize(mesh.size());
+    eachRun([&](std::size_t first) {
+        const std::size_t end = std::min(first + kRun, mesh.size());
         std::vector<WorldPoint> feet;
-        std::vector<std::size_t> footOf(count);
-        for (std::size_t at = 0; at < count; ++at) {
-            const BuildingService::Vertex& vertex = mesh[first + at];
-            if (at == 0 || vertex.footX != mesh[first + at - 1].footX || vertex.footY != mesh[first + at - 1].footY)
+        std::vector<std::uint32_t> footOf(end - first);
+        for (std::size_t at = first; at < end; ++at) {
+            const BuildingService::Vertex& vertex = mesh[at];
+            if (at == first || vertex.footX != mesh[at - 1].footX || vertex.footY != mesh[at - 1].footY)
                 feet.push_back({corner.x + double(vertex.footX) * worldPerMeter, corner.y + double(vertex.footY) * worldPerMeter});
-            footOf[at] = feet.size() - 1;
+            footOf[at - first] = std::uint32_t(feet.size() - 1);
         }
         std::vector<double> grounds(feet.size(), 0.0);
         if (elevation)
             elevation(feet, grounds);
-        std::vector<BuildingGPUVertex> converted(count);
-        for (std::size_t at = 0; at < count; ++at) {
-            const BuildingService::Vertex& vertex = mesh[first + at];
-            const double ground = grounds[footOf[at]];
+        std::array<int, 4> place = places[first / kRun];
+        for (std::size_t at = first; at < end; ++at) {
+            const BuildingService::Vertex& vertex = mesh[at];
+            const double ground = grounds[footOf[at - first]];
             const auto colour = vertex.color[0] >= 0 ? std::array{vertex.color[0], vertex.color[1], vertex.color[2]}
                 : ground > kSlateRoofsAboveMeters                 ? kSlateRoof
                                                                   : kTileRoof;
-            converted[at] = {vertex.x, vertex.y, float(ground + double(vertex.z)), vertex.nx, vertex.ny, vertex.nz,
-                vertex.part, colour[0], colour[1], colour[2], vertex.wallU, vertex.z, vertex.wallLength};
+            quarters.vertices[std::size_t(place[quarterOf(vertex)]++)] = {vertex.x, vertex.y,
+                float(ground + double(vertex.z)), vertex.nx, vertex.ny, vertex.nz, vertex.part, colour[0], colour[1],
+                colour[2], vertex.wallU, vertex.z, vertex.wallLength};
         }
-        return converted;
-    };
-    std::vector<std::vector<BuildingGPUVertex>> converted;
-    if (mesh.size() < kParallelBuildingThreshold)
-        std::transform(runs.begin(), runs.end(), std::back_inserter(converted), convert);
-    else
-        converted = parallelMap(runs, convert);
-
-    // Feet come in single precision: the half is compared in it too.
-    const auto quarterOf = [halfWidth = float(half)](const BuildingService::Vertex& vertex) {
-        return (vertex.footX >= halfWidth ? 1 : 0) + (vertex.footY >= halfWidth ? 2 : 0);
-    };
-    BuildingQuarters quarters;
-    std::array<int, 4> counts{};
-    for (const BuildingService::Vertex& vertex : mesh)
-        ++counts[std::size_t(quarterOf(vertex))];
-    for (std::size_t q = 0; q < 4; ++q)
-        quarters.starts[q + 1] = quarters.starts[q] + counts[q];
-    quarters.vertices.resize(mesh.size());
-    std::array<int, 4> next{quarters.starts[0], quarters.starts[1], quarters.starts[2], quarters.starts[3]};
-    for (std::size_t at = 0; at < mesh.size(); ++at)
-        quarters.vertices[std::size_t(next[std::size_t(quarterOf(mesh[at]))]++)] = converted[at / kRun][at % kRun];
+        return true;
+    });
     return quarters;
 }
 
@@ -149,7 +166,6 @@ void MapRenderer::prepareBuildings(const WorldRect& area, bool requests)
 
     const WorldPoint near = camera.worldPoint({camera.viewSize.width / 2, camera.viewSize.height});
     const WorldPoint centre = camera.center;
-    const double s = camera.scale();
     const auto& tiles = buildings_->tiles();
     const TerrainService* elevations = terrain.get();
     const int zoom = frame.frameTerrainZoom;
@@ -180,23 +196,20 @@ void MapRenderer::prepareBuildings(const WorldRect& area, bool requests)
         if (!cached->second.buffer)
             continue;
 
-        const double n = std::exp2(double(key.z));
-        const WorldPoint corner{double(key.x) / n, double(key.y) / n};
-        const double metersPerUnit = WorldPoint{(double(key.x) + 0.5) / n, (double(key.y) + 0.5) / n}.metersPerWorldUnit();
-        TreeTileUniforms uniforms;
-        uniforms.origin = {float((corner.x - centre.x) * s), float((corner.y - centre.y) * s)};
-        uniforms.pixelsPerMeter = float(s / metersPerUnit);
-        uniforms.eye = frame.frameTreeEye;
+        const TreeTileUniforms uniforms = tileUniforms(key);
+        const WorldPoint corner = tileCorner(key);
+        const double width = 1 / std::exp2(double(key.z));
+        const double metersPerUnit = tileMetersPerWorldUnit(key);
         const auto& starts = cached->second.starts;
         for (int q = 0; q < 4; ++q) {
             if (starts[std::size_t(q) + 1] == starts[std::size_t(q)])
                 continue;
             const int column = q % 2;
             const int row = q / 2;
-            const WorldPoint quarterCentre{corner.x + (column + 0.5) * 0.5 / n, corner.y + (row + 0.5) * 0.5 / n};
+            const WorldPoint quarterCentre{corner.x + (column + 0.5) * width / 2, corner.y + (row + 0.5) * width / 2};
             const double meters = distanceToSegment(quarterCentre, near, centre) * metersPerUnit;
             const int level = meters < kNearRoofMeters ? kNearRoofLevel : kNearRoofLevel - 1;
-            RoofImagery imagery = roofImagery(key, column, row, level, metersPerUnit / n / 2);
+            RoofImagery imagery = roofImagery(key, column, row, level, metersPerUnit * width / 2);
             buildingDraws.push_back({cached->second.buffer, starts[std::size_t(q)], starts[std::size_t(q) + 1], uniforms,
                 imagery.roof, std::move(imagery.photos)});
         }

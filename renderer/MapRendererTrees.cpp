@@ -44,9 +44,8 @@ std::optional<std::size_t> slotOf(float shape, double elevation)
 std::array<std::vector<TreeInstance>, MapRenderer::kTreeSlots> MapRenderer::treeInstances(
     const std::vector<ForestService::Tree>& trees, const ForestService::Key& tile, const ElevationSampler& elevation)
 {
-    const double n = std::exp2(double(tile.z));
-    const WorldPoint corner{double(tile.x) / n, double(tile.y) / n};
-    const double worldPerMeter = 1 / WorldPoint{(double(tile.x) + 0.5) / n, (double(tile.y) + 0.5) / n}.metersPerWorldUnit();
+    const WorldPoint corner = tileCorner(tile);
+    const double worldPerMeter = 1 / tileMetersPerWorldUnit(tile);
 
     struct Placed {
         std::size_t slot = kTreeSlots; // kTreeSlots: left out
@@ -89,6 +88,17 @@ std::array<std::vector<TreeInstance>, MapRenderer::kTreeSlots> MapRenderer::tree
         }
     }
     return slots;
+}
+
+TreeTileUniforms MapRenderer::tileUniforms(const ForestService::Key& key) const
+{
+    const WorldPoint corner = tileCorner(key);
+    const double s = camera.scale();
+    TreeTileUniforms uniforms;
+    uniforms.origin = {float((corner.x - camera.center.x) * s), float((corner.y - camera.center.y) * s)};
+    uniforms.pixelsPerMeter = float(s / tileMetersPerWorldUnit(key));
+    uniforms.eye = frame.frameTreeEye;
+    return uniforms;
 }
 
 void MapRenderer::prepareTreesAndBuildings(double now)
@@ -168,13 +178,7 @@ void MapRenderer::prepareTreesAndBuildings(double now)
         }
         cached->second.lastUsed = frameNumber;
 
-        const double n = std::exp2(double(key.z));
-        const WorldPoint corner{double(key.x) / n, double(key.y) / n};
-        const double metersPerUnit = WorldPoint{(double(key.x) + 0.5) / n, (double(key.y) + 0.5) / n}.metersPerWorldUnit();
-        TreeTileUniforms uniforms;
-        uniforms.origin = {float((corner.x - centre.x) * s), float((corner.y - centre.y) * s)};
-        uniforms.pixelsPerMeter = float(s / metersPerUnit);
-        uniforms.eye = frame.frameTreeEye;
+        TreeTileUniforms uniforms = tileUniforms(key);
         for (std::size_t slot = 0; slot < kTreeSlots; ++slot) {
             const TreeSlot& buffer = cached->second.shapes[slot];
             if (!buffer.buffer)

@@ -45,6 +45,32 @@ std::vector<ForestService::Key> tileCover(const WorldRect& rect)
     return keys;
 }
 
+std::vector<ForestService::Key> tileCoverNearestFirst(const WorldRect& rect)
+{
+    std::vector<ForestService::Key> keys = tileCover(rect);
+    const double centreX = (rect.minX + rect.maxX) / 2;
+    const double centreY = (rect.minY + rect.maxY) / 2;
+    const auto distance = [&](const ForestService::Key& key) {
+        const double n = std::exp2(double(key.z));
+        return std::hypot((double(key.x) + 0.5) / n - centreX, (double(key.y) + 0.5) / n - centreY);
+    };
+    std::stable_sort(keys.begin(), keys.end(),
+        [&](const ForestService::Key& a, const ForestService::Key& b) { return distance(a) < distance(b); });
+    return keys;
+}
+
+WorldPoint tileCorner(const ForestService::Key& key)
+{
+    const double n = std::exp2(double(key.z));
+    return {double(key.x) / n, double(key.y) / n};
+}
+
+double tileMetersPerWorldUnit(const ForestService::Key& key)
+{
+    const double n = std::exp2(double(key.z));
+    return WorldPoint{(double(key.x) + 0.5) / n, (double(key.y) + 0.5) / n}.metersPerWorldUnit();
+}
+
 std::size_t tileCoverCount(const WorldRect& rect)
 {
     const Range range = coverRange(rect);

@@ -13,7 +13,12 @@
 #include "app/ui/OverlayLayer.h"
 #include "app/ui/OverlayTransition.h"
 #include "app/ui/tests/ScreenTestSupport.h"
+#include "canvas/qt/CanvasOverlayHost.h"
 #include "canvas/qt/MapCanvasWidget.h"
+#include "canvas/qt/ToponymLabelLayer.h"
+#include "features/ToponymHoverCard.h"
+#include "features/ui/ToponymHoverView.h"
+#include "features/ui/ToponymLabelView.h"
 #include "recordings/TrackSmoothing.h"
 #include "platform/SteadyClock.h"
 #include "renderer/Sky.h"
@@ -29,9 +34,14 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QToolTip>
+#include <QToolButton>
 #include <QWindow>
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <iostream>
@@ -125,12 +135,46 @@ protected:
         provider.route("/*", LoopbackServer::reply(200, mapTile, {{"Content-Type", "image/jpeg"}}));
         provider.route("/elevation-tiles-prod/terrarium/*",
             LoopbackServer::reply(200, solidImage(QColor(131, 232, 0), "PNG"), {{"Content-Type", "image/png"}}));
+        provider.route("/wfs/ows", LoopbackServer::reply(200, R"({"type":"FeatureCollection","features":[]})",
+                                       {{"Content-Type", "application/json"}}));
         const std::string host = "127.0.0.1:" + std::to_string(provider.port());
         hosts.scheme = "http";
         hosts.ignHost = hosts.openTopoHost = hosts.swisstopoHost = hosts.spainHost = hosts.austriaHost
             = hosts.terrariumHost = host;
     }
     void serveTiles() { serveTiles(server); }
+
+    // The feature service answers with `names` for their layers, the elevation service with
+    // a plateau at 1000 m and the altimetry service with 2000 m for every point.
+    void serveNames(const std::vector<velorin::Toponym>& names)
+    {
+        std::map<std::string, nlohmann::json> layers;
+        for (const velorin::Toponym& name : names) {
+            const bool orographic = name.kind == velorin::Toponym::Kind::summit || name.kind == velorin::Toponym::Kind::col;
+            layers[orographic ? "detail_orographique" : "zone_d_activite_ou_d_interet"].push_back(
+                {{"id", name.id}, {"geometry", {{"type", "Point"}, {"coordinates", {name.longitude, name.latitude}}}},
+                    {"properties", {{"nature", orographic ? (name.kind == velorin::Toponym::Kind::col ? "Col" : "Sommet")
+                                                          : "Refuge"},
+                                       {"toponyme", name.name}, {"importance", std::to_string(name.importance)}}}});
+        }
+        server.route("/wfs/ows", [layers](const httplib::Request& request, httplib::Response& response) {
+            const std::string typeName = request.get_param_value("TYPENAMES");
+            const auto found = layers.find(typeName.substr(typeName.find(':') + 1));
+            response.set_content(
+                nlohmann::json{{"features", found == layers.end() ? nlohmann::json::array() : found->second}}.dump(),
+                "application/json");
+        });
+        const std::vector<float> plateau(256 * 256, 1000.0f);
+        server.route("/wms-r", LoopbackServer::reply(200,
+            std::string(reinterpret_cast<const char*>(plateau.data()), plateau.size() * sizeof(float))));
+        server.route("/altimetrie/1.0/calcul/alti/rest/elevation.json",
+            [](const httplib::Request& request, httplib::Response& response) {
+                const std::string longitudes = request.get_param_value("lon");
+                const auto points = std::count(longitudes.begin(), longitudes.end(), '|') + 1;
+                response.set_content(nlohmann::json{{"elevations", std::vector<double>(points, 2000)}}.dump(),
+                    "application/json");
+            });
+    }
 
     // The root window over `model`, shown at `size`; its canvas starts with `arguments`.
     std::unique_ptr<RootView> openWindow(velorin::AppModel& model, QSize size,
@@ -501,6 +545,119 @@ TEST_F(MapWindowTest, ControlFOpensTheSheetSearchReadyForTyping)
     EXPECT_EQ(query->text(), "Vercors");
 }
 
+TEST_F(MapWindowTest, TheMapNamesThePlacesInViewAndTheirCardGoesStraightThere)
+{
+    using velorin::Toponym;
+    const std::vector<Toponym> names {
+        {"sommet.1", "Pic de Dormillouse", Toponym::Kind::summit, 45.150, 6.590, 1, std::nullopt},
+        {"col.1", "Col des Ayes", Toponym::Kind::col, 45.162, 6.612, 2, std::nullopt},
+        {"refuge.1", "Refuge de Chabournéou", Toponym::Kind::refuge, 45.139, 6.566, 2, std::nullopt},
+        {"sommet.2", "Tête de la Draye", Toponym::Kind::summit, 45.136, 6.618, 2, std::nullopt},
+    };
+    serveTiles();
+    serveNames(names);
+    auto& model = makeModel();
+    const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "45.15,6.59,14"});
+    RootView& window = *shown;
+    model.start();
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    const auto canvas = screen->container().canvas();
+    velorin::ToponymLabelLayer& labels = map.overlayHost().labelLayer();
+    velorin::ToponymHoverView& card = map.overlayHost().hoverCard();
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return canvas->shownToponyms().size() == names.size() && drawnShare(map.grabFramebuffer()) > 0.9;
+    }, 60)) << "names shown: " << canvas->shownToponyms().size();
+    EXPECT_EQ(canvas->shownToponyms().front().labelText(), "Pic de Dormillouse 2000 m") << "with its spot height";
+
+    // Every label's marker stands on its place, in its kind's colour, its text dark beside it.
+    testing_support::runUntil(*mainQueue, [] { return false; }, 0.3);
+    const QImage shot = window.grab().toImage();
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velorin-names.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
+    std::cout << "names on the map: " << file.string() << "\n";
+    const double ratio = shot.devicePixelRatio();
+    const QPoint origin = map.mapTo(&window, QPoint(0, 0));
+    for (std::size_t i = 0; i < canvas->shownToponyms().size(); ++i) {
+        const Toponym& place = canvas->shownToponyms()[i];
+        SCOPED_TRACE(place.name);
+        ASSERT_TRUE(labels.isShown(i));
+        const QRectF frame = labels.frame(i).translated(origin);
+        const velorin::ScreenPoint at = canvas->toponymViewPoint(
+            velorin::WorldPoint::fromLatitudeLongitude(place.latitude, place.longitude));
+        EXPECT_NEAR(frame.left() + 4.5, at.x + origin.x(), 1e-6);
+        const QColor marker = shot.pixelColor(QPointF(QPointF(at.x + origin.x(), at.y + origin.y() + 1) * ratio).toPoint());
+        const QColor expected = velorin::ToponymLabelView::markerColor(place.kind);
+        EXPECT_LT(std::abs(marker.red() - expected.red()) + std::abs(marker.green() - expected.green())
+                + std::abs(marker.blue() - expected.blue()), 60)
+            << marker.name().toStdString() << " for " << expected.name().toStdString();
+        int dark = 0;
+        int counted = 0;
+        for (double y = frame.top(); y < frame.bottom(); y += 1)
+            for (double x = frame.left() + 12; x < frame.right(); x += 1, ++counted)
+                dark += shot.pixelColor(QPointF(QPointF(x, y) * ratio).toPoint()).lightnessF() < 0.25;
+        EXPECT_GT(double(dark) / counted, 0.08) << "dark glyphs in the label";
+    }
+    const QColor away = shot.pixelColor(QPoint(20, 350) * ratio);
+    EXPECT_LT(std::abs(away.red() - 200) + std::abs(away.green() - 120) + std::abs(away.blue() - 40), 8)
+        << "the map itself away from the names";
+
+    // The pointer over a name opens its card; moving onto the card keeps it.
+    QWindow* handle = window.windowHandle();
+    ASSERT_TRUE(handle);
+    const auto slotOf = [&](const std::string& id) {
+        const auto& shownNow = canvas->shownToponyms();
+        return std::size_t(std::find_if(shownNow.begin(), shownNow.end(), [&](const Toponym& place) { return place.id == id; })
+            - shownNow.begin());
+    };
+    // Opens the card of a shown name with the pointer; its label's frame in the window.
+    const auto hoverName = [&](const std::string& id) {
+        const std::size_t slot = slotOf(id);
+        EXPECT_LT(slot, canvas->shownToponyms().size()) << id << " is in view";
+        const QRectF label = labels.frame(slot).translated(origin);
+        QTest::mouseMove(handle, label.center().toPoint());
+        EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+            return card.isVisible() && canvas->hoveredToponym() && canvas->hoveredToponym()->id == id;
+        }, 5)) << "the card of " << id << " opens";
+        return label;
+    };
+    const QRectF colLabel = hoverName("col.1");
+    const auto expectedCard = velorin::ToponymHoverCard::beside(
+        {colLabel.x() - origin.x(), colLabel.y() - origin.y(), colLabel.width(), colLabel.height()});
+    EXPECT_EQ(card.geometry(), QRectF(expectedCard.frame.x, expectedCard.frame.y, expectedCard.frame.width,
+                                   expectedCard.frame.height).toRect());
+    QTest::mouseMove(handle, card.mapTo(&window, QPoint(card.width() - 60, card.height() / 2)));
+    testing_support::runUntil(*mainQueue, [] { return false; }, 0.2);
+    EXPECT_TRUE(card.isVisible()) << "the pointer went onto the card";
+    EXPECT_EQ(canvas->hoveredToponym()->id, "col.1");
+    const auto cardFile = file.parent_path() / "velorin-names-card.png";
+    ASSERT_TRUE(window.grab().toImage().save(QString::fromStdString(cardFile.string()), "PNG"));
+
+    // A click on the card beside its buttons reaches the map: there, on the name, it
+    // recentres the map on the place at the same zoom.
+    const double zoom = canvas->camera().zoom;
+    const QPoint besideButtons = card.mapTo(&window, QPoint(4, card.height() / 2));
+    ASSERT_FALSE(card.childAt(card.mapFrom(&window, besideButtons)));
+    QTest::mouseClick(handle, Qt::LeftButton, {}, besideButtons);
+    const velorin::WorldPoint col = velorin::WorldPoint::fromLatitudeLongitude(45.162, 6.612);
+    EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return std::abs(canvas->camera().center.x - col.x) < 1e-9 && std::abs(canvas->camera().center.y - col.y) < 1e-9;
+    }, 5)) << "the click went through the card to the name";
+    EXPECT_DOUBLE_EQ(canvas->camera().zoom, zoom);
+
+    // "Aller directement à ce lieu" goes to the place at once.
+    testing_support::runUntil(*mainQueue, [] { return false; }, 0.3);
+    hoverName("sommet.1");
+    QToolButton& jump = card.jumpButton();
+    EXPECT_EQ(jump.accessibleName(), "Aller directement à ce lieu");
+    QTest::mouseClick(handle, Qt::LeftButton, {}, jump.mapTo(&window, jump.rect().center()));
+    const velorin::WorldPoint summit = velorin::WorldPoint::fromLatitudeLongitude(45.150, 6.590);
+    EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return std::abs(canvas->camera().center.x - summit.x) < 1e-9 && std::abs(canvas->camera().center.y - summit.y) < 1e-9;
+    }, 5)) << "the map went to the summit";
+}
+
 TEST_F(MapWindowTest, TheRecordButtonRecordsATrackThatIsStoredAndDrawnEvenWhileTheWindowIsHidden)
 {
     serveTiles();
@@ -670,6 +827,8 @@ TEST_F(MapWindowTest, TheSettingsOpenFromTheToolbarAndTheDiagnosticsFromTheProbl
     hosts.scheme = "http";
     hosts.ignHost = hosts.openTopoHost = hosts.swisstopoHost = hosts.spainHost = hosts.austriaHost
         = hosts.terrariumHost = "127.0.0.1:9";
+    // The place names of the view cannot come either.
+    log.expect("Toponyms", "cellule");
     {
         auto& model = makeModel();
         model.start();
