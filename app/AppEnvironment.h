@@ -5,11 +5,13 @@
 #include "platform/Clock.h"
 #include "platform/Folders.h"
 #include "platform/Keychain.h"
+#include "platform/Iso8601.h"
 #include "platform/LocationSource.h"
 #include "platform/MainQueue.h"
 #include "platform/NetworkPathSource.h"
 #include "platform/UserDefaults.h"
 
+#include <functional>
 #include <memory>
 
 namespace velorin {
@@ -33,6 +35,8 @@ struct AppEnvironment {
     GpuDevice::Probe probeGpu;
     // Required: where the account's session is kept.
     std::shared_ptr<platform::Keychain> keychain;
+    // The present moment, which dates recordings; empty is the system's clock.
+    std::function<platform::SystemTime()> now = {};
 };
 
 } // namespace velorin

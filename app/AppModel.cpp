@@ -28,7 +28,8 @@ std::optional<Basemap> selectableBasemap(const platform::UserDefaults& defaults,
 
 FlyoverMode storedFlyoverMode(const platform::UserDefaults& defaults)
 {
-    return defaults.string(AppModel::kFlyoverModeKey) == "drone" ? FlyoverMode::drone : FlyoverMode::follow;
+    const auto raw = defaults.string(AppModel::kFlyoverModeKey);
+    return raw ? flyoverModeFromRawValue(*raw).value_or(FlyoverMode::follow) : FlyoverMode::follow;
 }
 
 std::shared_ptr<platform::HttpSession> makeTileSession(std::shared_ptr<platform::Clock> clock)
@@ -61,6 +62,9 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , flyoverMode_(storedFlyoverMode(*defaults_))
     , location_(std::make_unique<LocationService>(std::move(environment.locationSource), clock_, mainQueue_))
     , network_(std::make_unique<NetworkMonitor>(std::move(environment.networkPaths), mainQueue_))
+    , motionSource_(std::make_shared<platform::SpeedMotionActivitySource>(mainQueue_,
+          [this] { return location_->authorization() != platform::LocationAuthorization::restricted; }))
+    , motion_(std::make_unique<MotionActivityService>(motionSource_))
     , cache_(std::make_shared<TextureCache>(clock_))
     , activityDelay_(clock_, mainQueue_)
     , stallWatchdog_(clock_, mainQueue_)
@@ -69,13 +73,27 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , lastCameraChange_(-std::numeric_limits<double>::infinity())
     , session_(makeTileSession(clock_))
     , relay_(std::make_shared<TileRelay>(hosts_, *clock_, *defaults_))
+    , tracks_(std::make_unique<TrackRecorder>(std::make_unique<TrackStore>(folders_.tracks()), *location_,
+          std::move(environment.now)))
 {
     QPointer<AppModel> weak(this);
     accounts_->onChange = [weak] {
         if (weak)
             emit weak->changed();
     };
+    tracks_->onPointsChanged = [weak](const auto& points, const auto& pauses) {
+        if (weak)
+            weak->trackPointsDidChange(points, pauses);
+    };
+    tracks_->onChange = [weak] {
+        if (weak)
+            emit weak->changed();
+    };
     network_->onChange = [weak] {
+        if (weak)
+            emit weak->changed();
+    };
+    motion_->onChange = [weak] {
         if (weak)
             emit weak->changed();
     };
@@ -171,6 +189,20 @@ TerrainService& AppModel::terrain()
     if (!terrain_)
         terrain_ = std::make_unique<TerrainService>(*store_, *session_, hosts_, *mainQueue_, *clock_, relay_.get());
     return *terrain_;
+}
+
+ForestLoader& AppModel::forest()
+{
+    if (!forest_)
+        forest_ = std::make_unique<ForestLoader>(*store_, *session_, hosts_, *mainQueue_, *clock_, relay_.get());
+    return *forest_;
+}
+
+BuildingLoader& AppModel::buildings()
+{
+    if (!buildings_)
+        buildings_ = std::make_unique<BuildingLoader>(*store_, *session_, hosts_, *mainQueue_, *clock_);
+    return *buildings_;
 }
 
 void AppModel::cameraDidChange(const WorldPoint& center, double zoom, double bearing)

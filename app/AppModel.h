@@ -3,13 +3,16 @@
 #include "account/AccountService.h"
 #include "app/AltitudeState.h"
 #include "app/AppEnvironment.h"
-#include "app/FlyoverMode.h"
 #include "app/GpuDevice.h"
 #include "app/LoadState.h"
 #include "app/LocationService.h"
 #include "app/MainTimer.h"
 #include "app/MapCanvasPort.h"
+#include "canvas/FlyoverMode.h"
 #include "features/PlaceStore.h"
+#include "features/BuildingLoader.h"
+#include "features/ForestLoader.h"
+#include "features/ToponymService.h"
 #include "map-data/Basemap.h"
 #include "map-data/DiskStore.h"
 #include "map-data/NetworkMonitor.h"
@@ -21,6 +24,9 @@
 #include "map-data/TileRelay.h"
 #include "map-data/WorldPoint.h"
 #include "platform/HttpSession.h"
+#include "platform/SpeedMotionActivitySource.h"
+#include "recordings/MotionActivityService.h"
+#include "recordings/TrackRecorder.h"
 
 #include <QObject>
 
@@ -72,8 +78,8 @@ public:
     static constexpr double kCompassHeadingFilterDegrees = 2.0;
 
     // Builds the services in order: the disk store, the account service, the location
-    // service, the network monitor, the texture cache, the tile session and its relay.
-    // Preferences are read first.
+    // service, the network monitor, the motion activity, the texture cache, the tile session
+    // and its relay, then the track recorder. Preferences are read first.
     explicit AppModel(AppEnvironment environment, QObject* parent = nullptr);
     ~AppModel() override;
 
@@ -146,9 +152,20 @@ public:
     PlaceStore& places();
     // Raised by one each time a place database becomes available: the place search asks again.
     int placesRevision() const { return placesRevision_; }
+    // A place database became available: the map's names are built again with its labels,
+    // then the revision rises.
     void placesDidChange();
+    ForestLoader& forest();
+    BuildingLoader& buildings();
+    // Built on first use, over the place store, the disk store and the tile session.
+    ToponymService& toponyms();
     LocationService& location() { return *location_; }
     const LocationService& location() const { return *location_; }
+    // How the walker moves, read from the speeds of the fixes.
+    const MotionActivityService& motion() const { return *motion_; }
+    // The recorder and the saved tracks, over "VelorinTracks".
+    TrackRecorder& tracks() { return *tracks_; }
+    const TrackRecorder& tracks() const { return *tracks_; }
 
     // The live map canvas, held weakly: filled by the map view host, empty before the map
     // is shown and once it is gone.
@@ -162,6 +179,17 @@ public:
     void stopCompassFollowing();
     // Shows the map controls and hides them again once no interaction came for a while.
     void revealControls();
+
+    // The record button, once a start is confirmed: stops the recording under way, or
+    // starts one with the motion activity, following the walker.
+    void toggleRecording();
+    // Shows a saved track on the map as it is on disk now (the recording keeps priority),
+    // ends following and frames the track's points.
+    void openTrack(const Track& track);
+    // The recorder's track on the map, for the canvas.
+    void trackPointsDidChange(const std::vector<TrackDisplayPoint>& points, const std::vector<TrackPause>& pauses);
+    // The application quits: a recording under way ends now, as a stop would end it.
+    void applicationWillTerminate();
 
     // Reports of the location service.
     void locationDidUpdate(const platform::LocationFix& fix);
@@ -252,6 +280,8 @@ private:
     FlyoverMode flyoverMode_;
     std::unique_ptr<LocationService> location_;
     std::unique_ptr<NetworkMonitor> network_;
+    std::shared_ptr<platform::SpeedMotionActivitySource> motionSource_;
+    std::unique_ptr<MotionActivityService> motion_;
     bool isStalled_ = false;
     std::optional<SheetCatalog> catalog_;
     std::optional<GpuDevice> device_;
@@ -269,11 +299,17 @@ private:
     std::optional<Basemap> basemapBeforeAerial_;
     std::optional<Basemap> basemapBeforeApple_;
     std::weak_ptr<MapCanvasPort> canvas_;
+    // Records through the location service, so it goes before it.
+    std::unique_ptr<TrackRecorder> tracks_;
     // After everything they use, so that they go first.
     std::unique_ptr<TileLoader> loader_;
     std::unique_ptr<TerrainService> terrain_;
     int placesRevision_ = 0;
     std::unique_ptr<PlaceStore> places_;
+    std::unique_ptr<ForestLoader> forest_;
+    std::unique_ptr<BuildingLoader> buildings_;
+    // Reads the place store's labels, so it goes before it.
+    std::unique_ptr<ToponymService> toponyms_;
     // Downloads through the loader, so it goes before it.
     std::shared_ptr<RegionDownloader> regions_;
 };

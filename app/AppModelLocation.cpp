@@ -101,6 +101,10 @@ void AppModel::locationDidUpdate(const platform::LocationFix& fix)
         publish(altitudeState_, AltitudeState::value(fix.altitude));
     else
         publish(altitudeState_, AltitudeState::unavailable());
+    // Every fix feeds the motion reading, whose report follows from the main queue; a kept
+    // point carries the mode known now.
+    motionSource_->addFix(fix);
+    tracks_->record(fix, motion_->mode());
     if (!canvas || canvas->handleInitialLocation(fix))
         return;
     if (!isFollowingUser_)

@@ -19,7 +19,25 @@ PlaceStore& AppModel::places()
 
 void AppModel::placesDidChange()
 {
+    if (toponyms_)
+        toponyms_->reload();
     publish(placesRevision_, placesRevision_ + 1);
+}
+
+ToponymService& AppModel::toponyms()
+{
+    if (!toponyms_) {
+        ToponymService::Dependencies dependencies;
+        dependencies.store = store_;
+        dependencies.session = session_;
+        dependencies.hosts = hosts_;
+        dependencies.relay = relay_;
+        dependencies.places = &places();
+        dependencies.clock = clock_;
+        dependencies.mainQueue = mainQueue_;
+        toponyms_ = std::make_unique<ToponymService>(std::move(dependencies));
+    }
+    return *toponyms_;
 }
 
 } // namespace velorin

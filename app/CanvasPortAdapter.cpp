@@ -113,6 +113,18 @@ void CanvasPortAdapter::fit(const WorldRect& rect, bool animated)
         canvas->fit(rect, animated);
 }
 
+void CanvasPortAdapter::fit(const std::vector<WorldPoint>& points)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->fit(points);
+}
+
+void CanvasPortAdapter::setTrack(const std::vector<TrackDisplayPoint>& points, const std::vector<TrackPause>& pauses)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setTrack(points, pauses);
+}
+
 void CanvasPortAdapter::show(const Toponym& place, bool animated)
 {
     if (auto canvas = canvas_.lock())

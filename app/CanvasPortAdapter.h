@@ -36,6 +36,8 @@ public:
     void turnInPlaceNow(double radians) override;
     void adjustFlyoverDistance(double levels) override;
     void fit(const WorldRect& rect, bool animated) override;
+    void fit(const std::vector<WorldPoint>& points) override;
+    void setTrack(const std::vector<TrackDisplayPoint>& points, const std::vector<TrackPause>& pauses) override;
 
     void show(const Toponym& place, bool animated) override;
     void goDirectly(const Toponym& place) override;

@@ -16,7 +16,8 @@ std::shared_ptr<T> borrowed(T* service)
 
 MapCanvasView::Services CanvasServices::of(AppModel& model)
 {
-    return {*model.catalog(), borrowed(model.loader()), model.cache(), borrowed(&model.terrain()), nullptr, nullptr};
+    return {*model.catalog(), borrowed(model.loader()), model.cache(), borrowed(&model.terrain()),
+        borrowed(&model.forest()), borrowed(&model.buildings()), borrowed(&model.toponyms())};
 }
 
 } // namespace velorin

@@ -7,7 +7,7 @@ namespace velorin {
 class AppModel;
 
 // What a map canvas draws from, taken from a started model: its sheet catalogue, tile
-// loader, texture cache and terrain. The model owns them for the life of the process,
+// loader, texture cache, terrain, forest, buildings and place names. The model owns them for the life of the process,
 // longer than any canvas, so the canvas only borrows them. Main thread only.
 struct CanvasServices {
     // The model must be ready (a catalogue and a loader).

@@ -108,6 +108,11 @@ void LocationService::setDistanceFilter(double meters)
     source_->setDistanceFilter(meters);
 }
 
+void LocationService::applyRecordingSettings(bool recording)
+{
+    setDistanceFilter(recording ? kRecordingDistanceFilterMeters : kDistanceFilterMeters);
+}
+
 void LocationService::publish(const platform::LocationFix& fix)
 {
     location_ = fix;

@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/LocationSource.h"
 #include "platform/MainQueue.h"
+#include "recordings/RecordingLocation.h"
 
 #include <functional>
 #include <memory>
@@ -16,11 +17,14 @@ namespace velorin {
 // five minutes with a one-shot request, and hands each fix, heading and permission change
 // to one listener per kind. Like a device's location manager it reports the permission it
 // starts with, from the main queue once its listeners are set. Main thread only; the
-// listeners are called after the value they report has been stored.
-class LocationService {
+// listeners are called after the value they report has been stored. While a track is
+// recorded the fixes come farther apart; the source stays started whether the window shows
+// or not.
+class LocationService final : public RecordingLocation {
 public:
     static constexpr double kRefreshIntervalSeconds = 300.0;
     static constexpr double kDistanceFilterMeters = 5.0;
+    static constexpr double kRecordingDistanceFilterMeters = 10.0;
 
     // Where the window stands, for compass headings; empty or none counts as upright.
     using InterfaceOrientation = std::function<std::optional<platform::DeviceOrientation>()>;
@@ -29,7 +33,7 @@ public:
         std::shared_ptr<platform::Clock> clock,
         std::shared_ptr<platform::MainQueue> mainQueue,
         InterfaceOrientation interfaceOrientation = {});
-    ~LocationService();
+    ~LocationService() override;
 
     LocationService(const LocationService&) = delete;
     LocationService& operator=(const LocationService&) = delete;
@@ -51,6 +55,10 @@ public:
     // Metres; the recorder widens it while a track is recorded.
     double activeDistanceFilter() const { return activeDistanceFilter_; }
     void setDistanceFilter(double meters);
+
+    // The recorder's: the recording or idle distance filter, and `start`.
+    void applyRecordingSettings(bool recording) override;
+    void startLocating() override { start(); }
 
     // The device source, for what the model drives itself: permission requests and
     // compass updates.

@@ -5,15 +5,18 @@
 #include "map-data/WorldPoint.h"
 #include "map-data/WorldRect.h"
 #include "platform/LocationFix.h"
+#include "recordings/TrackDisplayPoint.h"
+#include "recordings/TrackPause.h"
 
 #include <optional>
+#include <vector>
 
 namespace velorin {
 
 // What the application model drives of the live map canvas: the position marker, the
-// camera moves that follow the walker and the compass. The map view host adapts its canvas
-// to it and hands it to the model, which holds it weakly and skips every call while there
-// is none. Main thread only.
+// track, the camera moves that follow the walker and the compass. The map view host adapts
+// its canvas to it and hands it to the model, which holds it weakly and skips every call
+// while there is none. Main thread only.
 class MapCanvasPort {
 public:
     virtual ~MapCanvasPort() = default;
@@ -55,6 +58,11 @@ public:
     virtual void adjustFlyoverDistance(double levels) = 0;
     // Frames a world rectangle, at most at the basemap's highest zoom.
     virtual void fit(const WorldRect& rect, bool animated) = 0;
+    // Glides to frame the points of a track with a margin; nothing for none.
+    virtual void fit(const std::vector<WorldPoint>& points) = 0;
+
+    // The track to draw and its pauses; empty lists clear it.
+    virtual void setTrack(const std::vector<TrackDisplayPoint>& points, const std::vector<TrackPause>& pauses) = 0;
 
     // A place chosen in the search: centred in view (eased there when `animated`), or
     // reached at once without easing.

@@ -77,6 +77,8 @@ VelorinApp::VelorinApp(int& argc, char** argv)
     canvasEnvironment_ = {environment.clock, environment.mainQueue, environment.defaults,
         environment.folders.gestureJournal(), std::move(arguments), [](int status) { QApplication::exit(status); }};
     model_ = std::make_unique<AppModel>(std::move(environment));
+    QObject::connect(&application_, &QCoreApplication::aboutToQuit, model_.get(),
+        [model = model_.get()] { model->applicationWillTerminate(); });
 }
 
 VelorinApp::~VelorinApp() = default;

@@ -1,4 +1,5 @@
-#include "canvas/CanvasWindow.h"
+#include "StillWindow.h"
+
 #include "canvas/MapCanvasView.h"
 #include "map-data/TextureCache.h"
 #include "platform/DrainableMainQueue.h"
@@ -17,16 +18,6 @@ namespace {
 using velorin::MapCanvasView;
 using velorin::WorldPoint;
 
-// A window that draws nothing: the canvas's frames are stepped by hand.
-struct StillWindow final : velorin::CanvasWindow {
-    velorin::Camera::Size boundsInPoints() const override { return {1280, 800}; }
-    double screenScale() const override { return 2; }
-    void draw() override { }
-    void startDisplayLink() override { }
-    void stopDisplayLink() override { }
-    void setPreferredFrameRate(std::optional<double>) override { }
-};
-
 // A canvas over the Mont Blanc massif, pitched at zoom 13 on Plan IGN, on a manual clock,
 // with a texture cache that is handed every tile any frame asks for.
 struct FlightScene {
@@ -36,7 +27,7 @@ struct FlightScene {
     std::shared_ptr<platform::DrainableMainQueue> mainQueue = std::make_shared<platform::DrainableMainQueue>();
     std::shared_ptr<velorin::TextureCache> cache = std::make_shared<velorin::TextureCache>(clock);
     std::shared_ptr<gpu::Texture> tile = gpu::Texture::make(gpu::PixelFormat::rgba8, 1, 1, std::vector<std::byte>(4));
-    StillWindow window;
+    bench_canvas::StillWindow window;
     std::shared_ptr<MapCanvasView> canvas;
 
     FlightScene()

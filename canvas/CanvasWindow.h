@@ -6,6 +6,8 @@
 
 namespace velorin {
 
+class CanvasOverlays;
+
 // The window that the map canvas draws into: its size, its screen's scale, drawing on
 // request and the display link that paces frames. The Qt host implements it over a
 // QOpenGLWidget; tests implement it with a fake surface over an offscreen context. GUI
@@ -27,6 +29,9 @@ public:
     // The display link's rate in frames a second, or the screen's own when none; a flight
     // played back at a steady 60 Hz asks for it.
     virtual void setPreferredFrameRate(std::optional<double> hertz) = 0;
+    // What the window shows over the map (labels, hover card); none for a window that
+    // shows nothing over it.
+    virtual CanvasOverlays* overlays() { return nullptr; }
 };
 
 } // namespace velorin

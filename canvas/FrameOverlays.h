@@ -1,6 +1,7 @@
 #pragma once
 
 #include "canvas/MarkerPlacement.h"
+#include "features/ToponymLayout.h"
 
 #include <vector>
 
@@ -10,6 +11,7 @@ namespace velorin {
 // played-back flight moves it with the ground. A plain value; GUI thread only.
 struct FrameOverlays {
     std::vector<MarkerPlacement> markers;
+    std::vector<ToponymLayout::Placement> labels;
 
     bool operator==(const FrameOverlays&) const = default;
 };

@@ -6,6 +6,7 @@
 #include "map-data/TerrainService.h"
 #include "map-data/TextureCache.h"
 #include "map-data/TileLoader.h"
+#include "features/ToponymService.h"
 #include "platform/LaunchArguments.h"
 #include "platform/gpu/Context.h"
 #include "platform/gpu/GpuError.h"
@@ -92,11 +93,32 @@ void MapCanvasView::installCallbacks()
                 self->terrainDidChange();
         };
     }
+    if (CanvasOverlays* host = overlays()) {
+        // The hover card's buttons: straight to the place, or a flight there.
+        const auto onHovered = [weak](void (*act)(MapCanvasView&, const Toponym&)) {
+            return [weak, act] {
+                auto self = weak.lock();
+                if (!self || !self->hoveredToponym_)
+                    return;
+                const Toponym place = *self->hoveredToponym_;
+                act(*self, place);
+            };
+        };
+        host->setHoverActions(onHovered([](MapCanvasView& canvas, const Toponym& place) { canvas.goDirectly(place); }),
+            onHovered([](MapCanvasView& canvas, const Toponym& place) { canvas.startFlight(place, false); }));
+    }
+    if (services_.toponyms) {
+        services_.toponyms->setOnChange([weak] {
+            if (auto self = weak.lock())
+                self->toponymsDidChange();
+        });
+    }
 }
 
 void MapCanvasView::terrainDidChange()
 {
     renderer_->terrainGeneration += 1;
+    relayoutToponyms();
     flightResourceArrived();
     ensureDisplayLink();
 }
@@ -124,6 +146,7 @@ void MapCanvasView::layout()
     // it asked for.
     if (fits && onCameraChanged)
         onCameraChanged(camera);
+    relayoutToponyms();
     ensureDisplayLink();
 }
 
@@ -135,6 +158,8 @@ void MapCanvasView::drawFrame(unsigned framebuffer)
         // been laid out yet.
         renderer_->camera.viewSize = pixels;
         renderer_->updateFrame(now());
+        // Once a frame, over this frame's relief, so that the names never lag the map.
+        relayoutToponyms();
         if (flightRasterScale_ < 1) {
             // A prepared flight plays at a share of the view's pixels, stretched over it.
             const int width = std::max(1, int(std::lround(pixels.width * flightRasterScale_)));

@@ -1,15 +1,23 @@
 #pragma once
 
 #include "canvas/CameraReportThrottle.h"
+#include "canvas/CanvasOverlays.h"
 #include "canvas/CanvasWindow.h"
 #include "canvas/Flight.h"
 #include "canvas/FlightOptions.h"
+#include "canvas/Flyover.h"
+#include "canvas/FlyoverMode.h"
+#include "canvas/FlyoverReadiness.h"
 #include "canvas/FrameOverlays.h"
+#include "canvas/MarkerPlacement.h"
 #include "canvas/ResourceWait.h"
 #include "canvas/GestureJournal.h"
 #include "canvas/KeyModifiers.h"
 #include "canvas/PanInertia.h"
+#include "features/ScreenPoint.h"
+#include "features/ScreenRect.h"
 #include "features/Toponym.h"
+#include "features/ToponymLayout.h"
 #include "map-data/Basemap.h"
 #include "map-data/FileBatchDownload.h"
 #include "map-data/SheetCatalog.h"
@@ -19,9 +27,15 @@
 #include "platform/LocationFix.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
+#include "recordings/CameraPose.h"
+#include "recordings/SavedVideo.h"
+#include "recordings/TrackPause.h"
+#include "recordings/TrackPhoto.h"
 #include "renderer/Camera.h"
 #include "renderer/MapRenderer.h"
+#include "renderer/VisibleTiles.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <limits>
@@ -29,6 +43,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -46,6 +61,7 @@ class ForestService;
 class TerrainService;
 class TextureCache;
 class TileLoader;
+class ToponymService;
 
 // The map view of the main screen without its widget: it owns the renderer and the
 // camera, runs the frame loop while something moves, keeps the camera in bounds, reports
@@ -112,6 +128,12 @@ public:
     static constexpr double kCompassInterruptRadians = 0.01;
     // Padding around a framed sheet, in points.
     static constexpr double kFitPaddingPoints = 24;
+    // Framed points: their bounds widened by this share of their size on each side, then
+    // kept this many points from the view's edges.
+    static constexpr double kFitPointsWideningShare = 0.08;
+    static constexpr double kFitPointsMarginPoints = 60;
+    // Corner-cutting rounds of the drawn track.
+    static constexpr int kTrackSmoothingPasses = 2;
     // A place shown in a flat view: the eye's distance covers this much ground.
     static constexpr double kFlatPlaceSpanMeters = 500;
     // Drags: a pitched plain drag moves the ground no faster than 1.2 eye heights plus
@@ -174,6 +196,87 @@ public:
     static constexpr double kMaxFlightStepSeconds = 1.0 / 30;
     // "-demoOrbit" starts a tour this long after the first fit.
     static constexpr double kDemoOrbitDelaySeconds = 8;
+    // Flyovers: at least this long a path, flown in 20 s up to 500 m, at 25 m/s up to
+    // 7.5 km, in 300 s beyond; with this focal length.
+    static constexpr double kMinFlyoverMeters = 50;
+    static constexpr double kFlyoverShortestSeconds = 20;
+    static constexpr double kFlyoverLongestSeconds = 300;
+    static constexpr double kFlyoverCruiseMetersPerSecond = 25;
+    static constexpr double kFlyoverFocalLength = 0.75;
+    // Departure: once the camera has settled within this much of its targets and its tiles
+    // have come (the platform map: after 2 s), but not before 0.5 s nor after 10 s.
+    static constexpr double kFlyoverSettledRadians = 0.01;
+    static constexpr double kFlyoverMinWaitSeconds = 0.5;
+    static constexpr double kFlyoverMaxWaitSeconds = 10;
+    static constexpr double kFlyoverPlatformMapWaitSeconds = 2;
+    // Holds: the camera waits while less than 2 s of flight are ready ahead, and at most 4 s
+    // for tiles missing near the eye, then ignores such stalls for 3 s.
+    static constexpr double kFlyoverReadyAheadSeconds = 2;
+    static constexpr double kFlyoverMaxStallSeconds = 4;
+    static constexpr double kFlyoverIgnoreStallsSeconds = 3;
+    // Steps: at most 0.1 s of flight a frame; turning towards the path at rate 2.5/s, by at
+    // most 0.785 rad a second; sweep and distance easing at 1.5/s, one sweep every 30 s;
+    // speed easing at 3/s.
+    static constexpr double kFlyoverMaxStepSeconds = 0.1;
+    static constexpr double kFlyoverTurnRate = 2.5;
+    static constexpr double kFlyoverMaxTurnRadiansPerSecond = 0.785;
+    static constexpr double kFlyoverSwingRate = 1.5;
+    static constexpr double kFlyoverSweepSeconds = 30;
+    static constexpr double kFlyoverSpeedRate = 3;
+    // Bends slow the camera, to 0.15 of its speed at a quarter turn; the bend 40 m ahead counts
+    // at 0.7 of its angle.
+    static constexpr double kFlyoverMinSpeedFactor = 0.15;
+    static constexpr double kFlyoverLookAheadMeters = 40;
+    static constexpr double kFlyoverLookAheadWeight = 0.7;
+    // Photos: 0.3 of the speed from 60 m before a photo, and for 4.5 s after it.
+    static constexpr double kFlyoverPhotoSpeedFactor = 0.3;
+    static constexpr double kFlyoverPhotoApproachMeters = 60;
+    static constexpr double kFlyoverPhotoSeconds = 4.5;
+    // The application hears where the flyover is at most this often.
+    static constexpr double kFlyoverPositionReportSeconds = 0.1;
+    // The height climbs at rate 5/s and sinks at 0.8/s; the line of sight clears the ground
+    // by 15 m, sampled from this zoom's elevations.
+    static constexpr double kFlyoverClimbRate = 5;
+    static constexpr double kFlyoverSinkRate = 0.8;
+    static constexpr double kFlyoverClearanceMeters = 15;
+    static constexpr int kFlyoverClearanceZoom = 16;
+    // Tiles are asked for ahead of the camera in 600 m squares, 4 s and 8 s of flight ahead.
+    static constexpr double kFlyoverPrefetchSideMeters = 600;
+    // The palette's steps bring the camera 0.8 times nearer or 1.25 times farther, within
+    // 30 to 2000 m; a mode change eases to its start distance.
+    static constexpr double kFlyoverNearerFactor = 0.8;
+    static constexpr double kFlyoverFartherFactor = 1.25;
+    static constexpr double kMinFlyoverBehindMeters = 30;
+    static constexpr double kMaxFlyoverBehindMeters = 2000;
+    // The preload: samples at least 100 m and 1.5 distances behind apart, computed on
+    // several threads from 4 samples on; the flyover leaves preparation once 20 s of flight
+    // are ready; trees, aerial photos and buildings are fetched 1200 m around each sample,
+    // the photos at level 17.
+    static constexpr double kMinFlyoverSampleMeters = 100;
+    static constexpr double kFlyoverSampleBehinds = 1.5;
+    static constexpr std::size_t kParallelFlyoverSamples = 4;
+    static constexpr double kFlyoverPreparedSeconds = 20;
+    static constexpr double kFlyoverExtrasReachMeters = 1200;
+    static constexpr int kFlyoverAerialLevel = 17;
+    // Recordings: 30 poses a second of recorded time; fewer than 60 poses are dropped; the
+    // thumbnail is at most 480 pixels on its longer side. A replay holds its first pose 0.5 s.
+    static constexpr double kRecordingPosesPerSecond = 30;
+    static constexpr std::size_t kMinRecordedPoses = 60;
+    static constexpr double kRecordingThumbnailPixels = 480;
+    static constexpr double kReplayHoldSeconds = 0.5;
+    // Place names: at most this many labels; the area in view is asked for at most every
+    // 0.25 s; the candidates are chosen again once the zoom moved by 0.1.
+    static constexpr std::size_t kMaxToponymLabels = 28;
+    static constexpr double kToponymCoverageSeconds = 0.25;
+    static constexpr double kToponymCandidateZoomStep = 0.1;
+    // A label is its text, this much wider for the marker, and at least the marker's height.
+    static constexpr double kLabelMarkerRoomPoints = 12;
+    static constexpr double kLabelMinHeightPoints = 9;
+    // A click or the pointer this close to a label counts as on it, sideways and upright.
+    static constexpr double kLabelHitSidePoints = 6;
+    static constexpr double kLabelHitEndPoints = 4;
+    // The pointer may stray this far off the hover card without closing it.
+    static constexpr double kHoverCardSlopPoints = 4;
 
     // A glide of the centre and zoom.
     struct CameraAnimation {
@@ -197,6 +300,25 @@ public:
     // Quadratic ease-in and ease-out of a progress in [0, 1].
     static double ease(double t);
 
+    // The zoom and pitch of a flyover camera.
+    struct FlyoverFraming {
+        double zoom = 0;
+        double pitch = 0;
+    };
+    // A saved video being replayed, and the media time of its first pose.
+    struct Replay {
+        SavedVideo video;
+        double start = 0;
+    };
+    // The camera poses of the flight or flyover under way, for a video: 30 a second of
+    // `elapsed`, the recorded time (pauses of the camera cut out).
+    struct Recording {
+        std::string name;
+        Basemap basemap;
+        std::vector<CameraPose> poses;
+        double elapsed = 0;
+    };
+
     // The services the canvas draws from; all but the catalogue may be absent.
     struct Services {
         SheetCatalog catalog;
@@ -206,6 +328,8 @@ public:
         std::shared_ptr<TerrainService> terrain;
         std::shared_ptr<ForestService> forest;
         std::shared_ptr<BuildingService> buildings;
+        // The place names of the labels.
+        std::shared_ptr<ToponymService> toponyms = {};
     };
 
     // What the canvas runs over: time, the main queue, the preferences, the journal's
@@ -245,6 +369,9 @@ public:
     std::function<void()> onFlyoverEnded;
     std::function<void(int)> onFlyoverPhoto;
     std::function<void(double, double)> onFlyoverPosition;
+    // A finished recording of at least 60 poses: its name, basemap, poses and a thumbnail.
+    std::function<void(const std::string&, Basemap, const std::vector<CameraPose>&, const std::optional<platform::Image>&)>
+        onAnimationRecorded;
 
     MapRenderer& renderer() { return *renderer_; }
     const Camera& camera() const { return renderer_->camera; }
@@ -304,12 +431,44 @@ public:
     // The zoom that shows a fix known to `accuracy` metres at `latitude` degrees.
     double zoomForFix(double accuracy, double latitude) const;
 
+    // The track to draw, smoothed, and its pauses; an empty list clears it. A running
+    // flight ends first; a frame follows.
+    void setTrack(const std::vector<TrackDisplayPoint>& points, std::vector<TrackPause> pauses);
+    const std::vector<TrackPause>& pauses() const { return pauses_; }
+
     // Map options. The basemap switch empties the tile fades and the texture cache and
     // clamps the camera to the new basemap's depth.
     void setBasemap(Basemap basemap);
-    // Place-name labels wanted; stored for the labels to read.
+    // Place-name labels wanted; switching lays them out again at once.
     void setShowsToponyms(bool on);
     bool showsToponyms() const { return showsToponyms_; }
+
+    // Place-name labels. The placements for the camera now: at most kMaxToponymLabels
+    // names in front of the eye and not hidden by the relief, none crowding another; asks
+    // the service for the area in view on the way. Empty below zoom 13, while labels are
+    // off, or without a window that shows them.
+    std::vector<ToponymLayout::Placement> layoutToponyms();
+    // Shows the placements in the window's label slots, restyling a slot only when its place,
+    // side or style changed; moves the hover card with its label or closes it.
+    void applyToponymPlacements(const std::vector<ToponymLayout::Placement>& placements);
+    // The names that may be labelled at `zoom`, with their label sizes, unless the zoom moved
+    // less than kToponymCandidateZoomStep since the last refresh.
+    void refreshToponymCandidates(double zoom);
+    // Where a world point shows in the view, in points; far outside it when a pitched view
+    // has it far ahead, behind the relief or behind the eye.
+    ScreenPoint toponymViewPoint(WorldPoint point) const;
+    // The index of the shown label at a view point, with some slop around each.
+    std::optional<std::size_t> labelIndex(ScreenPoint point) const;
+    // The pointer moved over the map without a button (view points): the card opens over
+    // the name under it and stays while the pointer travels onto it.
+    void hover(ScreenPoint point);
+    // The pointer left the map: the card closes.
+    void hoverEnded();
+    // The places labelled now, in slot order.
+    const std::vector<Toponym>& shownToponyms() const { return shownToponyms_; }
+    const std::optional<Toponym>& hoveredToponym() const { return hoveredToponym_; }
+    // NaN until the first refresh, and after the names changed.
+    double toponymCandidateZoom() const { return toponymCandidateZoom_; }
     void setShowsSlopes(bool on);
     // Trees and buildings.
     void setShowsTrees(bool on);
@@ -323,7 +482,8 @@ public:
     void animateCamera(WorldPoint target, std::optional<double> zoom, bool animated);
     const std::optional<CameraAnimation>& animation() const { return animation_; }
     const std::optional<GazeAnimation>& gaze() const { return gaze_; }
-    // Ends a running flyover; nothing while none runs.
+    // Ends a running flyover, with its recording and preload, giving the camera back the
+    // user's focal length; nothing while none runs.
     void stopAnimations();
     // The user takes over: a running flight ends with everything it changed (raster, frame
     // rate, preload, held scene), and so do the gaze and a flyover; the application hears
@@ -345,15 +505,16 @@ public:
     const std::optional<PreparedFlightFrame>& arrivalFrame() const { return arrivalFrame_; }
     // 0.5 while a prepared flight plays, else 1: the share of the view's pixels drawn.
     double flightRasterScale() const { return flightRasterScale_; }
-    // "Vol vers …" or "Tour de …": the name a recording of the last flight takes.
+    // "Vol vers …" or "Tour de …": the name the next recording takes; the application names
+    // the flyovers it starts.
     const std::string& animationName() const { return animationName_; }
+    void setAnimationName(std::string name) { animationName_ = std::move(name); }
     const FlightOptions& flightOptions() const { return flightOptions_; }
-    // The place labels shown now, in label order.
-    std::vector<Toponym> shownToponyms() const { return {}; }
     // The platform map stands in for the relief; flights then play live, unprepared.
     bool isAppleLayerShown() const { return false; }
-    // What stands over the map in a frame prepared for `frameCamera`.
-    FrameOverlays overlayPlacements(const Camera& frameCamera) const;
+    // What stands over the map in a frame prepared for the renderer's camera now: the
+    // labels laid out over that frame's relief.
+    FrameOverlays overlayPlacements();
     // What a flight's preload fetches: the map tiles its cameras show, in the order it shows
     // them, and the elevation grids under them; and how many of its sample times had a camera.
     struct FlightPreloadList {
@@ -373,10 +534,14 @@ public:
     void turnInPlaceNow(double radians);
     // Frames `rect` with padding, no deeper than the maximum zoom.
     void fit(const WorldRect& rect, bool animated);
+    // Glides to frame the points (a track) with a margin, no deeper than the maximum zoom;
+    // nothing for none.
+    void fit(const std::vector<WorldPoint>& points);
     // Zooms to `zoom` over 0.25 s keeping the ground under `about` (pixels) in place.
     void zoom(double zoom, Camera::Point about);
-    // The palette's zoom steps: the flyover camera's distance while one runs (flyovers come
-    // later), otherwise a zoom by `step` levels about the centre of the view.
+    // The palette's zoom steps: the flyover camera 0.8 times nearer (positive) or 1.25 times
+    // farther while one runs, otherwise a zoom by `step` levels about the centre of the view.
+    // A step that is not a number is ignored.
     void adjustFlyoverDistance(double step);
     // Puts a solved camera in place at once; ignored outside the zoom limits.
     void applyCamera(const Camera& camera, bool keepBaseElevation);
@@ -392,6 +557,68 @@ public:
     // The place last shown in a flat view, which a flight may take as its goal.
     const std::optional<Toponym>& chosenPlace() const { return chosenPlace_; }
 
+    // Track flyovers. Starts one along a walk's points (those with non-finite coordinates
+    // left out), smoothed, ending the running one; true when it started. Nothing starts, and
+    // nothing running ends, for fewer than two points, 50 m of path or less, or a view
+    // without height.
+    bool startFlyover(const std::vector<WorldPoint>& points);
+    const std::optional<Flyover>& flyover() const { return flyover_; }
+    // Moves a running flyover to `fraction` of its path (clamped into [0, 1]); a fraction
+    // that is not a number is ignored.
+    void seekFlyover(double fraction);
+    // The mode the next flyover flies in; `applyFlyoverMode` turns a running one to it.
+    void setFlyoverMode(FlyoverMode mode) { flyoverMode_ = mode; }
+    FlyoverMode flyoverMode() const { return flyoverMode_; }
+    void applyFlyoverMode();
+    void setFlyoverPaused(bool paused);
+    // The photos taken along the track shown; a flyover slows down and shows each.
+    void setPhotos(std::vector<TrackPhoto> photos);
+    const std::vector<TrackPhoto>& photos() const { return photos_; }
+    void updateFlyoverPhotoStops();
+    // The zoom and pitch that put the eye `behind` metres behind and `height` metres above
+    // `point`, with the flyover's focal length.
+    FlyoverFraming flyoverFraming(WorldPoint point, double behind, double height) const;
+    // The least height above `point` from which a camera `distance` metres behind it, looking
+    // along `heading`, sees it over the ground with 15 m to spare; 0 without relief data.
+    double flyoverClearanceHeight(WorldPoint point, double heading, double distance) const;
+    // What a flyover's preload fetches: the map tiles its sample cameras show, in the order
+    // they show them; the extra downloads (elevations, and with trees forest, aerial photos
+    // and buildings around the path); the checkpoints that turn progress into distance; and
+    // how many samples and cameras it looked through, and whether on several threads.
+    struct FlyoverPreloadList {
+        std::vector<TileKey> tiles;
+        std::vector<FileBatchDownload::Item> extras;
+        FlyoverReadiness readiness;
+        int samples = 0;
+        int cameras = 0;
+        bool parallel = false;
+    };
+    FlyoverPreloadList flyoverPreloadList(const Flyover& flyover) const;
+    // The map tiles and elevation grids seen by the preload's cameras `distance` metres along.
+    VisibleTiles flyoverTiles(const Flyover& flyover, double distance) const;
+    // A preload report: how far the flyover may fly, and the progress shown; nothing for a
+    // flyover other than the running one.
+    void flyoverPreloadProgress(const FlyoverReadiness& readiness, std::int64_t done, std::int64_t total);
+
+    // Where markers at `points` stand in the view, paired in order with `markers` (the
+    // longer list's extra entries ignored): hidden outside `rect` (its right and bottom
+    // edges outside) and where the relief hides the point, unless the platform map is shown.
+    std::vector<MarkerPlacement> markerPlacements(
+        const std::vector<int>& markers, const std::vector<WorldPoint>& points, const ScreenRect& rect) const;
+    // A world point in the view's points, on its relief; behind the eye, far off the view.
+    Camera::Point viewPoint(WorldPoint point) const;
+
+    // Saved views and videos. Puts the camera at a pose at once, ending a flight; the pose's
+    // focal length becomes the user's. A pose holding a value that is not finite, or whose
+    // focal length is not above 0, is ignored.
+    void apply(const CameraPose& pose);
+    // Replays a video: its first pose held 0.5 s, then its poses at its frame rate. A video
+    // without poses, with a rate that is not a finite number above 0 or with a pose that
+    // `apply` would ignore is ignored.
+    void play(const SavedVideo& video);
+    const std::optional<Replay>& replay() const { return replay_; }
+    const std::optional<Recording>& recording() const { return recording_; }
+
     // Keyboard: the characters typed and the names of the motion keys ("up", "down",
     // "left", "right", "z", "q", "s", "d", see motionKeyName) pressed, released or
     // cancelled together; every press leaves a journal line. A repeated press of keys
@@ -403,7 +630,8 @@ public:
     // The window lost focus: no key or modifier stays held, and nothing is reported.
     void focusLost();
 
-    // A finger or a mouse button came down on the map: the application hears of the touch.
+    // A finger or a mouse button came down on the map: the application hears of the touch,
+    // and a replay ends.
     void touchBegan();
     // Gestures; positions and translations in view points, as the window gives them.
     // A one-finger drag (or a continuous scroll): plain, or what the held modifiers make
@@ -427,9 +655,11 @@ public:
     // Two fingers turning: the ground under them stays under them.
     void rotationChanged(double rotation, Camera::Point location);
     void rotationEnded();
-    // A click: with Command, glides to the ground clicked.
+    // A click: on a place name, glides there at the same zoom, or flies there (Command) or
+    // around it (Option); elsewhere, with Command, glides to the ground clicked.
     void click(Camera::Point location, KeyModifiers eventModifiers);
-    // A two-finger (right) click zooms one level out about it.
+    // A two-finger (right) click zooms one level out about it; with Option, over a place
+    // name, tours the place.
     void twoFingerClick(Camera::Point location, KeyModifiers eventModifiers);
     // A pinch, rotation or climb ended: the camera is reported.
     void gestureEnded();
@@ -471,12 +701,24 @@ private:
     void scheduleSnapshot();
     void installCallbacks();
     void terrainDidChange();
+    // New place names: the candidates are chosen again, and the labels laid out at once.
+    void toponymsDidChange();
+    // Lays the labels out again unless a flight shows its own.
+    void relayoutToponyms();
+    // Makes sure the window has slot `index`.
+    void labelView(std::size_t index);
+    void hideLabelViews(std::size_t from);
+    void closeHoverCard();
+    CanvasOverlays* overlays() const;
     void initialFit();
     void applyStartView(const StartView& start);
     void reportCameraChange(double now);
     double eyeAltitude() const;
     // The basemap's deepest useful camera zoom at the screen's scale.
     double basemapMaxZoom() const;
+    // Glides (or jumps) to `center` at the zoom that shows `rect` with a padding, no
+    // deeper than the maximum zoom.
+    void frame(const WorldRect& rect, WorldPoint center, double paddingPoints, bool animated);
     double now() const { return environment_.clock->now(); }
 
     // One display frame of the running flight: prepares frames ahead or plays them; false
@@ -493,6 +735,30 @@ private:
     void prefetchAround(WorldPoint point, double meters) const;
     // Raster, frame rate and held scene back as they are without a flight.
     void restoreAfterFlight();
+
+    // One frame of the running flyover: departure, holds for tiles, turning, speed, height.
+    void flyoverStep();
+    // Writes a stepped flyover back, unless something ended or replaced it meanwhile.
+    void storeFlyover(const Flyover& flyover);
+    // Fetches what the flyover's cameras will show, and holds it until the start is ready.
+    void preloadFlyoverTiles(const Flyover& flyover);
+    // The camera every preload sample looks through, before its centre and bearing.
+    Camera flyoverSampleCamera(const Flyover& flyover) const;
+    // The tiles of one sample: any thread.
+    VisibleTiles sampleTiles(const Flyover& flyover, double distance, Camera look) const;
+    // Shows the flyover's dot at a point, or hides it.
+    void showFlyoverDot(std::optional<WorldPoint> point);
+    // The camera at a pose at once, in the view's own size, its targets with it.
+    void showPose(const CameraPose& pose);
+    // One frame of a replay; whether it showed a pose.
+    bool replayStep();
+    void finishReplay(const Replay& replay);
+    // The pose recording of one frame, `dt` seconds long.
+    void recordAnimationFrame(double dt);
+    void finishRecording();
+    // The launch automation's hooks: a still of the frame, and the film of a recording.
+    void dumpFrame();
+    void filmRecording(const std::string& name, Basemap basemap, const std::vector<CameraPose>& poses);
 
     // Frame loop steps, in their order within a frame; each says whether it moved.
     bool easeBearing(double dt);
@@ -552,6 +818,7 @@ private:
     double userFocalLength_ = kDefaultFocalLength;
     std::optional<WorldRect> reachableRect_;
     std::optional<Toponym> chosenPlace_;
+    std::vector<TrackPause> pauses_;
 
     FlightOptions flightOptions_;
     std::optional<Flight> flight_;
@@ -559,13 +826,36 @@ private:
     double flightRasterScale_ = 1;
     std::unique_ptr<FileBatchDownload> flightPreload_;
     bool flightFrameReady_ = false;
-    std::string animationName_;
+    std::string animationName_ = "Animation";
     double lastWaitReport_ = -std::numeric_limits<double>::infinity();
     ResourceWait resourceWait_;
     // The id of the last flight warned of frames taken without all they show.
     std::string flightWarnedOfMissing_;
     // The half-size frame a prepared flight plays into.
     std::unique_ptr<gpu::RenderTarget> flightRaster_;
+
+    std::optional<Flyover> flyover_;
+    std::unique_ptr<FileBatchDownload> flyoverPreload_;
+    FlyoverMode flyoverMode_ = FlyoverMode::follow;
+    double lastFlyoverPositionReport_ = 0;
+    std::vector<TrackPhoto> photos_;
+    std::optional<Replay> replay_;
+    std::optional<Recording> recording_;
+    // Place-name labels: what each of the window's slots was last styled for, their frames
+    // (the first `shownToponyms_.size()` shown), the style they were styled in, the label
+    // sizes measured so far, the candidates of the last refresh and the hovered place.
+    std::vector<std::string> toponymAssignments_;
+    std::vector<ScreenRect> toponymFrames_;
+    std::size_t toponymViewCount_ = 0;
+    std::vector<Toponym> shownToponyms_;
+    bool toponymsOnDarkBackground_ = false;
+    std::unordered_map<std::string, CanvasOverlays::LabelSize> toponymSizes_;
+    std::vector<ToponymLayout::Candidate> toponymCandidates_;
+    double toponymCandidateZoom_ = std::numeric_limits<double>::quiet_NaN();
+    double lastCoverageRequest_ = 0;
+    std::optional<Toponym> hoveredToponym_;
+    // The hover card's frame while it shows.
+    std::optional<ScreenRect> hoverCard_;
 };
 
 } // namespace velorin

@@ -11,11 +11,6 @@ double MapCanvasView::ease(double t)
     return t < 0.5 ? 2 * t * t : 1 - (2 - 2 * t) * (2 - 2 * t) / 2;
 }
 
-void MapCanvasView::stopAnimations()
-{
-    // Flyovers are the only thing this ends, and none exists yet.
-}
-
 void MapCanvasView::animateCamera(WorldPoint target, std::optional<double> zoom, bool animated)
 {
     if (isFlying())

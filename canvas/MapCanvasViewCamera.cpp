@@ -15,11 +15,12 @@ void MapCanvasView::cameraDidChange()
 {
     const double time = now();
     lastMotion_ = time;
-    if (!flight_) {
+    if (!flight_)
         clampCamera();
-        // While the user moves the map the costly extras wait; flights never pause them.
+    // While the user moves the map the costly extras wait; flights and flyovers never pause
+    // them.
+    if (!flight_ && !flyover_)
         renderer_->extrasPausedUntil = time + kExtrasPauseSeconds;
-    }
     needsRedraw_ = true;
     startDisplayLink();
     reportCameraChange(time);
@@ -70,7 +71,8 @@ const WorldRect& MapCanvasView::reachableRect()
 
 bool MapCanvasView::clampCamera()
 {
-    const double zoomCeiling = maxZoom();
+    // A flyover may always come as close as a pitched view.
+    const double zoomCeiling = flyover_ ? std::max(kPitchedMaxZoom, maxZoom()) : maxZoom();
     // A catalogue so small that its fit lies beyond the basemap's depth leaves no range:
     // the floor then gives way to the ceiling.
     const double zoomFloor = std::min(minZoom_, zoomCeiling);
@@ -79,7 +81,8 @@ bool MapCanvasView::clampCamera()
 
     const FrameState& frame = renderer_->frame;
     const auto& terrain = renderer_->terrain;
-    if (!(camera.pitch > 0) || frame.frameHeightScale == 0 || !terrain)
+    // A flyover keeps its own height above the ground.
+    if (flyover_ || !(camera.pitch > 0) || frame.frameHeightScale == 0 || !terrain)
         return false;
     const int terrainZoom = frame.frameTerrainZoom;
     const double pitch = EyeClearance::clearedPitch(camera, frame.frameBaseElevation,

@@ -3,6 +3,7 @@
 // and ending it.
 
 #include "canvas/MapCanvasView.h"
+#include "canvas/PreloadList.h"
 #include "map-data/FileBatchDownload.h"
 #include "map-data/TerrainService.h"
 #include "map-data/TileLoader.h"
@@ -15,14 +16,10 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
 #include <set>
-#include <tuple>
-#include <type_traits>
-#include <unordered_set>
 
 namespace velorin {
 
@@ -63,25 +60,6 @@ double metersPerUnit(double y)
 WorldPoint lerp(WorldPoint a, WorldPoint b, double s)
 {
     return {a.x + (b.x - a.x) * s, a.y + (b.y - a.y) * s};
-}
-
-// A fixed order of tile keys: by kind, then source or sheet, level, column and row.
-std::array<std::int64_t, 5> orderOf(const TileKey& key)
-{
-    const auto kind = std::int64_t(key.value.index());
-    return std::visit(
-        [kind](const auto& fields) -> std::array<std::int64_t, 5> {
-            using Fields = std::decay_t<decltype(fields)>;
-            if constexpr (std::is_same_v<Fields, TileKey::Pyramid>)
-                return {kind, 0, fields.z, fields.x, fields.y};
-            else if constexpr (std::is_same_v<Fields, TileKey::Thumbnail>)
-                return {kind, fields.sheet, fields.size, 0, 0};
-            else if constexpr (std::is_same_v<Fields, TileKey::Subtile>)
-                return {kind, fields.sheet, fields.column, fields.row, 0};
-            else
-                return {kind, fields.source, fields.z, fields.x, fields.y};
-        },
-        key.value);
 }
 
 bool isFinite(WorldPoint point)
@@ -304,10 +282,12 @@ std::optional<Camera> MapCanvasView::applyFlightFrame(const Flight& flight, doub
     return renderer_->lookAtCamera(lerp(flight.target, lookAt, q), eye, altitude, look);
 }
 
-FrameOverlays MapCanvasView::overlayPlacements(const Camera&) const
+FrameOverlays MapCanvasView::overlayPlacements()
 {
-    // Markers and labels join the prepared frames with their own features.
-    return {};
+    // Markers join the prepared frames with their own feature.
+    FrameOverlays overlays;
+    overlays.labels = layoutToponyms();
+    return overlays;
 }
 
 void MapCanvasView::storeFlight(const Flight& flight)
@@ -365,7 +345,7 @@ bool MapCanvasView::flightStep(Flight flight)
                     "{} : images prises sans tout ce qu'elles montrent après {} s d'attente", animationName_,
                     ResourceWait::kPatienceSeconds);
             }
-            PreparedFlightFrame frame{renderer_->captureScene(*candidate), overlayPlacements(*candidate)};
+            PreparedFlightFrame frame{renderer_->captureScene(*candidate), overlayPlacements()};
             renderer_->restoreFrameState(live, state);
             sequence->append(std::move(frame));
             flight.waitingSince.reset();
@@ -398,6 +378,7 @@ bool MapCanvasView::flightStep(Flight flight)
         // An instant without a camera is passed over: its display frame alone is skipped.
         if (auto camera = applyFlightFrame(flight, t)) {
             applyCamera(*camera, false);
+            applyToponymPlacements(layoutToponyms());
             flightFrameReady_ = true;
         }
     } else {
@@ -405,6 +386,7 @@ bool MapCanvasView::flightStep(Flight flight)
         if (!frame)
             return true;
         frame->scene.restore(*renderer_);
+        applyToponymPlacements(frame->overlays.labels);
         targetBearing_ = frame->scene.camera.bearing;
         targetPitch_ = frame->scene.camera.pitch;
         reportCameraChange();
@@ -424,6 +406,7 @@ bool MapCanvasView::flightStep(Flight flight)
             arrivalFrame_ = *last;
             renderer_->heldFlightScene = last->scene;
             last->scene.restore(*renderer_);
+            applyToponymPlacements(last->overlays.labels);
         }
         flightRasterScale_ = 1;
         flightRaster_.reset();
@@ -451,8 +434,9 @@ void MapCanvasView::restoreAfterFlight()
 
 void MapCanvasView::endFlight()
 {
-    // A video replay and a camera-pose recording end here too once they exist.
     gaze_.reset();
+    replay_.reset();
+    finishRecording();
     if (isFlying()) {
         flight_.reset();
         arrivalFrame_.reset();
@@ -474,33 +458,16 @@ void MapCanvasView::flightResourceArrived()
 MapCanvasView::FlightPreloadList MapCanvasView::flightPreloadList(const Flight& flight) const
 {
     FlightPreloadList list;
-    std::unordered_set<TileKey> seen;
-    std::unordered_set<TerrainKey> grids;
+    PreloadList order;
     for (double t : flight.preloadTimes()) {
         const auto camera = applyFlightFrame(flight, t);
         if (!camera)
             continue;
         ++list.cameras;
-        VisibleTiles visible = renderer_->visibleTiles(*camera);
-        std::vector<TileKey> keys(visible.tiles.begin(), visible.tiles.end());
-        // A set's order changes from run to run; the flight's must not.
-        std::sort(keys.begin(), keys.end(), [](const TileKey& a, const TileKey& b) { return orderOf(a) < orderOf(b); });
-        for (TileKey& key : keys) {
-            if (seen.insert(key).second)
-                list.tiles.push_back(std::move(key));
-        }
-        grids.insert(visible.terrain.begin(), visible.terrain.end());
+        order.add(renderer_->visibleTiles(*camera));
     }
-    std::vector<TerrainKey> sortedGrids(grids.begin(), grids.end());
-    std::sort(sortedGrids.begin(), sortedGrids.end(),
-        [](const TerrainKey& a, const TerrainKey& b) { return std::tie(a.z, a.x, a.y) < std::tie(b.z, b.x, b.y); });
-    const ServiceHosts hosts = services_.loader ? services_.loader->hosts() : ServiceHosts{};
-    for (const TerrainKey& key : sortedGrids) {
-        const bool ign = TerrainService::usesIGN(key.z, key.x, key.y);
-        list.elevations.push_back({ign ? TerrainService::diskKey(key.z, key.x, key.y)
-                                       : TerrainService::terrariumDiskKey(key.z, key.x, key.y),
-            ign ? TerrainService::ignElevationURL(hosts, key) : TerrainService::terrariumURL(hosts, key)});
-    }
+    list.tiles = order.tiles();
+    list.elevations = order.elevationDownloads(services_.loader ? services_.loader->hosts() : ServiceHosts{});
     return list;
 }
 

@@ -12,17 +12,24 @@ void MapCanvasView::step(double timestamp, double targetTimestamp)
     bool active = false;
     active = easeBearing(dt) || active;
     active = easePitch(dt) || active;
-    // Flyovers, video replay and the recording of camera poses have no step here yet:
-    // they join the loop with their features, the flyover before the held keys, replay
-    // after them, the recording last.
+    if (flyover_) {
+        flyoverStep();
+        // A paused flyover lets the loop rest.
+        if (!flyover_ || !flyover_->paused)
+            active = true;
+    }
     active = stepHeldKeys(dt) || active;
+    if (replay_)
+        active = replayStep() || active;
     flightFrameReady_ = false;
     if (flight_) {
         active = true;
         if (!flightStep(*flight_))
             flight_.reset();
     }
-    if (!flight_ && !arrivalFrame_)
+    // Flights and flyovers keep their own detail and clearance.
+    const bool free = !flyover_ && !flight_ && !arrivalFrame_;
+    if (free)
         stepDetail(active);
     active = stepGaze() || active;
     // A running camera animation holds the glide back.
@@ -30,8 +37,9 @@ void MapCanvasView::step(double timestamp, double targetTimestamp)
         active = stepCameraAnimation(active);
     else
         active = stepInertia(dt) || active;
-    if (!flight_ && !arrivalFrame_ && !flightFrameReady_ && renderer_->camera.pitch > 0 && clampCamera())
+    if (free && !flightFrameReady_ && renderer_->camera.pitch > 0 && clampCamera())
         cameraDidChange();
+    recordAnimationFrame(dt);
     finishFrame(active);
 }
 

@@ -35,6 +35,7 @@ void MapCanvasView::touchBegan()
 {
     if (onTouch)
         onTouch();
+    replay_.reset();
 }
 
 void MapCanvasView::dragBegan()

@@ -160,12 +160,19 @@ std::optional<Camera> MapCanvasView::reliefFraming(const Toponym& place) const
 
 void MapCanvasView::fit(const WorldRect& rect, bool animated)
 {
+    frame(rect, {(rect.minX + rect.maxX) / 2, (rect.minY + rect.maxY) / 2}, kFitPaddingPoints, animated);
+}
+
+void MapCanvasView::frame(const WorldRect& rect, WorldPoint center, double paddingPoints, bool animated)
+{
+    // The map now shows what the walker chose: a first fix arriving later must not take
+    // the view away.
     awaitingInitialLocation_ = false;
     Camera camera = renderer_->camera;
     camera.viewSize = pixelScale(window_.boundsInPoints(), window_.screenScale());
-    const double padding = kFitPaddingPoints * window_.screenScale();
+    const double padding = paddingPoints * window_.screenScale();
     const double z = std::min(camera.fitZoom(rect, padding), maxZoom());
-    animateCamera({(rect.minX + rect.maxX) / 2, (rect.minY + rect.maxY) / 2}, z, animated);
+    animateCamera(center, z, animated);
 }
 
 void MapCanvasView::zoom(double zoom, Camera::Point about)
@@ -195,12 +202,6 @@ void MapCanvasView::zoom(double zoom, Camera::Point about)
     animation_ = CameraAnimation{camera.center, center, z0, zoom, now(), kZoomAnimationSeconds};
     inertia_ = {};
     startDisplayLink();
-}
-
-void MapCanvasView::adjustFlyoverDistance(double step)
-{
-    const Camera& camera = renderer_->camera;
-    zoom(camera.zoom + step, {camera.viewSize.width / 2, camera.viewSize.height / 2});
 }
 
 } // namespace velorin

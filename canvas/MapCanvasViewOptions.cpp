@@ -15,16 +15,9 @@ void MapCanvasView::setBasemap(Basemap basemap)
     if (services_.textureCache)
         services_.textureCache->clear();
     clampCamera();
+    // Labels over photographs take their light style.
+    relayoutToponyms();
     ensureDisplayLink();
-}
-
-void MapCanvasView::setShowsToponyms(bool on)
-{
-    if (on == showsToponyms_)
-        return;
-    if (isFlying())
-        endFlight();
-    showsToponyms_ = on;
 }
 
 void MapCanvasView::setShowsSlopes(bool on)

@@ -79,6 +79,17 @@ void MapCanvasView::click(Camera::Point location, KeyModifiers eventModifiers)
     if (onTouch)
         onTouch();
     writeJournal("clic " + modifierSymbols(modifiers));
+    // On a name: Option tours the place, Command flies there, a plain click recentres on it.
+    if (const auto index = labelIndex({location.x, location.y})) {
+        const Toponym place = shownToponyms_[*index];
+        if (modifiers.option)
+            startFlight(place, true);
+        else if (modifiers.command)
+            startFlight(place, false);
+        else
+            glide(WorldPoint::fromLatitudeLongitude(place.latitude, place.longitude), 0);
+        return;
+    }
     if (!modifiers.command)
         return;
     if (auto ground = renderer_->terrainPoint(pixelPoint(location), renderer_->camera))
@@ -89,9 +100,12 @@ void MapCanvasView::twoFingerClick(Camera::Point location, KeyModifiers eventMod
 {
     const KeyModifiers modifiers = eventModifiers | heldModifiers_;
     writeJournal("clic à deux doigts " + modifierSymbols(modifiers));
-    // Option over a place name flies a tour around it, once names and flights exist.
-    if (modifiers.option)
+    // With Option: a tour around the place named there; nothing elsewhere.
+    if (modifiers.option) {
+        if (const auto index = labelIndex({location.x, location.y}))
+            startFlight(Toponym(shownToponyms_[*index]), true);
         return;
+    }
     zoom(renderer_->camera.zoom - 1, pixelPoint(location));
 }
 

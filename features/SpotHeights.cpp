@@ -11,9 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <limits>
-#include <mutex>
 #include <numbers>
 #include <unordered_map>
 #include <unordered_set>
@@ -34,11 +32,6 @@ bool takesHeight(Toponym::Kind kind)
 {
     return kind == Toponym::Kind::summit || kind == Toponym::Kind::col || kind == Toponym::Kind::refuge;
 }
-
-// Answers only hand the result over under a lock: they run where they arrive.
-struct InlineExecutor final : platform::Executor {
-    void post(Task task) override { task(); }
-};
 
 // The heights of an accepted altimetry answer: exactly one number a point.
 std::optional<std::vector<double>> elevations(const platform::HttpResult& result, std::size_t points)
@@ -82,10 +75,10 @@ TilePosition tilePosition(double latitude, double longitude)
 
 } // namespace
 
-SpotHeights::SpotHeights(ServiceHosts hosts, TileRelay* relay, platform::HttpSession& session)
+SpotHeights::SpotHeights(ServiceHosts hosts, TileRelay* relay, platform::BlockingFetches& fetches)
     : hosts_(std::move(hosts))
     , relay_(relay)
-    , session_(session)
+    , fetches_(fetches)
 {
 }
 
@@ -187,23 +180,9 @@ void SpotHeights::sampleTerrarium(std::vector<Toponym>& toponyms, const std::vec
 
 platform::HttpResult SpotHeights::get(const std::string& url) const
 {
-    struct Answer {
-        std::mutex mutex;
-        std::condition_variable arrived;
-        std::optional<platform::HttpResult> result;
-    };
-    auto answer = std::make_shared<Answer>();
-    InlineExecutor inlineExecutor;
     auto request = platform::HttpRequest::get(url);
     request.overallTimeoutSeconds = kRequestTimeoutSeconds;
-    auto task = session_.start(std::move(request), inlineExecutor, [answer](platform::HttpResult result) {
-        std::lock_guard guard(answer->mutex);
-        answer->result = std::move(result);
-        answer->arrived.notify_all();
-    });
-    std::unique_lock guard(answer->mutex);
-    answer->arrived.wait(guard, [&] { return answer->result.has_value(); });
-    return std::move(*answer->result);
+    return fetches_.fetch(std::move(request)).value_or(platform::HttpResult{});
 }
 
 } // namespace velorin

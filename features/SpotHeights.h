@@ -4,7 +4,7 @@
 #include "map-data/ServiceHosts.h"
 #include "map-data/TileRelay.h"
 
-#include "platform/HttpSession.h"
+#include "platform/BlockingFetches.h"
 
 #include <cstddef>
 #include <optional>
@@ -17,8 +17,9 @@ namespace velorin {
 // Spot heights for the summits, cols and refuges of freshly fetched place names: IGN's
 // altimetry service in batches of up to 100 points, then, for the points still without a
 // height, Terrarium elevation tiles at zoom 13 through the tile relay. A call blocks its
-// caller's worker, one request at a time; never call it on the GUI thread. It keeps
-// nothing between calls. Thread-safe; the session and the relay outlive it and every call.
+// caller's worker, one request at a time, waiting through `fetches` (whose owner may stop
+// them); never call it on the GUI thread. It keeps nothing between calls. Thread-safe; the
+// fetches and the relay outlive it and every call.
 class SpotHeights {
 public:
     static constexpr std::size_t kBatchPoints = 100;
@@ -33,11 +34,12 @@ public:
         // The list given, same length and order, with the heights found.
         std::vector<Toponym> toponyms;
         // False when a request failed (transport error, a status other than 200, an answer
-        // that cannot be read, a tile that does not decode): worth asking again later.
+        // that cannot be read, a tile that does not decode, a wait that was stopped): worth
+        // asking again later.
         bool complete = true;
     };
 
-    SpotHeights(ServiceHosts hosts, TileRelay* relay, platform::HttpSession& session);
+    SpotHeights(ServiceHosts hosts, TileRelay* relay, platform::BlockingFetches& fetches);
 
     Result fetchAltitudes(std::vector<Toponym> toponyms) const;
 
@@ -57,7 +59,7 @@ private:
 
     const ServiceHosts hosts_;
     TileRelay* const relay_;
-    platform::HttpSession& session_;
+    platform::BlockingFetches& fetches_;
 };
 
 } // namespace velorin

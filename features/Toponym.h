@@ -1,6 +1,9 @@
 #pragma once
 
+#include <nlohmann/json.hpp>
+
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +22,10 @@ struct Toponym {
     static std::string_view rawValue(Kind kind);
     // The kind whose raw value is exactly `text`; nothing for any other text.
     static std::optional<Kind> kindFromRawValue(std::string_view text);
+    // The kind of a "nature" of the national topographic database ("Sommet", "Col",
+    // "Crête"…), compared as Unicode text in composed form, case and blanks counting;
+    // nothing for a nature that names no place the map labels.
+    static std::optional<Kind> kindFromNature(std::string_view nature);
 
     std::string id;
     // As shown, trimmed of surrounding white space.
@@ -28,11 +35,23 @@ struct Toponym {
     double latitude = 0;
     double longitude = 0;
     // 1 is the most important; 6 when unknown.
-    int importance = 6;
+    int64_t importance = 6;
     // Metres above sea level, once looked up.
     std::optional<double> altitude;
 
+    // The text of the map label: the name, followed for a summit, col or refuge with an
+    // altitude by a blank, the altitude to the nearest metre and " m".
+    std::string labelText() const;
+
     bool operator==(const Toponym&) const = default;
 };
+
+// The keys "id", "name", "kind", "latitude", "longitude", "importance" and "altitude", in
+// that order; "altitude" only when known. Throws std::domain_error for a coordinate or
+// altitude that is not finite.
+void to_json(nlohmann::ordered_json& json, const Toponym& toponym);
+// Throws nlohmann::json::exception when a key other than "altitude" is missing, a value
+// has the wrong type or "kind" is not one of the six raw values.
+void from_json(const nlohmann::json& json, Toponym& toponym);
 
 } // namespace velorin

@@ -92,12 +92,19 @@ std::unique_ptr<FileBatchDownload> TileLoader::preload(const std::vector<TileKey
         // Sub-tiles come from slicing their sheet, never one by one.
         if (std::holds_alternative<TileKey::Subtile>(key.value))
             continue;
-        auto diskKey = key.relativePath(engine_->catalog().sheets());
-        auto url = fetchURL(key, engine_->catalog(), engine_->hosts(), engine_->relayed());
-        if (diskKey && url)
-            items.push_back({ std::move(*diskKey), std::move(*url) });
+        if (auto item = download(key))
+            items.push_back(std::move(*item));
     }
     return std::make_unique<FileBatchDownload>(std::move(items), preloadServices_, std::move(progress));
+}
+
+std::optional<FileBatchDownload::Item> TileLoader::download(const TileKey& key) const
+{
+    auto diskKey = key.relativePath(engine_->catalog().sheets());
+    auto url = fetchURL(key, engine_->catalog(), engine_->hosts(), engine_->relayed());
+    if (!diskKey || !url)
+        return std::nullopt;
+    return FileBatchDownload::Item { std::move(*diskKey), std::move(*url) };
 }
 
 FetchResult TileLoader::fetchSync(const std::string& url, const FetchProgress& progress)

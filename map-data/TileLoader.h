@@ -108,6 +108,9 @@ public:
     // disk; destroying the handle cancels it.
     std::unique_ptr<FileBatchDownload> preload(const std::vector<TileKey>& keys,
         std::vector<FileBatchDownload::Item> extra, FileBatchDownload::Progress progress);
+    // Any thread. Where the loader keeps a key's file and fetches it from (through the relay
+    // while it is on); nothing for a key outside the catalogue or the basemaps.
+    std::optional<FileBatchDownload::Item> download(const TileKey& key) const;
 
     // Blocking downloads, for the slice and mosaic queues only, never the main thread:
     // see TileLoaderEngine.

@@ -4,7 +4,6 @@
 #include "platform/Log.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <filesystem>
 
 namespace velorin {
@@ -23,43 +22,8 @@ std::vector<std::byte> toBytes(const std::string& body)
 
 } // namespace
 
-// What one blocking fetch has heard so far. It lives on the heap, shared with the
-// transfer's callbacks and the timeout, so that an answer arriving after the caller gave
-// up writes into live memory.
-struct TileLoaderEngine::BlockingFetch {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool answered = false;
-    // The wait is over without an answer: timed out, or the loader is stopping.
-    bool givenUp = false;
-    platform::HttpResult result;
-
-    void giveUp()
-    {
-        std::lock_guard lock(mutex);
-        givenUp = true;
-        changed.notify_all();
-    }
-};
-
-void TileLoaderEngine::giveUp(const std::vector<std::weak_ptr<BlockingFetch>>& fetches)
-{
-    for (const auto& fetch : fetches) {
-        if (auto state = fetch.lock())
-            state->giveUp();
-    }
-}
-
 FetchResult TileLoaderEngine::fetchSync(const std::string& url, const FetchProgress& progress)
 {
-    auto state = std::make_shared<BlockingFetch>();
-    {
-        std::lock_guard lock(postMutex_);
-        if (stopped_)
-            return {};
-        std::erase_if(blockingFetches_, [](const auto& fetch) { return fetch.expired(); });
-        blockingFetches_.push_back(state);
-    }
     platform::HttpSession::ProgressHandler onProgress;
     if (progress) {
         onProgress = [progress](platform::HttpProgress figures) {
@@ -67,31 +31,9 @@ FetchResult TileLoaderEngine::fetchSync(const std::string& url, const FetchProgr
             progress(std::min(fraction, 1.0), figures.received, figures.expected);
         };
     }
-    auto task = session_->start(
-        platform::HttpRequest::get(url), inline_,
-        [state](platform::HttpResult result) {
-            std::lock_guard lock(state->mutex);
-            state->result = std::move(result);
-            state->answered = true;
-            state->changed.notify_all();
-        },
-        std::move(onProgress));
-    clock_->after(kBlockingWaitSeconds, [weak = std::weak_ptr(state)] {
-        if (auto state = weak.lock())
-            state->giveUp();
-    });
-
-    platform::HttpResult result;
-    {
-        std::unique_lock lock(state->mutex);
-        state->changed.wait(lock, [&] { return state->answered || state->givenUp; });
-    }
-    // A transfer given up on is stopped; once `cancel` returns, none of its callbacks runs.
-    task.cancel();
-    {
-        std::lock_guard lock(state->mutex);
-        result = std::move(state->result);
-    }
+    const platform::HttpResult result
+        = blocking_.fetch(platform::HttpRequest::get(url), kBlockingWaitSeconds, std::move(onProgress))
+              .value_or(platform::HttpResult{});
 
     post(queues_.queue, [result](TileLoaderEngine& engine) { engine.noteTransport(result.isSuccess(), result); });
 
@@ -100,7 +42,7 @@ FetchResult TileLoaderEngine::fetchSync(const std::string& url, const FetchProgr
         fetched.data = toBytes(result.response->body);
     if (result.response)
         fetched.status = result.response->status;
-    fetched.error = std::move(result.error);
+    fetched.error = result.error;
     return fetched;
 }
 

@@ -75,14 +75,12 @@ void TileLoaderEngine::postToMain(std::function<void(TileLoaderEngine&)> step)
 
 void TileLoaderEngine::stop()
 {
-    std::vector<std::weak_ptr<BlockingFetch>> waiting;
     {
         std::lock_guard lock(postMutex_);
         stopped_ = true;
-        waiting.swap(blockingFetches_);
     }
     // A sheet download in flight would otherwise hold the loader's end for minutes.
-    giveUp(waiting);
+    blocking_.stop();
 }
 
 bool TileLoaderEngine::isStopped()

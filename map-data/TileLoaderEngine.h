@@ -4,6 +4,7 @@
 #include "map-data/SubtileOrder.h"
 #include "map-data/TileLoader.h"
 #include "map-data/TileStatusPublisher.h"
+#include "platform/BlockingFetches.h"
 
 #include <atomic>
 #include <cstddef>
@@ -141,16 +142,7 @@ private:
         TileLoaderEngine& engine_;
     };
 
-    // Where blocking fetches hear from the session: on its own thread, since the queue that
-    // waits may be the one that would have run the answer. Nothing run there may drop its
-    // own transfer's handle.
-    struct InlineExecutor final : platform::Executor {
-        void post(Task task) override { task(); }
-    };
-
     struct KeyDownload;
-    struct BlockingFetch;
-    static void giveUp(const std::vector<std::weak_ptr<BlockingFetch>>& fetches);
     bool isStopped();
 
     TileLoaderEngine(const TileLoader::Dependencies& dependencies, Queues queues);
@@ -219,14 +211,13 @@ private:
     // Held while posting, so that once `stop` returns no block reaches a queue.
     std::mutex postMutex_;
     bool stopped_ = false;
-    // The blocking fetches waiting now, which `stop` ends; under `postMutex_`.
-    std::vector<std::weak_ptr<BlockingFetch>> blockingFetches_;
+    // The fetches that the slice and mosaic queues wait for, which `stop` ends.
+    platform::BlockingFetches blocking_ { *session_, *clock_ };
 
     std::unique_ptr<TileStatusPublisher> publisher_;
     // Declared before `networkTasks_`, whose transfers deliver to it.
     TransferInbox transferInbox_ { *this };
 
-    InlineExecutor inline_;
     // Transfers of `fetchData`, declared after the inbox they deliver to, by their own number, until they answer.
     std::mutex dataTasksMutex_;
     std::unordered_map<std::uint64_t, platform::HttpTask> dataTasks_;

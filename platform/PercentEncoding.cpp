@@ -46,6 +46,18 @@ std::string percentEncode(std::string_view text, std::string_view alsoAllowed)
     return out;
 }
 
+std::string queryString(std::span<const QueryItem> items)
+{
+    std::string query;
+    for (const QueryItem& item : items) {
+        query += query.empty() ? '?' : '&';
+        query += item.name;
+        query += '=';
+        query += percentEncode(item.value, "'(),:");
+    }
+    return query;
+}
+
 std::string formEncode(std::string_view text)
 {
     std::string out;

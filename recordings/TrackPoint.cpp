@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
-#include <numbers>
 
 namespace velorin {
 
@@ -199,14 +198,7 @@ private:
 
 double TrackPoint::distance(const TrackPoint& other) const
 {
-    constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
-    const double phi1 = latitude * kRadiansPerDegree;
-    const double phi2 = other.latitude * kRadiansPerDegree;
-    const double halfDeltaPhi = std::sin((phi1 - phi2) / 2);
-    const double halfDeltaLambda = std::sin((longitude - other.longitude) * kRadiansPerDegree / 2);
-    const double a = halfDeltaPhi * halfDeltaPhi + std::cos(phi1) * std::cos(phi2) * halfDeltaLambda * halfDeltaLambda;
-    // Rounding can push a a hair above 1; the clamp keeps the second root real.
-    return kEarthDiameterMeters * std::atan2(std::sqrt(a), std::sqrt(std::max(0.0, 1 - a)));
+    return platform::groundDistance(latitude, longitude, other.latitude, other.longitude);
 }
 
 void to_json(nlohmann::ordered_json& json, const TrackPoint& point)

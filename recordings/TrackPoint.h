@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/GroundDistance.h"
 #include "platform/Iso8601.h"
 #include "recordings/TravelMode.h"
 
@@ -25,8 +26,7 @@ struct TrackPoint {
     bool operator==(const TrackPoint&) const = default;
 };
 
-// Twice the Earth's mean radius (6 371 008.8 m).
-inline constexpr double kEarthDiameterMeters = 12742017.6;
+using platform::kEarthDiameterMeters;
 
 // The stored form: one object whose keys are the field names in field order, absent
 // fields left out, the time in whole UTC seconds ("2024-05-01T10:05:07Z"). A number that

@@ -22,9 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kMetadataFile = "meta.json";
-constexpr const char* kPointsFile = "points.jsonl";
-
 // Compact JSON; a byte of a name that is not UTF-8 becomes U+FFFD rather than failing
 // the whole write.
 template <typename Record>
@@ -99,7 +96,7 @@ std::optional<fs::path> TrackStore::folder(const std::string& id) const
     return root_ / name;
 }
 
-std::optional<TrackMetadata> TrackStore::readMetadata(const fs::path& folder) const
+std::optional<TrackMetadata> TrackStore::readMetadataIn(const fs::path& folder) const
 {
     auto file = platform::MappedFile::open(folder / kMetadataFile);
     if (!file)
@@ -200,7 +197,7 @@ void TrackStore::finish(const std::string& id, platform::SystemTime endedAt)
     if (!trackFolder)
         return;
     close(trackFolder->filename().string(), true);
-    auto metadata = readMetadata(*trackFolder);
+    auto metadata = readMetadataIn(*trackFolder);
     if (!metadata)
         return;
     metadata->endedAt = endedAt;
@@ -263,13 +260,21 @@ std::vector<TrackPoint> TrackStore::readPoints(const std::string& id) const
     return points;
 }
 
-std::optional<Track> TrackStore::readTrack(const std::string& id) const
+std::optional<TrackMetadata> TrackStore::readMetadata(const std::string& id) const
 {
     const auto trackFolder = folder(id);
     if (!trackFolder)
         return std::nullopt;
-    auto metadata = readMetadata(*trackFolder);
+    auto metadata = readMetadataIn(*trackFolder);
     if (!metadata || metadata->id != trackFolder->filename().string())
+        return std::nullopt;
+    return metadata;
+}
+
+std::optional<Track> TrackStore::readTrack(const std::string& id) const
+{
+    auto metadata = readMetadata(id);
+    if (!metadata)
         return std::nullopt;
     return Track{*metadata, readPoints(id)};
 }
@@ -284,7 +289,7 @@ std::vector<TrackMetadata> TrackStore::listMetadata() const
         // listed and then missed by every operation on it.
         if (!isUpperCaseUuid(name))
             continue;
-        if (auto metadata = readMetadata(entry->path()); metadata && metadata->id == name)
+        if (auto metadata = readMetadataIn(entry->path()); metadata && metadata->id == name)
             list.push_back(std::move(*metadata));
     }
     std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.startedAt > b.startedAt; });

@@ -23,6 +23,9 @@ public:
     // Asks the system to put a file's written bytes on storage (fdatasync by default).
     using Sync = std::function<void(int fileDescriptor)>;
 
+    // The two files of a track's folder.
+    static constexpr const char* kMetadataFile = "meta.json";
+    static constexpr const char* kPointsFile = "points.jsonl";
     // Every this many appends to a track, its file is synced.
     static constexpr int kSynchronizeEvery = 10;
 
@@ -44,6 +47,8 @@ public:
     void writePoints(const std::vector<TrackPoint>& points, const std::string& id);
     // The points in file order; a line that cannot be read is skipped on its own.
     std::vector<TrackPoint> readPoints(const std::string& id) const;
+    // meta.json; nothing when it cannot be read.
+    std::optional<TrackMetadata> readMetadata(const std::string& id) const;
     // meta.json and the points; nothing without a readable meta.json.
     std::optional<Track> readTrack(const std::string& id) const;
     // Every readable track, latest start first.
@@ -59,7 +64,7 @@ public:
 
 private:
     std::optional<std::filesystem::path> folder(const std::string& id) const;
-    std::optional<TrackMetadata> readMetadata(const std::filesystem::path& folder) const;
+    std::optional<TrackMetadata> readMetadataIn(const std::filesystem::path& folder) const;
     // Opens the points file for appending, ending a torn last line first.
     std::optional<int> openForAppend(const std::filesystem::path& file);
     // Syncs (when asked) and closes the track's open file and forgets its counter.

@@ -40,6 +40,9 @@ public:
     // Starts loading the tiles over `rect` that are not built, not loading and did not
     // fail in the last minute; `onChange` tells when a mesh arrives.
     virtual void request(const WorldRect& rect) = 0;
+    // Where a tile's building data are kept on disk and fetched from, for fetching them
+    // ahead of a flyover.
+    virtual FileBatchDownload::Item download(const ForestService::Key& key) const = 0;
     // Called on the GUI thread when a tile's mesh arrives.
     std::function<void()> onChange;
 };

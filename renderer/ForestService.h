@@ -1,5 +1,6 @@
 #pragma once
 
+#include "map-data/FileBatchDownload.h"
 #include "map-data/Hasher.h"
 #include "map-data/WorldRect.h"
 
@@ -68,6 +69,9 @@ public:
     virtual void request(const WorldRect& rect) = 0;
     // The same for the canopy grids.
     virtual void requestCanopy(const WorldRect& rect) = 0;
+    // Where a tile's forest inventory image is kept on disk and fetched from, for fetching
+    // it ahead of a flyover.
+    virtual FileBatchDownload::Item download(const Key& key) const = 0;
     // Called on the GUI thread when trees or canopies arrive.
     std::function<void()> onChange;
 };

@@ -17,6 +17,8 @@
 #include "renderer/TreeModels.h"
 #include "renderer/TreeVertex.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -82,8 +84,12 @@ gpu::PipelineDescriptor treeDescriptor()
     };
 }
 
+// Roof photo i is on texture unit i.
 gpu::PipelineDescriptor buildingDescriptor()
 {
+    std::vector<std::pair<std::string, int>> photos;
+    for (std::size_t unit = 0; unit < MapRenderer::kRoofPhotoCount; ++unit)
+        photos.emplace_back(fmt::format("roofPhotos[{}]", unit), int(unit));
     return {
         "building_vertex",
         "building_fragment",
@@ -92,7 +98,7 @@ gpu::PipelineDescriptor buildingDescriptor()
                 {2, 1, offsetof(BuildingGPUVertex, part)}, {3, 3, offsetof(BuildingGPUVertex, r)},
                 {4, 3, offsetof(BuildingGPUVertex, wallU)}}}},
         {{"Frame", kFrameBinding}, {"TreeTile", kTileBinding}, {"Roofs", kRoofBinding}},
-        {},
+        std::move(photos),
     };
 }
 

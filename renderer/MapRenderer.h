@@ -13,6 +13,7 @@
 #include "platform/gpu/RenderPass.h"
 #include "platform/gpu/Texture.h"
 #include "recordings/TrackDisplayPoint.h"
+#include "renderer/BuildingGPUVertex.h"
 #include "renderer/BuildingService.h"
 #include "renderer/Camera.h"
 #include "renderer/DesiredTileBand.h"
@@ -22,11 +23,13 @@
 #include "renderer/ReliefGeometry.h"
 #include "renderer/SolidVertex.h"
 #include "renderer/TileUniforms.h"
+#include "renderer/TreeInstance.h"
 #include "renderer/TreeTileUniforms.h"
 #include "renderer/VisibleTiles.h"
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -78,6 +81,37 @@ public:
     static constexpr int kCanopyDivisionsAtLevel19 = 64;
     // Below this many missing meshes a frame fills them on the GUI thread alone.
     static constexpr std::size_t kParallelMeshThreshold = 4;
+    // Trees and the canopy show only on a view tilted past this and closer than this.
+    static constexpr double kMinTreePitchRadians = 0.35;
+    static constexpr double kMaxTreeMetersPerPixel = 3.0;
+    // Trees are asked for this far around the view, canopies this far around the eye.
+    static constexpr double kTreeReachMeters = 1200;
+    static constexpr double kCanopyReachMeters = 900;
+    static constexpr std::size_t kMaxTreeAreaTiles = 25;
+    // Tree shape slots: 0 conifer, 1 broadleaf, 2 shrub, 3 evergreen oak, 4 oak.
+    static constexpr std::size_t kTreeSlots = 5;
+    // Trees stop at this elevation (metres), shrubs excepted; a tree outside the forest is a
+    // conifer above the second.
+    static constexpr double kTreeLineMeters = 2250;
+    static constexpr double kLoneConiferAboveMeters = 1200;
+    // From this many trees a tile's instances are made on several threads.
+    static constexpr std::size_t kParallelTreeThreshold = 256;
+    // Past this many tiles' tree buffers, those unused for kTreeBufferKeepFrames go.
+    static constexpr std::size_t kTreeBufferTrimThreshold = 200;
+    static constexpr int kTreeBufferKeepFrames = 300;
+    // Buildings without a roof colour of their own: slate above this elevation, tiles below.
+    static constexpr double kSlateRoofsAboveMeters = 900;
+    static constexpr std::size_t kParallelBuildingThreshold = 512;
+    // Roofs take their aerial photo at this level within this distance of the line from
+    // the ground under the view's bottom to its centre, one level coarser farther.
+    static constexpr int kNearRoofLevel = 18;
+    static constexpr double kNearRoofMeters = 450;
+    // The roof photo cells of a building quarter, a side.
+    static constexpr int kRoofCellsPerSide = 4;
+    // Canopy textures made per frame, and the count from which the stale ones go.
+    static constexpr int kMaxCanopyUploadsPerFrame = 2;
+    static constexpr std::size_t kCanopyTextureTrimCount = 25;
+    static constexpr int kCanopyKeepFrames = 120;
 
     // The geometry of one tile mesh, which is what the mesh cache is keyed by.
     struct MeshKey {
@@ -199,6 +233,29 @@ public:
         std::array<std::shared_ptr<gpu::Texture>, kRoofPhotoCount> photos;
     };
 
+    // The roof photos of a quarter of a buildings tile: a header (cell size in metres,
+    // whether photos are used, the quarter's west and north edges in metres from the tile's
+    // corner), then for each of its cells, row by row from the north, where the cell lies in
+    // its photo (u, v, size, 0), all zero without one; and the photos themselves.
+    struct RoofImagery {
+        std::array<gpu::Float4, kRoofRecordCount> roof{};
+        std::array<std::shared_ptr<gpu::Texture>, kRoofPhotoCount> photos;
+    };
+
+    // The GPU vertices of a buildings tile, by quarter (north-west, north-east, south-west,
+    // south-east): those of quarter q run from `starts[q]` to `starts[q + 1]`.
+    struct BuildingQuarters {
+        std::vector<BuildingGPUVertex> vertices;
+        std::array<int, 5> starts{};
+    };
+
+    // A tile's buildings on the GPU; no buffer for a tile without any.
+    struct BuildingBuffer {
+        std::shared_ptr<gpu::Buffer> buffer;
+        std::array<int, 5> starts{};
+        int lastUsed = 0;
+    };
+
     struct IndexGrid {
         std::unique_ptr<gpu::Buffer> buffer;
         int count = 0;
@@ -211,6 +268,17 @@ public:
 
     struct CachedMesh {
         std::shared_ptr<gpu::Buffer> buffer;
+        int lastUsed = 0;
+    };
+
+    // A tile's instances of one tree shape.
+    struct TreeSlot {
+        std::shared_ptr<gpu::Buffer> buffer; // none: no tree of that shape
+        int count = 0;
+    };
+
+    struct TreeBuffers {
+        std::array<TreeSlot, kTreeSlots> shapes;
         int lastUsed = 0;
     };
 
@@ -286,8 +354,9 @@ public:
     // this camera is put back, a prepared one is drawn unchanged, and otherwise the scene is
     // prepared and its wanted tiles (desired, then low priority) go to the loader.
     void updateFrame(double now);
-    // Scene preparation for the current camera at media time `now`: the frame values, the
-    // terrain draws, the wanted tile lists and the missing meshes.
+    // Scene preparation for the current camera at media time `now`: the frame values and the
+    // canopy textures, the terrain draws, the wanted tile lists, the missing meshes, the trees
+    // and the overlays.
     void prepareScene(double now);
 
     // The relief of the current frame, as the geometric services below see it.
@@ -313,6 +382,36 @@ public:
     // true for an empty list or without a texture cache.
     bool isDesiredCached() const;
     bool isNearDesiredCached() const;
+
+    // The instances of a zoom-15 tile's trees by shape slot, standing on the ground that
+    // `elevation` gives (level ground when null): trees above the tree line and shapes
+    // without a model are left out, trees outside the forest take the conifer or broadleaf
+    // slot by elevation. Large tiles are mapped on several threads.
+    static std::array<std::vector<TreeInstance>, kTreeSlots> treeInstances(
+        const std::vector<ForestService::Tree>& trees, const ForestService::Key& tile, const ElevationSampler& elevation);
+    // The trees and buildings of this frame: their buffers by tile, their draws and, during
+    // a flight's preparation, the waits for tiles without them; with 3D trees off, the
+    // canopy request. Frame time `now`, media seconds.
+    void prepareTreesAndBuildings(double now);
+    // A buildings tile's vertices standing on the ground that `elevation` gives under each
+    // footprint (level ground when null), split into quarters by footprint, those without
+    // a colour taking the roof colour of their elevation. Large tiles are converted on
+    // several threads.
+    static BuildingQuarters buildingVertices(const std::vector<BuildingService::Vertex>& mesh,
+        const ForestService::Key& tile, const ElevationSampler& elevation);
+    // The building draws of the tiles of `area`, one a non-empty quarter, asking the
+    // building source for the area when `requests` is set.
+    void prepareBuildings(const WorldRect& area, bool requests);
+    // The roof photos of quarter (column, row) of a buildings tile at `level` or the nearest
+    // coarser level cached, down to the level above the tile's; only a photographic basemap
+    // of web tiles has them. A missing photo at `level` is wanted at low priority; while a
+    // flight frame is prepared, every cell's photo at that level is in `flightRoofKeys`.
+    RoofImagery roofImagery(const ForestService::Key& tile, int column, int row, int level, double halfTileMeters);
+    // Keeps the canopy textures within reach of the eye, making at most two a frame; whether
+    // every canopy there that can be had is in.
+    bool updateCanopyTextures();
+    // An R16 side × side texture of canopy heights; nothing when `heights` is not side².
+    static std::shared_ptr<gpu::Texture> makeCanopyTexture(const std::vector<std::uint16_t>& heights, int side);
 
     // Appends the track ribbon and the position marker to `solidVertices`. The marker's
     // vertices are set aside first, so that a long track never pushes it out of the ring.
@@ -362,6 +461,8 @@ public:
     const std::shared_ptr<TileLoader>& loader() const { return loader_; }
     const std::shared_ptr<ForestService>& forest() const { return forest_; }
     const std::shared_ptr<BuildingService>& buildings() const { return buildings_; }
+    // What a tile or roof without a photo of its own is drawn with.
+    const std::shared_ptr<gpu::Texture>& blankTexture() const { return blankTexture_; }
 
     // Written by the canvas between frames.
     Camera camera;
@@ -373,6 +474,8 @@ public:
     int detailBias = 0;
     double contentScale = 3.0;
     double extrasPausedUntil = 0;
+    // The month (1…12) whose leaf colours the trees take; absent: this month, in local time.
+    std::optional<int> leafMonth;
     std::optional<UserLocation> userLocation;
     std::vector<TrackDisplayPoint> trackPoints;
 
@@ -381,12 +484,15 @@ public:
     int frameNumber = 0;
     int terrainGeneration = 0;
     bool frameCanopyReady = false;
+    int canopyUploads = 0;
     std::vector<Draw> draws;
     std::vector<TreeDraw> treeDraws;
     std::vector<BuildingDraw> buildingDraws;
     std::vector<SolidVertex> solidVertices;
     std::unordered_map<MeshKey, CachedMesh, MeshKeyHash> meshes;
     ForestService::Table<CanopyTexture> canopyTextures;
+    std::unordered_map<TreeKey, TreeBuffers, TreeKeyHash> treeBuffers;
+    std::unordered_map<TreeKey, BuildingBuffer, TreeKeyHash> buildingBuffers;
     // The loader's texture cache, which the tile passes read; tests give their own.
     std::shared_ptr<TextureCache> textures;
     // The media clock of fades and of scenes put back.
@@ -436,6 +542,13 @@ private:
         std::shared_ptr<BuildingService> buildings);
     void setUp(const gpu::ShaderLibrary& library);
     const std::shared_ptr<gpu::Texture>& emptyCanopy();
+    // Whether the frame is close and tilted enough for trees or the canopy.
+    bool closeEnoughForTrees() const;
+    // Where a zoom-15 tile of trees or buildings is drawn this frame; no shape nor leaves.
+    TreeTileUniforms tileUniforms(const ForestService::Key& key) const;
+    // The canopy lifts the map: 3D trees are off, there is a forest source, and the map is
+    // not the TOP25 sheets.
+    bool canopyWanted() const;
     // Publishes the display options that `visibleTiles` reads.
     void publishTileSettings() const;
     bool allCached(const std::vector<TileKey>& keys) const;

@@ -131,6 +131,9 @@ void MapRenderer::prepareScene(double now)
         frame.frameBumpNear = {kNearFadeStartMeters * pixelsPerMeter * nearFade,
             std::max(1.0, kNearFadeEndMeters * pixelsPerMeter * nearFade)};
 
+        frameCanopyReady = updateCanopyTextures();
+        canopyUploads = 0;
+
         frame.frameTerrainZoom = std::clamp(
             int(camera.zoom - logScale) - kTerrainZoomBelowDisplay, kMinTerrainZoom, kMaxTerrainZoom);
         for (const DesiredTileBand& band : desiredTiles(visible, std::nullopt, 0)) {
@@ -190,6 +193,7 @@ void MapRenderer::prepareScene(double now)
     // A flight frame still waiting for its tiles or relief is not dressed yet.
     if (preparingFlightFrame && (!flightResourcesReady || !isDesiredCached()))
         return;
+    prepareTreesAndBuildings(now);
     prepareOverlays();
 }
 

@@ -1,17 +1,21 @@
 #version 330 core
-// One vertex of a building mesh, placed in its tile and lifted by the relief, lit by its
-// face normal.
+// One vertex of a building mesh, placed in its tile and lifted by the relief; the fragment
+// stage gets where it lies in the tile, its part, its wall values and its light.
 layout(location = 0) in vec3 position; // metres east and south of the tile corner, elevation
 layout(location = 1) in vec3 normal;
 layout(location = 2) in float part;
 layout(location = 3) in vec3 color;
-layout(location = 4) in vec3 wall; // along the wall, height, wall length
+layout(location = 4) in vec3 wall; // along the wall, height above the ground, wall length
 
 #include "frame.glsl"
 
 #include "tree_tile.glsl"
 
-out vec4 vColor;
+out vec2 vTileMeters;
+out float vPart;
+out vec3 vColor;
+out float vLight;
+out vec3 vWall;
 
 void main()
 {
@@ -19,5 +23,9 @@ void main()
     float height = (position.z - baseElevation) * heightScale;
     float depth;
     gl_Position = projectGround(ground, height, depth);
-    vColor = vec4(color * lightOn(normal), 1.0);
+    vTileMeters = position.xy;
+    vPart = part;
+    vColor = color;
+    vLight = lightOn(normal);
+    vWall = wall;
 }

@@ -1,10 +1,17 @@
 #include "app/CanvasPortAdapter.h"
+#include "app/CanvasServices.h"
 #include "app/tests/AppModelFixture.h"
 #include "app/tests/ReplayedWalk.h"
 #include "canvas/tests/CanvasTestSupport.h"
+#include "platform/gpu/RenderTarget.h"
+#include "testing/LoopbackServer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+
+#include <fmt/format.h>
+
+#include <cstdio>
 
 #include <cmath>
 #include <numbers>
@@ -32,14 +39,16 @@ protected:
     std::shared_ptr<MapCanvasView> canvas;
     std::shared_ptr<velorin::CanvasPortAdapter> port;
 
-    // The canvas, laid out, showing `startAt` ("lat,lon,zoom,bearing°") or the whole world.
-    void showCanvas(velorin::AppModel& model, std::vector<std::string> arguments = {"velorin"})
+    // The canvas, laid out, showing `startAt` ("lat,lon,zoom,bearing°,pitch°") or the whole
+    // world, drawing from `services` (nothing by default).
+    void showCanvas(velorin::AppModel& model, std::vector<std::string> arguments = {"velorin"},
+        std::optional<MapCanvasView::Services> services = std::nullopt)
     {
         MapCanvasView::Environment environment {
             clock, mainQueue, std::make_shared<platform::UserDefaults>(folder.path() / "canvas.json"),
             folder.path() / "VelorinGestes.log", std::move(arguments), {}};
         canvas = MapCanvasView::make(window, *context, library,
-            MapCanvasView::Services{velorin::SheetCatalog{}, {}, {}, {}, {}, {}}, std::move(environment));
+            services.value_or(MapCanvasView::Services{velorin::SheetCatalog{}, {}, {}, {}, {}, {}}), std::move(environment));
         ASSERT_TRUE(canvas);
         canvas->onCameraChanged = [&model](const velorin::Camera& camera) {
             model.cameraDidChange(camera.center, camera.zoom, camera.bearing);
@@ -187,4 +196,54 @@ TEST_F(AppModelCanvas, APlaceFromTheSearchIsShownOrReachedAndTheCentreIsReadBack
     EXPECT_FALSE(port->canStartFlight()) << "the canvas does not fly yet";
     canvas.reset();
     EXPECT_FALSE(port->cameraCenter());
+}
+
+TEST_F(AppModelCanvas, APitchedViewDrawsTheBuildingsTheModelLoadsForIt)
+{
+    // The feature service answers each tile with one house in the middle of its box.
+    testing_support::LoopbackServer server;
+    server.route("/wfs/ows", [](const httplib::Request& request, httplib::Response& response) {
+        double west = 0;
+        double south = 0;
+        double east = 0;
+        double north = 0;
+        std::sscanf(request.get_param_value("CQL_FILTER").c_str(), "BBOX(geometrie,%lf,%lf,%lf,%lf", &west, &south, &east,
+            &north);
+        const double longitude = (west + east) / 2;
+        const double latitude = (south + north) / 2;
+        const double d = 0.0001;
+        response.set_content(fmt::format(R"({{"type":"FeatureCollection","features":[{{"type":"Feature",)"
+                                         R"("properties":{{"hauteur":9}},"geometry":{{"type":"MultiPolygon","coordinates":)"
+                                         R"([[[[{0},{1}],[{2},{1}],[{2},{3}],[{0},{3}],[{0},{1}]]]]}}}}]}})",
+                                 longitude - d, latitude - d, longitude + d, latitude + d),
+            "application/json");
+    });
+    hosts.scheme = "http";
+    hosts.ignHost = "127.0.0.1:" + std::to_string(server.port());
+    hosts.terrariumHost = hosts.ignHost;
+    auto& model = makeModel();
+    model.start();
+    ASSERT_NE(model.loader(), nullptr);
+    showCanvas(model, {"velorin", "-startAt", "45.92,6.86,16.5,0,60"}, velorin::CanvasServices::of(model));
+    ASSERT_EQ(&model.buildings(), velorin::CanvasServices::of(model).buildings.get()) << "built once";
+
+    int changes = 0;
+    model.buildings().onChange = [&, drawn = model.buildings().onChange] {
+        ++changes;
+        drawn();
+    };
+    gpu::RenderTarget target(*context, int(window.bounds.width), int(window.bounds.height));
+    QElapsedTimer timer;
+    timer.start();
+    while (canvas->renderer().buildingDraws.empty() && timer.elapsed() < kReplayTimeoutSeconds * 1000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        mainQueue->drain();
+        clock->advance(kFrameSeconds);
+        canvas->drawFrame(target.framebuffer());
+    }
+    ASSERT_FALSE(canvas->renderer().buildingDraws.empty());
+    EXPECT_GT(changes, 0);
+    EXPECT_GT(server.requestCount("/wfs/ows"), 0);
+    for (const auto& draw : canvas->renderer().buildingDraws)
+        EXPECT_EQ(draw.endVertex - draw.firstVertex, 30) << "one house a tile";
 }

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -43,6 +44,8 @@ protected:
     // Kept from one model to the next, as the desktop's keychain is.
     std::shared_ptr<InMemoryKeychain> keychain = std::make_shared<InMemoryKeychain>(mainQueue);
     std::optional<velorin::GpuDevice> gpu = velorin::GpuDevice { 45, 16384 };
+    // The present moment of the next model, which dates its recordings.
+    platform::SystemTime now = platform::SystemTime(std::chrono::seconds(1'800'000'000));
     int gpuProbes = 0;
     std::unique_ptr<velorin::AppModel> model;
     int changes = 0;
@@ -90,6 +93,7 @@ protected:
             ++gpuProbes;
             return gpu;
         };
+        environment.now = [this] { return now; };
         model = std::make_unique<velorin::AppModel>(std::move(environment));
         QObject::connect(model.get(), &velorin::AppModel::changed, [this] { ++changes; });
         return *model;

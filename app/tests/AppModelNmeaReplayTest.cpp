@@ -1,9 +1,16 @@
 #include "app/tests/AppModelFixture.h"
 #include "app/tests/FakeMapCanvas.h"
+#include "app/tests/NmeaFeed.h"
 #include "app/tests/ReplayedWalk.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QNmeaPositionInfoSource>
+
+#include <fmt/format.h>
+
+#include <chrono>
+#include <cmath>
 
 using testing_support::FakeMapCanvas;
 using velorin::AltitudeState;
@@ -50,4 +57,153 @@ TEST_F(AppModelNmeaReplay, AReplayedWalkMovesThePositionMarkerAndTheAltitude)
     EXPECT_EQ(altitudes, (std::vector { AltitudeState::value(1035), AltitudeState::value(1040), AltitudeState::unavailable() }));
     ASSERT_TRUE(model.location().location());
     EXPECT_EQ(model.location().location()->latitude, canvas->userLocations.back().latitude);
+}
+
+namespace {
+
+// A receiver's log of one outing, written sentence by sentence: RMC (speed in knots), GGA
+// (dilution and altitude) and GSA (2D or 3D) for each fix, from 12:00:00 UTC on 9 December
+// 2026, going north from near Chamonix.
+struct LoggedFix {
+    double seconds;
+    double northMeters;
+    double speedMetersPerSecond;
+    double hdop = 1.0;
+    bool threeDimensional = true;
+};
+
+constexpr double kStartLatitude = 45.92;
+constexpr double kStartLongitude = 6.87;
+constexpr double kMetersPerDegree = 111195.08;
+constexpr double kKnotsPerMeterPerSecond = 1.943844;
+constexpr double kLogStartUnixSeconds = 1796817600; // 2026-12-09T12:00:00Z
+
+QByteArray sentence(const std::string& body)
+{
+    unsigned char sum = 0;
+    for (char c : body)
+        sum ^= static_cast<unsigned char>(c);
+    return QByteArray::fromStdString(fmt::format("${}*{:02X}\r\n", body, sum));
+}
+
+std::string degreesAndMinutes(double degrees, int degreeDigits)
+{
+    const int whole = static_cast<int>(degrees);
+    return fmt::format("{:0{}d}{:07.4f}", whole, degreeDigits, (degrees - whole) * 60);
+}
+
+QByteArray sentences(const LoggedFix& fix)
+{
+    const int whole = static_cast<int>(fix.seconds);
+    const std::string time = fmt::format("{:02d}{:02d}{:02d}.{:02d}", 12 + whole / 3600, whole / 60 % 60, whole % 60,
+        static_cast<int>(std::lround((fix.seconds - whole) * 100)));
+    const std::string position = fmt::format("{},N,{},E",
+        degreesAndMinutes(kStartLatitude + fix.northMeters / kMetersPerDegree, 2), degreesAndMinutes(kStartLongitude, 3));
+    const double altitude = 1035 + fix.northMeters / 20;
+    QByteArray text = sentence(fmt::format("GPRMC,{},A,{},{:.1f},0.0,091226,,,A", time, position,
+        fix.speedMetersPerSecond * kKnotsPerMeterPerSecond));
+    if (fix.threeDimensional) {
+        text += sentence(fmt::format("GPGGA,{},{},1,08,{:.1f},{:.1f},M,50.0,M,,", time, position, fix.hdop, altitude));
+        text += sentence(fmt::format("GPGSA,A,3,01,02,03,04,05,06,07,08,,,,,{:.1f},{:.1f},1.5", fix.hdop * 2, fix.hdop));
+    } else {
+        text += sentence(fmt::format("GPGGA,{},{},1,04,{:.1f},,M,,M,,", time, position, fix.hdop));
+        text += sentence(fmt::format("GPGSA,A,2,01,02,03,04,,,,,,,,,{:.1f},{:.1f},", fix.hdop * 2, fix.hdop));
+    }
+    return text;
+}
+
+// A walk, fixes worse than 50 m, 2D fixes, six minutes standing, a short walk on and a
+// drive at 40 km/h.
+std::vector<LoggedFix> outing()
+{
+    std::vector<LoggedFix> log;
+    for (int i = 0; i <= 20; ++i)
+        log.push_back({10.0 * i, 20.0 * i, 2.0});
+    for (int k = 1; k <= 5; ++k)
+        log.push_back({200.0 + 10 * k, 400.0 + 20 * k, 2.0, 12.0});
+    for (int k = 1; k <= 5; ++k)
+        log.push_back({250.0 + 10 * k, 500.0 + 20 * k, 2.0, 1.0, false});
+    for (int k = 1; k <= 36; ++k)
+        log.push_back({300.0 + 10 * k, 600, 0});
+    for (int k = 1; k <= 5; ++k)
+        log.push_back({660.0 + 10 * k, 600.0 + 20 * k, 2.0});
+    for (int k = 1; k <= 12; ++k)
+        log.push_back({710.0 + 5 * k, 700.0 + 55.5 * k, 11.1});
+    return log;
+}
+
+platform::SystemTime logTime(double seconds)
+{
+    return platform::SystemTime(std::chrono::duration_cast<platform::SystemTime::duration>(
+        std::chrono::duration<double>(kLogStartUnixSeconds + seconds)));
+}
+
+} // namespace
+
+TEST_F(AppModelNmeaReplay, ARecordedOutingKeepsItsGoodFixesWithHowTheWalkerMovedAndItsPause)
+{
+    // A receiver that names no range error, as gpsd's.
+    auto nmea = std::make_unique<QNmeaPositionInfoSource>(QNmeaPositionInfoSource::RealTimeMode);
+    auto* receiver = new testing_support::NmeaFeed;
+    receiver->setParent(nmea.get());
+    nmea->setDevice(receiver);
+    deviceLocation = std::make_unique<platform::QtLocationSource>(std::move(nmea));
+    now = logTime(-5);
+    auto& model = makeModel();
+    auto canvas = std::make_shared<FakeMapCanvas>();
+    model.setCanvas(canvas);
+    model.start();
+    mainQueue->drain();
+
+    model.toggleRecording();
+    ASSERT_TRUE(model.tracks().isRecording());
+    ASSERT_TRUE(model.motion().isRunning());
+    EXPECT_TRUE(model.isFollowingUser());
+    EXPECT_EQ(model.location().activeDistanceFilter(), 10);
+    const std::string id = model.tracks().current()->metadata.id;
+    std::vector<velorin::TrackPause> pausesDrawn;
+    for (const LoggedFix& fix : outing()) {
+        now = logTime(fix.seconds);
+        receiver->feed(sentences(fix));
+        mainQueue->drain();
+    }
+    // The receiver hands a fix on once the next one begins.
+    now = logTime(780);
+    receiver->feed(sentence("GPRMC,121300.00,A,4600.0000,N,00652.2000,E,0.0,0.0,091226,,,A"));
+    mainQueue->drain();
+    ASSERT_FALSE(canvas->tracks.empty());
+    pausesDrawn = canvas->tracks.back().pauses;
+    model.toggleRecording();
+    EXPECT_FALSE(model.motion().isRunning());
+
+    const auto saved = model.tracks().store().readTrack(id);
+    ASSERT_TRUE(saved);
+    const auto& points = saved->points;
+    // 21 walking, the poor fixes dropped, 5 in 2D, none while standing (the receiver's
+    // distance filter holds them back), 5 walking on and 12 driving.
+    ASSERT_EQ(points.size(), 43u);
+    EXPECT_EQ(saved->metadata.startedAt, logTime(-5));
+    EXPECT_EQ(saved->metadata.endedAt, logTime(780));
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        EXPECT_EQ(points[i].horizontalAccuracy, 10) << "twice HDOP 1 times the range error given to the receiver, point " << i;
+        EXPECT_EQ(points[i].altitude.has_value(), i < 21 || i > 25) << "2D fixes have no altitude, point " << i;
+    }
+    EXPECT_NEAR(points[21].latitude - points[20].latitude, 120 / kMetersPerDegree, 1e-5) << "past the poor fixes";
+    EXPECT_EQ(points[0].mode, std::nullopt) << "before the first confident reading";
+    for (std::size_t i = 3; i < 31; ++i)
+        EXPECT_EQ(points[i].mode, velorin::TravelMode::walking) << "point " << i;
+    for (std::size_t i = 37; i < 43; ++i)
+        EXPECT_EQ(points[i].mode, velorin::TravelMode::automotive) << "point " << i;
+
+    const auto pauses = saved->pauses(velorin::Track::kPauseMinimumDurationSeconds, velorin::Track::kPauseRadiusMeters);
+    ASSERT_EQ(pauses.size(), 1u);
+    EXPECT_EQ(pauses[0].start, logTime(300));
+    EXPECT_EQ(pauses[0].end, logTime(670));
+    EXPECT_EQ(pausesDrawn, pauses) << "the map got the pause";
+
+    const auto& figures = model.tracks().savedStatistics().at(id);
+    EXPECT_NEAR(figures.distance, 1366, 3);
+    EXPECT_EQ(figures.duration, 785);
+    EXPECT_EQ(figures, velorin::TrackStatistics(*saved));
+    EXPECT_EQ(model.tracks().savedTracks().front().id, id);
 }

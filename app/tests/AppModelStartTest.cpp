@@ -1,5 +1,6 @@
 #include "AppModelFixture.h"
 
+#include "app/CanvasServices.h"
 #include "map-data/WorldRect.h"
 
 using testing_support::AppModelFixture;
@@ -80,4 +81,14 @@ TEST_F(AppModelStart, PendingTimersAndLoaderReportsDoNothingOnceTheModelIsGone)
     advance(30);
     EXPECT_EQ(mainQueue->pendingCount(), 0u);
     EXPECT_EQ(clock->pendingTimers(), 0u);
+}
+
+TEST_F(AppModelStart, TheCanvasDrawsFromTheModelsOneTerrainAndForest)
+{
+    auto& model = makeModel();
+    model.start();
+    const auto services = velorin::CanvasServices::of(model);
+    EXPECT_EQ(services.terrain.get(), &model.terrain());
+    EXPECT_EQ(services.forest.get(), &model.forest());
+    EXPECT_EQ(velorin::CanvasServices::of(model).forest.get(), services.forest.get()) << "built once";
 }

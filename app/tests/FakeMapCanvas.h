@@ -35,6 +35,14 @@ public:
     // Every turn asked, in radians, by kind: "rotate", "turnInPlace", "turnInPlaceNow".
     std::vector<std::pair<std::string, double>> turns;
     std::vector<velorin::WorldRect> fits;
+    // The point lists framed, in order.
+    std::vector<std::vector<velorin::WorldPoint>> pointFits;
+    struct Track {
+        std::vector<velorin::TrackDisplayPoint> points;
+        std::vector<velorin::TrackPause> pauses;
+    };
+    // Every track handed over, in order.
+    std::vector<Track> tracks;
     std::vector<double> zoomSteps;
     std::optional<bool> relief;
     std::optional<velorin::Basemap> basemap;
@@ -81,6 +89,11 @@ public:
     void turnInPlaceNow(double radians) override { turns.emplace_back("turnInPlaceNow", radians); }
     void adjustFlyoverDistance(double levels) override { zoomSteps.push_back(levels); }
     void fit(const velorin::WorldRect& rect, bool) override { fits.push_back(rect); }
+    void fit(const std::vector<velorin::WorldPoint>& points) override { pointFits.push_back(points); }
+    void setTrack(const std::vector<velorin::TrackDisplayPoint>& points, const std::vector<velorin::TrackPause>& pauses) override
+    {
+        tracks.push_back({points, pauses});
+    }
     void show(const velorin::Toponym& place, bool animated) override
     {
         places.emplace_back(animated ? "show" : "showNow", place);

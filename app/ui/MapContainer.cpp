@@ -62,6 +62,8 @@ void MapContainer::pushModelState(MapCanvasPort& port)
     port.setShowsSlopes(model_.showsSlopes());
     port.setShowsTrees(model_.showsTrees());
     model_.setCanvas(port_);
+    // The recording under way, or the track opened, before the map was shown.
+    model_.tracks().publishMapTrack();
 }
 
 void MapContainer::pushPosition(MapCanvasPort& port)

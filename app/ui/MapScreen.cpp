@@ -213,6 +213,11 @@ void MapScreen::openOffline()
     sheet->open();
 }
 
+void MapScreen::openTrack(const Track& track)
+{
+    model_.openTrack(track);
+}
+
 std::vector<Sheet> MapScreen::visibleSheets() const
 {
     auto canvas = container_->canvas();

@@ -2,6 +2,7 @@
 
 #include "canvas/MapCanvasView.h"
 #include "map-data/Sheet.h"
+#include "recordings/Track.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -74,6 +75,8 @@ public:
     QWidget* account() const { return account_; }
     // The catalogue's sheets overlapping the map's visible area; none without a map.
     std::vector<Sheet> visibleSheets() const;
+    // A saved track chosen in the library: shown and framed on the map.
+    void openTrack(const Track& track);
 
     // The smallest screen on which no overlay control covers another or leaves the map,
     // the status indicator's largest pill counted in.

@@ -5,7 +5,9 @@
 #include "app/ui/SymbolButton.h"
 
 #include <QBoxLayout>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 
 namespace velorin {
 
@@ -31,8 +33,8 @@ MapToolbar::MapToolbar(AppModel& model, QWidget* parent)
     follow_ = addButton("follow", "location", "Suivre ma position", [this] { model_.locateUser(); });
     compass_ = addButton("compass", "location.north.line.fill", "Suivre la boussole",
         [this] { model_.toggleCompassFollowing(); });
-    // Disabled until the recording and library screens join the map.
-    addButton("recording", "figure.walk", "Enregistrer un trajet", nullptr);
+    recording_ = addButton("recording", "figure.walk", "Enregistrer un trajet", [this] { pressRecording(); });
+    // Disabled until the library screen joins the map.
     addButton("tracks", "point.topleft.down.to.point.bottomright.curvepath", "Trajets enregistrés", nullptr);
     account_ = addButton("account", "person.crop.circle", "Mon compte", [this] { emit accountRequested(); });
 
@@ -54,6 +56,30 @@ SymbolButton* MapToolbar::addButton(const char* name, const char* symbol, const 
     return button;
 }
 
+void MapToolbar::pressRecording()
+{
+    if (model_.tracks().isRecording()) {
+        model_.toggleRecording();
+        return;
+    }
+    if (startConfirmation_)
+        return;
+    auto* confirmation = new QMessageBox(QMessageBox::NoIcon, QString::fromUtf8(kStartTitle),
+        QString::fromUtf8(kStartTitle), QMessageBox::NoButton, this);
+    confirmation->setInformativeText(QString::fromUtf8(kStartMessage));
+    QPushButton* start = confirmation->addButton(QStringLiteral("Démarrer"), QMessageBox::AcceptRole);
+    confirmation->addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+    confirmation->setDefaultButton(start);
+    confirmation->setAttribute(Qt::WA_DeleteOnClose);
+    connect(start, &QPushButton::clicked, this, [this] {
+        // A recording started meanwhile is not stopped by its own confirmation.
+        if (!model_.tracks().isRecording())
+            model_.toggleRecording();
+    });
+    startConfirmation_ = confirmation;
+    confirmation->open();
+}
+
 void MapToolbar::refresh()
 {
     const bool relief = model_.is3D();
@@ -69,6 +95,10 @@ void MapToolbar::refresh()
     compass_->setRotation(-model_.bearing());
 
     account_->setSymbol(model_.accounts().account() ? "person.crop.circle.fill" : "person.crop.circle");
+    const bool recording = model_.tracks().isRecording();
+    recording_->setSymbol(recording ? "stop.fill" : "figure.walk");
+    recording_->setTint(recording ? SymbolButton::Tint::red : SymbolButton::Tint::primary);
+    recording_->setAccessibleName(recording ? QStringLiteral("Arrêter l'enregistrement") : QStringLiteral("Enregistrer un trajet"));
 }
 
 void MapToolbar::paintEvent(QPaintEvent*)

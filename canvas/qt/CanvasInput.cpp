@@ -136,6 +136,8 @@ CanvasInput::CanvasInput(std::weak_ptr<MapCanvasView> canvas, QWidget* target)
 {
     target_->setFocusPolicy(Qt::StrongFocus);
     target_->setAttribute(Qt::WA_AcceptTouchEvents);
+    // The pointer over a place name opens its card.
+    target_->setMouseTracking(true);
     target_->installEventFilter(this);
     clickTimer_.setSingleShot(true);
     connect(&clickTimer_, &QTimer::timeout, this, &CanvasInput::firePendingClick);
@@ -164,6 +166,9 @@ bool CanvasInput::eventFilter(QObject* watched, QEvent* event)
         return mousePressed(*canvas, static_cast<QMouseEvent&>(*event));
     case QEvent::MouseMove:
         return mouseMoved(*canvas, static_cast<QMouseEvent&>(*event));
+    case QEvent::Leave:
+        canvas->hoverEnded();
+        return false;
     case QEvent::MouseButtonRelease:
         return mouseReleased(*canvas, static_cast<QMouseEvent&>(*event));
     case QEvent::MouseButtonDblClick:
@@ -232,8 +237,13 @@ bool CanvasInput::mousePressed(MapCanvasView& canvas, QMouseEvent& event)
 
 bool CanvasInput::mouseMoved(MapCanvasView& canvas, QMouseEvent& event)
 {
-    if (fromTouchScreen(event) || !leftDown_)
+    if (fromTouchScreen(event))
         return false;
+    if (!leftDown_) {
+        if (event.buttons() == Qt::NoButton)
+            canvas.hover({event.position().x(), event.position().y()});
+        return false;
+    }
     const QPointF position = event.position();
     const qint64 time = static_cast<qint64>(event.timestamp());
     if (!mouse_.dragging && length(position - mouse_.start) > kDragStartPoints)

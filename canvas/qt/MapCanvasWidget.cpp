@@ -2,6 +2,7 @@
 
 #include "canvas/MapCanvasView.h"
 #include "canvas/qt/CanvasInput.h"
+#include "canvas/qt/CanvasOverlayHost.h"
 #include "platform/Log.h"
 #include "platform/gpu/Context.h"
 #include "platform/gpu/GpuError.h"
@@ -33,6 +34,7 @@ MapCanvasWidget::MapCanvasWidget(std::shared_ptr<platform::Clock> clock, CanvasF
     : QOpenGLWidget(parent)
     , makeCanvas_(std::move(makeCanvas))
     , displayLink_(std::move(clock))
+    , overlays_(std::make_unique<CanvasOverlayHost>(*this))
 {
     setFormat(surfaceFormat());
 }
@@ -87,6 +89,11 @@ void MapCanvasWidget::setPreferredFrameRate(std::optional<double> hertz)
 void MapCanvasWidget::stopDisplayLink()
 {
     displayLink_.stop();
+}
+
+CanvasOverlays* MapCanvasWidget::overlays()
+{
+    return overlays_.get();
 }
 
 void MapCanvasWidget::initializeGL()

@@ -19,12 +19,13 @@ class Context;
 namespace velorin {
 
 class CanvasInput;
+class CanvasOverlayHost;
 class MapCanvasView;
 
 // The map's window on screen: an OpenGL widget whose context the canvas adopts, that
 // draws the canvas's frames into its framebuffer and paces them with the screen's
-// refresh rate. The canvas itself is built by the widget's owner once the context exists,
-// and lives with the context. GUI thread only.
+// refresh rate, with the place names and their card over it. The canvas itself is built
+// by the widget's owner once the context exists, and lives with the context. GUI thread only.
 class MapCanvasWidget final : public QOpenGLWidget, public CanvasWindow {
     Q_OBJECT
 
@@ -51,7 +52,10 @@ public:
     void startDisplayLink() override;
     void stopDisplayLink() override;
     void setPreferredFrameRate(std::optional<double> hertz) override;
+    CanvasOverlays* overlays() override;
     bool isDisplayLinkRunning() const { return displayLink_.isActive(); }
+    // The labels and the hover card over the map.
+    CanvasOverlayHost& overlayHost() const { return *overlays_; }
 
 protected:
     void initializeGL() override;
@@ -74,6 +78,7 @@ private:
     CanvasFactory makeCanvas_;
     DisplayLink displayLink_;
     std::optional<double> preferredFrameRate_;
+    std::unique_ptr<CanvasOverlayHost> overlays_;
     std::unique_ptr<gpu::Context> context_;
     std::shared_ptr<MapCanvasView> canvas_;
     // The keys, pointer and touches of this widget, carried to the canvas.

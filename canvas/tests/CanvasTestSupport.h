@@ -27,6 +27,7 @@ public:
     bool linkRunning = false;
     int linkStarts = 0;
     std::optional<double> preferredFrameRate;
+    velorin::CanvasOverlays* overlayHost = nullptr;
 
     velorin::Camera::Size boundsInPoints() const override { return bounds; }
     double screenScale() const override { return scale; }
@@ -38,6 +39,7 @@ public:
     }
     void stopDisplayLink() override { linkRunning = false; }
     void setPreferredFrameRate(std::optional<double> hertz) override { preferredFrameRate = hertz; }
+    velorin::CanvasOverlays* overlays() override { return overlayHost; }
 };
 
 // A canvas over an offscreen context, a manual clock and a fake window; frames are run by
@@ -55,12 +57,12 @@ protected:
         = std::make_shared<platform::UserDefaults>(folder / "defaults.json");
     FakeCanvasWindow window;
 
-    std::shared_ptr<velorin::MapCanvasView> makeCanvas(std::vector<std::string> arguments = {"velorin"})
+    std::shared_ptr<velorin::MapCanvasView> makeCanvas(std::vector<std::string> arguments = {"velorin"},
+        velorin::MapCanvasView::Services services = {velorin::SheetCatalog{}, {}, {}, {}, {}, {}, {}})
     {
         velorin::MapCanvasView::Environment environment {
             clock, mainQueue, defaults, folder / "cache" / "VelorinGestes.log", std::move(arguments), {}};
-        auto canvas = velorin::MapCanvasView::make(
-            window, *context, library, velorin::MapCanvasView::Services{velorin::SheetCatalog{}, {}, {}, {}, {}, {}}, std::move(environment));
+        auto canvas = velorin::MapCanvasView::make(window, *context, library, std::move(services), std::move(environment));
         EXPECT_TRUE(canvas);
         return canvas;
     }

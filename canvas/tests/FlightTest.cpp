@@ -1,15 +1,12 @@
 #include "CanvasTestSupport.h"
+#include "ConeTerrain.h"
 
-#include "map-data/DiskStore.h"
-#include "map-data/ElevationGrid.h"
 #include "map-data/TerrainService.h"
 #include "map-data/TextureCache.h"
-#include "platform/HttpSession.h"
 #include "testing/LogCapture.h"
 
 #include <atomic>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 
 namespace velorin {
@@ -119,8 +116,9 @@ TEST(FlightOptions, ReadFiniteNumbersAndKeepTheirDefaultsOtherwise)
         const FlightOptions options = FlightOptions::parse(c.arguments);
         EXPECT_EQ(options.orbitRadius, c.radius);
         ASSERT_EQ(options.outro.has_value(), c.outro);
-        if (c.outro)
+        if (c.outro) {
             EXPECT_EQ(options.outro->look, c.look);
+        }
         EXPECT_EQ(options.filmSeconds, c.filmSeconds);
     }
 }
@@ -371,8 +369,9 @@ TEST_F(FlightTest, AFrameWaitsSixSecondsForItsTilesThenTheRestAreTakenUntilATile
     canvas->flightResourceArrived();
     const std::size_t taken = prepared->frames().size();
     runFor(*canvas, 1);
-    if (!prepared->isComplete())
+    if (!prepared->isComplete()) {
         EXPECT_LE(prepared->frames().size(), taken + 1) << "something arrived: waiting again";
+    }
     runFor(*canvas, 30);
     EXPECT_FALSE(canvas->flight()) << "the flight plays to its end";
     EXPECT_TRUE(canvas->arrivalFrame());
@@ -412,6 +411,50 @@ TEST_F(FlightTest, AGlideOrAnOptionChangeWithoutAFlightDoesNotEndFollowing)
     EXPECT_EQ(interactions, 0) << "only the user's own moves end following";
 }
 
+TEST_F(FlightTest, APreparedFlightIsRecordedFromItsFramesThirtyPosesASecond)
+{
+    auto canvas = pitchedCanvas();
+    std::string name;
+    std::vector<std::vector<CameraPose>> videos;
+    canvas->onAnimationRecorded = [&](const std::string& recorded, Basemap, const std::vector<CameraPose>& poses,
+                                      const std::optional<platform::Image>& thumbnail) {
+        name = recorded;
+        videos.push_back(poses);
+        EXPECT_TRUE(thumbnail);
+    };
+    canvas->startFlight(placeAt(north(eyeGround(*canvas), 20000)), false);
+    ASSERT_TRUE(canvas->flight());
+    const auto sequence = canvas->flight()->prepared;
+    prepareWithEveryTile(*canvas);
+    ASSERT_TRUE(canvas->recording()) << "from the first frame played";
+    EXPECT_EQ(canvas->recording()->poses.size(), 1u);
+
+    runFor(*canvas, 12);
+    ASSERT_FALSE(canvas->flight());
+    EXPECT_FALSE(canvas->recording());
+    ASSERT_EQ(videos.size(), 1u) << "handed over once the flight has ended";
+    EXPECT_EQ(name, "Vol vers Aiguille");
+    const std::vector<CameraPose>& poses = videos.front();
+    EXPECT_NEAR(double(poses.size()), 10 * 30, 2) << "its ten seconds at 30 poses a second";
+    for (std::size_t i = 0; i < poses.size(); i += 29) {
+        const Camera& shown = sequence->frame(double(i) / 30)->scene.camera;
+        EXPECT_EQ(poses[i],
+            (CameraPose {shown.center.x, shown.center.y, shown.zoom, shown.bearing, shown.pitch, shown.focalLength,
+                shown.viewSize.width, shown.viewSize.height}))
+            << i;
+    }
+}
+
+TEST_F(FlightTest, SwitchingTreesEndsAFlightButSettingTheSameValueDoesNot)
+{
+    auto canvas = pitchedCanvas();
+    canvas->startFlight(placeAt(north(eyeGround(*canvas), 5000)), false);
+    canvas->setShowsTrees(canvas->renderer().showsTrees);
+    EXPECT_TRUE(canvas->flight());
+    canvas->setShowsTrees(!canvas->renderer().showsTrees);
+    EXPECT_FALSE(canvas->isFlying());
+}
+
 TEST_F(FlightTest, APreloadLooksForTheSameTilesInTheSameOrderEachTime)
 {
     auto canvas = pitchedCanvas();
@@ -443,44 +486,32 @@ TEST_F(FlightTest, DemoOrbitToursTheAimedPointEightSecondsAfterTheFirstFitOfASta
         clock->advance(0.2);
         mainQueue->drain();
         EXPECT_EQ(canvas->flight().has_value(), withStartView);
-        if (withStartView)
+        if (withStartView) {
             EXPECT_EQ(canvas->animationName(), "Tour de Point visé");
+        }
     }
 }
 
-// A cone of relief, 2500 m high over a 1000 m plain, 3 km across, in one elevation grid.
 class FlightOverTerrain : public FlightTest {
 protected:
-    static constexpr int kGridZoom = 12;
-    DiskStore store {folder / "tiles", folder / "offline"};
-    platform::HttpSession session;
+    static constexpr int kGridZoom = testing_support::ConeTerrain::kGridZoom;
+    std::optional<testing_support::ConeTerrain> cone;
     std::shared_ptr<TerrainService> terrain;
-    WorldPoint summit = WorldPoint::fromLatitudeLongitude(47.05, 12.7);
-    TerrainKey key {kGridZoom, int(summit.x * 4096), int(summit.y * 4096)};
+    WorldPoint summit;
 
     void SetUp() override
     {
-        ElevationGrid grid(kElevationGridCells);
-        for (int row = 0; row < kElevationGridSide; ++row) {
-            for (int column = 0; column < kElevationGridSide; ++column) {
-                const WorldPoint at {(key.x + (column + 0.5) / kElevationGridSide) / 4096,
-                    (key.y + (row + 0.5) / kElevationGridSide) / 4096};
-                const double distance = std::hypot(at.x - summit.x, at.y - summit.y) * summit.metersPerWorldUnit();
-                grid[std::size_t(row * kElevationGridSide + column)] = float(1000 + std::max(0.0, 2500 * (1 - distance / 1500)));
-            }
-        }
-        std::vector<std::byte> bytes(grid.size() * sizeof(float));
-        std::memcpy(bytes.data(), grid.data(), bytes.size());
-        store.writeNow(bytes, TerrainService::diskKey(key.z, key.x, key.y));
-        ServiceHosts hosts;
-        hosts.scheme = "http";
-        hosts.ignHost = hosts.terrariumHost = "127.0.0.1:9";
-        terrain = std::make_shared<TerrainService>(store, session, hosts, *mainQueue, *clock);
-        terrain->load(key);
-        ASSERT_TRUE(terrain->contains(key));
+        cone.emplace(folder.path(), *mainQueue, *clock);
+        ASSERT_TRUE(cone->terrain->contains(cone->key));
+        terrain = cone->terrain;
+        summit = cone->summit;
     }
 
-    void TearDown() override { terrain.reset(); }
+    void TearDown() override
+    {
+        terrain.reset();
+        cone.reset();
+    }
 };
 
 TEST_F(FlightOverTerrain, TheApproachAndTheOrbitKeepAboveTheMountain)

@@ -168,6 +168,7 @@ class QuietBuildings final : public BuildingService {
 public:
     const ForestService::Table<std::vector<Vertex>>& tiles() const override { return tiles_; }
     void request(const WorldRect&) override { }
+    FileBatchDownload::Item download(const ForestService::Key&) const override { return {}; }
 
 private:
     ForestService::Table<std::vector<Vertex>> tiles_;

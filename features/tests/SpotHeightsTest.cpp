@@ -79,6 +79,8 @@ protected:
     testing_support::LogCapture log;
     LoopbackServer server;
     platform::HttpSession session;
+    platform::ManualClock waitClock;
+    platform::BlockingFetches fetches{session, waitClock};
 
     velorin::ServiceHosts loopbackHosts() const
     {
@@ -102,7 +104,7 @@ protected:
 
     SpotHeights::Result fetch(std::vector<Toponym> toponyms, velorin::TileRelay* relay = nullptr)
     {
-        return SpotHeights(loopbackHosts(), relay, session).fetchAltitudes(std::move(toponyms));
+        return SpotHeights(loopbackHosts(), relay, fetches).fetchAltitudes(std::move(toponyms));
     }
 };
 
@@ -267,7 +269,7 @@ TEST_F(SpotHeightsTest, TilesGoThroughTheRelayAndTheAltimetryServiceDoesNot)
     const std::string probe = "http://" + hosts.ignHost + "/wmts";
     ASSERT_TRUE(LoopbackServer::waitUntil([&] { return relay.relayedURL(probe) != probe; })) << "the relay never answered";
 
-    const auto result = SpotHeights(hosts, &relay, session).fetchAltitudes({place(Kind::col, 45.8326, 6.8652)});
+    const auto result = SpotHeights(hosts, &relay, fetches).fetchAltitudes({place(Kind::col, 45.8326, 6.8652)});
     EXPECT_EQ(result.toponyms[0].altitude, 1500.0);
     EXPECT_EQ(server.requestCount(kAltimetryPath), 1);
     const auto [tx, ty] = tileCoordinates(45.8326, 6.8652);

@@ -1,11 +1,11 @@
 #include "map-data/ui/OfflineView.h"
 
 #include "map-data/ui/ByteCountText.h"
+#include "platform/FrenchDate.h"
 #include "widgets/SheetParts.h"
 #include "widgets/Symbols.h"
 
 #include <QAction>
-#include <QDateTime>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,7 +17,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <array>
+#include <chrono>
 
 namespace velorin {
 
@@ -25,6 +25,11 @@ namespace {
 
 // 2001-01-01 00:00:00 UTC, the origin of zone dates, in Unix seconds.
 constexpr std::int64_t kReferenceDateUnixSeconds = 978307200;
+
+platform::SystemTime zoneDate(double secondsSince2001)
+{
+    return platform::SystemTime(std::chrono::seconds(kReferenceDateUnixSeconds + std::int64_t(secondsSince2001)));
+}
 
 QString text(const std::string& value)
 {
@@ -42,14 +47,6 @@ QLabel* symbolLabel(std::string_view name)
     label->setFont(Symbols::font(OfflineView::kSymbolPixelSize, QFont::Normal));
     label->setAlignment(Qt::AlignTop);
     return label;
-}
-
-std::string abbreviatedDate(double secondsSince2001)
-{
-    static constexpr std::array<const char*, 12> kMonths { "janv.", "févr.", "mars", "avr.", "mai", "juin", "juil.",
-        "août", "sept.", "oct.", "nov.", "déc." };
-    auto date = QDateTime::fromSecsSinceEpoch(kReferenceDateUnixSeconds + std::int64_t(secondsSince2001)).date();
-    return std::to_string(date.day()) + " " + kMonths[std::size_t(date.month() - 1)] + " " + std::to_string(date.year());
 }
 
 } // namespace
@@ -70,7 +67,7 @@ std::string OfflineView::sizeEstimate(std::size_t sheetCount)
 
 std::string OfflineView::zoneDetail(const RegionDownloader::Zone& zone)
 {
-    return std::to_string(zone.sheetNames.size()) + " carte(s) · " + abbreviatedDate(zone.createdAt);
+    return std::to_string(zone.sheetNames.size()) + " carte(s) · " + platform::frenchDate(zoneDate(zone.createdAt));
 }
 
 OfflineView::OfflineView(std::shared_ptr<RegionDownloader> downloader, VisibleSheets visibleSheets, QWidget* parent)

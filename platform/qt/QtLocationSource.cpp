@@ -1,6 +1,7 @@
 #include "platform/qt/QtLocationSource.h"
 
 #include <QGeoCoordinate>
+#include <QNmeaPositionInfoSource>
 
 #include <cmath>
 #include <limits>
@@ -37,6 +38,10 @@ QtLocationSource::QtLocationSource(std::unique_ptr<QGeoPositionInfoSource> sourc
     if (!source_)
         return;
     source_->setPreferredPositioningMethods(QGeoPositionInfoSource::AllPositioningMethods);
+    // Without a range error an NMEA receiver's fixes carry no accuracy, and a recording
+    // would keep none of them.
+    if (auto* nmea = qobject_cast<QNmeaPositionInfoSource*>(source_.get()); nmea && std::isnan(nmea->userEquivalentRangeError()))
+        nmea->setUserEquivalentRangeError(kNmeaRangeErrorMeters);
     updates_ = QObject::connect(source_.get(), &QGeoPositionInfoSource::positionUpdated,
         [this](const QGeoPositionInfo& info) { positionUpdated(info); });
     errors_ = QObject::connect(source_.get(), &QGeoPositionInfoSource::errorOccurred,

@@ -18,6 +18,10 @@ namespace platform {
 // so no heading is ever delivered. Main thread only, inside a running Qt application.
 class QtLocationSource final : public LocationSource {
 public:
+    // The range error an NMEA receiver (gpsd, a serial GPS) is given when it names none, so
+    // that its fixes carry an accuracy: HDOP times this many metres.
+    static constexpr double kNmeaRangeErrorMeters = 5.0;
+
     // Takes the system's default positioning source.
     QtLocationSource();
     // Takes `source`; none means the machine cannot locate itself.

@@ -3,6 +3,9 @@
 #include "app/ui/SymbolButton.h"
 #include "app/ui/tests/WidgetTest.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
 #include <QTest>
 
 #include <numbers>
@@ -41,9 +44,9 @@ TEST_F(MapToolbarWidget, ShowsItsSevenCommandsOnEveryBasemap)
         model->selectBasemap(basemap);
         const std::string at(basemap.rawValue());
         EXPECT_EQ(shownButtons(toolbar), all) << at;
-        for (const char* name : { "recording", "tracks" })
+        for (const char* name : { "tracks" })
             EXPECT_FALSE(button(toolbar, name).isEnabled()) << name << " on " << at;
-        for (const char* name : { "settings", "relief", "follow", "compass", "account" })
+        for (const char* name : { "settings", "relief", "follow", "compass", "recording", "account" })
             EXPECT_TRUE(button(toolbar, name).isEnabled()) << name << " on " << at;
         for (const char* name : { "settings", "relief", "follow", "compass", "recording", "tracks", "account" })
             EXPECT_EQ(button(toolbar, name).tint(), Tint::primary) << name << " on " << at;
@@ -114,7 +117,7 @@ TEST_F(MapToolbarWidget, TheCompassSymbolTurnsAgainstTheBearingAndFollowsTheHead
 TEST_F(MapToolbarWidget, EveryPressRevealsTheControls)
 {
     MapToolbar toolbar(*model, &screen);
-    for (const char* name : { "relief", "follow", "compass" }) {
+    for (const char* name : { "relief", "follow", "compass", "recording" }) {
         model->revealControls();
         advance(velorin::AppModel::kControlsHideDelaySeconds + AppModelFixture::kStepSeconds);
         ASSERT_FALSE(model->areControlsVisible());
@@ -141,4 +144,43 @@ TEST_F(MapToolbarWidget, TheAccountButtonAsksForTheSheetAndIsFilledWhileSomeoneI
     model->accounts().signOut();
     EXPECT_EQ(button(toolbar, "account").symbol(), "person.crop.circle");
     EXPECT_EQ(button(toolbar, "account").accessibleName(), "Mon compte");
+}
+
+TEST_F(MapToolbarWidget, ARecordingStartsOnceConfirmedAndStopsAtTheFirstPress)
+{
+    position->changeAuthorization(platform::LocationAuthorization::authorizedWhenInUse);
+    MapToolbar toolbar(*model, &screen);
+    SymbolButton& record = button(toolbar, "recording");
+    QTest::mouseClick(&record, Qt::LeftButton);
+    QMessageBox* asked = toolbar.startConfirmation();
+    ASSERT_TRUE(asked) << "a press while idle only asks";
+    EXPECT_FALSE(model->tracks().isRecording());
+    EXPECT_EQ(asked->text().toStdString(), "Démarrer un trajet");
+    EXPECT_EQ(asked->informativeText().toStdString(), MapToolbar::kStartMessage);
+    ASSERT_EQ(asked->buttons().size(), 2);
+    EXPECT_EQ(asked->buttons()[0]->text().toStdString(), "Démarrer");
+    EXPECT_EQ(asked->buttons()[1]->text().toStdString(), "Annuler");
+    QTest::mouseClick(&record, Qt::LeftButton);
+    EXPECT_EQ(toolbar.findChildren<QMessageBox*>().size(), 1) << "one question at a time";
+
+    QTest::mouseClick(asked->buttons()[1], Qt::LeftButton);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(toolbar.startConfirmation());
+    EXPECT_FALSE(model->tracks().isRecording()) << "Annuler starts nothing";
+
+    QTest::mouseClick(&record, Qt::LeftButton);
+    ASSERT_TRUE(toolbar.startConfirmation());
+    QTest::mouseClick(toolbar.startConfirmation()->buttons()[0], Qt::LeftButton);
+    ASSERT_TRUE(model->tracks().isRecording()) << "Démarrer records";
+    EXPECT_EQ(record.symbol(), "stop.fill");
+    EXPECT_EQ(record.tint(), Tint::red);
+    EXPECT_EQ(record.accessibleName().toStdString(), "Arrêter l'enregistrement");
+
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTest::mouseClick(&record, Qt::LeftButton);
+    EXPECT_FALSE(model->tracks().isRecording()) << "a press while recording stops at once";
+    EXPECT_FALSE(toolbar.startConfirmation());
+    EXPECT_EQ(record.symbol(), "figure.walk");
+    EXPECT_EQ(record.tint(), Tint::primary);
+    EXPECT_EQ(model->tracks().savedTracks().size(), 1u);
 }

@@ -14,9 +14,16 @@
 #include "app/ui/OverlayLayer.h"
 #include "app/ui/OverlayTransition.h"
 #include "app/ui/tests/ScreenTestSupport.h"
+#include "canvas/qt/CanvasOverlayHost.h"
 #include "canvas/qt/MapCanvasWidget.h"
+#include "canvas/qt/ToponymLabelLayer.h"
+#include "features/ToponymHoverCard.h"
+#include "features/ui/ToponymHoverView.h"
+#include "features/ui/ToponymLabelView.h"
+#include "recordings/TrackSmoothing.h"
 #include "platform/SteadyClock.h"
 #include "renderer/Sky.h"
+#include "renderer/TrackRibbon.h"
 #include "testing/LoopbackServer.h"
 
 #include <QAbstractButton>
@@ -25,11 +32,17 @@
 #include <QHelpEvent>
 #include <QImage>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QToolTip>
+#include <QToolButton>
 #include <QWindow>
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <iostream>
@@ -66,6 +79,18 @@ std::string solidImage(QColor colour, const char* format)
     return encoded(image, format);
 }
 
+// A warm tile crossed by darker lines every 32 pixels, so that the ground shows its
+// perspective.
+std::string griddedImage()
+{
+    QImage image(256, 256, QImage::Format_RGB32);
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x)
+            image.setPixelColor(x, y, x % 32 < 3 || y % 32 < 3 ? QColor(120, 70, 20) : QColor(200, 120, 40));
+    }
+    return encoded(image, "JPG");
+}
+
 // The share of a frame's pixels that show something other than the clear colour.
 double drawnShare(const QImage& frame)
 {
@@ -80,6 +105,21 @@ double drawnShare(const QImage& frame)
     return counted ? double(drawn) / counted : 0;
 }
 
+// Pixels of a frame in the ribbon colour of a walked stretch.
+int walkedPixels(const QImage& frame)
+{
+    const auto walked = velorin::TrackRibbon::kMovingColor;
+    int count = 0;
+    for (int y = 0; y < frame.height(); ++y) {
+        for (int x = 0; x < frame.width(); ++x) {
+            const QColor colour = frame.pixelColor(x, y);
+            count += std::abs(colour.redF() - walked[0]) < 0.06 && std::abs(colour.greenF() - walked[1]) < 0.06
+                && std::abs(colour.blueF() - walked[2]) < 0.06;
+        }
+    }
+    return count;
+}
+
 class MapWindowTest : public testing_support::AppModelFixture {
 protected:
     void SetUp() override
@@ -89,20 +129,53 @@ protected:
         testing_support::application(true);
     }
 
-    // Every provider is the loopback server: map tiles are one warm colour, elevations a
-    // plateau at 1000 m.
-    void serveTiles(LoopbackServer& provider)
+    // Every provider is the loopback server: map tiles are `mapTile` (one warm colour unless
+    // given), elevations a plateau at 1000 m.
+    void serveTiles(LoopbackServer& provider, const std::string& mapTile = solidImage(QColor(200, 120, 40), "JPG"))
     {
-        provider.route("/*", LoopbackServer::reply(200, solidImage(QColor(200, 120, 40), "JPG"),
-                                 {{"Content-Type", "image/jpeg"}}));
+        provider.route("/*", LoopbackServer::reply(200, mapTile, {{"Content-Type", "image/jpeg"}}));
         provider.route("/elevation-tiles-prod/terrarium/*",
             LoopbackServer::reply(200, solidImage(QColor(131, 232, 0), "PNG"), {{"Content-Type", "image/png"}}));
+        provider.route("/wfs/ows", LoopbackServer::reply(200, R"({"type":"FeatureCollection","features":[]})",
+                                       {{"Content-Type", "application/json"}}));
         const std::string host = "127.0.0.1:" + std::to_string(provider.port());
         hosts.scheme = "http";
         hosts.ignHost = hosts.openTopoHost = hosts.swisstopoHost = hosts.spainHost = hosts.austriaHost
             = hosts.terrariumHost = host;
     }
     void serveTiles() { serveTiles(server); }
+
+    // The feature service answers with `names` for their layers, the elevation service with
+    // a plateau at 1000 m and the altimetry service with 2000 m for every point.
+    void serveNames(const std::vector<velorin::Toponym>& names)
+    {
+        std::map<std::string, nlohmann::json> layers;
+        for (const velorin::Toponym& name : names) {
+            const bool orographic = name.kind == velorin::Toponym::Kind::summit || name.kind == velorin::Toponym::Kind::col;
+            layers[orographic ? "detail_orographique" : "zone_d_activite_ou_d_interet"].push_back(
+                {{"id", name.id}, {"geometry", {{"type", "Point"}, {"coordinates", {name.longitude, name.latitude}}}},
+                    {"properties", {{"nature", orographic ? (name.kind == velorin::Toponym::Kind::col ? "Col" : "Sommet")
+                                                          : "Refuge"},
+                                       {"toponyme", name.name}, {"importance", std::to_string(name.importance)}}}});
+        }
+        server.route("/wfs/ows", [layers](const httplib::Request& request, httplib::Response& response) {
+            const std::string typeName = request.get_param_value("TYPENAMES");
+            const auto found = layers.find(typeName.substr(typeName.find(':') + 1));
+            response.set_content(
+                nlohmann::json{{"features", found == layers.end() ? nlohmann::json::array() : found->second}}.dump(),
+                "application/json");
+        });
+        const std::vector<float> plateau(256 * 256, 1000.0f);
+        server.route("/wms-r", LoopbackServer::reply(200,
+            std::string(reinterpret_cast<const char*>(plateau.data()), plateau.size() * sizeof(float))));
+        server.route("/altimetrie/1.0/calcul/alti/rest/elevation.json",
+            [](const httplib::Request& request, httplib::Response& response) {
+                const std::string longitudes = request.get_param_value("lon");
+                const auto points = std::count(longitudes.begin(), longitudes.end(), '|') + 1;
+                response.set_content(nlohmann::json{{"elevations", std::vector<double>(points, 2000)}}.dump(),
+                    "application/json");
+            });
+    }
 
     // The root window over `model`, shown at `size`; its canvas starts with `arguments`.
     std::unique_ptr<RootView> openWindow(velorin::AppModel& model, QSize size,
@@ -473,6 +546,211 @@ TEST_F(MapWindowTest, ControlFOpensTheSheetSearchReadyForTyping)
     EXPECT_EQ(query->text(), "Vercors");
 }
 
+TEST_F(MapWindowTest, TheMapNamesThePlacesInViewAndTheirCardGoesStraightThere)
+{
+    using velorin::Toponym;
+    const std::vector<Toponym> names {
+        {"sommet.1", "Pic de Dormillouse", Toponym::Kind::summit, 45.150, 6.590, 1, std::nullopt},
+        {"col.1", "Col des Ayes", Toponym::Kind::col, 45.162, 6.612, 2, std::nullopt},
+        {"refuge.1", "Refuge de Chabournéou", Toponym::Kind::refuge, 45.139, 6.566, 2, std::nullopt},
+        {"sommet.2", "Tête de la Draye", Toponym::Kind::summit, 45.136, 6.618, 2, std::nullopt},
+    };
+    serveTiles();
+    serveNames(names);
+    auto& model = makeModel();
+    const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "45.15,6.59,14"});
+    RootView& window = *shown;
+    model.start();
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    const auto canvas = screen->container().canvas();
+    velorin::ToponymLabelLayer& labels = map.overlayHost().labelLayer();
+    velorin::ToponymHoverView& card = map.overlayHost().hoverCard();
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return canvas->shownToponyms().size() == names.size() && drawnShare(map.grabFramebuffer()) > 0.9;
+    }, 60)) << "names shown: " << canvas->shownToponyms().size();
+    EXPECT_EQ(canvas->shownToponyms().front().labelText(), "Pic de Dormillouse 2000 m") << "with its spot height";
+
+    // Every label's marker stands on its place, in its kind's colour, its text dark beside it.
+    testing_support::runUntil(*mainQueue, [] { return false; }, 0.3);
+    const QImage shot = window.grab().toImage();
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velorin-names.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
+    std::cout << "names on the map: " << file.string() << "\n";
+    const double ratio = shot.devicePixelRatio();
+    const QPoint origin = map.mapTo(&window, QPoint(0, 0));
+    for (std::size_t i = 0; i < canvas->shownToponyms().size(); ++i) {
+        const Toponym& place = canvas->shownToponyms()[i];
+        SCOPED_TRACE(place.name);
+        ASSERT_TRUE(labels.isShown(i));
+        const QRectF frame = labels.frame(i).translated(origin);
+        const velorin::ScreenPoint at = canvas->toponymViewPoint(
+            velorin::WorldPoint::fromLatitudeLongitude(place.latitude, place.longitude));
+        EXPECT_NEAR(frame.left() + 4.5, at.x + origin.x(), 1e-6);
+        const QColor marker = shot.pixelColor(QPointF(QPointF(at.x + origin.x(), at.y + origin.y() + 1) * ratio).toPoint());
+        const QColor expected = velorin::ToponymLabelView::markerColor(place.kind);
+        EXPECT_LT(std::abs(marker.red() - expected.red()) + std::abs(marker.green() - expected.green())
+                + std::abs(marker.blue() - expected.blue()), 60)
+            << marker.name().toStdString() << " for " << expected.name().toStdString();
+        int dark = 0;
+        int counted = 0;
+        for (double y = frame.top(); y < frame.bottom(); y += 1)
+            for (double x = frame.left() + 12; x < frame.right(); x += 1, ++counted)
+                dark += shot.pixelColor(QPointF(QPointF(x, y) * ratio).toPoint()).lightnessF() < 0.25;
+        EXPECT_GT(double(dark) / counted, 0.08) << "dark glyphs in the label";
+    }
+    const QColor away = shot.pixelColor(QPoint(20, 350) * ratio);
+    EXPECT_LT(std::abs(away.red() - 200) + std::abs(away.green() - 120) + std::abs(away.blue() - 40), 8)
+        << "the map itself away from the names";
+
+    // The pointer over a name opens its card; moving onto the card keeps it.
+    QWindow* handle = window.windowHandle();
+    ASSERT_TRUE(handle);
+    const auto slotOf = [&](const std::string& id) {
+        const auto& shownNow = canvas->shownToponyms();
+        return std::size_t(std::find_if(shownNow.begin(), shownNow.end(), [&](const Toponym& place) { return place.id == id; })
+            - shownNow.begin());
+    };
+    // Opens the card of a shown name with the pointer; its label's frame in the window.
+    const auto hoverName = [&](const std::string& id) {
+        const std::size_t slot = slotOf(id);
+        EXPECT_LT(slot, canvas->shownToponyms().size()) << id << " is in view";
+        const QRectF label = labels.frame(slot).translated(origin);
+        QTest::mouseMove(handle, label.center().toPoint());
+        EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+            return card.isVisible() && canvas->hoveredToponym() && canvas->hoveredToponym()->id == id;
+        }, 5)) << "the card of " << id << " opens";
+        return label;
+    };
+    const QRectF colLabel = hoverName("col.1");
+    const auto expectedCard = velorin::ToponymHoverCard::beside(
+        {colLabel.x() - origin.x(), colLabel.y() - origin.y(), colLabel.width(), colLabel.height()});
+    EXPECT_EQ(card.geometry(), QRectF(expectedCard.frame.x, expectedCard.frame.y, expectedCard.frame.width,
+                                   expectedCard.frame.height).toRect());
+    QTest::mouseMove(handle, card.mapTo(&window, QPoint(card.width() - 60, card.height() / 2)));
+    testing_support::runUntil(*mainQueue, [] { return false; }, 0.2);
+    EXPECT_TRUE(card.isVisible()) << "the pointer went onto the card";
+    EXPECT_EQ(canvas->hoveredToponym()->id, "col.1");
+    const auto cardFile = file.parent_path() / "velorin-names-card.png";
+    ASSERT_TRUE(window.grab().toImage().save(QString::fromStdString(cardFile.string()), "PNG"));
+
+    // A click on the card beside its buttons reaches the map: there, on the name, it
+    // recentres the map on the place at the same zoom.
+    const double zoom = canvas->camera().zoom;
+    const QPoint besideButtons = card.mapTo(&window, QPoint(4, card.height() / 2));
+    ASSERT_FALSE(card.childAt(card.mapFrom(&window, besideButtons)));
+    QTest::mouseClick(handle, Qt::LeftButton, {}, besideButtons);
+    const velorin::WorldPoint col = velorin::WorldPoint::fromLatitudeLongitude(45.162, 6.612);
+    EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return std::abs(canvas->camera().center.x - col.x) < 1e-9 && std::abs(canvas->camera().center.y - col.y) < 1e-9;
+    }, 5)) << "the click went through the card to the name";
+    EXPECT_DOUBLE_EQ(canvas->camera().zoom, zoom);
+
+    // "Aller directement à ce lieu" goes to the place at once.
+    testing_support::runUntil(*mainQueue, [] { return false; }, 0.3);
+    hoverName("sommet.1");
+    QToolButton& jump = card.jumpButton();
+    EXPECT_EQ(jump.accessibleName(), "Aller directement à ce lieu");
+    QTest::mouseClick(handle, Qt::LeftButton, {}, jump.mapTo(&window, jump.rect().center()));
+    const velorin::WorldPoint summit = velorin::WorldPoint::fromLatitudeLongitude(45.150, 6.590);
+    EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return std::abs(canvas->camera().center.x - summit.x) < 1e-9 && std::abs(canvas->camera().center.y - summit.y) < 1e-9;
+    }, 5)) << "the map went to the summit";
+}
+
+TEST_F(MapWindowTest, TheRecordButtonRecordsATrackThatIsStoredAndDrawnEvenWhileTheWindowIsHidden)
+{
+    serveTiles();
+    devicePermission = platform::LocationAuthorization::authorizedWhenInUse;
+    auto& model = makeModel();
+    model.start();
+    const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "45.92,6.87,15"});
+    RootView& window = *shown;
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    const auto canvas = screen->container().canvas();
+    auto* record = screen->toolbar().findChild<QAbstractButton*>("recording");
+    ASSERT_TRUE(record);
+
+    QTest::mouseClick(record, Qt::LeftButton);
+    QMessageBox* asked = screen->toolbar().startConfirmation();
+    ASSERT_TRUE(asked);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return asked->isVisible(); }, 5));
+    EXPECT_EQ(asked->text().toStdString(), "Démarrer un trajet");
+    QTest::mouseClick(asked->buttons()[1], Qt::LeftButton);
+    EXPECT_FALSE(model.tracks().isRecording()) << "Annuler starts nothing";
+    QTest::mouseClick(record, Qt::LeftButton);
+    ASSERT_TRUE(screen->toolbar().startConfirmation());
+    QTest::mouseClick(screen->toolbar().startConfirmation()->buttons()[0], Qt::LeftButton);
+    ASSERT_TRUE(model.tracks().isRecording()) << "Démarrer records";
+    const std::string id = model.tracks().current()->metadata.id;
+
+    // An arc of 300 m radius walked at 2 m/s, a fix every 10 s.
+    const velorin::WorldPoint centre = velorin::WorldPoint::fromLatitudeLongitude(45.92, 6.87);
+    const double metersPerUnit = centre.metersPerWorldUnit();
+    const auto fixAt = [&](int i) {
+        const double angle = i / 15.0;
+        const velorin::WorldPoint at {centre.x + 300 * std::sin(angle) / metersPerUnit,
+            centre.y - 300 * (1 - std::cos(angle)) / metersPerUnit};
+        platform::LocationFix fix = walkerFix(at.latitude(), at.longitude(), 1200 + i);
+        fix.timestamp = std::chrono::duration<double>(now.time_since_epoch()).count() + 10.0 * i;
+        return fix;
+    };
+    for (int i = 0; i < 40; ++i) {
+        position->deliver({fixAt(i)});
+        testing_support::runUntil(*mainQueue, [] { return false; }, 0.02);
+    }
+    EXPECT_EQ(model.tracks().store().readPoints(id).size(), 40u) << "every kept fix is on disk at once";
+    EXPECT_EQ(canvas->renderer().trackPoints, velorin::smoothed(model.tracks().current()->displayPoints(), 2))
+        << "the real renderer has the track";
+
+    window.hide();
+    position->deliver({fixAt(40)});
+    EXPECT_EQ(model.tracks().store().readPoints(id).size(), 41u) << "a hidden window goes on recording";
+    EXPECT_FALSE(map.isDisplayLinkRunning()) << "but does not draw";
+    window.show();
+    position->deliver({fixAt(41)});
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return !map.isDisplayLinkRunning() && drawnShare(map.grabFramebuffer()) > 0.9
+            && walkedPixels(map.grabFramebuffer()) > 500;
+    }, 60)) << "the walked arc is drawn over the map; " << walkedPixels(map.grabFramebuffer()) << " pixels";
+
+    const QImage shot = window.grab().toImage();
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "recorded-track.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
+    std::cout << "recorded track: " << file.string() << "\n";
+
+    QTest::mouseClick(record, Qt::LeftButton);
+    EXPECT_FALSE(model.tracks().isRecording()) << "a press while recording stops at once";
+    EXPECT_FALSE(screen->toolbar().startConfirmation());
+    const auto saved = model.tracks().store().readTrack(id);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->points.size(), 42u);
+    EXPECT_EQ(saved->points.back().mode, velorin::TravelMode::walking);
+    EXPECT_TRUE(saved->metadata.endedAt);
+    EXPECT_TRUE(canvas->renderer().trackPoints.empty()) << "no track left on the map";
+}
+
+TEST_F(MapWindowTest, AMapOpenedDuringARecordingDrawsItsTrackAtOnce)
+{
+    serveTiles();
+    devicePermission = platform::LocationAuthorization::authorizedWhenInUse;
+    auto& model = makeModel();
+    model.start();
+    model.toggleRecording();
+    for (int i = 0; i < 3; ++i)
+        locateWalker(walkerFix(45.92 + 0.001 * i, 6.87, 1200));
+    ASSERT_EQ(model.tracks().current()->points.size(), 3u);
+
+    const auto shown = openWindow(model, QSize(800, 600));
+    MapScreen* screen = waitForMap(*shown);
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->container().canvas()->renderer().trackPoints,
+        velorin::smoothed(model.tracks().current()->displayPoints(), 2));
+}
+
 TEST_F(MapWindowTest, ALandingFlightPreparesOverTheProvidersAndEndsOnItsTexturedArrival)
 {
     serveTiles();
@@ -502,12 +780,56 @@ TEST_F(MapWindowTest, ALandingFlightPreparesOverTheProvidersAndEndsOnItsTextured
     EXPECT_GT(drawnShare(shot), 0.5) << "textured ground at the arrival, " << file;
 }
 
+TEST_F(MapWindowTest, AShortFlyoverFetchesItsTilesThenLeavesFliesAndEnds)
+{
+    serveTiles(server, griddedImage());
+    auto& model = makeModel();
+    const auto shown = openWindow(model, QSize(800, 560), {"velorin", "-startAt", "47.26,11.39,13,0,60"});
+    model.start();
+    MapScreen* screen = waitForMap(*shown);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return model.loader()->status().delivered > 0 && drawnShare(map.grabFramebuffer()) > 0.9;
+    }, 60));
+
+    auto canvas = screen->container().canvas();
+    int ended = 0;
+    canvas->onFlyoverEnded = [&] { ++ended; };
+    // A walk of 400 m northwards from the centre of the view.
+    const velorin::WorldPoint start = canvas->camera().center;
+    std::vector<velorin::WorldPoint> walk;
+    for (int metres = 0; metres <= 400; metres += 50)
+        walk.push_back({start.x, start.y - metres / start.metersPerWorldUnit()});
+    std::vector<velorin::TrackDisplayPoint> track;
+    for (const velorin::WorldPoint& point : walk)
+        track.push_back({point, velorin::TravelMode::walking});
+    canvas->setTrack(track, {});
+    ASSERT_TRUE(canvas->startFlyover(walk));
+    EXPECT_TRUE(canvas->flyover()->preparing) << "its tiles are fetched first";
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return canvas->flyover() && canvas->flyover()->departed && canvas->flyover()->travelled > 80;
+    }, 90)) << "it leaves and moves";
+
+    const QImage shot = map.grabFramebuffer();
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "flyover-mid-flight.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
+    EXPECT_GT(drawnShare(shot), 0.5) << "textured ground under the flyover, " << file;
+
+    canvas->seekFlyover(0.9);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return ended == 1; }, 30)) << "and it ends";
+    EXPECT_FALSE(canvas->flyover());
+    EXPECT_EQ(canvas->camera().focalLength, canvas->userFocalLength());
+}
+
 TEST_F(MapWindowTest, TheSettingsOpenFromTheToolbarAndTheDiagnosticsFromTheProblemPillOrAtLaunch)
 {
     // Every provider down: the status indicator soon shows the problem.
     hosts.scheme = "http";
     hosts.ignHost = hosts.openTopoHost = hosts.swisstopoHost = hosts.spainHost = hosts.austriaHost
         = hosts.terrariumHost = "127.0.0.1:9";
+    // The place names of the view cannot come either.
+    log.expect("Toponyms", "cellule");
     {
         auto& model = makeModel();
         model.start();
@@ -531,7 +853,8 @@ TEST_F(MapWindowTest, TheSettingsOpenFromTheToolbarAndTheDiagnosticsFromTheProbl
         EXPECT_EQ(screen->diagnostics()->windowTitle(), QStringLiteral("État du chargement"));
         screen->diagnostics()->close();
     }
-    // The first window goes with its model: it must not draw from the model made next.
+
+    // The window goes before the model it shows, and a new model comes with a new window.
     auto& again = makeModel();
     again.start();
     const auto launched = openWindow(again, QSize(1024, 700), {"velorin", "-showDiagnostics"});

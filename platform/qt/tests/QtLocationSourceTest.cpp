@@ -111,3 +111,19 @@ TEST_F(QtLocationSource, AMachineWithoutPositioningIsRestrictedAndKnowsNoFix)
     source.requestLocation();
     EXPECT_FALSE(source.lastKnownLocation());
 }
+
+TEST_F(QtLocationSource, AnNmeaReceiverWithoutARangeErrorIsGivenOneSoItsFixesCarryAnAccuracy)
+{
+    struct Case {
+        double given;
+        double kept;
+    };
+    for (const Case& c : {Case {std::nan(""), platform::QtLocationSource::kNmeaRangeErrorMeters}, Case {3.0, 3.0}}) {
+        auto nmea = std::make_unique<QNmeaPositionInfoSource>(QNmeaPositionInfoSource::RealTimeMode);
+        if (!std::isnan(c.given))
+            nmea->setUserEquivalentRangeError(c.given);
+        auto* receiver = nmea.get();
+        platform::QtLocationSource source(std::move(nmea));
+        EXPECT_EQ(receiver->userEquivalentRangeError(), c.kept);
+    }
+}

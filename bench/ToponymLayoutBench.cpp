@@ -1,0 +1,159 @@
+#include "canvas/CanvasOverlays.h"
+#include "canvas/CanvasWindow.h"
+#include "canvas/MapCanvasView.h"
+#include "features/ToponymService.h"
+#include "map-data/TerrainService.h"
+#include "platform/DrainableMainQueue.h"
+#include "platform/ManualClock.h"
+#include "platform/UserDefaults.h"
+#include "platform/gpu/Context.h"
+#include "platform/gpu/ShaderLibrary.h"
+#include "testing/TemporaryFolder.h"
+
+#include <benchmark/benchmark.h>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace {
+
+using velorin::Camera;
+
+// A window of 1280 × 800 points on a screen of scale 2 that draws nothing.
+class StillWindow final : public velorin::CanvasWindow, public velorin::CanvasOverlays {
+public:
+    Camera::Size boundsInPoints() const override { return {1280, 800}; }
+    double screenScale() const override { return 2; }
+    void draw() override { }
+    void startDisplayLink() override { }
+    void stopDisplayLink() override { }
+    void setPreferredFrameRate(std::optional<double>) override { }
+    CanvasOverlays* overlays() override { return this; }
+
+    LabelSize measureLabelText(const std::string& text) override { return {6.5 * double(text.size()), 15}; }
+    void configureLabel(std::size_t, const velorin::ToponymLabelStyle&) override { }
+    void placeLabel(std::size_t, const velorin::ScreenRect&) override { }
+    void hideLabels(std::size_t) override { }
+    void showHoverCard(const velorin::ScreenRect&) override { }
+    void hideHoverCard() override { }
+    void setHoverActions(std::function<void()>, std::function<void()>) override { }
+};
+
+// Rolling mountains: 1000 to 3000 m with ridges a few kilometres apart.
+std::vector<std::byte> mountains(int z, int x, int y)
+{
+    std::vector<float> heights(velorin::kElevationGridCells);
+    const double across = std::exp2(z);
+    for (int row = 0; row < 256; ++row) {
+        for (int column = 0; column < 256; ++column) {
+            const double wx = (x + column / 256.0) / across;
+            const double wy = (y + row / 256.0) / across;
+            heights[std::size_t(row * 256 + column)]
+                = float(2000 + 700 * std::sin(wx * 9000) * std::cos(wy * 7000) + 300 * std::sin(wy * 23000));
+        }
+    }
+    std::vector<std::byte> bytes(heights.size() * sizeof(float));
+    std::memcpy(bytes.data(), heights.data(), bytes.size());
+    return bytes;
+}
+
+// The Écrins seen from above La Bérarde, pitched at 65°, zoom 14, the relief loaded, with
+// 400 summits and cols on the ground in view (the worst case: each needs the relief's
+// test), a tenth of them beyond the sides.
+struct PitchedScene {
+    static constexpr int kNames = 400;
+
+    testing_support::TemporaryFolder folder;
+    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
+    std::shared_ptr<platform::DrainableMainQueue> mainQueue = std::make_shared<platform::DrainableMainQueue>();
+    std::shared_ptr<velorin::DiskStore> store = std::make_shared<velorin::DiskStore>(folder / "cache", folder / "offline");
+    platform::HttpSession session;
+    std::shared_ptr<velorin::TerrainService> terrain;
+    std::shared_ptr<velorin::ToponymService> toponyms;
+    std::unique_ptr<gpu::Context> context = gpu::Context::headless();
+    gpu::ShaderLibrary library{gpu::ShaderLibrary::defaultFolder()};
+    StillWindow window;
+    std::shared_ptr<velorin::MapCanvasView> canvas;
+
+    PitchedScene()
+    {
+        velorin::ServiceHosts hosts;
+        hosts.scheme = "http";
+        hosts.ignHost = hosts.terrariumHost = "127.0.0.1:9";
+        Camera camera;
+        camera.center = velorin::WorldPoint::fromLatitudeLongitude(44.93, 6.29);
+        camera.zoom = 14;
+        camera.viewSize = {2560, 1600};
+        camera.pitch = 1.13;
+        camera.bearing = 0.3;
+        const velorin::WorldRect seen = camera.visibleRect();
+        for (int z = 8; z <= 16; ++z) {
+            for (const auto& key : velorin::TerrainService::tileKeys(z, seen))
+                store->writeNow(mountains(key.z, key.x, key.y), velorin::TerrainService::diskKey(key.z, key.x, key.y));
+        }
+        terrain = std::make_shared<velorin::TerrainService>(*store, session, hosts, *mainQueue, *clock);
+        for (int z = 8; z <= 16; ++z)
+            terrain->prefetch(z, seen);
+
+        std::mt19937 random(11);
+        std::map<std::pair<int, int>, std::vector<velorin::Toponym>> cells;
+        for (int i = 0; i < kNames; ++i) {
+            const Camera::Point screen{(double(random() % 11'000) / 10'000 - 0.05) * camera.viewSize.width,
+                (0.2 + 0.8 * double(random() % 10'000) / 10'000) * camera.viewSize.height};
+            const velorin::WorldPoint at = camera.worldPoint(screen);
+            velorin::Toponym name{"DETAIL_OROGRAPHIQUE." + std::to_string(i), "Pointe " + std::to_string(i),
+                i % 3 == 0 ? velorin::Toponym::Kind::col : velorin::Toponym::Kind::summit, at.latitude(),
+                at.longitude(), 1 + i % 2, 2000 + i};
+            cells[{int(at.x * 2048), int(at.y * 2048)}].push_back(std::move(name));
+        }
+        for (const auto& [cell, names] : cells) {
+            const std::string text = nlohmann::ordered_json(names).dump();
+            store->writeNow(std::as_bytes(std::span(text.data(), text.size())),
+                velorin::ToponymService::cacheKey(cell.first, cell.second));
+        }
+        velorin::ToponymService::Dependencies dependencies;
+        dependencies.store = store;
+        dependencies.session = std::make_shared<platform::HttpSession>();
+        dependencies.hosts = hosts;
+        dependencies.clock = clock;
+        dependencies.mainQueue = mainQueue;
+        toponyms = std::make_shared<velorin::ToponymService>(std::move(dependencies));
+        toponyms->request(seen, camera.zoom);
+        toponyms->waitForLoads();
+
+        velorin::MapCanvasView::Environment environment{clock, mainQueue,
+            std::make_shared<platform::UserDefaults>(folder / "defaults.json"), folder / "VelorinGestes.log",
+            {"velorin"}, {}};
+        canvas = velorin::MapCanvasView::make(window, *context, library,
+            {velorin::SheetCatalog{}, {}, {}, terrain, {}, {}, toponyms}, std::move(environment));
+        canvas->renderer().camera = camera;
+        canvas->renderer().prepareScene(clock->now());
+        mainQueue->drain();
+    }
+};
+
+// One moving frame's labels: the view point of every candidate, hidden by the relief or
+// not, then the greedy placement.
+void layoutToponymsPitched(benchmark::State& state)
+{
+    PitchedScene scene;
+    std::size_t placed = 0;
+    for (auto _ : state) {
+        scene.clock->advance(1.0 / 60);
+        const auto placements = scene.canvas->layoutToponyms();
+        placed = placements.size();
+        benchmark::DoNotOptimize(placements);
+    }
+    if (placed == 0)
+        state.SkipWithError("no label placed");
+    state.counters["candidates"] = double(scene.toponyms->visibleToponyms(14).size());
+    state.counters["placed"] = double(placed);
+}
+BENCHMARK(layoutToponymsPitched)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "features/ScreenRect.h"
+
+namespace velorin {
+
+// Where the card of a hovered place name stands: a pill beside the label, reaching past its
+// text to hold two round buttons, "go directly" then "fly there". Frames in view points,
+// the buttons' within the card. A plain value; any thread.
+struct ToponymHoverCard {
+    static constexpr double kMinHeightPoints = 32;
+    // The card is this much taller than its label, and starts this far before it.
+    static constexpr double kPaddingPoints = 8;
+    static constexpr double kExtraWidthPoints = 74;
+    static constexpr double kButtonPoints = 26;
+    // The buttons' left edges, back from the card's right edge.
+    static constexpr double kJumpFromRightPoints = 57;
+    static constexpr double kGoFromRightPoints = 31;
+
+    ScreenRect frame;
+    double cornerRadius = 0;
+    ScreenRect jump;
+    ScreenRect go;
+
+    // The card of a label whose frame is `label`.
+    static ToponymHoverCard beside(const ScreenRect& label);
+
+    bool operator==(const ToponymHoverCard&) const = default;
+};
+
+} // namespace velorin

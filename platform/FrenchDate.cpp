@@ -1,0 +1,32 @@
+#include "platform/FrenchDate.h"
+
+#include <fmt/format.h>
+
+#include <array>
+#include <ctime>
+
+namespace platform {
+
+namespace {
+
+constexpr std::array<const char*, 12> kAbbreviatedMonths {
+    "janv.", "févr.", "mars", "avr.", "mai", "juin", "juil.", "août", "sept.", "oct.", "nov.", "déc."};
+
+} // namespace
+
+std::string frenchDate(SystemTime time, FrenchDateParts parts)
+{
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(
+        std::chrono::floor<std::chrono::seconds>(time));
+    std::tm local {};
+    if (!::localtime_r(&seconds, &local))
+        return {};
+    std::string text = fmt::format("{} {}", local.tm_mday, kAbbreviatedMonths[static_cast<std::size_t>(local.tm_mon)]);
+    if (parts.year)
+        text += fmt::format(" {}", local.tm_year + 1900);
+    if (parts.time)
+        text += fmt::format(" à {:02}:{:02}", local.tm_hour, local.tm_min);
+    return text;
+}
+
+} // namespace platform

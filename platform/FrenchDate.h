@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/Iso8601.h"
+
+#include <string>
+
+namespace platform {
+
+// Which parts of a date the French text shows: the day and the abbreviated month always,
+// then the year and the time of day when asked.
+struct FrenchDateParts {
+    bool year = true;
+    bool time = false;
+};
+
+// A date as the French interface writes it, in the local time zone whatever the process
+// locale: "1 mai 2024", "1 mai à 10:05" (24-hour time), "12 déc. 2024 à 08:30". Any thread.
+std::string frenchDate(SystemTime time, FrenchDateParts parts = {});
+
+} // namespace platform
