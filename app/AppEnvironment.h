@@ -13,6 +13,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace velorin {
 
@@ -20,7 +22,7 @@ namespace velorin {
 // service hosts, time, the main queue, the network path, the device position, the keychain
 // and the GPU probe. The program fills it from the process; tests use temporary folders, a
 // manual clock, a drainable main queue, a fake network and position, a keychain in memory
-// and a probe of their choice. Handed over once, on the main thread.
+// and a probe of their choice, and the launch arguments. Handed over once, on the main thread.
 struct AppEnvironment {
     platform::Folders folders;
     std::shared_ptr<platform::UserDefaults> defaults;
@@ -37,6 +39,8 @@ struct AppEnvironment {
     std::shared_ptr<platform::Keychain> keychain;
     // The present moment, which dates recordings; empty is the system's clock.
     std::function<platform::SystemTime()> now = {};
+    // The process arguments, for the launch automation ("-filmTrack").
+    std::vector<std::string> arguments = {};
 };
 
 } // namespace velorin

@@ -22,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -46,6 +47,8 @@ protected:
     std::optional<velorin::GpuDevice> gpu = velorin::GpuDevice { 45, 16384 };
     // The present moment of the next model, which dates its recordings.
     platform::SystemTime now = platform::SystemTime(std::chrono::seconds(1'800'000'000));
+    // The launch arguments of the next model.
+    std::vector<std::string> arguments = {"velorin"};
     int gpuProbes = 0;
     std::unique_ptr<velorin::AppModel> model;
     int changes = 0;
@@ -94,6 +97,7 @@ protected:
             return gpu;
         };
         environment.now = [this] { return now; };
+        environment.arguments = arguments;
         model = std::make_unique<velorin::AppModel>(std::move(environment));
         QObject::connect(model.get(), &velorin::AppModel::changed, [this] { ++changes; });
         return *model;

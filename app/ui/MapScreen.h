@@ -15,6 +15,10 @@ class AppModel;
 class AltitudeCapsule;
 class AttributionColumn;
 class CompassPad;
+class FlightBanner;
+class FlightWave;
+class FlyoverControlBar;
+class FlyoverSlider;
 class MapContainer;
 class MapPalette;
 class MapToolbar;
@@ -55,6 +59,16 @@ public:
     MapPalette& mapPalette() const { return *palette_; }
     OverlayTransition& paletteTransition() const { return *paletteTransition_; }
     OverlayTransition& toolbarTransition() const { return *toolbarTransition_; }
+    // During a flyover, with the controls: the slider (once the path has a length) and the
+    // control bar, above the captions; the top-leading controls make way.
+    FlyoverSlider& flyoverSlider() const { return *flyoverSlider_; }
+    FlyoverControlBar& flyoverControlBar() const { return *flyoverBar_; }
+    OverlayTransition& flyoverSliderTransition() const { return *flyoverSliderTransition_; }
+    OverlayTransition& flyoverControlBarTransition() const { return *flyoverBarTransition_; }
+    // Under the altitude: the wave of a flight's progress (or of loading, outside a
+    // flyover), and the banner of a camera flight.
+    FlightWave& flightWave() const { return *flightWave_; }
+    FlightBanner& flightBanner() const { return *flightBanner_; }
 
     // The sheet search (Control-F); a chosen sheet closes it, ends following and is framed.
     void openSearch();
@@ -109,8 +123,14 @@ private:
     MapToolbar* toolbar_;
     MapPalette* palette_;
     AltitudeCapsule* altitude_;
+    FlyoverSlider* flyoverSlider_;
+    FlyoverControlBar* flyoverBar_;
+    FlightWave* flightWave_;
+    FlightBanner* flightBanner_;
     OverlayTransition* paletteTransition_;
     OverlayTransition* toolbarTransition_;
+    OverlayTransition* flyoverSliderTransition_;
+    OverlayTransition* flyoverBarTransition_;
     // Cleared by Qt when the sheet closes, or when the screen destroys it with itself.
     QPointer<QWidget> search_;
     QPointer<QWidget> settings_;
