@@ -76,8 +76,8 @@ constexpr std::array kTable {
     Entry { "checkmark", 0xF12C }, // check
     Entry { "exclamationmark.triangle.fill", 0xF026 }, // alert
     Entry { "pause.fill", 0xF3E4 }, // pause
-    Entry { "figure.hiking", 0xF583 }, // walk
-    Entry { "binoculars.fill", 0xF0A5 }, // binoculars
+    Entry { "figure.hiking", 0xF46E }, // run
+    Entry { "binoculars.fill", 0xF1E2 }, // drone
     Entry { "arrow.uturn.backward", 0xF54C }, // undo
 };
 

@@ -55,8 +55,9 @@ QString FlightBanner::distanceText(double meters)
 
 void FlightBanner::refresh()
 {
+    // The screen shows the banner while a flight runs; it keeps the last flight's text
+    // as it leaves.
     const auto& flight = model_.flight();
-    setVisible(flight.has_value());
     if (!flight)
         return;
     name_->setText(QString::fromStdString(flight->first));

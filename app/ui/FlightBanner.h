@@ -10,7 +10,7 @@ class AppModel;
 
 // The banner at the top of the map screen while a camera flight runs: a back arrow, the
 // flight's name and its distance from the start ("· 2,50 km depuis le départ"), on one
-// line. Hidden while no flight runs. GUI thread only; the model outlives it.
+// line. GUI thread only; the model outlives it.
 class FlightBanner : public QWidget {
 public:
     static constexpr int kSpacingPoints = 8;

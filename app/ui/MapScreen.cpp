@@ -63,11 +63,14 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     , paletteTransition_(new OverlayTransition(*palette_, Qt::RightEdge, kControlsTransitionSeconds))
     , toolbarTransition_(new OverlayTransition(*toolbar_, Qt::BottomEdge, kControlsTransitionSeconds))
 {
-    // The flyover capsules start away, and come in with a flyover.
+    // The flyover capsules and the flight banner start away, and come in with a flyover or
+    // a flight.
     flyoverSlider_->hide();
     flyoverBar_->hide();
+    flightBanner_->hide();
     flyoverSliderTransition_ = new OverlayTransition(*flyoverSlider_, Qt::BottomEdge, kControlsTransitionSeconds);
     flyoverBarTransition_ = new OverlayTransition(*flyoverBar_, Qt::BottomEdge, kControlsTransitionSeconds);
+    flightBannerTransition_ = new OverlayTransition(*flightBanner_, Qt::TopEdge, kBannerTransitionSeconds);
     setFocusProxy(container_);
     topLeading_->add(placeSearch_, Qt::AlignLeft, kEdgePaddingPoints);
     topLeading_->add(compassPad_, Qt::AlignLeft, kEdgePaddingPoints);
@@ -170,6 +173,7 @@ void MapScreen::refresh()
     // The search, the compass and the status make way for the flyover.
     topLeading_->setVisible(!flyingOver);
     flightWave_->setVisible(model_.flyoverProgress() || (model_.showsActivity() && !flyingOver));
+    flightBannerTransition_->setShown(model_.flight().has_value());
 }
 
 void MapScreen::openSearch()

@@ -43,6 +43,8 @@ public:
     static constexpr int kAltitudeTopPaddingPoints = 2;
     // The palette and the toolbar come and go with the controls over this time.
     static constexpr double kControlsTransitionSeconds = 0.25;
+    // The flight banner comes down from the top, and goes back, over this time.
+    static constexpr double kBannerTransitionSeconds = 0.3;
 
     MapScreen(AppModel& model, MapCanvasView::Environment environment, QWidget* parent = nullptr);
 
@@ -69,6 +71,7 @@ public:
     // flyover), and the banner of a camera flight.
     FlightWave& flightWave() const { return *flightWave_; }
     FlightBanner& flightBanner() const { return *flightBanner_; }
+    OverlayTransition& flightBannerTransition() const { return *flightBannerTransition_; }
 
     // The sheet search (Control-F); a chosen sheet closes it, ends following and is framed.
     void openSearch();
@@ -131,6 +134,7 @@ private:
     OverlayTransition* toolbarTransition_;
     OverlayTransition* flyoverSliderTransition_;
     OverlayTransition* flyoverBarTransition_;
+    OverlayTransition* flightBannerTransition_;
     // Cleared by Qt when the sheet closes, or when the screen destroys it with itself.
     QPointer<QWidget> search_;
     QPointer<QWidget> settings_;

@@ -144,6 +144,9 @@ TEST_F(MapScreenTest, TheFlightWaveShowsForAProgressOrForLoadingOutsideAFlyover)
     ASSERT_TRUE(model->isFlyingOver());
     EXPECT_FALSE(screen.flightWave().isVisibleTo(&screen)) << "no loading wave during a flyover";
 
+    EXPECT_FALSE(screen.flightBannerTransition().isShown());
     model->flightDidChange(velorin::AppModel::FlightInfo { "Vol vers Lac Blanc", 400 });
-    EXPECT_TRUE(screen.flightBanner().isVisibleTo(&screen));
+    EXPECT_TRUE(screen.flightBannerTransition().isShown());
+    model->flightDidChange(std::nullopt);
+    EXPECT_FALSE(screen.flightBannerTransition().isShown());
 }
