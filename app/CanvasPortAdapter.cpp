@@ -174,4 +174,10 @@ void CanvasPortAdapter::setShowsTrees(bool on)
         canvas->setShowsTrees(on);
 }
 
+void CanvasPortAdapter::setShowsAppleCommerce(bool on)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setShowsAppleCommerce(on);
+}
+
 } // namespace velorin

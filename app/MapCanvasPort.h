@@ -80,6 +80,8 @@ public:
     virtual void setShowsToponyms(bool on) = 0;
     virtual void setShowsSlopes(bool on) = 0;
     virtual void setShowsTrees(bool on) = 0;
+    // Shops and services on the world maps.
+    virtual void setShowsAppleCommerce(bool on) = 0;
 };
 
 } // namespace velorin

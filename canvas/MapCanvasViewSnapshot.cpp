@@ -30,6 +30,9 @@ std::optional<platform::Image> MapCanvasView::snapshot(std::optional<double> max
     if (!(bounds.width > 0) || !(bounds.height > 0))
         return std::nullopt;
     const SnapshotSize size = SnapshotSize::of(pixelScale(bounds, window_.screenScale()), maxDimension);
+    // The world map is drawn by the window alone: the picture is what it shows.
+    if (apple_)
+        return window_.grabView(size.scale);
     const Camera shown = renderer_->camera;
     // The same view in fewer pixels: one zoom step per halving keeps the ground in frame.
     renderer_->camera.zoom += std::log2(size.scale);
