@@ -250,6 +250,8 @@ TEST_F(WorldMapCanvas, WhileTheWorldMapShowsTheCanvasNeitherDrawsNorRendersAndMa
     EXPECT_EQ(window.grabs, 1);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width, 500);
+    // The world map's tiles are its own: a snapshot of it is no map without tiles.
+    EXPECT_EQ(canvas->writeSnapshot(folder / "world.jpg"), EXIT_SUCCESS);
 
     const WorldPoint centre = canvas->camera().center;
     const auto placements = canvas->markerPlacements({4}, {centre}, {0, 0, 500, 400});

@@ -194,6 +194,11 @@ TEST_F(WorldMapWindowTest, ThePlanShowsItsTilesTrackAndSlopesFetchingOnlyWhatIsI
     EXPECT_GT(green, 200);
     EXPECT_GT(blue, 60);
     EXPECT_GT(orange, 5000);
+    // The snapshot is the picture on screen, at half size when asked.
+    const auto snapshot = widget->canvas()->snapshot(320);
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->width, 320);
+    EXPECT_EQ(snapshot->height, 240);
 
     // A drag moves the map, the canvas with it, and a point of the map stays where the map shows it.
     const WorldPoint centre = widget->canvas()->camera().center;
