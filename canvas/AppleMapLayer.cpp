@@ -13,13 +13,6 @@ namespace {
 
 constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
 
-// Metres of ground per camera pixel at a latitude and zoom.
-double metresPerPixel(double latitudeDegrees, double zoom)
-{
-    return std::cos(latitudeDegrees / kDegreesPerRadian) * kEarthCircumferenceMeters
-        / (std::exp2(zoom) * kWorldPixelsAtZoomZero);
-}
-
 } // namespace
 
 AppleMapLayer::AppleMapLayer(std::shared_ptr<platform::MapView> mapView, Sources sources)
@@ -77,7 +70,7 @@ platform::MapColor AppleMapLayer::color(std::optional<TravelMode> mode)
 
 platform::MapCoordinate AppleMapLayer::coordinate(WorldPoint point)
 {
-    return {std::atan(std::sinh(std::numbers::pi * (1 - 2 * point.y))) * kDegreesPerRadian, point.x * 360 - 180};
+    return {point.latitude(), point.longitude()};
 }
 
 void AppleMapLayer::setTrack(const std::vector<TrackDisplayPoint>& points)
@@ -149,7 +142,7 @@ std::string AppleMapLayer::slopesTileURL(const Sources& sources, int64_t x, int6
 platform::MapCamera AppleMapLayer::mapCamera(const Camera& camera)
 {
     const platform::MapCoordinate centre = coordinate(camera.center);
-    const double metres = metresPerPixel(centre.latitude, camera.zoom);
+    const double metres = camera.center.metersPerPixel(camera.zoom);
     return {centre.latitude, centre.longitude, metres * camera.viewSize.height * kDistanceViewHeights,
         camera.pitch * kDegreesPerRadian, camera.bearing * kDegreesPerRadian};
 }

@@ -24,12 +24,6 @@ constexpr double kFlattenedRadians = 0.008726646259971648;
 constexpr double kPitchedRadians = 0.05235987755982988;
 constexpr double kCompassFollowingSlopRadians = 0.05;
 
-bool isFinite(const platform::MapCamera& camera)
-{
-    return std::isfinite(camera.latitude) && std::isfinite(camera.longitude) && std::isfinite(camera.distance)
-        && std::isfinite(camera.pitch) && std::isfinite(camera.heading);
-}
-
 } // namespace
 
 void MapCanvasView::makeAppleLayer()
@@ -69,7 +63,7 @@ void MapCanvasView::setShowsAppleCommerce(bool on)
 void MapCanvasView::applyAppleCamera(const platform::MapCamera& map, bool userInitiated)
 {
     const Camera::Size pixels = pixelScale(window_.boundsInPoints(), window_.screenScale());
-    if (!hasPerformedInitialFit_ || pixels.height <= 1 || !isFinite(map))
+    if (!hasPerformedInitialFit_ || pixels.height <= 1 || !map.isFinite())
         return;
     const double time = now();
     if (!userInitiated && time < appleSettlesUntil_) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -24,6 +25,11 @@ struct MapCamera {
     // Clockwise from north.
     double heading = 0;
 
+    bool isFinite() const
+    {
+        return std::isfinite(latitude) && std::isfinite(longitude) && std::isfinite(distance) && std::isfinite(pitch)
+            && std::isfinite(heading);
+    }
     bool operator==(const MapCamera&) const = default;
 };
 

@@ -81,11 +81,6 @@ double MapViewProjection::metresPerPoint() const
     return std::max(camera_.distance, 1e-3) / (kFocalViewHeights * height_);
 }
 
-double MapViewProjection::centreZoom() const
-{
-    return std::log2(scale_ * pixelRatio_ / kTilePixels);
-}
-
 std::optional<MapViewPoint> MapViewProjection::point(MapCoordinate coordinate) const
 {
     return worldPoint(worldX(coordinate.longitude), worldY(coordinate.latitude));

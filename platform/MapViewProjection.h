@@ -42,8 +42,6 @@ public:
     // The tiles of levels up to `maxLevel` that cover the view, coarsest first, each level
     // the one whose pixels match the device pixels at its band; never more than kMaxTiles.
     std::vector<Tile> tiles(int maxLevel) const;
-    // The level whose pixels match the device pixels at the centre, unrounded.
-    double centreZoom() const;
     double metresPerPoint() const;
 
     static double worldX(double longitude);

@@ -21,12 +21,6 @@ constexpr double kWheelNotchAngle = 120;
 const QColor kBackground {232, 228, 220};
 const QColor kDotColour {0, 122, 255};
 
-bool isFinite(const MapCamera& camera)
-{
-    return std::isfinite(camera.latitude) && std::isfinite(camera.longitude) && std::isfinite(camera.distance)
-        && std::isfinite(camera.pitch) && std::isfinite(camera.heading);
-}
-
 std::string tileKey(const std::string& source, int z, int64_t x, int64_t y)
 {
     return source + "/" + std::to_string(z) + "/" + std::to_string(x) + "/" + std::to_string(y);
@@ -91,7 +85,7 @@ MapCamera QtTileMapView::bounded(MapCamera camera)
 
 void QtTileMapView::setCamera(const MapCamera& camera, bool animated)
 {
-    if (!isFinite(camera))
+    if (!camera.isFinite())
         return;
     const MapCamera target = bounded(camera);
     if (animated) {
