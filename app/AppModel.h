@@ -153,9 +153,8 @@ public:
     const std::vector<TrackPhoto>& viewedPhotos() const { return viewedPhotos_; }
     std::optional<int> viewedPhotoIndex() const { return viewedPhotoIndex_; }
 
-    // The two world maps need a map view of their own, which does not exist yet: the palette
-    // and the settings grey them out.
-    static constexpr bool worldMapsAvailable() { return false; }
+    // The two world maps are drawn by a map view of their own, hosted by the map's window.
+    static constexpr bool worldMapsAvailable() { return true; }
     // Reads the located photos of the Pictures folder again for the map, when they are shown
     // ("Velorin.libraryPhotos" and the photo pins); `requestAccess` lets the reading ask for
     // access where a system asks. The photos join the map with the captures.
@@ -165,6 +164,7 @@ public:
     const std::shared_ptr<platform::UserDefaults>& defaults() const { return defaults_; }
     const ServiceHosts& hosts() const { return hosts_; }
     const std::shared_ptr<DiskStore>& store() const { return store_; }
+    const std::shared_ptr<TileRelay>& relay() const { return relay_; }
     // The one account service; its changes are announced as the model's.
     AccountService& accounts() { return *accounts_; }
     const AccountService& accounts() const { return *accounts_; }

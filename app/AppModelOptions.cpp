@@ -54,8 +54,7 @@ void AppModel::toggleToponyms()
 
 void AppModel::toggleAppleCommerce()
 {
-    // The platform's own map, whose points of interest this is, has no layer on the canvas.
-    persistFlag(&AppModel::showsAppleCommerce_, kAppleCommerceKey, nullptr);
+    persistFlag(&AppModel::showsAppleCommerce_, kAppleCommerceKey, &MapCanvasPort::setShowsAppleCommerce);
 }
 
 void AppModel::reloadLibraryPhotos(bool)

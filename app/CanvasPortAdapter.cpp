@@ -250,4 +250,10 @@ void CanvasPortAdapter::writeJournal(std::string_view text)
         canvas->writeJournal(text);
 }
 
+void CanvasPortAdapter::setShowsAppleCommerce(bool on)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setShowsAppleCommerce(on);
+}
+
 } // namespace velorin

@@ -51,6 +51,7 @@ public:
     void setShowsToponyms(bool on) override;
     void setShowsSlopes(bool on) override;
     void setShowsTrees(bool on) override;
+    void setShowsAppleCommerce(bool on) override;
 
     bool startFlyover(const std::vector<WorldPoint>& points) override;
     void stopAnimations() override;

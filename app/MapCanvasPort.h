@@ -111,6 +111,8 @@ public:
     virtual void applyCamera(const Camera& camera, bool keepBaseElevation) = 0;
     // A line of the gesture journal, with the current view.
     virtual void writeJournal(std::string_view text) = 0;
+    // Shops and services on the world maps.
+    virtual void setShowsAppleCommerce(bool on) = 0;
 };
 
 } // namespace velorin

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Image.h"
+#include "platform/MapView.h"
 #include "renderer/Camera.h"
 
+#include <memory>
 #include <optional>
 
 namespace velorin {
@@ -32,6 +35,12 @@ public:
     // What the window shows over the map (labels, hover card); none for a window that
     // shows nothing over it.
     virtual CanvasOverlays* overlays() { return nullptr; }
+    // A 2D map laid over the window's whole area, under everything else it shows, taking
+    // the pointer while it stands; none where the window hosts no map.
+    virtual std::shared_ptr<platform::MapView> makeMapView(const platform::MapViewSetup&) { return nullptr; }
+    // The window as shown on screen, at `scale` times its pixel size; none where it cannot
+    // be read.
+    virtual std::optional<platform::Image> grabView(double) { return std::nullopt; }
 };
 
 } // namespace velorin

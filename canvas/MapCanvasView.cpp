@@ -146,6 +146,8 @@ void MapCanvasView::layout()
     // it asked for.
     if (fits && onCameraChanged)
         onCameraChanged(camera);
+    if (fits)
+        pushCameraToApple();
     relayoutToponyms();
     ensureDisplayLink();
 }

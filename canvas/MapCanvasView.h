@@ -1,5 +1,6 @@
 #pragma once
 
+#include "canvas/AppleMapLayer.h"
 #include "canvas/CameraReportThrottle.h"
 #include "canvas/CanvasOverlays.h"
 #include "canvas/CanvasWindow.h"
@@ -330,6 +331,9 @@ public:
         std::shared_ptr<BuildingService> buildings;
         // The place names of the labels.
         std::shared_ptr<ToponymService> toponyms = {};
+        // Where the world maps' tiles come from, and the folder that keeps them.
+        AppleMapLayer::Sources worldMaps = {};
+        std::filesystem::path worldMapCache = {};
     };
 
     // What the canvas runs over: time, the main queue, the preferences, the journal's
@@ -511,7 +515,27 @@ public:
     void setAnimationName(std::string name) { animationName_ = std::move(name); }
     const FlightOptions& flightOptions() const { return flightOptions_; }
     // The platform map stands in for the relief; flights then play live, unprepared.
-    bool isAppleLayerShown() const { return false; }
+    bool isAppleLayerShown() const { return apple_ != nullptr; }
+    // The world map layer while a world basemap is shown and the window can host its map.
+    AppleMapLayer* appleLayer() const { return apple_.get(); }
+    // Takes the world map's camera back into the canvas, with the rules that keep the two
+    // from fighting: the canvas's camera wins for 1.5 s after the layer is made and over
+    // the map's own easing, and a map that flattens the view at its pitch ceiling is pushed
+    // back once per change of distance. A camera holding a value that is not finite is
+    // ignored.
+    void applyAppleCamera(const platform::MapCamera& camera, bool userInitiated);
+    // Shops and services on the world maps: copied into every new layer.
+    void setShowsAppleCommerce(bool on);
+    bool showsAppleCommerce() const { return showsAppleCommerce_; }
+    // The world map's pitch and distance last taken back.
+    struct AppleShown {
+        double pitch = 0;
+        double distance = 0;
+    };
+    std::optional<bool> applePitched() const { return applePitched_; }
+    std::optional<double> appleWantedPitch() const { return appleWantedPitch_; }
+    const std::optional<AppleShown>& appleLastShown() const { return appleLastShown_; }
+    double appleSettlesUntil() const { return appleSettlesUntil_; }
     // What stands over the map in a frame prepared for the renderer's camera now: the
     // labels laid out over that frame's relief.
     FrameOverlays overlayPlacements();
@@ -711,6 +735,10 @@ private:
     void closeHoverCard();
     CanvasOverlays* overlays() const;
     void initialFit();
+    // Makes the world map layer under the canvas; none when the window hosts no map.
+    void makeAppleLayer();
+    // Sets the world map's camera, not animated, from the renderer's camera.
+    void pushCameraToApple();
     void applyStartView(const StartView& start);
     void reportCameraChange(double now);
     double eyeAltitude() const;
@@ -841,6 +869,15 @@ private:
     std::vector<TrackPhoto> photos_;
     std::optional<Replay> replay_;
     std::optional<Recording> recording_;
+    // The world map layer and its camera bookkeeping.
+    std::unique_ptr<AppleMapLayer> apple_;
+    std::optional<bool> applePitched_;
+    double appleSettlesUntil_ = 0;
+    bool showsAppleCommerce_ = false;
+    std::optional<double> appleWantedPitch_;
+    std::optional<AppleShown> appleLastShown_;
+    double appleLastPushDistance_ = 0;
+    bool isPushingToApple_ = false;
     // Place-name labels: what each of the window's slots was last styled for, their frames
     // (the first `shownToponyms_.size()` shown), the style they were styled in, the label
     // sizes measured so far, the candidates of the last refresh and the hovered place.

@@ -21,6 +21,7 @@ void MapCanvasView::cameraDidChange()
     // them.
     if (!flight_ && !flyover_)
         renderer_->extrasPausedUntil = time + kExtrasPauseSeconds;
+    pushCameraToApple();
     needsRedraw_ = true;
     startDisplayLink();
     reportCameraChange(time);

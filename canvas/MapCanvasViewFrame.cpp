@@ -109,11 +109,12 @@ bool MapCanvasView::stepInertia(double dt)
 
 void MapCanvasView::finishFrame(bool active)
 {
-    if (active || needsRedraw_ || renderer_->needsAnotherFrame) {
+    // The world map draws itself: only motion keeps the frames going.
+    if (active || (!apple_ && (needsRedraw_ || renderer_->needsAnotherFrame))) {
         needsRedraw_ = false;
         idleFrames_ = 0;
         // While a flight waits for its next frame the view keeps the last one.
-        if (!flight_ || flightFrameReady_)
+        if (!apple_ && (!flight_ || flightFrameReady_))
             window_.draw();
         return;
     }

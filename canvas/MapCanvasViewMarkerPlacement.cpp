@@ -8,6 +8,12 @@ namespace velorin {
 
 Camera::Point MapCanvasView::viewPoint(WorldPoint point) const
 {
+    if (apple_) {
+        // The world map's own point, already in view points.
+        const auto shown = apple_->mapView().point(AppleMapLayer::coordinate(point));
+        return shown ? Camera::Point {shown->x, shown->y}
+                     : Camera::Point {Camera::kOffscreenCoordinate, Camera::kOffscreenCoordinate};
+    }
     const Camera& camera = renderer_->camera;
     const Camera::Point pixels = camera.pitch == 0
         ? camera.screenPoint(point, 0)

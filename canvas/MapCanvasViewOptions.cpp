@@ -12,6 +12,18 @@ void MapCanvasView::setBasemap(Basemap basemap)
         endFlight();
     renderer_->basemap = basemap;
     renderer_->reveals.clear();
+    if (!basemap.isApple()) {
+        // The next layer reports its pitch afresh.
+        apple_.reset();
+        applePitched_.reset();
+        appleWantedPitch_.reset();
+        appleLastShown_.reset();
+    } else {
+        if (!apple_)
+            makeAppleLayer();
+        if (apple_)
+            apple_->apply(basemap);
+    }
     if (services_.textureCache)
         services_.textureCache->clear();
     clampCamera();
@@ -25,6 +37,8 @@ void MapCanvasView::setShowsSlopes(bool on)
     if (isFlying() && on != renderer_->showsSlopes)
         endFlight();
     renderer_->showsSlopes = on;
+    if (apple_)
+        apple_->setSlopes(on);
     ensureDisplayLink();
 }
 

@@ -29,6 +29,8 @@ void MapCanvasView::setUserLocation(const std::optional<platform::LocationFix>& 
     } else {
         renderer_->userLocation.reset();
     }
+    if (apple_)
+        apple_->setPosition(renderer_->userLocation ? std::optional(renderer_->userLocation->world) : std::nullopt);
     ensureDisplayLink();
 }
 

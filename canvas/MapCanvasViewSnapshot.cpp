@@ -30,6 +30,9 @@ std::optional<platform::Image> MapCanvasView::snapshot(std::optional<double> max
     if (!(bounds.width > 0) || !(bounds.height > 0))
         return std::nullopt;
     const SnapshotSize size = SnapshotSize::of(pixelScale(bounds, window_.screenScale()), maxDimension);
+    // The world map is drawn by the window alone: the picture is what it shows.
+    if (apple_)
+        return window_.grabView(size.scale);
     const Camera shown = renderer_->camera;
     // The same view in fewer pixels: one zoom step per halving keeps the ground in frame.
     renderer_->camera.zoom += std::log2(size.scale);
@@ -62,6 +65,9 @@ int MapCanvasView::writeSnapshot(const std::filesystem::path& path)
         return EXIT_FAILURE;
     }
 
+    // The world map counts its tiles itself; the renderer drew none of them.
+    if (apple_)
+        return EXIT_SUCCESS;
     // Every draw lays a map tile, its own or an ancestor's, on the ground.
     if (renderer_->draws.empty()) {
         std::string reason = environment_.loadingProblem ? environment_.loadingProblem() : std::string();

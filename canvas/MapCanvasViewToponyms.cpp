@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace velorin {
 
@@ -68,14 +69,27 @@ std::vector<ToponymLayout::Placement> MapCanvasView::layoutToponyms()
 
     // One after the other: only the points in view take the relief's test, which leaves too
     // little work to pay for starting threads every frame.
-    ToponymLayout::PointTable table;
-    table.reserve(toponymCandidates_.size());
-    for (const auto& candidate : toponymCandidates_) {
-        const WorldPoint world = worldOf(candidate.toponym);
-        if (!table.contains(world))
-            table.emplace(world, toponymViewPoint(world));
+    // The world map writes the names of towns and villages itself.
+    std::vector<ToponymLayout::Candidate> worldMapCandidates;
+    if (apple_) {
+        std::copy_if(toponymCandidates_.begin(), toponymCandidates_.end(), std::back_inserter(worldMapCandidates),
+            [](const ToponymLayout::Candidate& candidate) { return candidate.toponym.kind != Toponym::Kind::place; });
     }
-    return ToponymLayout::layout(toponymCandidates_, kMaxToponymLabels, table, {0, 0, bounds.width, bounds.height});
+    const auto& candidates = apple_ ? worldMapCandidates : toponymCandidates_;
+    ToponymLayout::PointTable table;
+    table.reserve(candidates.size());
+    for (const auto& candidate : candidates) {
+        const WorldPoint world = worldOf(candidate.toponym);
+        if (table.contains(world))
+            continue;
+        if (apple_) {
+            const Camera::Point shown = viewPoint(world);
+            table.emplace(world, ScreenPoint {shown.x, shown.y});
+        } else {
+            table.emplace(world, toponymViewPoint(world));
+        }
+    }
+    return ToponymLayout::layout(candidates, kMaxToponymLabels, table, {0, 0, bounds.width, bounds.height});
 }
 
 ScreenPoint MapCanvasView::toponymViewPoint(WorldPoint point) const

@@ -13,6 +13,8 @@ void MapCanvasView::setTrack(const std::vector<TrackDisplayPoint>& points, std::
     if (isFlying())
         endFlight();
     renderer_->trackPoints = smoothed(points, kTrackSmoothingPasses);
+    if (apple_)
+        apple_->setTrack(renderer_->trackPoints);
     pauses_ = std::move(pauses);
     ensureDisplayLink();
 }

@@ -93,6 +93,10 @@ ServiceHosts ServiceHosts::fromJSON(std::string_view text)
             hosts.spainHost = readHost(value, key);
         } else if (key == "austriaHost") {
             hosts.austriaHost = readHost(value, key);
+        } else if (key == "osmTileHost") {
+            hosts.osmTileHost = readHost(value, key);
+        } else if (key == "satelliteTileHost") {
+            hosts.satelliteTileHost = readHost(value, key);
         } else if (key == "terrariumHost") {
             hosts.terrariumHost = readHost(value, key);
         } else if (key == "relayHost") {

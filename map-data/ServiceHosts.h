@@ -34,6 +34,10 @@ struct ServiceHosts {
     std::string swisstopoHost = "wmts.geo.admin.ch";
     std::string spainHost = "www.ign.es";
     std::string austriaHost = "mapsneu.wien.gv.at";
+    // The two world maps' raster tiles: OpenStreetMap's standard style and Sentinel-2
+    // cloudless imagery. Never relayed.
+    std::string osmTileHost = "tile.openstreetmap.org";
+    std::string satelliteTileHost = "tiles.maps.eox.at";
     // The cloud storage serving the Terrarium elevation tiles.
     std::string terrariumHost = "s3.amazonaws.com";
     // The tile relay and its access token (32 lower-case hex digits) come together.

@@ -52,6 +52,18 @@ std::optional<std::string> basemapTileURL(const ServiceHosts& hosts, Basemap bas
     return std::nullopt;
 }
 
+std::optional<std::string> worldMapTileURL(const ServiceHosts& hosts, Basemap basemap, int64_t z, int64_t x, int64_t y)
+{
+    if (basemap == Basemap::applePlan)
+        return fmt::format("{}/{}/{}/{}.png", hosts.origin(hosts.osmTileHost), z, x, y);
+    if (basemap == Basemap::appleSatellite) {
+        // The WMTS path numbers the row before the column.
+        return fmt::format("{}/wmts/1.0.0/s2cloudless_3857/default/g/{}/{}/{}.jpg",
+            hosts.origin(hosts.satelliteTileHost), z, y, x);
+    }
+    return std::nullopt;
+}
+
 std::string pipeJoined(std::span<const double> values)
 {
     std::string joined;

@@ -163,6 +163,8 @@ TEST_F(AppModelOptions, EveryOptionReachesTheLiveCanvasButTheBasemapInUseLeavesI
     EXPECT_EQ(canvas->slopes, model.showsSlopes());
     model.toggleTrees();
     EXPECT_EQ(canvas->trees, true);
+    model.toggleAppleCommerce();
+    EXPECT_EQ(canvas->appleCommerce, true);
     model.toggle3D();
     EXPECT_EQ(canvas->relief, true);
     model.toggle3D();

@@ -50,6 +50,7 @@ public:
     std::optional<bool> toponyms;
     std::optional<bool> slopes;
     std::optional<bool> trees;
+    std::optional<bool> appleCommerce;
     // Every place handed over, by operation: "show" (animated or not), "goDirectly",
     // "flight", "tour".
     std::vector<std::pair<std::string, velorin::Toponym>> places;
@@ -127,6 +128,7 @@ public:
     void setShowsToponyms(bool on) override { toponyms = on; }
     void setShowsSlopes(bool on) override { slopes = on; }
     void setShowsTrees(bool on) override { trees = on; }
+    void setShowsAppleCommerce(bool on) override { appleCommerce = on; }
 
     bool startFlyover(const std::vector<velorin::WorldPoint>& points) override
     {

@@ -58,6 +58,7 @@ std::shared_ptr<MapCanvasView> MapContainer::makeCanvas(CanvasWindow& window, gp
 void MapContainer::pushModelState(MapCanvasPort& port)
 {
     port.setBasemap(model_.basemap());
+    port.setShowsAppleCommerce(model_.showsAppleCommerce());
     port.setShowsToponyms(model_.showsToponyms());
     port.setShowsSlopes(model_.showsSlopes());
     port.setShowsTrees(model_.showsTrees());

@@ -32,10 +32,9 @@ MapPalette::MapPalette(AppModel& model, QWidget* parent)
     ign_ = addButton("ign", [this] { model_.setAppleMap(false); });
     ign_->setLabelText(QStringLiteral("IGN"), ControlLook::textFont(kIgnTextPixelSize, QFont::ExtraBold));
     ign_->setAccessibleName(QStringLiteral("Cartes IGN"));
-    // Greyed while the world maps have no map view: without one the map would stay empty.
-    apple_ = addButton("apple", AppModel::worldMapsAvailable() ? std::function<void()>([this] { model_.setAppleMap(true); }) : nullptr);
-    apple_->setSymbol("apple.logo");
-    apple_->setAccessibleName(QStringLiteral("Cartes Apple"));
+    apple_ = addButton("apple", [this] { model_.setAppleMap(true); });
+    apple_->setSymbol("globe.europe.africa");
+    apple_->setAccessibleName(QStringLiteral("Cartes du monde"));
     aerial_ = addButton("aerial", [this] { model_.toggleAerial(); });
     aerial_->setAccessibleName(QStringLiteral("Vue satellite"));
     trees_ = addButton("trees", [this] { model_.toggleTrees(); });

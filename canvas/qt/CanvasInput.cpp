@@ -154,6 +154,9 @@ bool CanvasInput::eventFilter(QObject* watched, QEvent* event)
     const auto canvas = canvas_.lock();
     if (watched != target_ || !canvas)
         return false;
+    // While the world map covers the canvas, the pointer moves that map; keys stay here.
+    if (canvas->isAppleLayerShown() && (dynamic_cast<QPointerEvent*>(event) || event->type() == QEvent::Leave))
+        return false;
     switch (event->type()) {
     case QEvent::KeyPress:
         return keyPressed(*canvas, static_cast<QKeyEvent&>(*event));

@@ -6,10 +6,17 @@
 #include "platform/Log.h"
 #include "platform/gpu/Context.h"
 #include "platform/gpu/GpuError.h"
+#include "platform/qt/QtTileMapView.h"
 #include "renderer/MapRenderer.h"
 
+#include <QImage>
 #include <QOpenGLContext>
+#include <QPointer>
 #include <QScreen>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 
 #include <string_view>
 
@@ -96,6 +103,32 @@ CanvasOverlays* MapCanvasWidget::overlays()
     return overlays_.get();
 }
 
+std::shared_ptr<platform::MapView> MapCanvasWidget::makeMapView(const platform::MapViewSetup& setup)
+{
+    auto* map = new platform::QtTileMapView(setup, this);
+    map->setGeometry(rect());
+    // Under the labels and markers, over the OpenGL picture it replaces.
+    map->lower();
+    map->show();
+    // The widget may go first, taking its children with it.
+    return std::shared_ptr<platform::MapView>(map, [guard = QPointer<QWidget>(map)](platform::MapView*) { delete guard.data(); });
+}
+
+std::optional<platform::Image> MapCanvasWidget::grabView(double scale)
+{
+    QImage picture = grab().toImage().convertToFormat(QImage::Format_RGBA8888);
+    if (picture.isNull())
+        return std::nullopt;
+    if (scale < 1)
+        picture = picture.scaled(std::max(1, int(std::lround(picture.width() * scale))),
+            std::max(1, int(std::lround(picture.height() * scale))), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    platform::Image image {picture.width(), picture.height(), std::vector<std::byte>(std::size_t(picture.width()) * picture.height() * 4)};
+    for (int row = 0; row < picture.height(); ++row)
+        std::memcpy(image.pixels.data() + std::size_t(row) * picture.width() * 4, picture.constScanLine(row),
+            std::size_t(picture.width()) * 4);
+    return image;
+}
+
 void MapCanvasWidget::initializeGL()
 {
     // A widget moved to another top-level window gets a new context: the old canvas went
@@ -125,6 +158,8 @@ void MapCanvasWidget::initializeGL()
 
 void MapCanvasWidget::resizeGL(int, int)
 {
+    for (auto* map : findChildren<platform::QtTileMapView*>(Qt::FindDirectChildrenOnly))
+        map->setGeometry(rect());
     if (canvas_)
         canvas_->layout();
 }

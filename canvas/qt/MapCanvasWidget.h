@@ -53,6 +53,9 @@ public:
     void stopDisplayLink() override;
     void setPreferredFrameRate(std::optional<double> hertz) override;
     CanvasOverlays* overlays() override;
+    // The world map, lowest of the widget's children and as large as it.
+    std::shared_ptr<platform::MapView> makeMapView(const platform::MapViewSetup& setup) override;
+    std::optional<platform::Image> grabView(double scale) override;
     bool isDisplayLinkRunning() const { return displayLink_.isActive(); }
     // The labels and the hover card over the map.
     CanvasOverlayHost& overlayHost() const { return *overlays_; }

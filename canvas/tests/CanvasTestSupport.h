@@ -7,6 +7,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/gpu/Context.h"
 #include "platform/gpu/ShaderLibrary.h"
+#include "testing/FakeMapView.h"
 #include "testing/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,8 @@
 
 namespace testing_support {
 
-// A window that only counts: frames drawn and whether its display link runs.
+// A window that only counts: frames drawn and whether its display link runs; with
+// `hostsMaps`, it makes fake world maps of its own size and keeps the last one.
 class FakeCanvasWindow final : public velorin::CanvasWindow {
 public:
     velorin::Camera::Size bounds {500, 400};
@@ -40,6 +42,26 @@ public:
     void stopDisplayLink() override { linkRunning = false; }
     void setPreferredFrameRate(std::optional<double> hertz) override { preferredFrameRate = hertz; }
     velorin::CanvasOverlays* overlays() override { return overlayHost; }
+
+    bool hostsMaps = false;
+    std::shared_ptr<FakeMapView> map;
+    int grabs = 0;
+    std::shared_ptr<platform::MapView> makeMapView(const platform::MapViewSetup&) override
+    {
+        if (!hostsMaps)
+            return nullptr;
+        map = std::make_shared<FakeMapView>();
+        map->width = bounds.width;
+        map->height = bounds.height;
+        return map;
+    }
+    std::optional<platform::Image> grabView(double scale) override
+    {
+        ++grabs;
+        const int width = int(bounds.width * this->scale * scale);
+        const int height = int(bounds.height * this->scale * scale);
+        return platform::Image {width, height, std::vector<std::byte>(std::size_t(width) * height * 4)};
+    }
 };
 
 // A canvas over an offscreen context, a manual clock and a fake window; frames are run by

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <fstream>
 
@@ -57,6 +59,13 @@ TEST(ServiceHosts, AFileOverridesOnlyTheKeysItNames)
     EXPECT_EQ(google.googleAccountsHost, "accounts.google.com");
     EXPECT_EQ(google.googleClientId, "1234-abc.apps.googleusercontent.com");
     EXPECT_EQ(google.googleClientSecret, "GOCSPX-x_y~z");
+
+    // The world maps' servers may be replaced, and are never relayed.
+    auto world = ServiceHosts::fromJSON(R"({"osmTileHost": "127.0.0.1:9002", "satelliteTileHost": "s2.example"})");
+    EXPECT_EQ(world.osmTileHost, "127.0.0.1:9002");
+    EXPECT_EQ(world.satelliteTileHost, "s2.example");
+    const auto relayed = world.relayedHosts();
+    EXPECT_EQ(std::count(relayed.begin(), relayed.end(), "127.0.0.1:9002") + std::count(relayed.begin(), relayed.end(), "s2.example"), 0);
 }
 
 TEST(ServiceHosts, UnusableFilesAreRefusedWithTheirFault)

@@ -66,8 +66,8 @@ TEST_F(MapPaletteWidget, TheBasemapItemsAndTheAerialButtonFollowEveryBasemap)
         EXPECT_EQ(button("aerial").symbol(), c.aerial ? "globe.europe.africa.fill" : "globe.europe.africa") << at;
         EXPECT_EQ(button("aerial").accessibleName(), "Vue satellite") << at;
         EXPECT_EQ(button("ign").accessibleName(), "Cartes IGN") << at;
-        EXPECT_EQ(button("apple").accessibleName(), "Cartes Apple") << at;
-        EXPECT_EQ(button("apple").symbol(), "apple.logo") << at;
+        EXPECT_EQ(button("apple").accessibleName(), "Cartes du monde") << at;
+        EXPECT_EQ(button("apple").symbol(), "globe.europe.africa") << at;
         for (const char* name : { "saveView", "zoomIn", "zoomOut", "flyover" })
             EXPECT_EQ(button(name).tint(), Tint::primary) << name << " on " << at;
     }
@@ -129,9 +129,9 @@ TEST_F(MapPaletteWidget, ThePhotoPinsShowTheirStoredStateAndWaitForTheirAction)
 
 TEST_F(MapPaletteWidget, TheActionsStillToComeAreShownDisabled)
 {
-    for (const char* name : { "photoPins", "apple", "saveView" })
+    for (const char* name : { "photoPins", "saveView" })
         EXPECT_FALSE(button(name).isEnabled()) << name;
-    for (const char* name : { "ign", "aerial", "trees", "toponyms", "zoomIn", "zoomOut", "flyover" })
+    for (const char* name : { "ign", "apple", "aerial", "trees", "toponyms", "zoomIn", "zoomOut", "flyover" })
         EXPECT_TRUE(button(name).isEnabled()) << name;
     EXPECT_EQ(button("saveView").symbol(), "camera");
     EXPECT_EQ(button("saveView").accessibleName(), "Enregistrer la vue");
@@ -187,7 +187,7 @@ TEST_F(MapPaletteWidget, TheZoomButtonsStepTheCanvasOneLevel)
 TEST_F(MapPaletteWidget, EveryPressRevealsTheControlsEvenWithoutACanvas)
 {
     canvas.reset();
-    for (const char* name : { "ign", "aerial", "trees", "toponyms", "zoomIn", "zoomOut" }) {
+    for (const char* name : { "ign", "apple", "aerial", "trees", "toponyms", "zoomIn", "zoomOut" }) {
         hideControls();
         press(name);
         EXPECT_TRUE(model->areControlsVisible()) << name;

@@ -25,6 +25,7 @@
 #include "features/ui/ToponymLabelView.h"
 #include "recordings/TrackSmoothing.h"
 #include "platform/SteadyClock.h"
+#include "platform/qt/QtTileMapView.h"
 #include "renderer/Sky.h"
 #include "renderer/TrackRibbon.h"
 #include "testing/LoopbackServer.h"
@@ -964,4 +965,40 @@ TEST_F(MapWindowTest, TheAccountOpensFromTheToolbarAndAtLaunch)
     ASSERT_TRUE(next);
     EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] { return next->account() && next->account()->isVisible(); }, 5))
         << "-showAccount opens the sheet with the window";
+}
+
+TEST_F(MapWindowTest, ThePalettesGlobeShowsTheWorldMapUnderTheControls)
+{
+    serveTiles();
+    hosts.osmTileHost = hosts.ignHost;
+    auto& model = makeModel();
+    const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "45.92,6.87,13"});
+    model.start();
+    MapScreen* screen = waitForMap(*shown);
+    ASSERT_TRUE(screen);
+
+    auto* globe = screen->mapPalette().findChild<QWidget*>("apple");
+    ASSERT_TRUE(globe);
+    QTest::mouseClick(globe, Qt::LeftButton);
+    EXPECT_EQ(model.basemap(), velorin::Basemap::applePlan);
+    const auto canvas = screen->container().canvas();
+    ASSERT_TRUE(canvas->isAppleLayerShown());
+    auto* world = screen->container().canvasWidget().findChild<platform::QtTileMapView*>();
+    ASSERT_TRUE(world);
+    EXPECT_TRUE(world->isVisible());
+    EXPECT_EQ(world->size(), screen->container().canvasWidget().size());
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        const auto requests = server.requests();
+        return world->loadedTileCount() >= world->shownTiles().size()
+            && std::any_of(requests.begin(), requests.end(), [](const auto& request) { return request.path.starts_with("/13/"); });
+    }, 30)) << "the world map's tiles come from the plan's server";
+    EXPECT_NEAR(canvas->camera().bearing, 0, 1e-9);
+    EXPECT_NEAR(canvas->camera().center.latitude(), 45.92, 1e-6);
+
+    const QImage shot = shown->grab().toImage();
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "world-map-window.png";
+    EXPECT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG")) << file;
+    // The world map is the lowest of the map's children: the controls stay over it.
+    EXPECT_TRUE(screen->mapPalette().isVisible());
+    EXPECT_EQ(screen->container().canvasWidget().children().indexOf(world), 0);
 }
