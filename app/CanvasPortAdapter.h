@@ -51,6 +51,8 @@ public:
     void setShowsToponyms(bool on) override;
     void setShowsSlopes(bool on) override;
     void setShowsTrees(bool on) override;
+    bool exportVideo(const SavedVideo& video, Basemap basemap, int height, const std::filesystem::path& path,
+        bool overlays, std::function<void(double)> progress, std::function<void(bool)> completion) override;
 
 private:
     std::weak_ptr<MapCanvasView> canvas_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Image.h"
 #include "renderer/Camera.h"
 
 #include <optional>
@@ -32,6 +33,9 @@ public:
     // What the window shows over the map (labels, hover card); none for a window that
     // shows nothing over it.
     virtual CanvasOverlays* overlays() { return nullptr; }
+    // Paints what the window shows over the map (its visible overlay views, the hover card
+    // left out) into `image`, a frame of the map, `scale` image pixels a view point.
+    virtual void drawOverlays(platform::Image& /*image*/, double /*scale*/) {}
 };
 
 } // namespace velorin

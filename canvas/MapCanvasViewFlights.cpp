@@ -3,6 +3,7 @@
 // and ending it.
 
 #include "canvas/MapCanvasView.h"
+#include "canvas/FilmRun.h"
 #include "canvas/PreloadList.h"
 #include "map-data/FileBatchDownload.h"
 #include "map-data/TerrainService.h"
@@ -453,6 +454,8 @@ void MapCanvasView::flightResourceArrived()
 {
     if (flight_ && flight_->prepared && !flight_->prepared->isComplete())
         resourceWait_.resourceArrived();
+    if (film_)
+        film_->resourceWait.resourceArrived();
 }
 
 MapCanvasView::FlightPreloadList MapCanvasView::flightPreloadList(const Flight& flight) const

@@ -96,6 +96,11 @@ CanvasOverlays* MapCanvasWidget::overlays()
     return overlays_.get();
 }
 
+void MapCanvasWidget::drawOverlays(platform::Image& image, double scale)
+{
+    overlays_->draw(image, scale);
+}
+
 void MapCanvasWidget::initializeGL()
 {
     // A widget moved to another top-level window gets a new context: the old canvas went

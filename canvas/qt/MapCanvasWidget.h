@@ -53,6 +53,7 @@ public:
     void stopDisplayLink() override;
     void setPreferredFrameRate(std::optional<double> hertz) override;
     CanvasOverlays* overlays() override;
+    void drawOverlays(platform::Image& image, double scale) override;
     bool isDisplayLinkRunning() const { return displayLink_.isActive(); }
     // The labels and the hover card over the map.
     CanvasOverlayHost& overlayHost() const { return *overlays_; }

@@ -28,6 +28,8 @@ public:
     int linkStarts = 0;
     std::optional<double> preferredFrameRate;
     velorin::CanvasOverlays* overlayHost = nullptr;
+    // The scale of each frame the overlays were drawn into.
+    std::vector<double> overlayScales;
 
     velorin::Camera::Size boundsInPoints() const override { return bounds; }
     double screenScale() const override { return scale; }
@@ -40,6 +42,7 @@ public:
     void stopDisplayLink() override { linkRunning = false; }
     void setPreferredFrameRate(std::optional<double> hertz) override { preferredFrameRate = hertz; }
     velorin::CanvasOverlays* overlays() override { return overlayHost; }
+    void drawOverlays(platform::Image&, double scale) override { overlayScales.push_back(scale); }
 };
 
 // A canvas over an offscreen context, a manual clock and a fake window; frames are run by
