@@ -64,14 +64,20 @@ void CanvasOverlayHost::draw(platform::Image& image, double scale) const
         auto* view = qobject_cast<QWidget*>(object);
         if (!view || view == card_ || view->isHidden())
             continue;
-        const auto* effect = qobject_cast<QGraphicsOpacityEffect*>(view->graphicsEffect());
-        const double opacity = effect ? effect->opacity() : 1.0;
+        auto* effect = qobject_cast<QGraphicsOpacityEffect*>(view->graphicsEffect());
+        const bool faded = effect && effect->isEnabled();
+        const double opacity = faded ? effect->opacity() : 1.0;
         if (opacity <= kInvisibleOpacity)
             continue;
+        // The painter fades the view itself: an effect renders nothing off screen.
+        if (faded)
+            effect->setEnabled(false);
         painter.save();
         painter.setOpacity(opacity);
         view->render(&painter, view->pos(), QRegion(), QWidget::DrawChildren);
         painter.restore();
+        if (faded)
+            effect->setEnabled(true);
     }
 }
 
