@@ -207,7 +207,7 @@ TEST_F(FilmTest, AFrameWhoseDataNeverComeWaitsSixSecondsOnceAndTheNextOnesNotAtA
     EXPECT_LT(clock->now() - start, ResourceWait::kPatienceSeconds + 0.5);
 }
 
-TEST_F(FilmTest, OverlaysAreScaledFromThePoseViewNotTheWindow)
+TEST_F(FilmTest, OverlaysAreScaledFromThePoseViewNotTheWindowAndSnapshotsHaveThemToo)
 {
     // Poses of 1000 × 750 pixels at 2 pixels a point are 375 points high; at 300 pixels high
     // a point is 0.8 film pixels, whatever the window's size now.
@@ -224,6 +224,11 @@ TEST_F(FilmTest, OverlaysAreScaledFromThePoseViewNotTheWindow)
     ASSERT_TRUE(film(video(2), 300, folder / "plain.mp4"));
     runFilm();
     EXPECT_TRUE(window.overlayScales.empty()) << "overlays only when asked for";
+
+    // A snapshot has them too: 640 × 200 points at 2 pixels a point, at most 480 pixels wide.
+    ASSERT_TRUE(canvas->snapshot(480));
+    ASSERT_EQ(window.overlayScales.size(), 1u);
+    EXPECT_DOUBLE_EQ(window.overlayScales[0], 150.0 / 200);
 }
 
 TEST_F(FilmTest, DestroyingTheCanvasMidFilmCancelsItAndSaysSo)
