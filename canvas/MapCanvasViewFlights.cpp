@@ -423,11 +423,7 @@ void MapCanvasView::restoreAfterFlight()
     flightRasterScale_ = 1;
     flightRaster_.reset();
     flightPreload_.reset();
-    renderer_->heldFlightScene.reset();
-    renderer_->preparedFlightCamera.reset();
-    renderer_->preparedFlightOrder.reset();
-    renderer_->preparedFlightSky.reset();
-    renderer_->flightAheadKeys.clear();
+    clearHeldFlightFrame();
     if (onFlyoverProgress)
         onFlyoverProgress(std::nullopt);
     window_.setPreferredFrameRate(std::nullopt);
