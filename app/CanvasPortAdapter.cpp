@@ -256,4 +256,13 @@ void CanvasPortAdapter::setShowsAppleCommerce(bool on)
         canvas->setShowsAppleCommerce(on);
 }
 
+bool CanvasPortAdapter::exportVideo(const SavedVideo& video, Basemap basemap, int height,
+    const std::filesystem::path& path, bool overlays, std::function<void(double)> progress,
+    std::function<void(bool)> completion)
+{
+    auto canvas = canvas_.lock();
+    return canvas
+        && canvas->exportVideo(video, basemap, height, path, overlays, std::move(progress), std::move(completion));
+}
+
 } // namespace velorin

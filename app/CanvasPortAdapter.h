@@ -65,6 +65,8 @@ public:
     std::optional<Camera> applyFlightFrame(double seconds) override;
     void applyCamera(const Camera& camera, bool keepBaseElevation) override;
     void writeJournal(std::string_view text) override;
+    bool exportVideo(const SavedVideo& video, Basemap basemap, int height, const std::filesystem::path& path,
+        bool overlays, std::function<void(double)> progress, std::function<void(bool)> completion) override;
 
 private:
     std::weak_ptr<MapCanvasView> canvas_;

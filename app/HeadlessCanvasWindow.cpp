@@ -4,12 +4,22 @@
 #include "platform/gpu/Context.h"
 #include "platform/gpu/RenderTarget.h"
 
+#include <QWidget>
+
 namespace velorin {
 
 HeadlessCanvasWindow::HeadlessCanvasWindow(gpu::Context& context, std::shared_ptr<platform::Clock> clock)
     : context_(context)
+    , container_(std::make_unique<QWidget>())
     , displayLink_(std::move(clock))
 {
+    container_->resize(int(kBoundsInPoints.width), int(kBoundsInPoints.height));
+    overlays_ = std::make_unique<CanvasOverlayHost>(*container_);
+}
+
+void HeadlessCanvasWindow::drawOverlays(platform::Image& image, double scale)
+{
+    overlays_->draw(image, scale);
 }
 
 HeadlessCanvasWindow::~HeadlessCanvasWindow() = default;

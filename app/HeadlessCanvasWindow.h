@@ -1,6 +1,7 @@
 #pragma once
 
 #include "canvas/CanvasWindow.h"
+#include "canvas/qt/CanvasOverlayHost.h"
 #include "canvas/qt/DisplayLink.h"
 #include "platform/Clock.h"
 
@@ -11,13 +12,16 @@ class Context;
 class RenderTarget;
 } // namespace gpu
 
+class QWidget;
+
 namespace velorin {
 
 class MapCanvasView;
 
-// A map window without a screen, for command-line snapshots: a fixed size, frames drawn
-// into an offscreen target of a headless context, and a display link at 60 Hz. Main
-// thread only.
+// A map window without a screen, for command-line snapshots and films: a fixed size, frames
+// drawn into an offscreen target of a headless context, a display link at 60 Hz, and a
+// hidden widget of the same size that holds the overlay views (labels, markers) that
+// snapshots and films draw. Main thread only.
 class HeadlessCanvasWindow final : public CanvasWindow {
 public:
     static constexpr Camera::Size kBoundsInPoints {1280, 800};
@@ -34,9 +38,13 @@ public:
     void startDisplayLink() override;
     void stopDisplayLink() override;
     void setPreferredFrameRate(std::optional<double> hertz) override;
+    CanvasOverlays* overlays() override { return overlays_.get(); }
+    void drawOverlays(platform::Image& image, double scale) override;
 
 private:
     gpu::Context& context_;
+    std::unique_ptr<QWidget> container_;
+    std::unique_ptr<CanvasOverlayHost> overlays_;
     std::weak_ptr<MapCanvasView> canvas_;
     std::unique_ptr<gpu::RenderTarget> target_;
     DisplayLink displayLink_;

@@ -1,6 +1,6 @@
 #include "app/LaunchMode.h"
 
-#include "app/HeadlessSnapshot.h"
+#include "app/HeadlessRun.h"
 
 namespace velorin {
 
@@ -8,7 +8,7 @@ LaunchMode launchMode(const std::vector<std::string>& arguments, bool hasDisplay
 {
     if (hasDisplay)
         return LaunchMode::window;
-    return HeadlessSnapshot::isRequested(arguments) ? LaunchMode::offscreenSnapshot : LaunchMode::refused;
+    return HeadlessRun::isRequested(arguments) ? LaunchMode::offscreenRun : LaunchMode::refused;
 }
 
 } // namespace velorin

@@ -7,9 +7,12 @@
 #include "map-data/WorldRect.h"
 #include "platform/LocationFix.h"
 #include "recordings/TrackDisplayPoint.h"
+#include "recordings/SavedVideo.h"
 #include "recordings/TrackPause.h"
 #include "renderer/Camera.h"
 
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -113,6 +116,14 @@ public:
     virtual void writeJournal(std::string_view text) = 0;
     // Shops and services on the world maps.
     virtual void setShowsAppleCommerce(bool on) = 0;
+    // Films a saved video into an MP4 at `path`, `height` pixels high, on `basemap`, with the
+    // overlays when asked for, without blocking the main thread: `progress` hears the
+    // fraction done after each frame, `completion` once whether the film is whole at `path`
+    // (a failed film leaves what was there). False, with no completion, when the film cannot
+    // start: no poses, an unusable frame rate, another film running, or no canvas.
+    virtual bool exportVideo(const SavedVideo& video, Basemap basemap, int height, const std::filesystem::path& path,
+        bool overlays, std::function<void(double)> progress, std::function<void(bool)> completion)
+        = 0;
 };
 
 } // namespace velorin

@@ -92,20 +92,20 @@ bool VelorinApp::hasDisplay()
 int VelorinApp::exec()
 {
     const LaunchMode mode = launchMode(canvasEnvironment_.arguments, hasDisplay());
-    if (mode == LaunchMode::offscreenSnapshot) {
+    if (mode == LaunchMode::offscreenRun) {
         QObject::connect(model_.get(), &AppModel::changed, &application_, [this] {
             const auto& state = model_->state();
             if (state.kind == LoadState::Kind::failed) {
                 fmt::print(stderr, "velorin : {}\n", state.message);
                 QApplication::exit(1);
             } else if (state.kind == LoadState::Kind::ready) {
-                startSnapshot();
+                startRun();
             }
         });
     } else if (mode == LaunchMode::window) {
         openWindow();
     } else {
-        fmt::print(stderr, "velorin : aucun écran pour la fenêtre de la carte ; essayez -startAt … -snapshotTo\n");
+        fmt::print(stderr, "velorin : aucun écran pour la fenêtre de la carte ; essayez -startAt … -snapshotTo ou -filmTo\n");
         return 1;
     }
     QMetaObject::invokeMethod(model_.get(), [this] { model_->start(); }, Qt::QueuedConnection);
@@ -120,12 +120,12 @@ void VelorinApp::openWindow()
     window_->show();
 }
 
-void VelorinApp::startSnapshot()
+void VelorinApp::startRun()
 {
-    if (snapshot_)
+    if (run_)
         return;
     try {
-        snapshot_ = std::make_unique<HeadlessSnapshot>(*model_, canvasEnvironment_);
+        run_ = std::make_unique<HeadlessRun>(*model_, canvasEnvironment_);
     } catch (const std::exception& error) {
         fmt::print(stderr, "velorin : {}\n", error.what());
         QApplication::exit(1);

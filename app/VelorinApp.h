@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/AppModel.h"
-#include "app/HeadlessSnapshot.h"
+#include "app/HeadlessRun.h"
 #include "app/ui/RootView.h"
 #include "canvas/MapCanvasView.h"
 
@@ -28,15 +28,16 @@ public:
 
     // Starts the model from the event loop and runs the loop; returns the exit status.
     // With a display it opens the map window, whose view a "-startAt … -snapshotTo" run
-    // writes. Without one, asked for a snapshot, it renders the map off screen and ends
-    // once the file is written, or at once saying why start-up failed.
+    // writes and whose flights a "-filmTo" run films. Without one, asked for a snapshot or a
+    // film, it renders the map off screen and ends once the file is written (a film once
+    // its writer has closed), or at once saying why start-up failed.
     int exec();
 
     // Whether the process may open windows: an X11 or Wayland display is named.
     static bool hasDisplay();
 
 private:
-    void startSnapshot();
+    void startRun();
     void openWindow();
 
     QApplication application_;
@@ -44,7 +45,7 @@ private:
     MapCanvasView::Environment canvasEnvironment_;
     std::unique_ptr<AppModel> model_;
     // Declared after the model: the canvas borrows its services.
-    std::unique_ptr<HeadlessSnapshot> snapshot_;
+    std::unique_ptr<HeadlessRun> run_;
     // Declared after the model, which it shows.
     std::unique_ptr<RootView> window_;
 };

@@ -41,6 +41,9 @@ public:
     // The window as shown on screen, at `scale` times its pixel size; none where it cannot
     // be read.
     virtual std::optional<platform::Image> grabView(double) { return std::nullopt; }
+    // Paints what the window shows over the map (its visible overlay views, the hover card
+    // left out) into `image`, a frame of the map, `scale` image pixels a view point.
+    virtual void drawOverlays(platform::Image& /*image*/, double /*scale*/) {}
 };
 
 } // namespace velorin

@@ -1,5 +1,7 @@
 #include "canvas/MapCanvasView.h"
 
+#include "canvas/FilmRun.h"
+
 #include "canvas/LastCamera.h"
 #include "canvas/StartView.h"
 #include "map-data/FileBatchDownload.h"
@@ -69,6 +71,13 @@ MapCanvasView::~MapCanvasView()
 {
     if (displayLinkRunning_)
         window_.stopDisplayLink();
+    if (film_) {
+        // The film stops with the canvas: its unfinished file goes, and its caller hears so.
+        auto completion = std::move(film_->completion);
+        film_.reset();
+        if (completion)
+            environment_.mainQueue->post([completion = std::move(completion)] { completion(false); });
+    }
 }
 
 void MapCanvasView::installCallbacks()
@@ -230,6 +239,7 @@ void MapCanvasView::applyStartView(const StartView& start)
             }
         });
     }
+    startFilmTravel();
     scheduleSnapshot();
     awaitingInitialLocation_ = false;
 }
@@ -242,7 +252,8 @@ void MapCanvasView::ensureDisplayLink()
 
 void MapCanvasView::startDisplayLink()
 {
-    if (displayLinkRunning_ || isBackgrounded_)
+    // A film draws its own frames.
+    if (displayLinkRunning_ || isBackgrounded_ || film_)
         return;
     displayLinkRunning_ = true;
     window_.startDisplayLink();

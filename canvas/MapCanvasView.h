@@ -4,6 +4,7 @@
 #include "canvas/CameraReportThrottle.h"
 #include "canvas/CanvasOverlays.h"
 #include "canvas/CanvasWindow.h"
+#include "canvas/FilmEncoder.h"
 #include "canvas/Flight.h"
 #include "canvas/FlightOptions.h"
 #include "canvas/Flyover.h"
@@ -57,6 +58,7 @@ class ShaderLibrary;
 namespace velorin {
 
 class BuildingService;
+struct FilmRun;
 struct StartView;
 class ForestService;
 class TerrainService;
@@ -711,6 +713,32 @@ public:
     // a line saying how many came.
     int writeSnapshot(const std::filesystem::path& path);
 
+    // Films `video` into an MP4 at `path`, `height` pixels high (rounded up to even) and as
+    // wide as its first pose's proportions give, on `basemap` (a platform basemap becomes the
+    // orthophoto), with the window's overlays drawn into each frame when `overlays` is set.
+    // Each frame waits for what it shows, at most ResourceWait::kPatienceSeconds, and once a
+    // frame has given up the next ones wait only after something new arrived. The film runs
+    // from the main queue without blocking it: `progress` hears the fraction encoded after
+    // each frame, and `completion` once, on the main thread, whether the whole film is at
+    // `path` (a failed film leaves what was there). Camera, basemap and detail come back
+    // after it; meanwhile the display link stays off and input is ignored. False, with
+    // nothing changed and no completion, for a video without poses, a frame rate that is not
+    // a finite number of at least 1, or while another film runs.
+    bool exportVideo(const SavedVideo& video, Basemap basemap, int height, const std::filesystem::path& path,
+        bool overlays, std::function<void(double)> progress, std::function<void(bool)> completion);
+    bool isExporting() const { return film_ != nullptr; }
+    // The film automation. A travel filmed to "-filmTo": the program ends with status 1
+    // without a terrain service.
+    void filmTravel(double height, const std::vector<WorldPoint>& eyePath, const std::vector<WorldPoint>& targets);
+    // A travel's camera poses: from each eye point, `height` metres above the ground averaged
+    // over the 30 points on each side (never below the ground under it), looking at its
+    // target; eyes within 0.5 m of their target, or that would look up past 120°, have none.
+    std::vector<CameraPose> travelPoses(
+        double height, const std::vector<WorldPoint>& eyePath, const std::vector<WorldPoint>& targets) const;
+    // "-dumpFrames": a half-size JPEG of the view, at most every 0.25 s, named by its number
+    // from "f0001.jpg"; called in each recorded frame of a flight.
+    void dumpFrame();
+
     bool awaitingInitialLocation() const { return awaitingInitialLocation_; }
     double initialLocateDeadline() const { return initialLocateDeadline_; }
     bool hasPerformedInitialFit() const { return hasPerformedInitialFit_; }
@@ -784,9 +812,23 @@ private:
     // The pose recording of one frame, `dt` seconds long.
     void recordAnimationFrame(double dt);
     void finishRecording();
-    // The launch automation's hooks: a still of the frame, and the film of a recording.
-    void dumpFrame();
+    // The launch automation's hook: the film of a recording.
     void filmRecording(const std::string& name, Basemap basemap, const std::vector<CameraPose>& poses);
+    // The environment's exitProgram, or std::exit without one.
+    std::function<void(int)> programExit() const;
+    // "-filmTravel": builds the travel's paths and films them 30 s later.
+    void startFilmTravel();
+    // One step of the running film: the next frame rendered and queued, a retry while its
+    // data are missing, or the end once every frame is encoded.
+    void filmStep(std::uint64_t film);
+    void postFilmStep();
+    void filmFrameEncoded(std::uint64_t film, std::size_t index, const FilmEncoder::FrameResult& result);
+    // Puts back what the film changed and tells its caller.
+    void endFilm(bool finished);
+    // The camera a film frame is drawn with.
+    Camera filmCamera(const CameraPose& pose) const;
+    // Held and prepared flight frames dropped.
+    void clearHeldFlightFrame();
 
     // Frame loop steps, in their order within a frame; each says whether it moved.
     bool easeBearing(double dt);
@@ -878,6 +920,12 @@ private:
     std::optional<AppleShown> appleLastShown_;
     double appleLastPushDistance_ = 0;
     bool isPushingToApple_ = false;
+    std::unique_ptr<FilmRun> film_;
+    std::uint64_t lastFilmId_ = 0;
+    // "-dumpFrames": the folder, read once on first use, and the frames dumped so far.
+    std::optional<std::optional<std::filesystem::path>> dumpFolder_;
+    int dumpCount_ = 0;
+    double dumpLast_ = 0;
     // Place-name labels: what each of the window's slots was last styled for, their frames
     // (the first `shownToponyms_.size()` shown), the style they were styled in, the label
     // sizes measured so far, the candidates of the last refresh and the hovered place.

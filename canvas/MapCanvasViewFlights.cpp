@@ -3,6 +3,7 @@
 // and ending it.
 
 #include "canvas/MapCanvasView.h"
+#include "canvas/FilmRun.h"
 #include "canvas/PreloadList.h"
 #include "map-data/FileBatchDownload.h"
 #include "map-data/TerrainService.h"
@@ -422,11 +423,7 @@ void MapCanvasView::restoreAfterFlight()
     flightRasterScale_ = 1;
     flightRaster_.reset();
     flightPreload_.reset();
-    renderer_->heldFlightScene.reset();
-    renderer_->preparedFlightCamera.reset();
-    renderer_->preparedFlightOrder.reset();
-    renderer_->preparedFlightSky.reset();
-    renderer_->flightAheadKeys.clear();
+    clearHeldFlightFrame();
     if (onFlyoverProgress)
         onFlyoverProgress(std::nullopt);
     window_.setPreferredFrameRate(std::nullopt);
@@ -453,6 +450,8 @@ void MapCanvasView::flightResourceArrived()
 {
     if (flight_ && flight_->prepared && !flight_->prepared->isComplete())
         resourceWait_.resourceArrived();
+    if (film_)
+        film_->resourceWait.resourceArrived();
 }
 
 MapCanvasView::FlightPreloadList MapCanvasView::flightPreloadList(const Flight& flight) const

@@ -33,6 +33,8 @@ void MapCanvasView::beginInteraction(bool clearsInitialLocation)
 
 void MapCanvasView::touchBegan()
 {
+    if (film_)
+        return;
     if (onTouch)
         onTouch();
     replay_.reset();
@@ -40,6 +42,8 @@ void MapCanvasView::touchBegan()
 
 void MapCanvasView::dragBegan()
 {
+    if (film_)
+        return;
     beginInteraction(true);
     lastPanTranslation_ = {};
     lastPanTime_ = now();
@@ -48,6 +52,8 @@ void MapCanvasView::dragBegan()
 
 void MapCanvasView::dragChanged(Camera::Point translation, Camera::Point location, KeyModifiers eventModifiers)
 {
+    if (film_)
+        return;
     const KeyModifiers modifiers = eventModifiers | heldModifiers_;
     const double dx = translation.x - lastPanTranslation_.x;
     const double dy = translation.y - lastPanTranslation_.y;
@@ -72,6 +78,8 @@ void MapCanvasView::dragChanged(Camera::Point translation, Camera::Point locatio
 
 void MapCanvasView::dragEnded(Camera::Point velocityPoints)
 {
+    if (film_)
+        return;
     if (panUsedModifier_) {
         if (onPitchChanged)
             onPitchChanged(targetPitch_ > 0);
@@ -255,6 +263,8 @@ void MapCanvasView::glide(WorldPoint target, double zoomBy)
 
 void MapCanvasView::doubleClick(Camera::Point location)
 {
+    if (film_)
+        return;
     writeJournal("double clic");
     if (auto ground = renderer_->terrainPoint(pixelPoint(location), renderer_->camera))
         glide(*ground, 1);
@@ -262,12 +272,16 @@ void MapCanvasView::doubleClick(Camera::Point location)
 
 void MapCanvasView::wheelNotches(double notches, Camera::Point location)
 {
+    if (film_)
+        return;
     beginInteraction(true);
     zoom(renderer_->camera.zoom + notches * kWheelZoomLevelsPerNotch, pixelPoint(location));
 }
 
 void MapCanvasView::pinchBegan()
 {
+    if (film_)
+        return;
     beginInteraction(true);
     if (auto hit = renderer_->nearestTerrainHit(renderer_->camera); hit && hit->zoom <= maxZoom())
         renderer_->camera = *hit;
@@ -276,6 +290,8 @@ void MapCanvasView::pinchBegan()
 
 void MapCanvasView::pinchChanged(double scale, Camera::Point location)
 {
+    if (film_)
+        return;
     if (isTilting_ || !(scale > 0))
         return;
     const double zoom = std::clamp(pinchStartZoom_ + std::log2(scale), minZoom_, std::max(minZoom_, maxZoom()));
@@ -285,6 +301,8 @@ void MapCanvasView::pinchChanged(double scale, Camera::Point location)
 
 void MapCanvasView::gestureEnded()
 {
+    if (film_)
+        return;
     if (onCameraChanged)
         onCameraChanged(renderer_->camera);
 }

@@ -9,6 +9,8 @@ namespace velorin {
 
 void MapCanvasView::keysPressed(std::string_view characters, const std::vector<std::string>& names)
 {
+    if (film_)
+        return;
     writeJournal(fmt::format("touche {} {} {}", characters, fmt::join(names, " "), modifierSymbols(heldModifiers_)));
     // A repeated press of keys already held (auto-repeat) neither restarts nor interrupts.
     bool anyNew = false;
@@ -43,6 +45,8 @@ void MapCanvasView::keysPressed(std::string_view characters, const std::vector<s
 
 void MapCanvasView::keysReleased(const std::vector<std::string>& names, bool cancelled)
 {
+    if (film_)
+        return;
     if (names.empty() || heldKeys_.empty())
         return;
     for (const std::string& name : names)

@@ -2,10 +2,15 @@
 // camera poses for new videos.
 
 #include "canvas/MapCanvasView.h"
+#include "platform/LaunchArguments.h"
 #include "renderer/PixelScale.h"
+
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace velorin {
 
@@ -136,21 +141,18 @@ void MapCanvasView::finishRecording()
         return;
     const Recording finished = std::move(*recording_);
     recording_.reset();
-    if (finished.poses.size() < kMinRecordedPoses)
+    if (finished.poses.size() < kMinRecordedPoses) {
+        // A scripted film waits for this recording: it must not wait for ever.
+        if (platform::launchArgumentValue("-filmTo", environment_.arguments)) {
+            fmt::print("film : enregistrement trop court\nfilm : échec\n");
+            std::fflush(stdout);
+            programExit()(EXIT_FAILURE);
+        }
         return;
+    }
     if (onAnimationRecorded)
         onAnimationRecorded(finished.name, finished.basemap, finished.poses, snapshot(kRecordingThumbnailPixels));
     filmRecording(finished.name, finished.basemap, finished.poses);
-}
-
-void MapCanvasView::dumpFrame()
-{
-    // The film automation saves stills of the frames here ("-dumpFrames").
-}
-
-void MapCanvasView::filmRecording(const std::string&, Basemap, const std::vector<CameraPose>&)
-{
-    // The film automation writes the film of a recording here ("-filmTo").
 }
 
 } // namespace velorin

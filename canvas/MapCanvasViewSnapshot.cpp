@@ -42,7 +42,9 @@ std::optional<platform::Image> MapCanvasView::snapshot(std::optional<double> max
     renderer_->camera = shown;
     if (!target)
         return std::nullopt;
-    return textureImage(*target);
+    platform::Image image = textureImage(*target);
+    window_.drawOverlays(image, double(size.height) / bounds.height);
+    return image;
 }
 
 int MapCanvasView::writeSnapshot(const std::filesystem::path& path)
@@ -84,15 +86,20 @@ int MapCanvasView::writeSnapshot(const std::filesystem::path& path)
     return EXIT_SUCCESS;
 }
 
+std::function<void(int)> MapCanvasView::programExit() const
+{
+    if (environment_.exitProgram)
+        return environment_.exitProgram;
+    return [](int status) { std::exit(status); };
+}
+
 void MapCanvasView::scheduleSnapshot()
 {
     const auto path = platform::launchArgumentValue("-snapshotTo", environment_.arguments);
     if (!path)
         return;
     std::weak_ptr<MapCanvasView> weak = weak_from_this();
-    auto exitProgram = environment_.exitProgram;
-    if (!exitProgram)
-        exitProgram = [](int status) { std::exit(status); };
+    auto exitProgram = programExit();
     std::weak_ptr<platform::MainQueue> queue = environment_.mainQueue;
     environment_.clock->after(kSnapshotDelaySeconds, [weak, queue, exitProgram, path = *path] {
         if (auto mainQueue = queue.lock()) {

@@ -201,6 +201,8 @@ std::optional<std::size_t> MapCanvasView::labelIndex(ScreenPoint point) const
 
 void MapCanvasView::hover(ScreenPoint point)
 {
+    if (film_)
+        return;
     if (auto index = labelIndex(point)) {
         const ScreenRect& label = toponymFrames_[*index];
         const ScreenRect card = ToponymHoverCard::beside(label).frame;
@@ -220,6 +222,8 @@ void MapCanvasView::hover(ScreenPoint point)
 
 void MapCanvasView::hoverEnded()
 {
+    if (film_)
+        return;
     closeHoverCard();
 }
 

@@ -7,6 +7,8 @@ namespace velorin {
 
 void MapCanvasView::tiltChanged(Camera::Point translation, double pinchScale)
 {
+    if (film_)
+        return;
     if (!isTilting_) {
         const double spread = pinchScale - 1;
         if (isRotating_ || !(std::abs(translation.y) > kTiltStartPoints)
@@ -26,6 +28,8 @@ void MapCanvasView::tiltChanged(Camera::Point translation, double pinchScale)
 
 void MapCanvasView::tiltEnded()
 {
+    if (film_)
+        return;
     if (!isTilting_)
         return;
     isTilting_ = false;
@@ -38,6 +42,8 @@ void MapCanvasView::tiltEnded()
 
 void MapCanvasView::rotationChanged(double rotation, Camera::Point location)
 {
+    if (film_)
+        return;
     if (isTilting_)
         return;
     if (!isRotating_) {
@@ -67,6 +73,8 @@ void MapCanvasView::rotationChanged(double rotation, Camera::Point location)
 
 void MapCanvasView::rotationEnded()
 {
+    if (film_)
+        return;
     if (!isRotating_)
         return;
     isRotating_ = false;
@@ -75,6 +83,8 @@ void MapCanvasView::rotationEnded()
 
 void MapCanvasView::click(Camera::Point location, KeyModifiers eventModifiers)
 {
+    if (film_)
+        return;
     const KeyModifiers modifiers = eventModifiers | heldModifiers_;
     if (onTouch)
         onTouch();
@@ -98,6 +108,8 @@ void MapCanvasView::click(Camera::Point location, KeyModifiers eventModifiers)
 
 void MapCanvasView::twoFingerClick(Camera::Point location, KeyModifiers eventModifiers)
 {
+    if (film_)
+        return;
     const KeyModifiers modifiers = eventModifiers | heldModifiers_;
     writeJournal("clic à deux doigts " + modifierSymbols(modifiers));
     // With Option: a tour around the place named there; nothing elsewhere.

@@ -25,6 +25,8 @@ inline constexpr std::array kSoftwareCredits {
     SoftwareCredit {"libjpeg-turbo", "IJG, BSD-3-Clause et zlib"},
     SoftwareCredit {"libpng", "licence libpng"},
     SoftwareCredit {"libwebp", "BSD-3-Clause"},
+    SoftwareCredit {"FFmpeg", "GPL-2.0-or-later"},
+    SoftwareCredit {"x264", "GPL-2.0-or-later"},
     SoftwareCredit {"expat", "MIT"},
     SoftwareCredit {"nlohmann/json", "MIT"},
     SoftwareCredit {"{fmt}", "MIT"},

@@ -128,6 +128,29 @@ public:
     void setShowsToponyms(bool on) override { toponyms = on; }
     void setShowsSlopes(bool on) override { slopes = on; }
     void setShowsTrees(bool on) override { trees = on; }
+
+    // A film asked for: what it was asked with, and how to end it.
+    struct Film {
+        velorin::SavedVideo video;
+        velorin::Basemap basemap;
+        int height = 0;
+        std::filesystem::path path;
+        bool overlays = false;
+        std::function<void(double)> progress;
+        std::function<void(bool)> completion;
+    };
+    std::vector<Film> films;
+    // What exportVideo answers.
+    bool filmStarts = true;
+    bool exportVideo(const velorin::SavedVideo& video, velorin::Basemap basemap, int height,
+        const std::filesystem::path& path, bool overlays, std::function<void(double)> progress,
+        std::function<void(bool)> completion) override
+    {
+        if (!filmStarts)
+            return false;
+        films.push_back({video, basemap, height, path, overlays, std::move(progress), std::move(completion)});
+        return true;
+    }
     void setShowsAppleCommerce(bool on) override { appleCommerce = on; }
 
     bool startFlyover(const std::vector<velorin::WorldPoint>& points) override

@@ -4,12 +4,16 @@
 #include "features/ui/ToponymHoverView.h"
 #include "features/ui/ToponymLabelView.h"
 
+#include <QGraphicsOpacityEffect>
+#include <QImage>
+#include <QPainter>
 #include <QWidget>
 
 namespace velorin {
 
 CanvasOverlayHost::CanvasOverlayHost(QWidget& map)
-    : labels_(new ToponymLabelLayer(&map))
+    : map_(map)
+    , labels_(new ToponymLabelLayer(&map))
     , card_(new ToponymHoverView(&map))
 {
 }
@@ -44,6 +48,37 @@ void CanvasOverlayHost::showHoverCard(const ScreenRect& label)
 void CanvasOverlayHost::hideHoverCard()
 {
     card_->hide();
+}
+
+void CanvasOverlayHost::draw(platform::Image& image, double scale) const
+{
+    constexpr double kInvisibleOpacity = 0.01;
+    QImage frame(reinterpret_cast<uchar*>(image.pixels.data()), image.width, image.height, image.width * 4,
+        QImage::Format_RGBA8888);
+    QPainter painter(&frame);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.scale(scale, scale);
+    for (QObject* object : map_.children()) {
+        auto* view = qobject_cast<QWidget*>(object);
+        if (!view || view == card_ || view->isHidden())
+            continue;
+        auto* effect = qobject_cast<QGraphicsOpacityEffect*>(view->graphicsEffect());
+        const bool faded = effect && effect->isEnabled();
+        const double opacity = faded ? effect->opacity() : 1.0;
+        if (opacity <= kInvisibleOpacity)
+            continue;
+        // The painter fades the view itself: an effect renders nothing off screen.
+        if (faded)
+            effect->setEnabled(false);
+        painter.save();
+        painter.setOpacity(opacity);
+        view->render(&painter, view->pos(), QRegion(), QWidget::DrawChildren);
+        painter.restore();
+        if (faded)
+            effect->setEnabled(true);
+    }
 }
 
 void CanvasOverlayHost::setHoverActions(std::function<void()> onJump, std::function<void()> onGo)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "canvas/CanvasOverlays.h"
+#include "platform/Image.h"
 
 class QWidget;
 
@@ -10,7 +11,8 @@ class ToponymHoverView;
 class ToponymLabelLayer;
 
 // What the map's widget shows over the map for its canvas: the label layer, then the hover
-// card above it, both children of the widget (which owns and outlives them). GUI thread only.
+// card above it, both children of the widget (which owns and outlives them), and whatever
+// other overlay views are put there. GUI thread only.
 class CanvasOverlayHost final : public CanvasOverlays {
 public:
     explicit CanvasOverlayHost(QWidget& map);
@@ -23,10 +25,15 @@ public:
     void hideHoverCard() override;
     void setHoverActions(std::function<void()> onJump, std::function<void()> onGo) override;
 
+    // Paints the map's visible child views (those at an opacity above 0.01, the hover card
+    // left out), back to front, into a frame of the map, `scale` image pixels a view point.
+    void draw(platform::Image& image, double scale) const;
+
     ToponymLabelLayer& labelLayer() const { return *labels_; }
     ToponymHoverView& hoverCard() const { return *card_; }
 
 private:
+    QWidget& map_;
     ToponymLabelLayer* labels_;
     ToponymHoverView* card_;
 };

@@ -129,6 +129,11 @@ std::optional<platform::Image> MapCanvasWidget::grabView(double scale)
     return image;
 }
 
+void MapCanvasWidget::drawOverlays(platform::Image& image, double scale)
+{
+    overlays_->draw(image, scale);
+}
+
 void MapCanvasWidget::initializeGL()
 {
     // A widget moved to another top-level window gets a new context: the old canvas went

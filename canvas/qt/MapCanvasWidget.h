@@ -56,6 +56,7 @@ public:
     // The world map, lowest of the widget's children and as large as it.
     std::shared_ptr<platform::MapView> makeMapView(const platform::MapViewSetup& setup) override;
     std::optional<platform::Image> grabView(double scale) override;
+    void drawOverlays(platform::Image& image, double scale) override;
     bool isDisplayLinkRunning() const { return displayLink_.isActive(); }
     // The labels and the hover card over the map.
     CanvasOverlayHost& overlayHost() const { return *overlays_; }

@@ -30,6 +30,8 @@ public:
     int linkStarts = 0;
     std::optional<double> preferredFrameRate;
     velorin::CanvasOverlays* overlayHost = nullptr;
+    // The scale of each frame the overlays were drawn into.
+    std::vector<double> overlayScales;
 
     velorin::Camera::Size boundsInPoints() const override { return bounds; }
     double screenScale() const override { return scale; }
@@ -62,6 +64,7 @@ public:
         const int height = int(bounds.height * this->scale * scale);
         return platform::Image {width, height, std::vector<std::byte>(std::size_t(width) * height * 4)};
     }
+    void drawOverlays(platform::Image&, double scale) override { overlayScales.push_back(scale); }
 };
 
 // A canvas over an offscreen context, a manual clock and a fake window; frames are run by

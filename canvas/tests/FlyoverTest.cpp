@@ -79,13 +79,15 @@ protected:
     };
     std::vector<Recorded> recorded;
 
+    std::optional<int> exitStatus;
+
     void SetUp() override { canvas = flyoverCanvas(); }
 
     std::shared_ptr<MapCanvasView> flyoverCanvas(std::vector<std::string> arguments = {"velorin"},
         MapCanvasView::Services services = {SheetCatalog {}, {}, {}, {}, {}, {}})
     {
-        MapCanvasView::Environment environment {
-            clock, mainQueue, defaults, folder / "cache" / "VelorinGestes.log", std::move(arguments), {}};
+        MapCanvasView::Environment environment {clock, mainQueue, defaults, folder / "cache" / "VelorinGestes.log",
+            std::move(arguments), [this](int code) { exitStatus = code; }};
         auto made = MapCanvasView::make(window, *context, library, std::move(services), std::move(environment));
         made->layout();
         runFrames(*made);
@@ -554,6 +556,21 @@ TEST_F(FlyoverTest, FiftyNinePosesAreDroppedAndSixtyBecomeAVideoWithAThumbnail)
     ASSERT_TRUE(video.thumbnail);
     EXPECT_EQ(std::max(video.thumbnail->width, video.thumbnail->height), 480);
     EXPECT_EQ(video.poses.front().focal, 0.75);
+}
+
+TEST_F(FlyoverTest, UnderFilmToATooShortRecordingEndsTheRunWithOneInsteadOfWaitingForEver)
+{
+    const auto film = folder / "film.mp4";
+    canvas = flyoverCanvas({"velorin", "-filmTo", film.string(), "-filmHeight", "64"});
+    ASSERT_TRUE(canvas->startFlyover(straight(chamonix(), 3000)));
+    until([&] { return canvas->recording() && canvas->recording()->poses.size() >= 59; }, 30, 1.0 / 30);
+    ASSERT_EQ(canvas->recording()->poses.size(), 59u);
+    testing::internal::CaptureStdout();
+    canvas->stopAnimations();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "film : enregistrement trop court\nfilm : échec\n");
+    EXPECT_EQ(exitStatus, 1);
+    EXPECT_FALSE(canvas->isExporting());
+    EXPECT_FALSE(std::filesystem::exists(film));
 }
 
 TEST_F(FlyoverTest, MarkersPairWithTheirPointsAndTheRightAndBottomEdgesAreOutside)

@@ -1,6 +1,7 @@
-#include "app/HeadlessSnapshot.h"
+#include "app/HeadlessRun.h"
 
 #include "app/AppModel.h"
+#include "app/CanvasPortAdapter.h"
 #include "app/CanvasServices.h"
 #include "canvas/StartView.h"
 #include "platform/LaunchArguments.h"
@@ -9,12 +10,15 @@
 
 namespace velorin {
 
-bool HeadlessSnapshot::isRequested(const std::vector<std::string>& arguments)
+bool HeadlessRun::isRequested(const std::vector<std::string>& arguments)
 {
-    return platform::launchArgumentValue("-snapshotTo", arguments) && StartView::parse(arguments);
+    const bool view = StartView::parse(arguments).has_value();
+    const bool film = platform::launchArgumentValue("-filmTo", arguments).has_value();
+    return (platform::launchArgumentValue("-snapshotTo", arguments) && view)
+        || (film && (view || platform::launchArgumentValue("-filmTrack", arguments)));
 }
 
-HeadlessSnapshot::HeadlessSnapshot(AppModel& model, MapCanvasView::Environment environment)
+HeadlessRun::HeadlessRun(AppModel& model, MapCanvasView::Environment environment)
     : context_(gpu::Context::headless())
     , library_(gpu::ShaderLibrary::defaultFolder())
     , window_(*context_, environment.clock)
@@ -28,6 +32,8 @@ HeadlessSnapshot::HeadlessSnapshot(AppModel& model, MapCanvasView::Environment e
     canvas_->setShowsSlopes(model.showsSlopes());
     canvas_->setShowsTrees(model.showsTrees());
     window_.setCanvas(canvas_);
+    port_ = std::make_shared<CanvasPortAdapter>(canvas_);
+    model.setCanvas(port_);
     canvas_->layout();
 }
 

@@ -1,10 +1,12 @@
-#include "app/HeadlessSnapshot.h"
+#include "app/HeadlessRun.h"
 #include "app/tests/AppModelFixture.h"
+#include "app/tests/LoopbackMaps.h"
 #include "map-data/ServiceHosts.h"
 #include "map-data/TerrainService.h"
 #include "map-data/WorldPoint.h"
 #include "platform/Image.h"
 #include "testing/LoopbackServer.h"
+#include "testing/TestApplication.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -20,96 +22,28 @@
 #include <numbers>
 
 using testing_support::LoopbackServer;
-using velorin::HeadlessSnapshot;
+using velorin::HeadlessRun;
 using velorin::MapCanvasView;
 
 namespace {
 
-constexpr int kTileSide = 256;
 constexpr double kLoadTimeoutSeconds = 20.0;
-// Above the Grossglockner, outside the French elevation box: every grid is a Terrarium one.
-constexpr double kLatitude = 47.07;
-constexpr double kLongitude = 12.69;
-
-std::string pngOf(const platform::Image& image)
-{
-    const auto png = platform::encodePng(image);
-    EXPECT_TRUE(png);
-    return std::string(reinterpret_cast<const char*>(png->data()), png->size());
-}
-
-// Map tiles: red and green squares of 16 pixels, which only a textured ground can show.
-std::string checkerTile()
-{
-    platform::Image image {kTileSide, kTileSide, std::vector<std::byte>(std::size_t(kTileSide) * kTileSide * 4)};
-    for (int y = 0; y < kTileSide; ++y) {
-        for (int x = 0; x < kTileSide; ++x) {
-            const bool red = ((x / 16) + (y / 16)) % 2 == 0;
-            auto* pixel = image.pixels.data() + (std::size_t(y) * kTileSide + x) * 4;
-            pixel[0] = std::byte(red ? 220 : 30);
-            pixel[1] = std::byte(red ? 30 : 200);
-            pixel[2] = std::byte(30);
-            pixel[3] = std::byte(255);
-        }
-    }
-    return pngOf(image);
-}
-
-// An elevation tile in Terrarium encoding: ridges between 700 and 2300 m, 3 km apart, laid
-// on the ground itself so that every level and every neighbour agrees.
-std::string ridgeTile(int z, int x, int y)
-{
-    constexpr double kWavelengthMeters = 3000;
-    const double wavesPerWorld = velorin::kEarthCircumferenceMeters * std::cos(kLatitude * std::numbers::pi / 180)
-        / kWavelengthMeters;
-    const double tiles = std::exp2(z);
-    platform::Image image {kTileSide, kTileSide, std::vector<std::byte>(std::size_t(kTileSide) * kTileSide * 4)};
-    for (int row = 0; row < kTileSide; ++row) {
-        for (int column = 0; column < kTileSide; ++column) {
-            const double worldX = (x + (column + 0.5) / kTileSide) / tiles;
-            const double worldY = (y + (row + 0.5) / kTileSide) / tiles;
-            const double turn = 2 * std::numbers::pi * wavesPerWorld;
-            const double value = 1500 + 800 * std::sin(worldX * turn) * std::cos(worldY * turn) + 32768;
-            auto* pixel = image.pixels.data() + (std::size_t(row) * kTileSide + column) * 4;
-            pixel[0] = std::byte(int(value) / 256);
-            pixel[1] = std::byte(int(value) % 256);
-            pixel[2] = std::byte(int((value - std::floor(value)) * 256));
-            pixel[3] = std::byte(255);
-        }
-    }
-    return pngOf(image);
-}
-
-// Answers "/elevation-tiles-prod/terrarium/<z>/<x>/<y>.png".
-void serveRidges(const httplib::Request& request, httplib::Response& response)
-{
-    int z = 0, x = 0, y = 0;
-    if (std::sscanf(request.path.c_str(), "/elevation-tiles-prod/terrarium/%d/%d/%d.png", &z, &x, &y) != 3) {
-        response.status = 404;
-        return;
-    }
-    response.status = 200;
-    response.set_content(ridgeTile(z, x, y), "image/png");
-}
+using testing_support::checkerTile;
+using testing_support::kLatitude;
+using testing_support::kLongitude;
 
 // The launch-argument snapshot over the model's real services, with every host on a
 // loopback server named by a VELORIN_HOSTS file.
-class HeadlessSnapshotTest : public testing_support::AppModelFixture {
+class HeadlessRunTest : public testing_support::AppModelFixture {
 protected:
-    int argc = 0;
-    QCoreApplication application {argc, nullptr};
+    // The headless window holds its overlay views in a hidden widget.
+    QApplication& application = testing_support::application();
     LoopbackServer server;
     std::optional<int> status;
 
     void SetUp() override
     {
-        server.route("/*", LoopbackServer::reply(200, checkerTile(), {{"Content-Type", "image/png"}}));
-        server.route("/elevation-tiles-prod/terrarium/*", serveRidges);
-        const std::string host = fmt::format("127.0.0.1:{}", server.port());
-        std::ofstream(folder / "hosts.json") << fmt::format(
-            R"({{"scheme": "http", "ignHost": "{0}", "openTopoHost": "{0}", "swisstopoHost": "{0}",
-                "spainHost": "{0}", "austriaHost": "{0}", "terrariumHost": "{0}"}})",
-            host);
+        const std::string host = testing_support::serveMaps(server, folder / "hosts.json");
         setenv(std::string(velorin::ServiceHosts::kEnvironmentVariable).c_str(), (folder / "hosts.json").c_str(), 1);
         hosts = velorin::ServiceHosts::fromEnvironment();
         unsetenv(std::string(velorin::ServiceHosts::kEnvironmentVariable).c_str());
@@ -117,14 +51,14 @@ protected:
         storePreferences(R"({"Velorin.basemap": "openTopo"})");
     }
 
-    std::unique_ptr<HeadlessSnapshot> startSnapshot(const std::filesystem::path& path)
+    std::unique_ptr<HeadlessRun> startSnapshot(const std::filesystem::path& path)
     {
         auto& model = makeModel();
         model.start();
         MapCanvasView::Environment environment {clock, mainQueue, readPreferences(), folder / "VelorinGestes.log",
             {"velorin", "-startAt", fmt::format("{},{},13,0,60", kLatitude, kLongitude), "-snapshotTo", path.string()},
             [this](int code) { status = code; }};
-        return std::make_unique<HeadlessSnapshot>(model, std::move(environment));
+        return std::make_unique<HeadlessRun>(model, std::move(environment));
     }
 
     // Every elevation grid the map asked the server for, and whether the service holds it.
@@ -168,7 +102,7 @@ protected:
 
 } // namespace
 
-TEST_F(HeadlessSnapshotTest, WritesAJpegOfTexturedReliefAndExitsWithZero)
+TEST_F(HeadlessRunTest, WritesAJpegOfTexturedReliefAndExitsWithZero)
 {
     const auto path = folder / "out.jpg";
     auto snapshot = startSnapshot(path);
@@ -201,7 +135,7 @@ TEST_F(HeadlessSnapshotTest, WritesAJpegOfTexturedReliefAndExitsWithZero)
     EXPECT_GT(double(greenish) / double(count), 0.1) << "the map tiles are not on the ground";
 }
 
-TEST_F(HeadlessSnapshotTest, AnUnwritablePathExitsWithOne)
+TEST_F(HeadlessRunTest, AnUnwritablePathExitsWithOne)
 {
     std::ofstream(folder / "file") << "x";
     auto snapshot = startSnapshot(folder / "file" / "out.jpg");
@@ -209,7 +143,7 @@ TEST_F(HeadlessSnapshotTest, AnUnwritablePathExitsWithOne)
     EXPECT_EQ(status, 1);
 }
 
-TEST_F(HeadlessSnapshotTest, AViewWithoutAnyTileIsStillWrittenAndSaysWhyWithItsOwnStatus)
+TEST_F(HeadlessRunTest, AViewWithoutAnyTileIsStillWrittenAndSaysWhyWithItsOwnStatus)
 {
     // Every provider on a port that refuses connections.
     const std::string closed = "127.0.0.1:9";
@@ -232,7 +166,7 @@ TEST_F(HeadlessSnapshotTest, AViewWithoutAnyTileIsStillWrittenAndSaysWhyWithItsO
     EXPECT_NE(said.find("Instantané sans carte : aucune tuile n'a pu être chargée ("), std::string::npos) << said;
 }
 
-TEST_F(HeadlessSnapshotTest, AViewWithSomeTilesMissingSaysHowManyCame)
+TEST_F(HeadlessRunTest, AViewWithSomeTilesMissingSaysHowManyCame)
 {
     // About half of the map tiles always fail; elevations all come.
     const std::string tile = checkerTile();
