@@ -42,6 +42,13 @@ public:
     void showHoverCard(const velorin::ScreenRect&) override { }
     void hideHoverCard() override { }
     void setHoverActions(std::function<void()>, std::function<void()>) override { }
+    int makePauseChip(const std::string&) override { return 0; }
+    int makePhotoPin(const std::string&, const std::string&, double, std::function<void()>) override { return 0; }
+    int makeLibraryPin(const std::string&, const std::string&, std::function<void()>) override { return 0; }
+    int makeFlyoverDot() override { return 0; }
+    void setBadge(int, const std::string&, const std::string&) override { }
+    void removeMarker(int) override { }
+    void applyMarkerPlacements(const std::vector<velorin::MarkerPlacement>&) override { }
 };
 
 // Rolling mountains: 1000 to 3000 m with ridges a few kilometres apart.

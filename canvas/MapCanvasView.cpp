@@ -118,6 +118,9 @@ void MapCanvasView::installCallbacks()
 void MapCanvasView::terrainDidChange()
 {
     renderer_->terrainGeneration += 1;
+    // The markers stand on the new relief.
+    if (!isFlying())
+        layoutMarkers();
     relayoutToponyms();
     flightResourceArrived();
     ensureDisplayLink();
@@ -146,6 +149,8 @@ void MapCanvasView::layout()
     // it asked for.
     if (fits && onCameraChanged)
         onCameraChanged(camera);
+    if (!isFlying())
+        layoutMarkers();
     relayoutToponyms();
     ensureDisplayLink();
 }

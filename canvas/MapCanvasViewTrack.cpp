@@ -14,6 +14,7 @@ void MapCanvasView::setTrack(const std::vector<TrackDisplayPoint>& points, std::
         endFlight();
     renderer_->trackPoints = smoothed(points, kTrackSmoothingPasses);
     pauses_ = std::move(pauses);
+    rebuildPauseChips();
     ensureDisplayLink();
 }
 

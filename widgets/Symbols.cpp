@@ -75,6 +75,13 @@ constexpr std::array kTable {
     Entry { "photo.stack", 0xF2F6 }, // image-filter-none
     Entry { "checkmark", 0xF12C }, // check
     Entry { "exclamationmark.triangle.fill", 0xF026 }, // alert
+    Entry { "camera.fill", 0xF101 }, // camera-enhance
+    Entry { "signpost.and.arrowtriangle.up", 0xF352 }, // map-marker-radius
+    Entry { "safari", 0xF18C }, // compass-outline
+    Entry { "angle", 0xF1EC }, // elevation-rise
+    Entry { "plus.magnifyingglass", 0xF34B }, // magnify-plus
+    Entry { "camera.aperture", 0xF104 }, // camera-iris
+    Entry { "doc.on.doc", 0xF18F }, // content-copy
 };
 
 // The font's family, or empty when it could not be loaded; loaded and logged once.

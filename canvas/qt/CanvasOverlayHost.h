@@ -1,6 +1,10 @@
 #pragma once
 
 #include "canvas/CanvasOverlays.h"
+#include "canvas/qt/MarkerOverlays.h"
+
+#include <filesystem>
+#include <memory>
 
 class QWidget;
 
@@ -9,11 +13,16 @@ namespace velorin {
 class ToponymHoverView;
 class ToponymLabelLayer;
 
-// What the map's widget shows over the map for its canvas: the label layer, then the hover
-// card above it, both children of the widget (which owns and outlives them). GUI thread only.
+// What the map's widget shows over the map for its canvas: the markers, the label layer
+// above them, then the hover card, all children of the widget (which owns and outlives
+// them). GUI thread only.
 class CanvasOverlayHost final : public CanvasOverlays {
 public:
-    explicit CanvasOverlayHost(QWidget& map);
+    // Photo pins show the pictures of `pictures`, the user's Pictures folder by default.
+    explicit CanvasOverlayHost(QWidget& map, std::filesystem::path pictures = picturesFolder());
+
+    // The desktop's Pictures folder (XDG_PICTURES_DIR).
+    static std::filesystem::path picturesFolder();
 
     LabelSize measureLabelText(const std::string& text) override;
     void configureLabel(std::size_t index, const ToponymLabelStyle& style) override;
@@ -23,12 +32,24 @@ public:
     void hideHoverCard() override;
     void setHoverActions(std::function<void()> onJump, std::function<void()> onGo) override;
 
+    int makePauseChip(const std::string& text) override;
+    int makePhotoPin(const std::string& photoId, const std::string& accessibleText, double size,
+        std::function<void()> onClick) override;
+    int makeLibraryPin(const std::string& photoId, const std::string& accessibleText,
+        std::function<void()> onClick) override;
+    int makeFlyoverDot() override;
+    void setBadge(int marker, const std::string& badge, const std::string& accessibleText) override;
+    void removeMarker(int marker) override;
+    void applyMarkerPlacements(const std::vector<MarkerPlacement>& placements) override;
+
     ToponymLabelLayer& labelLayer() const { return *labels_; }
     ToponymHoverView& hoverCard() const { return *card_; }
+    MarkerOverlays& markers() const { return *markers_; }
 
 private:
     ToponymLabelLayer* labels_;
     ToponymHoverView* card_;
+    std::unique_ptr<MarkerOverlays> markers_;
 };
 
 } // namespace velorin

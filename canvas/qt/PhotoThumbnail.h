@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/Image.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace velorin {
+
+// The square thumbnail of a picture of the Pictures folder for a photo pin: the picture
+// scaled to cover `sidePixels` on both axes (scaled down as it is decoded where the format
+// allows), its middle cut out. Nothing for an id that leaves the folder, a missing or
+// unreadable file, or one larger than the decoders take. Any thread; reads the disk.
+std::optional<platform::Image> photoThumbnail(
+    const std::filesystem::path& pictures, const std::string& photoId, int sidePixels);
+
+} // namespace velorin
