@@ -54,6 +54,8 @@ public:
     std::vector<std::pair<std::string, velorin::Toponym>> places;
     bool flies = true;
     std::optional<velorin::WorldPoint> center;
+    // What `cameraInfo` answers.
+    std::optional<velorin::CameraInfo> info;
 
     void setUserLocation(const platform::LocationFix& fix) override { userLocations.push_back(fix); }
     bool handleInitialLocation(const platform::LocationFix&) override
@@ -105,6 +107,7 @@ public:
         places.emplace_back(orbit ? "tour" : "flight", place);
     }
     std::optional<velorin::WorldPoint> cameraCenter() const override { return center; }
+    std::optional<velorin::CameraInfo> cameraInfo() const override { return info; }
     void set3D(bool on) override { relief = on; }
     void setBasemap(velorin::Basemap value) override { basemap = value; }
     void setShowsToponyms(bool on) override { toponyms = on; }
