@@ -11,12 +11,21 @@ namespace velorin {
 
 namespace {
 
-// The id as a path inside the folder: relative, without "." or ".." or empty parts.
+// The id as a path inside the folder: relative to it, or absolute within it, without "." or
+// ".." or empty parts either way.
 std::optional<std::filesystem::path> insideFolder(const std::filesystem::path& folder, const std::string& id)
 {
-    const std::filesystem::path relative(id);
-    if (id.empty() || relative.is_absolute() || relative.has_root_name())
+    if (id.empty())
         return std::nullopt;
+    std::filesystem::path relative(id);
+    if (relative.is_absolute()) {
+        const std::filesystem::path within = relative.lexically_relative(folder.lexically_normal());
+        if (within.empty() || *within.begin() == "..")
+            return std::nullopt;
+        relative = within;
+    } else if (relative.has_root_name()) {
+        return std::nullopt;
+    }
     for (const auto& part : relative) {
         if (part.empty() || part == "." || part == "..")
             return std::nullopt;

@@ -121,8 +121,9 @@ TEST(MarkerViews, APhotoOfThePicturesFolderReplacesThePinsSymbolAndAnythingElseK
         return dynamic_cast<PhotoPin*>(markers.view(markers.makePhotoPin(id, "Photo de 10:05", 34, [] {})));
     };
     PhotoPin* shown = pinOf("2024/lac.jpg");
+    PhotoPin* absolute = pinOf((pictures / "2024" / "lac.jpg").string());
     std::vector<PhotoPin*> kept {pinOf("absent.jpg"), pinOf("broken.jpg"), pinOf("../outside.jpg"),
-        pinOf((home / "outside.jpg").string())};
+        pinOf((home / "outside.jpg").string()), pinOf((pictures / ".." / "outside.jpg").string())};
     const int gone = markers.makeLibraryPin("2024/lac.jpg", "Photo", [] {});
     markers.removeMarker(gone);
     markers.waitForThumbnails();
@@ -134,6 +135,7 @@ TEST(MarkerViews, APhotoOfThePicturesFolderReplacesThePinsSymbolAndAnythingElseK
     EXPECT_EQ(thumbnail.size(), QSize(side, side)) << "cut square from the middle, to the pin's pixels";
     EXPECT_GT(qRed(thumbnail.pixel(2, side / 2)), 150) << "the left half";
     EXPECT_GT(qBlue(thumbnail.pixel(side - 3, side / 2)), 150) << "the right half";
+    EXPECT_EQ(absolute->thumbnail().size(), thumbnail.size()) << "a path within the folder";
     for (PhotoPin* pin : kept)
         EXPECT_TRUE(pin->thumbnail().isNull()) << pin->accessibleName().toStdString();
     EXPECT_EQ(shown->accessibleName(), QStringLiteral("Photo de 10:05"));
