@@ -235,12 +235,14 @@ TEST_F(ToponymLabels, CommandOrTheCardsSecondButtonFliesToANameAndOptionToursIt)
     EXPECT_FALSE(canvas->animation());
 }
 
-TEST_F(ToponymLabels, APreparedFlightShowsTheLabelsPlacedForEachFrameAndKeepsTheLastOnArrival)
+TEST_F(ToponymLabels, APreparedFlightShowsTheLabelsAndMarkersPlacedForEachFrameAndKeepsTheLastOnArrival)
 {
     layOut();
     auto cache = std::make_shared<TextureCache>(clock);
     canvas->renderer().textures = cache;
     const auto tile = gpu::Texture::make(gpu::PixelFormat::rgba8, 1, 1, std::vector<std::byte>(4, std::byte{200}));
+    canvas->setPhotos({{"photo", {}, WorldPoint::fromLatitudeLongitude(col.latitude, col.longitude)}});
+    const int pin = canvas->photoPins().at(0);
     canvas->startFlight(col, false);
     ASSERT_TRUE(canvas->flight() && canvas->flight()->prepared);
     for (int frames = 0; canvas->flight() && !canvas->flight()->prepared->isComplete() && frames < 20000; ++frames) {
@@ -265,6 +267,9 @@ TEST_F(ToponymLabels, APreparedFlightShowsTheLabelsPlacedForEachFrameAndKeepsThe
     ASSERT_EQ(canvas->shownToponyms().size(), playing->overlays.labels.size());
     for (std::size_t i = 0; i < playing->overlays.labels.size(); ++i)
         EXPECT_EQ(overlays.frames[i], playing->overlays.labels[i].frame) << "the frame's own placements";
+    ASSERT_EQ(playing->overlays.markers.size(), 1u);
+    EXPECT_EQ(playing->overlays.markers[0].marker, pin);
+    EXPECT_EQ(overlays.markers.at(pin).placement, playing->overlays.markers[0]) << "the pin moves with the frame";
 
     runFor(*canvas, 12);
     ASSERT_TRUE(canvas->arrivalFrame());
