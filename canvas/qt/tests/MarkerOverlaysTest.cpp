@@ -43,7 +43,7 @@ void write(const std::filesystem::path& path, const std::vector<std::byte>& byte
 
 TEST(MarkerViews, AChipIsItsTextWithinTwoHundredByFortyPlusItsPadding)
 {
-    testing_support::application();
+    testing_support::application(true);
     QWidget map;
     for (const QString& text : {QStringLiteral("5 min"), QStringLiteral("1 h 05"), QString(80, QLatin1Char('m'))}) {
         PauseChip chip(text, &map);
@@ -57,7 +57,7 @@ TEST(MarkerViews, AChipIsItsTextWithinTwoHundredByFortyPlusItsPadding)
 
 TEST(MarkerViews, ABadgeIsAtLeastEighteenSquareAndCentredOverThePinsTopRightCorner)
 {
-    testing_support::application();
+    testing_support::application(true);
     QWidget map;
     LibraryPin group(QStringLiteral("Photo de 10:05"), &map);
     EXPECT_FALSE(group.badge().isVisibleTo(&group)) << "one photo shows no badge";
@@ -79,7 +79,7 @@ TEST(MarkerViews, ABadgeIsAtLeastEighteenSquareAndCentredOverThePinsTopRightCorn
 
 TEST(MarkerViews, APlacementCentresAMarkerOrHidesItAndARemovedMarkerIsGone)
 {
-    testing_support::application();
+    testing_support::application(true);
     testing_support::TemporaryFolder pictures;
     QWidget map;
     map.resize(400, 300);
@@ -101,7 +101,7 @@ TEST(MarkerViews, APlacementCentresAMarkerOrHidesItAndARemovedMarkerIsGone)
 
 TEST(MarkerViews, APhotoOfThePicturesFolderReplacesThePinsSymbolAndAnythingElseKeepsIt)
 {
-    testing_support::application();
+    testing_support::application(true);
     testing_support::TemporaryFolder home;
     const std::filesystem::path pictures = home / "Images";
     std::filesystem::create_directories(home / "config");
@@ -143,7 +143,7 @@ TEST(MarkerViews, APhotoOfThePicturesFolderReplacesThePinsSymbolAndAnythingElseK
 
 TEST(MarkerViews, TheMarkersAsDrawn)
 {
-    testing_support::application();
+    testing_support::application(true);
     testing_support::TemporaryFolder pictures;
     write(pictures / "lac.jpg", jpeg(300, 200));
     QWidget map;
