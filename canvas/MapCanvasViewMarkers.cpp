@@ -144,6 +144,9 @@ void MapCanvasView::setLibraryPhotos(std::vector<TrackPhoto> photos)
 
 void MapCanvasView::regroupLibraryPhotos()
 {
+    // Without library photos there is nothing to group, and no pin left to move.
+    if (libraryPhotos_.empty() && libraryPins_.empty())
+        return;
     const double time = now();
     if (time - lastLibraryGrouping_ > kRegroupIntervalSeconds) {
         lastLibraryGrouping_ = time;
