@@ -66,6 +66,7 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , motionSource_(std::make_shared<platform::SpeedMotionActivitySource>(mainQueue_,
           [this] { return location_->authorization() != platform::LocationAuthorization::restricted; }))
     , motion_(std::make_unique<MotionActivityService>(motionSource_))
+    , showsCameraInfo_(defaults_->boolean(kCameraInfoKey).value_or(false))
     , cache_(std::make_shared<TextureCache>(clock_))
     , activityDelay_(clock_, mainQueue_)
     , stallWatchdog_(clock_, mainQueue_)
@@ -215,6 +216,21 @@ void AppModel::cameraDidChange(const WorldPoint& center, double zoom, double bea
     publish(zoom_, zoom);
     publish(metersPerPixel_, center.metersPerPixel(zoom));
     publish(bearing_, bearing);
+    if (defaults_->boolean(kCameraInfoKey).value_or(false))
+        refreshCameraInfo();
+}
+
+void AppModel::refreshCameraInfo()
+{
+    // A readout of a map that is gone would mislead.
+    const auto canvas = canvas_.lock();
+    publish(cameraInfo_, canvas ? canvas->cameraInfo() : std::nullopt);
+}
+
+void AppModel::setShowsCameraInfo(bool on)
+{
+    defaults_->setBoolean(kCameraInfoKey, on);
+    publish(showsCameraInfo_, on);
 }
 
 } // namespace velorin

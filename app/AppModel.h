@@ -3,12 +3,14 @@
 #include "account/AccountService.h"
 #include "app/AltitudeState.h"
 #include "app/AppEnvironment.h"
+#include "app/CameraInfo.h"
 #include "app/GpuDevice.h"
 #include "app/LoadState.h"
 #include "app/LocationService.h"
 #include "app/MainTimer.h"
 #include "app/MapCanvasPort.h"
 #include "canvas/FlyoverMode.h"
+#include "canvas/GestureJournal.h"
 #include "features/PlaceStore.h"
 #include "features/BuildingLoader.h"
 #include "features/ForestLoader.h"
@@ -59,6 +61,8 @@ public:
     static constexpr std::string_view kTreesKey = "Velorin.trees";
     static constexpr std::string_view kFlyoverModeKey = "Velorin.flyoverMode";
     static constexpr std::string_view kLibraryPhotosKey = "Velorin.libraryPhotos";
+    // The camera readout over the map, and the gesture journal.
+    static constexpr std::string_view kCameraInfoKey = GestureJournal::kEnabledKey;
     // Films in 1080 lines when true, 720 otherwise.
     static constexpr std::string_view kVideoHDKey = "videoHD";
 
@@ -152,6 +156,9 @@ public:
     // The photos the photo viewer pages through, and the one it shows; no index, no viewer.
     const std::vector<TrackPhoto>& viewedPhotos() const { return viewedPhotos_; }
     std::optional<int> viewedPhotoIndex() const { return viewedPhotoIndex_; }
+    // The camera readout: none until the first refresh, and none once asked for without a map.
+    const std::optional<CameraInfo>& cameraInfo() const { return cameraInfo_; }
+    bool showsCameraInfo() const { return showsCameraInfo_; }
 
     // The two world maps are drawn by a map view of their own, hosted by the map's window.
     static constexpr bool worldMapsAvailable() { return true; }
@@ -241,8 +248,13 @@ public:
     // Nothing before start-up has built the loader.
     std::optional<TextureCache::Usage> textureCacheUsage() const;
 
-    // The map canvas reports a new camera: centre, zoom and bearing in radians.
+    // The map canvas reports a new camera: centre, zoom and bearing in radians; the readout
+    // follows while "Velorin.cameraInfo" is on.
     void cameraDidChange(const WorldPoint& center, double zoom, double bearing);
+    // Reads the camera and its eye from the live canvas; without one the readout empties.
+    void refreshCameraInfo();
+    // Shows or hides the readout panel, and stores the preference.
+    void setShowsCameraInfo(bool on);
     // The map canvas reports that the user moved the map (following ends) and whether the
     // view is now pitched; both only publish, the canvas has already moved.
     void setIsFollowingUser(bool on);
@@ -354,6 +366,8 @@ private:
     std::shared_ptr<platform::SpeedMotionActivitySource> motionSource_;
     std::unique_ptr<MotionActivityService> motion_;
     bool isStalled_ = false;
+    std::optional<CameraInfo> cameraInfo_;
+    bool showsCameraInfo_;
     std::optional<SheetCatalog> catalog_;
     std::optional<GpuDevice> device_;
     std::shared_ptr<TextureCache> cache_;

@@ -144,6 +144,15 @@ std::optional<WorldPoint> CanvasPortAdapter::cameraCenter() const
     return std::nullopt;
 }
 
+std::optional<CameraInfo> CanvasPortAdapter::cameraInfo() const
+{
+    auto canvas = canvas_.lock();
+    if (!canvas)
+        return std::nullopt;
+    const Camera& camera = canvas->camera();
+    return CameraInfo {camera, canvas->renderer().eyePosition(camera, camera.pitch)};
+}
+
 void CanvasPortAdapter::set3D(bool on)
 {
     if (auto canvas = canvas_.lock())

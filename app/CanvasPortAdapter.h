@@ -45,6 +45,7 @@ public:
     bool canStartFlight() const override { return false; }
     void startFlight(const Toponym&, bool) override {}
     std::optional<WorldPoint> cameraCenter() const override;
+    std::optional<CameraInfo> cameraInfo() const override;
 
     void set3D(bool on) override;
     void setBasemap(Basemap basemap) override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "canvas/FlyoverMode.h"
+#include "app/CameraInfo.h"
 #include "features/Toponym.h"
 #include "map-data/Basemap.h"
 #include "map-data/WorldPoint.h"
@@ -80,6 +81,8 @@ public:
     virtual void startFlight(const Toponym& place, bool orbit) = 0;
     // The ground point the camera aims at; nothing once the canvas is gone.
     virtual std::optional<WorldPoint> cameraCenter() const = 0;
+    // The renderer's camera and its eye; nothing once the canvas is gone.
+    virtual std::optional<CameraInfo> cameraInfo() const = 0;
 
     // The map options, each ending a running flight first.
     virtual void set3D(bool on) = 0;

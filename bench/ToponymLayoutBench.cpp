@@ -1,5 +1,4 @@
-#include "canvas/CanvasOverlays.h"
-#include "canvas/CanvasWindow.h"
+#include "MountainRelief.h"
 #include "canvas/MapCanvasView.h"
 #include "features/ToponymService.h"
 #include "map-data/TerrainService.h"
@@ -24,44 +23,6 @@ namespace {
 
 using velorin::Camera;
 
-// A window of 1280 × 800 points on a screen of scale 2 that draws nothing.
-class StillWindow final : public velorin::CanvasWindow, public velorin::CanvasOverlays {
-public:
-    Camera::Size boundsInPoints() const override { return {1280, 800}; }
-    double screenScale() const override { return 2; }
-    void draw() override { }
-    void startDisplayLink() override { }
-    void stopDisplayLink() override { }
-    void setPreferredFrameRate(std::optional<double>) override { }
-    CanvasOverlays* overlays() override { return this; }
-
-    LabelSize measureLabelText(const std::string& text) override { return {6.5 * double(text.size()), 15}; }
-    void configureLabel(std::size_t, const velorin::ToponymLabelStyle&) override { }
-    void placeLabel(std::size_t, const velorin::ScreenRect&) override { }
-    void hideLabels(std::size_t) override { }
-    void showHoverCard(const velorin::ScreenRect&) override { }
-    void hideHoverCard() override { }
-    void setHoverActions(std::function<void()>, std::function<void()>) override { }
-};
-
-// Rolling mountains: 1000 to 3000 m with ridges a few kilometres apart.
-std::vector<std::byte> mountains(int z, int x, int y)
-{
-    std::vector<float> heights(velorin::kElevationGridCells);
-    const double across = std::exp2(z);
-    for (int row = 0; row < 256; ++row) {
-        for (int column = 0; column < 256; ++column) {
-            const double wx = (x + column / 256.0) / across;
-            const double wy = (y + row / 256.0) / across;
-            heights[std::size_t(row * 256 + column)]
-                = float(2000 + 700 * std::sin(wx * 9000) * std::cos(wy * 7000) + 300 * std::sin(wy * 23000));
-        }
-    }
-    std::vector<std::byte> bytes(heights.size() * sizeof(float));
-    std::memcpy(bytes.data(), heights.data(), bytes.size());
-    return bytes;
-}
-
 // The Écrins seen from above La Bérarde, pitched at 65°, zoom 14, the relief loaded, with
 // 400 summits and cols on the ground in view (the worst case: each needs the relief's
 // test), a tenth of them beyond the sides.
@@ -77,7 +38,7 @@ struct PitchedScene {
     std::shared_ptr<velorin::ToponymService> toponyms;
     std::unique_ptr<gpu::Context> context = gpu::Context::headless();
     gpu::ShaderLibrary library{gpu::ShaderLibrary::defaultFolder()};
-    StillWindow window;
+    bench_mountains::OverlayWindow window;
     std::shared_ptr<velorin::MapCanvasView> canvas;
 
     PitchedScene()
@@ -94,7 +55,7 @@ struct PitchedScene {
         const velorin::WorldRect seen = camera.visibleRect();
         for (int z = 8; z <= 16; ++z) {
             for (const auto& key : velorin::TerrainService::tileKeys(z, seen))
-                store->writeNow(mountains(key.z, key.x, key.y), velorin::TerrainService::diskKey(key.z, key.x, key.y));
+                store->writeNow(bench_mountains::grid(key.z, key.x, key.y), velorin::TerrainService::diskKey(key.z, key.x, key.y));
         }
         terrain = std::make_shared<velorin::TerrainService>(*store, session, hosts, *mainQueue, *clock);
         for (int z = 8; z <= 16; ++z)

@@ -1,18 +1,22 @@
 #pragma once
 
+#include "canvas/MarkerPlacement.h"
 #include "features/ScreenRect.h"
 #include "features/ToponymLabelStyle.h"
 
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace velorin {
 
 // What the map's window shows over the map for the canvas: the place-name labels, each in
-// a numbered slot, and the hover card of the name under the pointer. The canvas decides
-// what each slot shows and where; the host draws, restyling a slot only when told to and
-// otherwise only moving it. Frames are in view points. GUI thread only; the window owns it.
+// a numbered slot, the hover card of the name under the pointer, and the markers (pause
+// chips, photo pins, library pins, the flyover dot), each named by the id the host gives it
+// when it makes it. The canvas decides what each shows and where; the host draws, restyling
+// only when told to and otherwise only moving. Frames and centres are in view points. GUI
+// thread only; the window owns it.
 class CanvasOverlays {
 public:
     struct LabelSize {
@@ -35,6 +39,22 @@ public:
     virtual void hideHoverCard() = 0;
     // What the card's two buttons do, "go directly" and "fly there"; an empty one is disabled.
     virtual void setHoverActions(std::function<void()> onJump, std::function<void()> onGo) = 0;
+
+    // Markers, made hidden until placed. A chip with a pause's duration.
+    virtual int makePauseChip(const std::string& text) = 0;
+    // A round pin of `size` points for the picture `photoId` names, its thumbnail in place
+    // of the camera symbol once read; a click calls `onClick`.
+    virtual int makePhotoPin(const std::string& photoId, const std::string& accessibleText, double size,
+        std::function<void()> onClick) = 0;
+    // A photo pin that stands for a group of photos, with a count badge over its corner.
+    virtual int makeLibraryPin(const std::string& photoId, const std::string& accessibleText,
+        std::function<void()> onClick) = 0;
+    virtual int makeFlyoverDot() = 0;
+    // A library pin's badge (hidden when empty) and what its pin reads out.
+    virtual void setBadge(int marker, const std::string& badge, const std::string& accessibleText) = 0;
+    virtual void removeMarker(int marker) = 0;
+    // Moves and shows or hides the markers of a batch at once, without animation.
+    virtual void applyMarkerPlacements(const std::vector<MarkerPlacement>& placements) = 0;
 };
 
 } // namespace velorin

@@ -32,8 +32,8 @@ public:
     // The display link's rate in frames a second, or the screen's own when none; a flight
     // played back at a steady 60 Hz asks for it.
     virtual void setPreferredFrameRate(std::optional<double> hertz) = 0;
-    // What the window shows over the map (labels, hover card); none for a window that
-    // shows nothing over it.
+    // What the window shows over the map (labels, hover card, markers); none for a window
+    // that shows nothing over it.
     virtual CanvasOverlays* overlays() { return nullptr; }
     // A 2D map laid over the window's whole area, under everything else it shows, taking
     // the pointer while it stands; none where the window hosts no map.

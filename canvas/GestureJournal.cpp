@@ -97,11 +97,15 @@ void GestureJournal::noteGesture(std::string_view word, GesturePhase phase, cons
 std::string GestureJournal::line(std::string_view localTime, std::string_view text, const Camera& camera,
     double eyeAltitudeMeters)
 {
+    return fmt::format("{} {} -startAt {} | œil {:.0f} m\n", localTime, text, startAtNumbers(camera), eyeAltitudeMeters);
+}
+
+std::string GestureJournal::startAtNumbers(const Camera& camera)
+{
     // fmt formats floating point independently of the process locale.
-    return fmt::format("{} {} -startAt {:.6f},{:.6f},{:.4f},{:.2f},{:.2f},{:.4f} | œil {:.0f} m\n", localTime,
-        text, camera.center.latitude(), camera.center.longitude(), camera.zoom,
-        Camera::wrapAngle(camera.bearing) * kDegreesPerRadian, camera.pitch * kDegreesPerRadian, camera.focalLength,
-        eyeAltitudeMeters);
+    return fmt::format("{:.6f},{:.6f},{:.4f},{:.2f},{:.2f},{:.4f}", camera.center.latitude(), camera.center.longitude(),
+        camera.zoom, Camera::wrapAngle(camera.bearing) * kDegreesPerRadian, camera.pitch * kDegreesPerRadian,
+        camera.focalLength);
 }
 
 std::string GestureJournal::localTimeNow()

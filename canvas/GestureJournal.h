@@ -45,6 +45,9 @@ public:
     // "<time> <text> -startAt lat,lon,zoom,bearing°,pitch°,focal | œil <altitude> m\n".
     static std::string line(std::string_view localTime, std::string_view text, const Camera& camera,
         double eyeAltitudeMeters);
+    // The view as the "-startAt" numbers of a line: "lat,lon,zoom,bearing°,pitch°,focal",
+    // the bearing within (-180°, 180°], in the C locale.
+    static std::string startAtNumbers(const Camera& camera);
     // The wall clock's local time as "yyyy-MM-dd HH:mm:ss.SSS".
     static std::string localTimeNow();
     // Gesture details: a pan's translation (points), a pinch's scale, a rotation.

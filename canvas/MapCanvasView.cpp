@@ -127,6 +127,9 @@ void MapCanvasView::installCallbacks()
 void MapCanvasView::terrainDidChange()
 {
     renderer_->terrainGeneration += 1;
+    // The markers stand on the new relief.
+    if (!isFlying())
+        layoutMarkers();
     relayoutToponyms();
     flightResourceArrived();
     ensureDisplayLink();
@@ -157,6 +160,8 @@ void MapCanvasView::layout()
         onCameraChanged(camera);
     if (fits)
         pushCameraToApple();
+    if (!isFlying())
+        layoutMarkers();
     relayoutToponyms();
     ensureDisplayLink();
 }

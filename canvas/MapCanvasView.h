@@ -280,6 +280,15 @@ public:
     static constexpr double kLabelHitEndPoints = 4;
     // The pointer may stray this far off the hover card without closing it.
     static constexpr double kHoverCardSlopPoints = 4;
+    // Markers stay shown this far outside the view, so that they slide out rather than blink.
+    static constexpr double kMarkerMarginPoints = 80;
+    static constexpr double kPhotoPinPoints = 34;
+    // The library photos are grouped again at most this often, and once more this long after
+    // the last request that came too soon.
+    static constexpr double kRegroupIntervalSeconds = 0.3;
+    static constexpr double kTrailingRegroupSeconds = 0.35;
+    // Below this pitch the library photos are looked for around the centre, not on the ground seen.
+    static constexpr double kGroundRectMinPitchRadians = 0.01;
 
     // A glide of the centre and zoom.
     struct CameraAnimation {
@@ -367,7 +376,10 @@ public:
     std::function<void(const Camera&)> onCameraChanged;
     std::function<void()> onUserInteraction;
     std::function<void()> onTouch;
+    // A click on the pin of the photo at this index of `photos()`.
     std::function<void(int)> onPhotoTapped;
+    // A click on a library pin, with the photos of its group.
+    std::function<void(const std::vector<TrackPhoto>&)> onLibraryPhotosTapped;
     std::function<void(bool)> onPitchChanged;
     std::function<void()> onCompassFollowingInterrupted;
     std::function<void(std::optional<std::pair<std::string, double>>)> onFlight;
@@ -626,6 +638,33 @@ public:
     // flyover other than the running one.
     void flyoverPreloadProgress(const FlyoverReadiness& readiness, std::int64_t done, std::int64_t total);
 
+    // Markers over the map. The pause chips of `pauses()`, made again; then every marker
+    // is placed.
+    void rebuildPauseChips();
+    // Places every marker for the camera now, in one batch a kind: pause chips, photo
+    // pins, the library pins (grouped again, throttled) and, while a flyover runs, its dot.
+    void layoutMarkers();
+    // Groups the library photos again unless that was done less than
+    // kRegroupIntervalSeconds ago, in which case it is done kTrailingRegroupSeconds after the
+    // last such request; then places the library pins.
+    void regroupLibraryPhotos();
+    // The library photos in view, in screen cells, without the track's own photos; none
+    // during a flight or a flyover. Pins are reused while their photo still leads a group.
+    void rebuildLibraryGroups();
+    void applyMarkerPlacements(const std::vector<MarkerPlacement>& placements);
+    // Every located photo of the library; grouped again at the next layout, which follows.
+    void setLibraryPhotos(std::vector<TrackPhoto> photos);
+    const std::vector<TrackPhoto>& libraryPhotos() const { return libraryPhotos_; }
+    const std::vector<std::vector<TrackPhoto>>& libraryGroups() const { return libraryGroups_; }
+    // The pin of each group, by the id of the group's first photo.
+    const std::unordered_map<std::string, int>& libraryPins() const { return libraryPins_; }
+    double lastLibraryGrouping() const { return lastLibraryGrouping_; }
+    const std::vector<int>& pauseChips() const { return pauseChips_; }
+    const std::vector<int>& photoPins() const { return photoPins_; }
+    const std::optional<int>& flyoverDot() const { return flyoverDot_; }
+    // What a photo pin reads out: "Photo de " and the time it was taken, local time.
+    static std::string photoPinAccessibleText(const TrackPhoto& photo);
+
     // Where markers at `points` stand in the view, paired in order with `markers` (the
     // longer list's extra entries ignored): hidden outside `rect` (its right and bottom
     // edges outside) and where the relief hides the point, unless the platform map is shown.
@@ -804,6 +843,14 @@ private:
     VisibleTiles sampleTiles(const Flyover& flyover, double distance, Camera look) const;
     // Shows the flyover's dot at a point, or hides it.
     void showFlyoverDot(std::optional<WorldPoint> point);
+    // The view's bounds grown by kMarkerMarginPoints on every side.
+    ScreenRect markerRect() const;
+    // Places one batch of markers at their points.
+    void placeMarkers(const std::vector<int>& markers, const std::vector<WorldPoint>& points);
+    // Where the pause chips and the photo pins stand: the markers that flights carry in
+    // their frames.
+    std::vector<MarkerPlacement> trackMarkerPlacements() const;
+    void libraryPinTapped(const std::string& leaderId);
     // The camera at a pose at once, in the view's own size, its targets with it.
     void showPose(const CameraPose& pose);
     // One frame of a replay; whether it showed a pose.
@@ -909,6 +956,17 @@ private:
     FlyoverMode flyoverMode_ = FlyoverMode::follow;
     double lastFlyoverPositionReport_ = 0;
     std::vector<TrackPhoto> photos_;
+    // Markers, by the ids the window's overlays gave them.
+    std::vector<int> pauseChips_;
+    std::vector<int> photoPins_;
+    std::optional<int> flyoverDot_;
+    std::vector<TrackPhoto> libraryPhotos_;
+    std::vector<std::vector<TrackPhoto>> libraryGroups_;
+    std::unordered_map<std::string, int> libraryPins_;
+    std::unordered_map<int, std::vector<TrackPhoto>> libraryGroupsByPin_;
+    double lastLibraryGrouping_ = 0;
+    // Raised by each trailing regroup asked for: only the latest one runs.
+    std::uint64_t regroupGeneration_ = 0;
     std::optional<Replay> replay_;
     std::optional<Recording> recording_;
     // The world map layer and its camera bookkeeping.

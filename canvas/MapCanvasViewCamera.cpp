@@ -27,6 +27,9 @@ void MapCanvasView::cameraDidChange()
     reportCameraChange(time);
     if (const auto& gesture = journal_.gesture())
         writeJournal("  " + *gesture + " →");
+    // A flight shows its frames' own markers.
+    if (!isFlying())
+        layoutMarkers();
 }
 
 void MapCanvasView::reportCameraChange()

@@ -285,8 +285,8 @@ std::optional<Camera> MapCanvasView::applyFlightFrame(const Flight& flight, doub
 
 FrameOverlays MapCanvasView::overlayPlacements()
 {
-    // Markers join the prepared frames with their own feature.
     FrameOverlays overlays;
+    overlays.markers = trackMarkerPlacements();
     overlays.labels = layoutToponyms();
     return overlays;
 }
@@ -379,6 +379,7 @@ bool MapCanvasView::flightStep(Flight flight)
         // An instant without a camera is passed over: its display frame alone is skipped.
         if (auto camera = applyFlightFrame(flight, t)) {
             applyCamera(*camera, false);
+            applyMarkerPlacements(trackMarkerPlacements());
             applyToponymPlacements(layoutToponyms());
             flightFrameReady_ = true;
         }
@@ -387,6 +388,7 @@ bool MapCanvasView::flightStep(Flight flight)
         if (!frame)
             return true;
         frame->scene.restore(*renderer_);
+        applyMarkerPlacements(frame->overlays.markers);
         applyToponymPlacements(frame->overlays.labels);
         targetBearing_ = frame->scene.camera.bearing;
         targetPitch_ = frame->scene.camera.pitch;
@@ -407,6 +409,7 @@ bool MapCanvasView::flightStep(Flight flight)
             arrivalFrame_ = *last;
             renderer_->heldFlightScene = last->scene;
             last->scene.restore(*renderer_);
+            applyMarkerPlacements(last->overlays.markers);
             applyToponymPlacements(last->overlays.labels);
         }
         flightRasterScale_ = 1;

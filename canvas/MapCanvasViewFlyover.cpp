@@ -125,12 +125,6 @@ double MapCanvasView::flyoverClearanceHeight(WorldPoint point, double heading, d
     return need;
 }
 
-void MapCanvasView::setPhotos(std::vector<TrackPhoto> photos)
-{
-    photos_ = std::move(photos);
-    updateFlyoverPhotoStops();
-}
-
 void MapCanvasView::updateFlyoverPhotoStops()
 {
     if (!flyover_)
@@ -342,7 +336,7 @@ void MapCanvasView::flyoverStep()
         onFlyoverPosition(std::min(total, flyover.travelled), total);
     if (!isRunning())
         return;
-    showFlyoverDot(point);
+    // The camera change places the dot with the other markers.
     cameraDidChange();
     if (isRunning() && flyover.travelled >= total)
         stopAnimations();
@@ -369,11 +363,6 @@ void MapCanvasView::stopAnimations()
         onFlyoverEnded();
     if (onCameraChanged)
         onCameraChanged(renderer_->camera);
-}
-
-void MapCanvasView::showFlyoverDot(std::optional<WorldPoint>)
-{
-    // The flyover's dot joins the markers over the map with them.
 }
 
 } // namespace velorin

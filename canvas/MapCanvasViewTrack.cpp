@@ -16,6 +16,7 @@ void MapCanvasView::setTrack(const std::vector<TrackDisplayPoint>& points, std::
     if (apple_)
         apple_->setTrack(renderer_->trackPoints);
     pauses_ = std::move(pauses);
+    rebuildPauseChips();
     ensureDisplayLink();
 }
 

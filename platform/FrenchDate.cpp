@@ -4,6 +4,7 @@
 
 #include <array>
 #include <ctime>
+#include <optional>
 
 namespace platform {
 
@@ -12,21 +13,36 @@ namespace {
 constexpr std::array<const char*, 12> kAbbreviatedMonths {
     "janv.", "févr.", "mars", "avr.", "mai", "juin", "juil.", "août", "sept.", "oct.", "nov.", "déc."};
 
-} // namespace
-
-std::string frenchDate(SystemTime time, FrenchDateParts parts)
+std::optional<std::tm> localTime(SystemTime time)
 {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(
         std::chrono::floor<std::chrono::seconds>(time));
     std::tm local {};
     if (!::localtime_r(&seconds, &local))
+        return std::nullopt;
+    return local;
+}
+
+} // namespace
+
+std::string frenchDate(SystemTime time, FrenchDateParts parts)
+{
+    const std::optional<std::tm> found = localTime(time);
+    if (!found)
         return {};
+    const std::tm& local = *found;
     std::string text = fmt::format("{} {}", local.tm_mday, kAbbreviatedMonths[static_cast<std::size_t>(local.tm_mon)]);
     if (parts.year)
         text += fmt::format(" {}", local.tm_year + 1900);
     if (parts.time)
         text += fmt::format(" à {:02}:{:02}", local.tm_hour, local.tm_min);
     return text;
+}
+
+std::string frenchTime(SystemTime time)
+{
+    const std::optional<std::tm> local = localTime(time);
+    return local ? fmt::format("{:02}:{:02}", local->tm_hour, local->tm_min) : std::string();
 }
 
 } // namespace platform

@@ -79,6 +79,13 @@ constexpr std::array kTable {
     Entry { "figure.hiking", 0xF46E }, // run
     Entry { "binoculars.fill", 0xF1E2 }, // drone
     Entry { "arrow.uturn.backward", 0xF54C }, // undo
+    Entry { "camera.fill", 0xF101 }, // camera-enhance
+    Entry { "signpost.and.arrowtriangle.up", 0xF352 }, // map-marker-radius
+    Entry { "safari", 0xF18C }, // compass-outline
+    Entry { "angle", 0xF1EC }, // elevation-rise
+    Entry { "plus.magnifyingglass", 0xF34B }, // magnify-plus
+    Entry { "camera.aperture", 0xF104 }, // camera-iris
+    Entry { "doc.on.doc", 0xF18F }, // content-copy
 };
 
 // The font's family, or empty when it could not be loaded; loaded and logged once.

@@ -70,6 +70,8 @@ public:
     std::optional<double> flightEnd;
     std::optional<velorin::Camera> flightCamera;
     std::vector<velorin::Camera> appliedCameras;
+    // What `cameraInfo` answers.
+    std::optional<velorin::CameraInfo> info;
 
     void setUserLocation(const platform::LocationFix& fix) override { userLocations.push_back(fix); }
     bool handleInitialLocation(const platform::LocationFix&) override
@@ -123,6 +125,7 @@ public:
         places.emplace_back(orbit ? "tour" : "flight", place);
     }
     std::optional<velorin::WorldPoint> cameraCenter() const override { return center; }
+    std::optional<velorin::CameraInfo> cameraInfo() const override { return info; }
     void set3D(bool on) override { relief = on; }
     void setBasemap(velorin::Basemap value) override { basemap = value; }
     void setShowsToponyms(bool on) override { toponyms = on; }

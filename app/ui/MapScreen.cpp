@@ -6,6 +6,7 @@
 #include "app/AppModel.h"
 #include "app/ui/AltitudeCapsule.h"
 #include "app/ui/AttributionColumn.h"
+#include "app/ui/CameraInfoPanel.h"
 #include "app/ui/CompassPad.h"
 #include "app/ui/FlightBanner.h"
 #include "app/ui/FlightWave.h"
@@ -22,6 +23,7 @@
 #include "map-data/ui/OfflineView.h"
 #include "map-data/ui/SearchView.h"
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QKeySequence>
 #include <QLayout>
@@ -51,6 +53,7 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
           kBannerSpacingPoints, this))
     , placeSearch_(new PlaceSearchField(model, model.catalog() ? *model.catalog() : SheetCatalog(), topLeading_))
     , compassPad_(new CompassPad(model, topLeading_))
+    , cameraInfo_(new CameraInfoPanel(model, topLeading_))
     , statusIndicator_(new StatusIndicator(model, topLeading_))
     , attribution_(new AttributionColumn(model, bottom_))
     , toolbar_(new MapToolbar(model, bottom_))
@@ -74,6 +77,7 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     setFocusProxy(container_);
     topLeading_->add(placeSearch_, Qt::AlignLeft, kEdgePaddingPoints);
     topLeading_->add(compassPad_, Qt::AlignLeft, kEdgePaddingPoints);
+    topLeading_->add(cameraInfo_, Qt::AlignLeft, kEdgePaddingPoints);
     topLeading_->add(statusIndicator_, Qt::AlignLeft);
 
     bottom_->add(flyoverSlider_, Qt::AlignHCenter);
@@ -164,6 +168,7 @@ QSize MapScreen::minimumSizeHint() const
 
 void MapScreen::refresh()
 {
+    cameraInfo_->setVisible(model_.showsCameraInfo());
     const bool controls = model_.areControlsVisible();
     const bool flyingOver = model_.isFlyingOver();
     toolbarTransition_->setShown(controls);
@@ -206,6 +211,8 @@ void MapScreen::openSettings()
         },
         this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
+    // The readout's switch shows or hides the panel at once.
+    connect(&sheet->cameraInfo(), &QCheckBox::toggled, this, [this](bool on) { model_.setShowsCameraInfo(on); });
     settings_ = sheet;
     sheet->open();
 }

@@ -14,6 +14,7 @@ namespace velorin {
 class AppModel;
 class AltitudeCapsule;
 class AttributionColumn;
+class CameraInfoPanel;
 class CompassPad;
 class FlightBanner;
 class FlightWave;
@@ -55,6 +56,8 @@ public:
     OverlayLayer& bannerLayer() const { return *banners_; }
     PlaceSearchField& placeSearch() const { return *placeSearch_; }
     CompassPad& compassPad() const { return *compassPad_; }
+    // Under the compass pad while "Velorin.cameraInfo" is on.
+    CameraInfoPanel& cameraInfoPanel() const { return *cameraInfo_; }
     StatusIndicator& statusIndicator() const { return *statusIndicator_; }
     AttributionColumn& attributionColumn() const { return *attribution_; }
     MapToolbar& toolbar() const { return *toolbar_; }
@@ -121,6 +124,7 @@ private:
     OverlayLayer* banners_;
     PlaceSearchField* placeSearch_;
     CompassPad* compassPad_;
+    CameraInfoPanel* cameraInfo_;
     StatusIndicator* statusIndicator_;
     AttributionColumn* attribution_;
     MapToolbar* toolbar_;

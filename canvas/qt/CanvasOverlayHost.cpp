@@ -7,15 +7,22 @@
 #include <QGraphicsOpacityEffect>
 #include <QImage>
 #include <QPainter>
+#include <QStandardPaths>
 #include <QWidget>
 
 namespace velorin {
 
-CanvasOverlayHost::CanvasOverlayHost(QWidget& map)
+CanvasOverlayHost::CanvasOverlayHost(QWidget& map, std::filesystem::path pictures)
     : map_(map)
     , labels_(new ToponymLabelLayer(&map))
     , card_(new ToponymHoverView(&map))
+    , markers_(std::make_unique<MarkerOverlays>(map, std::move(pictures)))
 {
+}
+
+std::filesystem::path CanvasOverlayHost::picturesFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString();
 }
 
 CanvasOverlays::LabelSize CanvasOverlayHost::measureLabelText(const std::string& text)
@@ -85,6 +92,43 @@ void CanvasOverlayHost::setHoverActions(std::function<void()> onJump, std::funct
 {
     card_->setOnJump(std::move(onJump));
     card_->setOnGo(std::move(onGo));
+}
+
+int CanvasOverlayHost::makePauseChip(const std::string& text)
+{
+    return markers_->makePauseChip(text);
+}
+
+int CanvasOverlayHost::makePhotoPin(
+    const std::string& photoId, const std::string& accessibleText, double size, std::function<void()> onClick)
+{
+    return markers_->makePhotoPin(photoId, accessibleText, size, std::move(onClick));
+}
+
+int CanvasOverlayHost::makeLibraryPin(
+    const std::string& photoId, const std::string& accessibleText, std::function<void()> onClick)
+{
+    return markers_->makeLibraryPin(photoId, accessibleText, std::move(onClick));
+}
+
+int CanvasOverlayHost::makeFlyoverDot()
+{
+    return markers_->makeFlyoverDot();
+}
+
+void CanvasOverlayHost::setBadge(int marker, const std::string& badge, const std::string& accessibleText)
+{
+    markers_->setBadge(marker, badge, accessibleText);
+}
+
+void CanvasOverlayHost::removeMarker(int marker)
+{
+    markers_->removeMarker(marker);
+}
+
+void CanvasOverlayHost::applyMarkerPlacements(const std::vector<MarkerPlacement>& placements)
+{
+    markers_->applyMarkerPlacements(placements);
 }
 
 } // namespace velorin

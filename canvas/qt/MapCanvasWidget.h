@@ -24,7 +24,7 @@ class MapCanvasView;
 
 // The map's window on screen: an OpenGL widget whose context the canvas adopts, that
 // draws the canvas's frames into its framebuffer and paces them with the screen's
-// refresh rate, with the place names and their card over it. The canvas itself is built
+// refresh rate, with the markers, the place names and their card over it. The canvas itself is built
 // by the widget's owner once the context exists, and lives with the context. GUI thread only.
 class MapCanvasWidget final : public QOpenGLWidget, public CanvasWindow {
     Q_OBJECT
@@ -58,7 +58,7 @@ public:
     std::optional<platform::Image> grabView(double scale) override;
     void drawOverlays(platform::Image& image, double scale) override;
     bool isDisplayLinkRunning() const { return displayLink_.isActive(); }
-    // The labels and the hover card over the map.
+    // The markers, the labels and the hover card over the map.
     CanvasOverlayHost& overlayHost() const { return *overlays_; }
 
 protected:

@@ -445,14 +445,22 @@ TEST_F(FlightTest, APreparedFlightIsRecordedFromItsFramesThirtyPosesASecond)
     }
 }
 
-TEST_F(FlightTest, SwitchingTreesEndsAFlightButSettingTheSameValueDoesNot)
+TEST_F(FlightTest, SwitchingTreesOrSlopesEndsAFlightButSettingTheSameValueDoesNot)
 {
-    auto canvas = pitchedCanvas();
-    canvas->startFlight(placeAt(north(eyeGround(*canvas), 5000)), false);
-    canvas->setShowsTrees(canvas->renderer().showsTrees);
-    EXPECT_TRUE(canvas->flight());
-    canvas->setShowsTrees(!canvas->renderer().showsTrees);
-    EXPECT_FALSE(canvas->isFlying());
+    struct Case {
+        const char* name;
+        void (MapCanvasView::*set)(bool);
+        bool MapRenderer::*flag;
+    };
+    for (const Case& c : {Case {"trees", &MapCanvasView::setShowsTrees, &MapRenderer::showsTrees},
+             Case {"slopes", &MapCanvasView::setShowsSlopes, &MapRenderer::showsSlopes}}) {
+        auto canvas = pitchedCanvas();
+        canvas->startFlight(placeAt(north(eyeGround(*canvas), 5000)), false);
+        (canvas.get()->*c.set)(canvas->renderer().*c.flag);
+        EXPECT_TRUE(canvas->flight()) << c.name;
+        (canvas.get()->*c.set)(!(canvas->renderer().*c.flag));
+        EXPECT_FALSE(canvas->isFlying()) << c.name;
+    }
 }
 
 TEST_F(FlightTest, APreloadLooksForTheSameTilesInTheSameOrderEachTime)

@@ -1,4 +1,5 @@
 #include "CanvasTestSupport.h"
+#include "FakeCanvasOverlays.h"
 
 #include "features/ToponymHoverCard.h"
 #include "features/ToponymService.h"
@@ -15,48 +16,7 @@ namespace velorin {
 namespace {
 
 using testing_support::CanvasTest;
-
-// The window's side of the labels, counting what the canvas asks of it. A label text is
-// 7 points a letter and 14 high.
-class FakeOverlays final : public CanvasOverlays {
-public:
-    std::map<std::size_t, ToponymLabelStyle> styles;
-    std::map<std::size_t, int> restyles;
-    std::map<std::size_t, ScreenRect> frames;
-    std::size_t hiddenFrom = 0;
-    int measures = 0;
-    std::optional<ScreenRect> card;
-    std::function<void()> onJump;
-    std::function<void()> onGo;
-
-    LabelSize measureLabelText(const std::string& text) override
-    {
-        ++measures;
-        return {7.0 * double(text.size()), 14};
-    }
-    void configureLabel(std::size_t index, const ToponymLabelStyle& style) override
-    {
-        styles[index] = style;
-        ++restyles[index];
-    }
-    void placeLabel(std::size_t index, const ScreenRect& frame) override { frames[index] = frame; }
-    void hideLabels(std::size_t index) override { hiddenFrom = index; }
-    void showHoverCard(const ScreenRect& label) override { card = label; }
-    void hideHoverCard() override { card.reset(); }
-    void setHoverActions(std::function<void()> jump, std::function<void()> go) override
-    {
-        onJump = std::move(jump);
-        onGo = std::move(go);
-    }
-
-    int totalRestyles() const
-    {
-        int total = 0;
-        for (const auto& [index, count] : restyles)
-            total += count;
-        return total;
-    }
-};
+using FakeOverlays = testing_support::FakeCanvasOverlays;
 
 // A canvas over the Écrins whose names come from the toponym cache of one cell: a summit
 // in the middle of the view, a col and a refuge near it.
@@ -275,12 +235,14 @@ TEST_F(ToponymLabels, CommandOrTheCardsSecondButtonFliesToANameAndOptionToursIt)
     EXPECT_FALSE(canvas->animation());
 }
 
-TEST_F(ToponymLabels, APreparedFlightShowsTheLabelsPlacedForEachFrameAndKeepsTheLastOnArrival)
+TEST_F(ToponymLabels, APreparedFlightShowsTheLabelsAndMarkersPlacedForEachFrameAndKeepsTheLastOnArrival)
 {
     layOut();
     auto cache = std::make_shared<TextureCache>(clock);
     canvas->renderer().textures = cache;
     const auto tile = gpu::Texture::make(gpu::PixelFormat::rgba8, 1, 1, std::vector<std::byte>(4, std::byte{200}));
+    canvas->setPhotos({{"photo", {}, WorldPoint::fromLatitudeLongitude(col.latitude, col.longitude)}});
+    const int pin = canvas->photoPins().at(0);
     canvas->startFlight(col, false);
     ASSERT_TRUE(canvas->flight() && canvas->flight()->prepared);
     for (int frames = 0; canvas->flight() && !canvas->flight()->prepared->isComplete() && frames < 20000; ++frames) {
@@ -305,6 +267,9 @@ TEST_F(ToponymLabels, APreparedFlightShowsTheLabelsPlacedForEachFrameAndKeepsThe
     ASSERT_EQ(canvas->shownToponyms().size(), playing->overlays.labels.size());
     for (std::size_t i = 0; i < playing->overlays.labels.size(); ++i)
         EXPECT_EQ(overlays.frames[i], playing->overlays.labels[i].frame) << "the frame's own placements";
+    ASSERT_EQ(playing->overlays.markers.size(), 1u);
+    EXPECT_EQ(playing->overlays.markers[0].marker, pin);
+    EXPECT_EQ(overlays.markers.at(pin).placement, playing->overlays.markers[0]) << "the pin moves with the frame";
 
     runFor(*canvas, 12);
     ASSERT_TRUE(canvas->arrivalFrame());

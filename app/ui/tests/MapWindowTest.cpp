@@ -3,6 +3,7 @@
 #include "account/ui/AccountView.h"
 #include "app/tests/AppModelFixture.h"
 #include "app/ui/AttributionColumn.h"
+#include "app/ui/CameraInfoPanel.h"
 #include "app/ui/CompassDial.h"
 #include "app/ui/CompassPad.h"
 #include "app/ui/FlyoverControlBar.h"
@@ -18,6 +19,7 @@
 #include "app/ui/OverlayTransition.h"
 #include "app/ui/tests/ScreenTestSupport.h"
 #include "canvas/qt/CanvasOverlayHost.h"
+#include "canvas/qt/MarkerOverlays.h"
 #include "canvas/qt/MapCanvasWidget.h"
 #include "canvas/qt/ToponymLabelLayer.h"
 #include "features/ToponymHoverCard.h"
@@ -54,6 +56,7 @@
 #include <string>
 
 using testing_support::LoopbackServer;
+using velorin::CameraInfoPanel;
 using velorin::MapScreen;
 using velorin::RootView;
 
@@ -896,6 +899,76 @@ TEST_F(MapWindowTest, ASavedTrackIsFlownFromThePalettePausedAndStoppedWhileAShor
     EXPECT_FALSE(canvas->flyover());
     EXPECT_FALSE(screen->flyoverControlBarTransition().isShown());
     EXPECT_TRUE(screen->topLeadingLayer().isVisible());
+}
+
+TEST_F(MapWindowTest, PinsChipsLibraryGroupsTheFlyoverDotAndTheCameraReadoutStandOverTheMap)
+{
+    storePreferences(R"({"Velorin.cameraInfo": true})");
+    serveTiles(server, griddedImage());
+    auto& model = makeModel();
+    const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "47.26,11.39,14"});
+    RootView& window = *shown;
+    model.start();
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return model.loader()->status().delivered > 0 && drawnShare(map.grabFramebuffer()) > 0.9;
+    }, 60));
+    auto canvas = screen->container().canvas();
+    const auto at = [&](double x, double y) {
+        return canvas->camera().worldPoint({x * map.devicePixelRatioF(), y * map.devicePixelRatioF()});
+    };
+    const platform::SystemTime noon {std::chrono::hours(24 * 20000 + 10)};
+    velorin::TrackPause pause;
+    pause.latitude = at(520, 420).latitude();
+    pause.longitude = at(520, 420).longitude();
+    pause.start = noon;
+    pause.end = noon + std::chrono::minutes(25);
+    canvas->setTrack({{at(420, 450), velorin::TravelMode::walking}, {at(640, 380), velorin::TravelMode::walking}}, {pause});
+    canvas->setPhotos({{"a.jpg", noon, at(450, 380)}, {"b.jpg", noon, at(600, 460)}});
+    std::vector<velorin::TrackPhoto> library {{"b.jpg", noon, at(600, 460)}, {"alone.jpg", noon, at(300, 560)}};
+    for (int i = 0; i < 12; ++i)
+        library.push_back({"group" + std::to_string(i) + ".jpg", noon, at(760 + i, 300 + i)});
+    canvas->setLibraryPhotos(library);
+    testing_support::runUntil(*mainQueue, [] { return false; }, 0.3);
+
+    velorin::MarkerOverlays& markers = map.overlayHost().markers();
+    const auto shownAt = [&](int marker, double x, double y) {
+        QWidget* view = markers.view(marker);
+        ASSERT_TRUE(view);
+        EXPECT_TRUE(view->isVisible());
+        EXPECT_NEAR(QRectF(view->geometry()).center().x(), x, 1);
+        EXPECT_NEAR(QRectF(view->geometry()).center().y(), y, 1);
+    };
+    ASSERT_EQ(canvas->photoPins().size(), 2u);
+    shownAt(canvas->photoPins()[0], 450, 380);
+    shownAt(canvas->pauseChips().at(0), 520, 420);
+    ASSERT_EQ(canvas->libraryGroups().size(), 2u) << "b is the track's photo";
+    shownAt(canvas->libraryPins().at("group0.jpg"), 760, 300);
+
+    CameraInfoPanel& panel = screen->cameraInfoPanel();
+    ASSERT_TRUE(panel.isVisible()) << "the preference is on";
+    EXPECT_TRUE(panel.showsReadout());
+    const QRect pad(screen->compassPad().mapTo(&window, QPoint(0, 0)), screen->compassPad().size());
+    const QRect readout(panel.mapTo(&window, QPoint(0, 0)), panel.size());
+    EXPECT_GT(readout.top(), pad.bottom()) << "under the compass pad";
+    EXPECT_EQ(readout.left(), pad.left());
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velorin-markers-window.png";
+    ASSERT_TRUE(window.grab().toImage().save(QString::fromStdString(file.string()), "PNG"));
+
+    std::vector<velorin::WorldPoint> walk;
+    for (int metres = 0; metres <= 400; metres += 50)
+        walk.push_back({canvas->camera().center.x, canvas->camera().center.y - metres / canvas->camera().center.metersPerWorldUnit()});
+    ASSERT_TRUE(canvas->startFlyover(walk));
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return canvas->flyoverDot() && markers.view(*canvas->flyoverDot())->isVisible() && canvas->libraryPins().empty();
+    }, 30)) << "the dot shows and the library pins leave for the flyover";
+    const auto flying = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velorin-flyover-dot.png";
+    ASSERT_TRUE(window.grab().toImage().save(QString::fromStdString(flying.string()), "PNG"));
+
+    model.setShowsCameraInfo(false);
+    EXPECT_FALSE(panel.isVisible()) << "the panel follows the preference";
 }
 
 TEST_F(MapWindowTest, TheSettingsOpenFromTheToolbarAndTheDiagnosticsFromTheProblemPillOrAtLaunch)
