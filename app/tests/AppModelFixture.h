@@ -47,6 +47,8 @@ protected:
     // The present moment of the next model, which dates its recordings.
     platform::SystemTime now = platform::SystemTime(std::chrono::seconds(1'800'000'000));
     int gpuProbes = 0;
+    // The update plug-in the next model tells who is signed in; empty for none.
+    std::function<velorin::UpdatePlugin*()> updatePlugin;
     std::unique_ptr<velorin::AppModel> model;
     int changes = 0;
 
@@ -94,6 +96,7 @@ protected:
             return gpu;
         };
         environment.now = [this] { return now; };
+        environment.updatePlugin = updatePlugin;
         model = std::make_unique<velorin::AppModel>(std::move(environment));
         QObject::connect(model.get(), &velorin::AppModel::changed, [this] { ++changes; });
         return *model;
