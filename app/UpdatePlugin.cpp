@@ -3,6 +3,7 @@
 #include "app/SharedObjectCheck.h"
 
 #include "platform/Log.h"
+#include "platform/Resources.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -135,10 +136,10 @@ std::filesystem::path updatePluginFolder()
     const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)
         return {};
-    const auto folder = program.parent_path();
-    if (folder.filename() == "bin")
-        return folder.parent_path() / "lib" / "velorin" / "plugins";
-    return folder / "plugins";
+    // Installed as the shaders and resources are, or beside the program in a build tree.
+    if (platform::installedDataFolder())
+        return program.parent_path().parent_path() / "lib" / "velorin" / "plugins";
+    return program.parent_path() / "plugins";
 }
 
 } // namespace velorin

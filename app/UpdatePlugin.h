@@ -40,8 +40,8 @@ private:
 // or incomplete, or when its object cannot be made. The library is never unloaded. Any thread.
 std::unique_ptr<UpdatePlugin> loadUpdatePlugin(const std::filesystem::path& folder, const KorrelvaneHost& host);
 
-// The program's plug-in folder: "plugins" beside the running program in a build tree,
-// "lib/velorin/plugins" of its prefix once installed in a "bin" folder.
+// The program's plug-in folder: "lib/velorin/plugins" of its prefix once installed (where
+// "share/velorin" stands beside its "bin"), else "plugins" beside the running program.
 std::filesystem::path updatePluginFolder();
 
 } // namespace velorin

@@ -12,6 +12,7 @@
 
 #include <QStandardPaths>
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -66,10 +67,13 @@ private:
     std::unique_ptr<korrelvane::UpdateDialog> dialog_;
 };
 
-// The key that signs new versions, set when the plug-in is built; empty for none.
+// The key that signs new versions, set when the plug-in is built; empty for none, or for a
+// value that is no Ed25519 key, which could never accept a download.
 std::vector<std::byte> builtInPublicKey()
 {
-    return platform::base64Decode(KORRELVANE_UPDATE_PUBLIC_KEY).value_or(std::vector<std::byte>());
+    constexpr std::size_t kKeyBytes = 32;
+    auto key = platform::base64Decode(KORRELVANE_UPDATE_PUBLIC_KEY).value_or(std::vector<std::byte>());
+    return key.size() == kKeyBytes ? key : std::vector<std::byte>();
 }
 
 std::filesystem::path downloadsFolder()
