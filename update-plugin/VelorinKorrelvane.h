@@ -64,7 +64,6 @@ public:
 
     // The headers every update request carries now.
     const platform::HttpHeaders& headers() const { return headers_; }
-    bool isChecking() const { return check_.isActive(); }
 
 private:
     UpdateOutcome outcome(const platform::HttpResult& result) const;

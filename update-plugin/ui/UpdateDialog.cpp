@@ -20,6 +20,8 @@ UpdateDialog::UpdateDialog(OpenPage openPage)
     if (!openPage_)
         openPage_ = [](const std::string& url) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); };
     setObjectName("korrelvaneUpdateDialog");
+    message_->setObjectName("message");
+    notes_->setObjectName("notes");
     setWindowTitle(QStringLiteral("Mises à jour de Velorin"));
     message_->setWordWrap(true);
     notes_->setWordWrap(true);

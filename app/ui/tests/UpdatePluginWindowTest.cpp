@@ -68,7 +68,8 @@ protected:
     static QString dialogMessage()
     {
         QDialog* dialog = updateDialog();
-        return dialog ? dialog->findChildren<QLabel*>().front()->text() : QString();
+        auto* message = dialog ? dialog->findChild<QLabel*>("message") : nullptr;
+        return message ? message->text() : QString();
     }
 };
 
