@@ -60,6 +60,7 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , mainQueue_(std::move(environment.mainQueue))
     , clock_(std::move(environment.clock))
     , probeGpu_(std::move(environment.probeGpu))
+    , arguments_(std::move(environment.arguments))
     , basemap_(storedBasemap(*defaults_))
     , showsToponyms_(storedShowsToponyms(*defaults_))
     , showsAppleCommerce_(defaults_->boolean(kAppleCommerceKey).value_or(false))
@@ -80,6 +81,8 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , stallWatchdog_(clock_, mainQueue_)
     , statusPoll_(clock_, mainQueue_)
     , controlsHide_(clock_, mainQueue_)
+    , flyoverPhotoHide_(clock_, mainQueue_)
+    , filmTrack_(clock_, mainQueue_)
     , lastCameraChange_(-std::numeric_limits<double>::infinity())
     , session_(makeTileSession(clock_))
     , relay_(std::make_shared<TileRelay>(hosts_, *clock_, *defaults_))
@@ -180,6 +183,7 @@ void AppModel::start()
     publish(state_, LoadState::ready());
     revealControls();
     location_->start();
+    startFilmTrack();
 }
 
 void AppModel::retryStart()

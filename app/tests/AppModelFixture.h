@@ -22,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -46,6 +47,8 @@ protected:
     std::optional<velorin::GpuDevice> gpu = velorin::GpuDevice { 45, 16384 };
     // The present moment of the next model, which dates its recordings.
     platform::SystemTime now = platform::SystemTime(std::chrono::seconds(1'800'000'000));
+    // The launch arguments of the next model.
+    std::vector<std::string> arguments = {"velorin"};
     int gpuProbes = 0;
     // The update plug-in the next model tells who is signed in; empty for none.
     std::function<velorin::UpdatePlugin*()> updatePlugin;
@@ -97,6 +100,7 @@ protected:
         };
         environment.now = [this] { return now; };
         environment.updatePlugin = updatePlugin;
+        environment.arguments = arguments;
         model = std::make_unique<velorin::AppModel>(std::move(environment));
         QObject::connect(model.get(), &velorin::AppModel::changed, [this] { ++changes; });
         return *model;

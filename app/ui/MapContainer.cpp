@@ -96,6 +96,26 @@ void MapContainer::wireCallbacks(MapCanvasView& canvas, QPointer<AppModel> model
         if (model)
             model->stopCompassFollowing();
     };
+    canvas.onFlight = [model](std::optional<std::pair<std::string, double>> flight) {
+        if (model)
+            model->flightDidChange(std::move(flight));
+    };
+    canvas.onFlyoverProgress = [model](std::optional<double> progress) {
+        if (model)
+            model->flyoverProgressDidChange(progress);
+    };
+    canvas.onFlyoverEnded = [model] {
+        if (model)
+            model->flyoverDidEnd();
+    };
+    canvas.onFlyoverPhoto = [model](int index) {
+        if (model)
+            model->showFlyoverPhoto(index);
+    };
+    canvas.onFlyoverPosition = [model](double travelled, double total) {
+        if (model)
+            model->flyoverPositionDidChange(travelled, total);
+    };
 }
 
 } // namespace velorin
