@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/GpuDevice.h"
+#include "app/UpdatePlugin.h"
 #include "map-data/ServiceHosts.h"
 #include "platform/Clock.h"
 #include "platform/Folders.h"
@@ -19,10 +20,11 @@
 namespace velorin {
 
 // What the application model is built over: the user's folders and preferences, the
-// service hosts, time, the main queue, the network path, the device position, the keychain
-// and the GPU probe. The program fills it from the process; tests use temporary folders, a
-// manual clock, a drainable main queue, a fake network and position, a keychain in memory
-// and a probe of their choice, and the launch arguments. Handed over once, on the main thread.
+// service hosts, time, the main queue, the network path, the device position, the keychain,
+// the GPU probe, the update plug-in and the launch arguments. The program fills it from the
+// process; tests use temporary folders, a manual clock, a drainable main queue, a fake network
+// and position, a keychain in memory, a probe and a plug-in of their choice, and the launch
+// arguments. Handed over once, on the main thread.
 struct AppEnvironment {
     platform::Folders folders;
     std::shared_ptr<platform::UserDefaults> defaults;
@@ -39,6 +41,9 @@ struct AppEnvironment {
     std::shared_ptr<platform::Keychain> keychain;
     // The present moment, which dates recordings; empty is the system's clock.
     std::function<platform::SystemTime()> now = {};
+    // The update plug-in that hears who is signed in, read at each message (the first read
+    // may load it); empty, or giving nothing, when there is none.
+    std::function<UpdatePlugin*()> updatePlugin = {};
     // The process arguments, for the launch automation ("-filmTrack").
     std::vector<std::string> arguments = {};
 };

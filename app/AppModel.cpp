@@ -39,6 +39,17 @@ std::shared_ptr<platform::HttpSession> makeTileSession(std::shared_ptr<platform:
     return std::make_shared<platform::HttpSession>(std::move(options));
 }
 
+// `utilisateur:` for the plug-in that `plugin` gives at the time, if any.
+AccountService::PluginMessage pluginMessage(std::function<UpdatePlugin*()> plugin)
+{
+    if (!plugin)
+        return {};
+    return [plugin = std::move(plugin)](const std::optional<std::string>& email) {
+        if (UpdatePlugin* target = plugin())
+            target->utilisateur(email);
+    };
+}
+
 } // namespace
 
 AppModel::AppModel(AppEnvironment environment, QObject* parent)
@@ -56,9 +67,8 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , showsPhotoPins_(defaults_->boolean(kPhotoPinsKey).value_or(false))
     , showsSlopes_(defaults_->boolean(kSlopesKey).value_or(false))
     , store_(std::make_shared<DiskStore>(folders_.tiles(), folders_.offline()))
-    // The update plug-in is not loaded yet: nobody hears `utilisateur:`.
-    , accounts_(std::make_unique<AccountService>(
-          AccountService::Dependencies { hosts_, defaults_, std::move(environment.keychain), clock_, mainQueue_, {} }))
+    , accounts_(std::make_unique<AccountService>(AccountService::Dependencies { hosts_, defaults_,
+          std::move(environment.keychain), clock_, mainQueue_, pluginMessage(std::move(environment.updatePlugin)) }))
     , showsTrees_(defaults_->boolean(kTreesKey).value_or(true))
     , flyoverMode_(storedFlyoverMode(*defaults_))
     , location_(std::make_unique<LocationService>(std::move(environment.locationSource), clock_, mainQueue_))

@@ -1,6 +1,7 @@
 #include "app/VelorinApp.h"
 
 #include "app/LaunchMode.h"
+#include "app/UpdatePluginSlot.h"
 
 #include "platform/SteadyClock.h"
 #include "platform/qt/QtKeychainStore.h"
@@ -59,6 +60,7 @@ AppEnvironment processEnvironment()
     environment.locationSource = std::make_unique<platform::QtLocationSource>();
     environment.probeGpu = &GpuDevice::probeDefault;
     environment.keychain = std::make_shared<platform::QtKeychainStore>(environment.mainQueue);
+    environment.updatePlugin = &updatePlugin;
     return environment;
 }
 
@@ -82,7 +84,11 @@ VelorinApp::VelorinApp(int& argc, char** argv)
         [model = model_.get()] { model->applicationWillTerminate(); });
 }
 
-VelorinApp::~VelorinApp() = default;
+VelorinApp::~VelorinApp()
+{
+    // The plug-in's transfers and dialogs end while Qt is still there.
+    releaseUpdatePlugin();
+}
 
 bool VelorinApp::hasDisplay()
 {
@@ -116,6 +122,8 @@ void VelorinApp::openWindow()
 {
     window_ = std::make_unique<RootView>(*model_, canvasEnvironment_);
     window_->setWindowTitle(QStringLiteral("Velorin"));
+    // Decided once: the account service's first message has loaded the plug-in, or not.
+    window_->offerUpdateCheck(&updatePlugin);
     window_->resize(kWindowWidthPoints, kWindowHeightPoints);
     window_->show();
 }

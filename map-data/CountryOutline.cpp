@@ -1,6 +1,7 @@
 #include "map-data/CountryOutline.h"
 
 #include "platform/MappedFile.h"
+#include "platform/Resources.h"
 
 #include <algorithm>
 #include <bit>
@@ -88,7 +89,7 @@ CountryOutline CountryOutline::read(const std::filesystem::path& path)
 
 const CountryOutline& CountryOutline::france()
 {
-    static const CountryOutline outline = read(std::filesystem::path(VELORIN_RESOURCES_DIR) / kFranceResource);
+    static const CountryOutline outline = read(platform::resourcesFolder() / kFranceResource);
     return outline;
 }
 

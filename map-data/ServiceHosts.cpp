@@ -113,6 +113,8 @@ ServiceHosts ServiceHosts::fromJSON(std::string_view text)
             hosts.mediaHost = readOptionalHost(value, key);
         } else if (key == "accountHost") {
             hosts.accountHost = readOptionalHost(value, key);
+        } else if (key == "updateHost") {
+            hosts.updateHost = readOptionalHost(value, key);
         } else if (key == "googleAccountsHost") {
             hosts.googleAccountsHost = readHost(value, key);
         } else if (key == "googleTokenHost") {

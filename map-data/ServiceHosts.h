@@ -12,7 +12,7 @@
 namespace velorin {
 
 // Where the map's data comes from: the public providers' hosts (built in), the maker's
-// tile relay with its access token, media host and account server (none by default: the
+// tile relay with its access token, media host, account server and update feed (none by default: the
 // features that need them are off), Google's sign-in endpoints and client, and the URL scheme. Tests point every host at a
 // loopback server over plain http; the JSON file named by VELORIN_HOSTS overrides the
 // built-in values on a user's machine. A plain value; any thread.
@@ -45,6 +45,8 @@ struct ServiceHosts {
     std::optional<std::string> relayToken;
     std::optional<std::string> mediaHost;
     std::optional<std::string> accountHost;
+    // Serves the update feed "/velorin/appcast.json"; none: no update check on this computer.
+    std::optional<std::string> updateHost;
     // Google's OAuth 2.0 authorisation and token endpoints.
     std::string googleAccountsHost = "accounts.google.com";
     std::string googleTokenHost = "oauth2.googleapis.com";

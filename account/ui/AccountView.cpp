@@ -8,6 +8,7 @@
 #include "account/ui/LegalView.h"
 #include "app/AppModel.h"
 #include "app/MainTimer.h"
+#include "platform/Resources.h"
 #include "widgets/SheetParts.h"
 #include "widgets/Symbols.h"
 
@@ -238,7 +239,7 @@ QWidget* AccountView::makeHeader()
     logo->setObjectName("logo");
     logo->setContentsMargins(0, 24, 0, 8);
     logo->setAlignment(Qt::AlignCenter);
-    QImage artwork(QString::fromStdString((std::filesystem::path(VELORIN_RESOURCES_DIR) / kLogoResource).string()));
+    QImage artwork(QString::fromStdString((platform::resourcesFolder() / kLogoResource).string()));
     if (!artwork.isNull()) {
         // Drawn in white whatever the artwork's own colours: only its shape counts.
         const qreal scale = devicePixelRatioF();

@@ -50,6 +50,8 @@ protected:
     // The launch arguments of the next model.
     std::vector<std::string> arguments = {"velorin"};
     int gpuProbes = 0;
+    // The update plug-in the next model tells who is signed in; empty for none.
+    std::function<velorin::UpdatePlugin*()> updatePlugin;
     std::unique_ptr<velorin::AppModel> model;
     int changes = 0;
 
@@ -97,6 +99,7 @@ protected:
             return gpu;
         };
         environment.now = [this] { return now; };
+        environment.updatePlugin = updatePlugin;
         environment.arguments = arguments;
         model = std::make_unique<velorin::AppModel>(std::move(environment));
         QObject::connect(model.get(), &velorin::AppModel::changed, [this] { ++changes; });

@@ -1,9 +1,15 @@
 #include "app/ui/RootView.h"
 
 #include "app/AppModel.h"
+#include "app/UpdatePlugin.h"
 #include "app/ui/FailureView.h"
 #include "app/ui/LoadingView.h"
 #include "app/ui/MapScreen.h"
+
+#include "platform/Version.h"
+
+#include <QMenuBar>
+#include <QMessageBox>
 
 namespace velorin {
 
@@ -11,7 +17,12 @@ RootView::RootView(AppModel& model, MapCanvasView::Environment environment, QWid
     : QWidget(parent)
     , model_(model)
     , environment_(std::move(environment))
+    , menuBar_(new QMenuBar(this))
+    , helpMenu_(menuBar_->addMenu(QStringLiteral("Aide")))
 {
+    // One bar inside the window: Linux desktops have no menu of the application's own.
+    menuBar_->setNativeMenuBar(false);
+    helpMenu_->addAction(QStringLiteral("À propos de Velorin"), this, [this] { showAbout(); });
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, backgroundColor());
@@ -20,10 +31,32 @@ RootView::RootView(AppModel& model, MapCanvasView::Environment environment, QWid
     follow();
 }
 
+void RootView::offerUpdateCheck(const std::function<UpdatePlugin*()>& plugin)
+{
+    if (!plugin || !plugin())
+        return;
+    helpMenu_->addAction(QStringLiteral("Rechercher les mises à jour…"), this, [plugin] {
+        if (UpdatePlugin* target = plugin())
+            target->rechercher();
+    });
+}
+
+void RootView::showAbout()
+{
+    QMessageBox::about(this, QStringLiteral("À propos de Velorin"),
+        QStringLiteral("Velorin %1").arg(QString::fromUtf8(platform::kVersion)));
+}
+
+QRect RootView::contentArea() const
+{
+    return rect().adjusted(0, menuBar_->sizeHint().height(), 0, 0);
+}
+
 void RootView::resizeEvent(QResizeEvent*)
 {
+    menuBar_->setGeometry(0, 0, width(), menuBar_->sizeHint().height());
     if (content_)
-        content_->setGeometry(rect());
+        content_->setGeometry(contentArea());
 }
 
 void RootView::follow()
@@ -74,8 +107,8 @@ void RootView::present(Screen screen)
         break;
     }
     // A window made smaller than its screen allows would hide controls off its edges.
-    setMinimumSize(content_->minimumSizeHint().expandedTo(QSize(0, 0)));
-    content_->setGeometry(rect());
+    setMinimumSize(content_->minimumSizeHint().expandedTo(QSize(0, 0)) + QSize(0, menuBar_->sizeHint().height()));
+    content_->setGeometry(contentArea());
     content_->show();
     content_->setFocus();
 }

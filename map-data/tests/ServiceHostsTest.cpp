@@ -37,6 +37,7 @@ TEST(ServiceHosts, BuiltInValuesHaveProvidersButNoneOfTheMakersServers)
     EXPECT_FALSE(hosts.hasRelay());
     EXPECT_EQ(hosts.mediaHost, std::nullopt);
     EXPECT_EQ(hosts.accountHost, std::nullopt);
+    EXPECT_EQ(hosts.updateHost, std::nullopt);
     EXPECT_EQ(hosts.relayedHosts().size(), 6u);
     EXPECT_EQ(hosts.origin(hosts.ignHost), "https://data.geopf.fr");
 }
@@ -44,13 +45,14 @@ TEST(ServiceHosts, BuiltInValuesHaveProvidersButNoneOfTheMakersServers)
 TEST(ServiceHosts, AFileOverridesOnlyTheKeysItNames)
 {
     auto hosts = ServiceHosts::fromJSON(std::string(R"({"scheme": "http", "ignHost": "127.0.0.1:8080",
-        "relayHost": "relay.example.org", "relayToken": ")") + kToken + R"(", "mediaHost": "[::1]:9000"})");
+        "relayHost": "relay.example.org", "relayToken": ")") + kToken + R"(", "mediaHost": "[::1]:9000", "updateHost": "127.0.0.1:8081"})");
     EXPECT_EQ(hosts.scheme, "http");
     EXPECT_EQ(hosts.ignHost, "127.0.0.1:8080");
     EXPECT_EQ(hosts.openTopoHost, ServiceHosts().openTopoHost);
     EXPECT_TRUE(hosts.hasRelay());
     EXPECT_EQ(hosts.relayToken, kToken);
     EXPECT_EQ(hosts.mediaHost, "[::1]:9000");
+    EXPECT_EQ(hosts.updateHost, "127.0.0.1:8081");
     EXPECT_EQ(ServiceHosts::fromJSON(R"({"mediaHost": null})"), ServiceHosts());
 
     auto google = ServiceHosts::fromJSON(R"({"googleTokenHost": "127.0.0.1:9001",

@@ -1,9 +1,10 @@
 #include "platform/gpu/ShaderLibrary.h"
 
+#include "platform/Resources.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <system_error>
 
 namespace gpu {
 
@@ -25,14 +26,8 @@ ShaderLibrary::ShaderLibrary(std::filesystem::path folder)
 
 std::filesystem::path ShaderLibrary::defaultFolder()
 {
-    std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        const auto installed = program.parent_path().parent_path() / "share" / "velorin" / "shaders";
-        if (std::filesystem::is_directory(installed, error))
-            return installed;
-    }
-    return VELORIN_SOURCE_SHADERS;
+    const auto installed = platform::installedDataFolder();
+    return installed ? *installed / "shaders" : std::filesystem::path(VELORIN_SOURCE_SHADERS);
 }
 
 std::optional<std::string> ShaderLibrary::read(std::string_view name) const

@@ -38,6 +38,7 @@
 #include <QHelpEvent>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTest>
 #include <QToolTip>
@@ -253,9 +254,11 @@ TEST_F(MapWindowTest, TheWindowShowsTheMapWithItsOverlaysOnceTilesArrive)
 
     EXPECT_EQ(screen->container().canvas()->renderer().basemap, model.basemap()) << "the model's basemap is drawn";
     EXPECT_FALSE(screen->container().canvas()->renderer().userLocation) << "no position was known";
-    EXPECT_EQ(map.mapTo(&window, QPoint(0, 0)), QPoint(0, 0));
-    EXPECT_EQ(map.size(), window.size()) << "the map fills the window";
-    const QRect inside = window.rect();
+    const int bar = window.menuBar()->height();
+    EXPECT_GT(bar, 0);
+    EXPECT_EQ(map.mapTo(&window, QPoint(0, 0)), QPoint(0, bar)) << "the map starts below the menu bar";
+    EXPECT_EQ(map.size(), window.size() - QSize(0, bar)) << "the map fills the rest of the window";
+    const QRect inside = window.rect().adjusted(0, bar, 0, 0);
     const std::vector<QWidget*> overlays {&screen->compassPad(), &screen->attributionColumn(),
         &screen->attributionColumn().scaleBar(), &screen->toolbar(), &screen->mapPalette()};
     for (QWidget* overlay : overlays) {
