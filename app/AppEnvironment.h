@@ -3,6 +3,7 @@
 #include "app/GpuDevice.h"
 #include "map-data/ServiceHosts.h"
 #include "platform/Clock.h"
+#include "platform/Executor.h"
 #include "platform/Folders.h"
 #include "platform/Keychain.h"
 #include "platform/Iso8601.h"
@@ -35,8 +36,11 @@ struct AppEnvironment {
     GpuDevice::Probe probeGpu;
     // Required: where the account's session is kept.
     std::shared_ptr<platform::Keychain> keychain;
-    // The present moment, which dates recordings; empty is the system's clock.
+    // The present moment, which dates recordings and captures; empty is the system's clock.
     std::function<platform::SystemTime()> now = {};
+    // Where the Pictures folder is read and captures are copied out; a pool of one thread
+    // when empty.
+    std::shared_ptr<platform::Executor> photoWorker = {};
 };
 
 } // namespace velorin

@@ -58,12 +58,6 @@ void AppModel::toggleAppleCommerce()
     persistFlag(&AppModel::showsAppleCommerce_, kAppleCommerceKey, nullptr);
 }
 
-void AppModel::reloadLibraryPhotos(bool)
-{
-    // No located photo is read from the Pictures folder yet, so there is none to load or
-    // to clear.
-}
-
 void AppModel::toggleSlopes()
 {
     persistFlag(&AppModel::showsSlopes_, kSlopesKey, &MapCanvasPort::setShowsSlopes);

@@ -52,6 +52,20 @@ public:
     void setShowsSlopes(bool on) override;
     void setShowsTrees(bool on) override;
 
+    std::optional<platform::Image> snapshot() override;
+    std::optional<CameraPose> camera() const override;
+    void apply(const CameraPose& pose) override;
+    void play(const SavedVideo& video) override;
+    // The canvas writes no films yet: every film is refused.
+    bool exportVideo(const SavedVideo&, Basemap, int, const std::filesystem::path&, bool, std::function<void(double)>,
+        std::function<void(bool)>) override
+    {
+        return false;
+    }
+    void setPhotos(const std::vector<TrackPhoto>& photos) override;
+    // The canvas draws no library pins yet.
+    void setLibraryPhotos(const std::vector<TrackPhoto>&) override {}
+
 private:
     std::weak_ptr<MapCanvasView> canvas_;
 };

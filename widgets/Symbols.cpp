@@ -37,6 +37,7 @@ constexpr std::array kTable {
     Entry { "tag.fill", 0xF4F9 }, // tag
     Entry { "tag", 0xF4FC }, // tag-outline
     Entry { "camera", 0xF100 }, // camera
+    Entry { "camera.fill", 0xF101 }, // camera-enhance
     Entry { "plus", 0xF415 }, // plus
     Entry { "minus", 0xF374 }, // minus
     Entry { "stop.fill", 0xF4DB }, // stop

@@ -46,6 +46,8 @@ protected:
     std::optional<velorin::GpuDevice> gpu = velorin::GpuDevice { 45, 16384 };
     // The present moment of the next model, which dates its recordings.
     platform::SystemTime now = platform::SystemTime(std::chrono::seconds(1'800'000'000));
+    // The model's photo lookups wait here until the test runs them.
+    std::shared_ptr<platform::DrainableMainQueue> photoWorker = std::make_shared<platform::DrainableMainQueue>();
     int gpuProbes = 0;
     std::unique_ptr<velorin::AppModel> model;
     int changes = 0;
@@ -94,9 +96,17 @@ protected:
             return gpu;
         };
         environment.now = [this] { return now; };
+        environment.photoWorker = photoWorker;
         model = std::make_unique<velorin::AppModel>(std::move(environment));
         QObject::connect(model.get(), &velorin::AppModel::changed, [this] { ++changes; });
         return *model;
+    }
+
+    // Runs the photo lookups waiting, then what they posted.
+    void runPhotoLookups()
+    {
+        photoWorker->drain();
+        mainQueue->drain();
     }
 
     void advance(double seconds)

@@ -64,6 +64,8 @@ void MapContainer::pushModelState(MapCanvasPort& port)
     model_.setCanvas(port_);
     // The recording under way, or the track opened, before the map was shown.
     model_.tracks().publishMapTrack();
+    port.setPhotos(model_.showsPhotoPins() ? model_.trackPhotos() : std::vector<TrackPhoto> {});
+    port.setLibraryPhotos(model_.libraryPhotos());
 }
 
 void MapContainer::pushPosition(MapCanvasPort& port)
@@ -95,6 +97,19 @@ void MapContainer::wireCallbacks(MapCanvasView& canvas, QPointer<AppModel> model
     canvas.onCompassFollowingInterrupted = [model] {
         if (model)
             model->stopCompassFollowing();
+    };
+    canvas.onFlight = [model](std::optional<std::pair<std::string, double>> flight) {
+        if (model)
+            model->setFlight(std::move(flight));
+    };
+    canvas.onAnimationRecorded = [model](const std::string& name, Basemap basemap, const std::vector<CameraPose>& poses,
+                                     const std::optional<platform::Image>& image) {
+        if (model)
+            model->animationRecorded(name, basemap, poses, image);
+    };
+    canvas.onPhotoTapped = [model](int index) {
+        if (model)
+            model->photoTapped(index);
     };
 }
 

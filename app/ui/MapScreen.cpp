@@ -6,6 +6,7 @@
 #include "app/AppModel.h"
 #include "app/ui/AltitudeCapsule.h"
 #include "app/ui/AttributionColumn.h"
+#include "app/ui/CaptureNotice.h"
 #include "app/ui/CompassPad.h"
 #include "app/ui/MapContainer.h"
 #include "app/ui/MapPalette.h"
@@ -69,6 +70,7 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     banners_->add(altitude_, Qt::AlignHCenter);
     if (model_.downloader())
         banners_->add(new DownloadBanner(model_.downloader(), banners_), Qt::AlignHCenter);
+    banners_->add(new CaptureNotice(model_, banners_), Qt::AlignHCenter);
 
     // The toolbar offers no way to the sheet search and the offline maps: keys do.
     connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] { openSearch(); });

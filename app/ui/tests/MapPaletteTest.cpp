@@ -112,10 +112,15 @@ TEST_F(MapPaletteWidget, TheToggleButtonsShowAndSwitchTheirOption)
     }
 }
 
-TEST_F(MapPaletteWidget, ThePhotoPinsShowTheirStoredStateAndWaitForTheirAction)
+TEST_F(MapPaletteWidget, ThePhotoPinsShowTheirStoredStateAndSwitchThePins)
 {
     EXPECT_EQ(button("photoPins").symbol(), "photo.on.rectangle.angled");
     EXPECT_EQ(button("photoPins").accessibleName(), "Afficher les photos");
+    press("photoPins");
+    EXPECT_TRUE(model->showsPhotoPins());
+    EXPECT_EQ(button("photoPins").accessibleName(), "Masquer les photos");
+    press("photoPins");
+    EXPECT_FALSE(model->showsPhotoPins());
 
     delete palette;
     storePreferences(R"({"Velorin.photoPins": true})");
@@ -129,14 +134,22 @@ TEST_F(MapPaletteWidget, ThePhotoPinsShowTheirStoredStateAndWaitForTheirAction)
 
 TEST_F(MapPaletteWidget, TheActionsStillToComeAreShownDisabled)
 {
-    for (const char* name : { "photoPins", "apple", "saveView", "flyover" })
+    for (const char* name : { "apple", "flyover" })
         EXPECT_FALSE(button(name).isEnabled()) << name;
-    for (const char* name : { "ign", "aerial", "trees", "toponyms", "zoomIn", "zoomOut" })
+    for (const char* name : { "photoPins", "ign", "aerial", "trees", "toponyms", "saveView", "zoomIn", "zoomOut" })
         EXPECT_TRUE(button(name).isEnabled()) << name;
     EXPECT_EQ(button("saveView").symbol(), "camera");
     EXPECT_EQ(button("saveView").accessibleName(), "Enregistrer la vue");
     EXPECT_EQ(button("flyover").symbol(), "play.fill");
     EXPECT_EQ(button("flyover").accessibleName(), "Tourner autour du point visé");
+}
+
+TEST_F(MapPaletteWidget, TheSaveButtonKeepsTheViewShown)
+{
+    press("saveView");
+    EXPECT_EQ(canvas->snapshots, 1);
+    ASSERT_EQ(model->captures().views().size(), 1u);
+    EXPECT_EQ(model->captureNotice(), "Vue enregistrée");
 }
 
 TEST_F(MapPaletteWidget, TheZoomButtonsStepTheCanvasOneLevel)
@@ -152,7 +165,7 @@ TEST_F(MapPaletteWidget, TheZoomButtonsStepTheCanvasOneLevel)
 TEST_F(MapPaletteWidget, EveryPressRevealsTheControlsEvenWithoutACanvas)
 {
     canvas.reset();
-    for (const char* name : { "ign", "aerial", "trees", "toponyms", "zoomIn", "zoomOut" }) {
+    for (const char* name : { "photoPins", "ign", "aerial", "trees", "toponyms", "saveView", "zoomIn", "zoomOut" }) {
         hideControls();
         press(name);
         EXPECT_TRUE(model->areControlsVisible()) << name;
