@@ -99,6 +99,8 @@ void AppModel::playSavedVideo(const SavedVideo& video)
 
 void AppModel::makeFilm(const SavedVideo& video, std::function<void(std::optional<std::filesystem::path>)> done)
 {
+    if (!done)
+        done = [](std::optional<std::filesystem::path>) {};
     const bool hd = defaults_->boolean(kVideoHDKey).value_or(false);
     const auto film = captures_->filmURL(video.id, hd);
     std::error_code error;

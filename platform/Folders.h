@@ -12,8 +12,8 @@ struct Folders {
     std::filesystem::path config; // $XDG_CONFIG_HOME/Velorin
     // The user's own folders, where captures are exported: XDG_PICTURES_DIR and
     // XDG_VIDEOS_DIR of user-dirs.dirs, else ~/Pictures and ~/Videos. Not created here.
-    std::filesystem::path pictures;
-    std::filesystem::path videos;
+    std::filesystem::path pictures = {};
+    std::filesystem::path videos = {};
 
     // From the XDG variables, falling back to ~/.local/share, ~/.cache and ~/.config.
     static Folders fromEnvironment();

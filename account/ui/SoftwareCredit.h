@@ -25,6 +25,7 @@ inline constexpr std::array kSoftwareCredits {
     SoftwareCredit {"libjpeg-turbo", "IJG, BSD-3-Clause et zlib"},
     SoftwareCredit {"libpng", "licence libpng"},
     SoftwareCredit {"libwebp", "BSD-3-Clause"},
+    SoftwareCredit {"exiv2", "GPL-2.0-or-later"},
     SoftwareCredit {"expat", "MIT"},
     SoftwareCredit {"nlohmann/json", "MIT"},
     SoftwareCredit {"{fmt}", "MIT"},

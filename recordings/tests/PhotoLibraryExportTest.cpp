@@ -1,5 +1,7 @@
 #include "recordings/PhotoLibraryExport.h"
 
+#include "recordings/CaptureFile.h"
+
 #include "platform/DrainableMainQueue.h"
 #include "platform/OperationQueue.h"
 #include "testing/TemporaryFolder.h"
@@ -57,6 +59,22 @@ TEST(PhotoLibraryExport, ACopyNeverReplacesAFileOfTheSameName)
     EXPECT_EQ(readFile(pictures / "Vue du 1 mai 2024 à 10:05 (3).jpg"), "someone else's");
     // No temporary file stays behind.
     EXPECT_EQ(entries(pictures).size(), 4u);
+}
+
+TEST(CaptureFile, GivesTheFilesBytesOrSaysItCannotBeRead)
+{
+    TemporaryFolder folder;
+    writeFile(folder / "film-720.mp4", std::string("mp4\0data", 8));
+    const auto bytes = CaptureFile { folder / "film-720.mp4" }.contents();
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()), std::string("mp4\0data", 8));
+    for (const auto& unreadable : { folder / "missing.jpg", folder.path() }) {
+        try {
+            CaptureFile { unreadable }.contents();
+            ADD_FAILURE() << unreadable;
+        } catch (const std::runtime_error& error) {
+            EXPECT_STREQ(error.what(), "Fichier illisible");
+        }
+    }
 }
 
 TEST(PhotoLibraryExport, NamesLoseSlashesAndControlCharactersAndAreCutBetweenCharacters)
