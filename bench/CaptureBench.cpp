@@ -28,7 +28,7 @@ public:
     std::filesystem::path path;
 };
 
-// Start-up lists every saved video on the GUI thread: 50 five-minute flights of 9,000
+// Start-up lists every saved video while the GUI thread waits: 50 five-minute flights of 9,000
 // poses; the target is 250 ms.
 void listVideos(benchmark::State& state)
 {
@@ -52,7 +52,8 @@ void listVideos(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * 50 * 9000);
 }
-BENCHMARK(listVideos)->Unit(benchmark::kMillisecond);
+// The folders are decoded on a pool: the time that counts is the wall clock's.
+BENCHMARK(listVideos)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // The library pins read 2,000 photos: first with nothing remembered (every EXIF read), then
 // again, when an unchanged file costs a `stat`.

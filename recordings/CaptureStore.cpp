@@ -2,14 +2,14 @@
 
 #include "platform/AtomicWrite.h"
 #include "platform/ImageResampler.h"
+#include "platform/MappedFile.h"
+#include "platform/OperationQueue.h"
 #include "platform/Uuid.h"
 #include "recordings/CaptureMetadata.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <utility>
 
 namespace velorin {
@@ -23,32 +23,39 @@ bool isCaptureFolderName(const std::string& name)
     return platform::isUuid(name) && std::none_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'f'; });
 }
 
-std::optional<std::string> readText(const std::filesystem::path& file)
-{
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream)
-        return std::nullopt;
-    std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-    if (stream.bad())
-        return std::nullopt;
-    return text;
-}
 
+// Every capture under `folder`, newest first. A video holds thousands of poses, so the
+// folders are decoded side by side on a pool that is gone before this returns.
 template <typename Record, typename Decode>
 std::vector<Record> list(const std::filesystem::path& folder, Decode decode)
 {
-    std::vector<Record> records;
+    std::vector<std::filesystem::path> candidates;
     std::error_code error;
     for (std::filesystem::directory_iterator entries(folder, error), end; !error && entries != end;
          entries.increment(error)) {
-        const std::string name = entries->path().filename().string();
-        if (!isCaptureFolderName(name))
-            continue;
-        const auto text = readText(entries->path() / CaptureStore::kMetadataFile);
-        if (!text)
-            continue;
-        auto record = decode(*text);
-        if (record && record->id == name)
+        if (isCaptureFolderName(entries->path().filename().string()))
+            candidates.push_back(entries->path());
+    }
+    std::vector<std::optional<Record>> decoded(candidates.size());
+    {
+        const auto width = std::clamp<std::size_t>(candidates.size(), 1, std::size_t(platform::OperationQueue::hardwareWidth()));
+        platform::OperationQueue pool("Captures", int(width));
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            pool.add([&, i] {
+                const auto file = platform::MappedFile::open(candidates[i] / CaptureStore::kMetadataFile);
+                if (!file)
+                    return;
+                const auto bytes = file->bytes();
+                auto record = decode(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+                if (record && record->id == candidates[i].filename().string())
+                    decoded[i] = std::move(record);
+            });
+        }
+        pool.waitUntilAllFinished();
+    }
+    std::vector<Record> records;
+    for (auto& record : decoded) {
+        if (record)
             records.push_back(std::move(*record));
     }
     std::stable_sort(records.begin(), records.end(), [](const Record& a, const Record& b) { return a.date > b.date; });

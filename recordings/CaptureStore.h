@@ -18,7 +18,8 @@ namespace velorin {
 // saved videos (a recorded camera flight, later turned into a film), one folder each under
 // "views/<UUID>/" and "videos/<UUID>/" with a "meta.json". The lists are read once, when the
 // store is made, newest first; afterwards only this store changes them. No operation throws
-// or reports: a failed save leaves no folder and changes no list. GUI thread only.
+// or reports: a failed save leaves no folder and changes no list. GUI thread only; the
+// listing decodes the folders on a pool of its own, gone before the constructor returns.
 class CaptureStore {
 public:
     static constexpr const char* kViewsFolder = "views";
