@@ -14,6 +14,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace velorin {
 
@@ -21,7 +23,7 @@ namespace velorin {
 // service hosts, time, the main queue, the network path, the device position, the keychain
 // and the GPU probe. The program fills it from the process; tests use temporary folders, a
 // manual clock, a drainable main queue, a fake network and position, a keychain in memory
-// and a probe of their choice. Handed over once, on the main thread.
+// and a probe of their choice, and the launch arguments. Handed over once, on the main thread.
 struct AppEnvironment {
     platform::Folders folders;
     std::shared_ptr<platform::UserDefaults> defaults;
@@ -41,6 +43,8 @@ struct AppEnvironment {
     // Where the Pictures folder is read and captures are copied out; a pool of one thread
     // when empty.
     std::shared_ptr<platform::Executor> photoWorker = {};
+    // The process arguments, for the launch automation ("-filmTrack").
+    std::vector<std::string> arguments = {};
 };
 
 } // namespace velorin

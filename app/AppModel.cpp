@@ -51,6 +51,7 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , mainQueue_(std::move(environment.mainQueue))
     , clock_(std::move(environment.clock))
     , probeGpu_(std::move(environment.probeGpu))
+    , arguments_(std::move(environment.arguments))
     , now_(environment.now ? std::move(environment.now) : [] { return std::chrono::system_clock::now(); })
     , basemap_(storedBasemap(*defaults_))
     , showsToponyms_(storedShowsToponyms(*defaults_))
@@ -73,6 +74,8 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , stallWatchdog_(clock_, mainQueue_)
     , statusPoll_(clock_, mainQueue_)
     , controlsHide_(clock_, mainQueue_)
+    , flyoverPhotoHide_(clock_, mainQueue_)
+    , filmTrack_(clock_, mainQueue_)
     , lastCameraChange_(-std::numeric_limits<double>::infinity())
     , session_(makeTileSession(clock_))
     , relay_(std::make_shared<TileRelay>(hosts_, *clock_, *defaults_))
@@ -187,6 +190,7 @@ void AppModel::start()
     revealControls();
     reloadLibraryPhotos(false);
     location_->start();
+    startFilmTrack();
 }
 
 void AppModel::retryStart()

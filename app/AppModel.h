@@ -41,6 +41,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace velorin {
 
@@ -82,6 +83,13 @@ public:
     // A map turned by less than this already points north for the compass button.
     static constexpr double kNorthUpToleranceRadians = 0.01;
     static constexpr double kCompassHeadingFilterDegrees = 2.0;
+    // A photo reached during a flyover stays shown this long after the last one.
+    static constexpr double kFlyoverPhotoSeconds = 4.5;
+    // The name a saved track's flyover is recorded under: this, then the track's name.
+    static constexpr std::string_view kFlyoverNamePrefix = "Survol · ";
+    // "-filmTrack": the track is flown this long after start-up.
+    static constexpr double kFilmTrackDelaySeconds = 3.0;
+    static constexpr std::string_view kSkipJournalLine = "vol sauté";
     // A capture notice shows this long.
     static constexpr double kNoticeSeconds = 1.8;
     // Poses a second of a recorded flight.
@@ -91,6 +99,15 @@ public:
     static constexpr const char* kFilmInProgressFile = "en-cours.mp4";
     static constexpr std::string_view kViewSavedNotice = "Vue enregistrée";
     static constexpr std::string_view kViewNotSavedNotice = "Vue non enregistrée";
+
+    // The running camera flight: its name and its distance from the start, in metres.
+    using FlightInfo = std::pair<std::string, double>;
+    // Metres along the flown path, and its length.
+    struct FlyoverPosition {
+        double travelled = 0;
+        double total = 0;
+        bool operator==(const FlyoverPosition&) const = default;
+    };
 
     // Builds the services in order: the disk store, the account service, the location
     // service, the network monitor, the motion activity, the texture cache, the tile session
@@ -106,8 +123,8 @@ public:
     static Basemap rememberedAerialBasemap(const platform::UserDefaults& defaults);
 
     // Start-up: only a loading model goes on. Without a GPU the state becomes failed and
-    // nothing is built; otherwise the sheet catalogue and the tile loader are built and
-    // the state becomes ready.
+    // nothing is built; otherwise the sheet catalogue and the tile loader are built, the
+    // state becomes ready, the location starts and "-filmTrack" shows and flies its track.
     void start();
     // The failure screen's retry: a failed model goes back to loading, then starts again
     // from the main queue.
@@ -134,6 +151,21 @@ public:
     bool is3D() const { return is3D_; }
     FlyoverMode flyoverMode() const { return flyoverMode_; }
     bool isStalled() const { return isStalled_; }
+    // A track flyover runs on the canvas.
+    bool isFlyingOver() const { return isFlyingOver_; }
+    bool isFlyoverPaused() const { return isFlyoverPaused_; }
+    // 0 to 1: how far the running flight or flyover has gone.
+    std::optional<double> flyoverProgress() const { return flyoverProgress_; }
+    const std::optional<FlightInfo>& flight() const { return flight_; }
+    // An index into `trackPhotos`: the photo the flyover passes now.
+    std::optional<int> flyoverPhotoIndex() const { return flyoverPhotoIndex_; }
+    const FlyoverPosition& flyoverPosition() const { return flyoverPosition_; }
+    // The photos taken along the track shown on the map.
+    const std::vector<TrackPhoto>& trackPhotos() const { return trackPhotos_; }
+    void setTrackPhotos(std::vector<TrackPhoto> photos);
+    // The photos the photo viewer pages through, and the one it shows; no index, no viewer.
+    const std::vector<TrackPhoto>& viewedPhotos() const { return viewedPhotos_; }
+    std::optional<int> viewedPhotoIndex() const { return viewedPhotoIndex_; }
 
     // The two world maps need a map view of their own, which does not exist yet: the palette
     // and the settings grey them out.
@@ -153,12 +185,8 @@ public:
     // Looks up the photos taken during `track` (none clears them), dropping any lookup
     // still running.
     void loadTrackPhotos(const std::optional<Track>& track);
-    const std::vector<TrackPhoto>& trackPhotos() const { return trackPhotos_; }
     const std::vector<TrackPhoto>& libraryPhotos() const { return libraryPhotos_; }
     const PhotoLibrary& photoLibrary() const { return *photoLibrary_; }
-    // The photo viewer shows `viewedPhotos` from `viewedPhotoIndex` while the index is set.
-    const std::vector<TrackPhoto>& viewedPhotos() const { return viewedPhotos_; }
-    std::optional<int> viewedPhotoIndex() const { return viewedPhotoIndex_; }
     // A track pin was tapped: the viewer opens the track photos current now at `index`.
     void photoTapped(int index);
     // A group of library pins was tapped: the viewer opens its first photo.
@@ -173,9 +201,6 @@ public:
     const std::optional<std::string>& captureNotice() const { return captureNotice_; }
     // The share of frames written of each film being made, by video id.
     const std::map<std::string, double>& movieProgress() const { return movieProgress_; }
-    // The flight to a place, or the tour around one, that runs: its name and length in metres.
-    const std::optional<std::pair<std::string, double>>& flight() const { return flight_; }
-    void setFlight(std::optional<std::pair<std::string, double>> flight);
     // The palette's save button: the map's snapshot and camera become a saved view named
     // after the flight running, else after the moment; a notice says whether it was kept.
     void saveCurrentView();
@@ -294,6 +319,31 @@ public:
     // Not stored.
     void toggle3D();
 
+    // Flyovers and flights. The palette's play button: stops a flyover or a flight that
+    // runs, else flies over the track on the map, else tours the aimed point.
+    void toggleFlyover();
+    // The library's flyover of a saved track: shows the track as it is on disk and flies
+    // the points given.
+    void startFlyover(const Track& track);
+    // Stops the running flyover or flight; the canvas reports the end.
+    void stopFlyover();
+    // Stored as "follow" or "drone" on every assignment, and turned on the canvas at once.
+    void setFlyoverMode(FlyoverMode mode);
+    void toggleFlyoverMode();
+    void toggleFlyoverPause();
+    // A photo of `trackPhotos` reached: shown until 4.5 s after the last one.
+    void showFlyoverPhoto(int index);
+    // The photo shown is opened in the viewer, the flyover paused.
+    void openFlyoverPhoto();
+    // "Aller directement": the running flight lands at once.
+    void skipFlight();
+
+    // The canvas's flight and flyover reports.
+    void flightDidChange(std::optional<FlightInfo> flight);
+    void flyoverProgressDidChange(std::optional<double> progress);
+    void flyoverPositionDidChange(double travelled, double total);
+    void flyoverDidEnd();
+
 signals:
     // After any published value changed, and when the network monitor or the account
     // service reports a change.
@@ -311,16 +361,19 @@ private:
     void persistFlag(bool AppModel::*flag, std::string_view key, CanvasOption apply);
     void pollStatus();
     void stallWatchdogFired();
+    // "-filmTrack": the first saved track whose name begins with the text is shown, with
+    // "-flyoverMode", and flown 3.0 s later from "-filmFrom".
+    void startFilmTrack();
+    // Sets the canvas's mode (and the recording's name, when given) and starts the
+    // flyover; it runs only once the canvas has started it.
+    void flyOver(const std::vector<WorldPoint>& points, std::optional<std::string> animationName);
     void publishLibraryPhotos(std::vector<TrackPhoto> photos);
+    void publishTrackPhotos(std::vector<TrackPhoto> photos);
     // Runs `lookup` on the photo worker and hands its result to `publish` on the main queue,
     // unless `cancelled` was set meanwhile or the model is gone.
     void lookUpPhotos(const std::shared_ptr<std::atomic<bool>>& cancelled,
         std::function<std::vector<TrackPhoto>(const PhotoLibrary&, const std::atomic<bool>*)> lookup,
         void (AppModel::*publish)(std::vector<TrackPhoto>));
-    void publishTrackPhotos(std::vector<TrackPhoto> photos);
-    // Ends a film: the temporary file goes, the progress entry goes, `done` hears the result.
-    void finishFilm(const SavedVideo& video, bool exported, const std::filesystem::path& film,
-        const std::function<void(std::optional<std::filesystem::path>)>& done);
 
     // What the model is built over.
     const platform::Folders folders_;
@@ -331,6 +384,7 @@ private:
     const std::shared_ptr<platform::MainQueue> mainQueue_;
     const std::shared_ptr<platform::Clock> clock_;
     const GpuDevice::Probe probeGpu_;
+    const std::vector<std::string> arguments_;
     // The present moment, which names saved views.
     const std::function<platform::SystemTime()> now_;
 
@@ -354,6 +408,12 @@ private:
     std::unique_ptr<AccountService> accounts_;
     bool showsTrees_;
     bool is3D_ = false;
+    bool isFlyingOver_ = false;
+    std::optional<double> flyoverProgress_;
+    std::optional<FlightInfo> flight_;
+    bool isFlyoverPaused_ = false;
+    std::optional<int> flyoverPhotoIndex_;
+    FlyoverPosition flyoverPosition_;
     FlyoverMode flyoverMode_;
     std::unique_ptr<LocationService> location_;
     std::unique_ptr<NetworkMonitor> network_;
@@ -367,12 +427,21 @@ private:
     MainTimer stallWatchdog_;
     MainTimer statusPoll_;
     MainTimer controlsHide_;
+    MainTimer flyoverPhotoHide_;
+    MainTimer filmTrack_;
     std::int64_t lastDelivered_ = 0;
     double lastSheetProgress_ = 0;
     // On `clock_`, so that a step of the wall clock never fakes a stall.
     double lastCameraChange_;
     std::shared_ptr<platform::HttpSession> session_;
     std::shared_ptr<TileRelay> relay_;
+    std::optional<Basemap> basemapBeforeAerial_;
+    std::optional<Basemap> basemapBeforeApple_;
+    std::unique_ptr<CaptureStore> captures_;
+    std::optional<std::string> captureNotice_;
+    std::map<std::string, double> movieProgress_;
+    MainTimer noticeTimer_;
+    std::weak_ptr<MapCanvasPort> canvas_;
     std::vector<TrackPhoto> trackPhotos_;
     std::optional<int> viewedPhotoIndex_;
     std::vector<TrackPhoto> viewedPhotos_;
@@ -380,15 +449,7 @@ private:
     // Set to drop the result of the lookup under way.
     std::shared_ptr<std::atomic<bool>> photoTask_;
     std::shared_ptr<std::atomic<bool>> libraryPhotosTask_;
-    std::optional<std::pair<std::string, double>> flight_;
-    std::optional<Basemap> basemapBeforeAerial_;
-    std::optional<Basemap> basemapBeforeApple_;
-    std::unique_ptr<CaptureStore> captures_;
-    std::optional<std::string> captureNotice_;
-    std::map<std::string, double> movieProgress_;
-    MainTimer noticeTimer_;
     std::shared_ptr<const PhotoLibrary> photoLibrary_;
-    std::weak_ptr<MapCanvasPort> canvas_;
     // Records through the location service, so it goes before it.
     std::unique_ptr<TrackRecorder> tracks_;
     // After everything they use, so that they go first.

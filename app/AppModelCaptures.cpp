@@ -49,11 +49,6 @@ std::optional<std::filesystem::path> placeFilm(bool exported, const std::filesys
 
 } // namespace
 
-void AppModel::setFlight(std::optional<std::pair<std::string, double>> flight)
-{
-    publish(flight_, std::move(flight));
-}
-
 void AppModel::saveCurrentView()
 {
     auto canvas = canvas_.lock();

@@ -209,4 +209,80 @@ void CanvasPortAdapter::setPhotos(const std::vector<TrackPhoto>& photos)
         canvas->setPhotos(photos);
 }
 
+bool CanvasPortAdapter::startFlyover(const std::vector<WorldPoint>& points)
+{
+    auto canvas = canvas_.lock();
+    return canvas && canvas->startFlyover(points);
+}
+
+void CanvasPortAdapter::stopAnimations()
+{
+    if (auto canvas = canvas_.lock())
+        canvas->stopAnimations();
+}
+
+void CanvasPortAdapter::setFlyoverMode(FlyoverMode mode)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setFlyoverMode(mode);
+}
+
+void CanvasPortAdapter::applyFlyoverMode()
+{
+    if (auto canvas = canvas_.lock())
+        canvas->applyFlyoverMode();
+}
+
+void CanvasPortAdapter::seekFlyover(double fraction)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->seekFlyover(fraction);
+}
+
+void CanvasPortAdapter::setFlyoverPaused(bool paused)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setFlyoverPaused(paused);
+}
+
+void CanvasPortAdapter::setAnimationName(const std::string& name)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setAnimationName(name);
+}
+
+void CanvasPortAdapter::startAimedPointTour()
+{
+    if (auto canvas = canvas_.lock())
+        canvas->startAimedPointTour();
+}
+
+std::optional<double> CanvasPortAdapter::runningFlightEnd() const
+{
+    auto canvas = canvas_.lock();
+    if (!canvas || !canvas->flight())
+        return std::nullopt;
+    return canvas->flight()->endTime();
+}
+
+std::optional<Camera> CanvasPortAdapter::applyFlightFrame(double seconds)
+{
+    auto canvas = canvas_.lock();
+    if (!canvas || !canvas->flight())
+        return std::nullopt;
+    return canvas->applyFlightFrame(*canvas->flight(), seconds);
+}
+
+void CanvasPortAdapter::applyCamera(const Camera& camera, bool keepBaseElevation)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->applyCamera(camera, keepBaseElevation);
+}
+
+void CanvasPortAdapter::writeJournal(std::string_view text)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->writeJournal(text);
+}
+
 } // namespace velorin

@@ -65,6 +65,18 @@ public:
     void setPhotos(const std::vector<TrackPhoto>& photos) override;
     // The canvas draws no library pins yet.
     void setLibraryPhotos(const std::vector<TrackPhoto>&) override {}
+    bool startFlyover(const std::vector<WorldPoint>& points) override;
+    void stopAnimations() override;
+    void setFlyoverMode(FlyoverMode mode) override;
+    void applyFlyoverMode() override;
+    void seekFlyover(double fraction) override;
+    void setFlyoverPaused(bool paused) override;
+    void setAnimationName(const std::string& name) override;
+    void startAimedPointTour() override;
+    std::optional<double> runningFlightEnd() const override;
+    std::optional<Camera> applyFlightFrame(double seconds) override;
+    void applyCamera(const Camera& camera, bool keepBaseElevation) override;
+    void writeJournal(std::string_view text) override;
 
 private:
     std::weak_ptr<MapCanvasView> canvas_;

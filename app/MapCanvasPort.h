@@ -1,5 +1,6 @@
 #pragma once
 
+#include "canvas/FlyoverMode.h"
 #include "features/Toponym.h"
 #include "map-data/Basemap.h"
 #include "map-data/WorldPoint.h"
@@ -11,16 +12,19 @@
 #include "recordings/TrackDisplayPoint.h"
 #include "recordings/TrackPause.h"
 #include "recordings/TrackPhoto.h"
+#include "renderer/Camera.h"
 
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace velorin {
 
 // What the application model drives of the live map canvas: the position marker, the
-// track, the camera moves that follow the walker and the compass. The map view host adapts
+// track, the camera moves that follow the walker, the compass, flights and flyovers. The map view host adapts
 // its canvas to it and hands it to the model, which holds it weakly and skips every call
 // while there is none. Main thread only.
 class MapCanvasPort {
@@ -107,6 +111,32 @@ public:
     // library, grouped afresh at the next layout.
     virtual void setPhotos(const std::vector<TrackPhoto>& photos) = 0;
     virtual void setLibraryPhotos(const std::vector<TrackPhoto>& photos) = 0;
+    // Track flyovers. Starts one along `points`, ending the running one; true when it
+    // started, which needs two points or more over more than 50 m of path.
+    virtual bool startFlyover(const std::vector<WorldPoint>& points) = 0;
+    // Ends a running flyover, which reports its end; nothing while none runs.
+    virtual void stopAnimations() = 0;
+    // The mode the next flyover flies in; `applyFlyoverMode` turns a running one to it.
+    virtual void setFlyoverMode(FlyoverMode mode) = 0;
+    virtual void applyFlyoverMode() = 0;
+    // Moves a running flyover to `fraction` of its path, at most the whole path.
+    virtual void seekFlyover(double fraction) = 0;
+    virtual void setFlyoverPaused(bool paused) = 0;
+    // The name the next flight or flyover is recorded under.
+    virtual void setAnimationName(const std::string& name) = 0;
+    // A drone tour around the summit near the aimed point, or around the point itself.
+    virtual void startAimedPointTour() = 0;
+
+    // Seconds: the flight time of the running camera flight's last frame; nothing while no
+    // flight runs.
+    virtual std::optional<double> runningFlightEnd() const = 0;
+    // The camera of the running flight `seconds` after its start; nothing without a flight
+    // or a solution.
+    virtual std::optional<Camera> applyFlightFrame(double seconds) = 0;
+    // Puts a solved camera in place at once and reports it.
+    virtual void applyCamera(const Camera& camera, bool keepBaseElevation) = 0;
+    // A line of the gesture journal, with the current view.
+    virtual void writeJournal(std::string_view text) = 0;
 };
 
 } // namespace velorin

@@ -74,6 +74,7 @@ VelorinApp::VelorinApp(int& argc, char** argv)
     std::vector<std::string> arguments;
     for (const QString& argument : QApplication::arguments())
         arguments.push_back(argument.toStdString());
+    environment.arguments = arguments;
     canvasEnvironment_ = {environment.clock, environment.mainQueue, environment.defaults,
         environment.folders.gestureJournal(), std::move(arguments), [](int status) { QApplication::exit(status); }};
     model_ = std::make_unique<AppModel>(std::move(environment));

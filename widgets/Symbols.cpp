@@ -76,6 +76,10 @@ constexpr std::array kTable {
     Entry { "photo.stack", 0xF2F6 }, // image-filter-none
     Entry { "checkmark", 0xF12C }, // check
     Entry { "exclamationmark.triangle.fill", 0xF026 }, // alert
+    Entry { "pause.fill", 0xF3E4 }, // pause
+    Entry { "figure.hiking", 0xF46E }, // run
+    Entry { "binoculars.fill", 0xF1E2 }, // drone
+    Entry { "arrow.uturn.backward", 0xF54C }, // undo
 };
 
 // The font's family, or empty when it could not be loaded; loaded and logged once.

@@ -57,7 +57,7 @@ TEST_F(AppModelCaptures, SavingTheViewKeepsTheMapAndItsCameraAndTheNoticeLastsFr
     EXPECT_EQ(model.captureNotice(), "Vue enregistrée");
 
     advance(1.0);
-    model.setFlight(std::pair<std::string, double>("Mont Blanc", 12000));
+    model.flightDidChange(AppModel::FlightInfo("Mont Blanc", 12000));
     model.saveCurrentView();
     EXPECT_EQ(model.captures().views().front().name, "Mont Blanc");
     advance(1.75);
@@ -98,7 +98,7 @@ TEST_F(AppModelCaptures, OpeningASavedViewEndsFollowingPutsTheCameraThereThenSel
     model.openSavedView(SavedView { "6B29FC40-CA47-4C21-9C52-5C8E7D2D3A10", now, "Vue", "applePlan", pose });
     EXPECT_FALSE(model.isFollowingUser());
     EXPECT_EQ(canvas->appliedPoses, std::vector<CameraPose> { pose });
-    EXPECT_EQ(canvas->calls, (std::vector<std::string> { "apply", "setBasemap" }));
+    EXPECT_EQ(canvas->viewCalls, (std::vector<std::string> { "apply", "setBasemap" }));
     EXPECT_EQ(model.basemap(), Basemap::applePlan);
 
     model.openSavedView(SavedView { "6B29FC40-CA47-4C21-9C52-5C8E7D2D3A10", now, "Vue", "carte", pose });

@@ -22,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -48,6 +49,8 @@ protected:
     platform::SystemTime now = platform::SystemTime(std::chrono::seconds(1'800'000'000));
     // The model's photo lookups wait here until the test runs them.
     std::shared_ptr<platform::DrainableMainQueue> photoWorker = std::make_shared<platform::DrainableMainQueue>();
+    // The launch arguments of the next model.
+    std::vector<std::string> arguments = {"velorin"};
     int gpuProbes = 0;
     std::unique_ptr<velorin::AppModel> model;
     int changes = 0;
@@ -97,6 +100,7 @@ protected:
         };
         environment.now = [this] { return now; };
         environment.photoWorker = photoWorker;
+        environment.arguments = arguments;
         model = std::make_unique<velorin::AppModel>(std::move(environment));
         QObject::connect(model.get(), &velorin::AppModel::changed, [this] { ++changes; });
         return *model;

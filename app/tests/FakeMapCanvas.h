@@ -3,6 +3,7 @@
 #include "app/MapCanvasPort.h"
 
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,6 +55,20 @@ public:
     std::vector<std::pair<std::string, velorin::Toponym>> places;
     bool flies = true;
     std::optional<velorin::WorldPoint> center;
+    // The flyover, flight and journal operations in order, each with its argument:
+    // "startFlyover 3", "stopAnimations", "setFlyoverMode drone", "applyFlyoverMode",
+    // "seekFlyover 0.5", "setFlyoverPaused 1", "setAnimationName Survol · …",
+    // "startAimedPointTour", "applyFlightFrame 12", "endFlight", "applyCamera 0",
+    // "writeJournal vol sauté".
+    std::vector<std::string> calls;
+    // Every point list a flyover was asked to fly, in order.
+    std::vector<std::vector<velorin::WorldPoint>> flownPaths;
+    // What `startFlyover` answers.
+    bool flyoverStarts = true;
+    // The running flight's last frame time, and the camera its frames give.
+    std::optional<double> flightEnd;
+    std::optional<velorin::Camera> flightCamera;
+    std::vector<velorin::Camera> appliedCameras;
 
     void setUserLocation(const platform::LocationFix& fix) override { userLocations.push_back(fix); }
     bool handleInitialLocation(const platform::LocationFix&) override
@@ -81,6 +96,8 @@ public:
     {
         ++flightEnds;
         flying = false;
+        flightEnd.reset();
+        note("endFlight");
     }
     void startDisplayLink() override { ++displayLinkStarts; }
     void ensureDisplayLink() override { ++redraws; }
@@ -109,7 +126,7 @@ public:
     void setBasemap(velorin::Basemap value) override
     {
         basemap = value;
-        calls.push_back("setBasemap");
+        viewCalls.push_back("setBasemap");
     }
     void setShowsToponyms(bool on) override { toponyms = on; }
     void setShowsSlopes(bool on) override { slopes = on; }
@@ -121,8 +138,8 @@ public:
     int snapshots = 0;
     std::vector<velorin::CameraPose> appliedPoses;
     std::vector<velorin::SavedVideo> playedVideos;
-    // Calls whose order matters: "apply", "play", "setBasemap".
-    std::vector<std::string> calls;
+    // The saved views' and videos' calls in order: "apply", "play", "setBasemap".
+    std::vector<std::string> viewCalls;
     struct Export {
         velorin::SavedVideo video;
         velorin::Basemap basemap;
@@ -148,12 +165,12 @@ public:
     void apply(const velorin::CameraPose& value) override
     {
         appliedPoses.push_back(value);
-        calls.push_back("apply");
+        viewCalls.push_back("apply");
     }
     void play(const velorin::SavedVideo& video) override
     {
         playedVideos.push_back(video);
-        calls.push_back("play");
+        viewCalls.push_back("play");
     }
     bool exportVideo(const velorin::SavedVideo& video, velorin::Basemap basemap, int height,
         const std::filesystem::path& path, bool overlays, std::function<void(double)> progress,
@@ -166,6 +183,41 @@ public:
     }
     void setPhotos(const std::vector<velorin::TrackPhoto>& photos) override { photoLists.push_back(photos); }
     void setLibraryPhotos(const std::vector<velorin::TrackPhoto>& photos) override { libraryPhotoLists.push_back(photos); }
+    bool startFlyover(const std::vector<velorin::WorldPoint>& points) override
+    {
+        note("startFlyover", points.size());
+        flownPaths.push_back(points);
+        return flyoverStarts;
+    }
+    void stopAnimations() override { note("stopAnimations"); }
+    void setFlyoverMode(velorin::FlyoverMode mode) override { note("setFlyoverMode", velorin::rawValue(mode)); }
+    void applyFlyoverMode() override { note("applyFlyoverMode"); }
+    void seekFlyover(double fraction) override { note("seekFlyover", fraction); }
+    void setFlyoverPaused(bool paused) override { note("setFlyoverPaused", paused); }
+    void setAnimationName(const std::string& name) override { note("setAnimationName", name); }
+    void startAimedPointTour() override { note("startAimedPointTour"); }
+    std::optional<double> runningFlightEnd() const override { return flightEnd; }
+    std::optional<velorin::Camera> applyFlightFrame(double seconds) override
+    {
+        note("applyFlightFrame", seconds);
+        return flightCamera;
+    }
+    void applyCamera(const velorin::Camera& camera, bool keepBaseElevation) override
+    {
+        note("applyCamera", keepBaseElevation);
+        appliedCameras.push_back(camera);
+    }
+    void writeJournal(std::string_view text) override { note("writeJournal", text); }
+
+private:
+    void note(const char* operation) { calls.emplace_back(operation); }
+    template <typename T>
+    void note(const char* operation, const T& argument)
+    {
+        std::ostringstream line;
+        line << operation << ' ' << argument;
+        calls.push_back(line.str());
+    }
 };
 
 } // namespace testing_support

@@ -10,6 +10,25 @@
 
 namespace velorin {
 
+namespace {
+
+constexpr double kDividerOpacity = 0.2;
+
+} // namespace
+
+QWidget* ControlLook::makeDivider(QSize size, QWidget* parent)
+{
+    auto* divider = new QWidget(parent);
+    divider->setFixedSize(size);
+    divider->setAutoFillBackground(true);
+    QPalette palette = divider->palette();
+    QColor line = Qt::white;
+    line.setAlphaF(float(kDividerOpacity));
+    palette.setColor(QPalette::Window, line);
+    divider->setPalette(palette);
+    return divider;
+}
+
 QColor ControlLook::materialColor()
 {
     return QColor(30, 30, 32, 204);

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QPointF>
 #include <QRectF>
+#include <QSize>
 
 class QPainter;
 class QWidget;
@@ -42,6 +43,8 @@ public:
     // Fills `rect` with the material in a rounded rectangle of `cornerRadius` (a capsule
     // when it is half the height or more) and outlines it inside its edge.
     static void paintBackground(QPainter& painter, const QRectF& rect, double cornerRadius);
+    // A divider line between controls, `size` points, as a child of `parent`.
+    static QWidget* makeDivider(QSize size, QWidget* parent);
     // Gives `widget` its drop shadow, one that can also fade it as it enters and leaves.
     static void applyShadow(QWidget& widget, const Shadow& shadow);
     // The ease in and out of the controls' animations: slow to start, slow to settle.

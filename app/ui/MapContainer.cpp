@@ -100,7 +100,23 @@ void MapContainer::wireCallbacks(MapCanvasView& canvas, QPointer<AppModel> model
     };
     canvas.onFlight = [model](std::optional<std::pair<std::string, double>> flight) {
         if (model)
-            model->setFlight(std::move(flight));
+            model->flightDidChange(std::move(flight));
+    };
+    canvas.onFlyoverProgress = [model](std::optional<double> progress) {
+        if (model)
+            model->flyoverProgressDidChange(progress);
+    };
+    canvas.onFlyoverEnded = [model] {
+        if (model)
+            model->flyoverDidEnd();
+    };
+    canvas.onFlyoverPhoto = [model](int index) {
+        if (model)
+            model->showFlyoverPhoto(index);
+    };
+    canvas.onFlyoverPosition = [model](double travelled, double total) {
+        if (model)
+            model->flyoverPositionDidChange(travelled, total);
     };
     canvas.onAnimationRecorded = [model](const std::string& name, Basemap basemap, const std::vector<CameraPose>& poses,
                                      const std::optional<platform::Image>& image) {

@@ -15,7 +15,6 @@ constexpr QSizeF kButtonFrame { 61.6, 58.8 };
 constexpr double kSymbolPixelSize = 23.8;
 constexpr double kIgnTextPixelSize = 16.8;
 constexpr double kZoomStepLevels = 1;
-constexpr double kDividerOpacity = 0.2;
 
 } // namespace
 
@@ -53,11 +52,7 @@ MapPalette::MapPalette(AppModel& model, QWidget* parent)
         zoom->setAccessibleName(step > 0 ? QStringLiteral("Zoomer") : QStringLiteral("Dézoomer"));
     }
     addDivider();
-    // Shown until tracks can be flown over and the aimed point toured; with no track on
-    // the map a press would start the tour.
-    auto* flyover = addButton("flyover", nullptr);
-    flyover->setSymbol("play.fill");
-    flyover->setAccessibleName(QStringLiteral("Tourner autour du point visé"));
+    flyover_ = addButton("flyover", [this] { model_.toggleFlyover(); });
 
     ControlLook::applyShadow(*this, ControlLook::kPanelShadow);
     connect(&model_, &AppModel::changed, this, &MapPalette::refresh);
@@ -76,14 +71,7 @@ SymbolButton* MapPalette::addButton(const char* name, std::function<void()> oper
 
 void MapPalette::addDivider()
 {
-    auto* divider = new QWidget(this);
-    divider->setFixedSize(kDividerWidthPoints, 1);
-    divider->setAutoFillBackground(true);
-    QPalette palette = divider->palette();
-    QColor line = Qt::white;
-    line.setAlphaF(float(kDividerOpacity));
-    palette.setColor(QPalette::Window, line);
-    divider->setPalette(palette);
+    auto* divider = ControlLook::makeDivider(QSize(kDividerWidthPoints, 1), this);
     layout()->addWidget(divider);
     layout()->setAlignment(divider, Qt::AlignHCenter);
 }
@@ -113,6 +101,19 @@ void MapPalette::refresh()
     toponyms_->setOn(toponyms);
     toponyms_->setAccessibleName(toponyms ? QStringLiteral("Masquer les noms des sommets et cols")
                                           : QStringLiteral("Afficher les noms des sommets et cols"));
+
+    // A press starts what the label says: the track's flyover with two points or more on
+    // the map, else the tour.
+    const bool flying = model_.isFlyingOver() || model_.flight();
+    flyover_->setSymbol(flying ? "stop.fill" : "play.fill");
+    flyover_->setOn(flying);
+    const auto& track = model_.tracks().trackOnMap();
+    if (flying)
+        flyover_->setAccessibleName(QStringLiteral("Arrêter"));
+    else if (track && track->points.size() >= 2)
+        flyover_->setAccessibleName(QStringLiteral("Survol 3D du trajet"));
+    else
+        flyover_->setAccessibleName(QStringLiteral("Tourner autour du point visé"));
 }
 
 void MapPalette::paintEvent(QPaintEvent*)

@@ -10,7 +10,8 @@ class AppModel;
 class SymbolButton;
 
 // The floating column of map options: photo pins, the IGN or Apple maps, the aerial photo,
-// 3D trees and buildings, summit and pass names, saving the view, zooming, and the flyover.
+// 3D trees and buildings, summit and pass names, saving the view, zooming, and the flyover
+// of the track on the map (or the tour of the aimed point), which also stops either.
 // Each button shows its state by symbol and colour and first keeps the map controls shown.
 // The buttons whose actions the application does not offer yet are shown disabled.
 // GUI thread only.
@@ -38,6 +39,7 @@ private:
     SymbolButton* aerial_;
     SymbolButton* trees_;
     SymbolButton* toponyms_;
+    SymbolButton* flyover_;
 };
 
 } // namespace velorin

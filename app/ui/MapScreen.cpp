@@ -8,6 +8,10 @@
 #include "app/ui/AttributionColumn.h"
 #include "app/ui/CaptureNotice.h"
 #include "app/ui/CompassPad.h"
+#include "app/ui/FlightBanner.h"
+#include "app/ui/FlightWave.h"
+#include "app/ui/FlyoverControlBar.h"
+#include "app/ui/FlyoverSlider.h"
 #include "app/ui/MapContainer.h"
 #include "app/ui/MapPalette.h"
 #include "app/ui/MapToolbar.h"
@@ -53,14 +57,28 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     , toolbar_(new MapToolbar(model, bottom_))
     , palette_(new MapPalette(model, topTrailing_))
     , altitude_(new AltitudeCapsule(model, banners_))
+    , flyoverSlider_(new FlyoverSlider(model, bottom_))
+    , flyoverBar_(new FlyoverControlBar(model, bottom_))
+    , flightWave_(new FlightWave(model, banners_))
+    , flightBanner_(new FlightBanner(model, banners_))
     , paletteTransition_(new OverlayTransition(*palette_, Qt::RightEdge, kControlsTransitionSeconds))
     , toolbarTransition_(new OverlayTransition(*toolbar_, Qt::BottomEdge, kControlsTransitionSeconds))
 {
+    // The flyover capsules and the flight banner start away, and come in with a flyover or
+    // a flight.
+    flyoverSlider_->hide();
+    flyoverBar_->hide();
+    flightBanner_->hide();
+    flyoverSliderTransition_ = new OverlayTransition(*flyoverSlider_, Qt::BottomEdge, kControlsTransitionSeconds);
+    flyoverBarTransition_ = new OverlayTransition(*flyoverBar_, Qt::BottomEdge, kControlsTransitionSeconds);
+    flightBannerTransition_ = new OverlayTransition(*flightBanner_, Qt::TopEdge, kBannerTransitionSeconds);
     setFocusProxy(container_);
     topLeading_->add(placeSearch_, Qt::AlignLeft, kEdgePaddingPoints);
     topLeading_->add(compassPad_, Qt::AlignLeft, kEdgePaddingPoints);
     topLeading_->add(statusIndicator_, Qt::AlignLeft);
 
+    bottom_->add(flyoverSlider_, Qt::AlignHCenter);
+    bottom_->add(flyoverBar_, Qt::AlignHCenter);
     bottom_->add(attribution_, Qt::AlignLeft);
     bottom_->add(toolbar_, Qt::AlignHCenter);
 
@@ -68,8 +86,10 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
 
     banners_->column().addSpacing(kAltitudeTopPaddingPoints);
     banners_->add(altitude_, Qt::AlignHCenter);
+    banners_->add(flightWave_, Qt::AlignHCenter);
     if (model_.downloader())
         banners_->add(new DownloadBanner(model_.downloader(), banners_), Qt::AlignHCenter);
+    banners_->add(flightBanner_, Qt::AlignHCenter);
     banners_->add(new CaptureNotice(model_, banners_), Qt::AlignHCenter);
 
     // The toolbar offers no way to the sheet search and the offline maps: keys do.
@@ -146,8 +166,16 @@ QSize MapScreen::minimumSizeHint() const
 
 void MapScreen::refresh()
 {
-    toolbarTransition_->setShown(model_.areControlsVisible());
-    paletteTransition_->setShown(model_.areControlsVisible());
+    const bool controls = model_.areControlsVisible();
+    const bool flyingOver = model_.isFlyingOver();
+    toolbarTransition_->setShown(controls);
+    paletteTransition_->setShown(controls);
+    flyoverSliderTransition_->setShown(flyingOver && controls && model_.flyoverPosition().total > 0);
+    flyoverBarTransition_->setShown(flyingOver && controls);
+    // The search, the compass and the status make way for the flyover.
+    topLeading_->setVisible(!flyingOver);
+    flightWave_->setVisible(model_.flyoverProgress() || (model_.showsActivity() && !flyingOver));
+    flightBannerTransition_->setShown(model_.flight().has_value());
 }
 
 void MapScreen::openSearch()

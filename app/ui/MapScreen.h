@@ -15,6 +15,10 @@ class AppModel;
 class AltitudeCapsule;
 class AttributionColumn;
 class CompassPad;
+class FlightBanner;
+class FlightWave;
+class FlyoverControlBar;
+class FlyoverSlider;
 class MapContainer;
 class MapPalette;
 class MapToolbar;
@@ -39,6 +43,8 @@ public:
     static constexpr int kAltitudeTopPaddingPoints = 2;
     // The palette and the toolbar come and go with the controls over this time.
     static constexpr double kControlsTransitionSeconds = 0.25;
+    // The flight banner comes down from the top, and goes back, over this time.
+    static constexpr double kBannerTransitionSeconds = 0.3;
 
     MapScreen(AppModel& model, MapCanvasView::Environment environment, QWidget* parent = nullptr);
 
@@ -55,6 +61,17 @@ public:
     MapPalette& mapPalette() const { return *palette_; }
     OverlayTransition& paletteTransition() const { return *paletteTransition_; }
     OverlayTransition& toolbarTransition() const { return *toolbarTransition_; }
+    // During a flyover, with the controls: the slider (once the path has a length) and the
+    // control bar, above the captions; the top-leading controls make way.
+    FlyoverSlider& flyoverSlider() const { return *flyoverSlider_; }
+    FlyoverControlBar& flyoverControlBar() const { return *flyoverBar_; }
+    OverlayTransition& flyoverSliderTransition() const { return *flyoverSliderTransition_; }
+    OverlayTransition& flyoverControlBarTransition() const { return *flyoverBarTransition_; }
+    // Under the altitude: the wave of a flight's progress (or of loading, outside a
+    // flyover), and the banner of a camera flight.
+    FlightWave& flightWave() const { return *flightWave_; }
+    FlightBanner& flightBanner() const { return *flightBanner_; }
+    OverlayTransition& flightBannerTransition() const { return *flightBannerTransition_; }
 
     // The sheet search (Control-F); a chosen sheet closes it, ends following and is framed.
     void openSearch();
@@ -109,8 +126,15 @@ private:
     MapToolbar* toolbar_;
     MapPalette* palette_;
     AltitudeCapsule* altitude_;
+    FlyoverSlider* flyoverSlider_;
+    FlyoverControlBar* flyoverBar_;
+    FlightWave* flightWave_;
+    FlightBanner* flightBanner_;
     OverlayTransition* paletteTransition_;
     OverlayTransition* toolbarTransition_;
+    OverlayTransition* flyoverSliderTransition_;
+    OverlayTransition* flyoverBarTransition_;
+    OverlayTransition* flightBannerTransition_;
     // Cleared by Qt when the sheet closes, or when the screen destroys it with itself.
     QPointer<QWidget> search_;
     QPointer<QWidget> settings_;

@@ -77,11 +77,6 @@ TEST_F(MapContainerTest, TheCanvasReportsReachTheModel)
     canvas->onCompassFollowingInterrupted();
     EXPECT_FALSE(model.isCompassFollowing()) << "was " << following;
 
-    canvas->onFlight(std::pair<std::string, double>("Aiguille du Midi", 4200));
-    EXPECT_EQ(model.flight()->first, "Aiguille du Midi");
-    canvas->onFlight(std::nullopt);
-    EXPECT_FALSE(model.flight());
-
     const std::vector<velorin::CameraPose> poses(60, velorin::CameraPose {0.5, 0.35, 14, 0, 1, 1.5, 1280, 720});
     canvas->onAnimationRecorded("Survol · Lac Blanc", velorin::Basemap::orthophoto, poses, std::nullopt);
     ASSERT_EQ(model.captures().videos().size(), 1u);
@@ -129,4 +124,64 @@ TEST_F(MapContainerTest, TheModelsZoomStepZoomsAboutTheMiddleOfTheView)
     EXPECT_NEAR(canvas->camera().zoom, before + 1, 1e-9);
     EXPECT_NEAR(canvas->camera().center.x, centre.x, 1e-9);
     EXPECT_NEAR(canvas->camera().center.y, centre.y, 1e-9);
+}
+
+TEST_F(MapContainerTest, TheFlightAndFlyoverReportsReachTheModel)
+{
+    auto& model = makeModel();
+    auto canvas = makeCanvas();
+    ASSERT_TRUE(canvas);
+    MapContainer::wireCallbacks(*canvas, &model);
+    model.setTrackPhotos({ velorin::TrackPhoto { "photo-1", {}, {} } });
+
+    canvas->onFlight(std::pair<std::string, double>("Vol vers Lac Blanc", 1200));
+    ASSERT_TRUE(model.flight());
+    EXPECT_EQ(model.flight()->first, "Vol vers Lac Blanc");
+    EXPECT_EQ(model.flight()->second, 1200);
+    canvas->onFlyoverProgress(0.5);
+    EXPECT_EQ(model.flyoverProgress(), std::optional<double>(0.5));
+    canvas->onFlyoverPosition(100, 400);
+    EXPECT_EQ(model.flyoverPosition(), (velorin::AppModel::FlyoverPosition { 100, 400 }));
+    canvas->onFlyoverPhoto(0);
+    EXPECT_EQ(model.flyoverPhotoIndex(), std::optional<int>(0));
+    model.toggleFlyoverPause();
+    canvas->onFlyoverEnded();
+    EXPECT_FALSE(model.isFlyoverPaused());
+    EXPECT_FALSE(model.flyoverPhotoIndex());
+    canvas->onFlight(std::nullopt);
+    canvas->onFlyoverProgress(std::nullopt);
+    EXPECT_FALSE(model.flight());
+    EXPECT_FALSE(model.flyoverProgress());
+}
+
+TEST_F(MapContainerTest, OnlyATrackTheCanvasFliesOverSetsTheModelFlying)
+{
+    struct Case {
+        double lengthMeters;
+        bool flies;
+    };
+    for (const Case& c : { Case { 30, false }, Case { 600, true } }) {
+        auto& model = makeModel();
+        auto canvas = makeCanvas();
+        ASSERT_TRUE(canvas);
+        canvas->layout();
+        MapContainer::wireCallbacks(*canvas, &model);
+        auto port = std::make_shared<velorin::CanvasPortAdapter>(canvas);
+        model.setCanvas(port);
+        auto& store = model.tracks().store();
+        velorin::Track track;
+        track.metadata = store.create("Col de Balme", now);
+        for (int i = 0; i < 3; ++i)
+            track.points.push_back(
+                { 46.02 + i * c.lengthMeters / 2 / 111195.0, 6.97, 2191, now + std::chrono::minutes(i), 10, {} });
+        store.writePoints(track.points, track.metadata.id);
+        model.openTrack(track);
+        model.toggleFlyover();
+        EXPECT_EQ(model.isFlyingOver(), c.flies) << c.lengthMeters << " m";
+        EXPECT_EQ(canvas->flyover().has_value(), c.flies) << c.lengthMeters << " m";
+        if (c.flies) {
+            model.stopFlyover();
+            EXPECT_FALSE(model.isFlyingOver()) << "the canvas reports the end";
+        }
+    }
 }

@@ -134,14 +134,48 @@ TEST_F(MapPaletteWidget, ThePhotoPinsShowTheirStoredStateAndSwitchThePins)
 
 TEST_F(MapPaletteWidget, TheActionsStillToComeAreShownDisabled)
 {
-    for (const char* name : { "apple", "flyover" })
-        EXPECT_FALSE(button(name).isEnabled()) << name;
-    for (const char* name : { "photoPins", "ign", "aerial", "trees", "toponyms", "saveView", "zoomIn", "zoomOut" })
+    EXPECT_FALSE(button("apple").isEnabled());
+    for (const char* name : { "photoPins", "ign", "aerial", "trees", "toponyms", "saveView", "zoomIn", "zoomOut", "flyover" })
         EXPECT_TRUE(button(name).isEnabled()) << name;
     EXPECT_EQ(button("saveView").symbol(), "camera");
     EXPECT_EQ(button("saveView").accessibleName(), "Enregistrer la vue");
-    EXPECT_EQ(button("flyover").symbol(), "play.fill");
-    EXPECT_EQ(button("flyover").accessibleName(), "Tourner autour du point visé");
+}
+
+TEST_F(MapPaletteWidget, TheFlyoverButtonSaysWhatAPressStartsAndStopsAFlightOrAFlyover)
+{
+    const auto expectLook = [this](const char* symbol, Tint tint, const char* label) {
+        EXPECT_EQ(button("flyover").symbol(), symbol);
+        EXPECT_EQ(button("flyover").tint(), tint);
+        EXPECT_EQ(button("flyover").accessibleName().toStdString(), label);
+    };
+    expectLook("play.fill", Tint::primary, "Tourner autour du point visé");
+
+    auto& store = model->tracks().store();
+    velorin::Track track;
+    track.metadata = store.create("Lac Blanc", now);
+    for (int i = 0; i < 2; ++i)
+        track.points.push_back({ 46.02 + i * 0.001, 6.97, 2191, now + std::chrono::minutes(i), 10, {} });
+    store.writePoints({ track.points.front() }, track.metadata.id);
+    model->openTrack(track);
+    expectLook("play.fill", Tint::primary, "Tourner autour du point visé");
+
+    store.writePoints(track.points, track.metadata.id);
+    model->openTrack(track);
+    expectLook("play.fill", Tint::primary, "Survol 3D du trajet");
+    press("flyover");
+    EXPECT_TRUE(model->isFlyingOver());
+    expectLook("stop.fill", Tint::accent, "Arrêter");
+    press("flyover");
+    EXPECT_EQ(canvas->calls.back(), "stopAnimations");
+    model->flyoverDidEnd();
+
+    // A tour runs without a flyover: the button stops it.
+    model->flightDidChange(velorin::AppModel::FlightInfo { "Tour de Point visé", 0 });
+    expectLook("stop.fill", Tint::accent, "Arrêter");
+    hideControls();
+    press("flyover");
+    EXPECT_TRUE(model->areControlsVisible());
+    EXPECT_EQ(canvas->calls.back(), "endFlight");
 }
 
 TEST_F(MapPaletteWidget, TheSaveButtonKeepsTheViewShown)

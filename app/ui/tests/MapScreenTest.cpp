@@ -1,7 +1,14 @@
 #include "app/ui/MapScreen.h"
 
 #include "app/tests/AppModelFixture.h"
+#include "app/tests/FakeMapCanvas.h"
 #include "app/ui/AttributionColumn.h"
+#include "app/ui/FlightBanner.h"
+#include "app/ui/FlightWave.h"
+#include "app/ui/FlyoverControlBar.h"
+#include "app/ui/FlyoverSlider.h"
+#include "app/ui/OverlayLayer.h"
+#include "app/ui/OverlayTransition.h"
 #include "app/ui/MapContainer.h"
 #include "app/ui/MapPalette.h"
 #include "app/ui/MapToolbar.h"
@@ -72,4 +79,74 @@ TEST_F(MapScreenTest, ThePaletteAndToolbarHideWithTheControls)
     model->revealControls();
     EXPECT_TRUE(screen.mapPalette().isVisibleTo(&screen));
     EXPECT_TRUE(screen.toolbar().isVisibleTo(&screen));
+}
+
+TEST_F(MapScreenTest, AFlyoverEmptiesTheTopLeadingCornerAndBringsItsCapsulesWithTheControls)
+{
+    auto& screen = makeScreen();
+    auto canvas = std::make_shared<testing_support::FakeMapCanvas>();
+    model->setCanvas(canvas);
+    auto& store = model->tracks().store();
+    velorin::Track track;
+    track.metadata = store.create("Lac Blanc", now);
+    for (int i = 0; i < 3; ++i)
+        track.points.push_back({ 46.02 + i * 0.001, 6.97, 2191, now + std::chrono::minutes(i), 10, {} });
+    store.writePoints(track.points, track.metadata.id);
+    EXPECT_FALSE(screen.flyoverControlBarTransition().isShown());
+    EXPECT_FALSE(screen.flyoverSliderTransition().isShown());
+
+    model->startFlyover(track);
+    ASSERT_TRUE(model->isFlyingOver());
+    EXPECT_FALSE(screen.topLeadingLayer().isVisibleTo(&screen)) << "search, compass and status make way";
+    EXPECT_TRUE(screen.flyoverControlBarTransition().isShown());
+    EXPECT_FALSE(screen.flyoverSliderTransition().isShown()) << "the path has no length yet";
+    model->flyoverPositionDidChange(0, 230);
+    EXPECT_TRUE(screen.flyoverSliderTransition().isShown());
+
+    // The capsules leave with the controls, though the flyover goes on.
+    advance(velorin::AppModel::kControlsHideDelaySeconds + 1);
+    ASSERT_FALSE(model->areControlsVisible());
+    EXPECT_FALSE(screen.flyoverControlBarTransition().isShown());
+    EXPECT_FALSE(screen.flyoverSliderTransition().isShown());
+    model->revealControls();
+    EXPECT_TRUE(screen.flyoverControlBarTransition().isShown());
+
+    // "Arrêter": the capsules go once the canvas reports the end; palette and toolbar stay.
+    model->flyoverDidEnd();
+    EXPECT_FALSE(screen.flyoverControlBarTransition().isShown());
+    EXPECT_FALSE(screen.flyoverSliderTransition().isShown());
+    EXPECT_TRUE(screen.paletteTransition().isShown());
+    EXPECT_TRUE(screen.topLeadingLayer().isVisibleTo(&screen));
+}
+
+TEST_F(MapScreenTest, TheFlightWaveShowsForAProgressOrForLoadingOutsideAFlyover)
+{
+    auto& screen = makeScreen();
+    auto canvas = std::make_shared<testing_support::FakeMapCanvas>();
+    model->setCanvas(canvas);
+    EXPECT_FALSE(screen.flightWave().isVisibleTo(&screen));
+    model->flyoverProgressDidChange(0.3);
+    EXPECT_TRUE(screen.flightWave().isVisibleTo(&screen)) << "without loading activity";
+    model->flyoverProgressDidChange(std::nullopt);
+    EXPECT_FALSE(screen.flightWave().isVisibleTo(&screen));
+
+    // Loading: after the loading indicator's delay.
+    model->tileStatusDidChange(busy(8));
+    advance(velorin::AppModel::kActivityDelaySeconds + 0.125);
+    ASSERT_TRUE(model->showsActivity());
+    EXPECT_TRUE(screen.flightWave().isVisibleTo(&screen));
+    auto& tracks = model->tracks().store();
+    velorin::Track track;
+    track.metadata = tracks.create("Lac Blanc", now);
+    for (int i = 0; i < 3; ++i)
+        track.points.push_back({ 46.02 + i * 0.001, 6.97, 2191, now + std::chrono::minutes(i), 10, {} });
+    model->startFlyover(track);
+    ASSERT_TRUE(model->isFlyingOver());
+    EXPECT_FALSE(screen.flightWave().isVisibleTo(&screen)) << "no loading wave during a flyover";
+
+    EXPECT_FALSE(screen.flightBannerTransition().isShown());
+    model->flightDidChange(velorin::AppModel::FlightInfo { "Vol vers Lac Blanc", 400 });
+    EXPECT_TRUE(screen.flightBannerTransition().isShown());
+    model->flightDidChange(std::nullopt);
+    EXPECT_FALSE(screen.flightBannerTransition().isShown());
 }

@@ -6,6 +6,9 @@
 #include "app/ui/CaptureNotice.h"
 #include "app/ui/CompassDial.h"
 #include "app/ui/CompassPad.h"
+#include "app/ui/FlyoverControlBar.h"
+#include "app/ui/SymbolButton.h"
+#include "app/ui/TitledSymbolButton.h"
 #include "app/ui/MapPalette.h"
 #include "app/ui/MapToolbar.h"
 #include "app/ui/ScaleBar.h"
@@ -202,6 +205,19 @@ protected:
             return screen && screen->container().canvas();
         });
         return built ? screen : nullptr;
+    }
+
+    // The map screen once the loopback tiles cover its map; none if that never happens.
+    MapScreen* waitForTiledMap(velorin::AppModel& model, RootView& window)
+    {
+        MapScreen* screen = waitForMap(window);
+        if (!screen)
+            return nullptr;
+        velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+        const bool tiled = testing_support::runUntil(*mainQueue, [&] {
+            return model.loader()->status().delivered > 0 && drawnShare(map.grabFramebuffer()) > 0.9;
+        }, 60);
+        return tiled ? screen : nullptr;
     }
 
     LoopbackServer server;
@@ -800,12 +816,9 @@ TEST_F(MapWindowTest, ALandingFlightPreparesOverTheProvidersAndEndsOnItsTextured
     auto& model = makeModel();
     const auto shown = openWindow(model, QSize(800, 560), {"velorin", "-startAt", "47.26,11.39,13,0,60"});
     model.start();
-    MapScreen* screen = waitForMap(*shown);
+    MapScreen* screen = waitForTiledMap(model, *shown);
     ASSERT_TRUE(screen);
     velorin::MapCanvasWidget& map = screen->container().canvasWidget();
-    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
-        return model.loader()->status().delivered > 0 && drawnShare(map.grabFramebuffer()) > 0.9;
-    }, 60));
 
     auto canvas = screen->container().canvas();
     const velorin::WorldPoint centre = canvas->camera().center;
@@ -829,12 +842,9 @@ TEST_F(MapWindowTest, AShortFlyoverFetchesItsTilesThenLeavesFliesAndEnds)
     auto& model = makeModel();
     const auto shown = openWindow(model, QSize(800, 560), {"velorin", "-startAt", "47.26,11.39,13,0,60"});
     model.start();
-    MapScreen* screen = waitForMap(*shown);
+    MapScreen* screen = waitForTiledMap(model, *shown);
     ASSERT_TRUE(screen);
     velorin::MapCanvasWidget& map = screen->container().canvasWidget();
-    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
-        return model.loader()->status().delivered > 0 && drawnShare(map.grabFramebuffer()) > 0.9;
-    }, 60));
 
     auto canvas = screen->container().canvas();
     int ended = 0;
@@ -863,6 +873,71 @@ TEST_F(MapWindowTest, AShortFlyoverFetchesItsTilesThenLeavesFliesAndEnds)
     ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return ended == 1; }, 30)) << "and it ends";
     EXPECT_FALSE(canvas->flyover());
     EXPECT_EQ(canvas->camera().focalLength, canvas->userFocalLength());
+}
+
+TEST_F(MapWindowTest, ASavedTrackIsFlownFromThePalettePausedAndStoppedWhileAShortOneStaysIdle)
+{
+    serveTiles(server, griddedImage());
+    auto& model = makeModel();
+    const auto shown = openWindow(model, QSize(900, 640), {"velorin", "-startAt", "47.26,11.39,13,0,60"});
+    model.start();
+    MapScreen* screen = waitForTiledMap(model, *shown);
+    ASSERT_TRUE(screen);
+    auto canvas = screen->container().canvas();
+
+    // Saved walks northwards from the centre of the view, a point every `step` metres.
+    const velorin::WorldPoint start = canvas->camera().center;
+    const auto saveWalk = [&](const std::string& name, double meters, double step) {
+        auto& store = model.tracks().store();
+        velorin::Track track;
+        track.metadata = store.create(name, now);
+        for (int i = 0; i * step <= meters; ++i) {
+            const velorin::WorldPoint at {start.x, start.y - i * step / start.metersPerWorldUnit()};
+            track.points.push_back({at.latitude(), at.longitude(), 1000, now + std::chrono::minutes(i), 10, {}});
+        }
+        store.writePoints(track.points, track.metadata.id);
+        store.finish(track.metadata.id, now + std::chrono::hours(1));
+        return track;
+    };
+    auto* play = screen->mapPalette().findChild<velorin::SymbolButton*>("flyover");
+    ASSERT_TRUE(play);
+    model.openTrack(saveWalk("Hafelekar", 400, 50));
+    EXPECT_EQ(play->accessibleName(), "Survol 3D du trajet");
+    QTest::mouseClick(play, Qt::LeftButton);
+    ASSERT_TRUE(model.isFlyingOver());
+    ASSERT_TRUE(canvas->flyover());
+    EXPECT_FALSE(screen->topLeadingLayer().isVisible());
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return canvas->flyover() && canvas->flyover()->departed && canvas->flyover()->travelled > 80
+            && model.flyoverPosition().total > 0;
+    }, 90)) << "it leaves and reports where it is";
+    EXPECT_TRUE(screen->flyoverSliderTransition().isShown());
+    EXPECT_TRUE(screen->flyoverControlBarTransition().isShown());
+
+    auto& bar = screen->flyoverControlBar();
+    QTest::mouseClick(bar.findChild<velorin::SymbolButton*>("pause"), Qt::LeftButton);
+    EXPECT_TRUE(model.isFlyoverPaused());
+    EXPECT_TRUE(canvas->flyover()->paused);
+    testing_support::runUntil(*mainQueue, [] { return false; }, 0.5);
+    const QImage shot = shown->grab().toImage();
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "flyover-paused-window.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
+    std::cout << "paused flyover: " << file.string() << "\n";
+
+    QTest::mouseClick(bar.findChild<velorin::TitledSymbolButton*>("stop"), Qt::LeftButton);
+    EXPECT_FALSE(model.isFlyingOver()) << "the canvas reported the end";
+    EXPECT_FALSE(model.isFlyoverPaused());
+    EXPECT_FALSE(canvas->flyover());
+    EXPECT_FALSE(screen->flyoverControlBarTransition().isShown());
+    EXPECT_TRUE(screen->topLeadingLayer().isVisible());
+
+    // 30 m of walk is no flyover: nothing runs, and nothing stays up waiting for its end.
+    model.openTrack(saveWalk("Arrêt", 30, 15));
+    QTest::mouseClick(play, Qt::LeftButton);
+    EXPECT_FALSE(model.isFlyingOver());
+    EXPECT_FALSE(canvas->flyover());
+    EXPECT_FALSE(screen->flyoverControlBarTransition().isShown());
+    EXPECT_TRUE(screen->topLeadingLayer().isVisible());
 }
 
 TEST_F(MapWindowTest, TheSettingsOpenFromTheToolbarAndTheDiagnosticsFromTheProblemPillOrAtLaunch)

@@ -1,0 +1,74 @@
+#include "app/ui/FlightBanner.h"
+
+#include "app/AppModel.h"
+#include "app/ui/ControlLook.h"
+#include "library/ValueFormatters.h"
+#include "widgets/Symbols.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+
+namespace velorin {
+
+namespace {
+
+QLabel* label(const QFont& font, const QColor& colour, QWidget* parent)
+{
+    auto* text = new QLabel(parent);
+    text->setFont(font);
+    text->setTextFormat(Qt::PlainText);
+    QPalette palette = text->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    text->setPalette(palette);
+    return text;
+}
+
+} // namespace
+
+FlightBanner::FlightBanner(AppModel& model, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+{
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(kHorizontalPaddingPoints, kTopMarginPoints + kVerticalPaddingPoints,
+        kHorizontalPaddingPoints, kVerticalPaddingPoints);
+    row->setSpacing(kSpacingPoints);
+    row->setSizeConstraint(QLayout::SetFixedSize);
+
+    auto* arrow = label(Symbols::font(kSubheadlinePixelSize, QFont::Normal), ControlLook::secondaryColor(), this);
+    arrow->setText(Symbols::glyph("arrow.uturn.backward"));
+    row->addWidget(arrow, 0, Qt::AlignVCenter);
+    name_ = label(ControlLook::textFont(kSubheadlinePixelSize, QFont::DemiBold), ControlLook::primaryColor(), this);
+    row->addWidget(name_, 0, Qt::AlignVCenter);
+    distance_ = label(ControlLook::textFont(kSubheadlinePixelSize, QFont::Normal), ControlLook::secondaryColor(), this);
+    row->addWidget(distance_, 0, Qt::AlignVCenter);
+
+    connect(&model_, &AppModel::changed, this, &FlightBanner::refresh);
+    refresh();
+}
+
+QString FlightBanner::distanceText(double meters)
+{
+    return QString::fromStdString("· " + formatDistance(meters) + " depuis le départ");
+}
+
+void FlightBanner::refresh()
+{
+    // The screen shows the banner while a flight runs; it keeps the last flight's text
+    // as it leaves.
+    const auto& flight = model_.flight();
+    if (!flight)
+        return;
+    name_->setText(QString::fromStdString(flight->first));
+    distance_->setText(distanceText(flight->second));
+}
+
+void FlightBanner::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRectF capsule = QRectF(rect()).adjusted(0, kTopMarginPoints, 0, 0);
+    ControlLook::paintBackground(painter, capsule, capsule.height() / 2);
+}
+
+} // namespace velorin
