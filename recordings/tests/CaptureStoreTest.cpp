@@ -197,6 +197,13 @@ TEST(CaptureStore, ListingSkipsWhatIsNotACaptureOfItsFolder)
     writeFile(views / "B9E1C2B4-1111-4C21-9C52-5C8E7D2D3A10" / "meta.json", "{\"id\":");
     CaptureStore store(root);
     EXPECT_EQ(store.views(), std::vector<SavedView> { good });
+
+    // A record whose id is no folder name of the store removes no folder.
+    auto climbing = good;
+    climbing.id = "..";
+    store.deleteView(climbing);
+    EXPECT_TRUE(std::filesystem::exists(views / good.id / "meta.json"));
+    EXPECT_EQ(store.views().size(), 1u);
 }
 
 TEST(CaptureMetadata, ReadingRefusesMissingKeysWrongTypesAndBadNumbersAndIgnoresUnknownKeys)
