@@ -4,6 +4,7 @@
 #include "app/UpdatePlugin.h"
 #include "map-data/ServiceHosts.h"
 #include "platform/Clock.h"
+#include "platform/Executor.h"
 #include "platform/Folders.h"
 #include "platform/Keychain.h"
 #include "platform/Iso8601.h"
@@ -39,11 +40,14 @@ struct AppEnvironment {
     GpuDevice::Probe probeGpu;
     // Required: where the account's session is kept.
     std::shared_ptr<platform::Keychain> keychain;
-    // The present moment, which dates recordings; empty is the system's clock.
+    // The present moment, which dates recordings and captures; empty is the system's clock.
     std::function<platform::SystemTime()> now = {};
     // The update plug-in that hears who is signed in, read at each message (the first read
     // may load it); empty, or giving nothing, when there is none.
     std::function<UpdatePlugin*()> updatePlugin = {};
+    // Where the Pictures folder is read and captures are copied out; a pool of one thread
+    // when empty.
+    std::shared_ptr<platform::Executor> photoWorker = {};
     // The process arguments, for the launch automation ("-filmTrack").
     std::vector<std::string> arguments = {};
 };

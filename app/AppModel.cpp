@@ -1,5 +1,7 @@
 #include "app/AppModel.h"
 
+#include "platform/OperationQueue.h"
+
 #include <QPointer>
 
 #include <algorithm>
@@ -61,6 +63,7 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , clock_(std::move(environment.clock))
     , probeGpu_(std::move(environment.probeGpu))
     , arguments_(std::move(environment.arguments))
+    , now_(environment.now ? std::move(environment.now) : [] { return std::chrono::system_clock::now(); })
     , basemap_(storedBasemap(*defaults_))
     , showsToponyms_(storedShowsToponyms(*defaults_))
     , showsAppleCommerce_(defaults_->boolean(kAppleCommerceKey).value_or(false))
@@ -87,8 +90,13 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , lastCameraChange_(-std::numeric_limits<double>::infinity())
     , session_(makeTileSession(clock_))
     , relay_(std::make_shared<TileRelay>(hosts_, *clock_, *defaults_))
+    , captures_(std::make_unique<CaptureStore>(folders_.captures(), now_))
+    , noticeTimer_(clock_, mainQueue_)
+    , photoLibrary_(std::make_shared<PhotoLibrary>(folders_.pictures))
     , tracks_(std::make_unique<TrackRecorder>(std::make_unique<TrackStore>(folders_.tracks()), *location_,
-          std::move(environment.now)))
+          now_))
+    , photoWorker_(environment.photoWorker ? std::move(environment.photoWorker)
+                                           : std::make_shared<platform::OperationQueue>("Photos", 1))
 {
     QPointer<AppModel> weak(this);
     accounts_->onChange = [weak] {
@@ -100,6 +108,14 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
             weak->trackPointsDidChange(points, pauses);
     };
     tracks_->onChange = [weak] {
+        if (weak)
+            emit weak->changed();
+    };
+    tracks_->onShownTrackChange = [weak] {
+        if (weak)
+            weak->shownTrackDidChange();
+    };
+    captures_->onChange = [weak] {
         if (weak)
             emit weak->changed();
     };
@@ -183,6 +199,7 @@ void AppModel::start()
     regions_ = RegionDownloader::make(std::move(regionServices));
     publish(state_, LoadState::ready());
     revealControls();
+    reloadLibraryPhotos(false);
     location_->start();
     startFilmTrack();
 }

@@ -27,12 +27,17 @@
 #include "map-data/WorldPoint.h"
 #include "platform/HttpSession.h"
 #include "platform/SpeedMotionActivitySource.h"
+#include "recordings/CaptureStore.h"
 #include "recordings/MotionActivityService.h"
+#include "recordings/PhotoLibrary.h"
 #include "recordings/TrackPhoto.h"
 #include "recordings/TrackRecorder.h"
 
 #include <QObject>
 
+#include <atomic>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -89,6 +94,15 @@ public:
     // "-filmTrack": the track is flown this long after start-up.
     static constexpr double kFilmTrackDelaySeconds = 3.0;
     static constexpr std::string_view kSkipJournalLine = "vol sauté";
+    // A capture notice shows this long.
+    static constexpr double kNoticeSeconds = 1.8;
+    // Poses a second of a recorded flight.
+    static constexpr double kRecordedFrameRate = 30.0;
+    static constexpr int kFilmHeightHD = 1080;
+    static constexpr int kFilmHeight = 720;
+    static constexpr const char* kFilmInProgressFile = "en-cours.mp4";
+    static constexpr std::string_view kViewSavedNotice = "Vue enregistrée";
+    static constexpr std::string_view kViewNotSavedNotice = "Vue non enregistrée";
 
     // The running camera flight: its name and its distance from the start, in metres.
     using FlightInfo = std::pair<std::string, double>;
@@ -162,10 +176,53 @@ public:
 
     // The two world maps are drawn by a map view of their own, hosted by the map's window.
     static constexpr bool worldMapsAvailable() { return true; }
+
+    // Photo pins. The palette's switch: stores it, shows or hides the track's photos and
+    // reads the library's again (asking for access only when switching on).
+    void togglePhotoPins();
     // Reads the located photos of the Pictures folder again for the map, when they are shown
-    // ("Velorin.libraryPhotos" and the photo pins); `requestAccess` lets the reading ask for
-    // access where a system asks. The photos join the map with the captures.
+    // ("Velorin.libraryPhotos" and the photo pins), on the photo worker; otherwise clears
+    // them at once. A newer reload drops the result of an older one. `requestAccess` lets
+    // the reading ask for access where a system asks.
     void reloadLibraryPhotos(bool requestAccess);
+    // The recorder's shown track changed: the photos of the displayed track are looked up
+    // again, none while recording.
+    void shownTrackDidChange();
+    // Looks up the photos taken during `track` (none clears them), dropping any lookup
+    // still running.
+    void loadTrackPhotos(const std::optional<Track>& track);
+    const std::vector<TrackPhoto>& libraryPhotos() const { return libraryPhotos_; }
+    const PhotoLibrary& photoLibrary() const { return *photoLibrary_; }
+    // A track pin was tapped: the viewer opens the track photos current now at `index`.
+    void photoTapped(int index);
+    // A group of library pins was tapped: the viewer opens its first photo.
+    void libraryPhotosTapped(std::vector<TrackPhoto> photos);
+    // Closing the viewer clears the index.
+    void setViewedPhotoIndex(std::optional<int> index);
+
+    // Captures: saved views, recorded flights and their films.
+    CaptureStore& captures() { return *captures_; }
+    const CaptureStore& captures() const { return *captures_; }
+    // The text shown over the map for kNoticeSeconds after a capture.
+    const std::optional<std::string>& captureNotice() const { return captureNotice_; }
+    // The share of frames written of each film being made, by video id.
+    const std::map<std::string, double>& movieProgress() const { return movieProgress_; }
+    // The palette's save button: the map's snapshot and camera become a saved view named
+    // after the flight running, else after the moment; a notice says whether it was kept.
+    void saveCurrentView();
+    void showNotice(std::string text);
+    // Ends following, puts the camera at the view's pose and selects its basemap.
+    void openSavedView(const SavedView& view);
+    // Ends following, selects the video's basemap (the world maps excepted) and replays it.
+    void playSavedVideo(const SavedVideo& video);
+    // The video's film at the height "videoHD" asks: an existing one at once; else rendered
+    // by the canvas into "en-cours.mp4" beside it, then moved into place. `done` hears the
+    // film's path, or nothing without a canvas, while that video's film is being made, or
+    // when the canvas cannot make it. Never two films of one video at once.
+    void makeFilm(const SavedVideo& video, std::function<void(std::optional<std::filesystem::path>)> done);
+    // The canvas recorded a flight: it is kept as a saved video.
+    void animationRecorded(const std::string& name, Basemap basemap, const std::vector<CameraPose>& poses,
+        const std::optional<platform::Image>& image);
 
     // Services.
     const std::shared_ptr<platform::UserDefaults>& defaults() const { return defaults_; }
@@ -322,6 +379,13 @@ private:
     // Sets the canvas's mode (and the recording's name, when given) and starts the
     // flyover; it runs only once the canvas has started it.
     void flyOver(const std::vector<WorldPoint>& points, std::optional<std::string> animationName);
+    void publishLibraryPhotos(std::vector<TrackPhoto> photos);
+    void publishTrackPhotos(std::vector<TrackPhoto> photos);
+    // Runs `lookup` on the photo worker and hands its result to `publish` on the main queue,
+    // unless `cancelled` was set meanwhile or the model is gone.
+    void lookUpPhotos(const std::shared_ptr<std::atomic<bool>>& cancelled,
+        std::function<std::vector<TrackPhoto>(const PhotoLibrary&, const std::atomic<bool>*)> lookup,
+        void (AppModel::*publish)(std::vector<TrackPhoto>));
 
     // What the model is built over.
     const platform::Folders folders_;
@@ -333,6 +397,8 @@ private:
     const std::shared_ptr<platform::Clock> clock_;
     const GpuDevice::Probe probeGpu_;
     const std::vector<std::string> arguments_;
+    // The present moment, which names saved views.
+    const std::function<platform::SystemTime()> now_;
 
     // In construction order.
     LoadState state_;
@@ -385,10 +451,19 @@ private:
     std::shared_ptr<TileRelay> relay_;
     std::optional<Basemap> basemapBeforeAerial_;
     std::optional<Basemap> basemapBeforeApple_;
+    std::unique_ptr<CaptureStore> captures_;
+    std::optional<std::string> captureNotice_;
+    std::map<std::string, double> movieProgress_;
+    MainTimer noticeTimer_;
     std::weak_ptr<MapCanvasPort> canvas_;
     std::vector<TrackPhoto> trackPhotos_;
     std::optional<int> viewedPhotoIndex_;
     std::vector<TrackPhoto> viewedPhotos_;
+    std::vector<TrackPhoto> libraryPhotos_;
+    // Set to drop the result of the lookup under way.
+    std::shared_ptr<std::atomic<bool>> photoTask_;
+    std::shared_ptr<std::atomic<bool>> libraryPhotosTask_;
+    std::shared_ptr<const PhotoLibrary> photoLibrary_;
     // Records through the location service, so it goes before it.
     std::unique_ptr<TrackRecorder> tracks_;
     // After everything they use, so that they go first.
@@ -402,6 +477,8 @@ private:
     std::unique_ptr<ToponymService> toponyms_;
     // Downloads through the loader, so it goes before it.
     std::shared_ptr<RegionDownloader> regions_;
+    // Last, so that a lookup still running ends before anything it reports to goes.
+    std::shared_ptr<platform::Executor> photoWorker_;
 };
 
 template <typename T>

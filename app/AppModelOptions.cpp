@@ -57,12 +57,6 @@ void AppModel::toggleAppleCommerce()
     persistFlag(&AppModel::showsAppleCommerce_, kAppleCommerceKey, &MapCanvasPort::setShowsAppleCommerce);
 }
 
-void AppModel::reloadLibraryPhotos(bool)
-{
-    // No located photo is read from the Pictures folder yet, so there is none to load or
-    // to clear.
-}
-
 void AppModel::toggleSlopes()
 {
     persistFlag(&AppModel::showsSlopes_, kSlopesKey, &MapCanvasPort::setShowsSlopes);

@@ -183,6 +183,47 @@ void CanvasPortAdapter::setShowsTrees(bool on)
         canvas->setShowsTrees(on);
 }
 
+std::optional<platform::Image> CanvasPortAdapter::snapshot()
+{
+    if (auto canvas = canvas_.lock())
+        return canvas->snapshot(std::nullopt);
+    return std::nullopt;
+}
+
+std::optional<CameraPose> CanvasPortAdapter::camera() const
+{
+    auto canvas = canvas_.lock();
+    if (!canvas)
+        return std::nullopt;
+    const Camera& camera = canvas->camera();
+    return CameraPose { camera.center.x, camera.center.y, camera.zoom, camera.bearing, camera.pitch,
+        camera.focalLength, camera.viewSize.width, camera.viewSize.height };
+}
+
+void CanvasPortAdapter::apply(const CameraPose& pose)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->apply(pose);
+}
+
+void CanvasPortAdapter::play(const SavedVideo& video)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->play(video);
+}
+
+void CanvasPortAdapter::setPhotos(const std::vector<TrackPhoto>& photos)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setPhotos(photos);
+}
+
+void CanvasPortAdapter::setLibraryPhotos(const std::vector<TrackPhoto>& photos)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->setLibraryPhotos(photos);
+}
+
 bool CanvasPortAdapter::startFlyover(const std::vector<WorldPoint>& points)
 {
     auto canvas = canvas_.lock();

@@ -54,6 +54,12 @@ public:
     void setShowsTrees(bool on) override;
     void setShowsAppleCommerce(bool on) override;
 
+    std::optional<platform::Image> snapshot() override;
+    std::optional<CameraPose> camera() const override;
+    void apply(const CameraPose& pose) override;
+    void play(const SavedVideo& video) override;
+    void setPhotos(const std::vector<TrackPhoto>& photos) override;
+    void setLibraryPhotos(const std::vector<TrackPhoto>& photos) override;
     bool startFlyover(const std::vector<WorldPoint>& points) override;
     void stopAnimations() override;
     void setFlyoverMode(FlyoverMode mode) override;

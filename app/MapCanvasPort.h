@@ -6,10 +6,14 @@
 #include "map-data/Basemap.h"
 #include "map-data/WorldPoint.h"
 #include "map-data/WorldRect.h"
+#include "platform/Image.h"
 #include "platform/LocationFix.h"
+#include "recordings/CameraPose.h"
+#include "recordings/SavedVideo.h"
 #include "recordings/TrackDisplayPoint.h"
 #include "recordings/SavedVideo.h"
 #include "recordings/TrackPause.h"
+#include "recordings/TrackPhoto.h"
 #include "renderer/Camera.h"
 
 #include <filesystem>
@@ -90,6 +94,20 @@ public:
     virtual void setShowsToponyms(bool on) = 0;
     virtual void setShowsSlopes(bool on) = 0;
     virtual void setShowsTrees(bool on) = 0;
+
+    // Saved views and videos. The map as shown now, rendered offscreen; nothing for a view
+    // without area or a failed render.
+    virtual std::optional<platform::Image> snapshot() = 0;
+    // The camera the map is drawn with; nothing once the canvas is gone.
+    virtual std::optional<CameraPose> camera() const = 0;
+    // Puts the camera at the pose at once, ending a flight.
+    virtual void apply(const CameraPose& pose) = 0;
+    // Replays the video's poses on the live map.
+    virtual void play(const SavedVideo& video) = 0;
+    // The photo pins: those taken along the track shown, and the located photos of the
+    // library, grouped afresh at the next layout.
+    virtual void setPhotos(const std::vector<TrackPhoto>& photos) = 0;
+    virtual void setLibraryPhotos(const std::vector<TrackPhoto>& photos) = 0;
 
     // Track flyovers. Starts one along `points`, ending the running one; true when it
     // started, which needs two points or more over more than 50 m of path.

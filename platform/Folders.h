@@ -10,10 +10,14 @@ struct Folders {
     std::filesystem::path data;   // $XDG_DATA_HOME/Velorin
     std::filesystem::path cache;  // $XDG_CACHE_HOME/Velorin
     std::filesystem::path config; // $XDG_CONFIG_HOME/Velorin
+    // The user's own folders, where captures are exported: XDG_PICTURES_DIR and
+    // XDG_VIDEOS_DIR of user-dirs.dirs, else ~/Pictures and ~/Videos. Not created here.
+    std::filesystem::path pictures = {};
+    std::filesystem::path videos = {};
 
     // From the XDG variables, falling back to ~/.local/share, ~/.cache and ~/.config.
     static Folders fromEnvironment();
-    // All three under one folder, for tests.
+    // All of them under one folder, for tests.
     static Folders under(const std::filesystem::path& root);
 
     std::filesystem::path tracks() const { return data / "VelorinTracks"; }

@@ -37,6 +37,7 @@ constexpr std::array kTable {
     Entry { "tag.fill", 0xF4F9 }, // tag
     Entry { "tag", 0xF4FC }, // tag-outline
     Entry { "camera", 0xF100 }, // camera
+    Entry { "camera.fill", 0xF101 }, // camera-enhance
     Entry { "plus", 0xF415 }, // plus
     Entry { "minus", 0xF374 }, // minus
     Entry { "stop.fill", 0xF4DB }, // stop
@@ -79,7 +80,6 @@ constexpr std::array kTable {
     Entry { "figure.hiking", 0xF46E }, // run
     Entry { "binoculars.fill", 0xF1E2 }, // drone
     Entry { "arrow.uturn.backward", 0xF54C }, // undo
-    Entry { "camera.fill", 0xF101 }, // camera-enhance
     Entry { "signpost.and.arrowtriangle.up", 0xF352 }, // map-marker-radius
     Entry { "safari", 0xF18C }, // compass-outline
     Entry { "angle", 0xF1EC }, // elevation-rise

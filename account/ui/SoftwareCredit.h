@@ -27,6 +27,7 @@ inline constexpr std::array kSoftwareCredits {
     SoftwareCredit {"libwebp", "BSD-3-Clause"},
     SoftwareCredit {"FFmpeg", "GPL-2.0-or-later"},
     SoftwareCredit {"x264", "GPL-2.0-or-later"},
+    SoftwareCredit {"exiv2", "GPL-2.0-or-later"},
     SoftwareCredit {"expat", "MIT"},
     SoftwareCredit {"nlohmann/json", "MIT"},
     SoftwareCredit {"{fmt}", "MIT"},

@@ -47,6 +47,8 @@ protected:
     std::optional<velorin::GpuDevice> gpu = velorin::GpuDevice { 45, 16384 };
     // The present moment of the next model, which dates its recordings.
     platform::SystemTime now = platform::SystemTime(std::chrono::seconds(1'800'000'000));
+    // The model's photo lookups wait here until the test runs them.
+    std::shared_ptr<platform::DrainableMainQueue> photoWorker = std::make_shared<platform::DrainableMainQueue>();
     // The launch arguments of the next model.
     std::vector<std::string> arguments = {"velorin"};
     int gpuProbes = 0;
@@ -100,10 +102,18 @@ protected:
         };
         environment.now = [this] { return now; };
         environment.updatePlugin = updatePlugin;
+        environment.photoWorker = photoWorker;
         environment.arguments = arguments;
         model = std::make_unique<velorin::AppModel>(std::move(environment));
         QObject::connect(model.get(), &velorin::AppModel::changed, [this] { ++changes; });
         return *model;
+    }
+
+    // Runs the photo lookups waiting, then what they posted.
+    void runPhotoLookups()
+    {
+        photoWorker->drain();
+        mainQueue->drain();
     }
 
     void advance(double seconds)

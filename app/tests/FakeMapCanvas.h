@@ -127,33 +127,66 @@ public:
     std::optional<velorin::WorldPoint> cameraCenter() const override { return center; }
     std::optional<velorin::CameraInfo> cameraInfo() const override { return info; }
     void set3D(bool on) override { relief = on; }
-    void setBasemap(velorin::Basemap value) override { basemap = value; }
+    void setBasemap(velorin::Basemap value) override
+    {
+        basemap = value;
+        viewCalls.push_back("setBasemap");
+    }
     void setShowsToponyms(bool on) override { toponyms = on; }
     void setShowsSlopes(bool on) override { slopes = on; }
     void setShowsTrees(bool on) override { trees = on; }
 
-    // A film asked for: what it was asked with, and how to end it.
-    struct Film {
+    // What `snapshot` and `camera` answer.
+    std::optional<platform::Image> snapshotImage = platform::Image { 64, 32, std::vector<std::byte>(64 * 32 * 4, std::byte { 0x7f }) };
+    std::optional<velorin::CameraPose> pose = velorin::CameraPose { 0.52, 0.36, 13, 0.4, 0.9, 1.5, 1280, 800 };
+    int snapshots = 0;
+    std::vector<velorin::CameraPose> appliedPoses;
+    std::vector<velorin::SavedVideo> playedVideos;
+    // The saved views' and videos' calls in order: "apply", "play", "setBasemap".
+    std::vector<std::string> viewCalls;
+    struct Export {
         velorin::SavedVideo video;
         velorin::Basemap basemap;
-        int height = 0;
+        int height;
         std::filesystem::path path;
-        bool overlays = false;
+        bool overlays;
         std::function<void(double)> progress;
         std::function<void(bool)> completion;
     };
-    std::vector<Film> films;
-    // What exportVideo answers.
-    bool filmStarts = true;
+    // Films asked for and accepted, their completions still to call.
+    std::vector<Export> exports;
+    // While false, `exportVideo` refuses, as a canvas already filming does.
+    bool acceptsExports = true;
+    std::vector<std::vector<velorin::TrackPhoto>> photoLists;
+    std::vector<std::vector<velorin::TrackPhoto>> libraryPhotoLists;
+
+    std::optional<platform::Image> snapshot() override
+    {
+        ++snapshots;
+        return snapshotImage;
+    }
+    std::optional<velorin::CameraPose> camera() const override { return pose; }
+    void apply(const velorin::CameraPose& value) override
+    {
+        appliedPoses.push_back(value);
+        viewCalls.push_back("apply");
+    }
+    void play(const velorin::SavedVideo& video) override
+    {
+        playedVideos.push_back(video);
+        viewCalls.push_back("play");
+    }
     bool exportVideo(const velorin::SavedVideo& video, velorin::Basemap basemap, int height,
         const std::filesystem::path& path, bool overlays, std::function<void(double)> progress,
         std::function<void(bool)> completion) override
     {
-        if (!filmStarts)
+        if (!acceptsExports)
             return false;
-        films.push_back({video, basemap, height, path, overlays, std::move(progress), std::move(completion)});
+        exports.push_back({ video, basemap, height, path, overlays, std::move(progress), std::move(completion) });
         return true;
     }
+    void setPhotos(const std::vector<velorin::TrackPhoto>& photos) override { photoLists.push_back(photos); }
+    void setLibraryPhotos(const std::vector<velorin::TrackPhoto>& photos) override { libraryPhotoLists.push_back(photos); }
     void setShowsAppleCommerce(bool on) override { appleCommerce = on; }
 
     bool startFlyover(const std::vector<velorin::WorldPoint>& points) override

@@ -65,6 +65,8 @@ void MapContainer::pushModelState(MapCanvasPort& port)
     model_.setCanvas(port_);
     // The recording under way, or the track opened, before the map was shown.
     model_.tracks().publishMapTrack();
+    port.setPhotos(model_.showsPhotoPins() ? model_.trackPhotos() : std::vector<TrackPhoto> {});
+    port.setLibraryPhotos(model_.libraryPhotos());
 }
 
 void MapContainer::pushPosition(MapCanvasPort& port)
@@ -116,6 +118,19 @@ void MapContainer::wireCallbacks(MapCanvasView& canvas, QPointer<AppModel> model
     canvas.onFlyoverPosition = [model](double travelled, double total) {
         if (model)
             model->flyoverPositionDidChange(travelled, total);
+    };
+    canvas.onAnimationRecorded = [model](const std::string& name, Basemap basemap, const std::vector<CameraPose>& poses,
+                                     const std::optional<platform::Image>& image) {
+        if (model)
+            model->animationRecorded(name, basemap, poses, image);
+    };
+    canvas.onPhotoTapped = [model](int index) {
+        if (model)
+            model->photoTapped(index);
+    };
+    canvas.onLibraryPhotosTapped = [model](const std::vector<TrackPhoto>& photos) {
+        if (model)
+            model->libraryPhotosTapped(photos);
     };
 }
 

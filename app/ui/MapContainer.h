@@ -17,7 +17,7 @@ class MapCanvasWidget;
 // Puts the map canvas on the main screen: once the window's OpenGL context exists it
 // builds the canvas from the model's services, wires the canvas's reports back to the
 // model, hands the model a weak reference to the canvas and pushes the model's current
-// map options, track and position into it. After that it is passive. GUI thread only; a ready
+// map options, track, photos and position into it. After that it is passive. GUI thread only; a ready
 // model (catalogue and loader built) must outlive the screen.
 class MapContainer : public QWidget {
 public:
@@ -35,7 +35,7 @@ public:
 private:
     std::shared_ptr<MapCanvasView> makeCanvas(CanvasWindow& window, gpu::Context& context);
     // The model's map options, then the model's weak reference to the canvas, then the
-    // track on the map.
+    // track on the map and the photo pins.
     void pushModelState(MapCanvasPort& port);
     // The device position, when one is known.
     void pushPosition(MapCanvasPort& port);

@@ -27,8 +27,7 @@ MapPalette::MapPalette(AppModel& model, QWidget* parent)
     stack->setSpacing(0);
     stack->setSizeConstraint(QLayout::SetFixedSize);
 
-    // Shown until the library photos can be pinned on the map.
-    photoPins_ = addButton("photoPins", nullptr);
+    photoPins_ = addButton("photoPins", [this] { model_.togglePhotoPins(); });
     ign_ = addButton("ign", [this] { model_.setAppleMap(false); });
     ign_->setLabelText(QStringLiteral("IGN"), ControlLook::textFont(kIgnTextPixelSize, QFont::ExtraBold));
     ign_->setAccessibleName(QStringLiteral("Cartes IGN"));
@@ -39,8 +38,7 @@ MapPalette::MapPalette(AppModel& model, QWidget* parent)
     aerial_->setAccessibleName(QStringLiteral("Vue satellite"));
     trees_ = addButton("trees", [this] { model_.toggleTrees(); });
     toponyms_ = addButton("toponyms", [this] { model_.toggleToponyms(); });
-    // Shown until views can be saved.
-    auto* saveView = addButton("saveView", nullptr);
+    auto* saveView = addButton("saveView", [this] { model_.saveCurrentView(); });
     saveView->setSymbol("camera");
     saveView->setAccessibleName(QStringLiteral("Enregistrer la vue"));
     addDivider();

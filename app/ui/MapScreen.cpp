@@ -7,6 +7,7 @@
 #include "app/ui/AltitudeCapsule.h"
 #include "app/ui/AttributionColumn.h"
 #include "app/ui/CameraInfoPanel.h"
+#include "app/ui/CaptureNotice.h"
 #include "app/ui/CompassPad.h"
 #include "app/ui/FlightBanner.h"
 #include "app/ui/FlightWave.h"
@@ -93,6 +94,7 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     if (model_.downloader())
         banners_->add(new DownloadBanner(model_.downloader(), banners_), Qt::AlignHCenter);
     banners_->add(flightBanner_, Qt::AlignHCenter);
+    banners_->add(new CaptureNotice(model_, banners_), Qt::AlignHCenter);
 
     // The toolbar offers no way to the sheet search and the offline maps: keys do.
     connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] { openSearch(); });

@@ -40,6 +40,25 @@ TEST(Folders, FollowTheXdgVariablesAndNameEachStore)
     ::unsetenv("XDG_CONFIG_HOME");
 }
 
+TEST(Folders, PicturesAndVideosAreTheUsersOwnFoldersElseTheHomeDefaults)
+{
+    TemporaryFolder folder;
+    ::setenv("XDG_CONFIG_HOME", folder.path().c_str(), 1);
+    ::setenv("HOME", "/home/marcheur", 1);
+    EXPECT_EQ(Folders::fromEnvironment().pictures, "/home/marcheur/Pictures");
+    EXPECT_EQ(Folders::fromEnvironment().videos, "/home/marcheur/Videos");
+
+    std::ofstream(folder / "user-dirs.dirs") << "# written by xdg-user-dirs-update\n"
+                                                "XDG_PICTURES_DIR=\"$HOME/Images\"\n"
+                                                "XDG_VIDEOS_DIR=\"/media/films\"\n"
+                                                "XDG_MUSIC_DIR=\"$HOME/Musique\"\n"
+                                                "XDG_PICTURES_DIR=\"$HOME/Photos\"\n";
+    const Folders folders = Folders::fromEnvironment();
+    EXPECT_EQ(folders.pictures, "/home/marcheur/Photos");
+    EXPECT_EQ(folders.videos, "/media/films");
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
 TEST(AtomicWrite, ReplacesWholeFilesAndCreatesFolders)
 {
     TemporaryFolder folder;

@@ -76,6 +76,17 @@ TEST_F(MapContainerTest, TheCanvasReportsReachTheModel)
     const bool following = model.isCompassFollowing();
     canvas->onCompassFollowingInterrupted();
     EXPECT_FALSE(model.isCompassFollowing()) << "was " << following;
+
+    const std::vector<velorin::CameraPose> poses(60, velorin::CameraPose {0.5, 0.35, 14, 0, 1, 1.5, 1280, 720});
+    canvas->onAnimationRecorded("Survol · Lac Blanc", velorin::Basemap::orthophoto, poses, std::nullopt);
+    ASSERT_EQ(model.captures().videos().size(), 1u);
+    EXPECT_EQ(model.captures().videos()[0].basemap, "orthophoto");
+    EXPECT_EQ(model.captures().videos()[0].frameRate, 30);
+    EXPECT_EQ(model.captures().videos()[0].poses, poses);
+
+    canvas->onPhotoTapped(2);
+    EXPECT_EQ(model.viewedPhotoIndex(), 2);
+    EXPECT_EQ(model.viewedPhotos(), model.trackPhotos());
 }
 
 TEST_F(MapContainerTest, AModelGoneBeforeTheCanvasMakesEveryReportANoOp)
@@ -90,6 +101,9 @@ TEST_F(MapContainerTest, AModelGoneBeforeTheCanvasMakesEveryReportANoOp)
     canvas->onUserInteraction();
     canvas->onPitchChanged(true);
     canvas->onCompassFollowingInterrupted();
+    canvas->onFlight(std::nullopt);
+    canvas->onAnimationRecorded("Survol", velorin::Basemap::planIGN, {}, std::nullopt);
+    canvas->onPhotoTapped(0);
     SUCCEED();
 }
 

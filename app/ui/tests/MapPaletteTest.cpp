@@ -112,10 +112,15 @@ TEST_F(MapPaletteWidget, TheToggleButtonsShowAndSwitchTheirOption)
     }
 }
 
-TEST_F(MapPaletteWidget, ThePhotoPinsShowTheirStoredStateAndWaitForTheirAction)
+TEST_F(MapPaletteWidget, ThePhotoPinsShowTheirStoredStateAndSwitchThePins)
 {
     EXPECT_EQ(button("photoPins").symbol(), "photo.on.rectangle.angled");
     EXPECT_EQ(button("photoPins").accessibleName(), "Afficher les photos");
+    press("photoPins");
+    EXPECT_TRUE(model->showsPhotoPins());
+    EXPECT_EQ(button("photoPins").accessibleName(), "Masquer les photos");
+    press("photoPins");
+    EXPECT_FALSE(model->showsPhotoPins());
 
     delete palette;
     storePreferences(R"({"Velorin.photoPins": true})");
@@ -127,11 +132,9 @@ TEST_F(MapPaletteWidget, ThePhotoPinsShowTheirStoredStateAndWaitForTheirAction)
     EXPECT_EQ(pins.accessibleName(), "Masquer les photos");
 }
 
-TEST_F(MapPaletteWidget, TheActionsStillToComeAreShownDisabled)
+TEST_F(MapPaletteWidget, EveryActionIsEnabledAndTheSaveButtonIsTheCamera)
 {
-    for (const char* name : { "photoPins", "saveView" })
-        EXPECT_FALSE(button(name).isEnabled()) << name;
-    for (const char* name : { "ign", "apple", "aerial", "trees", "toponyms", "zoomIn", "zoomOut", "flyover" })
+    for (const char* name : { "photoPins", "ign", "apple", "aerial", "trees", "toponyms", "saveView", "zoomIn", "zoomOut", "flyover" })
         EXPECT_TRUE(button(name).isEnabled()) << name;
     EXPECT_EQ(button("saveView").symbol(), "camera");
     EXPECT_EQ(button("saveView").accessibleName(), "Enregistrer la vue");
@@ -174,6 +177,14 @@ TEST_F(MapPaletteWidget, TheFlyoverButtonSaysWhatAPressStartsAndStopsAFlightOrAF
     EXPECT_EQ(canvas->calls.back(), "endFlight");
 }
 
+TEST_F(MapPaletteWidget, TheSaveButtonKeepsTheViewShown)
+{
+    press("saveView");
+    EXPECT_EQ(canvas->snapshots, 1);
+    ASSERT_EQ(model->captures().views().size(), 1u);
+    EXPECT_EQ(model->captureNotice(), "Vue enregistrée");
+}
+
 TEST_F(MapPaletteWidget, TheZoomButtonsStepTheCanvasOneLevel)
 {
     press("zoomIn");
@@ -187,7 +198,7 @@ TEST_F(MapPaletteWidget, TheZoomButtonsStepTheCanvasOneLevel)
 TEST_F(MapPaletteWidget, EveryPressRevealsTheControlsEvenWithoutACanvas)
 {
     canvas.reset();
-    for (const char* name : { "ign", "apple", "aerial", "trees", "toponyms", "zoomIn", "zoomOut" }) {
+    for (const char* name : { "photoPins", "ign", "apple", "aerial", "trees", "toponyms", "saveView", "zoomIn", "zoomOut" }) {
         hideControls();
         press(name);
         EXPECT_TRUE(model->areControlsVisible()) << name;

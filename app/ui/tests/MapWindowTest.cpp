@@ -4,6 +4,7 @@
 #include "app/tests/AppModelFixture.h"
 #include "app/ui/AttributionColumn.h"
 #include "app/ui/CameraInfoPanel.h"
+#include "app/ui/CaptureNotice.h"
 #include "app/ui/CompassDial.h"
 #include "app/ui/CompassPad.h"
 #include "app/ui/FlyoverControlBar.h"
@@ -25,6 +26,7 @@
 #include "features/ToponymHoverCard.h"
 #include "features/ui/ToponymHoverView.h"
 #include "features/ui/ToponymLabelView.h"
+#include "recordings/CaptureFile.h"
 #include "recordings/TrackSmoothing.h"
 #include "platform/SteadyClock.h"
 #include "platform/qt/QtTileMapView.h"
@@ -37,6 +39,7 @@
 #include <QBuffer>
 #include <QHelpEvent>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -275,6 +278,46 @@ TEST_F(MapWindowTest, TheWindowShowsTheMapWithItsOverlaysOnceTilesArrive)
     const QRect toolbar(screen->toolbar().mapTo(&window, QPoint(0, 0)), screen->toolbar().size());
     EXPECT_NEAR(toolbar.center().x(), window.width() / 2, 1) << "the toolbar centred at the bottom";
     EXPECT_EQ(window.height() - 1 - toolbar.bottom(), MapScreen::kEdgePaddingPoints);
+}
+
+TEST_F(MapWindowTest, ThePalettesSaveButtonKeepsThePictureOfTheMapAndSaysSo)
+{
+    serveTiles();
+    auto& model = makeModel();
+    const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "47.26,11.39,12"});
+    RootView& window = *shown;
+    model.start();
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return model.loader()->status().delivered > 0 && drawnShare(map.grabFramebuffer()) > 0.9;
+    }, 60));
+
+    auto* save = screen->mapPalette().findChild<QAbstractButton*>("saveView");
+    ASSERT_TRUE(save);
+    QTest::mouseClick(save, Qt::LeftButton);
+    ASSERT_EQ(model.captures().views().size(), 1u);
+    const velorin::SavedView& view = model.captures().views().front();
+    const auto folder = model.captures().photoFile(view).parent_path();
+    for (const char* file : {"photo.jpg", "thumb.jpg", "meta.json"})
+        EXPECT_TRUE(std::filesystem::exists(folder / file)) << file;
+    const auto photo = velorin::CaptureFile {folder / "photo.jpg"}.contents();
+    const auto image = platform::decodeImage(photo);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width, map.grabFramebuffer().width());
+    EXPECT_GT(drawnShare(QImage(reinterpret_cast<const uchar*>(image->pixels.data()), image->width, image->height,
+                  QImage::Format_RGBA8888)), 0.9) << "the picture shows the map";
+    EXPECT_EQ(view.pose.zoom, screen->container().canvas()->camera().zoom);
+
+    auto* notice = screen->findChild<velorin::CaptureNotice*>("captureNotice");
+    ASSERT_TRUE(notice);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return notice->transition().progress() >= 1; }, 5));
+    EXPECT_EQ(notice->text().text(), "Vue enregistrée");
+    const QImage shot = window.grab().toImage();
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velorin-view-saved.png";
+    ASSERT_TRUE(shot.save(QString::fromStdString(file.string()), "PNG"));
+    std::cout << "the notice of a saved view: " << file.string() << "\n";
 }
 
 TEST_F(MapWindowTest, AMapOpenedAfterTheFirstFixShowsTheWalkerAndCentresOnThem)

@@ -1,0 +1,52 @@
+#include "testing/ExifPhotoFile.h"
+
+#include "platform/Image.h"
+
+// The library's headers and results still use std::auto_ptr.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <exiv2/exiv2.hpp>
+
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+
+namespace testing_support {
+
+void ExifPhotoFile::write(const std::filesystem::path& file) const
+{
+    std::filesystem::create_directories(file.parent_path());
+    const platform::Image pixels { 8, 8, std::vector<std::byte>(8 * 8 * 4, std::byte { 0x60 }) };
+    const auto jpeg = platform::encodeJpeg(pixels, 0.8);
+    if (!jpeg)
+        throw std::runtime_error("no JPEG");
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(jpeg->data()), std::streamsize(jpeg->size()));
+    auto image = Exiv2::ImageFactory::open(file.string());
+    Exiv2::ExifData exif;
+    auto set = [&](const char* key, const std::string& value, Exiv2::TypeId type) {
+        if (value.empty())
+            return;
+        auto typed = Exiv2::Value::create(type);
+        typed->read(value);
+        exif.add(Exiv2::ExifKey(key), typed.get());
+    };
+    set("Exif.Photo.DateTimeOriginal", date, Exiv2::asciiString);
+    set("Exif.Photo.OffsetTimeOriginal", date.empty() ? "" : offset, Exiv2::asciiString);
+    set("Exif.Photo.DateTimeDigitized", digitized, Exiv2::asciiString);
+    set("Exif.GPSInfo.GPSLatitudeRef", latitude.empty() ? "" : latitudeRef, Exiv2::asciiString);
+    set("Exif.GPSInfo.GPSLatitude", latitude, Exiv2::unsignedRational);
+    set("Exif.GPSInfo.GPSLongitudeRef", longitude.empty() ? "" : longitudeRef, Exiv2::asciiString);
+    set("Exif.GPSInfo.GPSLongitude", longitude, Exiv2::unsignedRational);
+    set("Exif.GPSInfo.GPSHPositioningError", accuracy, Exiv2::signedRational);
+    set("Exif.GPSInfo.GPSStatus", status, Exiv2::asciiString);
+    image->setExifData(exif);
+    image->writeMetadata();
+}
+
+std::string exifTimeOnFirstOfMay2024(int hour, int minute, int second)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "2024:05:01 %02d:%02d:%02d", hour, minute, second);
+    return text;
+}
+
+} // namespace testing_support

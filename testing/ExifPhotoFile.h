@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace testing_support {
+
+// A small JPEG written with the EXIF tags a photo library test needs; empty texts are
+// left out. Rationals as EXIF writes them: "45/1 30/1 0/1".
+struct ExifPhotoFile {
+    std::string date = {}; // DateTimeOriginal, "2024:05:01 10:05:00"
+    std::string offset = "+00:00";
+    std::string latitude = {};
+    std::string longitude = {};
+    std::string latitudeRef = "N";
+    std::string longitudeRef = "E";
+    std::string accuracy = {}; // a signed rational, "-5/1"
+    std::string status = {};
+    std::string digitized = {}; // DateTimeDigitized, without an offset
+
+    // Creates the parent folders.
+    void write(const std::filesystem::path& file) const;
+};
+
+// "2024:05:01 hh:mm:ss".
+std::string exifTimeOnFirstOfMay2024(int hour, int minute, int second = 0);
+
+} // namespace testing_support
