@@ -280,7 +280,11 @@ TEST_F(ToponymLabels, APreparedFlightShowsTheLabelsAndMarkersPlacedForEachFrameA
     EXPECT_EQ(canvas->shownToponyms().size(), last.size()) << "new names wait for the held frame to go";
     canvas->endFlight();
     runFrames(*canvas);
+    const std::string none = "[]";
+    store->writeNow(std::as_bytes(std::span(none.data(), none.size())), ToponymService::cacheKey(1061, 735));
     toponyms->reload();
+    mainQueue->drain();
+    toponyms->waitForLoads();
     mainQueue->drain();
     EXPECT_TRUE(canvas->shownToponyms().empty()) << "and are laid out once it has gone";
 }
