@@ -79,6 +79,14 @@ constexpr std::array kTable {
     Entry { "figure.hiking", 0xF46E }, // run
     Entry { "binoculars.fill", 0xF1E2 }, // drone
     Entry { "arrow.uturn.backward", 0xF54C }, // undo
+    Entry { "figure.stand", 0xF64B }, // human-handsdown
+    Entry { "bicycle", 0xF0A3 }, // bike
+    Entry { "car.fill", 0xF10B }, // car
+    Entry { "arrow.up.forward", 0xF05C }, // arrow-top-right
+    Entry { "clock", 0xF150 }, // clock
+    Entry { "speedometer", 0xF4C5 }, // speedometer
+    Entry { "pencil", 0xF3EB }, // pencil
+    Entry { "square.and.arrow.down", 0xF1DA }, // download
 };
 
 // The font's family, or empty when it could not be loaded; loaded and logged once.
