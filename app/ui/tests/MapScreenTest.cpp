@@ -13,6 +13,7 @@
 #include "app/ui/MapPalette.h"
 #include "app/ui/MapToolbar.h"
 #include "library/RecordingPanel.h"
+#include "library/TracksView.h"
 #include "testing/TestApplication.h"
 
 using velorin::MapScreen;
@@ -24,12 +25,13 @@ class MapScreenTest : public testing_support::AppModelFixture {
 protected:
     void SetUp() override { testing_support::application(); }
 
-    MapScreen& makeScreen()
+    MapScreen& makeScreen(std::vector<std::string> launchArguments = {"velorin"})
     {
+        screen.reset();
         auto& model = makeModel();
         model.start();
         velorin::MapCanvasView::Environment environment {clock, mainQueue, readPreferences(),
-            folder / "VelorinGestes.log", {"velorin"}, {}};
+            folder / "VelorinGestes.log", std::move(launchArguments), {}};
         screen = std::make_unique<MapScreen>(model, std::move(environment));
         return *screen;
     }
@@ -178,4 +180,25 @@ TEST_F(MapScreenTest, TheRecordingPanelComesAboveTheCreditLineWhileATrackIsRecor
 
     model->toggleRecording();
     EXPECT_FALSE(screen.recordingPanelTransition().isShown());
+}
+
+TEST_F(MapScreenTest, TheToolbarsTracksButtonOpensOneLibraryAndTheLaunchArgumentOpensItAtOnce)
+{
+    auto& screen = makeScreen();
+    EXPECT_EQ(screen.library(), nullptr);
+    emit screen.toolbar().tracksRequested();
+    ASSERT_NE(screen.library(), nullptr);
+    EXPECT_TRUE(screen.library()->isVisible());
+    auto* first = screen.library();
+    emit screen.toolbar().tracksRequested();
+    EXPECT_EQ(screen.library(), first) << "one at a time";
+    screen.library()->reject();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(screen.library(), nullptr);
+
+    auto& launched = makeScreen({"velorin", "-showTracks"});
+    QApplication::processEvents();
+    ASSERT_NE(launched.library(), nullptr);
+    EXPECT_EQ(launched.library()->tab(), velorin::TracksView::Tab::tracks);
 }
