@@ -1,5 +1,6 @@
 #include "library/RecordingPanel.h"
 
+#include "library/TravelModeText.h"
 #include "library/ValueFormatters.h"
 #include "recordings/TrackRecorder.h"
 #include "widgets/ControlLook.h"
@@ -94,8 +95,8 @@ void RecordingPanel::refresh(std::optional<QString> altitude, std::optional<Trav
 
     mode_->setVisible(mode.has_value());
     if (mode) {
-        mode_->setText(Symbols::glyph(symbol(*mode)));
-        mode_->setAccessibleName(modeName(*mode));
+        mode_->setText(Symbols::glyph(travelModeSymbol(*mode)));
+        mode_->setAccessibleName(QString::fromUtf8(travelModeText(*mode)));
         QPalette palette = mode_->palette();
         palette.setColor(QPalette::WindowText, isSelfPropelled(*mode) ? ControlLook::primaryColor() : orangeColor());
         mode_->setPalette(palette);
@@ -111,40 +112,6 @@ std::vector<RecordingPanel::Cell> RecordingPanel::cells() const
         if (!cell->cell->isHidden())
             result.push_back({ MonospacedDigits::plainText(cell->value->text()), cell->label->text() });
     return result;
-}
-
-const char* RecordingPanel::symbol(TravelMode mode)
-{
-    switch (mode) {
-    case TravelMode::stationary:
-        return "figure.stand";
-    case TravelMode::walking:
-        return "figure.walk";
-    case TravelMode::running:
-        return "figure.hiking";
-    case TravelMode::cycling:
-        return "bicycle";
-    case TravelMode::automotive:
-        return "car.fill";
-    }
-    return "figure.walk";
-}
-
-QString RecordingPanel::modeName(TravelMode mode)
-{
-    switch (mode) {
-    case TravelMode::stationary:
-        return QStringLiteral("à l'arrêt");
-    case TravelMode::walking:
-        return QStringLiteral("à pied");
-    case TravelMode::running:
-        return QStringLiteral("en courant");
-    case TravelMode::cycling:
-        return QStringLiteral("à vélo");
-    case TravelMode::automotive:
-        return QStringLiteral("en voiture");
-    }
-    return {};
 }
 
 void RecordingPanel::paintEvent(QPaintEvent*)

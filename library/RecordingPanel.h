@@ -44,10 +44,6 @@ public:
     std::vector<Cell> cells() const;
     QLabel& modeIcon() const { return *mode_; }
 
-    // The symbol and the spoken name of each mode.
-    static const char* symbol(TravelMode mode);
-    static QString modeName(TravelMode mode);
-
 protected:
     void paintEvent(QPaintEvent* event) override;
 
