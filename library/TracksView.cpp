@@ -394,11 +394,15 @@ void TracksView::importFiles(std::vector<std::filesystem::path> files)
     import_->setEnabled(false);
     if (importer_.joinable())
         importer_.join();
-    importer_ = std::thread([this, root = model_.tracks().store().root(), files = std::move(files),
-                                now = std::chrono::system_clock::now()] {
+    importer_ = std::thread([sheet = QPointer<TracksView>(this), queue = model_.mainQueue(),
+                                root = model_.tracks().store().root(), files = std::move(files),
+                                now = std::chrono::system_clock::now()]() mutable {
         GPXImportResult result = importGPXFiles(root, files, now);
-        // Dropped by Qt if the sheet is gone by then; its destructor reloads instead.
-        QMetaObject::invokeMethod(this, [this, result = std::move(result)] { finishImport(result); }, Qt::QueuedConnection);
+        // Dropped if the sheet is gone by then; its destructor reloads instead.
+        queue->post([sheet = std::move(sheet), result = std::move(result)] {
+            if (sheet)
+                sheet->finishImport(result);
+        });
     });
 }
 

@@ -50,8 +50,11 @@ protected:
     void waitForImport(TracksView& view)
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (view.isImporting() && std::chrono::steady_clock::now() < deadline)
+        while (view.isImporting() && std::chrono::steady_clock::now() < deadline) {
             QApplication::processEvents(QEventLoop::AllEvents, 10);
+            mainQueue->runOneWaiting(0.01);
+            mainQueue->drain();
+        }
         ASSERT_FALSE(view.isImporting());
     }
 
@@ -211,4 +214,16 @@ TEST_F(TracksViewTest, TheRecordingTrackIsMarkedAndItsDeletionAsksThenStopsAndDe
     EXPECT_FALSE(recorder.isRecording());
     ASSERT_EQ(recorder.savedTracks().size(), 1u) << "both selected tracks are deleted";
     EXPECT_EQ(recorder.savedTracks().front().name, "Lac de Pormenaz");
+}
+
+TEST_F(TracksViewTest, AnImportOutlivingTheSheetStillStoresAndListsItsTracksWithoutAnAlert)
+{
+    makeModel();
+    auto view = makeView();
+    view->importFiles({ writeGpx("matin.gpx", "Tour du lac", "2026-05-01T08:00:00Z", "2026-05-01T09:00:00Z"),
+        folder / "absent.gpx" });
+    view.reset();
+    mainQueue->drain();
+    ASSERT_EQ(model->tracks().savedTracks().size(), 1u);
+    EXPECT_EQ(model->tracks().savedTracks().front().name, "Tour du lac");
 }
