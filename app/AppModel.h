@@ -263,6 +263,8 @@ public:
     // The recorder and the saved tracks, over "VelorinTracks".
     TrackRecorder& tracks() { return *tracks_; }
     const TrackRecorder& tracks() const { return *tracks_; }
+    // The GUI thread's queue, where workers hand their results back.
+    const std::shared_ptr<platform::MainQueue>& mainQueue() const { return mainQueue_; }
 
     // The live map canvas, held weakly: filled by the map view host, empty before the map
     // is shown and once it is gone.

@@ -2,7 +2,6 @@
 
 #include "platform/NumberFormat.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -18,17 +17,24 @@ constexpr double kKilometresPerHourPerMeterPerSecond = 3.6;
 // Within the range of a 64-bit integer, so that rounding never overflows.
 constexpr double kLargestWhole = 9e18;
 
-// Half away from zero; a value that rounds to zero has no sign.
+// Whether the value can be written: finite and within 64-bit range; beyond, a figure
+// would be wrong, so none is shown.
+bool isShown(double value)
+{
+    return std::isfinite(value) && std::abs(value) <= kLargestWhole;
+}
+
+// Half away from zero; a value that rounds to zero has no sign. Only for shown values.
 std::int64_t whole(double value)
 {
-    return std::llround(std::clamp(value, -kLargestWhole, kLargestWhole));
+    return std::llround(value);
 }
 
 } // namespace
 
 std::string formatDistance(double meters)
 {
-    if (!std::isfinite(meters))
+    if (!isShown(meters))
         return kNoValue;
     if (meters < kKilometreMeters)
         return std::to_string(whole(meters)) + " m";
@@ -37,7 +43,7 @@ std::string formatDistance(double meters)
 
 std::string formatDuration(double seconds)
 {
-    if (!std::isfinite(seconds))
+    if (!isShown(seconds))
         return kNoValue;
     const std::int64_t s = whole(seconds);
     if (s < kMinuteSeconds)
@@ -50,16 +56,19 @@ std::string formatDuration(double seconds)
 
 std::string formatAltitude(double meters)
 {
-    if (!std::isfinite(meters))
+    if (!isShown(meters))
         return kNoValue;
     return std::to_string(whole(meters)) + " m";
 }
 
 std::string formatSpeed(std::optional<double> metersPerSecond)
 {
-    if (!metersPerSecond || !std::isfinite(*metersPerSecond))
+    if (!metersPerSecond)
         return kNoValue;
-    return platform::frenchNumber(*metersPerSecond * kKilometresPerHourPerMeterPerSecond, 1) + " km/h";
+    const double kilometresPerHour = *metersPerSecond * kKilometresPerHourPerMeterPerSecond;
+    if (!isShown(kilometresPerHour))
+        return kNoValue;
+    return platform::frenchNumber(kilometresPerHour, 1) + " km/h";
 }
 
 } // namespace velorin

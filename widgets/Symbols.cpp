@@ -86,6 +86,14 @@ constexpr std::array kTable {
     Entry { "plus.magnifyingglass", 0xF34B }, // magnify-plus
     Entry { "camera.aperture", 0xF104 }, // camera-iris
     Entry { "doc.on.doc", 0xF18F }, // content-copy
+    Entry { "figure.stand", 0xF64B }, // human-handsdown
+    Entry { "bicycle", 0xF0A3 }, // bike
+    Entry { "car.fill", 0xF10B }, // car
+    Entry { "arrow.up.forward", 0xF05C }, // arrow-top-right
+    Entry { "clock", 0xF150 }, // clock
+    Entry { "speedometer", 0xF4C5 }, // speedometer
+    Entry { "pencil", 0xF3EB }, // pencil
+    Entry { "square.and.arrow.down", 0xF1DA }, // download
 };
 
 // The font's family, or empty when it could not be loaded; loaded and logged once.

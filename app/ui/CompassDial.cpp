@@ -1,7 +1,7 @@
 #include "app/ui/CompassDial.h"
 
 #include "app/AppModel.h"
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "widgets/Symbols.h"
 
 #include <QMouseEvent>

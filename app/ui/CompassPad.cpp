@@ -2,7 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/ui/CompassDial.h"
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "app/ui/SymbolButton.h"
 
 #include <QBoxLayout>

@@ -1,6 +1,6 @@
 #include "app/ui/DownloadBanner.h"
 
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "app/ui/ElidedLabel.h"
 
 #include <QHBoxLayout>

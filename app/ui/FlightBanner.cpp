@@ -1,7 +1,7 @@
 #include "app/ui/FlightBanner.h"
 
 #include "app/AppModel.h"
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "library/ValueFormatters.h"
 #include "widgets/Symbols.h"
 

@@ -1,7 +1,7 @@
 #include "app/ui/FlightWave.h"
 
 #include "app/AppModel.h"
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "app/ui/LoadingWave.h"
 #include "app/ui/TitledSymbolButton.h"
 

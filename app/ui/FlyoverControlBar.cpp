@@ -1,7 +1,7 @@
 #include "app/ui/FlyoverControlBar.h"
 
 #include "app/AppModel.h"
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/TitledSymbolButton.h"
 

@@ -1,7 +1,7 @@
 #include "app/ui/FlyoverSlider.h"
 
 #include "app/AppModel.h"
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "library/ValueFormatters.h"
 #include "widgets/MonospacedDigits.h"
 

@@ -1,6 +1,6 @@
 #include "app/ui/LoadingView.h"
 
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "widgets/ActivitySpinner.h"
 
 #include <QLabel>

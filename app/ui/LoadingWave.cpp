@@ -1,6 +1,6 @@
 #include "app/ui/LoadingWave.h"
 
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "widgets/FrameTicker.h"
 
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "app/ui/MapPalette.h"
 
 #include "app/AppModel.h"
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "app/ui/SymbolButton.h"
 
 #include <QBoxLayout>

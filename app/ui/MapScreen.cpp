@@ -21,6 +21,8 @@
 #include "app/ui/PlaceSearchField.h"
 #include "app/ui/StatusIndicator.h"
 #include "app/ui/DownloadBanner.h"
+#include "library/RecordingPanel.h"
+#include "library/TracksView.h"
 #include "map-data/ui/OfflineView.h"
 #include "map-data/ui/SearchView.h"
 
@@ -32,6 +34,8 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 
 namespace velorin {
 
@@ -41,6 +45,8 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     , diagnosticsAtLaunch_(std::find(environment.arguments.begin(), environment.arguments.end(), "-showDiagnostics")
           != environment.arguments.end())
     , accountAtLaunch_(std::find(environment.arguments.begin(), environment.arguments.end(), "-showAccount")
+          != environment.arguments.end())
+    , libraryAtLaunch_(std::find(environment.arguments.begin(), environment.arguments.end(), "-showTracks")
           != environment.arguments.end())
     , container_(new MapContainer(model, std::move(environment), this))
     , topLeading_(new OverlayLayer(Qt::AlignTop | Qt::AlignLeft,
@@ -64,6 +70,7 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     , flyoverBar_(new FlyoverControlBar(model, bottom_))
     , flightWave_(new FlightWave(model, banners_))
     , flightBanner_(new FlightBanner(model, banners_))
+    , recordingPanel_(new RecordingPanel(model.tracks(), bottom_))
     , paletteTransition_(new OverlayTransition(*palette_, Qt::RightEdge, kControlsTransitionSeconds))
     , toolbarTransition_(new OverlayTransition(*toolbar_, Qt::BottomEdge, kControlsTransitionSeconds))
 {
@@ -72,9 +79,11 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     flyoverSlider_->hide();
     flyoverBar_->hide();
     flightBanner_->hide();
+    recordingPanel_->hide();
     flyoverSliderTransition_ = new OverlayTransition(*flyoverSlider_, Qt::BottomEdge, kControlsTransitionSeconds);
     flyoverBarTransition_ = new OverlayTransition(*flyoverBar_, Qt::BottomEdge, kControlsTransitionSeconds);
     flightBannerTransition_ = new OverlayTransition(*flightBanner_, Qt::TopEdge, kBannerTransitionSeconds);
+    recordingPanelTransition_ = new OverlayTransition(*recordingPanel_, Qt::BottomEdge, kControlsTransitionSeconds);
     setFocusProxy(container_);
     topLeading_->add(placeSearch_, Qt::AlignLeft, kEdgePaddingPoints);
     topLeading_->add(compassPad_, Qt::AlignLeft, kEdgePaddingPoints);
@@ -83,6 +92,7 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
 
     bottom_->add(flyoverSlider_, Qt::AlignHCenter);
     bottom_->add(flyoverBar_, Qt::AlignHCenter);
+    bottom_->add(recordingPanel_, Qt::AlignHCenter);
     bottom_->add(attribution_, Qt::AlignLeft);
     bottom_->add(toolbar_, Qt::AlignHCenter);
 
@@ -109,6 +119,9 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     connect(toolbar_, &MapToolbar::accountRequested, this, [this] { openAccount(); });
     if (accountAtLaunch_)
         QMetaObject::invokeMethod(this, [this] { openAccount(); }, Qt::QueuedConnection);
+    connect(toolbar_, &MapToolbar::tracksRequested, this, [this] { openLibrary(); });
+    if (libraryAtLaunch_)
+        QMetaObject::invokeMethod(this, [this] { openLibrary(); }, Qt::QueuedConnection);
     connect(&model_, &AppModel::changed, this, [this] { refresh(); });
     refresh();
 }
@@ -181,6 +194,12 @@ void MapScreen::refresh()
     topLeading_->setVisible(!flyingOver);
     flightWave_->setVisible(model_.flyoverProgress() || (model_.showsActivity() && !flyingOver));
     flightBannerTransition_->setShown(model_.flight().has_value());
+    const AltitudeState& altitude = model_.altitudeState();
+    std::optional<QString> altitudeText;
+    if (altitude.kind == AltitudeState::Kind::value && std::isfinite(altitude.meters))
+        altitudeText = AltitudeCapsule::text(altitude.meters);
+    recordingPanel_->refresh(altitudeText, model_.motion().mode());
+    recordingPanelTransition_->setShown(model_.tracks().isRecording());
 }
 
 void MapScreen::openSearch()
@@ -236,6 +255,23 @@ void MapScreen::openAccount()
     auto* sheet = new AccountView(model_, {}, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     account_ = sheet;
+    sheet->open();
+}
+
+TracksView* MapScreen::library() const
+{
+    return static_cast<TracksView*>(library_.data());
+}
+
+void MapScreen::openLibrary()
+{
+    if (library_)
+        return;
+    auto* sheet = new TracksView(
+        model_, [this](const Track& track) { openTrack(track); },
+        [this](const Track& track) { model_.startFlyover(track); }, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    library_ = sheet;
     sheet->open();
 }
 

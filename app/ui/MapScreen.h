@@ -26,7 +26,9 @@ class MapToolbar;
 class OverlayLayer;
 class OverlayTransition;
 class PlaceSearchField;
+class RecordingPanel;
 class StatusIndicator;
+class TracksView;
 
 // The main screen: the map filling the window and four overlay layers over it, the
 // top-leading controls, the bottom captions and toolbar, the palette at the top-trailing
@@ -75,6 +77,9 @@ public:
     FlightWave& flightWave() const { return *flightWave_; }
     FlightBanner& flightBanner() const { return *flightBanner_; }
     OverlayTransition& flightBannerTransition() const { return *flightBannerTransition_; }
+    // Above the credit line while a track is recorded: its live figures.
+    RecordingPanel& recordingPanel() const { return *recordingPanel_; }
+    OverlayTransition& recordingPanelTransition() const { return *recordingPanelTransition_; }
 
     // The sheet search (Control-F); a chosen sheet closes it, ends following and is framed.
     void openSearch();
@@ -93,6 +98,9 @@ public:
     // The account sheet (the toolbar's account button, or "-showAccount" at launch); one at a time.
     void openAccount();
     QWidget* account() const { return account_; }
+    // The library sheet (the toolbar's tracks button, or "-showTracks" at launch); one at a time.
+    void openLibrary();
+    TracksView* library() const;
     // The catalogue's sheets overlapping the map's visible area; none without a map.
     std::vector<Sheet> visibleSheets() const;
     // A saved track chosen in the library: shown and framed on the map.
@@ -117,6 +125,8 @@ private:
     const bool diagnosticsAtLaunch_;
     // "-showAccount": the account sheet opens as the screen first shows.
     const bool accountAtLaunch_;
+    // "-showTracks": the library opens as the screen first shows.
+    const bool libraryAtLaunch_;
     MapContainer* container_;
     OverlayLayer* topLeading_;
     OverlayLayer* bottom_;
@@ -134,16 +144,19 @@ private:
     FlyoverControlBar* flyoverBar_;
     FlightWave* flightWave_;
     FlightBanner* flightBanner_;
+    RecordingPanel* recordingPanel_;
     OverlayTransition* paletteTransition_;
     OverlayTransition* toolbarTransition_;
     OverlayTransition* flyoverSliderTransition_;
     OverlayTransition* flyoverBarTransition_;
     OverlayTransition* flightBannerTransition_;
+    OverlayTransition* recordingPanelTransition_;
     // Cleared by Qt when the sheet closes, or when the screen destroys it with itself.
     QPointer<QWidget> search_;
     QPointer<QWidget> settings_;
     QPointer<QWidget> diagnostics_;
     QPointer<QWidget> account_;
+    QPointer<QWidget> library_;
     // The window whose pointer moves reveal the controls.
     QPointer<QObject> watchedWindow_;
 };

@@ -1,7 +1,7 @@
 #include "app/ui/MapToolbar.h"
 
 #include "app/AppModel.h"
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "app/ui/SymbolButton.h"
 
 #include <QBoxLayout>
@@ -34,8 +34,8 @@ MapToolbar::MapToolbar(AppModel& model, QWidget* parent)
     compass_ = addButton("compass", "location.north.line.fill", "Suivre la boussole",
         [this] { model_.toggleCompassFollowing(); });
     recording_ = addButton("recording", "figure.walk", "Enregistrer un trajet", [this] { pressRecording(); });
-    // Disabled until the library screen joins the map.
-    addButton("tracks", "point.topleft.down.to.point.bottomright.curvepath", "Trajets enregistrés", nullptr);
+    addButton("tracks", "point.topleft.down.to.point.bottomright.curvepath", "Trajets enregistrés",
+        [this] { emit tracksRequested(); });
     account_ = addButton("account", "person.crop.circle", "Mon compte", [this] { emit accountRequested(); });
 
     ControlLook::applyShadow(*this, ControlLook::kPanelShadow);

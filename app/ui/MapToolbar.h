@@ -39,6 +39,8 @@ signals:
     void settingsRequested();
     // The account button: the screen opens the account sheet.
     void accountRequested();
+    // The saved tracks button: the screen opens the library.
+    void tracksRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

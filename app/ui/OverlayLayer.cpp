@@ -1,6 +1,6 @@
 #include "app/ui/OverlayLayer.h"
 
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "app/ui/OverlayItem.h"
 
 #include <QChildEvent>

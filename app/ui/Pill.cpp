@@ -1,6 +1,6 @@
 #include "app/ui/Pill.h"
 
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 
 #include <QPainter>
 

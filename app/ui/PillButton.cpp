@@ -1,6 +1,6 @@
 #include "app/ui/PillButton.h"
 
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "app/ui/Pill.h"
 
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "app/ui/PlaceSearchField.h"
 
 #include "app/AppModel.h"
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "app/ui/PlaceSuggestionRow.h"
 #include "app/ui/SymbolButton.h"
 #include "features/PlaceSuggestionText.h"

@@ -1,6 +1,6 @@
 #include "app/ui/PlaceSuggestionRow.h"
 
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "app/ui/PlaceSearchField.h"
 #include "widgets/Symbols.h"
 #include "features/PlaceSuggestionText.h"

@@ -1,7 +1,7 @@
 #include "app/ui/ScaleBar.h"
 
 #include "app/AppModel.h"
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "widgets/MonospacedDigits.h"
 
 #include <QFontMetrics>

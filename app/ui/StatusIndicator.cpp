@@ -1,7 +1,7 @@
 #include "app/ui/StatusIndicator.h"
 
 #include "app/AppModel.h"
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "app/ui/Pill.h"
 #include "app/ui/PillButton.h"
 #include "widgets/ActivitySpinner.h"

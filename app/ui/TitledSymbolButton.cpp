@@ -1,6 +1,6 @@
 #include "app/ui/TitledSymbolButton.h"
 
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "widgets/Symbols.h"
 
 #include <QFontMetricsF>

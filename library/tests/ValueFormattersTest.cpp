@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -34,10 +35,14 @@ TEST(ValueFormatters, DistancesSwitchToKilometresAtOneThousandMetresBeforeRoundi
              Case { 1000, "1,00 km" },
              Case { 1234, "1,23 km" },
              Case { 1236, "1,24 km" },
+             Case { 1125, "1,12 km" },
+             Case { 1375, "1,38 km" },
              Case { 2500, "2,50 km" },
              Case { 12'345'678, "12\u202F345,68 km" },
              Case { kNaN, "—" },
              Case { kInfinity, "—" },
+             Case { 1e30, "—" },
+             Case { -1e30, "—" },
          })
         EXPECT_EQ(formatDistance(c.value), c.text) << c.value;
 }
@@ -55,6 +60,7 @@ TEST(ValueFormatters, DurationsReadSecondsThenWholeMinutesThenHoursAndMinutes)
              Case { 3660, "1 h 01" },
              Case { 90'061, "25 h 01" },
              Case { kNaN, "—" },
+             Case { 1e30, "—" },
          })
         EXPECT_EQ(formatDuration(c.value), c.text) << c.value;
 }
@@ -68,6 +74,8 @@ TEST(ValueFormatters, AltitudesAreWholeMetresWithoutSignForZero)
              Case { 4808.7, "4809 m" },
              Case { 12'345, "12345 m" },
              Case { -kInfinity, "—" },
+             Case { 1e30, "—" },
+             Case { -1e30, "—" },
          })
         EXPECT_EQ(formatAltitude(c.value), c.text) << c.value;
 }
@@ -84,6 +92,20 @@ TEST(ValueFormatters, SpeedsAreKilometresPerHourWithOneDecimalOrADash)
              SpeedCase { 0, "0,0 km/h" },
              SpeedCase { 10, "36,0 km/h" },
              SpeedCase { kNaN, "—" },
+             SpeedCase { 1e30, "—" },
+             SpeedCase { -kInfinity, "—" },
          })
         EXPECT_EQ(formatSpeed(c.value), c.text) << c.value.value_or(-1);
+}
+
+TEST(ValueFormatters, TheProcessLocaleChangesNoText)
+{
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "fr_FR.UTF-8"))
+        GTEST_SKIP() << "no French locale on this machine";
+    EXPECT_EQ(formatDistance(12'345'678), "12\u202F345,68 km");
+    EXPECT_EQ(formatDistance(999.5), "1000 m");
+    EXPECT_EQ(formatSpeed(1.25), "4,5 km/h");
+    EXPECT_EQ(formatAltitude(1234.5), "1235 m");
+    std::setlocale(LC_ALL, previous.c_str());
 }

@@ -12,6 +12,8 @@
 #include "app/ui/MapContainer.h"
 #include "app/ui/MapPalette.h"
 #include "app/ui/MapToolbar.h"
+#include "library/RecordingPanel.h"
+#include "library/TracksView.h"
 #include "testing/TestApplication.h"
 
 using velorin::MapScreen;
@@ -23,12 +25,13 @@ class MapScreenTest : public testing_support::AppModelFixture {
 protected:
     void SetUp() override { testing_support::application(); }
 
-    MapScreen& makeScreen()
+    MapScreen& makeScreen(std::vector<std::string> launchArguments = {"velorin"})
     {
+        screen.reset();
         auto& model = makeModel();
         model.start();
         velorin::MapCanvasView::Environment environment {clock, mainQueue, readPreferences(),
-            folder / "VelorinGestes.log", {"velorin"}, {}};
+            folder / "VelorinGestes.log", std::move(launchArguments), {}};
         screen = std::make_unique<MapScreen>(model, std::move(environment));
         return *screen;
     }
@@ -149,4 +152,53 @@ TEST_F(MapScreenTest, TheFlightWaveShowsForAProgressOrForLoadingOutsideAFlyover)
     EXPECT_TRUE(screen.flightBannerTransition().isShown());
     model->flightDidChange(std::nullopt);
     EXPECT_FALSE(screen.flightBannerTransition().isShown());
+}
+
+TEST_F(MapScreenTest, TheRecordingPanelComesAboveTheCreditLineWhileATrackIsRecorded)
+{
+    devicePermission = platform::LocationAuthorization::authorizedWhenInUse;
+    auto& screen = makeScreen();
+    mainQueue->drain();
+    EXPECT_FALSE(screen.recordingPanelTransition().isShown()) << "nothing while idle";
+    auto& layout = screen.bottomLayer().column();
+    EXPECT_EQ(layout.indexOf(&screen.recordingPanel()) + 1, layout.indexOf(&screen.attributionColumn()));
+
+    model->toggleRecording();
+    ASSERT_TRUE(model->tracks().isRecording());
+    EXPECT_TRUE(screen.recordingPanelTransition().isShown());
+    for (int i = 0; i < 3; ++i) {
+        platform::LocationFix fix = walkerFix(46.02 + 40.0 * i / 111195.0, 6.97, 2191.4);
+        fix.timestamp = std::chrono::duration<double>(now.time_since_epoch()).count() + 20.0 * i;
+        position->deliver({fix});
+        mainQueue->drain();
+    }
+    const auto cells = screen.recordingPanel().cells();
+    ASSERT_EQ(cells.size(), 4u);
+    EXPECT_EQ(cells[0].value, "40 s");
+    EXPECT_EQ(cells[1].value, "80 m");
+    EXPECT_EQ(cells[3], (velorin::RecordingPanel::Cell { "2191 m", "altitude" })) << "the model's altitude, rounded";
+
+    model->toggleRecording();
+    EXPECT_FALSE(screen.recordingPanelTransition().isShown());
+}
+
+TEST_F(MapScreenTest, TheToolbarsTracksButtonOpensOneLibraryAndTheLaunchArgumentOpensItAtOnce)
+{
+    auto& screen = makeScreen();
+    EXPECT_EQ(screen.library(), nullptr);
+    emit screen.toolbar().tracksRequested();
+    ASSERT_NE(screen.library(), nullptr);
+    EXPECT_TRUE(screen.library()->isVisible());
+    auto* first = screen.library();
+    emit screen.toolbar().tracksRequested();
+    EXPECT_EQ(screen.library(), first) << "one at a time";
+    screen.library()->reject();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(screen.library(), nullptr);
+
+    auto& launched = makeScreen({"velorin", "-showTracks"});
+    QApplication::processEvents();
+    ASSERT_NE(launched.library(), nullptr);
+    EXPECT_EQ(launched.library()->tab(), velorin::TracksView::Tab::tracks);
 }

@@ -44,9 +44,7 @@ TEST_F(MapToolbarWidget, ShowsItsSevenCommandsOnEveryBasemap)
         model->selectBasemap(basemap);
         const std::string at(basemap.rawValue());
         EXPECT_EQ(shownButtons(toolbar), all) << at;
-        for (const char* name : { "tracks" })
-            EXPECT_FALSE(button(toolbar, name).isEnabled()) << name << " on " << at;
-        for (const char* name : { "settings", "relief", "follow", "compass", "recording", "account" })
+        for (const char* name : { "settings", "relief", "follow", "compass", "recording", "tracks", "account" })
             EXPECT_TRUE(button(toolbar, name).isEnabled()) << name << " on " << at;
         for (const char* name : { "settings", "relief", "follow", "compass", "recording", "tracks", "account" })
             EXPECT_EQ(button(toolbar, name).tint(), Tint::primary) << name << " on " << at;

@@ -1,7 +1,7 @@
 #include "app/ui/OverlayTransition.h"
 
-#include "app/ui/ControlLook.h"
-#include "app/ui/FadingShadowEffect.h"
+#include "widgets/ControlLook.h"
+#include "widgets/FadingShadowEffect.h"
 #include "app/ui/OverlayLayer.h"
 #include "testing/TestApplication.h"
 

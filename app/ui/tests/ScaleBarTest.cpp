@@ -1,6 +1,6 @@
 #include "app/ui/ScaleBar.h"
 
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "app/ui/tests/WidgetTest.h"
 
 #include "map-data/WorldPoint.h"

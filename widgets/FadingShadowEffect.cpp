@@ -1,4 +1,4 @@
-#include "app/ui/FadingShadowEffect.h"
+#include "widgets/FadingShadowEffect.h"
 
 #include <QPainter>
 #include <QPixmap>

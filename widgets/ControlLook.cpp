@@ -1,6 +1,6 @@
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 
-#include "app/ui/FadingShadowEffect.h"
+#include "widgets/FadingShadowEffect.h"
 
 #include <QPainter>
 #include <QPainterPath>

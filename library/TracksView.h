@@ -1,0 +1,103 @@
+#pragma once
+
+#include "recordings/Track.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+class QAbstractButton;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMessageBox;
+class QPushButton;
+class QStackedWidget;
+
+namespace velorin {
+
+class AppModel;
+struct GPXImportResult;
+
+// The library sheet: the saved tracks, with their figures, rename, deletion and the import
+// of GPX files; the views and videos tabs wait for the captures. Reads and writes tracks
+// through the model's recorder; the import runs on a worker thread of its own, joined when
+// the sheet goes. GUI thread only; the model outlives it.
+class TracksView : public QDialog {
+public:
+    enum class Tab { tracks, views, videos };
+    static constexpr std::array<Tab, 3> kTabs { Tab::tracks, Tab::views, Tab::videos };
+    static QString label(Tab tab);
+
+    using TrackAction = std::function<void(const Track&)>;
+
+    // `onShow` shows a track on the map, `onFlyover` flies over it; the sheet closes after either.
+    TracksView(AppModel& model, TrackAction onShow, TrackAction onFlyover, QWidget* parent = nullptr);
+    ~TracksView() override;
+
+    Tab tab() const { return tab_; }
+    void setTab(Tab tab);
+    QListWidget& list() const { return *list_; }
+    QLabel& footer() const { return *footer_; }
+    QPushButton& importButton() const { return *import_; }
+    // The empty state, shown instead of the list without a saved track.
+    QWidget& emptyState() const { return *empty_; }
+    QAbstractButton& tabButton(Tab tab) const;
+
+    // The ids of the rows, in list order.
+    std::vector<std::string> rowIds() const;
+    // The texts of a row: its name and its four figures, then "En cours" for the recording.
+    std::vector<QString> rowTexts(int row) const;
+
+    // Renaming ("Renommer", F2) asks for the name in a small dialog, open meanwhile.
+    void beginRename(int row);
+    QDialog* renameDialog() const { return renameDialog_; }
+    QLineEdit* renameField() const;
+    // Deleting ("Supprimer", Delete) the selected rows; the recording one asks first, in
+    // the box open meanwhile.
+    void deleteSelected();
+    QMessageBox* deleteConfirmation() const { return deleteConfirmation_; }
+
+    // Imports the files on the worker ("Importer" chooses them); the button waits
+    // meanwhile, and the alert tells what failed.
+    void importFiles(std::vector<std::filesystem::path> files);
+    bool isImporting() const { return importing_; }
+    QMessageBox* importAlert() const { return importAlert_; }
+
+private:
+    void refresh();
+    void rebuildList();
+    void chooseFiles();
+    void finishImport(const GPXImportResult& result);
+    void deleteTracks(const std::vector<std::string>& ids);
+    void showMenu(const QPoint& position);
+
+    AppModel& model_;
+    TrackAction onShow_;
+    TrackAction onFlyover_;
+    Tab tab_ = Tab::tracks;
+    QLabel* title_;
+    std::array<QAbstractButton*, 3> tabButtons_ {};
+    QPushButton* import_;
+    QStackedWidget* content_;
+    QWidget* empty_;
+    QWidget* tracksPage_;
+    QListWidget* list_;
+    QLabel* footer_;
+    QPointer<QDialog> renameDialog_;
+    QPointer<QMessageBox> deleteConfirmation_;
+    QPointer<QMessageBox> importAlert_;
+    bool importing_ = false;
+    std::thread importer_;
+    // What the list was built from: a new list, new figures or a recording rebuild it.
+    std::string shown_;
+};
+
+} // namespace velorin

@@ -1,0 +1,229 @@
+#include "library/TracksView.h"
+
+#include "app/tests/AppModelFixture.h"
+#include "library/GPXImport.h"
+#include "testing/TestApplication.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+using velorin::GPXImportResult;
+using velorin::TracksView;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kWalk = R"(<?xml version="1.0"?>
+<gpx version="1.1" creator="test" xmlns="http://www.topografix.com/GPX/1/1">
+<trk><name>%NAME%</name><trkseg>
+<trkpt lat="45.90" lon="6.90"><ele>1200</ele><time>%START%</time></trkpt>
+<trkpt lat="45.91" lon="6.90"><ele>1300</ele><time>%END%</time></trkpt>
+</trkseg></trk></gpx>)";
+
+class TracksViewTest : public testing_support::AppModelFixture {
+protected:
+    void SetUp() override { testing_support::application(); }
+
+    // A GPX file of two points in `folder`; without `name` the document has none.
+    fs::path writeGpx(const std::string& file, const std::string& name, const std::string& start, const std::string& end)
+    {
+        std::string text = kWalk;
+        auto replace = [&](const std::string& key, const std::string& value) {
+            text.replace(text.find(key), key.size(), value);
+        };
+        replace("<name>%NAME%</name>", name.empty() ? "" : "<name>" + name + "</name>");
+        replace("%START%", start);
+        replace("%END%", end);
+        const fs::path path = folder / file;
+        std::ofstream(path) << text;
+        return path;
+    }
+
+    void waitForImport(TracksView& view)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (view.isImporting() && std::chrono::steady_clock::now() < deadline) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+            mainQueue->runOneWaiting(0.01);
+            mainQueue->drain();
+        }
+        ASSERT_FALSE(view.isImporting());
+    }
+
+    std::unique_ptr<TracksView> makeView()
+    {
+        return std::make_unique<TracksView>(*model, [](const velorin::Track&) {}, [](const velorin::Track&) {});
+    }
+};
+
+} // namespace
+
+TEST(GPXImportMessage, SaysWhichFilesHadNoPointAfterWhatWasImported)
+{
+    struct Case {
+        GPXImportResult result;
+        std::optional<std::string> message;
+    };
+    for (const Case& c : {
+             Case { { 3, {} }, std::nullopt },
+             Case { { 0, {} }, std::nullopt },
+             Case { { 2, { "vide.gpx" } }, "2 trajet(s) importé(s). Aucun point lisible dans : vide.gpx." },
+             Case { { 0, { "a.gpx", "b.xml" } }, "Aucun point lisible dans : a.gpx, b.xml." },
+         })
+        EXPECT_EQ(velorin::importMessage(c.result), c.message);
+}
+
+TEST_F(TracksViewTest, WithoutATrackTheTabSaysSoAndOnlyTheTracksTabIsOpen)
+{
+    makeModel();
+    auto view = makeView();
+    EXPECT_TRUE(view->emptyState().isVisibleTo(view.get()));
+    EXPECT_EQ(view->emptyState().findChild<QLabel*>("title")->text(), "Aucun trajet");
+    EXPECT_TRUE(view->importButton().isVisibleTo(view.get()));
+    EXPECT_TRUE(view->tabButton(TracksView::Tab::tracks).isEnabled());
+    EXPECT_FALSE(view->tabButton(TracksView::Tab::views).isEnabled()) << "the views wait for the captures";
+    EXPECT_FALSE(view->tabButton(TracksView::Tab::videos).isEnabled());
+}
+
+TEST_F(TracksViewTest, ImportingThreeFilesStoresTheTwoWithPointsAndTellsOfTheThird)
+{
+    makeModel();
+    auto view = makeView();
+    const std::vector<fs::path> files {
+        writeGpx("matin.gpx", "Tour du lac", "2026-05-01T08:00:00Z", "2026-05-01T09:00:00Z"),
+        writeGpx("Col de Balme.gpx", "", "2026-06-01T08:00:00Z", "2026-06-01T10:30:00Z"),
+    };
+    const fs::path empty = folder / "vide.gpx";
+    std::ofstream(empty) << R"(<?xml version="1.0"?><gpx version="1.1" xmlns="http://www.topografix.com/GPX/1/1"><wpt lat="45" lon="6"/></gpx>)";
+
+    view->importFiles({ files[0], empty, files[1] });
+    EXPECT_FALSE(view->importButton().isEnabled()) << "one import at a time";
+    waitForImport(*view);
+    EXPECT_TRUE(view->importButton().isEnabled());
+
+    ASSERT_EQ(view->list().count(), 2);
+    EXPECT_EQ(view->rowTexts(0).front(), "Col de Balme") << "newest first; the file's name without a name inside";
+    EXPECT_EQ(view->rowTexts(1).front(), "Tour du lac");
+    ASSERT_NE(view->importAlert(), nullptr);
+    EXPECT_EQ(view->importAlert()->windowTitle(), "Import");
+
+    EXPECT_EQ(view->importAlert()->text(), "2 trajet(s) importé(s). Aucun point lisible dans : vide.gpx.");
+    EXPECT_TRUE(view->footer().text().startsWith("2 trajet(s) · ")) << view->footer().text().toStdString();
+    EXPECT_FALSE(view->footer().text().endsWith("Zéro octet"));
+    const auto picture = fs::read_symlink("/proc/self/exe").parent_path() / "library-tracks.png";
+    EXPECT_TRUE(view->grab().save(QString::fromStdString(picture.string()), "PNG"));
+}
+
+TEST_F(TracksViewTest, AFileOverTheSizeLimitIsNotRead)
+{
+    makeModel();
+    const fs::path huge = folder / "énorme.gpx";
+    std::ofstream(huge) << "<gpx>";
+    fs::resize_file(huge, velorin::kMaximumGPXFileBytes + 1);
+    const GPXImportResult result = velorin::importGPXFiles(model->tracks().store().root(), { huge }, now);
+    EXPECT_EQ(result.imported, 0);
+    EXPECT_EQ(result.failed, std::vector<std::string> { "énorme.gpx" });
+}
+
+TEST_F(TracksViewTest, ARowShowsTheNameAndFiguresAndARenameIsTrimmedWhileABlankOneIsIgnored)
+{
+    makeModel();
+    auto& store = model->tracks().store();
+    const auto metadata = store.create("Lac Blanc", now);
+    store.writePoints({ { 45.9, 6.9, 1200, now, 5, {} }, { 45.91, 6.9, 1300, now + std::chrono::minutes(30), 5, {} } },
+        metadata.id);
+    store.finish(metadata.id, now + std::chrono::minutes(30));
+    model->tracks().reloadSavedTracks();
+    auto view = makeView();
+    ASSERT_EQ(view->list().count(), 1);
+    EXPECT_EQ(view->rowTexts(0), (std::vector<QString> { "Lac Blanc", "1,11 km", "100 m", "30 min", "2,2 km/h" }));
+
+    struct Case {
+        const char* typed;
+        const char* name;
+    };
+    for (const Case& c : { Case { "  Refuge  ", "Refuge" }, Case { "   ", "Refuge" }, Case { "", "Refuge" } }) {
+        view->beginRename(0);
+        ASSERT_NE(view->renameField(), nullptr);
+        EXPECT_EQ(view->renameField()->placeholderText(), "Nom");
+        view->renameField()->setText(c.typed);
+        view->renameDialog()->accept();
+        QApplication::processEvents();
+        EXPECT_EQ(model->tracks().savedTracks().front().name, c.name) << '"' << c.typed << '"';
+        EXPECT_EQ(view->rowTexts(0).front(), c.name);
+    }
+}
+
+TEST_F(TracksViewTest, TheRecordingTrackIsMarkedAndItsDeletionAsksThenStopsAndDeletes)
+{
+    makeModel();
+    auto& recorder = model->tracks();
+    const auto older = recorder.store().create("Hier", now - std::chrono::hours(24));
+    recorder.store().finish(older.id, now - std::chrono::hours(23));
+    recorder.start("Aujourd'hui");
+    recorder.reloadSavedTracks();
+    auto view = makeView();
+    ASSERT_EQ(view->list().count(), 2);
+    EXPECT_EQ(view->rowTexts(0).back(), "En cours");
+    EXPECT_NE(view->rowTexts(1).back(), "En cours");
+
+    // A rename while recording survives the end of the recording.
+    view->beginRename(0);
+    view->renameField()->setText("Lac de Pormenaz");
+    view->renameDialog()->accept();
+    QApplication::processEvents();
+
+    view->list().selectAll();
+    view->deleteSelected();
+    ASSERT_NE(view->deleteConfirmation(), nullptr);
+    EXPECT_EQ(view->deleteConfirmation()->text(), "Supprimer le trajet en cours ?");
+    EXPECT_EQ(view->deleteConfirmation()->informativeText(), "L'enregistrement sera arrêté, puis le trajet supprimé.");
+    auto buttonNamed = [&](const char* text) {
+        for (QAbstractButton* button : view->deleteConfirmation()->buttons())
+            if (button->text() == text)
+                return button;
+        return static_cast<QAbstractButton*>(nullptr);
+    };
+    ASSERT_NE(buttonNamed("Supprimer"), nullptr);
+    buttonNamed("Annuler")->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(recorder.isRecording()) << "Annuler deletes nothing";
+    EXPECT_EQ(view->list().count(), 2);
+
+    recorder.stop();
+    EXPECT_EQ(recorder.savedTracks().front().name, "Lac de Pormenaz");
+    recorder.start("Encore");
+    recorder.reloadSavedTracks();
+    ASSERT_EQ(view->list().count(), 3);
+    view->list().clearSelection();
+    const auto ids = view->rowIds();
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        view->list().item(int(i))->setSelected(ids[i] == older.id || ids[i] == recorder.current()->metadata.id);
+    view->deleteSelected();
+    ASSERT_NE(view->deleteConfirmation(), nullptr);
+    buttonNamed("Supprimer")->click();
+    QApplication::processEvents();
+    EXPECT_FALSE(recorder.isRecording());
+    ASSERT_EQ(recorder.savedTracks().size(), 1u) << "both selected tracks are deleted";
+    EXPECT_EQ(recorder.savedTracks().front().name, "Lac de Pormenaz");
+}
+
+TEST_F(TracksViewTest, AnImportOutlivingTheSheetStillStoresAndListsItsTracksWithoutAnAlert)
+{
+    makeModel();
+    auto view = makeView();
+    view->importFiles({ writeGpx("matin.gpx", "Tour du lac", "2026-05-01T08:00:00Z", "2026-05-01T09:00:00Z"),
+        folder / "absent.gpx" });
+    view.reset();
+    mainQueue->drain();
+    ASSERT_EQ(model->tracks().savedTracks().size(), 1u);
+    EXPECT_EQ(model->tracks().savedTracks().front().name, "Tour du lac");
+}
