@@ -2,7 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/CameraReadout.h"
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "widgets/MonospacedDigits.h"
 #include "widgets/Symbols.h"
 

@@ -1,7 +1,7 @@
 #include "app/ui/CaptureNotice.h"
 
 #include "app/AppModel.h"
-#include "app/ui/ControlLook.h"
+#include "widgets/ControlLook.h"
 #include "app/ui/OverlayTransition.h"
 #include "widgets/Symbols.h"
 
