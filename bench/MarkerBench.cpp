@@ -35,22 +35,9 @@ struct PitchedMarkers {
 
     PitchedMarkers()
     {
-        velorin::ServiceHosts hosts;
-        hosts.scheme = "http";
-        hosts.ignHost = hosts.terrariumHost = "127.0.0.1:9";
-        camera.center = velorin::WorldPoint::fromLatitudeLongitude(44.93, 6.29);
-        camera.zoom = 14;
-        camera.viewSize = {2560, 1600};
-        camera.pitch = 1.13;
-        camera.bearing = 0.3;
+        camera = bench_mountains::pitchedEcrins();
         const velorin::WorldRect seen = camera.visibleRect();
-        for (int z = 8; z <= 16; ++z) {
-            for (const auto& key : velorin::TerrainService::tileKeys(z, seen))
-                store->writeNow(bench_mountains::grid(key.z, key.x, key.y), velorin::TerrainService::diskKey(key.z, key.x, key.y));
-        }
-        terrain = std::make_shared<velorin::TerrainService>(*store, session, hosts, *mainQueue, *clock);
-        for (int z = 8; z <= 16; ++z)
-            terrain->prefetch(z, seen);
+        terrain = bench_mountains::loadedRelief(*store, session, *mainQueue, *clock, seen);
         velorin::MapCanvasView::Environment environment{clock, mainQueue,
             std::make_shared<platform::UserDefaults>(folder / "defaults.json"), folder / "VelorinGestes.log",
             {"velorin"}, {}};

@@ -3,11 +3,15 @@
 #include "canvas/CanvasOverlays.h"
 #include "canvas/CanvasWindow.h"
 #include "map-data/ElevationGrid.h"
+#include "map-data/TerrainService.h"
+#include "platform/DrainableMainQueue.h"
+#include "platform/ManualClock.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,6 +71,41 @@ inline std::vector<std::byte> grid(int z, int x, int y)
     std::vector<std::byte> bytes(heights.size() * sizeof(float));
     std::memcpy(bytes.data(), heights.data(), bytes.size());
     return bytes;
+}
+
+// Providers that answer nothing: the benchmarks read what is on disk.
+inline velorin::ServiceHosts unreachableHosts()
+{
+    velorin::ServiceHosts hosts;
+    hosts.scheme = "http";
+    hosts.ignHost = hosts.terrariumHost = "127.0.0.1:9";
+    return hosts;
+}
+
+// The Écrins seen from above La Bérarde: zoom 14, pitched at 65°, on a 2560 × 1600 view.
+inline velorin::Camera pitchedEcrins()
+{
+    velorin::Camera camera;
+    camera.center = velorin::WorldPoint::fromLatitudeLongitude(44.93, 6.29);
+    camera.zoom = 14;
+    camera.viewSize = {2560, 1600};
+    camera.pitch = 1.13;
+    camera.bearing = 0.3;
+    return camera;
+}
+
+// The relief under `seen`: these mountains written to `store` from level 8 to 16 and loaded.
+inline std::shared_ptr<velorin::TerrainService> loadedRelief(velorin::DiskStore& store, platform::HttpSession& session,
+    platform::DrainableMainQueue& mainQueue, platform::ManualClock& clock, const velorin::WorldRect& seen)
+{
+    for (int z = 8; z <= 16; ++z) {
+        for (const auto& key : velorin::TerrainService::tileKeys(z, seen))
+            store.writeNow(grid(key.z, key.x, key.y), velorin::TerrainService::diskKey(key.z, key.x, key.y));
+    }
+    auto terrain = std::make_shared<velorin::TerrainService>(store, session, unreachableHosts(), mainQueue, clock);
+    for (int z = 8; z <= 16; ++z)
+        terrain->prefetch(z, seen);
+    return terrain;
 }
 
 } // namespace bench_mountains
