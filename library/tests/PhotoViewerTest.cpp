@@ -262,7 +262,9 @@ TEST_F(PhotoViewerTest, TheViewerAsDrawn)
     const auto path = fs::read_symlink("/proc/self/exe").parent_path() / "photo-viewer.png";
     ASSERT_TRUE(image.save(QString::fromStdString(path.string()), "PNG"));
 
-    // The portrait photo stands in the middle on black, its red quarter at the top right.
+    // The portrait photo stands in the middle on black, read at the size it is shown, its red
+    // quarter at the top right.
+    EXPECT_EQ(viewer.page().image().size(), QSize(306, 408) * viewer.devicePixelRatioF());
     const QRectF shown = viewer.page().imageRect().translated(viewer.page().pos());
     EXPECT_NEAR(shown.center().x(), 320, 1) << path;
     EXPECT_LT(shown.width(), shown.height()) << path;
