@@ -114,6 +114,27 @@ std::optional<platform::SystemTime> PhotoExif::parseDate(const std::string& text
     return std::chrono::system_clock::from_time_t(seconds);
 }
 
+int PhotoExif::orientation(std::span<const std::byte> bytes)
+{
+    prepareLibrary();
+    if (bytes.empty())
+        return 1;
+    try {
+        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(bytes.data()), long(bytes.size()));
+        if (!image.get())
+            return 1;
+        image->readMetadata();
+        const Exiv2::ExifData& exif = image->exifData();
+        const auto found = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+        if (found == exif.end() || found->count() < 1)
+            return 1;
+        const long value = found->toLong(0);
+        return value >= 1 && value <= 8 ? int(value) : 1;
+    } catch (const std::exception&) {
+        return 1;
+    }
+}
+
 std::optional<PhotoExif> PhotoExif::read(const std::filesystem::path& file)
 {
     prepareLibrary();

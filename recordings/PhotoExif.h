@@ -2,8 +2,10 @@
 
 #include "platform/Iso8601.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <span>
 
 namespace velorin {
 
@@ -29,6 +31,9 @@ struct PhotoExif {
     static std::optional<PhotoExif> read(const std::filesystem::path& file);
     // "2024:05:01 10:05:00" with an optional offset ("+02:00"); local time without one.
     static std::optional<platform::SystemTime> parseDate(const std::string& text, const std::string& offset);
+    // The EXIF orientation (1…8) of an image file's bytes: 1 when the tag is missing, out of
+    // range or the bytes are no image the reader knows. Never throws.
+    static int orientation(std::span<const std::byte> bytes);
 };
 
 } // namespace velorin

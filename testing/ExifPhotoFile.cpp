@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <string>
 #include <stdexcept>
 
 namespace testing_support {
@@ -15,7 +16,14 @@ namespace testing_support {
 void ExifPhotoFile::write(const std::filesystem::path& file) const
 {
     std::filesystem::create_directories(file.parent_path());
-    const platform::Image pixels { 8, 8, std::vector<std::byte>(8 * 8 * 4, std::byte { 0x60 }) };
+    platform::Image pixels { width, height, std::vector<std::byte>(std::size_t(width) * std::size_t(height) * 4, std::byte { 0x60 }) };
+    for (int y = 0; y < height / 2; ++y) {
+        for (int x = 0; x < width / 2; ++x) {
+            std::byte* pixel = pixels.pixels.data() + (std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4;
+            pixel[0] = std::byte { 0xff };
+            pixel[1] = pixel[2] = std::byte { 0 };
+        }
+    }
     const auto jpeg = platform::encodeJpeg(pixels, 0.8);
     if (!jpeg)
         throw std::runtime_error("no JPEG");
@@ -38,6 +46,7 @@ void ExifPhotoFile::write(const std::filesystem::path& file) const
     set("Exif.GPSInfo.GPSLongitude", longitude, Exiv2::unsignedRational);
     set("Exif.GPSInfo.GPSHPositioningError", accuracy, Exiv2::signedRational);
     set("Exif.GPSInfo.GPSStatus", status, Exiv2::asciiString);
+    set("Exif.Image.Orientation", orientation == 0 ? "" : std::to_string(orientation), Exiv2::unsignedShort);
     image->setExifData(exif);
     image->writeMetadata();
 }

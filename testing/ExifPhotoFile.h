@@ -17,6 +17,11 @@ struct ExifPhotoFile {
     std::string accuracy = {}; // a signed rational, "-5/1"
     std::string status = {};
     std::string digitized = {}; // DateTimeDigitized, without an offset
+    int orientation = 0; // Image.Orientation, 1…8; 0 leaves the tag out
+    // The stored pixels: grey, with the top-left quarter red so that a reader can tell
+    // which way up the picture was turned.
+    int width = 8;
+    int height = 8;
 
     // Creates the parent folders.
     void write(const std::filesystem::path& file) const;

@@ -21,6 +21,8 @@
 #include "app/ui/PlaceSearchField.h"
 #include "app/ui/StatusIndicator.h"
 #include "app/ui/DownloadBanner.h"
+#include "library/FlyoverPhotoThumbnail.h"
+#include "library/PhotoViewer.h"
 #include "library/RecordingPanel.h"
 #include "library/TracksView.h"
 #include "map-data/ui/OfflineView.h"
@@ -73,7 +75,11 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     , recordingPanel_(new RecordingPanel(model.tracks(), bottom_))
     , paletteTransition_(new OverlayTransition(*palette_, Qt::RightEdge, kControlsTransitionSeconds))
     , toolbarTransition_(new OverlayTransition(*toolbar_, Qt::BottomEdge, kControlsTransitionSeconds))
+    , photoDecodes_("com.vask.velorin.photos", 1)
 {
+    flyoverPhoto_ = new FlyoverPhotoThumbnail(
+        {}, [this] { model_.openFlyoverPhoto(); }, model_.photoLibrary().pictures(), photoDecodes_, bottom_);
+    flyoverPhoto_->hide();
     // The flyover capsules and the flight banner start away, and come in with a flyover or
     // a flight.
     flyoverSlider_->hide();
@@ -90,6 +96,7 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     topLeading_->add(cameraInfo_, Qt::AlignLeft, kEdgePaddingPoints);
     topLeading_->add(statusIndicator_, Qt::AlignLeft);
 
+    bottom_->add(flyoverPhoto_, Qt::AlignLeft);
     bottom_->add(flyoverSlider_, Qt::AlignHCenter);
     bottom_->add(flyoverBar_, Qt::AlignHCenter);
     bottom_->add(recordingPanel_, Qt::AlignHCenter);
@@ -131,6 +138,8 @@ void MapScreen::resizeEvent(QResizeEvent*)
     for (QWidget* layer : {static_cast<QWidget*>(container_), static_cast<QWidget*>(topLeading_),
              static_cast<QWidget*>(bottom_), static_cast<QWidget*>(topTrailing_), static_cast<QWidget*>(banners_)})
         layer->setGeometry(rect());
+    if (photoViewer_)
+        photoViewer_->setGeometry(rect());
 }
 
 void MapScreen::showEvent(QShowEvent* event)
@@ -200,6 +209,46 @@ void MapScreen::refresh()
         altitudeText = AltitudeCapsule::text(altitude.meters);
     recordingPanel_->refresh(altitudeText, model_.motion().mode());
     recordingPanelTransition_->setShown(model_.tracks().isRecording());
+    const auto flyoverPhoto = model_.flyoverPhotoIndex();
+    const auto& trackPhotos = model_.trackPhotos();
+    const bool showsFlyoverPhoto = flyoverPhoto && *flyoverPhoto >= 0 && std::size_t(*flyoverPhoto) < trackPhotos.size();
+    if (showsFlyoverPhoto)
+        flyoverPhoto_->setPhoto(trackPhotos[std::size_t(*flyoverPhoto)]);
+    flyoverPhoto_->setVisible(showsFlyoverPhoto);
+    presentPhotoViewer();
+}
+
+PhotoViewer* MapScreen::photoViewer() const
+{
+    return static_cast<PhotoViewer*>(photoViewer_.data());
+}
+
+void MapScreen::presentPhotoViewer()
+{
+    const auto index = model_.viewedPhotoIndex();
+    if (photoViewer_ && index == presentedPhotoIndex_ && photoViewer()->photos() == model_.viewedPhotos())
+        return;
+    if (photoViewer_) {
+        // Closed from its own key or button: it goes once that event is over.
+        photoViewer_->hide();
+        photoViewer_->deleteLater();
+        photoViewer_ = nullptr;
+        setFocus();
+    }
+    presentedPhotoIndex_ = index;
+    if (!index)
+        return;
+    auto* viewer = new PhotoViewer(model_.viewedPhotos(), *index, model_.photoLibrary().pictures(), photoDecodes_,
+        [model = QPointer<AppModel>(&model_)] {
+            if (model)
+                model->setViewedPhotoIndex(std::nullopt);
+        },
+        this);
+    viewer->setGeometry(rect());
+    photoViewer_ = viewer;
+    viewer->show();
+    viewer->raise();
+    viewer->setFocus();
 }
 
 void MapScreen::openSearch()

@@ -2,11 +2,13 @@
 
 #include "canvas/MapCanvasView.h"
 #include "map-data/Sheet.h"
+#include "platform/OperationQueue.h"
 #include "recordings/Track.h"
 
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 namespace velorin {
@@ -19,12 +21,14 @@ class CompassPad;
 class FlightBanner;
 class FlightWave;
 class FlyoverControlBar;
+class FlyoverPhotoThumbnail;
 class FlyoverSlider;
 class MapContainer;
 class MapPalette;
 class MapToolbar;
 class OverlayLayer;
 class OverlayTransition;
+class PhotoViewer;
 class PlaceSearchField;
 class RecordingPanel;
 class StatusIndicator;
@@ -33,8 +37,8 @@ class TracksView;
 // The main screen: the map filling the window and four overlay layers over it, the
 // top-leading controls, the bottom captions and toolbar, the palette at the top-trailing
 // corner and the banners at the top centre. It chooses what to show from the model's
-// state, and presents the sheet search and the offline maps. GUI thread only; the model
-// outlives it.
+// state, and presents the sheet search, the offline maps and the photo viewer. GUI thread
+// only; the model outlives it.
 class MapScreen : public QWidget {
 public:
     static constexpr int kEdgePaddingPoints = 8;
@@ -80,6 +84,11 @@ public:
     // Above the credit line while a track is recorded: its live figures.
     RecordingPanel& recordingPanel() const { return *recordingPanel_; }
     OverlayTransition& recordingPanelTransition() const { return *recordingPanelTransition_; }
+    // At the leading side above the flyover's controls while the flyover passes a photo of
+    // the track; a click opens it in the viewer.
+    FlyoverPhotoThumbnail& flyoverPhoto() const { return *flyoverPhoto_; }
+    // Over the whole screen while the model has a viewed photo; closing it clears that.
+    PhotoViewer* photoViewer() const;
 
     // The sheet search (Control-F); a chosen sheet closes it, ends following and is framed.
     void openSearch();
@@ -119,6 +128,8 @@ protected:
 
 private:
     void refresh();
+    // Opens the viewer on the model's viewed photos, or closes it once they are cleared.
+    void presentPhotoViewer();
 
     AppModel& model_;
     // "-showDiagnostics": the diagnostics open as the screen first shows.
@@ -151,6 +162,11 @@ private:
     OverlayTransition* flyoverBarTransition_;
     OverlayTransition* flightBannerTransition_;
     OverlayTransition* recordingPanelTransition_;
+    // The viewer's pages and the flyover thumbnail are read here, one picture at a time.
+    platform::OperationQueue photoDecodes_;
+    FlyoverPhotoThumbnail* flyoverPhoto_;
+    QPointer<QWidget> photoViewer_;
+    std::optional<int> presentedPhotoIndex_;
     // Cleared by Qt when the sheet closes, or when the screen destroys it with itself.
     QPointer<QWidget> search_;
     QPointer<QWidget> settings_;

@@ -3,6 +3,7 @@
 #include "canvas/qt/FlyoverDot.h"
 #include "canvas/qt/LibraryPin.h"
 #include "canvas/qt/PauseChip.h"
+#include "canvas/qt/PhotoDelivery.h"
 #include "canvas/qt/PhotoPin.h"
 #include "canvas/qt/PhotoThumbnail.h"
 
@@ -17,14 +18,6 @@ namespace {
 
 // Thumbnails are read two at a time, so that a track's pins fill in without crowding the pool.
 constexpr int kThumbnailReaders = 2;
-
-QImage toQImage(platform::Image image)
-{
-    auto* pixels = new platform::Image(std::move(image));
-    return QImage(reinterpret_cast<const uchar*>(pixels->pixels.data()), pixels->width, pixels->height,
-        pixels->width * 4, QImage::Format_RGBA8888, [](void* held) { delete static_cast<platform::Image*>(held); },
-        pixels);
-}
 
 } // namespace
 
@@ -119,18 +112,19 @@ void MarkerOverlays::applyMarkerPlacements(const std::vector<MarkerPlacement>& p
 void MarkerOverlays::loadThumbnail(PhotoPin& pin, const std::string& photoId)
 {
     const int side = int(std::lround(pin.width() * map_.devicePixelRatioF()));
-    thumbnails_.add([pin = QPointer<PhotoPin>(&pin), pictures = pictures_, photoId, side] {
-        auto image = photoThumbnail(pictures, photoId, side);
-        if (!image)
-            return;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [pin, thumbnail = toQImage(std::move(*image))] {
-                if (pin)
-                    pin->setThumbnail(thumbnail);
-            },
-            Qt::QueuedConnection);
-    });
+    deliverPhoto(
+        thumbnails_, &pin,
+        [pictures = pictures_, photoId, side]() -> std::optional<FittedPhoto> {
+            auto image = photoThumbnail(pictures, photoId, side);
+            if (!image)
+                return std::nullopt;
+            const double width = image->width, height = image->height;
+            return FittedPhoto { std::move(*image), width, height };
+        },
+        [pin = &pin](QImage thumbnail, QSizeF) {
+            if (!thumbnail.isNull())
+                pin->setThumbnail(std::move(thumbnail));
+        });
 }
 
 void MarkerOverlays::waitForThumbnails()

@@ -1,7 +1,9 @@
 #include "canvas/qt/PhotoThumbnail.h"
 
+#include "platform/ImageOrientation.h"
 #include "platform/ImageResampler.h"
 #include "platform/MappedFile.h"
+#include "recordings/PhotoExif.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,32 +49,78 @@ platform::Image middleSquare(const platform::Image& image)
     return square;
 }
 
-} // namespace
+// A picture's file mapped, with its size as it stands upright.
+struct StoredPhoto {
+    platform::MappedFile file;
+    int orientation = 1;
+    int uprightWidth = 0;
+    int uprightHeight = 0;
+};
 
-std::optional<platform::Image> photoThumbnail(
-    const std::filesystem::path& pictures, const std::string& photoId, int sidePixels)
+std::optional<StoredPhoto> openPhoto(const std::filesystem::path& pictures, const std::string& photoId)
 {
     const auto path = insideFolder(pictures, photoId);
-    if (!path || sidePixels < 1)
+    if (!path)
         return std::nullopt;
-    const auto file = platform::MappedFile::open(*path);
+    auto file = platform::MappedFile::open(*path);
     if (!file)
         return std::nullopt;
     const auto info = platform::probeImage(file->bytes());
     if (!info || info->width < 1 || info->height < 1)
         return std::nullopt;
-    // The shorter side covers the pin: the longer one is that many times longer.
-    const double longer = std::max(info->width, info->height);
-    const double shorter = std::min(info->width, info->height);
+    const int orientation = PhotoExif::orientation(file->bytes());
+    const bool swaps = platform::orientationSwapsAxes(orientation);
+    return StoredPhoto { std::move(*file), orientation, swaps ? info->height : info->width,
+        swaps ? info->width : info->height };
+}
+
+std::optional<platform::Image> decodeUpright(const StoredPhoto& photo, int maxDimension)
+{
     platform::ImageDecodeOptions options;
-    options.maxDimension = int(std::ceil(sidePixels * longer / shorter));
-    const auto decoded = platform::decodeImage(file->bytes(), options);
+    options.maxDimension = maxDimension;
+    auto decoded = platform::decodeImage(photo.file.bytes(), options);
     if (!decoded || decoded->width < 1 || decoded->height < 1)
+        return std::nullopt;
+    return platform::uprightImage(std::move(*decoded), photo.orientation);
+}
+
+} // namespace
+
+std::optional<platform::Image> photoThumbnail(
+    const std::filesystem::path& pictures, const std::string& photoId, int sidePixels)
+{
+    if (sidePixels < 1)
+        return std::nullopt;
+    const auto photo = openPhoto(pictures, photoId);
+    if (!photo)
+        return std::nullopt;
+    // The shorter side covers the pin: the longer one is that many times longer.
+    const double longer = std::max(photo->uprightWidth, photo->uprightHeight);
+    const double shorter = std::min(photo->uprightWidth, photo->uprightHeight);
+    const auto decoded = decodeUpright(*photo, int(std::ceil(sidePixels * longer / shorter)));
+    if (!decoded)
         return std::nullopt;
     platform::Image square = middleSquare(*decoded);
     if (square.width > sidePixels)
         square = platform::downscale(square, sidePixels, sidePixels);
     return square;
+}
+
+std::optional<FittedPhoto> photoFitting(
+    const std::filesystem::path& pictures, const std::string& photoId, int widthPixels, int heightPixels)
+{
+    if (widthPixels < 1 || heightPixels < 1)
+        return std::nullopt;
+    const auto photo = openPhoto(pictures, photoId);
+    if (!photo)
+        return std::nullopt;
+    const double scale = std::min({ 1.0, double(widthPixels) / photo->uprightWidth,
+        double(heightPixels) / photo->uprightHeight });
+    const int longer = std::max(photo->uprightWidth, photo->uprightHeight);
+    auto decoded = decodeUpright(*photo, std::max(1, int(std::lround(longer * scale))));
+    if (!decoded)
+        return std::nullopt;
+    return FittedPhoto { std::move(*decoded), photo->uprightWidth * scale, photo->uprightHeight * scale };
 }
 
 } // namespace velorin

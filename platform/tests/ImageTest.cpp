@@ -1,4 +1,5 @@
 #include "platform/Image.h"
+#include "platform/ImageOrientation.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -295,4 +296,42 @@ TEST(Image, EncodersRefuseImagesWhosePixelsDoNotMatchTheirSize)
         EXPECT_FALSE(encodePng(image));
     }
     EXPECT_FALSE(encodeJpeg(gradient(8, 8), std::nan("")));
+}
+
+TEST(ImageOrientation, EachExifOrientationStandsThePictureUpright)
+{
+    // Stored as "abc" over "def"; each case lists the upright rows.
+    struct Case {
+        int orientation;
+        std::vector<std::string> rows;
+    };
+    Image stored { 3, 2, {} };
+    for (char letter : std::string("abcdef"))
+        for (int channel = 0; channel < 4; ++channel)
+            stored.pixels.push_back(std::byte(letter));
+    for (const Case& c : {
+             Case { 0, { "abc", "def" } },
+             Case { 1, { "abc", "def" } },
+             Case { 2, { "cba", "fed" } },
+             Case { 3, { "fed", "cba" } },
+             Case { 4, { "def", "abc" } },
+             Case { 5, { "ad", "be", "cf" } },
+             Case { 6, { "da", "eb", "fc" } },
+             Case { 7, { "fc", "eb", "da" } },
+             Case { 8, { "cf", "be", "ad" } },
+             Case { 9, { "abc", "def" } },
+         }) {
+        SCOPED_TRACE(c.orientation);
+        const Image upright = uprightImage(stored, c.orientation);
+        ASSERT_EQ(upright.height, int(c.rows.size()));
+        ASSERT_EQ(upright.width, int(c.rows[0].size()));
+        EXPECT_EQ(orientationSwapsAxes(c.orientation), upright.width != stored.width);
+        std::vector<std::string> rows;
+        for (int y = 0; y < upright.height; ++y) {
+            rows.emplace_back();
+            for (int x = 0; x < upright.width; ++x)
+                rows.back().push_back(char(upright.pixels[(std::size_t(y) * std::size_t(upright.width) + std::size_t(x)) * 4]));
+        }
+        EXPECT_EQ(rows, c.rows);
+    }
 }

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
+#include <span>
 
 using namespace velorin;
 using testing_support::TemporaryFolder;
@@ -168,4 +170,23 @@ TEST(TrackPhoto, PhotoIdsNeverLeaveThePicturesFolder)
         SCOPED_TRACE(c.id);
         EXPECT_EQ(TrackPhoto::file("/home/walker/Images", c.id).has_value(), c.kept);
     }
+}
+
+TEST(PhotoExif, OrientationIsTheStoredTagOrUprightWhenItCannotBeTrusted)
+{
+    TemporaryFolder folder;
+    auto orientationOf = [&](int stored) {
+        writePhoto(folder / "p.jpg", { .date = exifTime(10, 0), .orientation = stored });
+        std::ifstream in(folder / "p.jpg", std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        return PhotoExif::orientation(std::as_bytes(std::span(bytes.data(), bytes.size())));
+    };
+    struct Case { int stored; int read; };
+    for (const Case& c : { Case { 0, 1 }, Case { 1, 1 }, Case { 3, 3 }, Case { 6, 6 }, Case { 8, 8 }, Case { 9, 1 } }) {
+        SCOPED_TRACE(c.stored);
+        EXPECT_EQ(orientationOf(c.stored), c.read);
+    }
+    const std::string garbage = "not an image at all";
+    EXPECT_EQ(PhotoExif::orientation(std::as_bytes(std::span(garbage.data(), garbage.size()))), 1);
+    EXPECT_EQ(PhotoExif::orientation({}), 1);
 }

@@ -12,9 +12,14 @@
 #include "app/ui/MapContainer.h"
 #include "app/ui/MapPalette.h"
 #include "app/ui/MapToolbar.h"
+#include "library/FlyoverPhotoThumbnail.h"
+#include "library/PhotoViewer.h"
 #include "library/RecordingPanel.h"
 #include "library/TracksView.h"
+#include "testing/LocalTimeZone.h"
 #include "testing/TestApplication.h"
+
+#include <QTest>
 
 using velorin::MapScreen;
 
@@ -201,4 +206,60 @@ TEST_F(MapScreenTest, TheToolbarsTracksButtonOpensOneLibraryAndTheLaunchArgument
     QApplication::processEvents();
     ASSERT_NE(launched.library(), nullptr);
     EXPECT_EQ(launched.library()->tab(), velorin::TracksView::Tab::tracks);
+}
+
+TEST_F(MapScreenTest, TheViewerCoversTheScreenWhileTheModelViewsAPhotoAndClosingItClearsThatPhoto)
+{
+    auto& screen = makeScreen();
+    const std::vector<velorin::TrackPhoto> photos { { "a.jpg", *platform::parseIso8601("2024-05-01T08:05:00Z"), {} },
+        { "b.jpg", *platform::parseIso8601("2024-05-01T09:40:00Z"), {} } };
+    model->setTrackPhotos(photos);
+    EXPECT_EQ(screen.photoViewer(), nullptr);
+
+    model->photoTapped(1);
+    velorin::PhotoViewer* viewer = screen.photoViewer();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->isVisibleTo(&screen));
+    EXPECT_EQ(viewer->geometry(), screen.rect()) << "over the whole screen";
+    EXPECT_EQ(viewer->photos(), photos);
+    EXPECT_EQ(viewer->index(), 1);
+    QTest::keyClick(viewer, Qt::Key_Left);
+    EXPECT_EQ(model->viewedPhotoIndex(), 1) << "paging is the viewer's own";
+
+    QTest::keyClick(viewer, Qt::Key_Escape);
+    EXPECT_EQ(model->viewedPhotoIndex(), std::nullopt);
+    EXPECT_EQ(screen.photoViewer(), nullptr);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // Opened again on another photo, then closed by the model.
+    model->photoTapped(0);
+    ASSERT_NE(screen.photoViewer(), nullptr);
+    EXPECT_EQ(screen.photoViewer()->index(), 0);
+    model->setViewedPhotoIndex(std::nullopt);
+    EXPECT_EQ(screen.photoViewer(), nullptr);
+}
+
+TEST_F(MapScreenTest, TheFlyoverThumbnailFollowsThePhotoPassedAndItsTapOpensTheViewerThere)
+{
+    const testing_support::LocalTimeZone france(testing_support::LocalTimeZone::kFrance);
+    auto& screen = makeScreen();
+    const std::vector<velorin::TrackPhoto> photos { { "a.jpg", *platform::parseIso8601("2024-05-01T08:05:00Z"), {} },
+        { "b.jpg", *platform::parseIso8601("2024-05-01T09:40:00Z"), {} } };
+    model->setTrackPhotos(photos);
+    EXPECT_FALSE(screen.flyoverPhoto().isVisibleTo(&screen));
+
+    model->showFlyoverPhoto(0);
+    EXPECT_TRUE(screen.flyoverPhoto().isVisibleTo(&screen));
+    EXPECT_EQ(screen.flyoverPhoto().photo().id, "a.jpg");
+    model->showFlyoverPhoto(1);
+    EXPECT_EQ(screen.flyoverPhoto().photo().id, "b.jpg");
+    advance(velorin::AppModel::kFlyoverPhotoSeconds + 0.1);
+    EXPECT_FALSE(screen.flyoverPhoto().isVisibleTo(&screen)) << "gone with the model's photo";
+
+    model->showFlyoverPhoto(1);
+    screen.flyoverPhoto().click();
+    EXPECT_FALSE(screen.flyoverPhoto().isVisibleTo(&screen));
+    ASSERT_NE(screen.photoViewer(), nullptr);
+    EXPECT_EQ(screen.photoViewer()->index(), 1);
+    EXPECT_EQ(screen.photoViewer()->title().toStdString(), "1 mai 2024 à 11:40");
 }

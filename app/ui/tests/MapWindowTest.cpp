@@ -23,6 +23,9 @@
 #include "canvas/qt/MarkerOverlays.h"
 #include "canvas/qt/MapCanvasWidget.h"
 #include "canvas/qt/ToponymLabelLayer.h"
+#include "library/FlyoverPhotoThumbnail.h"
+#include "library/PhotoPage.h"
+#include "library/PhotoViewer.h"
 #include "features/ToponymHoverCard.h"
 #include "features/ui/ToponymHoverView.h"
 #include "features/ui/ToponymLabelView.h"
@@ -32,6 +35,7 @@
 #include "platform/qt/QtTileMapView.h"
 #include "renderer/Sky.h"
 #include "renderer/TrackRibbon.h"
+#include "testing/LocalTimeZone.h"
 #include "testing/LoopbackServer.h"
 
 #include <QAbstractButton>
@@ -55,6 +59,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <fstream>
 #include <iostream>
 #include <vector>
 #include <string>
@@ -1120,4 +1125,61 @@ TEST_F(MapWindowTest, ThePalettesGlobeShowsTheWorldMapUnderTheControls)
     // The world map is the lowest of the map's children: the controls stay over it.
     EXPECT_TRUE(screen->mapPalette().isVisible());
     EXPECT_EQ(screen->container().canvasWidget().children().indexOf(world), 0);
+}
+
+TEST_F(MapWindowTest, AFlyoverPhotoFloatsOverTheMapAndOpensInTheViewerOverTheWindow)
+{
+    const testing_support::LocalTimeZone france(testing_support::LocalTimeZone::kFrance);
+    serveTiles();
+    auto& model = makeModel();
+    // A mountain under a blue sky, over a green valley.
+    platform::Image picture {800, 600, std::vector<std::byte>(800 * 600 * 4)};
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            std::byte* pixel = picture.pixels.data() + (std::size_t(y) * 800 + std::size_t(x)) * 4;
+            const bool mountain = y > 150 + std::abs(x - 400) * 0.9;
+            const bool valley = y > 470;
+            const int r = valley ? 60 : mountain ? 235 : 70 + y / 6;
+            const int g = valley ? 140 : mountain ? 235 : 130 + y / 6;
+            const int b = valley ? 60 : mountain ? 240 : 230;
+            pixel[0] = std::byte(r), pixel[1] = std::byte(g), pixel[2] = std::byte(b), pixel[3] = std::byte(255);
+        }
+    }
+    const auto jpeg = platform::encodeJpeg(picture, 0.9);
+    ASSERT_TRUE(jpeg);
+    const auto pictures = model.photoLibrary().pictures();
+    std::filesystem::create_directories(pictures / "2024");
+    std::ofstream(pictures / "2024" / "aiguille.jpg", std::ios::binary)
+        .write(reinterpret_cast<const char*>(jpeg->data()), std::streamsize(jpeg->size()));
+
+    const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "47.26,11.39,12"});
+    RootView& window = *shown;
+    model.start();
+    MapScreen* screen = waitForTiledMap(model, window);
+    ASSERT_TRUE(screen);
+
+    model.setTrackPhotos({{"2024/aiguille.jpg", *platform::parseIso8601("2024-05-01T08:05:00Z"), {}}});
+    model.showFlyoverPhoto(0);
+    velorin::FlyoverPhotoThumbnail& thumbnail = screen->flyoverPhoto();
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return !thumbnail.image().isNull(); }, 10));
+    EXPECT_EQ(thumbnail.frameSize(), QSizeF(170, 127.5));
+    const QRect placed(thumbnail.mapTo(screen, QPoint()), thumbnail.size());
+    EXPECT_TRUE(screen->rect().contains(placed));
+    EXPECT_LT(placed.center().x(), screen->width() / 2) << "at the leading side";
+    const QRect palette(screen->mapPalette().mapTo(screen, QPoint()), screen->mapPalette().size());
+    EXPECT_FALSE(placed.intersects(palette)) << "clear of the palette";
+    const auto thumbnailShot = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velorin-flyover-photo.png";
+    ASSERT_TRUE(window.grab().toImage().save(QString::fromStdString(thumbnailShot.string()), "PNG"));
+    std::cout << "the flyover photo over the map: " << thumbnailShot.string() << "\n";
+
+    QTest::mouseClick(&thumbnail, Qt::LeftButton);
+    velorin::PhotoViewer* viewer = screen->photoViewer();
+    ASSERT_TRUE(viewer);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return !viewer->page().image().isNull(); }, 10));
+    EXPECT_EQ(viewer->geometry(), screen->rect()) << "over the whole map screen";
+    window.activateWindow();
+    EXPECT_TRUE(testing_support::runUntil(*mainQueue, [&] { return viewer->hasFocus(); }, 5)) << "the keys page";
+    const auto viewerShot = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "velorin-photo-viewer.png";
+    ASSERT_TRUE(window.grab().toImage().save(QString::fromStdString(viewerShot.string()), "PNG"));
+    std::cout << "the photo viewer over the window: " << viewerShot.string() << "\n";
 }
