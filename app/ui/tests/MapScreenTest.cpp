@@ -13,7 +13,9 @@
 #include "app/ui/MapPalette.h"
 #include "app/ui/MapToolbar.h"
 #include "library/RecordingPanel.h"
+#include "library/TrackDetailView.h"
 #include "library/TracksView.h"
+#include "recordings/TrackStore.h"
 #include "testing/TestApplication.h"
 
 using velorin::MapScreen;
@@ -201,4 +203,38 @@ TEST_F(MapScreenTest, TheToolbarsTracksButtonOpensOneLibraryAndTheLaunchArgument
     QApplication::processEvents();
     ASSERT_NE(launched.library(), nullptr);
     EXPECT_EQ(launched.library()->tab(), velorin::TracksView::Tab::tracks);
+}
+
+TEST_F(MapScreenTest, WithShowLastTrackTheLibraryOpensAtLaunchOnTheNewestTracksDetailEachTimeItShows)
+{
+    {
+        velorin::TrackStore store(folders.tracks());
+        for (const auto& [name, start] : {std::pair {"Hier", now - std::chrono::hours(24)}, std::pair {"Ce matin", now}}) {
+            const auto metadata = store.create(name, start);
+            store.finish(metadata.id, start + std::chrono::hours(1));
+        }
+    }
+    auto& screen = makeScreen({"velorin", "-showLastTrack"});
+    QApplication::processEvents();
+    ASSERT_NE(screen.library(), nullptr);
+    ASSERT_NE(screen.library()->detail(), nullptr);
+    EXPECT_EQ(screen.library()->detail()->track().metadata.name, "Ce matin");
+
+    screen.library()->closeDetail();
+    QApplication::processEvents();
+    EXPECT_EQ(screen.library()->detail(), nullptr) << "going back stays on the list";
+
+    screen.library()->reject();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    emit screen.toolbar().tracksRequested();
+    ASSERT_NE(screen.library(), nullptr);
+    ASSERT_NE(screen.library()->detail(), nullptr);
+    EXPECT_EQ(screen.library()->detail()->track().metadata.name, "Ce matin");
+
+    std::filesystem::remove_all(folders.tracks());
+    auto& empty = makeScreen({"velorin", "-showLastTrack"});
+    QApplication::processEvents();
+    ASSERT_NE(empty.library(), nullptr);
+    EXPECT_EQ(empty.library()->detail(), nullptr) << "no saved track, no detail";
 }
