@@ -384,12 +384,16 @@ TEST_F(TrackDetailViewTest, ExportCopiesTheGpxFileWhereChosenAndSaysSoWhenItCann
 
 TEST_F(TrackDetailViewTest, APictureOfADetailWithItsChart)
 {
-    // Up and over a pass, with a stop at the top.
+    // A wait at the car park, up and over a pass with a stop at the top, then a drive.
     std::vector<TrackPoint> points;
+    for (int i = 0; i < 4; ++i)
+        points.push_back(pointAt(i % 2, 120.0 * i - 480, 1450, TravelMode::stationary));
     for (int i = 0; i <= 400; ++i) {
         const double climb = i <= 200 ? i : 400 - i;
         points.push_back(pointAt(25.0 * i, 30.0 * i + (i > 200 ? 600 : 0), 1450 + 3.2 * climb + 8 * std::sin(i / 7.0)));
     }
+    for (int i = 1; i <= 3; ++i)
+        points.push_back(pointAt(10000 + 1500.0 * i, 12630 + 60.0 * i, 1450 - 40.0 * i, TravelMode::automotive));
     auto view = makeView(trackOf(points, "Col du Brévent par le Plan Praz"));
     view->show();
     QApplication::processEvents();
