@@ -225,6 +225,7 @@ public:
         const std::optional<platform::Image>& image);
 
     // Services.
+    const platform::Folders& folders() const { return folders_; }
     const std::shared_ptr<platform::UserDefaults>& defaults() const { return defaults_; }
     const ServiceHosts& hosts() const { return hosts_; }
     const std::shared_ptr<DiskStore>& store() const { return store_; }

@@ -23,13 +23,14 @@ std::string wholeMetres(double meters)
 
 TrackDetailValues::TrackDetailValues(const Track& track)
     : statistics(track)
-    , movingDuration(track.movingDuration())
     , profile(track.profile())
     , pauses(track.pauses(kPauseSeconds, kPauseRadiusMeters))
     , mainMode(track.dominantMode())
     , trimCount(track.points.size() - track.trimmedRange(kPauseSeconds, kPauseRadiusMeters).size())
     , footCount(track.points.size() - track.onFootRange().size())
 {
+    // From the pauses just found: the scan for them is most of the work.
+    movingDuration = Track::movingDuration(statistics.duration, pauses);
 }
 
 std::optional<double> TrackDetailValues::averageSpeed() const

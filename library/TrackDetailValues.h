@@ -18,8 +18,8 @@ namespace velorin {
 // written from them. A plain value; any thread.
 struct TrackDetailValues {
     // The stops the detail counts and the trim cuts: this long, within this radius.
-    static constexpr double kPauseSeconds = 300;
-    static constexpr double kPauseRadiusMeters = 30;
+    static constexpr double kPauseSeconds = Track::kPauseMinimumDurationSeconds;
+    static constexpr double kPauseRadiusMeters = Track::kPauseRadiusMeters;
 
     struct AltitudeDomain {
         double lower = 0;

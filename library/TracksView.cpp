@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "library/GPXImport.h"
+#include "library/TrackDetailView.h"
 #include "library/ValueFormatters.h"
 #include "map-data/ui/ByteCountText.h"
 #include "widgets/ControlLook.h"
@@ -139,6 +140,8 @@ TracksView::TracksView(AppModel& model, TrackAction onShow, TrackAction onFlyove
     , model_(model)
     , onShow_(std::move(onShow))
     , onFlyover_(std::move(onFlyover))
+    , navigation_(new QStackedWidget(this))
+    , root_(new QWidget)
     , title_(new QLabel(this))
     , import_(new QPushButton(Symbols::icon("square.and.arrow.down", 16, palette().color(QPalette::ButtonText)),
           QStringLiteral("Importer"), this))
@@ -151,7 +154,11 @@ TracksView::TracksView(AppModel& model, TrackAction onShow, TrackAction onFlyove
 {
     setWindowTitle(QStringLiteral("Bibliothèque"));
     resize(480, 640);
-    auto* layout = new QVBoxLayout(this);
+    auto* frame = new QVBoxLayout(this);
+    frame->addWidget(navigation_);
+    navigation_->addWidget(root_);
+    auto* layout = new QVBoxLayout(root_);
+    layout->setContentsMargins(0, 0, 0, 0);
     auto* bar = new QHBoxLayout;
     auto* close = new QPushButton(QStringLiteral("Fermer"), this);
     close->setObjectName("close");
@@ -188,6 +195,8 @@ TracksView::TracksView(AppModel& model, TrackAction onShow, TrackAction onFlyove
     content_->addWidget(tracksPage_);
     layout->addWidget(content_, 1);
 
+    connect(list_, &QListWidget::itemActivated, this,
+        [this](QListWidgetItem* item) { openTrack(item->data(kIdRole).toString().toStdString()); });
     connect(list_, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) { showMenu(at); });
     auto* rename = new QShortcut(QKeySequence(Qt::Key_F2), list_, nullptr, nullptr, Qt::WidgetShortcut);
     connect(rename, &QShortcut::activated, this, [this] { beginRename(list_->currentRow()); });
@@ -373,6 +382,56 @@ void TracksView::deleteTracks(const std::vector<std::string>& ids)
 {
     for (const std::string& id : ids)
         model_.tracks().deleteTrack(id);
+}
+
+void TracksView::openTrack(const std::string& id)
+{
+    std::optional<Track> track = model_.tracks().store().readTrack(id);
+    if (!track || detail_)
+        return;
+    TrackDetailView::Callbacks callbacks {
+        .onShowOnMap = [this](const Track& shown) {
+            onShow_(shown);
+            reject();
+        },
+        .onDelete = [this, id](const Track&) { model_.tracks().deleteTrack(id); },
+        .onRename = [this, id](const Track&, const std::string& name) { model_.tracks().rename(id, name); },
+        .onEdit = [this, id](TrackEdit edit) -> std::optional<Track> {
+            if (model_.tracks().apply(edit, id) <= 0)
+                return std::nullopt;
+            return model_.tracks().store().readTrack(id);
+        },
+        .onFlyover = [this](const Track& flown) {
+            onFlyover_(flown);
+            reject();
+        },
+        .dismiss = [this] { closeDetail(); },
+    };
+    auto* detail = new TrackDetailView(std::move(*track), model_, std::move(callbacks));
+    navigation_->addWidget(detail);
+    navigation_->setCurrentWidget(detail);
+    detail_ = detail;
+}
+
+void TracksView::openNewestTrack()
+{
+    // Once: going back to the list must not bring the detail straight back.
+    if (openedNewestTrack_)
+        return;
+    openedNewestTrack_ = true;
+    if (!model_.tracks().savedTracks().empty())
+        openTrack(model_.tracks().savedTracks().front().id);
+}
+
+void TracksView::closeDetail()
+{
+    if (!detail_)
+        return;
+    navigation_->setCurrentWidget(root_);
+    navigation_->removeWidget(detail_);
+    // Later: the detail may be closing itself from one of its own buttons.
+    detail_->deleteLater();
+    detail_ = nullptr;
 }
 
 void TracksView::chooseFiles()

@@ -24,10 +24,12 @@ class QStackedWidget;
 namespace velorin {
 
 class AppModel;
+class TrackDetailView;
 struct GPXImportResult;
 
 // The library sheet: the saved tracks, with their figures, rename, deletion and the import
-// of GPX files; the views and videos tabs wait for the captures. Reads and writes tracks
+// of GPX files, and a track's detail pushed over the list when a row is opened; the views
+// and videos tabs wait for the captures. Reads and writes tracks
 // through the model's recorder; the import runs on a worker thread of its own, joined when
 // the sheet goes. GUI thread only; the model outlives it.
 class TracksView : public QDialog {
@@ -65,6 +67,15 @@ public:
     void deleteSelected();
     QMessageBox* deleteConfirmation() const { return deleteConfirmation_; }
 
+    // Opening a row (double-click, Enter) pushes the track's detail, read afresh from the
+    // store; nothing opens when its meta.json cannot be read. Its back button returns to the
+    // list.
+    void openTrack(const std::string& id);
+    // The newest track's detail ("-showLastTrack"), once per showing of the sheet.
+    void openNewestTrack();
+    TrackDetailView* detail() const { return detail_; }
+    void closeDetail();
+
     // Imports the files on the worker ("Importer" chooses them); the button waits
     // meanwhile, and the alert tells what failed.
     void importFiles(std::vector<std::filesystem::path> files);
@@ -83,6 +94,11 @@ private:
     TrackAction onShow_;
     TrackAction onFlyover_;
     Tab tab_ = Tab::tracks;
+    // The list's page, and the detail pushed over it.
+    QStackedWidget* navigation_;
+    QWidget* root_;
+    TrackDetailView* detail_ = nullptr;
+    bool openedNewestTrack_ = false;
     QLabel* title_;
     std::array<QAbstractButton*, 3> tabButtons_ {};
     QPushButton* import_;

@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::array<const char*, 12> kAbbreviatedMonths {
     "janv.", "févr.", "mars", "avr.", "mai", "juin", "juil.", "août", "sept.", "oct.", "nov.", "déc."};
+constexpr std::array<const char*, 12> kMonths {"janvier", "février", "mars", "avril", "mai", "juin", "juillet",
+    "août", "septembre", "octobre", "novembre", "décembre"};
 
 std::optional<std::tm> localTime(SystemTime time)
 {
@@ -31,7 +33,8 @@ std::string frenchDate(SystemTime time, FrenchDateParts parts)
     if (!found)
         return {};
     const std::tm& local = *found;
-    std::string text = fmt::format("{} {}", local.tm_mday, kAbbreviatedMonths[static_cast<std::size_t>(local.tm_mon)]);
+    const auto month = static_cast<std::size_t>(local.tm_mon);
+    std::string text = fmt::format("{} {}", local.tm_mday, parts.fullMonth ? kMonths[month] : kAbbreviatedMonths[month]);
     if (parts.year)
         text += fmt::format(" {}", local.tm_year + 1900);
     if (parts.time)

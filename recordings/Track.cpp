@@ -36,10 +36,15 @@ std::vector<TrackProfileSample> Track::profile() const
 
 double Track::movingDuration() const
 {
+    return movingDuration(TrackStatistics(*this).duration, pauses(kPauseMinimumDurationSeconds, kPauseRadiusMeters));
+}
+
+double Track::movingDuration(double durationSeconds, const std::vector<TrackPause>& pauses)
+{
     double paused = 0;
-    for (const TrackPause& pause : pauses(kPauseMinimumDurationSeconds, kPauseRadiusMeters))
+    for (const TrackPause& pause : pauses)
         paused += std::chrono::duration<double>(pause.end - pause.start).count();
-    return std::max(0.0, TrackStatistics(*this).duration - paused);
+    return std::max(0.0, durationSeconds - paused);
 }
 
 std::optional<TravelMode> Track::dominantMode() const

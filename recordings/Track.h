@@ -34,6 +34,8 @@ struct Track {
     std::vector<TrackProfileSample> profile() const;
     // Seconds of the track's duration spent outside its pauses, never negative.
     double movingDuration() const;
+    // The same from a duration and the pauses already found in it.
+    static double movingDuration(double durationSeconds, const std::vector<TrackPause>& pauses);
     // The mode that most points carry among walking, running, cycling and automotive;
     // a tie goes to the first of these. Nothing when no point carries one.
     std::optional<TravelMode> dominantMode() const;

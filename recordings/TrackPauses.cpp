@@ -29,8 +29,11 @@ std::vector<TrackPause> Track::pauses(double minimumDurationSeconds, double radi
             ++i;
             continue;
         }
+        // Most of the scan's time goes here, a long walk's every point tested against the
+        // points just behind it.
+        const platform::GroundCircle stay(anchor.latitude, anchor.longitude, radiusMeters);
         std::size_t last = i;
-        while (last + 1 < count && anchor.distance(points[last + 1]) <= radiusMeters)
+        while (last + 1 < count && stay.contains(points[last + 1].latitude, points[last + 1].longitude))
             ++last;
         if (last > i && secondsBetween(anchor.timestamp, points[last].timestamp) >= minimumDurationSeconds) {
             double latitude = 0;

@@ -94,6 +94,12 @@ constexpr std::array kTable {
     Entry { "speedometer", 0xF4C5 }, // speedometer
     Entry { "pencil", 0xF3EB }, // pencil
     Entry { "square.and.arrow.down", 0xF1DA }, // download
+    Entry { "square.and.arrow.up", 0xF552 }, // upload
+    Entry { "airplane", 0xF01D }, // airplane
+    Entry { "scissors", 0xF190 }, // content-cut
+    Entry { "trash", 0xF1C0 }, // delete
+    Entry { "arrow.up.and.down", 0xF4E2 }, // swap-vertical
+    Entry { "chevron.left", 0xF141 }, // chevron-left
 };
 
 // The font's family, or empty when it could not be loaded; loaded and logged once.

@@ -50,6 +50,8 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
           != environment.arguments.end())
     , libraryAtLaunch_(std::find(environment.arguments.begin(), environment.arguments.end(), "-showTracks")
           != environment.arguments.end())
+    , lastTrackAtLaunch_(std::find(environment.arguments.begin(), environment.arguments.end(), "-showLastTrack")
+          != environment.arguments.end())
     , container_(new MapContainer(model, std::move(environment), this))
     , topLeading_(new OverlayLayer(Qt::AlignTop | Qt::AlignLeft,
           QMargins(0, kEdgePaddingPoints + kTopSafeAreaPaddingPoints, 0, 0),
@@ -127,7 +129,7 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     if (accountAtLaunch_)
         QMetaObject::invokeMethod(this, [this] { openAccount(); }, Qt::QueuedConnection);
     connect(toolbar_, &MapToolbar::tracksRequested, this, [this] { openLibrary(); });
-    if (libraryAtLaunch_)
+    if (libraryAtLaunch_ || lastTrackAtLaunch_)
         QMetaObject::invokeMethod(this, [this] { openLibrary(); }, Qt::QueuedConnection);
     connect(&model_, &AppModel::changed, this, [this] { refresh(); });
     refresh();
@@ -321,6 +323,8 @@ void MapScreen::openLibrary()
         [this](const Track& track) { model_.startFlyover(track); }, this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     library_ = sheet;
+    if (lastTrackAtLaunch_)
+        sheet->openNewestTrack();
     sheet->open();
 }
 

@@ -108,6 +108,8 @@ public:
     void openAccount();
     QWidget* account() const { return account_; }
     // The library sheet (the toolbar's tracks button, or "-showTracks" at launch); one at a time.
+    // With "-showLastTrack" it opens at launch too, and each showing starts on the newest
+    // track's detail.
     void openLibrary();
     TracksView* library() const;
     // The catalogue's sheets overlapping the map's visible area; none without a map.
@@ -138,6 +140,8 @@ private:
     const bool accountAtLaunch_;
     // "-showTracks": the library opens as the screen first shows.
     const bool libraryAtLaunch_;
+    // "-showLastTrack": the library opens on the newest track's detail.
+    const bool lastTrackAtLaunch_;
     MapContainer* container_;
     OverlayLayer* topLeading_;
     OverlayLayer* bottom_;

@@ -2,6 +2,7 @@
 
 #include "app/tests/AppModelFixture.h"
 #include "library/GPXImport.h"
+#include "library/TrackDetailView.h"
 #include "testing/TestApplication.h"
 
 #include <QAbstractButton>
@@ -226,4 +227,98 @@ TEST_F(TracksViewTest, AnImportOutlivingTheSheetStillStoresAndListsItsTracksWith
     mainQueue->drain();
     ASSERT_EQ(model->tracks().savedTracks().size(), 1u);
     EXPECT_EQ(model->tracks().savedTracks().front().name, "Tour du lac");
+}
+
+TEST_F(TracksViewTest, AnOpenedRowShowsItsDetailWhoseActionsGoThroughTheRecorderAndOnlyMapAndFlyoverCloseTheSheet)
+{
+    makeModel();
+    auto& store = model->tracks().store();
+    // A walk, then a drive that the on-foot edit cuts.
+    const auto metadata = store.create("Lac Blanc", now);
+    std::vector<velorin::TrackPoint> points;
+    for (int i = 0; i < 4; ++i)
+        points.push_back({ 45.9 + 0.002 * i, 6.9, 1200.0 + 30 * i, now + std::chrono::minutes(5 * i), 5,
+            i < 2 ? velorin::TravelMode::walking : velorin::TravelMode::automotive });
+    store.writePoints(points, metadata.id);
+    store.finish(metadata.id, now + std::chrono::minutes(15));
+    model->tracks().reloadSavedTracks();
+
+    std::vector<std::string> shown, flown;
+    TracksView view(*model, [&](const velorin::Track& track) { shown.push_back(track.metadata.name); },
+        [&](const velorin::Track& track) { flown.push_back(track.metadata.name); });
+    auto open = [&] {
+        view.open();
+        emit view.list().itemActivated(view.list().item(0));
+        QApplication::processEvents();
+        EXPECT_NE(view.detail(), nullptr);
+        return view.detail();
+    };
+    auto settle = [] {
+        QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    auto click = [](QWidget* parent, const char* name) { parent->findChild<QAbstractButton*>(name)->click(); };
+
+    velorin::TrackDetailView* detail = open();
+    ASSERT_NE(detail, nullptr);
+    EXPECT_TRUE(detail->isVisibleTo(&view));
+    EXPECT_FALSE(view.list().isVisibleTo(&view));
+    EXPECT_EQ(detail->track().points.size(), 4u) << "read afresh from the store";
+    click(detail, "back");
+    settle();
+    EXPECT_EQ(view.detail(), nullptr);
+    EXPECT_TRUE(view.list().isVisibleTo(&view));
+
+    // A rename and an edit keep the sheet and the detail open.
+    detail = open();
+    click(detail, "rename");
+    detail->renameField()->setText(" Lac Blanc et Lac Cornu ");
+    detail->renameDialog()->accept();
+    settle();
+    EXPECT_EQ(store.readMetadata(metadata.id)->name, "Lac Blanc et Lac Cornu");
+    EXPECT_EQ(view.rowTexts(0).front(), "Lac Blanc et Lac Cornu");
+    click(detail, "keepOnFoot");
+    for (QAbstractButton* button : detail->editConfirmation()->buttons())
+        if (button->text() == "Retirer la voiture")
+            button->click();
+    settle();
+    EXPECT_EQ(view.detail(), detail);
+    EXPECT_EQ(detail->track().points.size(), 2u);
+    EXPECT_EQ(store.readPoints(metadata.id).size(), 2u);
+    EXPECT_TRUE(view.isVisible());
+
+    // The map and the flyover hand the track on, then close the whole sheet.
+    click(detail, "showOnMap");
+    settle();
+    EXPECT_EQ(shown, std::vector<std::string> { "Lac Blanc et Lac Cornu" });
+    EXPECT_FALSE(view.isVisible());
+    detail = open();
+    click(detail, "flyover");
+    settle();
+    EXPECT_EQ(flown, std::vector<std::string> { "Lac Blanc et Lac Cornu" });
+    EXPECT_FALSE(view.isVisible());
+
+    // A deletion goes back to the list, which the sheet still shows.
+    detail = open();
+    click(detail, "delete");
+    for (QAbstractButton* button : detail->deleteConfirmation()->buttons())
+        if (button->text() == "Supprimer")
+            button->click();
+    settle();
+    EXPECT_EQ(view.detail(), nullptr);
+    EXPECT_TRUE(view.isVisible());
+    EXPECT_TRUE(model->tracks().savedTracks().empty());
+    EXPECT_TRUE(view.emptyState().isVisibleTo(&view));
+}
+
+TEST_F(TracksViewTest, ARowWhoseMetadataIsGoneOpensNothing)
+{
+    makeModel();
+    auto& store = model->tracks().store();
+    const auto metadata = store.create("Lac Blanc", now);
+    model->tracks().reloadSavedTracks();
+    auto view = makeView();
+    fs::remove(store.root() / metadata.id / velorin::TrackStore::kMetadataFile);
+    emit view->list().itemActivated(view->list().item(0));
+    EXPECT_EQ(view->detail(), nullptr);
 }

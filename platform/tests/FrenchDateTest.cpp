@@ -25,6 +25,7 @@ TEST(FrenchDate, WritesTheDayAbbreviatedMonthYearAndTimeInTheLocalZone)
              Case {"2024-02-29T13:07:09Z", {}, "29 févr. 2024"},
              Case {"2025-08-15T06:00:00Z", {}, "15 août 2025"},
              Case {"2025-12-12T07:30:00Z", {.year = true, .time = true}, "12 déc. 2025 à 08:30"},
+             Case {"2025-02-03T07:30:00Z", {.year = true, .time = true, .fullMonth = true}, "3 février 2025 à 08:30"},
          }) {
         EXPECT_EQ(platform::frenchDate(*platform::parseIso8601(c.utc), c.parts), c.text) << c.utc;
     }

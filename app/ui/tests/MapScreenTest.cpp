@@ -15,7 +15,9 @@
 #include "library/FlyoverPhotoThumbnail.h"
 #include "library/PhotoViewer.h"
 #include "library/RecordingPanel.h"
+#include "library/TrackDetailView.h"
 #include "library/TracksView.h"
+#include "recordings/TrackStore.h"
 #include "testing/LocalTimeZone.h"
 #include "testing/TestApplication.h"
 
@@ -262,4 +264,38 @@ TEST_F(MapScreenTest, TheFlyoverThumbnailFollowsThePhotoPassedAndItsTapOpensTheV
     ASSERT_NE(screen.photoViewer(), nullptr);
     EXPECT_EQ(screen.photoViewer()->index(), 1);
     EXPECT_EQ(screen.photoViewer()->title().toStdString(), "1 mai 2024 à 11:40");
+}
+
+TEST_F(MapScreenTest, WithShowLastTrackTheLibraryOpensAtLaunchOnTheNewestTracksDetailEachTimeItShows)
+{
+    {
+        velorin::TrackStore store(folders.tracks());
+        for (const auto& [name, start] : {std::pair {"Hier", now - std::chrono::hours(24)}, std::pair {"Ce matin", now}}) {
+            const auto metadata = store.create(name, start);
+            store.finish(metadata.id, start + std::chrono::hours(1));
+        }
+    }
+    auto& screen = makeScreen({"velorin", "-showLastTrack"});
+    QApplication::processEvents();
+    ASSERT_NE(screen.library(), nullptr);
+    ASSERT_NE(screen.library()->detail(), nullptr);
+    EXPECT_EQ(screen.library()->detail()->track().metadata.name, "Ce matin");
+
+    screen.library()->closeDetail();
+    QApplication::processEvents();
+    EXPECT_EQ(screen.library()->detail(), nullptr) << "going back stays on the list";
+
+    screen.library()->reject();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    emit screen.toolbar().tracksRequested();
+    ASSERT_NE(screen.library(), nullptr);
+    ASSERT_NE(screen.library()->detail(), nullptr);
+    EXPECT_EQ(screen.library()->detail()->track().metadata.name, "Ce matin");
+
+    std::filesystem::remove_all(folders.tracks());
+    auto& empty = makeScreen({"velorin", "-showLastTrack"});
+    QApplication::processEvents();
+    ASSERT_NE(empty.library(), nullptr);
+    EXPECT_EQ(empty.library()->detail(), nullptr) << "no saved track, no detail";
 }
