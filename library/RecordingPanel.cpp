@@ -16,11 +16,6 @@ namespace velorin {
 
 namespace {
 
-QColor orangeColor()
-{
-    return QColor(255, 159, 10);
-}
-
 QString text(const std::string& utf8)
 {
     return QString::fromStdString(utf8);
@@ -98,7 +93,7 @@ void RecordingPanel::refresh(std::optional<QString> altitude, std::optional<Trav
         mode_->setText(Symbols::glyph(travelModeSymbol(*mode)));
         mode_->setAccessibleName(QString::fromUtf8(travelModeText(*mode)));
         QPalette palette = mode_->palette();
-        palette.setColor(QPalette::WindowText, isSelfPropelled(*mode) ? ControlLook::primaryColor() : orangeColor());
+        palette.setColor(QPalette::WindowText, isSelfPropelled(*mode) ? ControlLook::primaryColor() : ControlLook::orangeColor());
         mode_->setPalette(palette);
     }
     adjustSize();

@@ -59,6 +59,11 @@ QColor ControlLook::greenColor()
     return QColor(48, 209, 88);
 }
 
+QColor ControlLook::orangeColor()
+{
+    return QColor(255, 159, 10);
+}
+
 void ControlLook::paintBackground(QPainter& painter, const QRectF& rect, double cornerRadius)
 {
     painter.save();

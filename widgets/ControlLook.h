@@ -39,6 +39,7 @@ public:
     static QColor accentColor();
     static QColor redColor();
     static QColor greenColor();
+    static QColor orangeColor();
 
     // Fills `rect` with the material in a rounded rectangle of `cornerRadius` (a capsule
     // when it is half the height or more) and outlines it inside its edge.
