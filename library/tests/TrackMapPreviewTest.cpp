@@ -211,6 +211,26 @@ TEST(TrackPreviewBasemap, KeepsAStoredMapWithTilesForTheRegionAndOtherwiseTakesI
     }
 }
 
+TEST(TrackMapPreviewRender, ALonePointIsARedDotOverTheGreenOneInTheMiddleWithoutALine)
+{
+    testing_support::application();
+    const auto frame = TrackPreviewFrame::make(points({ { 45.0, 6.0 } }));
+    ASSERT_TRUE(frame);
+    const QImage picture = TrackMapPreview::render(*frame, {});
+    EXPECT_TRUE(picture.save(QString::fromStdString(besideTheTests("track-preview-one-point.png").string()), "PNG"));
+    EXPECT_TRUE(near(picture.pixelColor(320, 200), velorin::ControlLook::redColor())) << describe(picture.pixelColor(320, 200));
+    int orange = 0, green = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            orange += near(picture.pixelColor(x, y), velorin::ControlLook::orangeColor(), 30);
+            green += near(picture.pixelColor(x, y), velorin::ControlLook::greenColor(), 30);
+        }
+    }
+    EXPECT_EQ(orange, 0);
+    EXPECT_EQ(green, 0) << "the end dot covers the start dot";
+    EXPECT_TRUE(near(picture.pixelColor(0, 0), TrackMapPreview::backgroundColor(), 0));
+}
+
 namespace {
 
 // Previews over a loopback server that stands in for OpenTopoMap.
