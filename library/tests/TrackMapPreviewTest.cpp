@@ -394,6 +394,29 @@ TEST_F(TrackMapPreviewTest, AServerAnsweringWithAnErrorPageLeavesThePlainBackgro
     EXPECT_TRUE(near(picture.pixelColor(1, 1), TrackMapPreview::backgroundColor(), 0));
 }
 
+TEST_F(TrackMapPreviewTest, ATileThatNeverComesIsLeftOutOnceItsTimeIsUp)
+{
+    const auto frame = TrackPreviewFrame::make(dolomites.points);
+    ASSERT_TRUE(frame);
+    const Tile stalled = frame->tiles().front();
+    server.route("/*", checkerboard());
+    server.route(fmt::format("/{}/{}/{}.png", frame->zoom, stalled.x, stalled.y), server.stalledBody("\x89PNG", 5000));
+    TrackMapPreview preview(dolomites, *model);
+    for (int second = 0; second < 40 && !preview.image(); ++second) {
+        advance(1);
+        mainQueue->runOneWaiting(0.05);
+    }
+    ASSERT_TRUE(preview.image()) << "the picture comes without the stalled tile";
+    const QImage& picture = *preview.image();
+    const double side = frame->scale / double(frame->n);
+    const QRectF place = QRectF(frame->pictureX(double(stalled.column) / double(frame->n)),
+        frame->pictureY(double(stalled.y) / double(frame->n)), side, side)
+                             .intersected(QRectF(0, 0, 640, 400));
+    const QPoint corner = place.topLeft().toPoint() + QPoint(2, 2);
+    EXPECT_TRUE(near(picture.pixelColor(corner), TrackMapPreview::backgroundColor(), 0)) << describe(picture.pixelColor(corner));
+    expectLineAndDots(picture, *frame);
+}
+
 TEST_F(TrackMapPreviewTest, AnEditRedrawsItARenameDoesNotAndAClickTellsTheScreen)
 {
     server.route("/*", checkerboard());
