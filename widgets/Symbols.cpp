@@ -94,6 +94,8 @@ constexpr std::array kTable {
     Entry { "speedometer", 0xF4C5 }, // speedometer
     Entry { "pencil", 0xF3EB }, // pencil
     Entry { "square.and.arrow.down", 0xF1DA }, // download
+    Entry { "folder", 0xF256 }, // folder-outline
+    Entry { "film", 0xF22F }, // film
 };
 
 // The font's family, or empty when it could not be loaded; loaded and logged once.
