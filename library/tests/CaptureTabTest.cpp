@@ -122,10 +122,11 @@ protected:
         ASSERT_EQ(loaded(), expected);
     }
 
+    // The message of the alert on screen; a closed one shows nothing.
     static QString alertText(TracksView& view)
     {
         QMessageBox* alert = view.capturePrompts().alert();
-        return alert ? alert->text() : QString();
+        return alert && alert->isVisible() ? alert->text() : QString();
     }
 
     static void closeAlert(TracksView& view)
