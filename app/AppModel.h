@@ -266,6 +266,8 @@ public:
     const TrackRecorder& tracks() const { return *tracks_; }
     // The GUI thread's queue, where workers hand their results back.
     const std::shared_ptr<platform::MainQueue>& mainQueue() const { return mainQueue_; }
+    // Where the Pictures folder is read and captures are copied out, off the GUI thread.
+    const std::shared_ptr<platform::Executor>& photoWorker() const { return photoWorker_; }
 
     // The live map canvas, held weakly: filled by the map view host, empty before the map
     // is shown and once it is gone.

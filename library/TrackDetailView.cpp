@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "library/AltitudeProfileChart.h"
+#include "library/TrackMapPreview.h"
 #include "library/TravelModeText.h"
 #include "library/ValueFormatters.h"
 #include "platform/AtomicWrite.h"
@@ -175,6 +176,11 @@ void TrackDetailView::buildSections()
     auto* column = new QVBoxLayout(content);
     column->addWidget(makeSummary());
     column->addWidget(makeProfile());
+    if (track_.points.size() >= 2) {
+        auto* preview = new TrackMapPreview(track_, model_, content);
+        connect(preview, &TrackMapPreview::tapped, this, [this] { showOnMap(); });
+        column->addWidget(preview);
+    }
     if (QWidget* edits = makeEdits())
         column->addWidget(edits);
     column->addWidget(makeDeletion());

@@ -1,6 +1,8 @@
 #include "library/TracksView.h"
 
 #include "app/AppModel.h"
+#include "library/CapturePrompts.h"
+#include "library/CaptureTab.h"
 #include "library/GPXImport.h"
 #include "library/TrackDetailView.h"
 #include "library/ValueFormatters.h"
@@ -151,6 +153,14 @@ TracksView::TracksView(AppModel& model, TrackAction onShow, TrackAction onFlyove
     , tracksPage_(new QWidget)
     , list_(new QListWidget(tracksPage_))
     , footer_(makeSheetFooter({}))
+    , capturePrompts_(new CapturePrompts(model, *this))
+    , viewsEmpty_(makeEmptyState("camera", QStringLiteral("Aucune vue"),
+          QStringLiteral("L'icône appareil photo de la palette enregistre la vue affichée, pour la retrouver ici.")))
+    , videosEmpty_(makeEmptyState("film", QStringLiteral("Aucune vidéo"),
+          QStringLiteral("Les vols, tours de drone et survols s'enregistrent ici d'eux-mêmes, pour les rejouer ou en faire "
+                         "un film.")))
+    , viewsTab_(new CaptureTab(CaptureTab::Kind::views, model, *capturePrompts_, [this] { accept(); }))
+    , videosTab_(new CaptureTab(CaptureTab::Kind::videos, model, *capturePrompts_, [this] { accept(); }))
 {
     setWindowTitle(QStringLiteral("Bibliothèque"));
     resize(480, 640);
@@ -165,12 +175,11 @@ TracksView::TracksView(AppModel& model, TrackAction onShow, TrackAction onFlyove
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     bar->addWidget(close);
     bar->addStretch();
-    // The segmented picker "Liste"; the views and videos wait for the captures.
+    // The segmented picker "Liste".
     auto* picker = new QButtonGroup(this);
     for (std::size_t i = 0; i < kTabs.size(); ++i) {
         auto* button = new QPushButton(label(kTabs[i]), this);
         button->setCheckable(true);
-        button->setEnabled(kTabs[i] == Tab::tracks);
         picker->addButton(button, int(i));
         bar->addWidget(button);
         tabButtons_[i] = button;
@@ -191,8 +200,9 @@ TracksView::TracksView(AppModel& model, TrackAction onShow, TrackAction onFlyove
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     page->addWidget(list_);
     page->addWidget(footer_);
-    content_->addWidget(empty_);
-    content_->addWidget(tracksPage_);
+    for (QWidget* page : { empty_, tracksPage_, viewsEmpty_, static_cast<QWidget*>(viewsTab_), videosEmpty_,
+             static_cast<QWidget*>(videosTab_) })
+        content_->addWidget(page);
     layout->addWidget(content_, 1);
 
     connect(list_, &QListWidget::itemActivated, this,
@@ -217,6 +227,16 @@ TracksView::~TracksView()
     model_.tracks().reloadSavedTracks();
 }
 
+QWidget& TracksView::emptyState(Tab tab) const
+{
+    return tab == Tab::tracks ? *empty_ : tab == Tab::views ? *viewsEmpty_ : *videosEmpty_;
+}
+
+CaptureTab& TracksView::captureTab(Tab tab) const
+{
+    return tab == Tab::videos ? *videosTab_ : *viewsTab_;
+}
+
 QAbstractButton& TracksView::tabButton(Tab tab) const
 {
     return *tabButtons_[std::size_t(std::find(kTabs.begin(), kTabs.end(), tab) - kTabs.begin())];
@@ -228,10 +248,27 @@ void TracksView::setTab(Tab tab)
     title_->setText(label(tab));
     import_->setVisible(tab == Tab::tracks);
     tabButton(tab).setChecked(true);
+    showContent();
+}
+
+void TracksView::showContent()
+{
+    switch (tab_) {
+    case Tab::tracks:
+        content_->setCurrentWidget(model_.tracks().savedTracks().empty() ? empty_ : tracksPage_);
+        break;
+    case Tab::views:
+    case Tab::videos: {
+        CaptureTab& captures = captureTab(tab_);
+        content_->setCurrentWidget(captures.isEmpty() ? &emptyState(tab_) : &captures);
+        break;
+    }
+    }
 }
 
 void TracksView::refresh()
 {
+    showContent();
     const TrackRecorder& recorder = model_.tracks();
     // A cheap fingerprint of what the rows show.
     std::string shown = recorder.isRecording() ? recorder.current()->metadata.id : std::string();
@@ -265,7 +302,7 @@ void TracksView::rebuildList()
         list_->setItemWidget(item, row);
         item->setSelected(std::find(selected.begin(), selected.end(), track.id) != selected.end());
     }
-    content_->setCurrentWidget(recorder.savedTracks().empty() ? empty_ : tracksPage_);
+    showContent();
     footer_->setText(QString::number(recorder.savedTracks().size()) + QStringLiteral(" trajet(s) · ")
         + text(byteCountText(recorder.store().diskSize())));
 }

@@ -24,14 +24,16 @@ class QStackedWidget;
 namespace velorin {
 
 class AppModel;
+class CapturePrompts;
+class CaptureTab;
 class TrackDetailView;
 struct GPXImportResult;
 
 // The library sheet: the saved tracks, with their figures, rename, deletion and the import
-// of GPX files, and a track's detail pushed over the list when a row is opened; the views
-// and videos tabs wait for the captures. Reads and writes tracks
-// through the model's recorder; the import runs on a worker thread of its own, joined when
-// the sheet goes. GUI thread only; the model outlives it.
+// of GPX files, a track's detail pushed over the list when a row is opened, then the saved
+// views and videos, each tab with its empty state. Reads and writes tracks through the
+// model's recorder, captures through its capture store; the import runs on a worker thread
+// of its own, joined when the sheet goes. GUI thread only; the model outlives it.
 class TracksView : public QDialog {
 public:
     enum class Tab { tracks, views, videos };
@@ -49,8 +51,11 @@ public:
     QListWidget& list() const { return *list_; }
     QLabel& footer() const { return *footer_; }
     QPushButton& importButton() const { return *import_; }
-    // The empty state, shown instead of the list without a saved track.
-    QWidget& emptyState() const { return *empty_; }
+    // The empty state of a tab, shown instead of its list while it has nothing.
+    QWidget& emptyState(Tab tab = Tab::tracks) const;
+    // The list of the views or of the videos, and the alert and exporter of their saves.
+    CaptureTab& captureTab(Tab tab) const;
+    CapturePrompts& capturePrompts() const { return *capturePrompts_; }
     QAbstractButton& tabButton(Tab tab) const;
 
     // The ids of the rows, in list order.
@@ -85,6 +90,8 @@ public:
 private:
     void refresh();
     void rebuildList();
+    // The current tab's list, or its empty state.
+    void showContent();
     void chooseFiles();
     void finishImport(const GPXImportResult& result);
     void deleteTracks(const std::vector<std::string>& ids);
@@ -107,6 +114,11 @@ private:
     QWidget* tracksPage_;
     QListWidget* list_;
     QLabel* footer_;
+    CapturePrompts* capturePrompts_;
+    QWidget* viewsEmpty_;
+    QWidget* videosEmpty_;
+    CaptureTab* viewsTab_;
+    CaptureTab* videosTab_;
     QPointer<QDialog> renameDialog_;
     QPointer<QMessageBox> deleteConfirmation_;
     QPointer<QMessageBox> importAlert_;

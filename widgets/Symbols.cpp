@@ -100,6 +100,8 @@ constexpr std::array kTable {
     Entry { "trash", 0xF1C0 }, // delete
     Entry { "arrow.up.and.down", 0xF4E2 }, // swap-vertical
     Entry { "chevron.left", 0xF141 }, // chevron-left
+    Entry { "folder", 0xF256 }, // folder-outline
+    Entry { "film", 0xF22F }, // film
 };
 
 // The font's family, or empty when it could not be loaded; loaded and logged once.

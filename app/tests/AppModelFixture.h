@@ -30,6 +30,16 @@ class AppModelFixture : public ::testing::Test {
 protected:
     static constexpr double kStepSeconds = 0.125;
 
+    static velorin::ServiceHosts unreachableHosts()
+    {
+        velorin::ServiceHosts hosts;
+        hosts.scheme = "http";
+        for (std::string* host : {&hosts.ignHost, &hosts.openTopoHost, &hosts.swisstopoHost, &hosts.spainHost,
+                 &hosts.austriaHost, &hosts.osmTileHost, &hosts.satelliteTileHost, &hosts.terrariumHost})
+            *host = "127.0.0.1:9";
+        return hosts;
+    }
+
     LogCapture log;
     TemporaryFolder folder;
     platform::Folders folders = platform::Folders::under(folder.path());
@@ -41,7 +51,9 @@ protected:
     std::unique_ptr<platform::LocationSource> deviceLocation;
     // The permission the next model's fake source starts with.
     platform::LocationAuthorization devicePermission = platform::LocationAuthorization::notDetermined;
-    velorin::ServiceHosts hosts;
+    // Providers that refuse at once, so nothing a test builds reaches the internet; a test
+    // that serves tiles points a host at its loopback server.
+    velorin::ServiceHosts hosts = unreachableHosts();
     // Kept from one model to the next, as the desktop's keychain is.
     std::shared_ptr<InMemoryKeychain> keychain = std::make_shared<InMemoryKeychain>(mainQueue);
     std::optional<velorin::GpuDevice> gpu = velorin::GpuDevice { 45, 16384 };

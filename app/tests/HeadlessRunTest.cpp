@@ -145,11 +145,7 @@ TEST_F(HeadlessRunTest, AnUnwritablePathExitsWithOne)
 
 TEST_F(HeadlessRunTest, AViewWithoutAnyTileIsStillWrittenAndSaysWhyWithItsOwnStatus)
 {
-    // Every provider on a port that refuses connections.
-    const std::string closed = "127.0.0.1:9";
-    for (std::string* host : {&hosts.ignHost, &hosts.openTopoHost, &hosts.swisstopoHost, &hosts.spainHost,
-             &hosts.austriaHost, &hosts.terrariumHost})
-        *host = closed;
+    hosts = unreachableHosts();
     const auto path = folder / "sky.jpg";
     auto snapshot = startSnapshot(path);
     QElapsedTimer timer;

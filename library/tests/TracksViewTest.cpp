@@ -82,16 +82,13 @@ TEST(GPXImportMessage, SaysWhichFilesHadNoPointAfterWhatWasImported)
         EXPECT_EQ(velorin::importMessage(c.result), c.message);
 }
 
-TEST_F(TracksViewTest, WithoutATrackTheTabSaysSoAndOnlyTheTracksTabIsOpen)
+TEST_F(TracksViewTest, WithoutATrackTheTabSaysSoAndStillOffersTheImport)
 {
     makeModel();
     auto view = makeView();
     EXPECT_TRUE(view->emptyState().isVisibleTo(view.get()));
     EXPECT_EQ(view->emptyState().findChild<QLabel*>("title")->text(), "Aucun trajet");
     EXPECT_TRUE(view->importButton().isVisibleTo(view.get()));
-    EXPECT_TRUE(view->tabButton(TracksView::Tab::tracks).isEnabled());
-    EXPECT_FALSE(view->tabButton(TracksView::Tab::views).isEnabled()) << "the views wait for the captures";
-    EXPECT_FALSE(view->tabButton(TracksView::Tab::videos).isEnabled());
 }
 
 TEST_F(TracksViewTest, ImportingThreeFilesStoresTheTwoWithPointsAndTellsOfTheThird)
