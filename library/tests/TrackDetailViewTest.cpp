@@ -1,7 +1,9 @@
 #include "library/TrackDetailView.h"
 
 #include "app/tests/AppModelFixture.h"
+#include "app/tests/LoopbackMaps.h"
 #include "library/AltitudeProfileChart.h"
+#include "library/TrackMapPreview.h"
 #include "recordings/GPXWriter.h"
 #include "testing/TestApplication.h"
 
@@ -382,8 +384,30 @@ TEST_F(TrackDetailViewTest, ExportCopiesTheGpxFileWhereChosenAndSaysSoWhenItCann
     EXPECT_EQ(view->exportAlert()->text(), "Le fichier n'a pas été enregistré.");
 }
 
-TEST_F(TrackDetailViewTest, APictureOfADetailWithItsChart)
+// A plan tile of pale meadow crossed by a darker grid, as a map's squares would be.
+std::string meadowTile()
 {
+    constexpr int side = testing_support::kTileSide;
+    platform::Image image { side, side, std::vector<std::byte>(std::size_t(side) * side * 4) };
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const bool line = x % 64 == 0 || y % 64 == 0;
+            auto* pixel = image.pixels.data() + (std::size_t(y) * side + x) * 4;
+            pixel[0] = std::byte(line ? 170 : 222);
+            pixel[1] = std::byte(line ? 190 : 234);
+            pixel[2] = std::byte(line ? 160 : 204);
+            pixel[3] = std::byte(255);
+        }
+    }
+    return testing_support::pngOf(image);
+}
+
+TEST_F(TrackDetailViewTest, APictureOfADetailWithItsChartAndItsPreviewOverLoopbackTiles)
+{
+    testing_support::LoopbackServer server;
+    server.route("/*", testing_support::LoopbackServer::reply(200, meadowTile(), { { "Content-Type", "image/png" } }));
+    hosts.ignHost = fmt::format("127.0.0.1:{}", server.port());
+    makeModel();
     // A wait at the car park, up and over a pass with a stop at the top, then a drive.
     std::vector<TrackPoint> points;
     for (int i = 0; i < 4; ++i)
@@ -396,6 +420,16 @@ TEST_F(TrackDetailViewTest, APictureOfADetailWithItsChart)
         points.push_back(pointAt(10000 + 1500.0 * i, 12630 + 60.0 * i, 1450 - 40.0 * i, TravelMode::automotive));
     auto view = makeView(trackOf(points, "Col du Brévent par le Plan Praz"));
     view->show();
+    auto* preview = view->findChild<velorin::TrackMapPreview*>();
+    ASSERT_NE(preview, nullptr);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!preview->image() && std::chrono::steady_clock::now() < deadline) {
+        mainQueue->runOneWaiting(0.01);
+        mainQueue->drain();
+        QApplication::processEvents();
+    }
+    ASSERT_TRUE(preview->image());
+    EXPECT_GT(server.requestCount(), 0);
     QApplication::processEvents();
     const auto picture = fs::read_symlink("/proc/self/exe").parent_path() / "library-track-detail.png";
     EXPECT_TRUE(view->grab().save(QString::fromStdString(picture.string()), "PNG"));

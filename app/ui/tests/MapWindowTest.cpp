@@ -26,6 +26,10 @@
 #include "library/FlyoverPhotoThumbnail.h"
 #include "library/PhotoPage.h"
 #include "library/PhotoViewer.h"
+#include "library/RecordingPanel.h"
+#include "library/TrackDetailView.h"
+#include "library/TrackMapPreview.h"
+#include "library/TracksView.h"
 #include "features/ToponymHoverCard.h"
 #include "features/ui/ToponymHoverView.h"
 #include "features/ui/ToponymLabelView.h"
@@ -40,6 +44,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QScrollArea>
 #include <QBuffer>
 #include <QHelpEvent>
 #include <QImage>
@@ -776,6 +781,8 @@ TEST_F(MapWindowTest, TheRecordButtonRecordsATrackThatIsStoredAndDrawnEvenWhileT
     EXPECT_EQ(model.tracks().store().readPoints(id).size(), 40u) << "every kept fix is on disk at once";
     EXPECT_EQ(canvas->renderer().trackPoints, velorin::smoothed(model.tracks().current()->displayPoints(), 2))
         << "the real renderer has the track";
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return screen->recordingPanel().isVisible(); }, 5))
+        << "the recording panel stands over the map while the walk records";
 
     window.hide();
     position->deliver({fixAt(40)});
@@ -802,6 +809,29 @@ TEST_F(MapWindowTest, TheRecordButtonRecordsATrackThatIsStoredAndDrawnEvenWhileT
     EXPECT_EQ(saved->points.back().mode, velorin::TravelMode::walking);
     EXPECT_TRUE(saved->metadata.endedAt);
     EXPECT_TRUE(canvas->renderer().trackPoints.empty()) << "no track left on the map";
+
+    // The library, from the toolbar, lists the walk and opens its detail with its preview.
+    auto* tracks = screen->toolbar().findChild<QAbstractButton*>("tracks");
+    ASSERT_TRUE(tracks);
+    ASSERT_TRUE(tracks->isEnabled());
+    QTest::mouseClick(tracks, Qt::LeftButton);
+    velorin::TracksView* library = screen->library();
+    ASSERT_TRUE(library);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return library->isVisible(); }, 5));
+    EXPECT_EQ(library->rowIds(), std::vector<std::string> {id});
+    library->openTrack(id);
+    ASSERT_TRUE(library->detail());
+    auto* preview = library->detail()->findChild<velorin::TrackMapPreview*>();
+    ASSERT_TRUE(preview);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return preview->image().has_value(); }, 30))
+        << "the preview draws over the loopback tiles";
+    if (auto* scroll = library->detail()->findChild<QScrollArea*>())
+        scroll->ensureWidgetVisible(preview);
+    QApplication::processEvents();
+    const auto detailFile = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "recorded-track-detail.png";
+    ASSERT_TRUE(library->grab().save(QString::fromStdString(detailFile.string()), "PNG"));
+    std::cout << "recorded track's detail: " << detailFile.string() << "\n";
+    library->reject();
 }
 
 TEST_F(MapWindowTest, AMapOpenedDuringARecordingDrawsItsTrackAtOnce)
