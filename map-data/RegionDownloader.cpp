@@ -2,15 +2,13 @@
 
 #include "map-data/FranceBasemapKeys.h"
 #include "map-data/TileLoaderEngine.h"
+#include "map-data/ZoneList.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/MappedFile.h"
 #include "platform/Uuid.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <set>
 
@@ -25,42 +23,6 @@ constexpr std::string_view kZoneIncompleteNotice
     = "Certaines cartes n'ont pas pu être téléchargées : la zone n'est pas enregistrée. Réessayez avec une connexion.";
 constexpr std::string_view kBasemapIncompleteNotice
     = "Le fond de carte n'a pas pu être téléchargé en entier. Réessayez avec une connexion.";
-
-nlohmann::json encode(const RegionDownloader::Zone& zone)
-{
-    return { { "id", zone.id }, { "name", zone.name }, { "sheetNames", zone.sheetNames },
-        { "createdAt", zone.createdAt } };
-}
-
-// Nothing unless every zone is well formed: a damaged list is not half trusted.
-std::optional<std::vector<RegionDownloader::Zone>> decodeZones(std::span<const std::byte> bytes)
-{
-    auto json = nlohmann::json::parse(
-        reinterpret_cast<const char*>(bytes.data()), reinterpret_cast<const char*>(bytes.data()) + bytes.size(), nullptr,
-        false);
-    if (!json.is_array())
-        return std::nullopt;
-    std::vector<RegionDownloader::Zone> zones;
-    for (const auto& item : json) {
-        if (!item.is_object() || !item.contains("id") || !item["id"].is_string() || !item.contains("name")
-            || !item["name"].is_string() || !item.contains("sheetNames") || !item["sheetNames"].is_array()
-            || !item.contains("createdAt") || !item["createdAt"].is_number())
-            return std::nullopt;
-        RegionDownloader::Zone zone;
-        zone.id = item["id"].get<std::string>();
-        zone.name = item["name"].get<std::string>();
-        zone.createdAt = item["createdAt"].get<double>();
-        if (!std::isfinite(zone.createdAt))
-            return std::nullopt;
-        for (const auto& name : item["sheetNames"]) {
-            if (!name.is_string())
-                return std::nullopt;
-            zone.sheetNames.push_back(name.get<std::string>());
-        }
-        zones.push_back(std::move(zone));
-    }
-    return zones;
-}
 
 // A sheet name from the zone list names one folder of the offline root, nothing more.
 bool isPlainName(const std::string& name)
@@ -96,7 +58,7 @@ RegionDownloader::~RegionDownloader()
 void RegionDownloader::load()
 {
     if (auto file = platform::MappedFile::open(services_.store->offlineRoot() / kZonesFileName)) {
-        if (auto zones = decodeZones(file->bytes()))
+        if (auto zones = decodeZoneList(file->bytes()))
             zones_ = std::move(*zones);
     }
     std::ranges::stable_sort(zones_, std::ranges::greater {}, &Zone::createdAt);
@@ -106,10 +68,7 @@ void RegionDownloader::load()
 
 void RegionDownloader::saveZones()
 {
-    auto json = nlohmann::json::array();
-    for (const auto& zone : zones_)
-        json.push_back(encode(zone));
-    auto text = json.dump();
+    const auto text = encodeZoneList(zones_);
     try {
         services_.store->writeNow(std::as_bytes(std::span(text.data(), text.size())), kZonesFileName, true);
     } catch (const std::filesystem::filesystem_error& error) {

@@ -72,8 +72,9 @@ void writePlaceDatabase(const std::filesystem::path& path, const std::vector<Pla
                 sqlite3_bind_double(insert, 7, *row.altitude);
             else
                 sqlite3_bind_null(insert, 7);
-            sqlite3_bind_int(insert, 8, row.cellX.value_or(cellColumn(row.longitude)));
-            sqlite3_bind_int(insert, 9, row.cellY.value_or(cellRow(row.latitude)));
+            // A given cell stands for a position the cell functions cannot take (NaN).
+            sqlite3_bind_int(insert, 8, row.cellX ? *row.cellX : cellColumn(row.longitude));
+            sqlite3_bind_int(insert, 9, row.cellY ? *row.cellY : cellRow(row.latitude));
             sqlite3_bind_int(insert, 10, row.label ? 1 : 0);
             const int code = sqlite3_step(insert);
             sqlite3_reset(insert);
