@@ -47,50 +47,9 @@ AccountService::Failure failure(std::string_view message)
 
 } // namespace
 
-// The server's JSON answer: `ok` is required and Boolean; the other keys are strings, absent
-// or null. Any other shape is undecodable.
-struct AccountService::Reply {
-    bool ok = false;
-    std::optional<std::string> session;
-    std::optional<std::string> email;
-    std::optional<std::string> nom;
-    std::optional<std::string> erreur;
-    std::optional<std::string> message;
-
-    static std::optional<Reply> decode(std::string_view body)
-    {
-        const auto json = nlohmann::json::parse(body, nullptr, false);
-        if (json.is_discarded() || !json.is_object())
-            return std::nullopt;
-        const auto ok = json.find("ok");
-        if (ok == json.end() || !ok->is_boolean())
-            return std::nullopt;
-        Reply reply;
-        reply.ok = ok->get<bool>();
-        bool wellFormed = true;
-        const auto text = [&](const char* key, std::optional<std::string>& field) {
-            const auto value = json.find(key);
-            if (value == json.end() || value->is_null())
-                return;
-            if (value->is_string())
-                field = value->get<std::string>();
-            else
-                wellFormed = false;
-        };
-        text("session", reply.session);
-        text("email", reply.email);
-        text("nom", reply.nom);
-        text("erreur", reply.erreur);
-        text("message", reply.message);
-        if (!wellFormed)
-            return std::nullopt;
-        return reply;
-    }
-};
-
 // What became of a request: a decoded reply and its status, or the failure to show.
 struct AccountService::Answer {
-    std::optional<Reply> reply;
+    std::optional<AccountReply> reply;
     int status = 0;
     std::optional<Failure> failure;
 };
@@ -184,7 +143,7 @@ void AccountService::signInWith(std::string_view action, FormFields fields, Comp
         });
 }
 
-void AccountService::accept(const Reply& reply, Completion completion)
+void AccountService::accept(const AccountReply& reply, Completion completion)
 {
     if (!reply.ok || !reply.session || reply.session->empty())
         return completion(failure(reply.erreur.value_or(std::string(kRefusedMessage))));
@@ -262,7 +221,7 @@ void AccountService::checkSession(std::function<void()> done)
         fetch(std::move(request), "moi", [this, startedUnder, finish](Answer answer) {
             if (answer.failure || generation_ != startedUnder)
                 return finish();
-            const Reply& reply = *answer.reply;
+            const AccountReply& reply = *answer.reply;
             if (reply.ok) {
                 const std::string email = reply.email ? *reply.email : account_ ? account_->email : std::string();
                 store(email, reply.nom.value_or(""));
@@ -321,7 +280,7 @@ void AccountService::fetch(platform::HttpRequest request, std::string_view actio
             answer.failure = failure(spoke ? kUnexpectedReplyMessage : kUnreachableMessage);
         } else {
             answer.status = result.response->status;
-            answer.reply = Reply::decode(result.response->body);
+            answer.reply = AccountReply::decode(result.response->body);
             if (!answer.reply) {
                 platform::Log::info(kLogCategory, "{} : réponse inattendue (statut {}, {} octets)", action,
                     answer.status, result.response->body.size());

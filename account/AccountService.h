@@ -1,5 +1,6 @@
 #pragma once
 
+#include "account/AccountReply.h"
 #include "account/FormEncoded.h"
 #include "map-data/ServiceHosts.h"
 #include "platform/Clock.h"
@@ -120,7 +121,6 @@ public:
     const std::shared_ptr<platform::MainQueue>& mainQueue() const { return mainQueue_; }
 
 private:
-    struct Reply;
     struct Answer;
     using AnswerHandler = std::function<void(Answer)>;
     using TokenHandler = std::function<void(std::optional<std::string> token)>;
@@ -132,7 +132,7 @@ private:
     void store(const std::string& email, const std::string& name);
     // The three sign-ins: a reply with a usable token signs in.
     void signInWith(std::string_view action, FormFields fields, Completion completion);
-    void accept(const Reply& reply, Completion completion);
+    void accept(const AccountReply& reply, Completion completion);
     void post(std::string_view action, FormFields fields, std::optional<std::string> token, AnswerHandler handler);
     void fetch(platform::HttpRequest request, std::string_view action, AnswerHandler handler);
     void readToken(TokenHandler handler);

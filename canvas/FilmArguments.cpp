@@ -22,7 +22,7 @@ std::vector<WorldPoint> waypoints(const std::string& value)
         if (end == std::string::npos)
             end = value.size();
         const auto numbers = platform::launchNumbers(std::string_view(value).substr(start, end - start));
-        if (numbers.size() == 2)
+        if (numbers.size() == 2 && std::abs(numbers[0]) <= 90 && std::abs(numbers[1]) <= 180)
             points.push_back(WorldPoint::fromLatitudeLongitude(numbers[0], numbers[1]));
         start = end + 1;
     }

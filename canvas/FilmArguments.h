@@ -26,7 +26,8 @@ struct FilmArguments {
     int height = kDefaultHeight;
     bool names = false;
     std::optional<std::filesystem::path> dumpFrames;
-    // "-filmTravel": the waypoints as world points; fewer than two mean no travel.
+    // "-filmTravel": the waypoints as world points, those off the globe left out; fewer
+    // than two mean no travel.
     std::vector<WorldPoint> travel;
     double travelHeight = kDefaultTravelHeightMeters;
     int travelFrames = kDefaultTravelFrames;

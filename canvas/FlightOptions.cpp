@@ -11,8 +11,12 @@ namespace {
 
 constexpr std::size_t kOutroNumbers = 5;
 
-WorldPoint clampedPoint(double latitude, double longitude)
+// Nothing off the globe: a piece that is not a number moves every later one into the slot
+// before, which puts a height where a longitude belongs.
+std::optional<WorldPoint> clampedPoint(double latitude, double longitude)
 {
+    if (!(std::abs(latitude) <= 90 && std::abs(longitude) <= 180))
+        return std::nullopt;
     return WorldPoint::fromLatitudeLongitude(
         std::clamp(latitude, -kMaxMercatorLatitudeDegrees, kMaxMercatorLatitudeDegrees), longitude);
 }
@@ -28,9 +32,11 @@ FlightOptions FlightOptions::parse(const std::vector<std::string>& arguments)
     }
     if (auto value = platform::launchArgumentValue("-orbitOutro", arguments)) {
         const auto numbers = platform::launchNumbers(*value);
-        if (numbers.size() >= kOutroNumbers) {
-            options.outro = Flight::Outro{clampedPoint(numbers[0], numbers[1]), numbers[2],
-                clampedPoint(numbers[3], numbers[4]), numbers.size() > kOutroNumbers ? numbers[5] : kDefaultOutroLook};
+        const auto ground = numbers.size() >= kOutroNumbers ? clampedPoint(numbers[0], numbers[1]) : std::nullopt;
+        const auto foreground = numbers.size() >= kOutroNumbers ? clampedPoint(numbers[3], numbers[4]) : std::nullopt;
+        if (ground && foreground) {
+            options.outro = Flight::Outro{
+                *ground, numbers[2], *foreground, numbers.size() > kOutroNumbers ? numbers[5] : kDefaultOutroLook};
         }
     }
     if (auto value = platform::launchArgumentValue("-filmSeconds", arguments)) {

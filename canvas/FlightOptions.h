@@ -21,7 +21,7 @@ struct FlightOptions {
     std::optional<double> filmSeconds;
 
     // A radius that is not a number above 0 gives the default; an outro with fewer than
-    // five numbers, or whose height is not finite, none; film seconds not above 0, none.
+    // five numbers, or with a point off the globe, none; film seconds not above 0, none.
     static FlightOptions parse(const std::vector<std::string>& arguments);
 };
 

@@ -112,8 +112,11 @@ std::optional<SystemTime> parseIso8601(std::string_view text)
     // A leap second (":60") is read as the last second of the minute.
     if (!date.ok() || *h > 23 || *mi > 59 || *s > 60)
         return std::nullopt;
-    auto time = sys_days(date) + hours(*h) + minutes(*mi) + seconds(std::min(*s, 59)) + fraction - offset;
-    return time_point_cast<SystemTime::duration>(time);
+    const sys_seconds whole = sys_days(date) + hours(*h) + minutes(*mi) + seconds(std::min(*s, 59)) - offset;
+    // The clock counts nanoseconds in 64 bits, from 1677 to 2262: a date beyond would wrap.
+    if (whole < ceil<seconds>(SystemTime::min()) || whole >= floor<seconds>(SystemTime::max()))
+        return std::nullopt;
+    return time_point_cast<SystemTime::duration>(whole) + fraction;
 }
 
 } // namespace platform

@@ -13,7 +13,8 @@ using SystemTime = std::chrono::system_clock::time_point;
 // "2024-05-01T10:00:00.250Z". Any thread.
 std::string formatIso8601(SystemTime time, bool fractionalSeconds = false);
 // Reads a date with or without fractional seconds, ending in "Z" or an offset
-// ("+02:00", "+0200"); nothing for anything else, out-of-range fields included.
+// ("+02:00", "+0200"); nothing for anything else, out-of-range fields and dates the
+// system clock cannot hold (before 1677 or after 2262) included.
 std::optional<SystemTime> parseIso8601(std::string_view text);
 
 } // namespace platform

@@ -7,8 +7,9 @@ namespace platform {
 
 namespace {
 
-// About 3,000 years either side: far inside what the system clock's nanoseconds hold.
-constexpr double kLargestSeconds = 1e11;
+// The system clock counts nanoseconds in 64 bits: some 292 years either side of 1970. A
+// date beyond would wrap.
+constexpr double kLargestUnixSeconds = 9.2e9;
 
 } // namespace
 
@@ -20,7 +21,7 @@ double secondsSinceReferenceDate(SystemTime time)
 
 std::optional<SystemTime> dateFromReferenceSeconds(double seconds)
 {
-    if (!std::isfinite(seconds) || std::abs(seconds) > kLargestSeconds)
+    if (!std::isfinite(seconds) || std::abs(seconds + kReferenceDateUnixSeconds) > kLargestUnixSeconds)
         return std::nullopt;
     const std::chrono::duration<double> sinceEpoch(seconds + kReferenceDateUnixSeconds);
     return SystemTime(std::chrono::duration_cast<SystemTime::duration>(sinceEpoch));

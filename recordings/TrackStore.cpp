@@ -4,12 +4,11 @@
 #include "platform/Log.h"
 #include "platform/MappedFile.h"
 #include "platform/Uuid.h"
+#include "recordings/JsonRecord.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cctype>
@@ -21,28 +20,6 @@ namespace velorin {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Compact JSON; a byte of a name that is not UTF-8 becomes U+FFFD rather than failing
-// the whole write.
-template <typename Record>
-std::string encode(const Record& record)
-{
-    nlohmann::ordered_json json = record;
-    return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-}
-
-template <typename Record>
-std::optional<Record> decode(std::string_view text)
-{
-    auto json = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
-    if (json.is_discarded())
-        return std::nullopt;
-    try {
-        return json.get<Record>();
-    } catch (const nlohmann::json::exception&) {
-        return std::nullopt;
-    }
-}
 
 std::string_view text(const platform::MappedFile& file)
 {
@@ -101,7 +78,7 @@ std::optional<TrackMetadata> TrackStore::readMetadataIn(const fs::path& folder) 
     auto file = platform::MappedFile::open(folder / kMetadataFile);
     if (!file)
         return std::nullopt;
-    return decode<TrackMetadata>(text(*file));
+    return json_record::decode<TrackMetadata>(text(*file));
 }
 
 TrackMetadata TrackStore::create(const std::string& name, platform::SystemTime startedAt)
@@ -139,7 +116,7 @@ void TrackStore::append(const TrackPoint& point, const std::string& id)
 {
     std::string line;
     try {
-        line = encode(point) + '\n';
+        line = json_record::encode(point) + '\n';
     } catch (const std::exception&) {
         return;
     }
@@ -212,7 +189,7 @@ void TrackStore::writeMetadata(const TrackMetadata& metadata)
     if (!trackFolder || !fs::is_directory(*trackFolder, ignored))
         return;
     try {
-        platform::atomicWrite(*trackFolder / kMetadataFile, encode(metadata));
+        platform::atomicWrite(*trackFolder / kMetadataFile, json_record::encode(metadata));
     } catch (const std::exception&) {
     }
 }
@@ -227,7 +204,7 @@ void TrackStore::writePoints(const std::vector<TrackPoint>& points, const std::s
     std::string lines;
     for (const TrackPoint& point : points) {
         try {
-            lines += encode(point);
+            lines += json_record::encode(point);
             lines += '\n';
         } catch (const std::exception&) {
         }

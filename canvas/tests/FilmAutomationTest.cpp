@@ -43,11 +43,11 @@ TEST(FilmArguments, ReadsTheTravelAndFallsBackOnUnusableNumbers)
     };
     for (const Case& c : {Case {"2", "250", 60, 250}, Case {"0", "nan", 1350, 500}, Case {"-3", "inf", 1350, 500},
              Case {"nan", "abc", 1350, 500}, Case {"4000", "-100", 1350, -100}, Case {"0.01", "1e3", 1350, 1000}}) {
-        const auto film = FilmArguments::parse({"velorin", "-filmTravel", "45.9,6.8;46.0,6.9;bad;46.1", "-filmTravelSeconds",
+        const auto film = FilmArguments::parse({"velorin", "-filmTravel", "45.9,6.8;46.0,6.9;bad;46.1;46.2,186.9;-95,7", "-filmTravelSeconds",
             c.seconds, "-filmTravelHeight", c.height, "-filmTo", "out.mp4", "-filmNames"});
         EXPECT_EQ(film.travelFrames, c.frames) << c.seconds;
         EXPECT_EQ(film.travelHeight, c.meters) << c.height;
-        EXPECT_EQ(film.travel.size(), 2u) << "pieces without exactly two numbers are skipped";
+        EXPECT_EQ(film.travel.size(), 2u) << "pieces without exactly two numbers, or off the globe, are skipped";
         EXPECT_EQ(film.filmTo, std::filesystem::path("out.mp4"));
         EXPECT_TRUE(film.names);
     }

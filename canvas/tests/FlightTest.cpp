@@ -110,6 +110,9 @@ TEST(FlightOptions, ReadFiniteNumbersAndKeepTheirDefaultsOtherwise)
              Case {{"velorin", "-orbitOutro", "45.9,6.8,300,45.95,6.85,0.3"}, 500, true, 0.3, std::nullopt},
              Case {{"velorin", "-orbitOutro", "45.9,6.8,300,45.95"}, 500, false, 0, std::nullopt},
              Case {{"velorin", "-orbitOutro", "45.9,6.8,inf,45.95,6.85"}, 500, false, 0, std::nullopt},
+             Case {{"velorin", "-orbitOutro", "45\xae" "92,6.87,2400,45.90,6.88,0.4"}, 500, false, 0, std::nullopt},
+             Case {{"velorin", "-orbitOutro", "45.9,186.8,300,45.95,6.85"}, 500, false, 0, std::nullopt},
+             Case {{"velorin", "-orbitOutro", "45.9,6.8,300,-90.5,6.85"}, 500, false, 0, std::nullopt},
              Case {{"velorin", "-orbitRadius"}, 500, false, 0, std::nullopt},
          }) {
         SCOPED_TRACE(c.arguments.back());

@@ -100,6 +100,18 @@ TEST(Iso8601, FormatsAndParsesWithAndWithoutFractions)
         EXPECT_EQ(parseIso8601(bad), std::nullopt) << bad;
 }
 
+TEST(Iso8601, RefusesDatesTheClockCannotHoldRatherThanWrapping)
+{
+    for (const char* far : {"1490-05-01T10:05:07Z", "0000-01-01T00:00:00Z", "1677-09-21T00:12:43Z",
+             "2262-04-11T23:47:16.9Z", "2262-04-11T22:47:17-01:00", "9999-12-31T23:59:59Z"})
+        EXPECT_EQ(parseIso8601(far), std::nullopt) << far;
+    for (const char* near : {"1677-09-21T00:12:45Z", "1969-12-31T23:59:59.5Z", "2262-04-11T23:47:15Z"}) {
+        const auto time = parseIso8601(near);
+        ASSERT_TRUE(time) << near;
+        EXPECT_EQ(formatIso8601(*time), std::string(near).substr(0, 19) + "Z");
+    }
+}
+
 TEST(Uuid, IsVersionFourAndUnique)
 {
     std::set<std::string> seen;

@@ -224,6 +224,8 @@ TEST(CaptureMetadata, ReadingRefusesMissingKeysWrongTypesAndBadNumbersAndIgnores
              Case { "{" + head + R"(,"pose":{"x":0.5,"y":0.3,"zoom":14,"bearing":0,"pitch":1e999,"focal":1,"width":1,"height":1}})", false, false },
              Case { R"({"id":"6B29FC40-CA47-4C21-9C52-5C8E7D2D3A10","date":"2024","name":"a","basemap":"planIGN","pose":)" + pose8 + "}", false, false },
              Case { R"({"date":1,"name":"a","basemap":"planIGN","pose":)" + pose8 + "}", false, false },
+             Case { R"({"id":"6B29FC40-CA47-4C21-9C52-5C8E7D2D3A10","date":76730242005,"name":"a","basemap":"planIGN","pose":)" + pose8 + "}", false, false },
+             Case { R"({"id":"6B29FC40-CA47-4C21-9C52-5C8E7D2D3A10","date":8000000000,"name":"a","basemap":"planIGN","pose":)" + pose8 + "}", true, false },
              Case { "[" + pose8 + "]", false, false },
              Case { "", false, false },
          }) {
