@@ -13,8 +13,6 @@ namespace velorin {
 namespace {
 
 constexpr double kSettleSeconds = 1.5;
-constexpr double kPitchSnapRadians = 0.001;
-constexpr double kBearingSnapRadians = 0.002;
 // Two map distances this close (a share of the later) are the same distance.
 constexpr double kSameDistanceShare = 0.02;
 // A map pitch this far from the last taken back was the user tilting it.
