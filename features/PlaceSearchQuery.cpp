@@ -83,8 +83,9 @@ std::optional<std::string> placeMatchExpression(std::string_view query)
         return std::nullopt;
     std::string expression;
     for (const std::string& word : words) {
+        // Spelt out: the full-text syntax takes no implicit AND beside a bracketed group.
         if (!expression.empty())
-            expression += ' ';
+            expression += " AND ";
         if (word.find("ss") == std::string::npos)
             expression += prefixTerm(word);
         else

@@ -41,14 +41,14 @@ TEST(PlaceSearchQuery, EveryWordBecomesAPrefixTermAndSharpSIsTriedForDoubleS)
              {" - ", std::nullopt},
              {"a", std::nullopt},
              {"é", std::nullopt},
-             {"a b", R"("a"* "b"*)"},
+             {"a b", R"("a"* AND "b"*)"},
              {"ab", R"("ab"*)"},
-             {"Saint-Jean", R"("saint"* "jean"*)"},
-             {"L'Alpe", R"("l"* "alpe"*)"},
+             {"Saint-Jean", R"("saint"* AND "jean"*)"},
+             {"L'Alpe", R"("l"* AND "alpe"*)"},
              {"GRANDE", R"("grande"*)"},
              {"grossglockner", R"(("grossglockner"* OR "großglockner"*))"},
-             {"Massif sss", R"(("massif"* OR "maßif"*) ("sss"* OR "ßs"*))"},
-             {"\"quoted\" OR NEAR", R"("quoted"* "or"* "near"*)"},
+             {"Massif sss", R"(("massif"* OR "maßif"*) AND ("sss"* OR "ßs"*))"},
+             {"\"quoted\" OR NEAR", R"("quoted"* AND "or"* AND "near"*)"},
          }) {
         EXPECT_EQ(velorin::placeMatchExpression(c.query), c.expression) << c.query;
     }

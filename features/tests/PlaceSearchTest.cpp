@@ -63,6 +63,8 @@ TEST_F(PlaceSearch, TypedWordsFindNamesByTheirPrefixesWhateverTheirCaseAndAccent
              {"ÉCRINS", {"Barre des Écrins"}},
              {"grossglockner", {"Großglockner"}},
              {"gross", {"Großglockner", "Grossvenediger"}},
+             {"grande cass", {"Grande Casse"}},
+             {"Casse Grande", {"Grande Casse"}},
              {"blanc", {"Aiguille Blanche de Peuterey"}},
              {"zzz", {}},
          }) {
