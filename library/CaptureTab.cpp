@@ -5,6 +5,7 @@
 #include "library/CaptureRow.h"
 #include "library/CaptureTexts.h"
 #include "library/CaptureThumbnail.h"
+#include "library/ContextMenuSelection.h"
 #include "platform/Log.h"
 #include "recordings/PhotoLibraryExport.h"
 #include "widgets/SheetParts.h"
@@ -284,14 +285,8 @@ void CaptureTab::deleteSelected()
 
 void CaptureTab::showMenu(const QPoint& position)
 {
-    QListWidgetItem* item = list_->itemAt(position);
-    if (!item)
+    if (!selectRowForMenu(*list_, position))
         return;
-    if (!item->isSelected()) {
-        list_->clearSelection();
-        item->setSelected(true);
-    }
-    list_->setCurrentItem(item, QItemSelectionModel::NoUpdate);
     QMenu menu(this);
     QAction* remove = menu.addAction(QStringLiteral("Supprimer"));
     remove->setShortcut(QKeySequence::Delete);

@@ -3,6 +3,7 @@
 #include "app/AppModel.h"
 #include "library/CapturePrompts.h"
 #include "library/CaptureTab.h"
+#include "library/ContextMenuSelection.h"
 #include "library/GPXImport.h"
 #include "library/TrackDetailView.h"
 #include "library/ValueFormatters.h"
@@ -328,14 +329,9 @@ std::vector<QString> TracksView::rowTexts(int row) const
 
 void TracksView::showMenu(const QPoint& position)
 {
-    QListWidgetItem* item = list_->itemAt(position);
+    QListWidgetItem* item = selectRowForMenu(*list_, position);
     if (!item)
         return;
-    if (!item->isSelected()) {
-        list_->clearSelection();
-        item->setSelected(true);
-    }
-    list_->setCurrentItem(item, QItemSelectionModel::NoUpdate);
     QMenu menu(this);
     QAction* rename = menu.addAction(Symbols::icon("pencil", 16, palette().color(QPalette::Text)), QStringLiteral("Renommer"));
     rename->setShortcut(QKeySequence(Qt::Key_F2));
