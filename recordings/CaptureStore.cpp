@@ -64,9 +64,10 @@ std::vector<Record> list(const std::filesystem::path& folder, Decode decode)
 
 } // namespace
 
-CaptureStore::CaptureStore(std::filesystem::path root, Now now)
+CaptureStore::CaptureStore(std::filesystem::path root, Now now, bool trimsVideos)
     : root_(std::move(root))
     , now_(now ? std::move(now) : Now([] { return std::chrono::system_clock::now(); }))
+    , trimsVideos_(trimsVideos)
     , views_(list<SavedView>(root_ / kViewsFolder, capture_metadata::decodeView))
     , videos_(list<SavedVideo>(root_ / kVideosFolder, capture_metadata::decodeVideo))
 {
@@ -95,7 +96,7 @@ void CaptureStore::saveVideo(const std::string& name, Basemap basemap, std::vect
     if (!metadata || !writeCapture(folder(kVideosFolder, video.id), image, *metadata, std::nullopt))
         return;
     videos_.insert(videos_.begin(), std::move(video));
-    while (videos_.size() > kMaxVideos)
+    while (trimsVideos_ && videos_.size() > kMaxVideos)
         deleteVideo(SavedVideo(videos_.back()));
     changed();
 }

@@ -37,8 +37,10 @@ public:
     using Now = std::function<platform::SystemTime()>;
 
     // Lists the captures under `root` (normally Folders::captures()), which it does not
-    // create; `now` dates new captures, the system clock when empty.
-    explicit CaptureStore(std::filesystem::path root, Now now = {});
+    // create; `now` dates new captures, the system clock when empty. Without `trimsVideos`
+    // no saved video is ever deleted for a new one: a run beside the window leaves the
+    // window's videos alone.
+    explicit CaptureStore(std::filesystem::path root, Now now = {}, bool trimsVideos = true);
 
     const std::filesystem::path& root() const { return root_; }
     const std::vector<SavedView>& views() const { return views_; }
@@ -51,8 +53,8 @@ public:
     // included.
     std::optional<SavedView> saveView(const std::string& name, Basemap basemap, const CameraPose& pose,
         const platform::Image& image);
-    // The same for a recorded flight, its thumbnail made from `image` when given; then the
-    // oldest videos beyond kMaxVideos are deleted, films included.
+    // The same for a recorded flight, its thumbnail made from `image` when given; then,
+    // when the store trims, the oldest videos beyond kMaxVideos are deleted, films included.
     void saveVideo(const std::string& name, Basemap basemap, std::vector<CameraPose> poses, double frameRate,
         const std::optional<platform::Image>& image);
     // Where the video's film belongs, 1080 lines high or 720. Creates and checks nothing.
@@ -79,6 +81,7 @@ private:
 
     std::filesystem::path root_;
     Now now_;
+    bool trimsVideos_;
     std::vector<SavedView> views_;
     std::vector<SavedVideo> videos_;
 };

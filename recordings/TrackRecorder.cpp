@@ -1,6 +1,7 @@
 #include "recordings/TrackRecorder.h"
 
 #include "platform/FrenchDate.h"
+#include "platform/Uuid.h"
 
 #include <sys/stat.h>
 
@@ -49,12 +50,14 @@ std::optional<TrackPoint> pointFor(const platform::LocationFix& fix, std::option
 
 } // namespace
 
-TrackRecorder::TrackRecorder(std::unique_ptr<TrackStore> store, RecordingLocation& location, Now now)
+TrackRecorder::TrackRecorder(std::unique_ptr<TrackStore> store, RecordingLocation& location, Now now,
+    Unfinished unfinished)
     : store_(std::move(store))
     , location_(location)
     , now_(now ? std::move(now) : Now([] { return std::chrono::system_clock::now(); }))
 {
-    store_->repairUnfinished();
+    if (unfinished == Unfinished::repair)
+        store_->repairUnfinished();
     reloadSavedTracks();
 }
 
@@ -84,7 +87,9 @@ void TrackRecorder::start(std::optional<std::string> name)
     if (current_)
         return;
     const platform::SystemTime startedAt = now_();
-    current_ = Track{store_->create(name ? *name : defaultTrackName(startedAt), startedAt), {}};
+    current_ = Track{{platform::makeUuid(), name ? *name : defaultTrackName(startedAt), startedAt, std::nullopt}, {}};
+    anyWriteFailed_ = false;
+    wrote(store_->writeTrack(*current_));
     statistics_ = {};
     location_.applyRecordingSettings(true);
     location_.startLocating();
@@ -97,7 +102,18 @@ void TrackRecorder::stop()
 {
     if (!current_)
         return;
-    store_->finish(current_->metadata.id, now_());
+    const std::string& id = current_->metadata.id;
+    if (current_->points.empty()) {
+        // Nothing to keep: an empty track would only clutter the library.
+        store_->deleteTrack(id);
+        writeFailure_.reset();
+    } else {
+        current_->metadata.endedAt = now_();
+        std::optional<TrackStore::WriteFailure> failure;
+        if (anyWriteFailed_ || (failure = store_->finish(id, *current_->metadata.endedAt)))
+            failure = store_->writeTrack(*current_);
+        writeFailure_ = failure ? std::optional(writeFailureMessage(failure->reason)) : std::nullopt;
+    }
     location_.applyRecordingSettings(false);
     current_.reset();
     reloadSavedTracks();
@@ -125,10 +141,36 @@ void TrackRecorder::record(const platform::LocationFix& fix, std::optional<Trave
     if (!point || !keeps(*point))
         return;
     current_->points.push_back(*point);
-    store_->append(*point, current_->metadata.id);
+    save();
     statistics_ = TrackStatistics(*current_);
     changed();
     publishMapTrack();
+}
+
+void TrackRecorder::save()
+{
+    if (needsRewrite_) {
+        wrote(store_->writeTrack(*current_));
+        return;
+    }
+    auto failure = store_->append(current_->points.back(), current_->metadata.id);
+    // The folder went while recording: it is made again at once with every point.
+    if (failure && failure->fileGone) {
+        anyWriteFailed_ = true;
+        failure = store_->writeTrack(*current_);
+    }
+    wrote(failure);
+}
+
+void TrackRecorder::wrote(const std::optional<TrackStore::WriteFailure>& failure)
+{
+    needsRewrite_ = failure.has_value();
+    anyWriteFailed_ = anyWriteFailed_ || needsRewrite_;
+    auto message = failure ? std::optional(writeFailureMessage(failure->reason)) : std::nullopt;
+    if (message != writeFailure_) {
+        writeFailure_ = std::move(message);
+        changed();
+    }
 }
 
 void TrackRecorder::publishMapTrack()
@@ -237,6 +279,11 @@ int TrackRecorder::apply(TrackEdit edit, const std::string& id)
         publishMapTrack();
     }
     return static_cast<int>(track->points.size() - kept.size());
+}
+
+std::string writeFailureMessage(const std::string& reason)
+{
+    return "Enregistrement impossible : " + reason;
 }
 
 std::string defaultTrackName(platform::SystemTime startedAt)

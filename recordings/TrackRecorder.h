@@ -22,18 +22,25 @@ namespace velorin {
 // show them. While recording, every fix the sampling policy keeps is appended to the
 // track's file at once and the track on the map is handed on; idle, it serves the saved
 // list with each track's figures and speed, the saved track shown on the map, and the
-// operations that change saved tracks. Published state changes are announced by
-// `onChange`. GUI thread only; no store call reports a failure, so neither does this.
+// operations that change saved tracks. The recording's points all stay in memory: when a
+// write fails the walker is told why, the whole track is written again at the next point
+// and once more at the stop, and a removed folder is made again. Published state changes
+// are announced by `onChange`. GUI thread only.
 class TrackRecorder {
 public:
+    // What the start-up does with tracks an earlier run left open: a run beside the window
+    // that records them leaves them alone.
+    enum class Unfinished { repair, leave };
+
     // The present moment, for the start and end of a recording.
     using Now = std::function<platform::SystemTime()>;
     // The track on the map: its display points and its pauses.
     using PointsHandler = std::function<void(const std::vector<TrackDisplayPoint>&, const std::vector<TrackPause>&)>;
 
-    // Closes the tracks an earlier run left open and reads the saved list. `location`
-    // outlives the recorder.
-    TrackRecorder(std::unique_ptr<TrackStore> store, RecordingLocation& location, Now now);
+    // Closes the tracks an earlier run left open, unless told to leave them, and reads the
+    // saved list. `location` outlives the recorder.
+    TrackRecorder(std::unique_ptr<TrackStore> store, RecordingLocation& location, Now now,
+        Unfinished unfinished = Unfinished::repair);
     ~TrackRecorder();
 
     TrackRecorder(const TrackRecorder&) = delete;
@@ -50,6 +57,9 @@ public:
     // moving speed in metres per second where it moved at all.
     const std::map<std::string, TrackStatistics>& savedStatistics() const { return savedStatistics_; }
     const std::map<std::string, double>& savedSpeeds() const { return savedSpeeds_; }
+    // "Enregistrement impossible : le disque est plein" while the recording's last write
+    // failed, and after a stop whose final write failed; nothing otherwise.
+    const std::optional<std::string>& writeFailure() const { return writeFailure_; }
     // The saved track chosen for the map.
     const std::optional<Track>& displayedTrack() const { return displayedTrack_; }
     void setDisplayedTrack(std::optional<Track> track);
@@ -65,8 +75,10 @@ public:
     // Starts recording a new track, named after its start unless `name` is given; the
     // position goes to recording settings and is located. Nothing while recording.
     void start(std::optional<std::string> name = std::nullopt);
-    // Ends the recording: its end date is stored, its file closed and the position goes
-    // back to idle settings (it keeps being located). Nothing while idle.
+    // Ends the recording: its end date is stored, its file closed (the whole track written
+    // again when any write of it failed) and the position goes back to idle settings (it
+    // keeps being located). A recording that kept no point leaves no track. Nothing while
+    // idle.
     void stop();
     // Every fix of the device, with how the walker moves; kept only while recording and
     // when the sampling policy, the fix's validity and the track's time order allow.
@@ -113,10 +125,19 @@ private:
 
     FileStamp stamp(const std::string& id, const char* file) const;
     bool keeps(const TrackPoint& point) const;
+    // Writes the recording's newest point, or the whole track after a failure.
+    void save();
+    // Publishes the outcome of a write of the recording.
+    void wrote(const std::optional<TrackStore::WriteFailure>& failure);
     void changed();
     void shownTrackChanged();
 
     std::optional<Track> current_;
+    // The file lacks points of the recording: the next write is the whole track.
+    bool needsRewrite_ = false;
+    // A write of the recording failed: its stop writes the whole track.
+    bool anyWriteFailed_ = false;
+    std::optional<std::string> writeFailure_;
     TrackStatistics statistics_;
     std::vector<TrackMetadata> savedTracks_;
     std::map<std::string, TrackStatistics> savedStatistics_;
@@ -128,6 +149,10 @@ private:
     const Now now_;
     std::map<std::string, SavedFigures> figures_;
 };
+
+// "Enregistrement impossible : le disque est plein": what the walker reads when a write of
+// the recording failed for that reason.
+std::string writeFailureMessage(const std::string& reason);
 
 // "Trajet du 1 mai à 10:05": the name of a track started then, in French and local time.
 std::string defaultTrackName(platform::SystemTime startedAt);

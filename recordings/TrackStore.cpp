@@ -48,6 +48,37 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
+// A system error as the walker reads it.
+std::string reasonFor(int code)
+{
+    switch (code) {
+    case ENOSPC:
+    case EDQUOT:
+        return "le disque est plein";
+    case EFBIG:
+        return "le fichier dépasse la taille permise";
+    case EROFS:
+        return "le disque est en lecture seule";
+    case EACCES:
+    case EPERM:
+        return "accès refusé au dossier des trajets";
+    case ENOENT:
+        return "le dossier du trajet n'existe plus";
+    case ENOTDIR:
+    case EEXIST:
+        return "un fichier occupe la place du dossier du trajet";
+    case EIO:
+        return "erreur du disque";
+    default:
+        return std::strerror(code);
+    }
+}
+
+TrackStore::WriteFailure failureFor(int code)
+{
+    return {reasonFor(code), false};
+}
+
 } // namespace
 
 TrackStore::TrackStore(fs::path root, Sync sync)
@@ -112,26 +143,34 @@ std::optional<int> TrackStore::openForAppend(const fs::path& file)
     return fd;
 }
 
-void TrackStore::append(const TrackPoint& point, const std::string& id)
+std::optional<TrackStore::WriteFailure> TrackStore::append(const TrackPoint& point, const std::string& id)
 {
     std::string line;
     try {
         line = json_record::encode(point) + '\n';
     } catch (const std::exception&) {
-        return;
+        return std::nullopt;
     }
     const auto trackFolder = folder(id);
     if (!trackFolder) {
         platform::Log::error(platform::logcat::tracks, "ouverture du fichier de points impossible");
-        return;
+        return failureFor(EINVAL);
     }
     const std::string key = trackFolder->filename().string();
     auto handle = handles_.find(key);
-    if (handle == handles_.end()) {
+    if (handle != handles_.end()) {
+        struct stat status {};
+        if (::fstat(handle->second, &status) == 0 && status.st_nlink == 0) {
+            close(key, false);
+            return WriteFailure{reasonFor(ENOENT), true};
+        }
+    } else {
         auto fd = openForAppend(*trackFolder / kPointsFile);
         if (!fd) {
+            const int code = errno;
             platform::Log::error(platform::logcat::tracks, "ouverture du fichier de points impossible");
-            return;
+            // A folder that is not there any more is made again with the whole track.
+            return WriteFailure{reasonFor(code), code == ENOENT};
         }
         handle = handles_.emplace(key, *fd).first;
     }
@@ -140,14 +179,15 @@ void TrackStore::append(const TrackPoint& point, const std::string& id)
     struct stat before {};
     const bool sized = ::fstat(fd, &before) == 0;
     if (!writeAll(fd, line)) {
-        platform::Log::error(platform::logcat::tracks, "écriture d'un point : {}", std::strerror(errno));
+        const int code = errno;
+        platform::Log::error(platform::logcat::tracks, "écriture d'un point : {}", std::strerror(code));
         // Take back the part of the line that made it, so the next point starts a line of
         // its own; reopening checks the end again should this fail.
         if (sized) {
             [[maybe_unused]] const int truncated = ::ftruncate(fd, before.st_size);
         }
         close(key, false);
-        return;
+        return failureFor(code);
     }
 
     int& appends = appendsSinceSync_[key];
@@ -155,6 +195,33 @@ void TrackStore::append(const TrackPoint& point, const std::string& id)
         appends = 0;
         sync_(fd);
     }
+    return std::nullopt;
+}
+
+std::optional<TrackStore::WriteFailure> TrackStore::writeTrack(const Track& track)
+{
+    const auto trackFolder = folder(track.metadata.id);
+    if (!trackFolder)
+        return failureFor(EINVAL);
+    close(trackFolder->filename().string(), true);
+    std::string lines;
+    for (const TrackPoint& point : track.points) {
+        try {
+            lines += json_record::encode(point);
+            lines += '\n';
+        } catch (const std::exception&) {
+        }
+    }
+    try {
+        std::filesystem::create_directories(*trackFolder);
+        platform::atomicWrite(*trackFolder / kPointsFile, lines);
+        platform::atomicWrite(*trackFolder / kMetadataFile, json_record::encode(track.metadata));
+    } catch (const fs::filesystem_error& error) {
+        return failureFor(error.code().value());
+    } catch (const std::exception&) {
+        return failureFor(EIO);
+    }
+    return std::nullopt;
 }
 
 void TrackStore::close(const std::string& id, bool synchronize)
@@ -168,17 +235,24 @@ void TrackStore::close(const std::string& id, bool synchronize)
     appendsSinceSync_.erase(id);
 }
 
-void TrackStore::finish(const std::string& id, platform::SystemTime endedAt)
+std::optional<TrackStore::WriteFailure> TrackStore::finish(const std::string& id, platform::SystemTime endedAt)
 {
     const auto trackFolder = folder(id);
     if (!trackFolder)
-        return;
+        return failureFor(EINVAL);
     close(trackFolder->filename().string(), true);
     auto metadata = readMetadataIn(*trackFolder);
     if (!metadata)
-        return;
+        return WriteFailure{reasonFor(ENOENT), true};
     metadata->endedAt = endedAt;
-    writeMetadata(*metadata);
+    try {
+        platform::atomicWrite(*trackFolder / kMetadataFile, json_record::encode(*metadata));
+    } catch (const fs::filesystem_error& error) {
+        return failureFor(error.code().value());
+    } catch (const std::exception&) {
+        return failureFor(EIO);
+    }
+    return std::nullopt;
 }
 
 void TrackStore::writeMetadata(const TrackMetadata& metadata)

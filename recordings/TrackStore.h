@@ -15,11 +15,23 @@ namespace velorin {
 // Keeps every recorded or imported track on disk, one folder per track named by its id:
 // "meta.json" (the metadata) and "points.jsonl" (one point a line, appended while
 // recording). An append is one write of one whole line, so a crash loses at most the line
-// being written; the start-up repair gives unfinished tracks an end. Nothing is reported
-// to the caller: reads give empty results, failed writes are skipped, and only failed
-// appends are logged under "Tracks". Ids are matched in either case. GUI thread only.
+// being written; the start-up repair gives unfinished tracks an end. Reads give empty
+// results; the writes of a recording (append, writeTrack, finish) say why they failed, the
+// others skip their failures; failed appends are logged under "Tracks". Ids are matched in
+// either case. GUI thread only.
 class TrackStore {
 public:
+    // Why a write did not reach the track's files, in French for the walker
+    // ("le disque est plein"). `fileGone` when the open points file had lost its name (its
+    // folder was removed or the file replaced): nothing more written through it would ever
+    // be read, and the whole track must be written again.
+    struct WriteFailure {
+        std::string reason;
+        bool fileGone = false;
+
+        bool operator==(const WriteFailure&) const = default;
+    };
+
     // Asks the system to put a file's written bytes on storage (fdatasync by default).
     using Sync = std::function<void(int fileDescriptor)>;
 
@@ -39,10 +51,15 @@ public:
 
     // A new open track: fresh id, that name and start, an empty points file.
     TrackMetadata create(const std::string& name, platform::SystemTime startedAt);
-    void append(const TrackPoint& point, const std::string& id);
-    // Closes the track's file and records its end; nothing happens without a readable
-    // meta.json.
-    void finish(const std::string& id, platform::SystemTime endedAt);
+    // Adds one line to the track's points file, kept open between points.
+    std::optional<WriteFailure> append(const TrackPoint& point, const std::string& id);
+    // Writes the whole track, points then meta.json, each by a temporary file and a
+    // rename, making its folder again when it is missing: a recording's own copy put back
+    // after failed appends or a removed folder.
+    std::optional<WriteFailure> writeTrack(const Track& track);
+    // Closes the track's file and records its end; nothing is written without a readable
+    // meta.json, which is a failure.
+    std::optional<WriteFailure> finish(const std::string& id, platform::SystemTime endedAt);
     // Replaces the whole points file (imports and edits).
     void writePoints(const std::vector<TrackPoint>& points, const std::string& id);
     // The points in file order; a line that cannot be read is skipped on its own.

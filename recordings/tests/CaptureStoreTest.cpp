@@ -160,6 +160,13 @@ TEST(CaptureStore, FiftyVideosAreKeptAndTheOldestGoesWithItsFilm)
     CaptureStore reopened(root);
     EXPECT_EQ(reopened.videos(), store.videos());
 
+    // A store that does not trim, as a scripted run beside the window opens it, keeps them all.
+    CaptureStore beside(root, clock.now(), false);
+    beside.saveVideo("Survol 51", Basemap::openTopo, { pose(0.1) }, 30, std::nullopt);
+    EXPECT_EQ(beside.videos().size(), 51u);
+    EXPECT_EQ(entries(root / "videos").size(), 51u);
+    beside.deleteVideo(beside.videos().front());
+
     const SavedVideo gone = store.videos()[3];
     store.deleteVideo(gone);
     store.deleteVideo(gone);

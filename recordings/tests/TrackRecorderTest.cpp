@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <fstream>
 #include <limits>
@@ -53,6 +56,31 @@ std::string contents(const fs::path& path)
     return text.str();
 }
 
+// While it lives, this process cannot make a file longer than `bytes`: writes fail with
+// EFBIG as they would on a full disk, for root too.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+        : previousSignal_(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousSignal_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_ {};
+    void (*previousSignal_)(int);
+};
+
 class TrackRecorderTest : public ::testing::Test {
 protected:
     using Published = std::pair<std::vector<TrackDisplayPoint>, std::vector<TrackPause>>;
@@ -69,11 +97,11 @@ protected:
     void SetUp() override { remake(); }
 
     // A new recorder over the same folder, as at the next start of the application.
-    TrackRecorder& remake()
+    TrackRecorder& remake(TrackRecorder::Unfinished unfinished = TrackRecorder::Unfinished::repair)
     {
         recorder.reset();
         recorder = std::make_unique<TrackRecorder>(std::make_unique<TrackStore>(folder / "VelorinTracks", [](int) {}),
-            location, [this] { return now; });
+            location, [this] { return now; }, unfinished);
         recorder->onPointsChanged = [this](const auto& points, const auto& pauses) { published.emplace_back(points, pauses); };
         recorder->onChange = [this] { ++changes; };
         recorder->onShownTrackChange = [this] { ++shownChanges; };
@@ -226,17 +254,120 @@ TEST_F(TrackRecorderTest, AStartLocatesInRecordingSettingsAndAStopWritesTheEnd)
     EXPECT_TRUE(published.back().first.empty()) << "nothing left on the map";
 }
 
-TEST_F(TrackRecorderTest, ARecordingLeftOpenIsClosedAtTheNextStart)
+TEST_F(TrackRecorderTest, ARecordingLeftOpenIsClosedAtTheNextStartUnlessItIsToBeLeft)
 {
     recorder->start();
     recorder->record(fixAt(0, 10), std::nullopt);
     recorder->record(fixAt(100, 70), std::nullopt);
     const std::string id = recordingId();
+    const std::string points = contents(file(id, TrackStore::kPointsFile));
+
+    // A run beside the window that records it: the track stays open and untouched.
+    remake(TrackRecorder::Unfinished::leave);
+    ASSERT_EQ(recorder->savedTracks().size(), 1u);
+    EXPECT_EQ(recorder->savedTracks()[0].endedAt, std::nullopt);
+    EXPECT_EQ(contents(file(id, TrackStore::kPointsFile)), points);
+
     remake();
     EXPECT_FALSE(recorder->isRecording());
     ASSERT_EQ(recorder->savedTracks().size(), 1u);
     EXPECT_EQ(recorder->savedTracks()[0].endedAt, at(70));
     EXPECT_EQ(recorder->savedStatistics().count(id), 1u);
+}
+
+TEST_F(TrackRecorderTest, ARecordingThatKeptNoPointLeavesNoTrack)
+{
+    recorder->start();
+    recorder->record(fixAt(0, 10, 80), TravelMode::walking);
+    recorder->stop();
+    EXPECT_TRUE(fs::is_empty(recorder->store().root()));
+    EXPECT_TRUE(recorder->savedTracks().empty());
+    EXPECT_EQ(recorder->writeFailure(), std::nullopt);
+}
+
+TEST_F(TrackRecorderTest, FailedWritesAreToldRetriedAtEachPointAndTheStopWritesEveryPoint)
+{
+    recorder->start();
+    for (int i = 0; i < 3; ++i)
+        recorder->record(fixAt(40.0 * i, 30.0 * i), TravelMode::walking);
+    const std::string id = recordingId();
+    const fs::path trackFolder = recorder->store().root() / id;
+    EXPECT_EQ(recorder->store().readPoints(id).size(), 3u);
+    {
+        // The disk fills up: the point stays in memory, the walker is told, and the next
+        // point tries the whole track again.
+        FileSizeLimit full(fs::file_size(trackFolder / TrackStore::kPointsFile));
+        recorder->record(fixAt(120, 90), TravelMode::walking);
+        EXPECT_EQ(recorder->writeFailure(), "Enregistrement impossible : le fichier dépasse la taille permise");
+        recorder->record(fixAt(160, 120), TravelMode::walking);
+        EXPECT_TRUE(recorder->writeFailure());
+    }
+    EXPECT_EQ(recorder->current()->points.size(), 5u);
+    EXPECT_EQ(recorder->store().readPoints(id).size(), 3u);
+
+    // Then the folder goes, and a file takes its place: it cannot be made again.
+    fs::remove_all(trackFolder);
+    std::ofstream(trackFolder) << "occupé";
+    recorder->record(fixAt(200, 150), TravelMode::walking);
+    EXPECT_EQ(recorder->writeFailure(), "Enregistrement impossible : un fichier occupe la place du dossier du trajet");
+    EXPECT_EQ(recorder->current()->points.size(), 6u) << "the map keeps the walk";
+
+    // Once the way is free the next point brings the folder back with the whole track.
+    fs::remove(trackFolder);
+    const int before = changes;
+    recorder->record(fixAt(240, 180), TravelMode::walking);
+    EXPECT_EQ(recorder->writeFailure(), std::nullopt);
+    EXPECT_GT(changes, before);
+    EXPECT_EQ(recorder->store().readPoints(id), recorder->current()->points);
+    recorder->record(fixAt(280, 210), TravelMode::walking);
+
+    const std::vector<TrackPoint> recorded = recorder->current()->points;
+    now = at(600);
+    recorder->stop();
+    const auto saved = recorder->store().readTrack(id);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->points, recorded);
+    EXPECT_EQ(saved->points.size(), 8u);
+    EXPECT_EQ(saved->metadata.endedAt, at(600));
+    EXPECT_EQ(recorder->writeFailure(), std::nullopt);
+    EXPECT_EQ(std::distance(fs::directory_iterator(trackFolder), fs::directory_iterator()), 2) << "no temporary file left";
+}
+
+TEST_F(TrackRecorderTest, AFolderRemovedWhileRecordingIsMadeAgainAtTheNextPoint)
+{
+    recorder->start();
+    recorder->record(fixAt(0, 0), TravelMode::walking);
+    recorder->record(fixAt(40, 30), TravelMode::walking);
+    const std::string id = recordingId();
+    fs::remove_all(recorder->store().root() / id);
+
+    recorder->record(fixAt(80, 60), TravelMode::walking);
+    EXPECT_EQ(recorder->writeFailure(), std::nullopt);
+    EXPECT_EQ(recorder->store().readPoints(id).size(), 3u) << "not written through the removed file";
+    recorder->record(fixAt(120, 90), TravelMode::walking);
+    EXPECT_EQ(recorder->store().readPoints(id).size(), 4u) << "appending again";
+
+    // Removed after the last point: the stop puts it back.
+    fs::remove_all(recorder->store().root() / id);
+    recorder->stop();
+    const auto saved = recorder->store().readTrack(id);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->points.size(), 4u);
+    EXPECT_TRUE(saved->metadata.endedAt);
+    EXPECT_EQ(recorder->savedTracks().size(), 1u);
+}
+
+TEST_F(TrackRecorderTest, AStopWhoseWriteFailsSaysSo)
+{
+    recorder->start();
+    recorder->record(fixAt(0, 0), TravelMode::walking);
+    const fs::path trackFolder = recorder->store().root() / recordingId();
+    fs::remove_all(trackFolder);
+    std::ofstream(trackFolder) << "occupé";
+    recorder->stop();
+    EXPECT_EQ(recorder->writeFailure(), "Enregistrement impossible : un fichier occupe la place du dossier du trajet");
+    recorder->start();
+    EXPECT_EQ(recorder->writeFailure(), std::nullopt) << "a new recording starts afresh";
 }
 
 TEST_F(TrackRecorderTest, TheMapShowsTheRecordingBeforeTheDisplayedTrack)
@@ -328,6 +459,7 @@ TEST_F(TrackRecorderTest, ARenameReachesTheStoreTheDisplayedTrackAndTheRecording
     EXPECT_EQ(published.size(), drawn) << "the map track is not handed on again";
 
     recorder->start();
+    recorder->record(fixAt(0, 0), TravelMode::walking);
     recorder->rename(recordingId(), "En cours");
     EXPECT_EQ(recorder->current()->metadata.name, "En cours");
     const std::string recording = recordingId();
