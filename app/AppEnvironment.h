@@ -50,6 +50,9 @@ struct AppEnvironment {
     std::shared_ptr<platform::Executor> photoWorker = {};
     // The process arguments, for the launch automation ("-filmTrack").
     std::vector<std::string> arguments = {};
+    // A scripted run ("-snapshotTo", "-filmTo") that may run beside the window: it repairs
+    // no track left open and trims no video, since those are the window's.
+    bool scripted = false;
 };
 
 } // namespace velorin

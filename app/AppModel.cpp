@@ -90,11 +90,11 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
     , lastCameraChange_(-std::numeric_limits<double>::infinity())
     , session_(makeTileSession(clock_))
     , relay_(std::make_shared<TileRelay>(hosts_, *clock_, *defaults_))
-    , captures_(std::make_unique<CaptureStore>(folders_.captures(), now_))
+    , captures_(std::make_unique<CaptureStore>(folders_.captures(), now_, !environment.scripted))
     , noticeTimer_(clock_, mainQueue_)
     , photoLibrary_(std::make_shared<PhotoLibrary>(folders_.pictures))
     , tracks_(std::make_unique<TrackRecorder>(std::make_unique<TrackStore>(folders_.tracks()), *location_,
-          now_))
+          now_, environment.scripted ? TrackRecorder::Unfinished::leave : TrackRecorder::Unfinished::repair))
     , photoWorker_(environment.photoWorker ? std::move(environment.photoWorker)
                                            : std::make_shared<platform::OperationQueue>("Photos", 1))
 {
@@ -201,7 +201,7 @@ void AppModel::start()
     revealControls();
     reloadLibraryPhotos(false);
     location_->start();
-    startFilmTrack();
+    startFilmTrack(arguments_);
 }
 
 void AppModel::retryStart()

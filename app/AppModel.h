@@ -11,6 +11,7 @@
 #include "app/MapCanvasPort.h"
 #include "canvas/FlyoverMode.h"
 #include "canvas/GestureJournal.h"
+#include "canvas/StartView.h"
 #include "features/PlaceStore.h"
 #include "features/BuildingLoader.h"
 #include "features/ForestLoader.h"
@@ -354,6 +355,12 @@ public:
     void openFlyoverPhoto();
     // "Aller directement": the running flight lands at once.
     void skipFlight();
+    // "-filmTrack" in these launch arguments: the first saved track whose name begins with
+    // the text is shown, with "-flyoverMode", and flown 3.0 s later from "-filmFrom". The
+    // model runs it at start-up; the window runs it again for a later start's arguments.
+    void startFilmTrack(const std::vector<std::string>& arguments);
+    // A later start's "-startAt" view: the camera goes there at once.
+    void showStartView(const StartView& view);
 
     // The canvas's flight and flyover reports.
     void flightDidChange(std::optional<FlightInfo> flight);
@@ -378,9 +385,6 @@ private:
     void persistFlag(bool AppModel::*flag, std::string_view key, CanvasOption apply);
     void pollStatus();
     void stallWatchdogFired();
-    // "-filmTrack": the first saved track whose name begins with the text is shown, with
-    // "-flyoverMode", and flown 3.0 s later from "-filmFrom".
-    void startFilmTrack();
     // Sets the canvas's mode (and the recording's name, when given) and starts the
     // flyover; it runs only once the canvas has started it.
     void flyOver(const std::vector<WorldPoint>& points, std::optional<std::string> animationName);

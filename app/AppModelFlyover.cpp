@@ -1,18 +1,23 @@
 // The model's side of flyovers and flights: the palette's play button, the library's
 // flyover of a saved track, the flyover controls, the photos on the way, the skip to a
-// flight's end, the canvas's reports and the "-filmTrack" launch automation.
+// flight's end, the canvas's reports, the "-filmTrack" launch automation and a later start's
+// "-startAt" view.
 
 #include "app/AppModel.h"
 
+#include "canvas/MapCanvasView.h"
 #include "platform/LaunchArguments.h"
 
 #include <QPointer>
 
 #include <algorithm>
+#include <numbers>
 
 namespace velorin {
 
 namespace {
+
+constexpr double kRadiansPerDegree = std::numbers::pi / 180;
 
 std::vector<WorldPoint> worldPoints(const std::vector<TrackPoint>& points)
 {
@@ -178,9 +183,28 @@ void AppModel::flyoverDidEnd()
     publish(flyoverPhotoIndex_, std::optional<int>());
 }
 
-void AppModel::startFilmTrack()
+void AppModel::showStartView(const StartView& view)
 {
-    const auto text = platform::launchArgumentValue("-filmTrack", arguments_);
+    auto canvas = canvas_.lock();
+    const auto current = canvas ? canvas->camera() : std::nullopt;
+    if (!current)
+        return;
+    CameraPose pose = *current;
+    const WorldPoint center = WorldPoint::fromLatitudeLongitude(view.latitude, view.longitude);
+    pose.x = center.x;
+    pose.y = center.y;
+    pose.zoom = view.zoom;
+    pose.bearing = view.bearingDegrees * kRadiansPerDegree;
+    // As at start-up: a negative pitch would look up from under the ground.
+    pose.pitch = std::clamp(view.pitchDegrees * kRadiansPerDegree, 0.0, MapCanvasView::kMaxStartPitchRadians);
+    if (view.focalLength && *view.focalLength > 0)
+        pose.focal = *view.focalLength;
+    canvas->apply(pose);
+}
+
+void AppModel::startFilmTrack(const std::vector<std::string>& arguments)
+{
+    const auto text = platform::launchArgumentValue("-filmTrack", arguments);
     if (!text)
         return;
     const auto& saved = tracks_->savedTracks();
@@ -190,18 +214,18 @@ void AppModel::startFilmTrack()
         return;
     tracks_->setDisplayedTrack(tracks_->store().readTrack(entry->id));
     tracks_->publishMapTrack();
-    if (const auto mode = platform::launchArgumentValue("-flyoverMode", arguments_)) {
+    if (const auto mode = platform::launchArgumentValue("-flyoverMode", arguments)) {
         if (const auto parsed = flyoverModeFromRawValue(*mode))
             setFlyoverMode(*parsed);
     }
     QPointer<AppModel> weak(this);
-    filmTrack_.start(kFilmTrackDelaySeconds, [weak, name = entry->name] {
+    const auto from = platform::launchArgumentValue("-filmFrom", arguments);
+    filmTrack_.start(kFilmTrackDelaySeconds, [weak, name = entry->name, from] {
         if (!weak)
             return;
         if (auto canvas = weak->canvas_.lock())
             canvas->setAnimationName(std::string(kFlyoverNamePrefix) + name);
         weak->toggleFlyover();
-        const auto from = platform::launchArgumentValue("-filmFrom", weak->arguments_);
         const auto fraction = from ? platform::launchNumber(*from) : std::nullopt;
         if (!fraction)
             return;

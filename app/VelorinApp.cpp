@@ -1,7 +1,7 @@
 #include "app/VelorinApp.h"
 
-#include "app/LaunchMode.h"
 #include "app/UpdatePluginSlot.h"
+#include "app/ui/MapScreen.h"
 
 #include "platform/SteadyClock.h"
 #include "platform/qt/QtKeychainStore.h"
@@ -48,11 +48,14 @@ QPalette darkPalette()
     return palette;
 }
 
-AppEnvironment processEnvironment()
+// A scripted run reads the window's preferences but keeps its own changes (the camera it
+// flew, a flyover mode) to itself.
+AppEnvironment processEnvironment(bool scripted)
 {
     AppEnvironment environment;
     environment.folders = platform::Folders::fromEnvironment();
-    environment.defaults = std::make_shared<platform::UserDefaults>(environment.folders.defaults());
+    environment.defaults = std::make_shared<platform::UserDefaults>(environment.folders.defaults(),
+        scripted ? platform::UserDefaults::Changes::keptInMemory : platform::UserDefaults::Changes::saved);
     environment.hosts = ServiceHosts::fromEnvironment();
     environment.clock = std::make_shared<platform::SteadyClock>();
     environment.mainQueue = std::make_shared<platform::QtMainQueue>();
@@ -72,11 +75,32 @@ VelorinApp::VelorinApp(int& argc, char** argv)
     QApplication::setApplicationName("Velorin");
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     QApplication::setPalette(darkPalette());
-    AppEnvironment environment = processEnvironment();
     std::vector<std::string> arguments;
     for (const QString& argument : QApplication::arguments())
         arguments.push_back(argument.toStdString());
+    mode_ = launchMode(arguments, hasDisplay());
+    const bool scripted = HeadlessRun::isRequested(arguments);
+    // Before the model is built: it closes the tracks it finds open and trims videos, which
+    // would end the walk a first window is recording.
+    if (!scripted) {
+        instance_ = std::make_unique<SingleInstance>(SingleInstance::defaultFolder());
+        switch (instance_->claim({arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()})) {
+        case SingleInstance::Claim::first:
+            break;
+        case SingleInstance::Claim::handedOver:
+            exitStatus_ = 0;
+            return;
+        case SingleInstance::Claim::unanswered:
+            fmt::print(stderr, "velorin : une autre fenêtre de Velorin est ouverte mais ne répond pas\n");
+            exitStatus_ = 1;
+            return;
+        }
+    }
+    if (mode_ == LaunchMode::refused)
+        return;
+    AppEnvironment environment = processEnvironment(scripted);
     environment.arguments = arguments;
+    environment.scripted = scripted;
     canvasEnvironment_ = {environment.clock, environment.mainQueue, environment.defaults,
         environment.folders.gestureJournal(), std::move(arguments), [](int status) { QApplication::exit(status); }};
     model_ = std::make_unique<AppModel>(std::move(environment));
@@ -97,8 +121,9 @@ bool VelorinApp::hasDisplay()
 
 int VelorinApp::exec()
 {
-    const LaunchMode mode = launchMode(canvasEnvironment_.arguments, hasDisplay());
-    if (mode == LaunchMode::offscreenRun) {
+    if (exitStatus_)
+        return *exitStatus_;
+    if (mode_ == LaunchMode::offscreenRun) {
         QObject::connect(model_.get(), &AppModel::changed, &application_, [this] {
             const auto& state = model_->state();
             if (state.kind == LoadState::Kind::failed) {
@@ -108,7 +133,7 @@ int VelorinApp::exec()
                 startRun();
             }
         });
-    } else if (mode == LaunchMode::window) {
+    } else if (mode_ == LaunchMode::window) {
         openWindow();
     } else {
         fmt::print(stderr, "velorin : aucun écran pour la fenêtre de la carte ; essayez -startAt … -snapshotTo ou -filmTo\n");
@@ -126,6 +151,21 @@ void VelorinApp::openWindow()
     window_->offerUpdateCheck(&updatePlugin);
     window_->resize(kWindowWidthPoints, kWindowHeightPoints);
     window_->show();
+    if (instance_) {
+        QObject::connect(instance_.get(), &SingleInstance::argumentsReceived, window_.get(),
+            [this](const std::vector<std::string>& arguments) { handOver(arguments); });
+    }
+}
+
+void VelorinApp::handOver(const std::vector<std::string>& arguments)
+{
+    window_->setWindowState((window_->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+    // Before the map is shown there is nothing to act on yet.
+    if (auto* screen = dynamic_cast<MapScreen*>(window_->content()))
+        screen->actOn(arguments);
 }
 
 void VelorinApp::startRun()

@@ -46,6 +46,22 @@ RecordingPanel::RecordingPanel(const TrackRecorder& recorder, QWidget* parent)
     altitude_.cell->hide();
     for (const CellLabels* cell : { &duration_, &distance_, &ascent_, &altitude_ })
         row->addWidget(cell->cell, 0, Qt::AlignVCenter);
+    failureItem_ = new QWidget(this);
+    auto* failureRow = new QHBoxLayout(failureItem_);
+    failureRow->setContentsMargins(0, 0, 0, 0);
+    failureRow->setSpacing(kFailureSpacingPoints);
+    auto* warning = new QLabel(Symbols::glyph("exclamationmark.triangle.fill"), failureItem_);
+    warning->setFont(Symbols::font(kSymbolPoints, QFont::Medium));
+    failure_ = new QLabel(failureItem_);
+    failure_->setFont(ControlLook::textFont(kFailurePoints, QFont::DemiBold));
+    for (QLabel* label : { warning, failure_ }) {
+        QPalette orange = label->palette();
+        orange.setColor(QPalette::WindowText, ControlLook::orangeColor());
+        label->setPalette(orange);
+        failureRow->addWidget(label, 0, Qt::AlignVCenter);
+    }
+    failureItem_->hide();
+    row->addWidget(failureItem_, 0, Qt::AlignVCenter);
 
     ControlLook::applyShadow(*this, ControlLook::kPillShadow);
     refresh(std::nullopt, std::nullopt);
@@ -87,6 +103,10 @@ void RecordingPanel::refresh(std::optional<QString> altitude, std::optional<Trav
     altitude_.cell->setVisible(altitude.has_value());
     if (altitude)
         setValue(altitude_, *altitude);
+
+    const auto& failure = recorder_.writeFailure();
+    failureItem_->setVisible(failure.has_value());
+    failure_->setText(failure ? text(*failure) : QString());
 
     mode_->setVisible(mode.has_value());
     if (mode) {

@@ -15,9 +15,9 @@ namespace velorin {
 class TrackRecorder;
 
 // The capsule the map screen shows while a track is recorded: a red dot, how the walker
-// moves, the recording's duration, distance and ascent, and the altitude when known. It
-// has no controls; the map screen shows and hides it with the recording. GUI thread only;
-// the recorder outlives it.
+// moves, the recording's duration, distance and ascent, the altitude when known, and why
+// the recording cannot be written while it cannot. It has no controls; the map screen
+// shows and hides it with the recording. GUI thread only; the recorder outlives it.
 class RecordingPanel : public QWidget {
 public:
     static constexpr int kSpacingPoints = 13;
@@ -27,6 +27,8 @@ public:
     static constexpr int kSymbolPoints = 14;
     static constexpr int kValuePoints = 14;
     static constexpr int kLabelPoints = 9;
+    static constexpr int kFailurePoints = 12;
+    static constexpr int kFailureSpacingPoints = 5;
 
     struct Cell {
         QString value;
@@ -43,6 +45,8 @@ public:
     // What the row shows, for the screen's tests: the cells in order and the mode icon.
     std::vector<Cell> cells() const;
     QLabel& modeIcon() const { return *mode_; }
+    // The recorder's write failure, shown after the cells; hidden without one.
+    QLabel& writeFailure() const { return *failure_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -63,6 +67,8 @@ private:
     CellLabels distance_;
     CellLabels ascent_;
     CellLabels altitude_;
+    QWidget* failureItem_;
+    QLabel* failure_;
 };
 
 } // namespace velorin

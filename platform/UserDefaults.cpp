@@ -22,8 +22,9 @@ bool isData(const nlohmann::json& value)
 
 } // namespace
 
-UserDefaults::UserDefaults(std::filesystem::path file)
+UserDefaults::UserDefaults(std::filesystem::path file, Changes changes)
     : file_(std::move(file))
+    , changes_(changes)
 {
     auto mapped = MappedFile::open(file_);
     if (!mapped)
@@ -35,6 +36,8 @@ UserDefaults::UserDefaults(std::filesystem::path file)
         values_ = std::move(parsed);
         return;
     }
+    if (changes_ == Changes::keptInMemory)
+        return;
     auto aside = file_;
     aside += ".corrupt";
     std::error_code error;
@@ -183,6 +186,8 @@ void UserDefaults::store(std::string_view key, nlohmann::json value)
 
 void UserDefaults::save()
 {
+    if (changes_ == Changes::keptInMemory)
+        return;
     try {
         atomicWrite(file_, values_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
     } catch (const std::exception& error) {

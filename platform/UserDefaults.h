@@ -20,7 +20,11 @@ namespace platform {
 // Thread-safe.
 class UserDefaults {
 public:
-    explicit UserDefaults(std::filesystem::path file);
+    // Where changes go: to the file, or only to this session's memory, for a run beside
+    // the window that owns the file, which reads it and leaves it as it is.
+    enum class Changes { saved, keptInMemory };
+
+    explicit UserDefaults(std::filesystem::path file, Changes changes = Changes::saved);
 
     std::optional<bool> boolean(std::string_view key) const;
     std::optional<int64_t> integer(std::string_view key) const;
@@ -54,6 +58,7 @@ private:
     void save();
 
     const std::filesystem::path file_;
+    const Changes changes_;
     mutable std::mutex mutex_;
     nlohmann::json values_ = nlohmann::json::object();
 };

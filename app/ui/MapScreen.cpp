@@ -314,6 +314,23 @@ TracksView* MapScreen::library() const
     return static_cast<TracksView*>(library_.data());
 }
 
+void MapScreen::actOn(const std::vector<std::string>& arguments)
+{
+    const auto has = [&](const char* name) { return std::find(arguments.begin(), arguments.end(), name) != arguments.end(); };
+    if (has("-showDiagnostics"))
+        openDiagnostics();
+    if (has("-showAccount"))
+        openAccount();
+    if (has("-showTracks") || has("-showLastTrack")) {
+        openLibrary();
+        if (has("-showLastTrack") && library())
+            library()->openNewestTrack();
+    }
+    if (const auto view = StartView::parse(arguments))
+        model_.showStartView(*view);
+    model_.startFilmTrack(arguments);
+}
+
 void MapScreen::openLibrary()
 {
     if (library_)

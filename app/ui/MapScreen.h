@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace velorin {
@@ -116,6 +117,9 @@ public:
     std::vector<Sheet> visibleSheets() const;
     // A saved track chosen in the library: shown and framed on the map.
     void openTrack(const Track& track);
+    // The launch arguments a later start handed over: the sheets they name open as at
+    // launch, "-startAt" moves the map to its view and "-filmTrack" flies its track.
+    void actOn(const std::vector<std::string>& arguments);
 
     // The smallest screen on which no overlay control covers another or leaves the map,
     // the status indicator's largest pill counted in.

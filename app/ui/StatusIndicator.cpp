@@ -66,6 +66,7 @@ StatusIndicator::StatusIndicator(AppModel& model, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kEdgePaddingPoints, kEdgePaddingPoints, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    buildRecordingPill();
     buildProblemPill();
     buildSheetPill();
     buildQueuePill();
@@ -89,6 +90,22 @@ StatusIndicator::StatusIndicator(AppModel& model, QWidget* parent)
 
     connect(&model_, &AppModel::changed, this, &StatusIndicator::refresh);
     refresh();
+}
+
+void StatusIndicator::buildRecordingPill()
+{
+    recordingPill_ = new Pill(this);
+    recordingPill_->setObjectName("recordingPill");
+    auto* row = new QHBoxLayout(recordingPill_);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(kProblemSpacingPoints);
+    row->addWidget(label(Symbols::glyph("exclamationmark.triangle.fill"), Symbols::font(kFootnotePixelSize, QFont::Medium),
+                       ControlLook::orangeColor(), recordingPill_),
+        0, Qt::AlignVCenter);
+    recordingMessage_ = label({}, footnote(QFont::Medium), ControlLook::primaryColor(), recordingPill_);
+    recordingMessage_->setObjectName("recordingMessage");
+    row->addWidget(recordingMessage_, 0, Qt::AlignVCenter);
+    layout()->addWidget(recordingPill_);
 }
 
 void StatusIndicator::buildProblemPill()
@@ -169,8 +186,8 @@ void StatusIndicator::buildQueuePill()
 QSize StatusIndicator::largestSize() const
 {
     QSize largest;
-    for (const QWidget* pill : { static_cast<const QWidget*>(problemPill_), static_cast<const QWidget*>(sheetPill_),
-             static_cast<const QWidget*>(queuePill_) })
+    for (const QWidget* pill : { static_cast<const QWidget*>(recordingPill_), static_cast<const QWidget*>(problemPill_),
+             static_cast<const QWidget*>(sheetPill_), static_cast<const QWidget*>(queuePill_) })
         largest = largest.expandedTo(pill->sizeHint());
     const QMargins margins = layout()->contentsMargins();
     return largest.grownBy(margins);
@@ -206,6 +223,7 @@ void StatusIndicator::fadeOut()
 
 void StatusIndicator::showContent()
 {
+    recordingPill_->setVisible(content_ == Content::recording);
     problemPill_->setVisible(content_ == Content::problem);
     sheetPill_->setVisible(content_ == Content::sheet);
     queuePill_->setVisible(content_ == Content::queue);
@@ -214,6 +232,8 @@ void StatusIndicator::showContent()
 
 StatusIndicator::Content StatusIndicator::choose(const AppModel& model)
 {
+    if (model.tracks().writeFailure())
+        return Content::recording;
     if (model.hasLoadingProblem())
         return Content::problem;
     if (model.tileStatus().loadingSheet)
@@ -228,7 +248,12 @@ void StatusIndicator::refresh()
     const Content previous = content_;
     content_ = choose(model_);
     const TileLoader::Status& status = model_.tileStatus();
+    const auto& failure = model_.tracks().writeFailure();
     switch (content_) {
+    case Content::recording:
+        recordingMessage_->setText(QString::fromStdString(*failure));
+        recordingPill_->setAccessibleName(recordingMessage_->text());
+        break;
     case Content::problem:
         problemMessage_->setText(QString::fromStdString(model_.loadingProblemMessage()));
         problemPill_->setAccessibleName(problemMessage_->text());
@@ -258,9 +283,10 @@ void StatusIndicator::refresh()
     // Only a problem starting or ending or another sheet fades: the counts and the progress
     // change many times a second and must not flicker.
     const bool problem = model_.hasLoadingProblem();
-    const bool changed = problem != shownProblem_ || status.loadingSheet != shownSheet_;
+    const bool changed = problem != shownProblem_ || status.loadingSheet != shownSheet_ || failure != shownFailure_;
     shownProblem_ = problem;
     shownSheet_ = status.loadingSheet;
+    shownFailure_ = failure;
     if (content_ == Content::none && (fadingOut_ || (changed && previous != Content::none))) {
         if (!fadingOut_)
             fadeOut();

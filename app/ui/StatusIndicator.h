@@ -16,15 +16,16 @@ class AppModel;
 class Pill;
 class PillButton;
 
-// The small pill in a top corner of the map that tells what the map data pipeline is
-// doing: a loading problem (a button to the diagnostics), a TOP25 sheet being prepared
-// with its progress, or sheets waiting. It hides itself, taking no room, when none of
-// these holds, and redraws from the model's announcements. GUI thread only.
+// The small pill in a top corner of the map that tells what the walker must know first: a
+// recording that cannot be written, then what the map data pipeline is doing: a loading
+// problem (a button to the diagnostics), a TOP25 sheet being prepared with its progress,
+// or sheets waiting. It hides itself, taking no room, when none of these holds, and
+// redraws from the model's announcements. GUI thread only.
 class StatusIndicator : public QWidget {
     Q_OBJECT
 
 public:
-    enum class Content { none, problem, sheet, queue };
+    enum class Content { none, recording, problem, sheet, queue };
 
     static constexpr int kEdgePaddingPoints = 8;
     static constexpr double kFootnotePixelSize = 13;
@@ -38,7 +39,8 @@ public:
 
     StatusIndicator(AppModel& model, QWidget* parent);
 
-    // The first that holds: a loading problem, a sheet in preparation, sheets waiting.
+    // The first that holds: a recording write failure, a loading problem, a sheet in
+    // preparation, sheets waiting.
     static Content choose(const AppModel& model);
     Content content() const { return content_; }
     // The room of its largest pill, with the indicator's paddings, whichever shows now.
@@ -50,6 +52,7 @@ signals:
     void diagnosticsRequested();
 
 private:
+    void buildRecordingPill();
     void buildProblemPill();
     void buildSheetPill();
     void buildQueuePill();
@@ -64,8 +67,11 @@ private:
     bool shownProblem_ = false;
     bool fadingOut_ = false;
     std::optional<std::string> shownSheet_;
+    std::optional<std::string> shownFailure_;
     QGraphicsOpacityEffect* fade_;
     QVariantAnimation* fadeAnimation_;
+    Pill* recordingPill_;
+    QLabel* recordingMessage_;
     PillButton* problemPill_;
     QLabel* problemMessage_;
     Pill* sheetPill_;

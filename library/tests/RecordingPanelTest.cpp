@@ -1,6 +1,7 @@
 #include "library/RecordingPanel.h"
 
 #include "app/tests/AppModelFixture.h"
+#include "app/tests/RecordingTestSupport.h"
 #include "testing/TestApplication.h"
 #include "widgets/ControlLook.h"
 #include "widgets/Symbols.h"
@@ -93,4 +94,39 @@ TEST_F(RecordingPanelTest, TheCapsuleDrawsTheRedDotTheModeAndTheFigures)
     }
     EXPECT_GE(red, 12 + RecordingPanel::kHorizontalPaddingPoints - 1) << path;
     EXPECT_LE(red, 12 + RecordingPanel::kHorizontalPaddingPoints + 2) << path;
+}
+
+TEST_F(RecordingPanelTest, AWriteFailureIsShownAfterTheFiguresUntilAWriteSucceeds)
+{
+    auto& model = makeModel();
+    auto& tracks = model.tracks();
+    tracks.start();
+    QWidget map;
+    map.setAutoFillBackground(true);
+    QPalette palette = map.palette();
+    palette.setColor(QPalette::Window, QColor(120, 150, 110));
+    map.setPalette(palette);
+    auto* panel = new RecordingPanel(tracks, &map);
+    panel->refresh(std::nullopt, TravelMode::walking);
+    EXPECT_FALSE(panel->writeFailure().isVisibleTo(panel));
+
+    // A file where the track's folder was: nothing can be written.
+    log.expect("Tracks", "ouverture du fichier de points impossible");
+    const auto blocked = testing_support::blockRecordingFolder(tracks);
+    tracks.record(testing_support::walkFix(0), TravelMode::walking);
+    panel->refresh(std::nullopt, TravelMode::walking);
+    EXPECT_TRUE(panel->writeFailure().isVisibleTo(panel));
+    EXPECT_EQ(panel->writeFailure().text(), "Enregistrement impossible : un fichier occupe la place du dossier du trajet");
+    EXPECT_EQ(panel->cells().size(), 3u) << "the figures stay";
+
+    panel->move(12, 12);
+    map.resize(panel->width() + 24, panel->height() + 24);
+    const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "recording-panel-failure.png";
+    EXPECT_TRUE(map.grab().save(QString::fromStdString(path.string()), "PNG"));
+
+    std::filesystem::remove(blocked);
+    tracks.record(testing_support::walkFix(1), TravelMode::walking);
+    panel->refresh(std::nullopt, TravelMode::walking);
+    EXPECT_FALSE(panel->writeFailure().isVisibleTo(panel));
+    EXPECT_EQ(tracks.store().readPoints(tracks.current()->metadata.id).size(), 2u);
 }

@@ -1,6 +1,7 @@
 #include "library/TracksView.h"
 
 #include "app/tests/AppModelFixture.h"
+#include "app/tests/RecordingTestSupport.h"
 #include "library/GPXImport.h"
 #include "library/TrackDetailView.h"
 #include "testing/TestApplication.h"
@@ -167,6 +168,7 @@ TEST_F(TracksViewTest, TheRecordingTrackIsMarkedAndItsDeletionAsksThenStopsAndDe
     const auto older = recorder.store().create("Hier", now - std::chrono::hours(24));
     recorder.store().finish(older.id, now - std::chrono::hours(23));
     recorder.start("Aujourd'hui");
+    recorder.record(testing_support::walkFix(0), std::nullopt);
     recorder.reloadSavedTracks();
     auto view = makeView();
     ASSERT_EQ(view->list().count(), 2);

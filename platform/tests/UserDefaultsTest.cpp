@@ -89,6 +89,28 @@ TEST(UserDefaults, ATruncatedFileLeavesTheDefaultsAndIsKeptAside)
     EXPECT_EQ(readAll(folder / "defaults.json.corrupt"), truncated) << "the bad file is never overwritten";
 }
 
+TEST(UserDefaults, ChangesKeptInMemoryReadTheFileAndNeverTouchIt)
+{
+    TemporaryFolder folder;
+    auto file = folder / "defaults.json";
+    UserDefaults(file).setString("Velorin.basemap", "top25");
+    const std::string saved = readAll(file);
+
+    UserDefaults beside(file, UserDefaults::Changes::keptInMemory);
+    EXPECT_EQ(beside.string("Velorin.basemap"), "top25");
+    beside.setString("Velorin.basemap", "orthophoto");
+    beside.setBoolean("Velorin.trees", false);
+    EXPECT_EQ(beside.string("Velorin.basemap"), "orthophoto") << "for this session";
+    EXPECT_EQ(readAll(file), saved);
+
+    const std::string truncated = R"({"Velorin.basemap": "top)";
+    std::ofstream(file) << truncated;
+    UserDefaults unreadable(file, UserDefaults::Changes::keptInMemory);
+    EXPECT_FALSE(unreadable.contains("Velorin.basemap"));
+    EXPECT_EQ(readAll(file), truncated) << "the owner's file is not set aside";
+    EXPECT_FALSE(std::filesystem::exists(folder / "defaults.json.corrupt"));
+}
+
 TEST(UserDefaults, ANonFiniteNumberIsNotStored)
 {
     TemporaryFolder folder;

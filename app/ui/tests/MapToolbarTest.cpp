@@ -180,5 +180,5 @@ TEST_F(MapToolbarWidget, ARecordingStartsOnceConfirmedAndStopsAtTheFirstPress)
     EXPECT_FALSE(toolbar.startConfirmation());
     EXPECT_EQ(record.symbol(), "figure.walk");
     EXPECT_EQ(record.tint(), Tint::primary);
-    EXPECT_EQ(model->tracks().savedTracks().size(), 1u);
+    EXPECT_TRUE(model->tracks().savedTracks().empty()) << "a recording that got no fix leaves no track";
 }

@@ -1,5 +1,6 @@
 #include "app/ui/StatusIndicator.h"
 
+#include "app/tests/RecordingTestSupport.h"
 #include "app/ui/tests/WidgetTest.h"
 #include "widgets/MonospacedDigits.h"
 
@@ -175,6 +176,34 @@ TEST_F(StatusIndicatorWidget, ALoadingProblemReplacesTheSheetUntilItEnds)
     EXPECT_EQ(indicator->content(), Content::sheet);
     EXPECT_TRUE(shows("sheetPill"));
     EXPECT_FALSE(shows("problemPill"));
+}
+
+TEST_F(StatusIndicatorWidget, ARecordingThatCannotBeWrittenComesFirstUntilItCanAgain)
+{
+    setReachable(false);
+    auto& tracks = model->tracks();
+    tracks.start();
+    log.expect("Tracks", "ouverture du fichier de points impossible");
+    const auto blocked = testing_support::blockRecordingFolder(tracks);
+    tracks.record(testing_support::walkFix(0), std::nullopt);
+    EXPECT_EQ(indicator->content(), Content::recording);
+    EXPECT_TRUE(shows("recordingPill"));
+    EXPECT_FALSE(shows("problemPill"));
+    EXPECT_EQ(text("recordingMessage")->text(), "Enregistrement impossible : un fichier occupe la place du dossier du trajet");
+
+    screen.resize(indicator->largestSize() + QSize(12, 12));
+    QPalette map = screen.palette();
+    map.setColor(QPalette::Window, QColor(107, 122, 79));
+    screen.setPalette(map);
+    screen.setAutoFillBackground(true);
+    auto* fade = indicator->findChild<QVariantAnimation*>();
+    fade->setCurrentTime(fade->duration());
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "status-recording-pill.png";
+    EXPECT_TRUE(screen.grab().save(QString::fromStdString(file.string()), "PNG"));
+
+    std::filesystem::remove(blocked);
+    tracks.record(testing_support::walkFix(1), std::nullopt);
+    EXPECT_EQ(indicator->content(), Content::problem) << "the loading problem is back";
 }
 
 TEST_F(StatusIndicatorWidget, NamesEachLoadingProblem)
