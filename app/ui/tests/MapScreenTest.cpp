@@ -23,6 +23,8 @@
 
 #include <QTest>
 
+#include <numbers>
+
 using velorin::MapScreen;
 
 namespace {
@@ -208,6 +210,34 @@ TEST_F(MapScreenTest, TheToolbarsTracksButtonOpensOneLibraryAndTheLaunchArgument
     QApplication::processEvents();
     ASSERT_NE(launched.library(), nullptr);
     EXPECT_EQ(launched.library()->tab(), velorin::TracksView::Tab::tracks);
+}
+
+TEST_F(MapScreenTest, ArgumentsHandedOverByALaterStartOpenTheLibraryAndMoveTheMap)
+{
+    auto& screen = makeScreen();
+    auto canvas = std::make_shared<testing_support::FakeMapCanvas>();
+    canvas->pose = velorin::CameraPose {0.5, 0.5, 8, 0, 0, 1.6, 800, 600};
+    model->setCanvas(canvas);
+
+    screen.actOn({"-showTracks", "-startAt", "45.9,6.87,14,90,45"});
+    ASSERT_NE(screen.library(), nullptr);
+    EXPECT_TRUE(screen.library()->isVisible());
+    ASSERT_EQ(canvas->appliedPoses.size(), 1u);
+    const velorin::CameraPose& moved = canvas->appliedPoses[0];
+    const auto center = velorin::WorldPoint::fromLatitudeLongitude(45.9, 6.87);
+    EXPECT_DOUBLE_EQ(moved.x, center.x);
+    EXPECT_DOUBLE_EQ(moved.y, center.y);
+    EXPECT_EQ(moved.zoom, 14);
+    EXPECT_NEAR(moved.bearing, std::numbers::pi / 2, 1e-12);
+    EXPECT_NEAR(moved.pitch, std::numbers::pi / 4, 1e-12);
+    EXPECT_EQ(moved.focal, 1.6) << "no focal length given, the map keeps its own";
+    EXPECT_EQ(moved.width, 800);
+
+    // What cannot be read moves nothing; the library open already stays the one.
+    auto* first = screen.library();
+    screen.actOn({"-showTracks", "-startAt", "45.9,nord"});
+    EXPECT_EQ(screen.library(), first);
+    EXPECT_EQ(canvas->appliedPoses.size(), 1u);
 }
 
 TEST_F(MapScreenTest, TheViewerCoversTheScreenWhileTheModelViewsAPhotoAndClosingItClearsThatPhoto)
