@@ -55,12 +55,16 @@ MapRenderer::BuildingQuarters MapRenderer::buildingVertices(const std::vector<Bu
             && mesh[at + 2].part > 0.5f;
     };
     const auto roofPieces = [&](std::size_t at, auto each) {
-        const RoofPieces pieces = RoofPieces::of({mesh[at], mesh[at + 1], mesh[at + 2]}, float(half));
-        for (const auto& piece : pieces.triangles()) {
-            const float x = (piece[0].x + piece[1].x + piece[2].x) / 3;
-            const float y = (piece[0].y + piece[1].y + piece[2].y) / 3;
-            each(piece, quarterAt(x, y));
+        const RoofPieces::Triangle triangle{mesh[at], mesh[at + 1], mesh[at + 2]};
+        const auto quarterOfPiece = [&](const RoofPieces::Triangle& piece) {
+            return quarterAt((piece[0].x + piece[1].x + piece[2].x) / 3, (piece[0].y + piece[1].y + piece[2].y) / 3);
+        };
+        if (!RoofPieces::crossesQuarterLines(triangle, float(half))) {
+            each(triangle, quarterOfPiece(triangle));
+            return;
         }
+        for (const auto& piece : RoofPieces::of(triangle, float(half)).triangles())
+            each(piece, quarterOfPiece(piece));
     };
 
     // Runs of vertices are counted by quarter, then converted straight into their places,

@@ -62,6 +62,11 @@ bool crosses(const RoofPieces::Triangle& triangle, bool alongX, float at)
 
 } // namespace
 
+bool RoofPieces::crossesQuarterLines(const Triangle& triangle, float halfTileMeters)
+{
+    return crosses(triangle, true, halfTileMeters) || crosses(triangle, false, halfTileMeters);
+}
+
 RoofPieces RoofPieces::of(const Triangle& triangle, float halfTileMeters)
 {
     RoofPieces pieces;

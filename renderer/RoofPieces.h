@@ -20,6 +20,8 @@ public:
     static constexpr std::size_t kMaxTriangles = 12;
 
     static RoofPieces of(const Triangle& triangle, float halfTileMeters);
+    // Whether the triangle crosses a quarter line, and so is cut into more than one piece.
+    static bool crossesQuarterLines(const Triangle& triangle, float halfTileMeters);
 
     std::span<const Triangle> triangles() const { return {triangles_.data(), count_}; }
 
