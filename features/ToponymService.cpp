@@ -204,11 +204,17 @@ void ToponymService::load(const Cell& cell)
     std::uint64_t generation = 0;
     {
         std::lock_guard guard(lock_);
-        if (cells_.contains(cell) || loading_.contains(cell))
+        if (loading_.contains(cell))
             return;
-        if (auto failed = failedAt_.find(cell);
-            failed != failedAt_.end() && clock_->now() - failed->second < kRetryDelaySeconds)
+        if (cells_.contains(cell)) {
+            const auto due = heightsDueAt_.find(cell);
+            if (due == heightsDueAt_.end() || clock_->now() < due->second)
+                return;
+            heightsDueAt_.erase(due);
+        } else if (auto failed = failedAt_.find(cell);
+                   failed != failedAt_.end() && clock_->now() - failed->second < kRetryDelaySeconds) {
             return;
+        }
         loading_.insert(cell);
         generation = generation_;
     }
@@ -225,10 +231,14 @@ void ToponymService::loadOnPool(const Cell& cell, std::uint64_t generation)
         return;
     }
     if (auto cached = cachedToponyms(cell.x, cell.y)) {
-        if (store_->exists(heightsPendingKey(cell.x, cell.y)))
-            cached = completeHeights(cell, std::move(*cached));
-        if (stopping_)
-            return;
+        if (store_->exists(heightsPendingKey(cell.x, cell.y))) {
+            SpotHeights::Result completed = completeHeights(cell, std::move(*cached));
+            if (stopping_)
+                return;
+            if (!completed.complete)
+                heightsDueLater(cell);
+            cached = std::move(completed.toponyms);
+        }
         storeCell(cell, std::move(*cached), std::move(placeLabels), true, generation);
         return;
     }
@@ -240,6 +250,8 @@ void ToponymService::loadOnPool(const Cell& cell, std::uint64_t generation)
         return;
     }
     cacheFetched(cell, fetched);
+    if (fetched.complete && !fetched.heightsComplete)
+        heightsDueLater(cell);
     storeCell(cell, std::move(fetched.toponyms), std::move(placeLabels), false, generation);
 }
 
@@ -277,6 +289,12 @@ void ToponymService::storeCell(const Cell& cell, std::vector<Toponym> found, std
     platform::Log::debug(platform::logcat::toponyms, "cellule {}/{} : {} toponymes{}", cell.x, cell.y, count,
         fromDisk ? " (disque)" : "");
     postChange(std::move(callback));
+}
+
+void ToponymService::heightsDueLater(const Cell& cell)
+{
+    std::lock_guard guard(lock_);
+    heightsDueAt_.insert_or_assign(cell, clock_->now() + kRetryDelaySeconds);
 }
 
 void ToponymService::markFailed(const Cell& cell, const platform::HttpError& error)

@@ -126,7 +126,8 @@ public:
     static std::vector<Cell> cellsMeeting(std::span<const WorldPoint> area, WorldPoint from);
     // Below kMinZoom nothing; otherwise prepares the place databases of the countries the
     // area meets and starts loading every cell meeting it that is neither loaded, loading
-    // nor failed within the last minute, nearest `from` first. The map passes the ground on
+    // nor failed within the last minute, nearest `from` first; a loaded cell whose heights
+    // did not all come asks for them again a minute later. The map passes the ground on
     // which its labels can stand, so that no cell is asked for whose names it cannot show.
     // Returns at once.
     void request(std::span<const WorldPoint> area, double zoom, WorldPoint from);
@@ -187,9 +188,12 @@ private:
     // Keeps the features of a freshly fetched cell, and notes when its heights are to be
     // asked for again.
     void cacheFetched(const Cell& cell, const Fetched& fetched) const;
-    // A cached cell's names with the heights that were missing asked for once more; the
-    // cache is brought up to date with what came. Blocks; never on the GUI thread.
-    std::vector<Toponym> completeHeights(const Cell& cell, std::vector<Toponym> cached) const;
+    // A cached cell's names with the heights that were missing asked for once more, and
+    // whether every request was answered; the cache is brought up to date with what came.
+    // Blocks; never on the GUI thread.
+    SpotHeights::Result completeHeights(const Cell& cell, std::vector<Toponym> cached) const;
+    // The cell's missing heights are asked for again at the first request a minute from now.
+    void heightsDueLater(const Cell& cell);
     void postChange(std::function<void()> callback);
 
     const std::shared_ptr<DiskStore> store_;
@@ -206,6 +210,8 @@ private:
     std::unordered_set<Cell, CellHash> loading_;
     // On `clock_`.
     std::unordered_map<Cell, double, CellHash> failedAt_;
+    // Loaded cells whose heights did not all come, and when to ask for them again; on `clock_`.
+    std::unordered_map<Cell, double, CellHash> heightsDueAt_;
     // Raised by each `reload`: a load begun before it reads the labels again.
     std::uint64_t generation_ = 0;
     // Raised by every change of `cells_`.

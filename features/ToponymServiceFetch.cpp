@@ -281,7 +281,7 @@ void ToponymService::cacheFetched(const Cell& cell, const Fetched& fetched) cons
         store_->write({}, heightsPendingKey(cell.x, cell.y), false);
 }
 
-std::vector<Toponym> ToponymService::completeHeights(const Cell& cell, std::vector<Toponym> cached) const
+SpotHeights::Result ToponymService::completeHeights(const Cell& cell, std::vector<Toponym> cached) const
 {
     std::vector<std::size_t> missing;
     std::vector<Toponym> asked;
@@ -293,7 +293,7 @@ std::vector<Toponym> ToponymService::completeHeights(const Cell& cell, std::vect
     }
     SpotHeights::Result heights = spotHeights_.fetchAltitudes(std::move(asked));
     if (stopping_)
-        return cached;
+        return {std::move(cached), false};
     bool found = false;
     for (std::size_t k = 0; k < missing.size(); ++k) {
         if (heights.toponyms[k].altitude) {
@@ -305,7 +305,7 @@ std::vector<Toponym> ToponymService::completeHeights(const Cell& cell, std::vect
         writeCache(cell, cached);
     if (heights.complete)
         store_->removeCached(heightsPendingKey(cell.x, cell.y));
-    return cached;
+    return {std::move(cached), heights.complete};
 }
 
 void ToponymService::writeCache(const Cell& cell, const std::vector<Toponym>& toponyms) const

@@ -530,6 +530,41 @@ TEST_F(ToponymServiceTest, ACellWhoseHeightsFailedIsCachedAndItsHeightsAreComple
     EXPECT_EQ(service->visibleToponyms(16), completed);
 }
 
+TEST_F(ToponymServiceTest, AShownCellWhoseHeightsFailedAsksForThemAgainAMinuteLater)
+{
+    server.route(std::string(kAltimetryPath), LoopbackServer::reply(500));
+    server.route("/elevation-tiles-prod/terrarium/*", LoopbackServer::reply(404));
+    answer("detail_orographique", {feature("col.1", "Col", "Col du Lautaret", point(6.6, 45.15))});
+    makeService();
+    load(kAlps);
+    ASSERT_EQ(service->visibleToponyms(13).size(), 1u);
+    EXPECT_FALSE(service->visibleToponyms(13)[0].altitude);
+    const int features = featureRequests();
+    server.route(std::string(kAltimetryPath), [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(json{{"elevations", {kAltimetryMeters}}}.dump(), "application/json");
+    });
+    ASSERT_TRUE(LoopbackServer::waitUntil(
+        [&] { return store->exists(ToponymService::heightsPendingKey(kAlps.x, kAlps.y)); }));
+
+    clock->advance(ToponymService::kRetryDelaySeconds - 1);
+    load(kAlps);
+    EXPECT_EQ(server.requestCount(kAltimetryPath), 1) << "not yet";
+    clock->advance(1);
+    const int changed = changes;
+    load(kAlps);
+    EXPECT_EQ(server.requestCount(kAltimetryPath), 2);
+    EXPECT_EQ(featureRequests(), features) << "the features are not asked again";
+    ASSERT_EQ(service->visibleToponyms(13).size(), 1u);
+    EXPECT_EQ(service->visibleToponyms(13)[0].altitude, kAltimetryMeters);
+    EXPECT_EQ(changes, changed + 1);
+    ASSERT_TRUE(LoopbackServer::waitUntil(
+        [&] { return !store->exists(ToponymService::heightsPendingKey(kAlps.x, kAlps.y)); }));
+
+    clock->advance(ToponymService::kRetryDelaySeconds);
+    load(kAlps);
+    EXPECT_EQ(server.requestCount(kAltimetryPath), 2) << "complete now";
+}
+
 TEST_F(ToponymServiceTest, ACompleteCellIsCachedAndANewServiceReadsItWithoutAnyRequest)
 {
     answer("detail_orographique", {feature("col.1", "Col", "Col du Lautaret", point(6.6, 45.15))});
