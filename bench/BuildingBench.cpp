@@ -1,6 +1,7 @@
 // The buildings' work per zoom-15 tile: building the mesh of a dense town tile from its
-// GeoJSON, triangulating long rings, and the renderer's conversion of the mesh onto the relief
-// into one GPU buffer, which happens inside a frame's preparation.
+// GeoJSON, triangulating long rings (a tower, a comb, a block round its courtyard), and the
+// renderer's conversion of the mesh onto the relief into one GPU buffer, which happens
+// inside a frame's preparation.
 
 #include "BenchRelief.h"
 #include "features/BuildingMesh.h"
@@ -95,6 +96,16 @@ BuildingMesh::Ring comb()
     return ring;
 }
 
+// A round block of 10,000 corners about a courtyard open to the street by a narrow passage:
+// half its corners are reflex, and every one of them is clipped as an ear.
+BuildingMesh::Ring courtyard()
+{
+    BuildingMesh::Ring ring;
+    for (const auto& [east, south] : courtyardBlock(10000))
+        ring.push_back({east, south});
+    return ring;
+}
+
 void triangulate(benchmark::State& state, BuildingMesh::Ring (*shape)())
 {
     const auto ring = shape();
@@ -108,6 +119,7 @@ void triangulate(benchmark::State& state, BuildingMesh::Ring (*shape)())
 }
 BENCHMARK_CAPTURE(triangulate, circle, circle)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(triangulate, comb, comb)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(triangulate, courtyard, courtyard)->Unit(benchmark::kMillisecond);
 
 // The dense tile stood on relief held as the terrain service holds it, then (upload/1) put
 // into one vertex buffer, which on llvmpipe is a copy by the driver.

@@ -63,7 +63,9 @@ std::vector<ToponymLayout::Placement> MapCanvasView::layoutToponyms()
     const double time = now();
     if (time - lastCoverageRequest_ > kToponymCoverageSeconds) {
         lastCoverageRequest_ = time;
-        services_.toponyms->request(camera.visibleRect(), camera.zoom);
+        // Only the ground a label can stand on: a tilted view sees far beyond the names it
+        // ever writes.
+        services_.toponyms->request(renderer_->labelledGround(), camera.zoom, camera.center);
     }
     refreshToponymCandidates(camera.zoom);
 

@@ -4,8 +4,6 @@
 #include "map-data/TileKey.h"
 #include "map-data/TileSources.h"
 
-#include <fmt/format.h>
-
 namespace velorin {
 
 namespace {
@@ -33,7 +31,6 @@ std::vector<AerialTiles::Tile> AerialTiles::orthophotoTiles(const ServiceHosts& 
             const std::int64_t column = (x << shift) + c;
             const std::int64_t row = (y << shift) + r;
             tiles.push_back({column, row, TileKey::webTile(photo.index(), kLevel, column, row).relativePath({}).value_or(""),
-                fmt::format("forest/aerial/{}/{}_{}.jpg", kLevel, column, row),
                 basemapTileURL(hosts, photo, kLevel, column, row).value_or("")});
         }
     }
@@ -45,19 +42,16 @@ std::vector<platform::Image> AerialTiles::collect(const std::vector<Tile>& tiles
     std::vector<platform::Image> images;
     for (const Tile& tile : tiles) {
         std::optional<platform::Image> image;
-        for (const std::string& key : {tile.mapKey, tile.ownKey}) {
-            if (auto file = store.read(key); file && file->size() > 0) {
-                image = decoded(file->bytes());
-                break;
-            }
-        }
+        if (auto file = store.read(tile.mapKey); file && file->size() > 0)
+            image = decoded(file->bytes());
         if (!image) {
             auto body = fetch.get(tile.url);
             if (!body)
                 return images;
             image = decoded(*body);
+            // Only a photo that decodes is kept: the map would refuse a broken one.
             if (image)
-                store.write(std::move(*body), tile.ownKey);
+                store.write(std::move(*body), tile.mapKey);
         }
         if (!image)
             return images;

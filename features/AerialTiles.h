@@ -12,10 +12,13 @@
 namespace velorin {
 
 // The level-17 aerial photos over a forest tile, for the crowns of its trees and its canopy.
-// A photo is taken from the map's own orthophoto tile on disk when there is one, never
-// written there: the tile loader keeps only its repaired tiles under its keys. Otherwise it
-// is downloaded and kept under a key of the forest's own once it decodes. Any thread; the
-// collection blocks on downloads, so it runs on a loader's worker thread.
+// They are the map's own orthophoto tiles: a photo on disk is taken as it is, and a missing
+// one is downloaded and, once it decodes, kept under the map's key, so that the map and the
+// trees share one download and one copy. The tile loader repairs every border photo it
+// reads from disk (white areas filled from the neighbouring countries' photos) and keeps the
+// repaired one in its place, so a photo stored here is repaired the first time the map
+// shows it. Any thread; the collection blocks on downloads, so it runs on a loader's worker
+// thread.
 class AerialTiles {
 public:
     static constexpr int kLevel = 17;
@@ -27,8 +30,6 @@ public:
         std::int64_t row = 0;
         // The map's orthophoto tile ("web/orthophoto/17/<column>_<row>.jpg").
         std::string mapKey;
-        // Where a downloaded photo is kept ("forest/aerial/17/<column>_<row>.jpg").
-        std::string ownKey;
         // The provider's address, before the relay.
         std::string url;
     };

@@ -14,14 +14,17 @@ namespace velorin {
 
 // Downloads a provider's file and waits for it, for the work of feature loaders that runs on
 // their own worker threads, never the GUI thread. Files go through the tile relay while it
-// is on and up. Thread-safe; `stop` wakes every waiting fetch, and later ones give nothing.
+// is on and up. A transfer is bounded by inactivity only, as the tile loader's are: a town's
+// file of several megabytes on a slow link takes as long as it takes, while one that stops
+// coming is given up. Thread-safe; `stop` wakes every waiting fetch, and later ones give
+// nothing.
 class BlockingFetch {
 public:
-    // A transfer is given up after this long in all.
-    static constexpr double kOverallTimeoutSeconds = 60;
+    // A transfer that receives nothing for this long is given up.
+    static constexpr double kIdleTimeoutSeconds = 60;
 
     // The session and the relay (if any) outlive the fetcher.
-    BlockingFetch(platform::HttpSession& session, TileRelay* relay);
+    BlockingFetch(platform::HttpSession& session, TileRelay* relay, double idleTimeoutSeconds = kIdleTimeoutSeconds);
 
     // The body of a 200 answer to `upstreamURL`; nothing for any other status, a transport
     // error, or once stopped.
@@ -30,6 +33,7 @@ public:
 
 private:
     TileRelay* const relay_;
+    const double idleTimeoutSeconds_;
     // Only the transfer's own time limit applies, so the clock never runs a timer.
     platform::SteadyClock clock_;
     platform::BlockingFetches fetches_;

@@ -1,5 +1,7 @@
 #include "features/BuildingMesh.h"
 
+#include "features/EarClipper.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -300,77 +302,7 @@ BuildingMesh::Ridge BuildingMesh::ridgeLine(const Ring& ring)
 
 std::vector<BuildingMesh::Triangle> BuildingMesh::triangulate(const Ring& ring)
 {
-    std::vector<Triangle> triangles;
-    const std::size_t count = ring.size();
-    if (count < 3)
-        return triangles;
-
-    // The corners still in the ring, as a circular list in ring order.
-    std::vector<std::size_t> previous(count);
-    std::vector<std::size_t> next(count);
-    std::vector<bool> alive(count, true);
-    for (std::size_t i = 0; i < count; ++i) {
-        previous[i] = (i + count - 1) % count;
-        next[i] = (i + 1) % count;
-    }
-    std::size_t first = 0;
-    std::size_t n = count;
-
-    // Every scan restarts from the first corner and takes the first ear, which is quadratic
-    // in checks alone; so each corner remembers why it is not an ear: it is reflex, or a
-    // corner lies in its triangle. Both hold until one of its neighbours goes, or that
-    // corner does.
-    constexpr std::size_t kUnknown = std::numeric_limits<std::size_t>::max();
-    constexpr std::size_t kReflex = kUnknown - 1;
-    std::vector<std::size_t> notAnEar(count, kUnknown);
-    const auto reasonAgainst = [&](std::size_t corner) {
-        const Point a = ring[previous[corner]];
-        const Point b = ring[corner];
-        const Point c = ring[next[corner]];
-        if (!(cross(minus(b, a), minus(c, a)) > 0))
-            return kReflex;
-        std::size_t other = first;
-        for (std::size_t k = 0; k < n; ++k, other = next[other]) {
-            const Point p = ring[other];
-            if (p == a || p == b || p == c)
-                continue;
-            if (cross(minus(b, a), minus(p, a)) >= 0 && cross(minus(c, b), minus(p, b)) >= 0
-                && cross(minus(a, c), minus(p, c)) >= 0)
-                return other;
-        }
-        return kUnknown;
-    };
-
-    while (count <= kMaxEarClippedPoints && n >= 4) {
-        std::optional<std::size_t> ear;
-        std::size_t corner = first;
-        for (std::size_t k = 0; k < n && !ear; ++k, corner = next[corner]) {
-            std::size_t& reason = notAnEar[corner];
-            if (reason == kReflex || (reason != kUnknown && alive[reason]))
-                continue;
-            reason = reasonAgainst(corner);
-            if (reason == kUnknown)
-                ear = corner;
-        }
-        if (!ear)
-            break;
-        const std::size_t before = previous[*ear];
-        const std::size_t after = next[*ear];
-        triangles.push_back({ring[before], ring[*ear], ring[after]});
-        next[before] = after;
-        previous[after] = before;
-        alive[*ear] = false;
-        notAnEar[before] = kUnknown;
-        notAnEar[after] = kUnknown;
-        if (*ear == first)
-            first = after;
-        --n;
-    }
-
-    const std::size_t fanCentre = first;
-    for (std::size_t corner = next[next[first]], k = 2; k < n; ++k, corner = next[corner])
-        triangles.push_back({ring[fanCentre], ring[previous[corner]], ring[corner]});
-    return triangles;
+    return EarClipper(ring).triangles();
 }
 
 std::vector<Vertex> BuildingMesh::footprintMesh(double height, double roofHeight, Color wall, Color roof,

@@ -55,9 +55,6 @@ public:
     // Façades are drawn on buildings at least this high, on walls at least this long.
     static constexpr double kMinFacadeHeightMeters = 3;
     static constexpr double kMinFacadeWallMeters = 2.2;
-    // Ear clipping is quadratic or worse: longer rings are fanned at once.
-    static constexpr std::size_t kMaxEarClippedPoints = 2048;
-    static constexpr int kMaxEars = 10000;
 
     static constexpr Color kDefaultWallColor{0.80f, 0.74f, 0.64f};
     // A roof whose colour the renderer chooses.
@@ -74,8 +71,8 @@ public:
     // neither tells.
     static Color roofColor(std::optional<std::string_view> material, std::optional<std::string_view> nature);
     static Ridge ridgeLine(const Ring& ring);
-    // The triangles of a ring of non-negative area, by ear clipping; what no ear can be
-    // found for is fanned from its first point.
+    // The triangles of a ring of non-negative area, by ear clipping (`EarClipper`); what no
+    // ear can be found for is fanned from its first point.
     static std::vector<Triangle> triangulate(const Ring& ring);
     // The walls and roof of one footprint (a ring of non-negative area) of `height` metres
     // with a roof `roofHeight` high; `facade` draws storeys on its long enough walls.

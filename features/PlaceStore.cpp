@@ -91,8 +91,15 @@ void PlaceStore::ensureDatabase(std::string_view code)
             failed != failedAt_.end() && clock_.now() - failed->second < kRetryAfterFailureSeconds)
             return;
     }
-    if (openDatabase(code, false) != Opened::absent)
+    switch (openDatabase(code, false)) {
+    case Opened::yes:
         return;
+    case Opened::damaged:
+        replaceDamaged(code);
+        return;
+    case Opened::absent:
+        break;
+    }
     if (canDownload()) {
         downloadDatabase(code);
         return;
@@ -120,10 +127,24 @@ PlaceStore::Opened PlaceStore::openDatabase(std::string_view code, bool verify)
     }
     case PlaceDatabase::Outcome::damaged:
         setAside(code);
-        fail(code);
-        return Opened::failed;
+        return Opened::damaged;
     }
     return Opened::absent;
+}
+
+void PlaceStore::replaceDamaged(std::string_view code)
+{
+    {
+        std::lock_guard guard(lock_);
+        if (downloading_.contains(code))
+            return;
+        const bool first = replacedAfterDamage_.emplace(code).second;
+        if (!first || !canDownload()) {
+            failedAt_.insert_or_assign(std::string(code), clock_.now());
+            return;
+        }
+    }
+    downloadDatabase(code);
 }
 
 void PlaceStore::setAside(std::string_view code)
@@ -132,12 +153,6 @@ void PlaceStore::setAside(std::string_view code)
     std::error_code ignored;
     std::filesystem::rename(databaseFile(code), setAsideFile(code), ignored);
     platform::Log::error(platform::logcat::places, "base {} : fichier endommagé, mis de côté", code);
-}
-
-void PlaceStore::fail(std::string_view code)
-{
-    std::lock_guard guard(lock_);
-    failedAt_.insert_or_assign(std::string(code), clock_.now());
 }
 
 std::shared_ptr<PlaceDatabase> PlaceStore::database(std::string_view code) const
@@ -155,9 +170,9 @@ void PlaceStore::queryFoundDamage(std::string_view code, const std::shared_ptr<P
         if (found == databases_.end() || found->second != database)
             return;
         databases_.erase(found);
-        failedAt_.insert_or_assign(std::string(code), clock_.now());
     }
     setAside(code);
+    replaceDamaged(code);
 }
 
 bool PlaceStore::hasOpenDatabase() const

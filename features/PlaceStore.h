@@ -60,7 +60,8 @@ public:
         {"es", {35.9, 43.8}, {-9.4, 3.4}, true},
     }};
 
-    // After a failed download, or a file found damaged, the country is left alone this long.
+    // After a failed download, or a file found damaged again after it was fetched anew, the
+    // country is left alone this long.
     static constexpr double kRetryAfterFailureSeconds = 300;
     // The largest database a download may bring.
     static constexpr int64_t kMaxDatabaseBytes = int64_t(1) << 30;
@@ -100,16 +101,21 @@ public:
     bool isOpen(std::string_view code) const;
     bool isDownloading(std::string_view code) const;
 
+    // The folder that holds the databases.
+    const std::filesystem::path& directory() const { return directory_; }
     // "places-<code>.sqlite" in the store's folder, and where a damaged one is set aside.
     std::filesystem::path databaseFile(std::string_view code) const;
     std::filesystem::path setAsideFile(std::string_view code) const;
 
 private:
-    enum class Opened { yes, absent, failed };
+    enum class Opened { yes, absent, damaged };
 
     // Opens the country's file when it is a database of the right version (deleting one of
-    // another version); a damaged file is set aside and fails the country.
+    // another version); a damaged file is set aside.
     Opened openDatabase(std::string_view code, bool verify);
+    // The country's file was found damaged and set aside: it is downloaded again at once, the
+    // first time; after that, or without a media host, the country fails.
+    void replaceDamaged(std::string_view code);
     void downloadDatabase(std::string_view code);
     // On the worker: puts the downloaded file in place and opens it, or fails the country.
     void finishDownload(const std::string& code, const std::filesystem::path& temporary,
@@ -117,11 +123,10 @@ private:
     bool installDownload(const std::string& code, const std::filesystem::path& temporary,
         const platform::HttpResult& result);
     std::shared_ptr<PlaceDatabase> database(std::string_view code) const;
-    // A query found `database` damaged: the country fails, unless another query saw it first.
+    // A query found `database` damaged: it is replaced, unless another query saw it first.
     void queryFoundDamage(std::string_view code, const std::shared_ptr<PlaceDatabase>& database);
     // Moves the country's file aside as "….bad" and says so in the log.
     void setAside(std::string_view code);
-    void fail(std::string_view code);
 
     platform::HttpSession& session_;
     const ServiceHosts hosts_;
@@ -129,13 +134,15 @@ private:
     platform::Clock& clock_;
     platform::MainQueue& mainQueue_;
 
-    // Guards the three maps below and the download handles; never held across SQLite, a
+    // Guards the maps and sets below and the download handles; never held across SQLite, a
     // file operation, a transfer or a callback.
     mutable std::mutex lock_;
     std::map<std::string, std::shared_ptr<PlaceDatabase>, std::less<>> databases_;
     std::set<std::string, std::less<>> downloading_;
     // On `clock_`.
     std::map<std::string, double, std::less<>> failedAt_;
+    // The countries whose damaged file was fetched anew: damage again fails them.
+    std::set<std::string, std::less<>> replacedAfterDamage_;
     std::atomic<bool> saidNoMediaHost_{false};
 
     // Where downloads finish: before the handles, which must go first.

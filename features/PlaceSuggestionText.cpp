@@ -1,5 +1,7 @@
 #include "features/PlaceSuggestionText.h"
 
+#include "features/PlaceStore.h"
+
 #include "platform/Unicode.h"
 
 #include <fmt/format.h>
@@ -139,11 +141,22 @@ bool PlaceSuggestionText::opensFor(const std::optional<std::string>& chosen, std
     return !chosen || *chosen != query;
 }
 
-std::string_view PlaceSuggestionText::emptyMessage(std::string_view query, bool withoutDatabases)
+std::string PlaceSuggestionText::noDatabase(const std::filesystem::path& folder)
+{
+    // A file name a line: the panel would break a name at its hyphen.
+    std::string text = fmt::format("Aucune base de lieux installée. Velorin les cherche dans le dossier {}\u00a0:",
+        folder.string());
+    for (const PlaceStore::Country& country : PlaceStore::countries)
+        text += fmt::format("\nplaces-{}.sqlite", country.code);
+    return text;
+}
+
+std::string PlaceSuggestionText::emptyMessage(std::string_view query,
+    const std::optional<std::filesystem::path>& missingDatabasesFolder)
 {
     if (platform::textClusters(query).size() < kShortestSearch)
-        return kTooShort;
-    return withoutDatabases ? kNoDatabase : kNothingFound;
+        return std::string(kTooShort);
+    return missingDatabasesFolder ? noDatabase(*missingDatabasesFolder) : std::string(kNothingFound);
 }
 
 } // namespace velorin

@@ -4,6 +4,7 @@
 #include "features/Toponym.h"
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,7 +18,6 @@ struct PlaceSuggestionText {
     static constexpr std::string_view kPlaceholder = "Rechercher un lieu";
     static constexpr std::string_view kTooShort = "Encore une lettre…";
     static constexpr std::string_view kNothingFound = "Aucun lieu trouvé";
-    static constexpr std::string_view kNoDatabase = "Aucune base de lieux : hôte média non configuré";
 
     // The name without its parenthesised parts (and the white space before each), trimmed,
     // and cut to `maxCharacters` user-perceived characters, trimmed again, plus "…".
@@ -34,10 +34,14 @@ struct PlaceSuggestionText {
     static std::string countryName(std::string_view code);
     // The panel opens on a new text unless it is the name of the last choice.
     static bool opensFor(const std::optional<std::string>& chosen, std::string_view query);
+    // That no place database is installed, and where Velorin looks for one: the folder and
+    // the names of the files it reads there, so that a database made elsewhere can be put in.
+    static std::string noDatabase(const std::filesystem::path& folder);
     // What the open panel says when it has no suggestion for `query`: nothing to search
     // below two characters; otherwise nothing found, or, when no database is open and none
-    // can be downloaded, that place search has no database.
-    static std::string_view emptyMessage(std::string_view query, bool withoutDatabases);
+    // can be downloaded into `missingDatabasesFolder`, `noDatabase` of that folder.
+    static std::string emptyMessage(std::string_view query,
+        const std::optional<std::filesystem::path>& missingDatabasesFolder);
     // Without white space at either end.
     static std::string trimmed(std::string_view text);
 };

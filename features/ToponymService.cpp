@@ -6,6 +6,7 @@
 #include "platform/Log.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
 #include <utility>
@@ -141,14 +142,61 @@ std::vector<ToponymService::Cell> ToponymService::cellsCovering(double minX, dou
     return cells;
 }
 
-void ToponymService::request(const WorldRect& rect, double zoom)
+std::vector<ToponymService::Cell> ToponymService::cellsMeeting(std::span<const WorldPoint> area, WorldPoint from)
 {
-    if (!(zoom >= kMinZoom))
+    if (area.empty())
+        return {};
+    const WorldRect box = WorldRect::boundingRect(area);
+    std::vector<Cell> cells = cellsCovering(box.minX, box.minY, box.maxX, box.maxY);
+    // A cell misses the area when all its corners lie beyond one of the area's sides.
+    double twiceArea = 0;
+    for (std::size_t i = 0; i < area.size(); ++i) {
+        const WorldPoint& a = area[i];
+        const WorldPoint& b = area[(i + 1) % area.size()];
+        twiceArea += a.x * b.y - b.x * a.y;
+    }
+    if (twiceArea != 0) {
+        const double winding = twiceArea > 0 ? 1 : -1;
+        std::erase_if(cells, [&](const Cell& cell) {
+            const WorldRect r = cell.rect();
+            const std::array<WorldPoint, 4> corners{WorldPoint{r.minX, r.minY}, WorldPoint{r.maxX, r.minY},
+                WorldPoint{r.maxX, r.maxY}, WorldPoint{r.minX, r.maxY}};
+            for (std::size_t i = 0; i < area.size(); ++i) {
+                const WorldPoint& a = area[i];
+                const WorldPoint& b = area[(i + 1) % area.size()];
+                const bool allOutside = std::all_of(corners.begin(), corners.end(), [&](const WorldPoint& p) {
+                    return winding * ((b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x)) < 0;
+                });
+                if (allOutside)
+                    return true;
+            }
+            return false;
+        });
+    }
+    const auto distance = [from](const Cell& cell) {
+        const WorldRect r = cell.rect();
+        return std::hypot(std::clamp(from.x, r.minX, r.maxX) - from.x, std::clamp(from.y, r.minY, r.maxY) - from.y);
+    };
+    std::stable_sort(
+        cells.begin(), cells.end(), [&](const Cell& a, const Cell& b) { return distance(a) < distance(b); });
+    return cells;
+}
+
+void ToponymService::request(std::span<const WorldPoint> area, double zoom, WorldPoint from)
+{
+    if (!(zoom >= kMinZoom) || area.empty())
         return;
     if (places_)
-        places_->prefetchCountries(rect);
-    for (const Cell& cell : cellsCovering(rect.minX, rect.minY, rect.maxX, rect.maxY))
+        places_->prefetchCountries(WorldRect::boundingRect(area));
+    for (const Cell& cell : cellsMeeting(area, from))
         load(cell);
+}
+
+void ToponymService::request(const WorldRect& rect, double zoom)
+{
+    const std::array<WorldPoint, 4> corners{WorldPoint{rect.minX, rect.minY}, WorldPoint{rect.maxX, rect.minY},
+        WorldPoint{rect.maxX, rect.maxY}, WorldPoint{rect.minX, rect.maxY}};
+    request(corners, zoom, WorldPoint{(rect.minX + rect.maxX) / 2, (rect.minY + rect.maxY) / 2});
 }
 
 void ToponymService::load(const Cell& cell)
@@ -156,11 +204,17 @@ void ToponymService::load(const Cell& cell)
     std::uint64_t generation = 0;
     {
         std::lock_guard guard(lock_);
-        if (cells_.contains(cell) || loading_.contains(cell))
+        if (loading_.contains(cell))
             return;
-        if (auto failed = failedAt_.find(cell);
-            failed != failedAt_.end() && clock_->now() - failed->second < kRetryDelaySeconds)
+        if (cells_.contains(cell)) {
+            const auto due = heightsDueAt_.find(cell);
+            if (due == heightsDueAt_.end() || clock_->now() < due->second)
+                return;
+            heightsDueAt_.erase(due);
+        } else if (auto failed = failedAt_.find(cell);
+                   failed != failedAt_.end() && clock_->now() - failed->second < kRetryDelaySeconds) {
             return;
+        }
         loading_.insert(cell);
         generation = generation_;
     }
@@ -177,6 +231,14 @@ void ToponymService::loadOnPool(const Cell& cell, std::uint64_t generation)
         return;
     }
     if (auto cached = cachedToponyms(cell.x, cell.y)) {
+        if (store_->exists(heightsPendingKey(cell.x, cell.y))) {
+            SpotHeights::Result completed = completeHeights(cell, std::move(*cached));
+            if (stopping_)
+                return;
+            if (!completed.complete)
+                heightsDueLater(cell);
+            cached = std::move(completed.toponyms);
+        }
         storeCell(cell, std::move(*cached), std::move(placeLabels), true, generation);
         return;
     }
@@ -187,8 +249,9 @@ void ToponymService::loadOnPool(const Cell& cell, std::uint64_t generation)
         markFailed(cell, *fetched.error);
         return;
     }
-    if (fetched.complete)
-        writeCache(cell, fetched.toponyms);
+    cacheFetched(cell, fetched);
+    if (fetched.complete && !fetched.heightsComplete)
+        heightsDueLater(cell);
     storeCell(cell, std::move(fetched.toponyms), std::move(placeLabels), false, generation);
 }
 
@@ -226,6 +289,12 @@ void ToponymService::storeCell(const Cell& cell, std::vector<Toponym> found, std
     platform::Log::debug(platform::logcat::toponyms, "cellule {}/{} : {} toponymes{}", cell.x, cell.y, count,
         fromDisk ? " (disque)" : "");
     postChange(std::move(callback));
+}
+
+void ToponymService::heightsDueLater(const Cell& cell)
+{
+    std::lock_guard guard(lock_);
+    heightsDueAt_.insert_or_assign(cell, clock_->now() + kRetryDelaySeconds);
 }
 
 void ToponymService::markFailed(const Cell& cell, const platform::HttpError& error)

@@ -5,6 +5,7 @@
 #include "map-data/DiskStore.h"
 #include "map-data/ServiceHosts.h"
 #include "map-data/TileRelay.h"
+#include "map-data/WorldPoint.h"
 #include "map-data/WorldRect.h"
 
 #include "platform/BlockingFetches.h"
@@ -20,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -58,9 +60,11 @@ public:
     // What the feature service and the spot heights gave for a cell.
     struct Fetched {
         std::vector<Toponym> toponyms;
-        // Every layer answered 200 with readable features and every spot height request was
-        // answered: the cell may be cached.
+        // Every layer answered 200 with readable features: the cell may be cached.
         bool complete = false;
+        // Every spot height request was answered; otherwise the heights are asked for again
+        // when the cell is next read from the cache.
+        bool heightsComplete = false;
         // No layer answered 200: the last transport error, else a bad server response.
         std::optional<platform::HttpError> error;
     };
@@ -117,9 +121,17 @@ public:
     // The cells that cover a rectangle, column by column, clamped to the world; none for a
     // rectangle outside it or with a NaN side.
     static std::vector<Cell> cellsCovering(double minX, double minY, double maxX, double maxY);
+    // The cells that meet a convex area (its corners in order round it), nearest `from`
+    // first, column by column among cells as near.
+    static std::vector<Cell> cellsMeeting(std::span<const WorldPoint> area, WorldPoint from);
     // Below kMinZoom nothing; otherwise prepares the place databases of the countries the
-    // rectangle meets and starts loading every covering cell that is neither loaded, loading
-    // nor failed within the last minute. Returns at once.
+    // area meets and starts loading every cell meeting it that is neither loaded, loading
+    // nor failed within the last minute, nearest `from` first; a loaded cell whose heights
+    // did not all come asks for them again a minute later. The map passes the ground on
+    // which its labels can stand, so that no cell is asked for whose names it cannot show.
+    // Returns at once.
+    void request(std::span<const WorldPoint> area, double zoom, WorldPoint from);
+    // The same for a rectangle, nearest its centre first.
     void request(const WorldRect& rect, double zoom);
     // The names worth a label at `zoom`, in the order labels are tried: by kind order, then
     // importance, then id. Nothing below kMinZoom.
@@ -143,6 +155,8 @@ public:
     // The cell's cached names; nothing when the file is missing or does not decode.
     std::optional<std::vector<Toponym>> cachedToponyms(int x, int y) const;
     static std::string cacheKey(int x, int y);
+    // Beside a cached cell whose spot heights could not all be asked for.
+    static std::string heightsPendingKey(int x, int y);
 
 private:
     struct CellHash {
@@ -171,6 +185,15 @@ private:
         std::uint64_t generation);
     void markFailed(const Cell& cell, const platform::HttpError& error);
     void writeCache(const Cell& cell, const std::vector<Toponym>& toponyms) const;
+    // Keeps the features of a freshly fetched cell, and notes when its heights are to be
+    // asked for again.
+    void cacheFetched(const Cell& cell, const Fetched& fetched) const;
+    // A cached cell's names with the heights that were missing asked for once more, and
+    // whether every request was answered; the cache is brought up to date with what came.
+    // Blocks; never on the GUI thread.
+    SpotHeights::Result completeHeights(const Cell& cell, std::vector<Toponym> cached) const;
+    // The cell's missing heights are asked for again at the first request a minute from now.
+    void heightsDueLater(const Cell& cell);
     void postChange(std::function<void()> callback);
 
     const std::shared_ptr<DiskStore> store_;
@@ -187,6 +210,8 @@ private:
     std::unordered_set<Cell, CellHash> loading_;
     // On `clock_`.
     std::unordered_map<Cell, double, CellHash> failedAt_;
+    // Loaded cells whose heights did not all come, and when to ask for them again; on `clock_`.
+    std::unordered_map<Cell, double, CellHash> heightsDueAt_;
     // Raised by each `reload`: a load begun before it reads the labels again.
     std::uint64_t generation_ = 0;
     // Raised by every change of `cells_`.

@@ -183,7 +183,7 @@ ToponymService::Fetched ToponymService::fetch(const Cell& cell) const
         return failed;
     }
     SpotHeights::Result heights = spotHeights_.fetchAltitudes(std::move(found));
-    return {std::move(heights.toponyms), complete && heights.complete, std::nullopt};
+    return {std::move(heights.toponyms), complete, heights.complete, std::nullopt};
 }
 
 std::vector<Toponym> ToponymService::parseFeatures(std::string_view body)
@@ -264,6 +264,48 @@ std::optional<std::vector<Toponym>> ToponymService::cachedToponyms(int x, int y)
     } catch (const nlohmann::json::exception&) {
         return std::nullopt;
     }
+}
+
+std::string ToponymService::heightsPendingKey(int x, int y)
+{
+    return fmt::format("toponyms/v4/{}_{}.heights", x, y);
+}
+
+void ToponymService::cacheFetched(const Cell& cell, const Fetched& fetched) const
+{
+    // A cell that some layer did not answer is asked for again at the next load.
+    if (!fetched.complete)
+        return;
+    writeCache(cell, fetched.toponyms);
+    if (!fetched.heightsComplete)
+        store_->write({}, heightsPendingKey(cell.x, cell.y), false);
+}
+
+SpotHeights::Result ToponymService::completeHeights(const Cell& cell, std::vector<Toponym> cached) const
+{
+    std::vector<std::size_t> missing;
+    std::vector<Toponym> asked;
+    for (std::size_t i = 0; i < cached.size(); ++i) {
+        if (!cached[i].altitude && !SpotHeights::altitudeOffsets(cached[i].kind).empty()) {
+            missing.push_back(i);
+            asked.push_back(cached[i]);
+        }
+    }
+    SpotHeights::Result heights = spotHeights_.fetchAltitudes(std::move(asked));
+    if (stopping_)
+        return {std::move(cached), false};
+    bool found = false;
+    for (std::size_t k = 0; k < missing.size(); ++k) {
+        if (heights.toponyms[k].altitude) {
+            cached[missing[k]].altitude = heights.toponyms[k].altitude;
+            found = true;
+        }
+    }
+    if (found)
+        writeCache(cell, cached);
+    if (heights.complete)
+        store_->removeCached(heightsPendingKey(cell.x, cell.y));
+    return {std::move(cached), heights.complete};
 }
 
 void ToponymService::writeCache(const Cell& cell, const std::vector<Toponym>& toponyms) const

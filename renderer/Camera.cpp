@@ -105,7 +105,7 @@ WorldPoint Camera::worldPoint(Point screen) const
     return {center.x + delta.x / pixels, center.y + delta.y / pixels};
 }
 
-std::optional<WorldRect> Camera::groundRect(double nearDepth, double farDepth) const
+std::optional<std::array<WorldPoint, 4>> Camera::groundFootprint(double nearDepth, double farDepth) const
 {
     const double s = std::sin(pitch);
     if (s <= 0)
@@ -123,16 +123,20 @@ std::optional<WorldRect> Camera::groundRect(double nearDepth, double farDepth) c
     if (!(yNear > yFar))
         return std::nullopt;
     const double pixels = scale();
-    std::array<WorldPoint, 4> corners;
-    std::size_t next = 0;
-    for (double y : {yNear, yFar}) {
-        const double halfWidth = (f - s * y) * (viewSize.width / 2) / f * kFootprintWidening;
-        for (double x : {-halfWidth, halfWidth}) {
-            const Point delta = rotate({x, y});
-            corners[next++] = {center.x + delta.x / pixels, center.y + delta.y / pixels};
-        }
-    }
-    return WorldRect::boundingRect(corners);
+    const auto corner = [&](double x, double y) {
+        const Point delta = rotate({x, y});
+        return WorldPoint{center.x + delta.x / pixels, center.y + delta.y / pixels};
+    };
+    const auto halfWidth = [&](double y) { return (f - s * y) * (viewSize.width / 2) / f * kFootprintWidening; };
+    return std::array<WorldPoint, 4>{corner(-halfWidth(yNear), yNear), corner(halfWidth(yNear), yNear),
+        corner(halfWidth(yFar), yFar), corner(-halfWidth(yFar), yFar)};
+}
+
+std::optional<WorldRect> Camera::groundRect(double nearDepth, double farDepth) const
+{
+    if (auto corners = groundFootprint(nearDepth, farDepth))
+        return WorldRect::boundingRect(*corners);
+    return std::nullopt;
 }
 
 WorldRect Camera::visibleRect() const

@@ -3,6 +3,7 @@
 #include "map-data/WorldPoint.h"
 #include "map-data/WorldRect.h"
 
+#include <array>
 #include <optional>
 
 namespace velorin {
@@ -81,7 +82,10 @@ struct Camera {
     // the sight distance land on the row at the sight distance.
     Point groundOffset(Point screen) const;
     WorldPoint worldPoint(Point screen) const;
-    // The ground seen between two view depths (pixels), within the view's widened footprint.
+    // The ground seen between two view depths (pixels), within the view's widened footprint:
+    // its four corners in order round it (near left, near right, far right, far left), and
+    // the rectangle that holds them; nothing for a view that does not look along the ground.
+    std::optional<std::array<WorldPoint, 4>> groundFootprint(double nearDepth, double farDepth) const;
     std::optional<WorldRect> groundRect(double nearDepth, double farDepth) const;
     WorldRect visibleRect() const;
     // The zoom at which `rect` fits the view with `padding` pixels on each side; the

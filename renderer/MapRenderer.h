@@ -394,9 +394,10 @@ public:
     // canopy request. Frame time `now`, media seconds.
     void prepareTreesAndBuildings(double now);
     // A buildings tile's vertices standing on the ground that `elevation` gives under each
-    // footprint (level ground when null), split into quarters by footprint, those without
-    // a colour taking the roof colour of their elevation. Large tiles are converted on
-    // several threads.
+    // footprint (level ground when null), split into quarters: walls by footprint, roof
+    // triangles by where they lie, cut along the quarter lines when they cross them; those
+    // without a colour take the roof colour of their elevation. Large tiles are converted
+    // on several threads.
     static BuildingQuarters buildingVertices(const std::vector<BuildingService::Vertex>& mesh,
         const ForestService::Key& tile, const ElevationSampler& elevation);
     // The building draws of the tiles of `area`, one a non-empty quarter, asking the
@@ -452,6 +453,9 @@ public:
     std::unique_ptr<gpu::RenderTarget> renderOffscreen(int width, int height);
     // Whether a point lies so far ahead of the camera that labels there are left out.
     bool isFarAhead(WorldPoint point) const;
+    // The ground on which a label can stand: what the view shows and, tilted, no farther
+    // ahead than `isFarAhead` allows; four corners in order round it.
+    std::array<WorldPoint, 4> labelledGround() const;
     // The screen point of a world point lifted onto its relief; nothing behind the eye.
     std::optional<Camera::Point> screenPoint(WorldPoint point) const;
 

@@ -7,6 +7,7 @@
 #include "map-data/TextureCache.h"
 #include "platform/gpu/GpuError.h"
 #include "renderer/ParallelMap.h"
+#include "renderer/RoofPieces.h"
 #include "renderer/TileCover.h"
 
 #include <algorithm>
@@ -42,14 +43,34 @@ MapRenderer::BuildingQuarters MapRenderer::buildingVertices(const std::vector<Bu
     const double half = tileMetersPerWorldUnit(tile) / std::exp2(double(tile.z)) / 2;
 
     // Feet come in single precision: the half is compared in it too.
-    const auto quarterOf = [halfWidth = float(half)](const BuildingService::Vertex& vertex) {
-        return std::size_t((vertex.footX >= halfWidth ? 1 : 0) + (vertex.footY >= halfWidth ? 2 : 0));
+    const auto quarterAt = [halfWidth = float(half)](float x, float y) {
+        return std::size_t((x >= halfWidth ? 1 : 0) + (y >= halfWidth ? 2 : 0));
+    };
+    const auto quarterOf = [&](const BuildingService::Vertex& vertex) { return quarterAt(vertex.footX, vertex.footY); };
+    // A roof's photo is laid out by quarter: each roof triangle goes to the quarter it lies
+    // in, cut along the quarter lines when it crosses them, so that every roof fragment
+    // finds the photo under it.
+    const auto isRoofTriangle = [&](std::size_t at) {
+        return at % 3 == 0 && at + 2 < mesh.size() && mesh[at].part > 0.5f && mesh[at + 1].part > 0.5f
+            && mesh[at + 2].part > 0.5f;
+    };
+    const auto roofPieces = [&](std::size_t at, auto each) {
+        const RoofPieces::Triangle triangle{mesh[at], mesh[at + 1], mesh[at + 2]};
+        const auto quarterOfPiece = [&](const RoofPieces::Triangle& piece) {
+            return quarterAt((piece[0].x + piece[1].x + piece[2].x) / 3, (piece[0].y + piece[1].y + piece[2].y) / 3);
+        };
+        if (!RoofPieces::crossesQuarterLines(triangle, float(half))) {
+            each(triangle, quarterOfPiece(triangle));
+            return;
+        }
+        for (const auto& piece : RoofPieces::of(triangle, float(half)).triangles())
+            each(piece, quarterOfPiece(piece));
     };
 
     // Runs of vertices are counted by quarter, then converted straight into their places,
     // each on one thread. The vertices of one footprint follow each other and share its
-    // foot, so a run samples the ground once a footprint.
-    constexpr std::size_t kRun = kParallelBuildingThreshold;
+    // foot, so a run samples the ground once a footprint. Runs hold whole triangles.
+    constexpr std::size_t kRun = kParallelBuildingThreshold - kParallelBuildingThreshold % 3;
     std::vector<std::size_t> runs;
     for (std::size_t first = 0; first < mesh.size(); first += kRun)
         runs.push_back(first);
@@ -63,8 +84,15 @@ MapRenderer::BuildingQuarters MapRenderer::buildingVertices(const std::vector<Bu
     };
     const auto counts = eachRun([&](std::size_t first) {
         std::array<int, 4> count{};
-        for (std::size_t at = first; at < std::min(first + kRun, mesh.size()); ++at)
-            ++count[quarterOf(mesh[at])];
+        for (std::size_t at = first; at < std::min(first + kRun, mesh.size());) {
+            if (isRoofTriangle(at)) {
+                roofPieces(at, [&](const auto&, std::size_t quarter) { count[quarter] += 3; });
+                at += 3;
+            } else {
+                ++count[quarterOf(mesh[at])];
+                ++at;
+            }
+        }
         return count;
     });
 
@@ -84,7 +112,7 @@ MapRenderer::BuildingQuarters MapRenderer::buildingVertices(const std::vector<Bu
             next += counts[run][q];
         }
     }
-    quarters.vertices.resize(mesh.size());
+    quarters.vertices.resize(std::size_t(quarters.starts[4]));
     eachRun([&](std::size_t first) {
         const std::size_t end = std::min(first + kRun, mesh.size());
         std::vector<WorldPoint> feet;
@@ -99,15 +127,26 @@ MapRenderer::BuildingQuarters MapRenderer::buildingVertices(const std::vector<Bu
         if (elevation)
             elevation(feet, grounds);
         std::array<int, 4> place = places[first / kRun];
-        for (std::size_t at = first; at < end; ++at) {
-            const BuildingService::Vertex& vertex = mesh[at];
-            const double ground = grounds[footOf[at - first]];
+        const auto convert = [&](const BuildingService::Vertex& vertex, double ground, std::size_t quarter) {
             const auto colour = vertex.color[0] >= 0 ? std::array{vertex.color[0], vertex.color[1], vertex.color[2]}
                 : ground > kSlateRoofsAboveMeters                 ? kSlateRoof
                                                                   : kTileRoof;
-            quarters.vertices[std::size_t(place[quarterOf(vertex)]++)] = {vertex.x, vertex.y,
-                float(ground + double(vertex.z)), vertex.nx, vertex.ny, vertex.nz, vertex.part, colour[0], colour[1],
-                colour[2], vertex.wallU, vertex.z, vertex.wallLength};
+            quarters.vertices[std::size_t(place[quarter]++)] = {vertex.x, vertex.y, float(ground + double(vertex.z)),
+                vertex.nx, vertex.ny, vertex.nz, vertex.part, colour[0], colour[1], colour[2], vertex.wallU, vertex.z,
+                vertex.wallLength};
+        };
+        for (std::size_t at = first; at < end;) {
+            const double ground = grounds[footOf[at - first]];
+            if (isRoofTriangle(at)) {
+                roofPieces(at, [&](const auto& piece, std::size_t quarter) {
+                    for (const BuildingService::Vertex& vertex : piece)
+                        convert(vertex, ground, quarter);
+                });
+                at += 3;
+            } else {
+                convert(mesh[at], ground, quarterOf(mesh[at]));
+                ++at;
+            }
         }
         return true;
     });

@@ -286,6 +286,20 @@ bool MapRenderer::isFarAhead(WorldPoint point) const
     return ahead > std::max(kFarAheadMeters, metersPerPixel * camera.viewSize.height / 2);
 }
 
+std::array<WorldPoint, 4> MapRenderer::labelledGround() const
+{
+    if (camera.pitch != 0) {
+        const double metersPerPixel = camera.center.metersPerPixel(camera.zoom);
+        const double aheadPixels = std::max(kFarAheadMeters / metersPerPixel, camera.viewSize.height / 2);
+        const double farDepth = camera.focalDistance() + std::sin(camera.pitch) * aheadPixels;
+        if (auto footprint = camera.groundFootprint(0, farDepth))
+            return *footprint;
+    }
+    const WorldRect view = camera.visibleRect();
+    return {WorldPoint{view.minX, view.minY}, WorldPoint{view.maxX, view.minY}, WorldPoint{view.maxX, view.maxY},
+        WorldPoint{view.minX, view.maxY}};
+}
+
 std::optional<Camera::Point> MapRenderer::screenPoint(WorldPoint point) const
 {
     const double s = camera.scale();

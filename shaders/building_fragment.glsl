@@ -1,7 +1,8 @@
 #version 330 core
 // A building's lit face. Roofs near the camera on an aerial basemap show the photo of their
 // cell of the tile quarter; other roofs and walls keep their colour, and the long walls of
-// dwellings get storeys of windows.
+// dwellings get storeys of windows, which fade into the wall where a window would be too
+// small on the screen to be more than a shimmering speck.
 in vec2 vTileMeters;
 in float vPart;
 in vec3 vColor;
@@ -24,6 +25,9 @@ const float kWindowTop = 2.1;
 const float kWindowSpacingMeters = 3.0;
 const float kWindowShare = 0.4;
 const vec3 kWindowColor = vec3(0.23, 0.26, 0.30);
+// Windows smaller than this many pixels are not drawn; from the second size on, fully.
+const float kWindowHiddenPixels = 1.5;
+const float kWindowShownPixels = 3.0;
 
 // GLSL 3.30 indexes sampler arrays only with constants.
 vec3 photo(int cell, vec2 uv)
@@ -67,6 +71,15 @@ vec3 photo(int cell, vec2 uv)
 
 void main()
 {
+    // The window grid, in storeys up the wall and window bays along it. Its derivatives are
+    // taken here, where every fragment of the quad runs: each window's size on the screen.
+    float windows = vWall.z > 0.0 ? max(1.0, floor(vWall.z / kWindowSpacingMeters)) : 1.0;
+    vec2 grid = vec2(vWall.x / max(vWall.z, 1e-3) * windows, vWall.y / kStoreyMeters);
+    vec2 perPixel = fwidth(grid);
+    float windowPixels = min(kWindowShare / max(perPixel.x, 1e-6),
+        (kWindowTop - kWindowBottom) / kStoreyMeters / max(perPixel.y, 1e-6));
+    float shown = smoothstep(kWindowHiddenPixels, kWindowShownPixels, windowPixels);
+
     vec3 colour = vColor;
     if (vPart > 0.5) {
         vec4 header = roofs[0];
@@ -79,11 +92,10 @@ void main()
                 colour = photo(cell, record.xy + clamp(inQuarter - vec2(at), 0.0, 1.0) * record.z);
         }
     } else if (vWall.z > 0.0 && vWall.y > 0.0) {
-        float storey = fract(vWall.y / kStoreyMeters) * kStoreyMeters;
-        float windows = max(1.0, floor(vWall.z / kWindowSpacingMeters));
-        float across = fract(vWall.x / vWall.z * windows);
+        float storey = fract(grid.y) * kStoreyMeters;
+        float across = fract(grid.x);
         if (storey > kWindowBottom && storey < kWindowTop && abs(across - 0.5) < kWindowShare / 2.0)
-            colour = kWindowColor;
+            colour = mix(colour, kWindowColor, shown);
     }
     fragColor = vec4(colour * vLight, 1.0);
 }

@@ -348,7 +348,8 @@ void PlaceSearchField::refresh()
     if (panel && places_.empty()) {
         PlaceStore& store = model_.places();
         const bool withoutDatabases = !store.canDownload() && !store.hasOpenDatabase();
-        message_->setText(fromUtf8(PlaceSuggestionText::emptyMessage(text, withoutDatabases)));
+        message_->setText(fromUtf8(PlaceSuggestionText::emptyMessage(
+            text, withoutDatabases ? std::optional(store.directory()) : std::nullopt)));
     }
     message_->setVisible(panel && places_.empty());
     const bool listed = panel && !places_.empty();

@@ -70,4 +70,28 @@ inline std::vector<std::byte> bytes(const std::string& text)
     return {first, first + text.size()};
 }
 
+// A round block of `points` corners (half outside, half inside) about a round courtyard that a
+// narrow passage opens to the street: the outer wall of radius 100 m, the courtyard's of 60 m,
+// as (east, south) pairs wound with a positive area.
+constexpr double kBlockRadiusMeters = 100;
+constexpr double kCourtyardRadiusMeters = 60;
+
+inline std::vector<std::pair<double, double>> courtyardBlock(std::size_t points)
+{
+    const std::size_t side = points / 2;
+    // The passage is 2 m wide.
+    const double outerGap = 2 / kBlockRadiusMeters;
+    const double innerGap = 2 / kCourtyardRadiusMeters;
+    std::vector<std::pair<double, double>> corners;
+    for (std::size_t k = 0; k < side; ++k) {
+        const double angle = outerGap / 2 + double(k) * (2 * std::numbers::pi - outerGap) / double(side - 1);
+        corners.emplace_back(kBlockRadiusMeters * std::cos(angle), kBlockRadiusMeters * std::sin(angle));
+    }
+    for (std::size_t k = 0; k < side; ++k) {
+        const double angle = 2 * std::numbers::pi - innerGap / 2 - double(k) * (2 * std::numbers::pi - innerGap) / double(side - 1);
+        corners.emplace_back(kCourtyardRadiusMeters * std::cos(angle), kCourtyardRadiusMeters * std::sin(angle));
+    }
+    return corners;
+}
+
 } // namespace building_testing

@@ -12,6 +12,7 @@
 #include "testing/LoopbackServer.h"
 #include "testing/TemporaryFolder.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -266,7 +267,7 @@ TEST_F(ForestLoaderTest, AsksTheRelayForTheInventoryTileAndPhotosWithTheirExactQ
     loader->request(middleOf(kX, kY));
     finishLoad();
     // The canopy then finds the files the trees were made from.
-    ASSERT_TRUE(LoopbackServer::waitUntil([&] { return store.exists("forest/aerial/17/67443_46979.jpg"); }));
+    ASSERT_TRUE(LoopbackServer::waitUntil([&] { return store.exists("web/orthophoto/17/67443_46979.jpg"); }));
     loader->requestCanopy(middleOf(kX, kY));
     finishLoad();
 
@@ -289,8 +290,9 @@ TEST_F(ForestLoaderTest, AsksTheRelayForTheInventoryTileAndPhotosWithTheirExactQ
     const auto& canopy = loader->canopies().at({15, kX, kY});
     EXPECT_EQ(canopy.side, 1024);
     EXPECT_TRUE(std::any_of(canopy.heights.begin(), canopy.heights.end(), [](auto height) { return height > 900; }));
-    EXPECT_TRUE(nothingUnder("web")) << "the map's own photo tiles are never written";
-    EXPECT_TRUE(std::filesystem::exists(folder / "cache/forest/aerial/17/67440_46976.jpg"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "cache/web/orthophoto/17/67440_46976.jpg"))
+        << "kept as the map's own photo tile, which the map then shows without a download of its own";
+    EXPECT_FALSE(std::filesystem::exists(folder / "cache/forest/aerial")) << "and kept once";
     loader.reset(); // before the relay it uses
 }
 
@@ -330,7 +332,7 @@ TEST_F(ForestLoaderTest, WithAPhotoMissingTreesFallBackToTheGridAndTheCanopyFail
     EXPECT_EQ(loader->tiles().at({15, kX, kY}), TreePlacement::gridTrees(ForestKinds(kForestTilePixels, 1), 15, kX, kY));
     EXPECT_FALSE(loader->canopies().contains({15, kX, kY}));
     EXPECT_TRUE(loader->canopyFailed({15, kX, kY}));
-    EXPECT_TRUE(nothingUnder("web"));
+    EXPECT_FALSE(std::filesystem::exists(folder / fmt::format("cache/web/orthophoto/17/{}_{}.jpg", kX * 4 + 2, kY * 4 + 1)));
 }
 
 TEST_F(ForestLoaderTest, TakesThePhotosOfTheMapsOwnTilesWithoutDownloadingThem)
@@ -343,7 +345,7 @@ TEST_F(ForestLoaderTest, TakesThePhotosOfTheMapsOwnTilesWithoutDownloadingThem)
     finishLoad();
     EXPECT_NE(loader->tiles().at({15, kX, kY}), TreePlacement::gridTrees(ForestKinds(kForestTilePixels, 1), 15, kX, kY));
     EXPECT_EQ(requestsFor(kPhotoLayer), 0);
-    EXPECT_FALSE(std::filesystem::exists(folder / "cache/forest/aerial"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "cache/web")) << "nothing is written over them";
 }
 
 TEST_F(ForestLoaderTest, ALoadThatEndsAfterTheLoaderIsGoneDoesNothing)

@@ -109,35 +109,47 @@ protected:
     }
 };
 
-TEST_F(PlaceDamage, ADamagedFileOnDiskIsSetAsideAndTheCountryWaitsBeforeADownload)
+TEST_F(PlaceDamage, ADamagedFileOnDiskIsSetAsideAndFetchedAgainAtOnceButOnlyOnce)
 {
     ASSERT_GT(whole.size(), 100'000u);
-    serve("ch", whole);
     for (const Damage& damage : damaged) {
         SCOPED_TRACE(damage.what);
+        serve("ch", whole);
         auto& places = makeStore();
         write(places.setAsideFile("ch"), "an older damaged file");
         const std::string& bytes = damage.bytes;
         write(places.databaseFile("ch"), bytes);
         const std::size_t said = timesSaidDamaged();
+        const std::size_t ended = downloadsEnded("ch");
+        const int changed = changes;
         use(places, damage);
 
         EXPECT_EQ(timesSaidDamaged(), said + 1) << "said once";
-        EXPECT_FALSE(places.isOpen("ch"));
-        EXPECT_FALSE(std::filesystem::exists(places.databaseFile("ch")));
         EXPECT_TRUE(read(places.setAsideFile("ch")) == bytes) << "set aside as it was, replacing the older one";
-        EXPECT_TRUE(places.placeSearch("pointe", WorldPoint::fromLatitudeLongitude(46.2, 7.2), 25).empty());
-
-        const int requests = server.requestCount(path("ch"));
-        clock.advance(velorin::PlaceStore::kRetryAfterFailureSeconds - 1);
-        places.ensureDatabase("ch");
-        EXPECT_EQ(server.requestCount(path("ch")), requests) << "failed for five minutes";
-        clock.advance(1);
-        places.ensureDatabase("ch");
-        ASSERT_TRUE(waitForDownload("ch", downloadsEnded("ch") + 1));
-        EXPECT_TRUE(places.isOpen("ch")) << "then downloaded again";
+        ASSERT_TRUE(waitForDownload("ch", ended + 1)) << "downloaded again at once";
+        EXPECT_TRUE(places.isOpen("ch"));
         EXPECT_EQ(places.placeSearch("pointe 2999", WorldPoint::fromLatitudeLongitude(46.2, 7.2), 25).size(), 1u);
+        mainQueue.drain();
+        EXPECT_EQ(changes, changed + 1) << "the names are built again with it";
     }
+
+    // Damaged again, and fetched damaged: the country then waits as after a failed download.
+    const Damage& damage = damaged.front();
+    serve("ch", damage.bytes);
+    auto& places = makeStore();
+    write(places.databaseFile("ch"), damage.bytes);
+    const std::size_t ended = downloadsEnded("ch");
+    use(places, damage);
+    ASSERT_TRUE(waitForDownload("ch", ended + 1));
+    EXPECT_FALSE(places.isOpen("ch"));
+    const int requests = server.requestCount(path("ch"));
+    clock.advance(velorin::PlaceStore::kRetryAfterFailureSeconds - 1);
+    places.ensureDatabase("ch");
+    EXPECT_EQ(server.requestCount(path("ch")), requests) << "one new download, then five minutes' wait";
+    clock.advance(1);
+    places.ensureDatabase("ch");
+    ASSERT_TRUE(waitForDownload("ch", ended + 2));
+    EXPECT_EQ(server.requestCount(path("ch")), requests + 1);
 }
 
 TEST_F(PlaceDamage, ADamagedDownloadIsCaughtByItsCheckAndSetAside)

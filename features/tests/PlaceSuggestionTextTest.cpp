@@ -73,19 +73,25 @@ TEST(PlaceSuggestionText, ThePanelOpensUnlessTheTextIsTheLastChoiceAndSaysWhyItI
     EXPECT_TRUE(PlaceSuggestionText::opensFor("Mont Blanc", "Mont Blan"));
     EXPECT_TRUE(PlaceSuggestionText::opensFor("Mont Blanc", "mont blanc"));
 
+    const std::string noDatabase = "Aucune base de lieux installée. Velorin les cherche dans le dossier "
+                                   "/home/marie/.local/share/Velorin/Places\u00a0:\nplaces-fr.sqlite\nplaces-ch.sqlite\n"
+                                   "places-at.sqlite\nplaces-es.sqlite";
+    EXPECT_EQ(PlaceSuggestionText::noDatabase("/home/marie/.local/share/Velorin/Places"), noDatabase);
     struct Case {
         const char* query;
         bool withoutDatabases;
-        std::string_view message;
+        std::string message;
     };
-    for (auto c : {
-             Case{"a", false, PlaceSuggestionText::kTooShort},
-             Case{" ", false, PlaceSuggestionText::kTooShort},
-             Case{"e\u0301", true, PlaceSuggestionText::kTooShort},
-             Case{"  ", false, PlaceSuggestionText::kNothingFound},
-             Case{"zz", false, PlaceSuggestionText::kNothingFound},
-             Case{"zz", true, PlaceSuggestionText::kNoDatabase},
+    for (const auto& c : {
+             Case{"a", false, std::string(PlaceSuggestionText::kTooShort)},
+             Case{" ", false, std::string(PlaceSuggestionText::kTooShort)},
+             Case{"e\u0301", true, std::string(PlaceSuggestionText::kTooShort)},
+             Case{"  ", false, std::string(PlaceSuggestionText::kNothingFound)},
+             Case{"zz", false, std::string(PlaceSuggestionText::kNothingFound)},
+             Case{"zz", true, noDatabase},
          }) {
-        EXPECT_EQ(PlaceSuggestionText::emptyMessage(c.query, c.withoutDatabases), c.message) << c.query;
+        const auto folder = c.withoutDatabases ? std::optional<std::filesystem::path>("/home/marie/.local/share/Velorin/Places")
+                                               : std::nullopt;
+        EXPECT_EQ(PlaceSuggestionText::emptyMessage(c.query, folder), c.message) << c.query;
     }
 }

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -195,6 +197,22 @@ TEST(ToponymCells, CoverTheRectangleColumnByColumnClampedToTheWorld)
         EXPECT_EQ(cells.size(), c.cells.size());
         EXPECT_TRUE(cells == c.cells);
     }
+}
+
+TEST(ToponymCells, ThoseMeetingATiltedViewsGroundComeNearestItsMiddleFirst)
+{
+    constexpr double kCell = 1.0 / ToponymService::kCellsAcross;
+    const auto at = [&](double column, double row) { return velorin::WorldPoint{(1000 + column) * kCell, (700 + row) * kCell}; };
+    // A strip 0.2 cells wide along the diagonal of a 3 × 3 block: it misses the block's other
+    // two corners.
+    const std::array<velorin::WorldPoint, 4> strip{at(0.3, 0.1), at(2.9, 2.7), at(2.7, 2.9), at(0.1, 0.3)};
+    const std::vector<Cell> expected{{1000, 700}, {1000, 701}, {1001, 700}, {1001, 701}, {1001, 702}, {1002, 701},
+        {1002, 702}};
+    EXPECT_TRUE(ToponymService::cellsMeeting(strip, at(0.5, 0.5)) == expected);
+    std::array<velorin::WorldPoint, 4> reversed = strip;
+    std::reverse(reversed.begin(), reversed.end());
+    EXPECT_TRUE(ToponymService::cellsMeeting(reversed, at(0.5, 0.5)) == expected) << "either way round";
+    EXPECT_TRUE(ToponymService::cellsMeeting(strip, at(2.5, 2.5)).front() == (Cell{1002, 702}));
 }
 
 TEST_F(ToponymServiceTest, NothingIsAskedOrShownBelowZoomThirteenAndTwoRequestsMakeOneLoad)
@@ -453,43 +471,98 @@ TEST_F(ToponymServiceTest, ACellWithoutAnyAnsweringLayerFailsWithTheLastNetworkE
     EXPECT_EQ(refusedByServer.error->message, "réponse incorrecte du serveur");
 }
 
-TEST_F(ToponymServiceTest, APartialCellIsShownButNotCachedAndANewServiceAsksForItAgain)
+TEST_F(ToponymServiceTest, ACellALayerFailedIsShownButNotCachedAndANewServiceAsksForItAgain)
 {
-    struct Case {
-        const char* what;
-        std::function<void()> fail;
-        std::optional<double> altitude;
-    };
-    for (const Case& c : {
-             Case{"a layer failing", [&] { answer("lieu_dit_non_habite", LoopbackServer::reply(503)); }, kAltimetryMeters},
-             Case{"the heights failing",
-                 [&] {
-                     server.route(std::string(kAltimetryPath), LoopbackServer::reply(500));
-                     server.route("/elevation-tiles-prod/terrarium/*", LoopbackServer::reply(404));
-                 },
-                 std::nullopt},
-         }) {
-        SCOPED_TRACE(c.what);
-        {
-            std::lock_guard lock(mutex);
-            layerReplies.clear();
-        }
-        c.fail();
-        answer("detail_orographique", {feature("col.1", "Col", "Col du Lautaret", point(6.6, 45.15))});
-        makeService();
-        load(kAlps);
-        const auto shown = service->visibleToponyms(13);
-        ASSERT_EQ(ids(shown), (std::vector<std::string>{"col.1"}));
-        EXPECT_EQ(shown[0].altitude, c.altitude);
-        service.reset();
-        EXPECT_FALSE(store->exists(ToponymService::cacheKey(kAlps.x, kAlps.y)));
+    answer("lieu_dit_non_habite", LoopbackServer::reply(503));
+    answer("detail_orographique", {feature("col.1", "Col", "Col du Lautaret", point(6.6, 45.15))});
+    makeService();
+    load(kAlps);
+    const auto shown = service->visibleToponyms(13);
+    ASSERT_EQ(ids(shown), (std::vector<std::string>{"col.1"}));
+    EXPECT_EQ(shown[0].altitude, kAltimetryMeters);
+    service.reset();
+    EXPECT_FALSE(store->exists(ToponymService::cacheKey(kAlps.x, kAlps.y)));
 
-        const int before = featureRequests();
-        makeService();
-        load(kAlps);
-        EXPECT_EQ(featureRequests(), before + 4);
-        service.reset();
-    }
+    const int before = featureRequests();
+    makeService();
+    load(kAlps);
+    EXPECT_EQ(featureRequests(), before + 4);
+}
+
+TEST_F(ToponymServiceTest, ACellWhoseHeightsFailedIsCachedAndItsHeightsAreCompletedAtTheNextLoad)
+{
+    server.route(std::string(kAltimetryPath), LoopbackServer::reply(500));
+    server.route("/elevation-tiles-prod/terrarium/*", LoopbackServer::reply(404));
+    answer("detail_orographique", {feature("col.1", "Col", "Col du Lautaret", point(6.6, 45.15)),
+                                      feature("ridge.1", "Crête", "Arête de la Bruyère", point(6.61, 45.16))});
+    answer("zone_d_habitation", {feature("lieu.1", "Lieu-dit habité", "Le Casset", point(6.5, 45.0))});
+    makeService();
+    load(kAlps);
+    ASSERT_EQ(ids(service->visibleToponyms(13)), (std::vector<std::string>{"col.1"}));
+    EXPECT_FALSE(service->visibleToponyms(13)[0].altitude);
+    service.reset();
+    const std::string key = ToponymService::cacheKey(kAlps.x, kAlps.y);
+    const std::string pending = ToponymService::heightsPendingKey(kAlps.x, kAlps.y);
+    ASSERT_TRUE(LoopbackServer::waitUntil([&] { return store->exists(key) && store->exists(pending); }))
+        << "the features are kept though their heights did not come";
+
+    // The next start asks for the missing height alone, not for the features again.
+    server.route(std::string(kAltimetryPath), [](const httplib::Request& request, httplib::Response& response) {
+        EXPECT_EQ(request.get_param_value("lon"), "6.600000") << "only the col has a height to come";
+        response.set_content(json{{"elevations", {kAltimetryMeters}}}.dump(), "application/json");
+    });
+    const int features = featureRequests();
+    makeService();
+    load(kAlps);
+    EXPECT_EQ(featureRequests(), features);
+    EXPECT_EQ(server.requestCount(kAltimetryPath), 2) << "one failed batch, then the col's";
+    const auto completed = service->visibleToponyms(16);
+    ASSERT_EQ(ids(completed), (std::vector<std::string>{"col.1", "ridge.1", "lieu.1"}));
+    EXPECT_EQ(completed[0].altitude, kAltimetryMeters);
+    service.reset();
+    ASSERT_TRUE(LoopbackServer::waitUntil([&] { return !store->exists(pending); }));
+
+    // From then on the cache holds everything.
+    const int requests = server.requestCount();
+    makeService();
+    load(kAlps);
+    EXPECT_EQ(server.requestCount(), requests);
+    EXPECT_EQ(service->visibleToponyms(16), completed);
+}
+
+TEST_F(ToponymServiceTest, AShownCellWhoseHeightsFailedAsksForThemAgainAMinuteLater)
+{
+    server.route(std::string(kAltimetryPath), LoopbackServer::reply(500));
+    server.route("/elevation-tiles-prod/terrarium/*", LoopbackServer::reply(404));
+    answer("detail_orographique", {feature("col.1", "Col", "Col du Lautaret", point(6.6, 45.15))});
+    makeService();
+    load(kAlps);
+    ASSERT_EQ(service->visibleToponyms(13).size(), 1u);
+    EXPECT_FALSE(service->visibleToponyms(13)[0].altitude);
+    const int features = featureRequests();
+    server.route(std::string(kAltimetryPath), [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(json{{"elevations", {kAltimetryMeters}}}.dump(), "application/json");
+    });
+    ASSERT_TRUE(LoopbackServer::waitUntil(
+        [&] { return store->exists(ToponymService::heightsPendingKey(kAlps.x, kAlps.y)); }));
+
+    clock->advance(ToponymService::kRetryDelaySeconds - 1);
+    load(kAlps);
+    EXPECT_EQ(server.requestCount(kAltimetryPath), 1) << "not yet";
+    clock->advance(1);
+    const int changed = changes;
+    load(kAlps);
+    EXPECT_EQ(server.requestCount(kAltimetryPath), 2);
+    EXPECT_EQ(featureRequests(), features) << "the features are not asked again";
+    ASSERT_EQ(service->visibleToponyms(13).size(), 1u);
+    EXPECT_EQ(service->visibleToponyms(13)[0].altitude, kAltimetryMeters);
+    EXPECT_EQ(changes, changed + 1);
+    ASSERT_TRUE(LoopbackServer::waitUntil(
+        [&] { return !store->exists(ToponymService::heightsPendingKey(kAlps.x, kAlps.y)); }));
+
+    clock->advance(ToponymService::kRetryDelaySeconds);
+    load(kAlps);
+    EXPECT_EQ(server.requestCount(kAltimetryPath), 2) << "complete now";
 }
 
 TEST_F(ToponymServiceTest, ACompleteCellIsCachedAndANewServiceReadsItWithoutAnyRequest)

@@ -162,3 +162,23 @@ TEST_F(TileLoaderMosaic, WhiteAreasOfSwissTilesWithFlatBlocksTakeTheOrthophotoOf
     EXPECT_NEAR(meanOf(*tile, 1, 0, 256, 140, 256), kOrthophotoColour.g, 6);
     EXPECT_NEAR(meanOf(*tile, 2, 0, 256, 0, 116), kTexturedColour.b, 6);
 }
+
+TEST_F(TileLoaderMosaic, ABorderPhotoFoundOnDiskAsDownloadedIsShownAndKeptRepairedWithoutAnotherDownload)
+{
+    // The trees keep the aerial photos they download under the map's own keys, unrepaired.
+    start();
+    const int64_t x = kGenevaX13 * 16 + 3;
+    const int64_t y = kGenevaY13 * 16 + 5;
+    const auto downloaded = jpegOf(imageOf(256, 256, [](int px, int) { return px < 128 ? kWhite : kGrey; }));
+    store->writeNow(downloaded, orthophotoDiskKey(17, x, y));
+    serve(Basemap::swissImage, 17, x, y, jpegOf(texturedPhoto()));
+    auto key = TileKey::webTile(Basemap::orthophoto, 17, x, y);
+
+    want({ key });
+    ASSERT_TRUE(settle([&] { return cache->contains(key); }));
+    EXPECT_EQ(requestCount(Basemap::orthophoto, 17, x, y), 0) << "one download for the map and the trees";
+    auto tile = stored(orthophotoDiskKey(17, x, y));
+    ASSERT_TRUE(tile);
+    EXPECT_NEAR(meanOf(*tile, 0, 0, 120, 0, 256), kTexturedColour.r, 4) << "the white area took the Swiss pixels";
+    EXPECT_NEAR(meanOf(*tile, 2, 140, 256, 0, 256), kGrey.b, 4);
+}

@@ -4,6 +4,9 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
+#include <optional>
 
 using velorin::BuildingGPUVertex;
 using velorin::BuildingService;
@@ -127,13 +130,13 @@ TEST_F(BuildingVertices, AreTheSameInTheSameOrderWhenALargeTileIsConvertedOnSeve
     }
     const auto ground = pointwise([](WorldPoint p) { return 1000 + 1e6 * (p.x - kTile.x / 32768.0); });
     const auto quarters = MapRenderer::buildingVertices(mesh, kTile, ground);
+    // Triangle by triangle, as a roof triangle is placed by where it lies.
     std::array<std::vector<BuildingGPUVertex>, 4> oneByOne;
-    for (const Vertex& vertex : mesh) {
-        const auto single = MapRenderer::buildingVertices({vertex}, kTile, ground);
-        for (std::size_t q = 0; q < 4; ++q) {
-            if (single.starts[q + 1] > single.starts[q])
-                oneByOne[q].push_back(single.vertices.front());
-        }
+    for (std::size_t at = 0; at < mesh.size(); at += 3) {
+        const auto single = MapRenderer::buildingVertices({mesh[at], mesh[at + 1], mesh[at + 2]}, kTile, ground);
+        for (std::size_t q = 0; q < 4; ++q)
+            oneByOne[q].insert(oneByOne[q].end(), single.vertices.begin() + single.starts[q],
+                single.vertices.begin() + single.starts[q + 1]);
     }
     std::vector<BuildingGPUVertex> expected;
     for (const auto& quarter : oneByOne)
@@ -141,9 +144,80 @@ TEST_F(BuildingVertices, AreTheSameInTheSameOrderWhenALargeTileIsConvertedOnSeve
     EXPECT_EQ(quarters.vertices, expected);
 }
 
+TEST_F(BuildingVertices, ARoofAcrossTheQuarterLinesIsCutIntoTheQuartersItCoversAndItsWallsStayWithItsFoot)
+{
+    const double half = tileMeters(kTile) / 2;
+    // A 20 m square house a little north-west of the tile's middle, its foot in the first quarter.
+    const auto house = box(half - 11, half - 12, 20, 20, 7);
+    const auto quarters = MapRenderer::buildingVertices(house, kTile, nullptr);
+    double roofArea = 0;
+    for (int q = 0; q < 4; ++q) {
+        int roofVertices = 0;
+        for (int at = quarters.starts[q]; at < quarters.starts[q + 1]; at += 3) {
+            const BuildingGPUVertex* t = &quarters.vertices[std::size_t(at)];
+            if (t[0].part < 0.5f) {
+                EXPECT_EQ(q, 0) << "walls go with their foot";
+                continue;
+            }
+            roofVertices += 3;
+            roofArea += ((t[1].x - t[0].x) * (t[2].y - t[0].y) - (t[2].x - t[0].x) * (t[1].y - t[0].y)) / 2;
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_EQ(t[k].elevation, 7);
+                EXPECT_TRUE(q % 2 == 0 ? t[k].x <= half + 1e-3 : t[k].x >= half - 1e-3) << q;
+                EXPECT_TRUE(q / 2 == 0 ? t[k].y <= half + 1e-3 : t[k].y >= half - 1e-3) << q;
+            }
+        }
+        EXPECT_GT(roofVertices, 0) << "the roof reaches quarter " << q;
+    }
+    EXPECT_NEAR(roofArea, 400, 1e-2) << "the pieces cover the roof, once";
+}
+
 // The close view over the valley with a building source beside the forest.
 class Buildings : public ForestScene {
 protected:
+    // The frame of `mesh` over aerial photos of every level, meadow except where `colourAt`
+    // gives a colour, all of them cached at level 18.
+    platform::Image drawOnPhotos(const std::vector<Vertex>& mesh, const std::function<std::optional<Rgba>(WorldPoint)>& colourAt)
+    {
+        tileTexture = [this, colourAt](const TileKey& key) {
+            const auto& tile = std::get<TileKey::WebTile>(key.value);
+            const double size = 1 / std::exp2(double(tile.z));
+            return texture(64, 64, [&](int u, int v) {
+                const WorldPoint p{(double(tile.x) + (u + 0.5) / 64) * size, (double(tile.y) + (v + 0.5) / 64) * size};
+                const int grain = (u * 7 + v * 13) % 9;
+                return colourAt(p).value_or(Rgba{120 + grain, 150 + grain, 90, 255});
+            });
+        };
+        renderer->basemap = Basemap::orthophoto;
+        settleWithEveryTile();
+        for (int i = 0; i < 8; ++i) {
+            for (int j = 0; j < 8; ++j) {
+                const TileKey key = TileKey::webTile(Basemap(Basemap::orthophoto).index(), 18, 8 * kTile.x + j, 8 * kTile.y + i);
+                cache->insert(tileTexture(key), key);
+            }
+        }
+        buildings->meshes[kTile] = mesh;
+        renderer->prepareScene(clock->now());
+        EXPECT_FALSE(renderer->buildingDraws.empty());
+        const auto frame = renderer->renderOffscreen(kWidth, kHeight);
+        EXPECT_TRUE(frame);
+        return frame ? image(*frame) : platform::Image{};
+    }
+
+    // The colour drawn at a roof point `height` metres above the ground, in tile metres.
+    std::array<int, 3> roofPixel(const platform::Image& picture, double east, double south, double height) const
+    {
+        const WorldPoint point = inTile(kTile, east, south);
+        const double ground = renderer->terrain->elevationAt(point.x, point.y, renderer->frame.frameTerrainZoom);
+        const auto screen = renderer->camera.screenPoint(
+            point, (ground + height - renderer->frame.frameBaseElevation) * renderer->frame.frameHeightScale);
+        EXPECT_TRUE(screen.x >= 0 && screen.x < kWidth && screen.y >= 0 && screen.y < kHeight);
+        if (!(screen.x >= 0 && screen.x < kWidth && screen.y >= 0 && screen.y < kHeight) || picture.pixels.empty())
+            return {};
+        const std::size_t at = (std::size_t(screen.y) * kWidth + std::size_t(screen.x)) * 4;
+        return {int(picture.pixels[at]), int(picture.pixels[at + 1]), int(picture.pixels[at + 2])};
+    }
+
     std::shared_ptr<testing_support::FakeBuildingService> buildings
         = std::make_shared<testing_support::FakeBuildingService>();
 
@@ -391,42 +465,104 @@ TEST_F(Buildings, CarryTheAerialPhotoOnTheirRoofsInAnOffscreenFrame)
         });
     };
     // The aerial photo of any level: meadow, and the roofs where the houses stand.
-    tileTexture = [&](const TileKey& key) {
-        const auto& tile = std::get<TileKey::WebTile>(key.value);
-        const double size = 1 / std::exp2(double(tile.z));
-        return texture(64, 64, [&](int u, int v) {
-            const WorldPoint p{(double(tile.x) + (u + 0.5) / 64) * size, (double(tile.y) + (v + 0.5) / 64) * size};
-            const int grain = (u * 7 + v * 13) % 9;
-            return onRoof(p) ? Rgba{196, 72, 150, 255} : Rgba{120 + grain, 150 + grain, 90, 255};
-        });
-    };
-    renderer->basemap = Basemap::orthophoto;
-    settleWithEveryTile();
-    for (int i = 0; i < 8; ++i) {
-        for (int j = 0; j < 8; ++j) {
-            const TileKey key = TileKey::webTile(Basemap(Basemap::orthophoto).index(), 18, 8 * kTile.x + j, 8 * kTile.y + i);
-            cache->insert(tileTexture(key), key);
-        }
-    }
-    buildings->meshes[kTile] = mesh;
-    renderer->prepareScene(clock->now());
-    ASSERT_FALSE(renderer->buildingDraws.empty());
-    const auto frame = renderer->renderOffscreen(kWidth, kHeight);
-    ASSERT_TRUE(frame);
-    const platform::Image picture = image(*frame);
+    const platform::Image picture = drawOnPhotos(mesh, [&](WorldPoint p) {
+        return onRoof(p) ? std::optional(Rgba{196, 72, 150, 255}) : std::nullopt;
+    });
     writePicture(picture, kPictureName);
 
     // The middle house's roof, seen from above, takes the photo's colour, lit.
     const House& middle = houses[3];
-    const WorldPoint roofCentre = inTile(kTile, middle.east + middle.width / 2, middle.south + middle.depth / 2);
-    const double ground = renderer->terrain->elevationAt(roofCentre.x, roofCentre.y, renderer->frame.frameTerrainZoom);
-    const auto screen = renderer->camera.screenPoint(
-        roofCentre, (ground + middle.height - renderer->frame.frameBaseElevation) * renderer->frame.frameHeightScale);
-    ASSERT_TRUE(screen.x >= 0 && screen.x < kWidth && screen.y >= 0 && screen.y < kHeight);
-    const std::size_t at = (std::size_t(screen.y) * kWidth + std::size_t(screen.x)) * 4;
-    const int r = int(picture.pixels[at]);
-    const int g = int(picture.pixels[at + 1]);
-    const int b = int(picture.pixels[at + 2]);
+    const auto [r, g, b] = roofPixel(picture, middle.east + middle.width / 2, middle.south + middle.depth / 2, middle.height);
     EXPECT_GT(r, 2 * g) << r << " " << g << " " << b;
     EXPECT_GT(b, g + 30) << r << " " << g << " " << b;
+}
+
+TEST_F(Buildings, ShowThePhotoUnderARoofThatCrossesAQuarterLine)
+{
+    // A long house whose foot lies in the north-west quarter and whose east end reaches 12 m
+    // into the north-east one: the photo shows its roof red, east of the line blue.
+    const double half = tileMeters(kTile) / 2;
+    const double south = half / 2;
+    renderer->camera = closeUp(inTile(kTile, half, south + 7), 0.5);
+    renderer->camera.zoom = 18;
+    renderer->camera.pitch = 0.6;
+    provideElevation(renderer->camera);
+    const auto house = box(half - 36, south, 48, 14, 8);
+    const platform::Image picture = drawOnPhotos(house, [&](WorldPoint p) -> std::optional<Rgba> {
+        const double east = (p.x * 32768 - double(kTile.x)) * tileMeters(kTile);
+        const double southOf = (p.y * 32768 - double(kTile.y)) * tileMeters(kTile);
+        if (east < half - 36 || east > half + 12 || southOf < south || southOf > south + 14)
+            return std::nullopt;
+        return east < half ? Rgba{196, 72, 60, 255} : Rgba{40, 90, 220, 255};
+    });
+    writePicture(picture, "buildings-quarter-line.png");
+
+    for (const double east : {half + 3, half + 9}) {
+        const auto [r, g, b] = roofPixel(picture, east, south + 7, 8);
+        EXPECT_GT(b, r + 60) << "the photo beyond the line, not its edge stretched: " << r << " " << g << " " << b;
+    }
+    const auto [r, g, b] = roofPixel(picture, half - 6, south + 7, 8);
+    EXPECT_GT(r, b + 60) << r << " " << g << " " << b;
+}
+
+TEST_F(Buildings, ShowTheirStoreysCloseUpAndPlainWallsFarOff)
+{
+    // A town of long houses with façades over the tile's north-west quarter, and the same
+    // town with plain walls.
+    const double quarter = tileMeters(kTile) / 2;
+    std::vector<Vertex> facades;
+    for (double east = 20; east + 24 < quarter; east += 34) {
+        for (double south = 20; south + 14 < quarter; south += 30) {
+            const auto house = box(east, south, 24, 14, 9 + std::fmod(east + south, 7));
+            facades.insert(facades.end(), house.begin(), house.end());
+        }
+    }
+    std::vector<Vertex> plain = facades;
+    for (Vertex& vertex : plain)
+        vertex.wallLength = 0;
+    settleWithEveryTile();
+
+    const auto render = [&](double zoom, const std::vector<Vertex>& mesh) {
+        renderer->camera = closeUp(inTile(kTile, quarter / 2, quarter / 2 - 60), 0.5);
+        renderer->camera.zoom = zoom;
+        renderer->camera.pitch = 1.0;
+        provideElevation(renderer->camera);
+        renderer->buildingBuffers.clear();
+        buildings->meshes[kTile] = mesh;
+        renderer->prepareScene(clock->now());
+        EXPECT_FALSE(renderer->buildingDraws.empty()) << "zoom " << zoom;
+        const auto frame = renderer->renderOffscreen(kWidth, kHeight);
+        EXPECT_TRUE(frame);
+        return frame ? image(*frame) : platform::Image{};
+    };
+    // Pixels where the façades change the picture by more than a shade.
+    const auto windowPixels = [](const platform::Image& a, const platform::Image& b) {
+        int count = 0;
+        for (std::size_t at = 0; at + 3 < a.pixels.size(); at += 4) {
+            int difference = 0;
+            for (std::size_t c = 0; c < 3; ++c)
+                difference = std::max(difference, std::abs(int(a.pixels[at + c]) - int(b.pixels[at + c])));
+            count += difference > 24;
+        }
+        return count;
+    };
+
+    platform::Image picture{2 * kWidth, kHeight, std::vector<std::byte>(std::size_t(2 * kWidth * kHeight * 4))};
+    int column = 0;
+    // Buildings show from 3 m a pixel, here a quarter of a level above zoom 15.
+    for (const double zoom : {15.25, 17.0}) {
+        const platform::Image shown = render(zoom, facades);
+        const platform::Image walls = render(zoom, plain);
+        ASSERT_EQ(shown.pixels.size(), std::size_t(kWidth * kHeight * 4));
+        const int windows = windowPixels(shown, walls);
+        if (zoom < 16)
+            EXPECT_LT(windows, kWidth * kHeight / 1000) << "far off, walls read as walls, without specks";
+        else
+            EXPECT_GT(windows, kWidth * kHeight / 100) << "close up, the storeys show";
+        for (int row = 0; row < kHeight; ++row)
+            std::copy_n(shown.pixels.begin() + std::ptrdiff_t(row * kWidth * 4), kWidth * 4,
+                picture.pixels.begin() + std::ptrdiff_t((row * 2 * kWidth + column) * 4));
+        column += kWidth;
+    }
+    writePicture(picture, "buildings-distance.png");
 }

@@ -128,17 +128,25 @@ TEST_F(PlaceSearchFieldWidget, ThePanelSaysWhyItHasNoSuggestion)
     struct Case {
         const char* query;
         bool database;
-        std::optional<std::string_view> message;
+        std::optional<std::string> message;
     };
+    const std::string noDatabase = PlaceSuggestionText::noDatabase(model->places().directory());
+    // Where a person reads that no database is installed, and where to put one.
+    screen.show();
+    field->setQuery("zz");
+    QApplication::processEvents();
+    const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "place-search-no-database.png";
+    ASSERT_TRUE(screen.grab().toImage().save(QString::fromStdString(path.string()), "PNG"));
+    std::cout << "picture: " << path.string() << '\n';
     for (const auto& c : std::vector<Case>{
              {"", false, std::nullopt},
-             {"a", false, PlaceSuggestionText::kTooShort},
-             {" ", false, PlaceSuggestionText::kTooShort},
-             {"zz", false, PlaceSuggestionText::kNoDatabase},
-             {"   ", false, PlaceSuggestionText::kNoDatabase},
-             {"a", true, PlaceSuggestionText::kTooShort},
-             {"zz", true, PlaceSuggestionText::kNothingFound},
-             {" - ", true, PlaceSuggestionText::kNothingFound},
+             {"a", false, std::string(PlaceSuggestionText::kTooShort)},
+             {" ", false, std::string(PlaceSuggestionText::kTooShort)},
+             {"zz", false, noDatabase},
+             {"   ", false, noDatabase},
+             {"a", true, std::string(PlaceSuggestionText::kTooShort)},
+             {"zz", true, std::string(PlaceSuggestionText::kNothingFound)},
+             {" - ", true, std::string(PlaceSuggestionText::kNothingFound)},
          }) {
         SCOPED_TRACE(std::string("\"") + c.query + "\"");
         if (c.database && !model->places().hasOpenDatabase())
