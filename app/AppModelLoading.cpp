@@ -9,6 +9,15 @@ bool isBusy(const TileLoader::Status& status)
     return status.pending > 0 || status.loadingSheet || status.queuedSheets > 0;
 }
 
+// Failures in a row say the server is out of reach only while something is still wanted
+// from it, in flight or waiting to be asked again: once every wanted tile is in they are
+// history.
+bool serverUnreachable(const TileLoader::Status& status)
+{
+    return status.transportFailures > AppModel::kUnreachableAfterTransportFailures
+        && (isBusy(status) || status.retrying > 0);
+}
+
 } // namespace
 
 void AppModel::tileStatusDidChange(const TileLoader::Status& status)
@@ -98,7 +107,7 @@ void AppModel::retryLoading()
 
 bool AppModel::hasLoadingProblem() const
 {
-    if (!network_->isReachable() || tileStatus_.transportFailures > kUnreachableAfterTransportFailures)
+    if (!network_->isReachable() || serverUnreachable(tileStatus_))
         return true;
     return isStalled_;
 }
@@ -107,7 +116,7 @@ std::string AppModel::loadingProblemMessage() const
 {
     if (!network_->isReachable())
         return "Hors réseau";
-    if (tileStatus_.transportFailures > kUnreachableAfterTransportFailures)
+    if (serverUnreachable(tileStatus_))
         return "Serveur injoignable";
     return "Chargement bloqué";
 }

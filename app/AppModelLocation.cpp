@@ -56,6 +56,9 @@ void AppModel::toggleCompassFollowing()
         }
         return;
     }
+    // Without a compass there is no heading to follow: north up is all the press does.
+    if (!isCompassFollowing_ && !location_->source().headingAvailable())
+        return;
     publish(isCompassFollowing_, !isCompassFollowing_);
     if (auto canvas = canvas_.lock())
         canvas->setCompassFollowing(isCompassFollowing_);

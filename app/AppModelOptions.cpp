@@ -1,6 +1,24 @@
 #include "app/AppModel.h"
 
+#include <initializer_list>
+#include <optional>
+
 namespace velorin {
+
+namespace {
+
+// The first of `candidates` that is a map of neither the world maps nor a photo, else the
+// IGN plan.
+Basemap firstPlainMap(std::initializer_list<std::optional<Basemap>> candidates)
+{
+    for (const auto& candidate : candidates) {
+        if (candidate && !candidate->isApple() && !candidate->isPhoto())
+            return *candidate;
+    }
+    return Basemap::planIGN;
+}
+
+} // namespace
 
 void AppModel::selectBasemap(Basemap basemap)
 {
@@ -18,7 +36,13 @@ void AppModel::selectBasemap(Basemap basemap)
 void AppModel::toggleAerial()
 {
     if (basemap_.isPhoto()) {
-        selectBasemap(basemapBeforeAerial_.value_or(Basemap::planIGN));
+        // The photo gives way to a map of its own family: the world maps' plan, or the map
+        // shown before among the others.
+        if (basemap_.isApple()) {
+            selectBasemap(Basemap::applePlan);
+            return;
+        }
+        selectBasemap(firstPlainMap({ basemapBeforeAerial_, basemapBeforeApple_ }));
         return;
     }
     basemapBeforeAerial_ = basemap_;
@@ -38,13 +62,7 @@ void AppModel::setAppleMap(bool on)
         selectBasemap(rememberedAerialBasemap(*defaults_));
         return;
     }
-    for (const auto& before : { basemapBeforeApple_, basemapBeforeAerial_ }) {
-        if (before && !before->isApple() && !before->isPhoto()) {
-            selectBasemap(*before);
-            return;
-        }
-    }
-    selectBasemap(Basemap::planIGN);
+    selectBasemap(firstPlainMap({ basemapBeforeApple_, basemapBeforeAerial_ }));
 }
 
 void AppModel::toggleToponyms()

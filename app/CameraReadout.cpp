@@ -1,6 +1,7 @@
 #include "app/CameraReadout.h"
 
 #include "canvas/GestureJournal.h"
+#include "platform/NumberFormat.h"
 
 #include <fmt/format.h>
 
@@ -18,14 +19,14 @@ std::string number(double value, int decimals, std::string_view before = {}, std
 {
     if (!std::isfinite(value))
         return CameraReadout::kMissing;
-    return fmt::format("{}{:.{}f}{}", before, value, decimals, after);
+    return fmt::format("{}{}{}", before, platform::frenchNumber(value, decimals), after);
 }
 
 std::string coordinate(double degrees, const char* positive, const char* negative)
 {
     if (!std::isfinite(degrees))
         return CameraReadout::kMissing;
-    return fmt::format("{:.5f}° {}", std::abs(degrees), degrees >= 0 ? positive : negative);
+    return fmt::format("{}° {}", platform::frenchNumber(std::abs(degrees), 5), degrees >= 0 ? positive : negative);
 }
 
 } // namespace
@@ -37,10 +38,8 @@ std::string CameraReadout::position(WorldPoint point)
 
 std::string CameraReadout::altitude(double meters)
 {
-    // Rounded as a double: a value out of the integers' range is never converted.
-    if (!std::isfinite(meters))
-        return kMissing;
-    return fmt::format("{:.0f} m d'altitude", std::round(meters) + 0.0);
+    // Halves round up, as a walker reads them.
+    return number(std::round(meters) + 0.0, 0, {}, " m d'altitude");
 }
 
 std::string CameraReadout::bearing(double radians)

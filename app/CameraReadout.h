@@ -7,10 +7,10 @@
 
 namespace velorin {
 
-// The texts of the camera readout panel, numbers in the C locale: where the camera aims and
-// where its eye is ("45.92000° N  6.87000° E"), the eye's altitude, the angles, the zoom,
-// the focal factor, and the "-startAt" line that reopens the view, written as the gesture
-// journal writes it. A value that is not a finite number reads "—". Any thread.
+// The texts of the camera readout panel, numbers written the French way: where the camera
+// aims and where its eye is ("45,92000° N  6,87000° E"), the eye's altitude, the angles, the
+// zoom, the focal factor; and the "-startAt" line that reopens the view, in the C locale as
+// the gesture journal writes it. A value that is not a finite number reads "—". Any thread.
 struct CameraReadout {
     static constexpr const char* kMissing = "—";
 

@@ -150,7 +150,9 @@ std::optional<CameraInfo> CanvasPortAdapter::cameraInfo() const
     if (!canvas)
         return std::nullopt;
     const Camera& camera = canvas->camera();
-    return CameraInfo {camera, canvas->renderer().eyePosition(camera, camera.pitch)};
+    // The eye's height at the scale of the map itself: the relief flattened in a view
+    // nearly straight down would put it thousands of kilometres up.
+    return CameraInfo {camera, canvas->renderer().eyePosition(camera, 0.0)};
 }
 
 void CanvasPortAdapter::set3D(bool on)

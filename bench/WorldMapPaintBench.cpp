@@ -30,7 +30,6 @@ void paintPitchedWorldMap(benchmark::State& state)
             return std::optional("http://127.0.0.1:9/" + std::to_string(z) + "/" + std::to_string(x) + "/" + std::to_string(y));
         };
         tiles.maxLevel = maxLevel;
-        tiles.attribution = "© les contributeurs d'OpenStreetMap";
         return tiles;
     };
     view.setTileSource(source("plan", 19));

@@ -40,7 +40,6 @@ void AppleMapLayer::apply(Basemap basemap)
         return worldMapTileURL(hosts, basemap, z, x, y);
     };
     source.maxLevel = satellite ? kSatelliteMaxLevel : kPlanMaxLevel;
-    source.attribution = satellite ? kSatelliteAttribution : kPlanAttribution;
     mapView_->setTileSource(std::move(source));
 }
 

@@ -32,9 +32,6 @@ public:
     static constexpr int kPlanMaxLevel = 19;
     static constexpr int kSatelliteMaxLevel = 15;
     static constexpr int kSlopesMaxLevel = 17;
-    static constexpr std::string_view kPlanAttribution = "© les contributeurs d'OpenStreetMap";
-    static constexpr std::string_view kSatelliteAttribution
-        = "Sentinel-2 cloudless – s2maps.eu by EOX IT Services GmbH (Contains modified Copernicus Sentinel data 2016)";
 
     // One line of the track on the map.
     struct TrackLine {

@@ -20,6 +20,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -158,7 +159,9 @@ void MapCanvasView::layout()
     // it asked for.
     if (fits && onCameraChanged)
         onCameraChanged(camera);
-    if (fits)
+    // The world map takes the new size at once: its scale follows the canvas's, not the
+    // other way round at the next gesture.
+    if (hasPerformedInitialFit_)
         pushCameraToApple();
     if (!isFlying())
         layoutMarkers();
@@ -211,7 +214,14 @@ void MapCanvasView::initialFit()
             camera.center = WorldPoint::fromLatitudeLongitude(stored->latitude, stored->longitude);
             camera.zoom = stored->zoom;
         } else {
-            camera.fit(services_.catalog.worldRect(), 0, std::numeric_limits<double>::infinity());
+            // Without sheets the catalogue spans the whole world: a walker's first view is
+            // metropolitan France.
+            const std::array corners {
+                WorldPoint::fromLatitudeLongitude(kFranceNorthDegrees, kFranceWestDegrees),
+                WorldPoint::fromLatitudeLongitude(kFranceSouthDegrees, kFranceEastDegrees)};
+            const WorldRect first = services_.catalog.sheets().empty() ? WorldRect::boundingRect(corners)
+                                                                       : services_.catalog.worldRect();
+            camera.fit(first, 0, std::numeric_limits<double>::infinity());
         }
         initialLocateDeadline_ = now() + kInitialLocateSeconds;
     }
@@ -227,6 +237,9 @@ void MapCanvasView::applyStartView(const StartView& start)
     // A negative pitch would look up from under the ground.
     camera.pitch = std::clamp(start.pitchDegrees * kRadiansPerDegree, 0.0, kMaxStartPitchRadians);
     targetPitch_ = camera.pitch;
+    // The relief control shows the tilt the view opens with.
+    if (camera.pitch > 0 && onPitchChanged)
+        onPitchChanged(true);
     if (start.focalLength && *start.focalLength > 0) {
         camera.focalLength = *start.focalLength;
         userFocalLength_ = *start.focalLength;

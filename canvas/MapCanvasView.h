@@ -80,6 +80,12 @@ public:
     static constexpr double kDefaultMinZoom = 5.0;
     // The map may be zoomed out this far beyond the whole catalogue.
     static constexpr double kMinZoomBelowFit = 0.3;
+    // Metropolitan France with Corsica: the first view when neither a stored view nor a
+    // sheet says where to look.
+    static constexpr double kFranceNorthDegrees = 51.1;
+    static constexpr double kFranceSouthDegrees = 41.3;
+    static constexpr double kFranceWestDegrees = -5.2;
+    static constexpr double kFranceEastDegrees = 9.6;
     // The reachable area: the catalogue widened by this share of its size on each side.
     static constexpr double kReachableMarginShare = 0.04;
     // A pitched view may always come this close, even over tiles that stop lower.
@@ -707,6 +713,9 @@ public:
     void dragEnded(Camera::Point velocityPoints);
     // Glides to a ground point, `zoomBy` levels closer; a pitched view turns its gaze.
     void glide(WorldPoint target, double zoomBy);
+    // Moves the centre to a ground point, `zoomBy` levels closer, keeping the tilt and the
+    // heading.
+    void slide(WorldPoint target, double zoomBy);
     // A double click on the ground glides there one level closer; on the sky nothing.
     void doubleClick(Camera::Point location);
     // Mouse wheel steps (positive inwards) zoom about the cursor.

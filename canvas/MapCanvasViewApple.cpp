@@ -127,6 +127,9 @@ void MapCanvasView::applyAppleCamera(const platform::MapCamera& map, bool userIn
         if (onPitchChanged)
             onPitchChanged(pitched);
     }
+    // The markers ride with the world map as it is dragged; a flight shows its own.
+    if (!isFlying())
+        layoutMarkers();
     relayoutToponyms();
     reportCameraChange(time);
 }

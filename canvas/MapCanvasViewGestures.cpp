@@ -243,21 +243,32 @@ void MapCanvasView::climb(double d)
 
 void MapCanvasView::glide(WorldPoint target, double zoomBy)
 {
+    if (renderer_->camera.pitch <= kMinTurnInPlacePitchRadians) {
+        slide(target, zoomBy);
+        return;
+    }
     stopAnimations();
     awaitingInitialLocation_ = false;
     inertia_ = {};
     endFlight();
     const Camera& camera = renderer_->camera;
-    if (camera.pitch <= kMinTurnInPlacePitchRadians) {
-        const double zoom = std::clamp(camera.zoom + zoomBy, minZoom_, std::max(minZoom_, maxZoom()));
-        animation_ = CameraAnimation{camera.center, target, camera.zoom, zoom, now(), kGlideSeconds};
-    } else {
-        const auto eye = renderer_->eyePosition(camera);
-        const auto look = renderer_->lookAtCamera(target, eye.ground, eye.altitude, camera);
-        if (!look || look->zoom < minZoom_ || look->zoom > maxZoom())
-            return;
-        gaze_ = GazeAnimation{eye.ground, eye.altitude, camera.center, target, now(), zoomBy};
-    }
+    const auto eye = renderer_->eyePosition(camera);
+    const auto look = renderer_->lookAtCamera(target, eye.ground, eye.altitude, camera);
+    if (!look || look->zoom < minZoom_ || look->zoom > maxZoom())
+        return;
+    gaze_ = GazeAnimation{eye.ground, eye.altitude, camera.center, target, now(), zoomBy};
+    startDisplayLink();
+}
+
+void MapCanvasView::slide(WorldPoint target, double zoomBy)
+{
+    stopAnimations();
+    awaitingInitialLocation_ = false;
+    inertia_ = {};
+    endFlight();
+    const Camera& camera = renderer_->camera;
+    const double zoom = std::clamp(camera.zoom + zoomBy, minZoom_, std::max(minZoom_, maxZoom()));
+    animation_ = CameraAnimation{camera.center, target, camera.zoom, zoom, now(), kGlideSeconds};
     startDisplayLink();
 }
 

@@ -71,13 +71,15 @@ std::vector<ToponymLayout::Placement> MapCanvasView::layoutToponyms()
 
     // One after the other: only the points in view take the relief's test, which leaves too
     // little work to pay for starting threads every frame.
-    // The world map writes the names of towns and villages itself.
+    // The plan of the world map writes the names of towns and villages itself; its
+    // satellite pictures carry no names.
     std::vector<ToponymLayout::Candidate> worldMapCandidates;
-    if (apple_) {
+    const bool mapWritesPlaces = apple_ && renderer_->basemap == Basemap::applePlan;
+    if (mapWritesPlaces) {
         std::copy_if(toponymCandidates_.begin(), toponymCandidates_.end(), std::back_inserter(worldMapCandidates),
             [](const ToponymLayout::Candidate& candidate) { return candidate.toponym.kind != Toponym::Kind::place; });
     }
-    const auto& candidates = apple_ ? worldMapCandidates : toponymCandidates_;
+    const auto& candidates = mapWritesPlaces ? worldMapCandidates : toponymCandidates_;
     ToponymLayout::PointTable table;
     table.reserve(candidates.size());
     for (const auto& candidate : candidates) {
@@ -168,7 +170,7 @@ void MapCanvasView::applyToponymPlacements(const std::vector<ToponymLayout::Plac
             [&](const Toponym& toponym) { return toponym.id == hoveredToponym_->id; });
         if (shown != shownToponyms_.end()) {
             const ScreenRect& label = toponymFrames_[std::size_t(shown - shownToponyms_.begin())];
-            hoverCard_ = ToponymHoverCard::beside(label).frame;
+            hoverCard_ = ToponymHoverCard::beside(label, window_.boundsInPoints().width).frame;
             if (host)
                 host->showHoverCard(label);
         } else {
@@ -207,7 +209,7 @@ void MapCanvasView::hover(ScreenPoint point)
         return;
     if (auto index = labelIndex(point)) {
         const ScreenRect& label = toponymFrames_[*index];
-        const ScreenRect card = ToponymHoverCard::beside(label).frame;
+        const ScreenRect card = ToponymHoverCard::beside(label, window_.boundsInPoints().width).frame;
         if (hoveredToponym_ && hoveredToponym_->id == shownToponyms_[*index].id && hoverCard_ == card)
             return;
         hoveredToponym_ = shownToponyms_[*index];

@@ -89,7 +89,8 @@ void MapCanvasView::click(Camera::Point location, KeyModifiers eventModifiers)
     if (onTouch)
         onTouch();
     writeJournal("clic " + modifierSymbols(modifiers));
-    // On a name: Option tours the place, Command flies there, a plain click recentres on it.
+    // On a name: Option tours the place, Command flies there, a plain click recentres on it
+    // at the same zoom, pitched or not.
     if (const auto index = labelIndex({location.x, location.y})) {
         const Toponym place = shownToponyms_[*index];
         if (modifiers.option)
@@ -97,7 +98,7 @@ void MapCanvasView::click(Camera::Point location, KeyModifiers eventModifiers)
         else if (modifiers.command)
             startFlight(place, false);
         else
-            glide(WorldPoint::fromLatitudeLongitude(place.latitude, place.longitude), 0);
+            slide(WorldPoint::fromLatitudeLongitude(place.latitude, place.longitude), 0);
         return;
     }
     if (!modifiers.command)

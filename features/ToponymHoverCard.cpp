@@ -4,7 +4,7 @@
 
 namespace velorin {
 
-ToponymHoverCard ToponymHoverCard::beside(const ScreenRect& label)
+ToponymHoverCard ToponymHoverCard::beside(const ScreenRect& label, double viewWidth)
 {
     const double height = std::max(kMinHeightPoints, label.height + kPaddingPoints);
     const double width = label.width + kExtraWidthPoints;
@@ -14,6 +14,12 @@ ToponymHoverCard ToponymHoverCard::beside(const ScreenRect& label)
     card.cornerRadius = height / 2;
     card.jump = {width - kJumpFromRightPoints, buttonY, kButtonPoints, kButtonPoints};
     card.go = {width - kGoFromRightPoints, buttonY, kButtonPoints, kButtonPoints};
+    if (card.frame.maxX() > viewWidth - kTrailingClearancePoints) {
+        // Mirrored about the label: the card ends where it began, the buttons lead.
+        card.frame.x = label.maxX() + kPaddingPoints - width;
+        card.jump.x = kGoFromRightPoints - kButtonPoints;
+        card.go.x = kJumpFromRightPoints - kButtonPoints;
+    }
     return card;
 }
 

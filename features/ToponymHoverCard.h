@@ -4,8 +4,9 @@
 
 namespace velorin {
 
-// Where the card of a hovered place name stands: a pill beside the label, reaching past its
-// text to hold two round buttons, "go directly" then "fly there". Frames in view points,
+// Where the card of a hovered place name stands: a pill around the label, reaching past its
+// text to hold two round buttons, "go directly" then "fly there"; near the view's right edge
+// it reaches back before the text instead, buttons in the same order. Frames in view points,
 // the buttons' within the card. A plain value; any thread.
 struct ToponymHoverCard {
     static constexpr double kMinHeightPoints = 32;
@@ -16,14 +17,17 @@ struct ToponymHoverCard {
     // The buttons' left edges, back from the card's right edge.
     static constexpr double kJumpFromRightPoints = 57;
     static constexpr double kGoFromRightPoints = 31;
+    // The column along the view's right edge where the map's palette stands: a card that
+    // would reach into it holds its buttons before the label instead.
+    static constexpr double kTrailingClearancePoints = 84;
 
     ScreenRect frame;
     double cornerRadius = 0;
     ScreenRect jump;
     ScreenRect go;
 
-    // The card of a label whose frame is `label`.
-    static ToponymHoverCard beside(const ScreenRect& label);
+    // The card of a label whose frame is `label`, in a view `viewWidth` points wide.
+    static ToponymHoverCard beside(const ScreenRect& label, double viewWidth);
 
     bool operator==(const ToponymHoverCard&) const = default;
 };

@@ -7,11 +7,15 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace velorin {
 
@@ -91,17 +95,21 @@ QString PhotoViewer::title() const
     return QString::fromStdString(platform::frenchDate(photos_[std::size_t(index_)].date, { .year = true, .time = true }));
 }
 
-void PhotoViewer::keyPressEvent(QKeyEvent* event)
+void PhotoViewer::turn(int step)
 {
     const int last = int(photos_.size()) - 1;
+    if (last >= 0)
+        setIndex(std::clamp(index_ + step, 0, last));
+}
+
+void PhotoViewer::keyPressEvent(QKeyEvent* event)
+{
     switch (event->key()) {
     case Qt::Key_Left:
-        if (last >= 0)
-            setIndex(std::clamp(index_ - 1, 0, last));
+        turn(-1);
         break;
     case Qt::Key_Right:
-        if (last >= 0)
-            setIndex(std::clamp(index_ + 1, 0, last));
+        turn(1);
         break;
     case Qt::Key_Escape:
         dismiss_();
@@ -109,6 +117,76 @@ void PhotoViewer::keyPressEvent(QKeyEvent* event)
     default:
         QWidget::keyPressEvent(event);
     }
+}
+
+void PhotoViewer::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    pressedAt_ = event->position();
+}
+
+void PhotoViewer::mouseReleaseEvent(QMouseEvent* event)
+{
+    const auto pressed = std::exchange(pressedAt_, std::nullopt);
+    if (event->button() != Qt::LeftButton || !pressed) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    const QPointF at = event->position();
+    // A click on a dot goes to its page; on the photo, its left half pages back, its right
+    // half on. A press dragged from one place to another is no click.
+    const auto dot = dotAt(at);
+    if (dot && dot == dotAt(*pressed)) {
+        setIndex(*dot);
+        return;
+    }
+    if (page_->geometry().contains(at.toPoint()) && page_->geometry().contains(pressed->toPoint())
+        && (at.x() < width() / 2.0) == (pressed->x() < width() / 2.0))
+        turn(at.x() < width() / 2.0 ? -1 : 1);
+}
+
+void PhotoViewer::wheelEvent(QWheelEvent* event)
+{
+    // Down or right turns on, up or left back: a notch a page, a trackpad's small steps
+    // added up until they make one.
+    const QPoint delta = event->angleDelta();
+    wheelUnits_ += std::abs(delta.x()) > std::abs(delta.y()) ? delta.x() : delta.y();
+    while (std::abs(wheelUnits_) >= kWheelUnitsPerPage) {
+        const int step = wheelUnits_ > 0 ? -1 : 1;
+        wheelUnits_ += step * kWheelUnitsPerPage;
+        turn(step);
+    }
+    event->accept();
+}
+
+QRectF PhotoViewer::dotRect(std::size_t index) const
+{
+    const double count = double(photos_.size());
+    const double rowWidth = count * kDotPoints + (count - 1) * kDotSpacingPoints;
+    // A long list's dots shrink to stay within the window.
+    const double fit = std::min(1.0, (width() - 2.0 * kBarPaddingPoints) / rowWidth);
+    const double dot = kDotPoints * fit;
+    const double step = (kDotPoints + kDotSpacingPoints) * fit;
+    const double left = (width() - rowWidth * fit) / 2;
+    const double centreY = height() - kDotsStripPoints / 2.0;
+    return QRectF(left + double(index) * step, centreY - dot / 2, dot, dot);
+}
+
+std::optional<int> PhotoViewer::dotAt(QPointF point) const
+{
+    if (!showsPageDots() || point.y() < height() - kDotsStripPoints)
+        return std::nullopt;
+    // Each dot answers over its share of the row, gaps included, so a small dot is easy to hit.
+    for (std::size_t i = 0; i < photos_.size(); ++i) {
+        const QRectF dot = dotRect(i);
+        const double halfStep = dot.width() * (kDotPoints + kDotSpacingPoints) / kDotPoints / 2;
+        if (std::abs(point.x() - dot.center().x()) <= halfStep)
+            return int(i);
+    }
+    return std::nullopt;
 }
 
 void PhotoViewer::paintEvent(QPaintEvent*)
@@ -119,17 +197,9 @@ void PhotoViewer::paintEvent(QPaintEvent*)
         return;
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    const double count = double(photos_.size());
-    const double rowWidth = count * kDotPoints + (count - 1) * kDotSpacingPoints;
-    // A long list's dots shrink to stay within the window.
-    const double fit = std::min(1.0, (width() - 2.0 * kBarPaddingPoints) / rowWidth);
-    const double dot = kDotPoints * fit;
-    const double step = (kDotPoints + kDotSpacingPoints) * fit;
-    const double left = (width() - rowWidth * fit) / 2;
-    const double centreY = height() - kDotsStripPoints / 2.0;
     for (std::size_t i = 0; i < photos_.size(); ++i) {
         painter.setBrush(int(i) == index_ ? QColor(Qt::white) : QColor(255, 255, 255, 90));
-        painter.drawEllipse(QRectF(left + double(i) * step, centreY - dot / 2, dot, dot));
+        painter.drawEllipse(dotRect(i));
     }
 }
 

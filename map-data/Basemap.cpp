@@ -38,9 +38,10 @@ const std::array<Description, Basemap::kCaseCount> kDescriptions { {
     { "slopes", "Carte des pentes", "angle", 2, 17, 256, 17, false, false, kIgnCredit },
     // The two world maps keep their stored names; the map view that draws them shows
     // OpenStreetMap and the Sentinel-2 mosaic.
-    { "applePlan", "OpenStreetMap", "globe.europe.africa", 2, 20, 256, 20, false, true, std::nullopt },
+    { "applePlan", "OpenStreetMap", "globe.europe.africa", 2, 20, 256, 20, false, true,
+        "© les contributeurs d'OpenStreetMap" },
     { "appleSatellite", "Satellite Sentinel-2", "globe.europe.africa.fill", 2, 20, 256, 20, true, true,
-        std::nullopt },
+        "Sentinel-2 cloudless – s2maps.eu by EOX IT Services GmbH (Contains modified Copernicus Sentinel data 2016)" },
     { "swissImage", "Photo aérienne Suisse", "photo.artframe", 8, 20, 128, 20, true, false,
         "© swisstopo ; hors de Suisse, © IGN — Géoplateforme" },
     { "spainImage", "Photo aérienne Espagne", "photo.on.rectangle", 2, 20, 128, 20, true, false,

@@ -6,6 +6,7 @@
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/MappedFile.h"
+#include "platform/NumberFormat.h"
 #include "platform/Uuid.h"
 
 #include <algorithm>
@@ -23,6 +24,16 @@ constexpr std::string_view kZoneIncompleteNotice
     = "Certaines cartes n'ont pas pu être téléchargées : la zone n'est pas enregistrée. Réessayez avec une connexion.";
 constexpr std::string_view kBasemapIncompleteNotice
     = "Le fond de carte n'a pas pu être téléchargé en entier. Réessayez avec une connexion.";
+
+// A server that answered it has no such tiles will not have them on the next try either.
+std::string basemapUnavailableNotice(std::size_t unavailable)
+{
+    const std::string count = platform::frenchNumber(double(unavailable), 0);
+    return unavailable == 1
+        ? "Le fond de carte n'a pas pu être téléchargé en entier : 1 tuile n'est pas disponible sur ce serveur."
+        : "Le fond de carte n'a pas pu être téléchargé en entier : " + count
+            + " tuiles ne sont pas disponibles sur ce serveur.";
+}
 
 // A sheet name from the zone list names one folder of the offline root, nothing more.
 bool isPlainName(const std::string& name)
@@ -197,8 +208,9 @@ void RegionDownloader::downloadBasemap()
         });
     };
     auto checkAndFinish = [weak, mainQueue, store = services_.store, utility = services_.utilityQueue,
-                              keys = franceBasemapKeys(services_.loader->catalog()), flag = cancelFlag_] {
-        utility->post([weak, mainQueue, store, keys, flag] {
+                              keys = franceBasemapKeys(services_.loader->catalog()), flag = cancelFlag_](
+                              std::size_t unavailable) {
+        utility->post([weak, mainQueue, store, keys, flag, unavailable] {
             // Only a base map whose every tile is in the offline root is marked complete.
             bool complete = !flag->load();
             for (std::size_t i = 0; complete && i < keys.size(); ++i) {
@@ -215,21 +227,21 @@ void RegionDownloader::downloadBasemap()
                     complete = false;
                 }
             }
-            mainQueue->post([weak, complete] {
+            mainQueue->post([weak, complete, unavailable] {
                 if (auto downloader = weak.lock())
-                    downloader->basemapEnded(complete);
+                    downloader->basemapEnded(complete, unavailable);
             });
         });
     };
     services_.loader->downloadFranceBasemap(progress, [flag = cancelFlag_] { return flag->load(); }, checkAndFinish);
 }
 
-void RegionDownloader::basemapEnded(bool complete)
+void RegionDownloader::basemapEnded(bool complete, std::size_t unavailable)
 {
     if (complete) {
         hasBaseMap_ = true;
     } else if (!cancelFlag_->load()) {
-        notice_ = std::string(kBasemapIncompleteNotice);
+        notice_ = unavailable > 0 ? basemapUnavailableNotice(unavailable) : std::string(kBasemapIncompleteNotice);
         platform::Log::info(platform::logcat::offline, "fond de carte incomplet");
     }
     job_.reset();

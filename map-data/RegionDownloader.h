@@ -112,7 +112,7 @@ private:
     std::function<void(double)> progressReporter(std::int64_t completed) const;
     void prepareSheet(std::shared_ptr<std::vector<Sheet>> sheets, std::size_t index, bool allComplete);
     void zoneEnded(const std::vector<Sheet>& sheets, bool allComplete);
-    void basemapEnded(bool complete);
+    void basemapEnded(bool complete, std::size_t unavailable);
 
     // Last to go of what the queued work may reach: the utility queue it owns, if any,
     // finishes its blocks first.

@@ -123,7 +123,7 @@ void TileLoader::fetchData(const std::string& url, DataCompletion completion)
 }
 
 void TileLoader::downloadKeys(std::vector<TileKey> keys, KeysCancelled isCancelled, KeysProgress progress,
-    std::function<void()> done)
+    KeysDone done)
 {
     engine_->downloadKeys(std::move(keys), std::move(isCancelled), std::move(progress), std::move(done));
 }
@@ -134,7 +134,7 @@ void TileLoader::prepareOffline(const Sheet& sheet, std::function<void(double)> 
     engine_->prepareOffline(sheet, std::move(progress), std::move(isCancelled), std::move(done));
 }
 
-void TileLoader::downloadFranceBasemap(KeysProgress progress, KeysCancelled isCancelled, std::function<void()> done)
+void TileLoader::downloadFranceBasemap(KeysProgress progress, KeysCancelled isCancelled, KeysDone done)
 {
     engine_->downloadKeys(franceBasemapKeys(engine_->catalog()), std::move(isCancelled), std::move(progress),
         std::move(done));

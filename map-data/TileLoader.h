@@ -70,6 +70,9 @@ public:
     using DataCompletion = std::function<void(std::optional<std::vector<std::byte>>)>;
     using KeysCancelled = std::function<bool()>;
     using KeysProgress = std::function<void(double)>;
+    // Called once a key download is over with the number of its keys that the server
+    // answered it does not have (404 or 410).
+    using KeysDone = std::function<void(std::size_t unavailable)>;
 
     static constexpr int kMaxConnectionsPerHost = 16;
     static constexpr int kMaxTransfers = 16;
@@ -118,8 +121,7 @@ public:
     std::optional<std::vector<std::byte>> fetchCached(const std::string& url);
     // Any thread; see TileLoaderEngine.
     void fetchData(const std::string& url, DataCompletion completion);
-    void downloadKeys(std::vector<TileKey> keys, KeysCancelled isCancelled, KeysProgress progress,
-        std::function<void()> done);
+    void downloadKeys(std::vector<TileKey> keys, KeysCancelled isCancelled, KeysProgress progress, KeysDone done);
 
     // Any thread. Puts the sheet's two thumbnails and all its sub-tiles into the offline
     // root; `progress` (0…1: a tenth for the thumbnails) and `isCancelled` run on the
@@ -129,7 +131,7 @@ public:
         std::function<void()> done);
     // Any thread. Downloads the `franceBasemapKeys` missing from the offline root into it,
     // as `downloadKeys` does.
-    void downloadFranceBasemap(KeysProgress progress, KeysCancelled isCancelled, std::function<void()> done);
+    void downloadFranceBasemap(KeysProgress progress, KeysCancelled isCancelled, KeysDone done);
 
     const SheetCatalog& catalog() const;
     // Where its tiles, sheets and the base map come from.

@@ -76,6 +76,13 @@ std::optional<std::vector<std::byte>> TileLoaderEngine::fetchCached(const std::s
 
 void TileLoaderEngine::fetchData(const std::string& url, DataCompletion completion)
 {
+    fetchAnswer(url, [completion = std::move(completion)](std::optional<std::vector<std::byte>> body, bool) {
+        completion(std::move(body));
+    });
+}
+
+void TileLoaderEngine::fetchAnswer(const std::string& url, AnswerCompletion completion)
+{
     std::lock_guard lock(dataTasksMutex_);
     auto id = ++lastDataTaskId_;
     // The answer comes on the loader's queue, where the handle may be dropped; the caller's
@@ -88,9 +95,10 @@ void TileLoaderEngine::fetchData(const std::string& url, DataCompletion completi
             std::optional<std::vector<std::byte>> data;
             if (result.isSuccess())
                 data = toBytes(result.response->body);
+            const bool unavailable = result.response && (result.response->status == 404 || result.response->status == 410);
             engine->post(engine->queues_.decode,
-                [completion = std::move(completion), data = std::move(data)](TileLoaderEngine&) mutable {
-                    completion(std::move(data));
+                [completion = std::move(completion), data = std::move(data), unavailable](TileLoaderEngine&) mutable {
+                    completion(std::move(data), unavailable);
                 });
             std::lock_guard lock(engine->dataTasksMutex_);
             engine->dataTasks_.erase(id);

@@ -170,6 +170,7 @@ void TileLoaderEngine::runPump()
     std::optional<double> nextRetry;
     std::int64_t budget = 0;
     int deferred = 0;
+    std::int64_t retrying = 0;
     std::vector<int64_t> sheets;
     std::map<int64_t, std::vector<SubtileCell>> sheetCells;
 
@@ -183,6 +184,7 @@ void TileLoaderEngine::runPump()
             continue;
         if (auto retry = retryAfter_.find(key); retry != retryAfter_.end() && retry->second > now) {
             nextRetry = std::min(nextRetry.value_or(retry->second), retry->second);
+            ++retrying;
             continue;
         }
         auto subtile = std::get_if<TileKey::Subtile>(&key.value);
@@ -225,6 +227,7 @@ void TileLoaderEngine::runPump()
         if (retry == sheetRetryAfter_.end() || retry->second <= now)
             return false;
         nextRetry = std::min(nextRetry.value_or(retry->second), retry->second);
+        ++retrying;
         return true;
     });
     if (nextRetry)
@@ -232,8 +235,9 @@ void TileLoaderEngine::runPump()
     if (!sheets.empty())
         startSheet(sheets.front(), sheetCells[sheets.front()]);
     auto queued = std::ranges::count_if(sheets, [&](int64_t sheet) { return !slicingSheets_.contains(sheet); });
-    publisher_->change(false, [pending = std::int64_t(loading_.size()), queued](TileLoaderStatus& status) {
+    publisher_->change(false, [pending = std::int64_t(loading_.size()), retrying, queued](TileLoaderStatus& status) {
         status.pending = pending;
+        status.retrying = retrying;
         status.queuedSheets = queued;
     });
 }

@@ -65,6 +65,7 @@ public:
     using DataCompletion = TileLoader::DataCompletion;
     using KeysCancelled = TileLoader::KeysCancelled;
     using KeysProgress = TileLoader::KeysProgress;
+    using KeysDone = TileLoader::KeysDone;
 
     // A blocking fetch gives up after this long and cancels its transfer.
     static constexpr double kBlockingWaitSeconds = 120;
@@ -99,9 +100,9 @@ public:
     // Any thread. Downloads the keys' files missing from the offline root into it, eight at
     // a time (a file found in the cache root alone is copied over). `isCancelled` and
     // `progress` (keys ended ÷ keys) run on the loader's queue after each key ends; `done`
-    // runs there once the started keys have ended. Nothing is called once the loader is gone.
-    void downloadKeys(std::vector<TileKey> keys, KeysCancelled isCancelled, KeysProgress progress,
-        std::function<void()> done);
+    // runs there once the started keys have ended, with how many of them the server does not
+    // have. Nothing is called once the loader is gone.
+    void downloadKeys(std::vector<TileKey> keys, KeysCancelled isCancelled, KeysProgress progress, KeysDone done);
 
     // Slice queue. Downloads the sheet image, reporting in the status, and cuts `cells`
     // into the offline root or the cache root; returns when the job is over. `progress`
@@ -182,7 +183,10 @@ private:
     // Loader queue, then the decode queue for each key.
     void startNextKeys(const std::shared_ptr<KeyDownload>& download);
     void downloadKey(const std::shared_ptr<KeyDownload>& download, const TileKey& key);
-    void keyEnded(const std::shared_ptr<KeyDownload>& download);
+    void keyEnded(const std::shared_ptr<KeyDownload>& download, bool unavailable);
+    // `fetchData`, telling as well whether the server answered it has no such file.
+    using AnswerCompletion = std::function<void(std::optional<std::vector<std::byte>> body, bool unavailable)>;
+    void fetchAnswer(const std::string& url, AnswerCompletion completion);
 
     // Decode queue, holding the engine: the thumbnails from `sizeIndex` on, then the slicing.
     struct OfflineSheet;

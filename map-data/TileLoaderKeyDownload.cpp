@@ -11,15 +11,17 @@ struct TileLoaderEngine::KeyDownload {
     std::vector<TileKey> keys;
     TileLoader::KeysCancelled isCancelled;
     TileLoader::KeysProgress progress;
-    std::function<void()> done;
+    TileLoader::KeysDone done;
     std::size_t next = 0;
     std::size_t running = 0;
     std::size_t ended = 0;
+    // Keys the server answered it does not have.
+    std::size_t unavailable = 0;
     bool stopped = false;
 };
 
 void TileLoaderEngine::downloadKeys(std::vector<TileKey> keys, KeysCancelled isCancelled, KeysProgress progress,
-    std::function<void()> done)
+    KeysDone done)
 {
     auto download = std::make_shared<KeyDownload>();
     download->keys = std::move(keys);
@@ -44,13 +46,13 @@ void TileLoaderEngine::startNextKeys(const std::shared_ptr<KeyDownload>& downloa
     if (download->running == 0 && (download->stopped || download->next == download->keys.size())) {
         download->stopped = true;
         if (auto done = std::exchange(download->done, nullptr))
-            done();
+            done(download->unavailable);
     }
 }
 
 void TileLoaderEngine::downloadKey(const std::shared_ptr<KeyDownload>& download, const TileKey& key)
 {
-    auto ended = [download](TileLoaderEngine& engine) { engine.keyEnded(download); };
+    auto ended = [download](TileLoaderEngine& engine) { engine.keyEnded(download, false); };
     auto path = key.relativePath(catalog_.sheets());
     if (!path) {
         post(queues_.queue, ended);
@@ -65,7 +67,8 @@ void TileLoaderEngine::downloadKey(const std::shared_ptr<KeyDownload>& download,
         post(queues_.queue, ended);
         return;
     }
-    fetchData(*url, [weak = weak_from_this(), path = *path, ended](std::optional<std::vector<std::byte>> data) {
+    fetchAnswer(*url, [weak = weak_from_this(), path = *path, download](std::optional<std::vector<std::byte>> data,
+                          bool unavailable) {
         auto engine = weak.lock();
         if (!engine)
             return;
@@ -76,14 +79,16 @@ void TileLoaderEngine::downloadKey(const std::shared_ptr<KeyDownload>& download,
                 platform::Log::warning(platform::logcat::diskStore, "écriture {} : {}", path, failure.what());
             }
         }
-        engine->post(engine->queues_.queue, ended);
+        engine->post(engine->queues_.queue,
+            [download, unavailable](TileLoaderEngine& engine) { engine.keyEnded(download, unavailable); });
     });
 }
 
-void TileLoaderEngine::keyEnded(const std::shared_ptr<KeyDownload>& download)
+void TileLoaderEngine::keyEnded(const std::shared_ptr<KeyDownload>& download, bool unavailable)
 {
     --download->running;
     ++download->ended;
+    download->unavailable += unavailable ? 1 : 0;
     download->progress(double(download->ended) / double(download->keys.size()));
     startNextKeys(download);
 }

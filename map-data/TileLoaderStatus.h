@@ -13,6 +13,9 @@ namespace velorin {
 struct TileLoaderStatus {
     // Keys with a disk decode or a transfer in flight at the end of the last pass.
     std::int64_t pending = 0;
+    // Wanted keys and sheets waiting out the delay before they are asked for again, at the
+    // end of the last pass.
+    std::int64_t retrying = 0;
     // The TOP25 sheet being downloaded and sliced, if any.
     std::optional<std::string> loadingSheet;
     // 0…1.

@@ -62,7 +62,6 @@ struct MapTileSource {
     std::string name;
     std::function<std::optional<std::string>(int z, int64_t x, int64_t y)> url;
     int maxLevel = 19;
-    std::string attribution;
 };
 
 // A line over the map; a casing is drawn wider, under the lines.

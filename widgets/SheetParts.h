@@ -14,7 +14,8 @@ namespace velorin {
 // thread only.
 QGroupBox* makeSheetSection(const QString& title = {});
 QLabel* makeSheetFooter(const QString& text);
-// Adds the bar with "Fermer" (object name "close") at the top of `layout`.
-void addSheetCloseBar(QDialog& sheet, QVBoxLayout& layout);
+// Adds the bar with "Fermer" (object name "close") at the top of `layout`, with the sheet's
+// title in its middle when one is given (object name "title").
+void addSheetCloseBar(QDialog& sheet, QVBoxLayout& layout, const QString& title = {});
 
 } // namespace velorin

@@ -32,6 +32,7 @@ constexpr std::array kTable {
     Entry { "photo.on.rectangle.angled", 0xF2EF }, // image-filter
     Entry { "globe.europe.africa.fill", 0xF1E7 }, // earth
     Entry { "globe.europe.africa", 0xF59F }, // web
+    Entry { "satellite", 0xF471 }, // satellite-variant
     Entry { "tree.fill", 0xF406 }, // pine-tree-box
     Entry { "tree", 0xF405 }, // pine-tree
     Entry { "tag.fill", 0xF4F9 }, // tag

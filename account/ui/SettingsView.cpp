@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace velorin {
@@ -60,6 +61,21 @@ QCheckBox* storedSwitch(const QString& label, std::shared_ptr<platform::UserDefa
     return box;
 }
 
+// Sizes the sheet to its sections, within the window it opens over: only a smaller window
+// scrolls them.
+void fitToContent(QDialog& sheet, const QWidget& form)
+{
+    const QLayout& outer = *sheet.layout();
+    const QMargins margins = outer.contentsMargins();
+    const int bar = outer.itemAt(0)->sizeHint().height() + outer.spacing();
+    QSize wanted(form.sizeHint().width() + sheet.style()->pixelMetric(QStyle::PM_ScrollBarExtent) + margins.left()
+            + margins.right(),
+        bar + form.sizeHint().height() + margins.top() + margins.bottom());
+    if (const QWidget* over = sheet.parentWidget())
+        wanted = wanted.boundedTo(over->window()->size());
+    sheet.resize(wanted);
+}
+
 } // namespace
 
 SettingsView::SettingsView(
@@ -69,7 +85,7 @@ SettingsView::SettingsView(
 {
     setWindowTitle(QStringLiteral("Réglages"));
     auto* outer = new QVBoxLayout(this);
-    addSheetCloseBar(*this, *outer);
+    addSheetCloseBar(*this, *outer, windowTitle());
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -132,7 +148,10 @@ SettingsView::SettingsView(
 
     QVBoxLayout* network = sectionLayout(*layout, QStringLiteral("Réseau"));
     tileRelay_ = storedSwitch(QStringLiteral("Relais de tuiles"), defaults, TileRelay::kSwitchKey, true);
+    // Without a relay the switch is off, whatever was stored for a relay to come.
     tileRelay_->setEnabled(model_.hosts().hasRelay());
+    if (!model_.hosts().hasRelay())
+        tileRelay_->setChecked(false);
     network->addWidget(tileRelay_);
     networkFooter_ = makeSheetFooter(
         QString::fromUtf8(kRelayFooter) + (model_.hosts().hasRelay() ? QString() : QString::fromUtf8(kNoRelaySentence)));
@@ -146,6 +165,7 @@ SettingsView::SettingsView(
 
     connect(&model_, &AppModel::changed, this, [this] { refresh(); });
     refresh();
+    fitToContent(*this, *form);
 }
 
 QPushButton* SettingsView::basemapRow(Basemap basemap) const

@@ -3,9 +3,12 @@
 
 #include "map-data/Basemap.h"
 #include "map-data/TileKey.h"
+#include "platform/Image.h"
 #include "testing/LoopbackServer.h"
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <chrono>
 #include <thread>
 
@@ -141,13 +144,15 @@ TEST_F(AppModelLoading, TheLoaderBuiltAtStartUpReportsToTheModelAndThePollReadsI
     this->model.reset();
 }
 
-TEST_F(AppModelLoading, AProviderThatRefusesOneAnswerInThreeShowsAProblem)
+TEST_F(AppModelLoading, AProviderThatRefusesOneAnswerInThreeShowsAProblemUntilEveryWantedTileIsIn)
 {
     testing_support::LoopbackServer server;
     auto answers = std::make_shared<std::atomic<int>>(0);
-    server.route("/*", [answers](const httplib::Request&, httplib::Response& response) {
+    const auto png = platform::encodePng({1, 1, std::vector<std::byte>(4, std::byte {200})});
+    server.route("/*", [answers, tile = std::string(reinterpret_cast<const char*>(png->data()), png->size())](
+                           const httplib::Request&, httplib::Response& response) {
         response.status = ++*answers % 3 == 0 ? 503 : 200;
-        response.set_content("not an image", "image/png");
+        response.set_content(tile, "image/png");
     });
     hosts.scheme = "http";
     hosts.openTopoHost = fmt::format("127.0.0.1:{}", server.port());
@@ -162,8 +167,22 @@ TEST_F(AppModelLoading, AProviderThatRefusesOneAnswerInThreeShowsAProblem)
 
     advance(velorin::AppModel::kStatusPollIntervalSeconds);
     EXPECT_EQ(model.tileStatus().transportFailures, 4) << "the successes between them do not wipe the count";
+    EXPECT_GT(model.tileStatus().retrying, 0) << "the refused tiles wait to be asked again";
     EXPECT_TRUE(model.hasLoadingProblem());
     EXPECT_EQ(model.loadingProblemMessage(), "Serveur injoignable");
+
+    // The walker's view is the tiles that came: the map is complete, the refusals are history.
+    std::vector<velorin::TileKey> delivered;
+    std::ranges::copy_if(keys, std::back_inserter(delivered),
+        [&](const velorin::TileKey& key) { return model.cache()->byteSize(key).has_value(); });
+    ASSERT_EQ(delivered.size(), 8u);
+    model.loader()->setDesired(delivered);
+    ASSERT_TRUE(testing_support::LoopbackServer::waitUntil([&] { return model.loader()->status().retrying == 0; }));
+    advance(velorin::AppModel::kStatusPollIntervalSeconds);
+    model.tileStatusDidChange(model.loader()->status());
+    EXPECT_EQ(model.tileStatus().transportFailures, 4);
+    EXPECT_FALSE(model.hasLoadingProblem());
+    EXPECT_EQ(server.requestCount(), 12) << "nothing was asked again";
     this->model.reset();
 }
 

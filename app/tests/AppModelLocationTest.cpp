@@ -229,13 +229,25 @@ TEST_F(AppModelLocation, TheCompassButtonTurnsNorthUpFirstThenFollowsTheHeading)
     EXPECT_FALSE(model.location().heading());
 }
 
-TEST_F(AppModelLocation, AMapAlmostNorthUpStartsFollowingAtTheFirstPressAndWithoutACompassNoHeadingStarts)
+TEST_F(AppModelLocation, AMapAlmostNorthUpStartsFollowingAtTheFirstPress)
 {
     auto& model = makeShownModel(12, 0.005);
-    position->headingAvailable = false;
     model.toggleCompassFollowing();
     EXPECT_TRUE(model.isCompassFollowing());
     EXPECT_TRUE(canvas->compassFollowing);
+    EXPECT_EQ(position->headingStarts, 1);
+}
+
+TEST_F(AppModelLocation, WithoutACompassThePressOnlyTurnsTheMapNorthUpAndNeverFollows)
+{
+    auto& model = makeShownModel(12, 0.5);
+    position->headingAvailable = false;
+    model.toggleCompassFollowing();
+    EXPECT_EQ(canvas->targetBearing, 0.0) << "north up";
+    model.cameraDidChange(WorldPoint { 0.5, 0.5 }, 12, 0.0);
+    model.toggleCompassFollowing();
+    EXPECT_FALSE(model.isCompassFollowing()) << "no heading to follow";
+    EXPECT_TRUE(canvas->compassFollowingCalls.empty());
     EXPECT_EQ(position->headingStarts, 0);
 }
 

@@ -17,13 +17,13 @@ TEST(CameraReadout, PositionsNameTheirHemispheresWithFiveDecimals)
         double latitude, longitude;
         const char* text;
     };
-    for (const Case& c : {Case {-0.5, -1.25, "0.50000° S  1.25000° O"}, Case {0, 0, "0.00000° N  0.00000° E"},
-             Case {45.92, 6.87, "45.92000° N  6.87000° E"}}) {
+    for (const Case& c : {Case {-0.5, -1.25, "0,50000° S  1,25000° O"}, Case {0, 0, "0,00000° N  0,00000° E"},
+             Case {45.92, 6.87, "45,92000° N  6,87000° E"}}) {
         EXPECT_EQ(CameraReadout::position(WorldPoint::fromLatitudeLongitude(c.latitude, c.longitude)), c.text);
     }
 }
 
-TEST(CameraReadout, AnglesZoomAndFocalAreWrittenInTheCLocaleAndWhatIsNotFiniteIsADash)
+TEST(CameraReadout, AnglesZoomAltitudeAndFocalAreWrittenTheFrenchWayAndWhatIsNotFiniteIsADash)
 {
     struct Case {
         std::string shown;
@@ -31,21 +31,22 @@ TEST(CameraReadout, AnglesZoomAndFocalAreWrittenInTheCLocaleAndWhatIsNotFiniteIs
     };
     const double nan = std::nan("");
     const Case cases[] = {
-        {CameraReadout::bearing(190 * kDegree), "-170.0°"},
-        {CameraReadout::bearing(180 * kDegree), "180.0°"},
-        {CameraReadout::bearing(-180 * kDegree), "180.0°"},
-        {CameraReadout::bearing(-540 * kDegree), "180.0°"},
-        {CameraReadout::pitch(62.26 * kDegree), "62.3°"},
-        {CameraReadout::zoom(13.456), "13.46"},
-        {CameraReadout::focal(1), "×1.00"},
-        {CameraReadout::altitude(1234.5), "1235 m d'altitude"},
+        {CameraReadout::bearing(190 * kDegree), "-170,0°"},
+        {CameraReadout::bearing(180 * kDegree), "180,0°"},
+        {CameraReadout::bearing(-180 * kDegree), "180,0°"},
+        {CameraReadout::bearing(-540 * kDegree), "180,0°"},
+        {CameraReadout::pitch(62.26 * kDegree), "62,3°"},
+        {CameraReadout::zoom(13.456), "13,46"},
+        {CameraReadout::focal(1), "×1,00"},
+        {CameraReadout::altitude(1234.5), "1\u202F235 m d'altitude"},
         {CameraReadout::altitude(-0.3), "0 m d'altitude"},
+        {CameraReadout::altitude(8358761), "8\u202F358\u202F761 m d'altitude"},
         {CameraReadout::altitude(nan), "—"},
         {CameraReadout::altitude(INFINITY), "—"},
         {CameraReadout::bearing(nan), "—"},
         {CameraReadout::zoom(-INFINITY), "—"},
         {CameraReadout::focal(nan), "—"},
-        {CameraReadout::position({nan, 0.5}), "0.00000° N  —"},
+        {CameraReadout::position({nan, 0.5}), "0,00000° N  —"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.shown, c.expected);

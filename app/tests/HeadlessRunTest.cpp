@@ -51,12 +51,13 @@ protected:
         storePreferences(R"({"Velorin.basemap": "openTopo"})");
     }
 
-    std::unique_ptr<HeadlessRun> startSnapshot(const std::filesystem::path& path)
+    // `view`: the zoom, bearing and pitch of the "-startAt" line.
+    std::unique_ptr<HeadlessRun> startSnapshot(const std::filesystem::path& path, const std::string& view = "13,0,60")
     {
         auto& model = makeModel();
         model.start();
         MapCanvasView::Environment environment {clock, mainQueue, readPreferences(), folder / "VelorinGestes.log",
-            {"velorin", "-startAt", fmt::format("{},{},13,0,60", kLatitude, kLongitude), "-snapshotTo", path.string()},
+            {"velorin", "-startAt", fmt::format("{},{},{}", kLatitude, kLongitude, view), "-snapshotTo", path.string()},
             [this](int code) { status = code; }};
         return std::make_unique<HeadlessRun>(model, std::move(environment));
     }
@@ -133,6 +134,21 @@ TEST_F(HeadlessRunTest, WritesAJpegOfTexturedReliefAndExitsWithZero)
     EXPECT_GT(std::sqrt(sumOfSquares / double(count) - mean * mean), 10) << "a blank or uniform image";
     EXPECT_GT(double(reddish) / double(count), 0.1) << "the map tiles are not on the ground";
     EXPECT_GT(double(greenish) / double(count), 0.1) << "the map tiles are not on the ground";
+}
+
+TEST_F(HeadlessRunTest, TheReadoutOfAViewAlmostStraightDownPutsTheEyeAtTheMapsOwnScale)
+{
+    // A hair of tilt flattens the relief almost away; the eye stays a few kilometres up.
+    auto run = startSnapshot(folder / "out.jpg", "13,0,0.006");
+    ASSERT_TRUE(waitForTheView()) << "the relief under the view";
+    model->refreshCameraInfo();
+    const auto& info = model->cameraInfo();
+    ASSERT_TRUE(info);
+    ASSERT_GT(info->camera.pitch, 0);
+    const double metersPerPixel = info->camera.center.metersPerPixel(info->camera.zoom);
+    EXPECT_LT(info->eye.altitude, info->camera.focalDistance() * metersPerPixel + 5000)
+        << "not thousands of kilometres up";
+    EXPECT_GT(info->eye.altitude, 1000);
 }
 
 TEST_F(HeadlessRunTest, AnUnwritablePathExitsWithOne)

@@ -86,7 +86,8 @@ void MapPalette::refresh()
     ign_->setOn(!basemap.isApple());
     apple_->setOn(basemap.isApple());
 
-    aerial_->setSymbol(basemap.isPhoto() ? "globe.europe.africa.fill" : "globe.europe.africa");
+    // A satellite, not a second globe beside the world maps' own.
+    aerial_->setSymbol("satellite");
     aerial_->setOn(basemap.isPhoto());
 
     const bool trees = model_.showsTrees();

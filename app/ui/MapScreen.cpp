@@ -21,6 +21,10 @@
 #include "app/ui/PlaceSearchField.h"
 #include "app/ui/StatusIndicator.h"
 #include "app/ui/DownloadBanner.h"
+#include "canvas/qt/CanvasOverlayHost.h"
+#include "canvas/qt/MapCanvasWidget.h"
+#include "features/ui/ToponymHoverView.h"
+#include "platform/MapView.h"
 #include "library/FlyoverPhotoThumbnail.h"
 #include "library/PhotoViewer.h"
 #include "library/RecordingPanel.h"
@@ -28,16 +32,17 @@
 #include "map-data/ui/OfflineView.h"
 #include "map-data/ui/SearchView.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QDialog>
-#include <QKeySequence>
 #include <QLayout>
-#include <QShortcut>
+#include <QMouseEvent>
 #include <QWindow>
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 namespace velorin {
 
@@ -115,11 +120,6 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     banners_->add(flightBanner_, Qt::AlignHCenter);
     banners_->add(new CaptureNotice(model_, banners_), Qt::AlignHCenter);
 
-    // The toolbar offers no way to the sheet search and the offline maps: keys do.
-    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] { openSearch(); });
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this), &QShortcut::activated, this,
-        [this] { openOffline(); });
-
     connect(placeSearch_, &PlaceSearchField::focusReleased, this, [this] { setFocus(); });
     connect(toolbar_, &MapToolbar::settingsRequested, this, [this] { openSettings(); });
     connect(statusIndicator_, &StatusIndicator::diagnosticsRequested, this, [this] { openDiagnostics(); });
@@ -159,9 +159,60 @@ void MapScreen::showEvent(QShowEvent* event)
 
 bool MapScreen::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == watchedWindow_ && event->type() == QEvent::MouseMove)
-        model_.revealControls();
+    if (watched != watchedWindow_)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        // A name's card stays clear: the controls coming back could cover its buttons.
+        if (!container_->canvasWidget().overlayHost().hoverCard().isVisible())
+            model_.revealControls();
+        break;
+    case QEvent::MouseButtonPress: {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        if (press->button() == Qt::LeftButton && pressControlOnItsWay(press->globalPosition())) {
+            swallowsRelease_ = true;
+            return true;
+        }
+        break;
+    }
+    case QEvent::MouseButtonRelease:
+        if (std::exchange(swallowsRelease_, false))
+            return true;
+        break;
+    default:
+        break;
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+bool MapScreen::pressControlOnItsWay(QPointF global)
+{
+    const QPoint point = global.toPoint();
+    if (photoViewer_ || !rect().contains(mapFromGlobal(point)))
+        return false;
+    QWidget* under = childAt(mapFromGlobal(point));
+    for (OverlayTransition* transition : {toolbarTransition_, paletteTransition_}) {
+        QWidget& control = transition->control();
+        if (transition->isShown() && transition->progress() >= 1)
+            continue;
+        // Only the bare map gives way: what stands there now, a marker, a name's card or
+        // another control, takes its own press.
+        QWidget* map = &container_->canvasWidget();
+        const bool overMap = !under || under == container_ || under == map
+            || (dynamic_cast<platform::MapView*>(under) && map->isAncestorOf(under));
+        const bool overControl = under == &control || control.isAncestorOf(under);
+        if (!(overMap || overControl) || !control.parentWidget())
+            continue;
+        const QPoint inPlace = control.parentWidget()->mapFromGlobal(point) - transition->place().topLeft();
+        for (auto* button : control.findChildren<QAbstractButton*>()) {
+            const QRect frame(button->mapTo(&control, QPoint()), button->size());
+            if (button->isHidden() || !button->isEnabled() || !frame.contains(inPlace))
+                continue;
+            button->click();
+            return true;
+        }
+    }
+    return false;
 }
 
 QSize MapScreen::minimumSizeHint() const

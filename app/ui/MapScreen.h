@@ -91,13 +91,14 @@ public:
     // Over the whole screen while the model has a viewed photo; closing it clears that.
     PhotoViewer* photoViewer() const;
 
-    // The sheet search (Control-F); a chosen sheet closes it, ends following and is framed.
+    // The sheet search (the window menu, Control-F); a chosen sheet closes it, ends following
+    // and is framed.
     void openSearch();
     // The search open now, if any.
     QWidget* search() const { return search_; }
     void chooseSheet(const Sheet& sheet);
-    // The offline maps (Control-O), for the sheets in view; empty before the model has a
-    // downloader.
+    // The offline maps (the window menu, Control-O), for the sheets in view; empty before the
+    // model has a downloader.
     void openOffline();
     // The settings sheet (the toolbar's settings button) and the loading diagnostics (the
     // status indicator's problem pill, or "-showDiagnostics" at launch); one of each at a time.
@@ -129,11 +130,17 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     // The pointer moving anywhere over the window counts as touching it: the controls come
-    // back before a click would have to bring them.
+    // back before a click would have to bring them, but for while a place name's card is open,
+    // which they could cover. A click where a toolbar or palette
+    // button stands once in, while that control is away or on its way, brings the controls
+    // back and presses that button.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void refresh();
+    // Presses the toolbar or palette button that stands, or will stand, under `global` while
+    // its control is not fully in; false when the press is left to the widget under it.
+    bool pressControlOnItsWay(QPointF global);
     // Opens the viewer on the model's viewed photos, or closes it once they are cleared.
     void presentPhotoViewer();
 
@@ -183,6 +190,8 @@ private:
     QPointer<QWidget> library_;
     // The window whose pointer moves reveal the controls.
     QPointer<QObject> watchedWindow_;
+    // The release that ends a press taken by `pressControlOnItsWay` is no one else's.
+    bool swallowsRelease_ = false;
 };
 
 } // namespace velorin

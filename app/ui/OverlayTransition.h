@@ -29,6 +29,9 @@ public:
     bool isShown() const { return shown_; }
     // 0 while gone, 1 in place and opaque.
     double progress() const { return progress_; }
+    // Where the control stands once in, in its layer; kept while it is away.
+    QRect place() const { return place_; }
+    QWidget& control() const { return control_; }
     // Driven by Qt's animation timer; tests set its current time.
     QVariantAnimation& animation() { return animation_; }
 

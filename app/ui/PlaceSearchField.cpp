@@ -77,7 +77,7 @@ public:
     QSize sizeHint() const override
     {
         const int rows = widget() ? widget()->sizeHint().height() : 0;
-        return {PlaceSearchField::kSuggestionsWidthPoints, std::min(rows, PlaceSearchField::kListMaxHeightPoints)};
+        return {width(), std::min(rows, PlaceSearchField::kListMaxHeightPoints)};
     }
 
 protected:
@@ -333,6 +333,9 @@ void PlaceSearchField::rebuildList()
     list_->setWidget(rows);
     // The scroll area would fill it with the window's colour over the material.
     rows->setAutoFillBackground(false);
+    const int wanted = rows->sizeHint().width() + list_->verticalScrollBar()->sizeHint().width();
+    const int room = window()->width() - mapTo(window(), QPoint()).x() - kSuggestionsWindowMarginPoints;
+    list_->setFixedWidth(std::max(kSuggestionsWidthPoints, std::min(wanted, room)));
     list_->updateGeometry();
 }
 

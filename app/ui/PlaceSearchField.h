@@ -34,8 +34,10 @@ public:
     static constexpr int kBoxPaddingPoints = 12;
     static constexpr int kBoxSpacingPoints = 8;
     static constexpr int kStackSpacingPoints = 6;
-    // The suggestion list, as wide as `SuggestionsWidth` makes it, and no taller than this.
+    // The suggestion list, at least this wide and as wide as its names need within the
+    // window, short of this margin from its right edge; no taller than its maximum.
     static constexpr int kSuggestionsWidthPoints = 300;
+    static constexpr int kSuggestionsWindowMarginPoints = 8;
     static constexpr int kListMaxHeightPoints = 380;
     static constexpr double kPanelCornerRadius = 14;
     static constexpr int kMessagePaddingPoints = 12;

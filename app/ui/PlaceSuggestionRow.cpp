@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <limits>
 
 namespace velorin {
 
@@ -29,7 +30,10 @@ public:
     PlaceLabel(const Place& place, QWidget* parent)
         : QAbstractButton(parent)
         , symbol_(Symbols::glyph(PlaceSuggestionText::kindSymbol(place.kind)))
-        , title_(QString::fromStdString(PlaceSuggestionText::stripParentheses(place.name)))
+        // The whole name: the list takes the width it needs, and only a window too narrow
+        // for it cuts it, at the row's end.
+        , title_(QString::fromStdString(
+              PlaceSuggestionText::stripParentheses(place.name, std::numeric_limits<std::size_t>::max())))
         , detail_(QString::fromStdString(PlaceSuggestionText::detail(place)))
         , symbolFont_(Symbols::font(PlaceSearchField::kCalloutPixelSize, QFont::Medium))
         , titleFont_(ControlLook::textFont(PlaceSearchField::kCalloutPixelSize, QFont::Normal))
@@ -48,7 +52,10 @@ public:
     {
         const int height = kVerticalPaddingPoints * 2 + QFontMetrics(titleFont_).height() + kLineSpacingPoints
             + QFontMetrics(detailFont_).height();
-        return {kHorizontalPaddingPoints * 2 + kSymbolWidthPoints + kSymbolSpacingPoints, height};
+        // Room for the whole title and detail, so that the list can be as wide as its names.
+        const int text = std::max(QFontMetrics(titleFont_).horizontalAdvance(title_),
+            QFontMetrics(detailFont_).horizontalAdvance(detail_));
+        return {kHorizontalPaddingPoints * 2 + kSymbolWidthPoints + kSymbolSpacingPoints + text, height};
     }
 
 protected:

@@ -8,6 +8,8 @@
 
 #include "platform/Version.h"
 
+#include <QAction>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QMessageBox>
 
@@ -22,6 +24,27 @@ RootView::RootView(AppModel& model, MapCanvasView::Environment environment, QWid
 {
     // One bar inside the window: Linux desktops have no menu of the application's own.
     menuBar_->setNativeMenuBar(false);
+    QMenu* file = new QMenu(QStringLiteral("Fichier"), menuBar_);
+    menuBar_->insertMenu(helpMenu_->menuAction(), file);
+    // Quitting closes the window, as its title bar does: the view and the model are saved
+    // on the way out.
+    QAction* quit = file->addAction(QStringLiteral("Quitter"), this, [this] { window()->close(); });
+    quit->setObjectName("quit");
+    quit->setShortcut(QKeySequence::Quit);
+    QMenu* maps = new QMenu(QStringLiteral("Cartes"), menuBar_);
+    menuBar_->insertMenu(helpMenu_->menuAction(), maps);
+    searchAction_ = maps->addAction(QStringLiteral("Rechercher une carte TOP25…"), this, [this] {
+        if (auto* map = dynamic_cast<MapScreen*>(content_))
+            map->openSearch();
+    });
+    searchAction_->setObjectName("sheetSearch");
+    searchAction_->setShortcut(QKeySequence::Find);
+    offlineAction_ = maps->addAction(QStringLiteral("Cartes hors ligne…"), this, [this] {
+        if (auto* map = dynamic_cast<MapScreen*>(content_))
+            map->openOffline();
+    });
+    offlineAction_->setObjectName("offlineMaps");
+    offlineAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     helpMenu_->addAction(QStringLiteral("À propos de Velorin"), this, [this] { showAbout(); });
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -92,6 +115,9 @@ void RootView::present(Screen screen)
     }
     shown_ = screen;
     shownMessage_ = model_.state().message;
+    // The maps' entries need the map screen.
+    searchAction_->setEnabled(screen == Screen::map);
+    offlineAction_->setEnabled(screen == Screen::map);
     switch (screen) {
     case Screen::none:
         setMinimumSize(0, 0);

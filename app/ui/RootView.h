@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+class QAction;
 class QMenu;
 class QMenuBar;
 
@@ -17,7 +18,8 @@ namespace velorin {
 class AppModel;
 class UpdatePlugin;
 
-// The content of the application's window: its menu bar ("Aide"), and under it a dark
+// The content of the application's window: its menu bar ("Fichier" with "Quitter",
+// "Cartes" with the TOP25 sheet search and the offline maps, "Aide"), and under it a dark
 // background under the screen that the model's start-up state calls for, the loading
 // screen, the failure screen or the map screen. It starts nothing itself but the failure
 // screen's retry. GUI thread only; the model outlives it.
@@ -59,6 +61,8 @@ private:
     QWidget* content_ = nullptr;
     QMenuBar* menuBar_;
     QMenu* helpMenu_;
+    QAction* searchAction_ = nullptr;
+    QAction* offlineAction_ = nullptr;
 };
 
 } // namespace velorin

@@ -16,7 +16,7 @@ CanvasOverlayHost::CanvasOverlayHost(QWidget& map, std::filesystem::path picture
     : map_(map)
     , labels_(new ToponymLabelLayer(&map))
     , card_(new ToponymHoverView(&map))
-    , markers_(std::make_unique<MarkerOverlays>(map, std::move(pictures)))
+    , markers_(std::make_unique<MarkerOverlays>(map, *labels_, std::move(pictures)))
 {
 }
 

@@ -21,8 +21,9 @@ constexpr int kThumbnailReaders = 2;
 
 } // namespace
 
-MarkerOverlays::MarkerOverlays(QWidget& map, std::filesystem::path pictures)
+MarkerOverlays::MarkerOverlays(QWidget& map, QWidget& labels, std::filesystem::path pictures)
     : map_(map)
+    , labels_(labels)
     , pictures_(std::move(pictures))
     , thumbnails_("com.vask.velorin.thumbnails", kThumbnailReaders)
 {
@@ -37,8 +38,9 @@ MarkerOverlays::~MarkerOverlays()
 int MarkerOverlays::add(QWidget* view)
 {
     view->hide();
-    // Beneath the place names and their card.
-    view->lower();
+    // Beneath the place names and their card, over whatever lies under the names: a
+    // world map made before or after the marker.
+    view->stackUnder(&labels_);
     views_.emplace(++lastId_, view);
     return lastId_;
 }

@@ -17,13 +17,15 @@ namespace velorin {
 class LibraryPin;
 class PhotoPin;
 
-// The markers over the map as child widgets of the map's widget, beneath its labels: pause
+// The markers over the map as child widgets of the map's widget, right beneath its labels
+// and so above the world map whenever either was made: pause
 // chips, photo pins (their thumbnails read from the Pictures folder off the GUI thread),
 // library pins and the flyover dot, each known by the id it was made with. GUI thread only;
 // the map widget outlives it, and a thumbnail that arrives after its pin is gone is dropped.
 class MarkerOverlays {
 public:
-    MarkerOverlays(QWidget& map, std::filesystem::path pictures);
+    // `labels` is a child of `map` that every marker stays beneath.
+    MarkerOverlays(QWidget& map, QWidget& labels, std::filesystem::path pictures);
     ~MarkerOverlays();
     MarkerOverlays(const MarkerOverlays&) = delete;
     MarkerOverlays& operator=(const MarkerOverlays&) = delete;
@@ -49,6 +51,7 @@ private:
     void loadThumbnail(PhotoPin& pin, const std::string& photoId);
 
     QWidget& map_;
+    QWidget& labels_;
     const std::filesystem::path pictures_;
     std::unordered_map<int, QPointer<QWidget>> views_;
     int lastId_ = 0;

@@ -31,9 +31,12 @@ protected:
     std::shared_ptr<ToponymService> toponyms;
     std::shared_ptr<MapCanvasView> canvas;
 
-    void SetUp() override
+    void SetUp() override { open({summit, col, refuge}); }
+
+    // A canvas whose cell holds `places`, looking at the summit at zoom 14.
+    void open(const std::vector<Toponym>& places)
     {
-        const std::string names = nlohmann::ordered_json(std::vector<Toponym>{summit, col, refuge}).dump();
+        const std::string names = nlohmann::ordered_json(places).dump();
         store->writeNow(std::as_bytes(std::span(names.data(), names.size())), ToponymService::cacheKey(1061, 735));
         ToponymService::Dependencies dependencies;
         dependencies.store = store;
@@ -103,6 +106,28 @@ TEST_F(ToponymLabels, BelowZoomThirteenNothingIsAskedOrShownAndAtThirteenBoth)
     EXPECT_FALSE(overlays.styles[0].textOnLeft);
     EXPECT_EQ(overlays.frames[0], (ScreenRect{245.5, 193, 187, 14})) << "the marker's middle on the summit";
     EXPECT_EQ(overlays.hiddenFrom, 2u);
+}
+
+TEST_F(ToponymLabels, OnlyThePlanOfTheWorldMapsWritesTheVillagesItself)
+{
+    const Toponym village{"v1", "Champoléon", Toponym::Kind::place, 45.1515, 6.5935, 2, std::nullopt};
+    window.hostsMaps = true;
+    open({summit, col, refuge, village});
+    // Close enough for the names of places.
+    look(summit, 16);
+    struct Case {
+        Basemap basemap;
+        bool village;
+    };
+    for (const Case& c : {Case{Basemap::planIGN, true}, Case{Basemap::applePlan, false},
+             Case{Basemap::appleSatellite, true}, Case{Basemap::planIGN, true}}) {
+        SCOPED_TRACE(std::string(c.basemap.rawValue()));
+        canvas->setBasemap(c.basemap);
+        layOut();
+        const auto ids = shown();
+        EXPECT_EQ(std::ranges::find(ids, "v1") != ids.end(), c.village);
+        EXPECT_NE(std::ranges::find(ids, "s1"), ids.end()) << "the summit is always named";
+    }
 }
 
 TEST_F(ToponymLabels, TheCandidatesStayWithinATenthOfAZoomLevelAndTheSizesAreMeasuredOnce)
@@ -179,6 +204,22 @@ TEST_F(ToponymLabels, AClickOnANameGlidesThereAtTheSameZoomAndTheCardGoesStraigh
     runFrames(*canvas);
     EXPECT_NEAR(canvas->camera().center.x, worldOf(col).x, 1e-12);
     EXPECT_EQ(canvas->camera().zoom, 14);
+
+    // Tilted, the view slides there too, keeping its zoom and tilt, instead of turning its gaze.
+    look(summit, 14, {250, 200}, 0.9);
+    layOut();
+    const auto tiltedIds = shown();
+    const auto tiltedCol = std::ranges::find(tiltedIds, "c1");
+    ASSERT_NE(tiltedCol, tiltedIds.end());
+    const ScreenRect tiltedLabel = overlays.frames[std::size_t(tiltedCol - tiltedIds.begin())];
+    canvas->click({tiltedLabel.midX(), tiltedLabel.midY()}, {});
+    EXPECT_FALSE(canvas->gaze());
+    ASSERT_TRUE(canvas->animation());
+    EXPECT_EQ(canvas->animation()->toCenter, worldOf(col));
+    EXPECT_EQ(canvas->animation()->toZoom, 14);
+    runFrames(*canvas);
+    EXPECT_EQ(canvas->camera().zoom, 14);
+    EXPECT_NEAR(canvas->camera().pitch, 0.9, 1e-9);
 
     look(summit, 14);
     layOut();
@@ -298,7 +339,7 @@ TEST_F(ToponymLabels, TheCardOpensOverTheNameUnderThePointerStaysOnTheWayToItsBu
     EXPECT_EQ(*overlays.card, label);
     EXPECT_EQ(canvas->hoveredToponym()->id, "s1");
 
-    const ToponymHoverCard card = ToponymHoverCard::beside(label);
+    const ToponymHoverCard card = ToponymHoverCard::beside(label, window.bounds.width);
     canvas->hover({card.frame.minX() + card.go.midX(), card.frame.minY() + card.go.midY()});
     EXPECT_TRUE(overlays.card) << "the pointer went onto the card's buttons";
     canvas->hover({card.frame.maxX() + 3, card.frame.midY()});

@@ -128,13 +128,28 @@ TEST(ToponymHoverCard, StandsBesideItsLabelWithItsTwoButtonsAtItsEnd)
              Case{{100, 50, 60, 30}, {92, 46, 134, 38}, 19, 6},
          }) {
         SCOPED_TRACE(c.label.height);
-        const auto card = velorin::ToponymHoverCard::beside(c.label);
+        const auto card = velorin::ToponymHoverCard::beside(c.label, 1000);
         EXPECT_EQ(card.frame, c.frame);
         EXPECT_EQ(card.cornerRadius, c.radius);
         EXPECT_EQ(card.jump, (ScreenRect{c.frame.width - 57, c.buttonY, 26, 26}));
         EXPECT_EQ(card.go, (ScreenRect{c.frame.width - 31, c.buttonY, 26, 26}));
     }
-    const auto card = velorin::ToponymHoverCard::beside({100, 50, 100, 16});
+    const auto card = velorin::ToponymHoverCard::beside({100, 50, 100, 16}, 1000);
     EXPECT_EQ(card.jump.minX(), 117);
     EXPECT_EQ(card.go.minX(), 143);
+
+    // Near the right edge, where the palette stands, the card reaches back before the name:
+    // the buttons lead, in the same order, and the name keeps its place in the pill.
+    struct Edge {
+        double viewWidth;
+        bool mirrored;
+    };
+    for (const Edge& e : {Edge{92 + 174 + 84, false}, Edge{92 + 174 + 83, true}, Edge{300, true}}) {
+        SCOPED_TRACE(e.viewWidth);
+        const auto near = velorin::ToponymHoverCard::beside({100, 50, 100, 16}, e.viewWidth);
+        EXPECT_EQ(near.frame, (ScreenRect{e.mirrored ? 208.0 - 174 : 92.0, 42, 174, 32}));
+        EXPECT_EQ(near.jump, (ScreenRect{e.mirrored ? 5.0 : 117.0, 3, 26, 26}));
+        EXPECT_EQ(near.go, (ScreenRect{e.mirrored ? 31.0 : 143.0, 3, 26, 26}));
+        EXPECT_LE(near.frame.minX() + near.go.maxX(), e.mirrored ? 100 : near.frame.maxX()) << "clear of the name";
+    }
 }

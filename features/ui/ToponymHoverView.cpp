@@ -91,7 +91,7 @@ void ToponymHoverView::setOnGo(std::function<void()> callback)
 
 void ToponymHoverView::layout(const ScreenRect& label)
 {
-    const ToponymHoverCard card = ToponymHoverCard::beside(label);
+    const ToponymHoverCard card = ToponymHoverCard::beside(label, parentWidget() ? parentWidget()->width() : 0.0);
     cornerRadius_ = card.cornerRadius;
     if (iconRatio_ != devicePixelRatioF()) {
         iconRatio_ = devicePixelRatioF();

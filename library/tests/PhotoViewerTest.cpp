@@ -12,12 +12,14 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QWheelEvent>
 #include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 using velorin::FlyoverPhotoThumbnail;
@@ -107,6 +109,50 @@ TEST_F(PhotoViewerTest, TheKeysPageThroughThePhotosTitledByTheirDatesAndEscapeOr
     viewer.closeButton().click();
     EXPECT_EQ(dismissals, 2);
     EXPECT_EQ(viewer.closeButton().text(), QStringLiteral("Fermer"));
+}
+
+TEST_F(PhotoViewerTest, AClickOnEitherHalfTheWheelAndThePageDotsPageThroughThePhotos)
+{
+    const auto photos = writeWalk();
+    PhotoViewer viewer(photos, 0, pictures, decodes, [] {});
+    viewer.resize(480, 360);
+    viewer.show();
+    const QPoint right(360, 180), left(120, 180);
+    const auto wheel = [&](QPoint angle) {
+        QWheelEvent event(QPointF(240, 180), viewer.mapToGlobal(QPointF(240, 180)), {}, angle, Qt::NoButton,
+            Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&viewer, &event);
+    };
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        int index;
+    };
+    const Step steps[] = {
+        {"a click on the right half pages on", [&] { QTest::mouseClick(&viewer, Qt::LeftButton, {}, right); }, 1},
+        {"a click on the left half pages back", [&] { QTest::mouseClick(&viewer, Qt::LeftButton, {}, left); }, 0},
+        {"before the first page there is none", [&] { QTest::mouseClick(&viewer, Qt::LeftButton, {}, left); }, 0},
+        {"a right click does nothing", [&] { QTest::mouseClick(&viewer, Qt::RightButton, {}, right); }, 0},
+        {"a press dragged across the middle is no click",
+            [&] {
+                QTest::mousePress(&viewer, Qt::LeftButton, {}, left);
+                QTest::mouseRelease(&viewer, Qt::LeftButton, {}, right);
+            },
+            0},
+        {"a wheel notch down pages on", [&] { wheel({0, -120}); }, 1},
+        {"half a notch waits for the other half", [&] { wheel({0, -60}); }, 1},
+        {"which turns the page", [&] { wheel({0, -60}); }, 2},
+        {"a notch up pages back", [&] { wheel({0, 120}); }, 1},
+        {"a click on the first dot goes there",
+            [&] { QTest::mouseClick(&viewer, Qt::LeftButton, {}, viewer.dotRect(0).center().toPoint()); }, 0},
+        {"and on the last one there",
+            [&] { QTest::mouseClick(&viewer, Qt::LeftButton, {}, viewer.dotRect(2).center().toPoint() + QPoint(4, 0)); }, 2},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        EXPECT_EQ(viewer.index(), step.index) << step.name;
+    }
+    EXPECT_EQ(viewer.page().id(), photos[2].id);
 }
 
 TEST_F(PhotoViewerTest, DotsNeedTwoPhotosAndAnIndexOutsideTheListHasNoTitle)

@@ -119,8 +119,12 @@ TEST_F(OfflinePreparation, KeyDownloadsRunEightAtATimeAndStopStartingOnceCancell
 
     std::vector<double> progress;
     bool done = false;
-    loader->downloadKeys(
-        keys, [] { return false; }, [&](double value) { progress.push_back(value); }, [&] { done = true; });
+    std::size_t unavailable = 0;
+    const auto finished = [&](std::size_t missing) {
+        done = true;
+        unavailable = missing;
+    };
+    loader->downloadKeys(keys, [] { return false; }, [&](double value) { progress.push_back(value); }, finished);
     ASSERT_TRUE(settle([&] { return done; }));
     ASSERT_EQ(progress.size(), 20U);
     for (std::size_t i = 0; i < progress.size(); ++i)
@@ -129,6 +133,7 @@ TEST_F(OfflinePreparation, KeyDownloadsRunEightAtATimeAndStopStartingOnceCancell
     EXPECT_LE(maxInFlight.load(), 8);
     EXPECT_EQ(std::filesystem::file_size(offline("pyramid/7/6_1.jpg")), 11U);
     EXPECT_FALSE(std::filesystem::exists(offline("pyramid/7/3_1.jpg"))) << "a 404 stores nothing";
+    EXPECT_EQ(unavailable, 1U) << "and is told as a tile the server does not have";
     EXPECT_TRUE(std::filesystem::exists(offline("pyramid/7/19_1.jpg")));
 
     // A second run asks only for the tile still missing; a cancel after three tiles ended
@@ -139,8 +144,7 @@ TEST_F(OfflinePreparation, KeyDownloadsRunEightAtATimeAndStopStartingOnceCancell
     for (int x = 0; x < 20; ++x)
         keys.push_back(TileKey::pyramid(7, x, 2));
     loader->downloadKeys(
-        keys, [&] { return progress.size() >= 3; }, [&](double value) { progress.push_back(value); },
-        [&] { done = true; });
+        keys, [&] { return progress.size() >= 3; }, [&](double value) { progress.push_back(value); }, finished);
     ASSERT_TRUE(settle([&] { return done; }));
     EXPECT_EQ(server.requestCount(), 28);
     EXPECT_DOUBLE_EQ(progress.back(), 10.0 / 20);

@@ -3,6 +3,7 @@
 #include "map-data/FranceBasemapKeys.h"
 #include "map-data/RegionDownloader.h"
 #include "platform/MappedFile.h"
+#include "platform/NumberFormat.h"
 #include "platform/Uuid.h"
 
 #include <nlohmann/json.hpp>
@@ -230,7 +231,17 @@ TEST_F(RegionDownloaderTest, TheBasemapAsksForTheFranceTilesAndIsMarkedDoneOnlyW
     EXPECT_EQ(server.requestCount(), 2920);
     EXPECT_FALSE(downloader->hasBaseMap()) << "a server that fails leaves the base map missing";
     EXPECT_FALSE(std::filesystem::exists(offline("basemap.done")));
-    EXPECT_TRUE(downloader->notice());
+    ASSERT_TRUE(downloader->notice());
+    EXPECT_EQ(*downloader->notice(), "Le fond de carte n'a pas pu être téléchargé en entier. Réessayez avec une connexion.");
+
+    // A server that answers it has no such tiles is not a connection to try again.
+    server.route("/tiles/*", LoopbackServer::reply(404));
+    downloader->downloadBasemap();
+    ASSERT_TRUE(runToEnd());
+    EXPECT_FALSE(downloader->hasBaseMap());
+    ASSERT_TRUE(downloader->notice());
+    EXPECT_EQ(*downloader->notice(), "Le fond de carte n'a pas pu être téléchargé en entier : "
+        + platform::frenchNumber(2920, 0) + " tuiles ne sont pas disponibles sur ce serveur.");
 
     server.route("/tiles/*", tileReply());
     downloader->downloadBasemap();
@@ -250,14 +261,14 @@ TEST_F(RegionDownloaderTest, TheBasemapAsksForTheFranceTilesAndIsMarkedDoneOnlyW
         france.insert(fmt::format("/tiles/{}/{}/{}.jpg", pyramid.z, pyramid.x, pyramid.y));
     }
     EXPECT_EQ(asked, france);
-    EXPECT_EQ(server.requestCount(), 2 * 2920);
+    EXPECT_EQ(server.requestCount(), 3 * 2920);
 
     // A second run fetches nothing and marks the base map done again.
     std::filesystem::remove(offline("basemap.done"));
     makeDownloader();
     downloader->downloadBasemap();
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(server.requestCount(), 2 * 2920);
+    EXPECT_EQ(server.requestCount(), 3 * 2920);
     EXPECT_TRUE(std::filesystem::exists(offline("basemap.done")));
 }
 

@@ -298,21 +298,6 @@ void QtTileMapView::paintEvent(QPaintEvent*)
             painter.drawEllipse(QPointF(at->x, at->y), 7, 7);
         }
     }
-    if (!source_.attribution.empty()) {
-        QFont font = painter.font();
-        font.setPointSizeF(8);
-        painter.setFont(font);
-        const QString text = QString::fromStdString(source_.attribution);
-        const QFontMetricsF metrics(font);
-        const double margin = 4;
-        const QRectF box(width() - metrics.horizontalAdvance(text) - 3 * margin, height() - metrics.height() - 2 * margin,
-            metrics.horizontalAdvance(text) + 2 * margin, metrics.height() + margin);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(255, 255, 255, 190));
-        painter.drawRect(box);
-        painter.setPen(QColor(40, 40, 40));
-        painter.drawText(box, Qt::AlignCenter, text);
-    }
 }
 
 std::optional<MapCamera> QtTileMapView::panned(const MapCamera& camera, QPointF from, QPointF to) const

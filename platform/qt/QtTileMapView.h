@@ -21,8 +21,8 @@ namespace platform {
 class QtMainQueue;
 
 // The 2D map drawn from Web-Mercator raster tiles: each tile laid on its projected quad,
-// so that the map turns and tilts (up to 60°), with one tile overlay, round-capped lines,
-// the position dot and the source's credit at the bottom right. Its own gestures: drag and
+// so that the map turns and tilts (up to 60°), with one tile overlay, round-capped lines
+// and the position dot; the source's credit is its host's to show. Its own gestures: drag and
 // pixel scrolling pan, a wheel notch zooms half a level about the pointer, pinch and turn,
 // Alt-drag turns, Shift-drag tilts, a double click zooms in, a Super-click centres there.
 // Only the tiles in view are fetched. GUI thread only.

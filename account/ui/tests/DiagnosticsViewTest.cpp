@@ -40,8 +40,10 @@ TEST_F(DiagnosticsViewTest, TheRowsTellTheProblemTheNetworkAndTheLoader)
     TileLoader::Status downloading = busy(3, 7);
     downloading.loadingSheet = "Chamonix";
     downloading.phase = velorin::TileLoaderPhase::downloading(1572864, 10485760);
+    // Failures in a row while tiles wait to be asked again.
     TileLoader::Status failing;
     failing.transportFailures = 3;
+    failing.retrying = 2;
     for (const Case& c : {
              Case {"downloading", downloading, {true, true}, "aucun"},
              Case {"offline", failing, {false, false}, "Hors réseau"},

@@ -10,6 +10,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QCoreApplication>
 
 using velorin::AppModel;
 using velorin::Basemap;
@@ -38,7 +41,7 @@ protected:
 TEST_F(SettingsViewTest, TheSwitchesShowTheirDefaultsAndWriteNothingUntilMoved)
 {
     auto view = open();
-    EXPECT_TRUE(view->tileRelay().isChecked());
+    EXPECT_FALSE(view->tileRelay().isChecked()) << "no relay is configured here";
     EXPECT_FALSE(view->videoHD().isChecked());
     EXPECT_FALSE(view->cameraInfo().isChecked());
     EXPECT_TRUE(view->libraryPhotos().isChecked());
@@ -51,6 +54,29 @@ TEST_F(SettingsViewTest, TheSwitchesShowTheirDefaultsAndWriteNothingUntilMoved)
     EXPECT_TRUE(view->libraryPhotos().isChecked()) << "a stored value that is no Boolean reads as true";
     EXPECT_TRUE(view->videoHD().isChecked());
     EXPECT_EQ(model->defaults()->string(AppModel::kLibraryPhotosKey), "oui") << "and is left alone";
+}
+
+TEST_F(SettingsViewTest, TheSheetIsTitledAndAsLargeAsItsSectionsWithinTheWindowItOpensOver)
+{
+    auto& model = makeModel();
+    QWidget window;
+    window.resize(1400, 1200);
+    SettingsView large(model, {}, &window);
+    auto* title = large.findChild<QLabel*>("title");
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->text(), QStringLiteral("Réglages"));
+    auto* scroll = large.findChild<QScrollArea*>();
+    ASSERT_TRUE(scroll);
+    large.show();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(scroll->verticalScrollBar()->isVisible()) << "nothing to scroll: the sheet holds every section";
+    EXPECT_GE(large.height(), scroll->widget()->sizeHint().height());
+    large.hide();
+
+    window.resize(700, 400);
+    SettingsView small(model, {}, &window);
+    EXPECT_LE(small.height(), 400) << "within a smaller window, which it scrolls in";
+    EXPECT_LE(small.width(), 700);
 }
 
 TEST_F(SettingsViewTest, EachSwitchWritesItsKeyAtOnceAndThePhotosOneWritesBeforeItReloads)
@@ -73,14 +99,18 @@ TEST_F(SettingsViewTest, EachSwitchWritesItsKeyAtOnceAndThePhotosOneWritesBefore
 
 TEST_F(SettingsViewTest, TheRelaySwitchWorksOnlyWithARelayAndSaysSoOtherwise)
 {
+    storePreferences(R"({"Velorin.tileRelay": true})");
     auto view = open();
     EXPECT_FALSE(view->tileRelay().isEnabled());
+    EXPECT_FALSE(view->tileRelay().isChecked()) << "a greyed switch is not shown on";
     EXPECT_TRUE(view->networkFooter().text().endsWith(QString::fromUtf8(SettingsView::kNoRelaySentence)));
+    EXPECT_EQ(model->defaults()->boolean(velorin::TileRelay::kSwitchKey), true) << "the stored choice is kept";
 
     hosts.relayHost = "relay.example.org";
     hosts.relayToken = "0123456789abcdef0123456789abcdef";
     view = open();
     EXPECT_TRUE(view->tileRelay().isEnabled());
+    EXPECT_TRUE(view->tileRelay().isChecked());
     view->tileRelay().click();
     EXPECT_EQ(model->defaults()->boolean(velorin::TileRelay::kSwitchKey), false);
 }
@@ -111,11 +141,12 @@ TEST_F(SettingsViewTest, TheBasemapRowsChooseFollowAndCreditTheModelsBasemap)
             EXPECT_FALSE(view->isMarked(offered)) << "no row marked for " << basemap.rawValue();
     }
 
-    // A stored world map, as a map view of its own will draw it.
+    // A stored world map, credited as every basemap is.
     storePreferences(R"({"Velorin.basemap": "appleSatellite"})");
     view = open();
     ASSERT_EQ(model->basemap(), Basemap::appleSatellite);
-    EXPECT_FALSE(view->basemapFooter().isVisibleTo(view.get()));
+    EXPECT_TRUE(view->basemapFooter().isVisibleTo(view.get()));
+    EXPECT_TRUE(view->basemapFooter().text().startsWith(QStringLiteral("Sentinel-2 cloudless")));
     EXPECT_TRUE(view->commerce().isVisibleTo(view.get()));
     EXPECT_TRUE(view->overlaysFooter().text().endsWith(QString::fromUtf8(SettingsView::kWorldMapsSentence)));
     view->basemapRow(Basemap::planIGN)->click();

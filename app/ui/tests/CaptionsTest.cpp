@@ -106,7 +106,7 @@ TEST_F(CaptionsTest, TheCreditLineFollowsTheBasemapAndTheColumnKeepsItsShadow)
     auto* column = new AttributionColumn(model, &screen);
     int withCredit = 0;
     int withoutCredit = 0;
-    for (Basemap basemap : Basemap::selectable) {
+    for (Basemap basemap : Basemap::allCases) {
         model.selectBasemap(basemap);
         if (model.basemap() != basemap)
             continue;

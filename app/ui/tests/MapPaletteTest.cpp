@@ -1,4 +1,5 @@
 #include "app/ui/MapPalette.h"
+#include "widgets/Symbols.h"
 
 #include "app/ui/CompassDial.h"
 #include "app/ui/SymbolButton.h"
@@ -63,7 +64,9 @@ TEST_F(MapPaletteWidget, TheBasemapItemsAndTheAerialButtonFollowEveryBasemap)
         EXPECT_EQ(button("ign").tint(), tint(c.ign)) << at;
         EXPECT_EQ(button("apple").tint(), tint(c.apple)) << at;
         EXPECT_EQ(button("aerial").tint(), tint(c.aerial)) << at;
-        EXPECT_EQ(button("aerial").symbol(), c.aerial ? "globe.europe.africa.fill" : "globe.europe.africa") << at;
+        EXPECT_EQ(button("aerial").symbol(), "satellite") << at;
+        EXPECT_NE(velorin::Symbols::glyph(button("aerial").symbol()), velorin::Symbols::glyph(button("apple").symbol()))
+            << "the photo and the world maps drawn alike";
         EXPECT_EQ(button("aerial").accessibleName(), "Vue satellite") << at;
         EXPECT_EQ(button("ign").accessibleName(), "Cartes IGN") << at;
         EXPECT_EQ(button("apple").accessibleName(), "Cartes du monde") << at;

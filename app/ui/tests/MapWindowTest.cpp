@@ -19,6 +19,7 @@
 #include "app/ui/OverlayLayer.h"
 #include "app/ui/OverlayTransition.h"
 #include "app/ui/tests/ScreenTestSupport.h"
+#include "canvas/LastCamera.h"
 #include "canvas/qt/CanvasOverlayHost.h"
 #include "canvas/qt/MarkerOverlays.h"
 #include "canvas/qt/MapCanvasWidget.h"
@@ -43,9 +44,11 @@
 #include "testing/LoopbackServer.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QScrollArea>
 #include <QBuffer>
+#include <QDialog>
 #include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
@@ -61,6 +64,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -110,6 +114,20 @@ std::string griddedImage()
             image.setPixelColor(x, y, x % 32 < 3 || y % 32 < 3 ? QColor(120, 70, 20) : QColor(200, 120, 40));
     }
     return encoded(image, "JPG");
+}
+
+// Terrarium elevations rising eastwards 8 m a pixel from 1000 m: slopes the relief shading
+// lights from the north-west.
+std::string rampElevations()
+{
+    QImage image(256, 256, QImage::Format_RGB32);
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x) {
+            const int encoded = 1000 + 8 * x + 32768;
+            image.setPixelColor(x, y, QColor(encoded / 256, encoded % 256, 0));
+        }
+    }
+    return encoded(image, "PNG");
 }
 
 // The share of a frame's pixels that show something other than the clear colour.
@@ -622,6 +640,147 @@ TEST_F(MapWindowTest, ControlFOpensTheSheetSearchReadyForTyping)
     EXPECT_EQ(query->text(), "Vercors");
 }
 
+TEST_F(MapWindowTest, TheWindowMenuOpensTheSheetSearchAndTheOfflineMapsAndQuitsOnControlQ)
+{
+    serveTiles();
+    auto& model = makeModel();
+    auto preferences = readPreferences();
+    velorin::MapCanvasView::Environment canvasEnvironment {std::make_shared<platform::SteadyClock>(), mainQueue,
+        preferences, folder / "VelorinGestes.log", {"velorin"}, {}};
+    RootView window(model, canvasEnvironment);
+    window.resize(900, 640);
+    window.show();
+    const auto action = [&](const char* name) { return window.menuBar()->findChild<QAction*>(name); };
+    ASSERT_TRUE(action("sheetSearch") && action("offlineMaps") && action("quit"));
+    EXPECT_FALSE(action("sheetSearch")->isEnabled()) << "no map yet";
+    model.start();
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
+
+    QStringList menus;
+    for (QAction* menu : window.menuBar()->actions())
+        menus << menu->text();
+    EXPECT_EQ(menus, (QStringList {"Fichier", "Cartes", "Aide"}));
+    EXPECT_EQ(action("sheetSearch")->text(), QStringLiteral("Rechercher une carte TOP25…"));
+    EXPECT_EQ(action("sheetSearch")->shortcut(), QKeySequence(QKeySequence::Find));
+    EXPECT_EQ(action("offlineMaps")->text(), QStringLiteral("Cartes hors ligne…"));
+    EXPECT_EQ(action("offlineMaps")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(action("quit")->text(), QStringLiteral("Quitter"));
+    EXPECT_EQ(action("quit")->shortcut(), QKeySequence(QKeySequence::Quit));
+
+    action("sheetSearch")->trigger();
+    ASSERT_TRUE(screen->search());
+    EXPECT_TRUE(screen->search()->isVisible());
+    screen->search()->close();
+    action("offlineMaps")->trigger();
+    QDialog* offline = nullptr;
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        for (auto* dialog : screen->findChildren<QDialog*>())
+            offline = dialog->isVisible() && dialog->windowTitle() == "Hors ligne" ? dialog : offline;
+        return offline != nullptr;
+    }, 5)) << "the offline maps open from the menu";
+    offline->close();
+
+    // Control-Q closes the window as its title bar would, the view stored on the way.
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    window.activateWindow();
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return map.hasFocus(); }, 5));
+    const velorin::WorldPoint centre = screen->container().canvas()->camera().center;
+    preferences->remove(velorin::LastCamera::kKey);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QTest::keyClick(&map, Qt::Key_Q, Qt::ControlModifier);
+    QApplication::setQuitOnLastWindowClosed(true);
+    EXPECT_FALSE(window.isVisible());
+    const auto stored = velorin::LastCamera::restore(*preferences);
+    ASSERT_TRUE(stored) << "quitting stores the view";
+    EXPECT_NEAR(stored->latitude, centre.latitude(), 1e-6);
+    EXPECT_NEAR(stored->longitude, centre.longitude(), 1e-6);
+}
+
+TEST_F(MapWindowTest, AClickWhereAHiddenButtonStandsBringsTheControlsBackAndPressesItAndATiltedStartLightsTheRelief)
+{
+    serveTiles();
+    auto& model = makeModel();
+    const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "45.15,6.59,13,0,50"});
+    RootView& window = *shown;
+    model.start();
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
+    auto* toolbar = screen->findChild<velorin::MapToolbar*>();
+    auto* palette = screen->findChild<velorin::MapPalette*>();
+    ASSERT_TRUE(toolbar && palette);
+    auto* relief = toolbar->findChild<velorin::SymbolButton*>("relief");
+    ASSERT_TRUE(relief);
+    EXPECT_TRUE(model.is3D()) << "the view opened tilted";
+    EXPECT_EQ(relief->tint(), velorin::SymbolButton::Tint::accent);
+    EXPECT_EQ(relief->accessibleName(), QStringLiteral("Vue de dessus"));
+
+    struct Case {
+        const char* name;
+        QWidget* control;
+        const char* button;
+        std::function<bool()> pressed;
+    };
+    const bool names = model.showsToponyms();
+    const Case cases[] = {
+        {"the toolbar's settings", toolbar, "settings", [&] { return screen->settings() != nullptr; }},
+        {"the palette's place names", palette, "toponyms", [&] { return model.showsToponyms() != names; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        advance(velorin::AppModel::kControlsHideDelaySeconds + 0.1);
+        ASSERT_FALSE(model.areControlsVisible());
+        ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return c.control->isHidden(); }, 5));
+        auto* button = c.control->findChild<velorin::SymbolButton*>(c.button);
+        ASSERT_TRUE(button);
+        const QPoint at = button->mapTo(&window, button->rect().center());
+        EXPECT_FALSE(c.pressed());
+        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at);
+        EXPECT_TRUE(model.areControlsVisible());
+        EXPECT_TRUE(c.pressed()) << "one click brought the controls and pressed the button";
+        if (screen->settings())
+            screen->settings()->close();
+    }
+}
+
+TEST_F(MapWindowTest, TheSavedViewIsThePictureOnScreenItsReliefShadingIncluded)
+{
+    serveTiles();
+    server.route("/elevation-tiles-prod/terrarium/*",
+        LoopbackServer::reply(200, rampElevations(), {{"Content-Type", "image/png"}}));
+    auto& model = makeModel();
+    // Innsbruck, tilted: the slopes come from the terrain tiles and are shaded.
+    const auto shown = openWindow(model, QSize(800, 600), {"velorin", "-startAt", "47.26,11.39,13,0,60"});
+    model.start();
+    MapScreen* screen = waitForTiledMap(model, *shown);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    // The view settles: every tile in and the frames at rest.
+    testing_support::runUntil(*mainQueue, [&] {
+        return model.loader()->status().pending == 0 && !map.isDisplayLinkRunning();
+    }, 30);
+    const QImage onScreen = map.grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    const auto saved = screen->container().canvas()->snapshot(std::nullopt);
+    ASSERT_TRUE(saved);
+    const QImage picture = QImage(reinterpret_cast<const uchar*>(saved->pixels.data()), saved->width, saved->height,
+        saved->width * 4, QImage::Format_RGBA8888).convertToFormat(QImage::Format_RGB32);
+    const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    onScreen.save(QString::fromStdString((folder / "saved-view-screen.png").string()), "PNG");
+    picture.save(QString::fromStdString((folder / "saved-view-picture.png").string()), "PNG");
+    ASSERT_EQ(picture.size(), onScreen.size());
+    // Pixel by pixel, the picture is the screen: the same shading on the same slopes.
+    double difference = 0;
+    int counted = 0;
+    for (int y = 0; y < picture.height(); y += 2) {
+        for (int x = 0; x < picture.width(); x += 2) {
+            const QColor a = picture.pixelColor(x, y), b = onScreen.pixelColor(x, y);
+            difference += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+            ++counted;
+        }
+    }
+    EXPECT_LT(difference / counted / 3, 2.0) << "mean difference per channel";
+}
+
 TEST_F(MapWindowTest, TheMapNamesThePlacesInViewAndTheirCardGoesStraightThere)
 {
     using velorin::Toponym;
@@ -701,7 +860,8 @@ TEST_F(MapWindowTest, TheMapNamesThePlacesInViewAndTheirCardGoesStraightThere)
     };
     const QRectF colLabel = hoverName("col.1");
     const auto expectedCard = velorin::ToponymHoverCard::beside(
-        {colLabel.x() - origin.x(), colLabel.y() - origin.y(), colLabel.width(), colLabel.height()});
+        {colLabel.x() - origin.x(), colLabel.y() - origin.y(), colLabel.width(), colLabel.height()},
+        screen->container().canvasWidget().width());
     EXPECT_EQ(card.geometry(), QRectF(expectedCard.frame.x, expectedCard.frame.y, expectedCard.frame.width,
                                    expectedCard.frame.height).toRect());
     QTest::mouseMove(handle, card.mapTo(&window, QPoint(card.width() - 60, card.height() / 2)));
@@ -714,7 +874,7 @@ TEST_F(MapWindowTest, TheMapNamesThePlacesInViewAndTheirCardGoesStraightThere)
     // A click on the card beside its buttons reaches the map: there, on the name, it
     // recentres the map on the place at the same zoom.
     const double zoom = canvas->camera().zoom;
-    const QPoint besideButtons = card.mapTo(&window, QPoint(4, card.height() / 2));
+    const QPoint besideButtons = colLabel.center().toPoint();
     ASSERT_FALSE(card.childAt(card.mapFrom(&window, besideButtons)));
     QTest::mouseClick(handle, Qt::LeftButton, {}, besideButtons);
     const velorin::WorldPoint col = velorin::WorldPoint::fromLatitudeLongitude(45.162, 6.612);

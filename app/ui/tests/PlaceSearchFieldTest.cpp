@@ -178,15 +178,22 @@ TEST_F(PlaceSearchFieldWidget, SuggestionsListThePlacesWithTheirTitleAndDetail)
         shown.emplace_back(row->showButton().accessibleName().toStdString(),
             row->showButton().accessibleDescription().toStdString());
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"Aiguille du Mid…", "Sommet · 3842 m · France"},
+        {"Aiguille du Midi", "Sommet · 3842 m · France"},
         {"Aiguille Verte", "Sommet · 4122 m · France"},
-        {"Aiguille du Pla…", "Sommet · 3673 m · France"},
-        {"Aiguilles Rouge…", "Crête · France"},
-        {"Aiguille des Gr…", "Sommet · 3445 m · France"},
+        {"Aiguille du Plan", "Sommet · 3673 m · France"},
+        {"Aiguilles Rouges de Chamonix", "Crête · France"},
+        {"Aiguille des Grands Charmoz", "Sommet · 3445 m · France"},
     };
     EXPECT_EQ(shown, expected);
     EXPECT_LE(field->suggestions().height(), PlaceSearchField::kListMaxHeightPoints);
-    EXPECT_EQ(field->suggestions().width(), PlaceSearchField::kSuggestionsWidthPoints);
+    // As wide as its longest name needs, within the window.
+    const int room = screen.width() - PlaceSearchField::kSuggestionsWindowMarginPoints;
+    EXPECT_GT(field->suggestions().width(), PlaceSearchField::kSuggestionsWidthPoints);
+    EXPECT_LE(field->suggestions().width(), room);
+    screen.resize(330, 600);
+    field->setQuery("aigu");
+    EXPECT_EQ(field->suggestions().width(), 330 - PlaceSearchField::kSuggestionsWindowMarginPoints)
+        << "a narrow window holds the list";
 
     field->setQuery("");
     EXPECT_FALSE(shows(field->suggestions()));
@@ -339,7 +346,7 @@ TEST_F(PlaceSearchFieldWidget, TheOpenFieldIsDrawnOverTheMap)
                           row(2, "Col du Grand-Saint-Bernard", "col", 45.8686, 7.1706, 2, 2469)});
     canvas->center = velorin::WorldPoint::fromLatitudeLongitude(45.92, 6.87);
     QWidget map;
-    map.resize(340, 560);
+    map.resize(520, 560);
     map.setAutoFillBackground(true);
     QPalette palette = map.palette();
     palette.setColor(QPalette::Window, QColor(196, 214, 170));

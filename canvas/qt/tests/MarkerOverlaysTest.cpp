@@ -83,9 +83,19 @@ TEST(MarkerViews, APlacementCentresAMarkerOrHidesItAndARemovedMarkerIsGone)
     testing_support::TemporaryFolder pictures;
     QWidget map;
     map.resize(400, 300);
-    MarkerOverlays markers(map, pictures.path());
+    auto* labels = new QWidget(&map);
+    MarkerOverlays markers(map, *labels, pictures.path());
     const int dot = markers.makeFlyoverDot();
+    // A world map lowered under everything after the first markers, then one more marker:
+    // every marker stands between the map and the labels.
+    auto* worldMap = new QWidget(&map);
+    worldMap->lower();
     const int chip = markers.makePauseChip("12 min");
+    const auto stackedAt = [&](const QWidget* view) { return map.children().indexOf(view); };
+    for (const int marker : {dot, chip}) {
+        EXPECT_GT(stackedAt(markers.view(marker)), stackedAt(worldMap));
+        EXPECT_LT(stackedAt(markers.view(marker)), stackedAt(labels));
+    }
     map.show();
     EXPECT_FALSE(markers.view(dot)->isVisible()) << "made hidden";
     markers.applyMarkerPlacements({{dot, {100, 80}, false}, {chip, {-500, 0}, true}});
@@ -116,7 +126,7 @@ TEST(MarkerViews, APhotoOfThePicturesFolderReplacesThePinsSymbolAndAnythingElseK
     write(pictures / "broken.jpg", std::vector<std::byte>(600, std::byte(0xFF)));
     write(home / "outside.jpg", jpeg(60, 60));
     QWidget map;
-    MarkerOverlays markers(map, found);
+    MarkerOverlays markers(map, *new QWidget(&map), found);
     const auto pinOf = [&](const std::string& id) {
         return dynamic_cast<PhotoPin*>(markers.view(markers.makePhotoPin(id, "Photo de 10:05", 34, [] {})));
     };
@@ -152,7 +162,7 @@ TEST(MarkerViews, TheMarkersAsDrawn)
     QPalette palette = map.palette();
     palette.setColor(QPalette::Window, QColor(120, 150, 110));
     map.setPalette(palette);
-    MarkerOverlays markers(map, pictures.path());
+    MarkerOverlays markers(map, *new QWidget(&map), pictures.path());
     const int chip = markers.makePauseChip("1 h 05");
     const int symbol = markers.makePhotoPin("absent.jpg", "Photo de 10:05", 34, [] {});
     const int photo = markers.makePhotoPin("lac.jpg", "Photo de 10:06", 34, [] {});

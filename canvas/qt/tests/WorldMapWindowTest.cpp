@@ -1,6 +1,9 @@
 #include "canvas/qt/MapCanvasWidget.h"
 
 #include "canvas/MapCanvasView.h"
+#include "canvas/qt/LibraryPin.h"
+#include "canvas/qt/PauseChip.h"
+#include "canvas/qt/PhotoPin.h"
 #include "platform/DrainableMainQueue.h"
 #include "platform/HttpSession.h"
 #include "platform/Image.h"
@@ -67,6 +70,23 @@ std::string tilePng(int z, int x, int y, bool slopes)
     }
     const auto png = platform::encodePng(image);
     return {reinterpret_cast<const char*>(png->data()), png->size()};
+}
+
+// The one child of `parent` of that type, not counting grandchildren; null when there is
+// not exactly one.
+template <typename View>
+QWidget* onlyChild(QWidget& parent)
+{
+    // The marker views carry no meta-object of their own: their C++ type tells them apart.
+    QWidget* only = nullptr;
+    int count = 0;
+    for (QObject* child : parent.children()) {
+        if (auto* view = dynamic_cast<View*>(child)) {
+            only = view;
+            ++count;
+        }
+    }
+    return count == 1 ? only : nullptr;
 }
 
 class WorldMapWindowTest : public ::testing::Test {
@@ -225,6 +245,93 @@ TEST_F(WorldMapWindowTest, ThePlanShowsItsTilesTrackAndSlopesFetchingOnlyWhatIsI
     ASSERT_TRUE(reopened);
     ASSERT_TRUE(runUntil([&] { return reopened->loadedTileCount() >= reopened->shownTiles().size(); }));
     EXPECT_EQ(server.requestCount(), asked);
+}
+
+TEST_F(WorldMapWindowTest, MarkersMadeAfterTheWorldMapStandAboveItAndRideWithADrag)
+{
+    auto widget = open();
+    auto* map = widget->findChild<platform::QtTileMapView*>();
+    ASSERT_TRUE(map);
+    waitForTiles(*map);
+    auto& canvas = *widget->canvas();
+    const auto at = [](double latitude, double longitude) { return WorldPoint::fromLatitudeLongitude(latitude, longitude); };
+    const auto now = std::chrono::system_clock::now();
+    // A pause chip, a track photo and a library photo, all made once the world map exists.
+    canvas.setTrack({{at(45.913, 6.862), velorin::TravelMode::walking}, {at(45.93, 6.88), velorin::TravelMode::walking}},
+        {{0, 45.921, 6.866, now - std::chrono::minutes(20), now - std::chrono::minutes(5)}});
+    canvas.setPhotos({{"walk/col.jpg", now, at(45.917, 6.875)}});
+    canvas.setLibraryPhotos({{"library/lac.jpg", now, at(45.924, 6.862)}});
+    QApplication::processEvents();
+
+    struct Marker {
+        const char* kind;
+        QWidget* view;
+        WorldPoint world;
+    };
+    const Marker markers[] = {
+        {"pause chip", onlyChild<velorin::PauseChip>(*widget), at(45.921, 6.866)},
+        {"photo pin", onlyChild<velorin::PhotoPin>(*widget), at(45.917, 6.875)},
+        {"library pin", onlyChild<velorin::LibraryPin>(*widget), at(45.924, 6.862)},
+    };
+    const auto onMap = [map](WorldPoint world) {
+        const auto point = map->point({world.latitude(), world.longitude()});
+        return point ? QPointF(point->x, point->y) : QPointF(-1, -1);
+    };
+    const auto check = [&](const char* when) {
+        for (const Marker& marker : markers) {
+            SCOPED_TRACE(std::string(marker.kind) + ", " + when);
+            ASSERT_TRUE(marker.view);
+            EXPECT_TRUE(marker.view->isVisible());
+            EXPECT_GT(widget->children().indexOf(marker.view), widget->children().indexOf(map)) << "stacked above the map";
+            const QPoint middle = marker.view->geometry().center();
+            // A chip only shows; a pin takes its clicks.
+            if (!marker.view->testAttribute(Qt::WA_TransparentForMouseEvents)) {
+                QWidget* hit = widget->childAt(middle);
+                EXPECT_TRUE(hit == marker.view || marker.view->isAncestorOf(hit)) << "a click there reaches the marker";
+            }
+            const QPointF shown = onMap(marker.world);
+            EXPECT_NEAR(middle.x(), shown.x(), 1.5);
+            EXPECT_NEAR(middle.y(), shown.y(), 1.5);
+        }
+    };
+    check("before the drag");
+
+    const auto drag = [map](QEvent::Type type, QPointF point, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, point, map->mapToGlobal(point), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(map, &event);
+    };
+    const QPoint before = markers[1].view->pos();
+    drag(QEvent::MouseButtonPress, {400, 300}, Qt::LeftButton);
+    drag(QEvent::MouseMove, {380, 290}, Qt::LeftButton);
+    drag(QEvent::MouseMove, {330, 260}, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_NE(markers[1].view->pos(), before) << "the pin moved with the map while it was dragged";
+    check("during the drag");
+    drag(QEvent::MouseButtonRelease, {330, 260}, Qt::NoButton);
+    waitForTiles(*map);
+
+    const QImage picture = widget->grab().toImage();
+    const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "world-map-markers.png";
+    EXPECT_TRUE(picture.save(QString::fromStdString(path.string()), "PNG")) << path;
+}
+
+TEST_F(WorldMapWindowTest, AResizedWindowKeepsTheWorldMapAtTheCanvasScale)
+{
+    auto widget = open();
+    auto* map = widget->findChild<platform::QtTileMapView*>();
+    ASSERT_TRUE(map);
+    const WorldPoint aimed = widget->canvas()->camera().center;
+    const WorldPoint beside = WorldPoint::fromLatitudeLongitude(45.93, 6.89);
+    widget->resize(900, 640);
+    QApplication::processEvents();
+    ASSERT_EQ(map->size(), QSize(900, 640));
+    for (const WorldPoint world : {aimed, beside}) {
+        const auto canvasPoint = widget->canvas()->viewPoint(world);
+        const auto mapPoint = map->point({world.latitude(), world.longitude()});
+        ASSERT_TRUE(mapPoint);
+        EXPECT_NEAR(canvasPoint.x, mapPoint->x, 0.5);
+        EXPECT_NEAR(canvasPoint.y, mapPoint->y, 0.5);
+    }
 }
 
 } // namespace
