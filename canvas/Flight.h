@@ -70,6 +70,9 @@ struct Flight {
     std::shared_ptr<FlightFrameSequence<PreparedFlightFrame>> prepared;
     double lastPreparation = -std::numeric_limits<double>::infinity();
     std::optional<double> waitingSince;
+    // Media time since which frames have waited with none coming ready: frames given up on
+    // after their patience keep it, so a preparation held back for long can say so.
+    std::optional<double> heldBackSince;
     std::optional<Outro> outro;
 
     double tailSeconds() const

@@ -319,9 +319,11 @@ bool MapCanvasView::flightStep(Flight flight)
                 && (resourceWait_.hasGivenUp() || (flight.waitingSince && resourceWait_.givesUp(*flight.waitingSince, now())));
             if (!ready && !takenAnyway) {
                 renderer_->restoreFrameState(live, state);
+                if (!flight.heldBackSince)
+                    flight.heldBackSince = time;
                 if (!flight.waitingSince) {
                     flight.waitingSince = time;
-                } else if (time - *flight.waitingSince > kFlightWaitReportSeconds
+                } else if (time - *flight.heldBackSince > kFlightWaitReportSeconds
                     && time - lastWaitReport_ > kFlightWaitReportSeconds
                     && platform::launchArgumentValue("-filmTo", environment_.arguments)) {
                     lastWaitReport_ = time;
@@ -350,6 +352,8 @@ bool MapCanvasView::flightStep(Flight flight)
             renderer_->restoreFrameState(live, state);
             sequence->append(std::move(frame));
             flight.waitingSince.reset();
+            if (ready)
+                flight.heldBackSince.reset();
         } while (!sequence->isComplete() && now() < deadline);
 
         storeFlight(flight);
@@ -482,10 +486,15 @@ void MapCanvasView::preloadFlight(const Flight& flight)
     std::weak_ptr<MapCanvasView> weak = weak_from_this();
     flightPreload_ = services_.loader->preload(list.tiles, std::move(list.elevations),
         [weak, id = flight.id](std::int64_t, std::int64_t) {
-            auto self = weak.lock();
-            if (self && (self->flight_ ? self->flight_->id == id : id.empty()))
-                self->startDisplayLink();
+            if (auto self = weak.lock())
+                self->flightPreloadProgress(id);
         });
+}
+
+void MapCanvasView::flightPreloadProgress(const std::string& flightId)
+{
+    if (flight_ ? flight_->id == flightId : flightId.empty())
+        startDisplayLink();
 }
 
 } // namespace velorin
