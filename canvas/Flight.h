@@ -66,6 +66,8 @@ struct Flight {
     double targetAltitude = 0;
     double startAngle = 0;
     std::string id;
+    // Media time when the flight was asked for.
+    double requestedAt = 0;
     FlightPlayback playback;
     std::shared_ptr<FlightFrameSequence<PreparedFlightFrame>> prepared;
     double lastPreparation = -std::numeric_limits<double>::infinity();

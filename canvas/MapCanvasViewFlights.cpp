@@ -160,6 +160,7 @@ void MapCanvasView::startFlight(const Toponym& place, bool orbit)
     flight.targetAltitude = altitude;
     flight.startAngle = startAngle;
     flight.id = platform::makeUuid();
+    flight.requestedAt = now();
     resourceWait_ = {};
     if (orbit && flightOptions_.outro) {
         flight.outro = flightOptions_.outro;
@@ -370,6 +371,10 @@ bool MapCanvasView::flightStep(Flight flight)
     }
 
     FlightPlayback& playback = flight.playback;
+    if (!playback.lastTime) {
+        platform::Log::info(platform::logcat::canvas, "{} : en mouvement {:.2f} s après la demande", animationName_,
+            time - flight.requestedAt);
+    }
     const double step = playback.lastTime && time - *playback.lastTime > 0
         ? std::min(time - *playback.lastTime, kMaxFlightStepSeconds)
         : 0;

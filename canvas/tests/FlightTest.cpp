@@ -73,6 +73,24 @@ protected:
         return canvas;
     }
 
+    // A canvas pitched at 60° over the massif at zoom 13, whose clock moves a millisecond each
+    // time it is read.
+    std::shared_ptr<MapCanvasView> tickingCanvas(std::vector<std::string> arguments)
+    {
+        auto ticking = std::make_shared<TickingClock>();
+        ticking->base = clock;
+        MapCanvasView::Environment environment {ticking, mainQueue, defaults, folder / "journal.log", std::move(arguments), {}};
+        auto canvas = MapCanvasView::make(window, *context, library,
+            MapCanvasView::Services {SheetCatalog {}, {}, {}, {}, {}, {}}, std::move(environment));
+        canvas->layout();
+        Camera camera = canvas->camera();
+        camera.center = WorldPoint::fromLatitudeLongitude(kLatitude, kLongitude);
+        camera.zoom = 13;
+        camera.pitch = 60 * kDegree;
+        canvas->applyCamera(camera, true);
+        return canvas;
+    }
+
     WorldPoint eyeGround(MapCanvasView& canvas)
     {
         return canvas.renderer().eyePosition(canvas.camera(), canvas.camera().pitch).ground;
@@ -336,17 +354,8 @@ TEST_F(FlightTest, ALandingFlightIsPreparedWholeThenPlayedAtSixtyHertzAndHoldsIt
 
 TEST_F(FlightTest, PreparationSpendsAboutSixMillisecondsOfEachDisplayFrame)
 {
-    auto ticking = std::make_shared<TickingClock>();
-    ticking->base = clock;
-    MapCanvasView::Environment environment {ticking, mainQueue, defaults, folder / "journal.log", {"velorin"}, {}};
-    auto canvas = MapCanvasView::make(window, *context, library,
-        MapCanvasView::Services {SheetCatalog {}, {}, {}, {}, {}, {}}, std::move(environment));
-    canvas->layout();
-    Camera camera = canvas->camera();
-    camera.center = WorldPoint::fromLatitudeLongitude(kLatitude, kLongitude);
-    camera.zoom = 13;
-    camera.pitch = 60 * kDegree;
-    canvas->applyCamera(camera, true);
+    auto canvas = tickingCanvas({"velorin"});
+    const Camera camera = canvas->camera();
     canvas->startFlight(placeAt(north(eyeGround(*canvas), 20000)), false);
     ASSERT_TRUE(canvas->flight());
     const auto prepared = canvas->flight()->prepared;
@@ -401,17 +410,7 @@ TEST_F(FlightTest, UnderFilmToAPreparationHeldBackForTwentySecondsSaysWhatItWait
         std::vector<std::string> arguments {"velorin"};
         if (filming)
             arguments.insert(arguments.end(), {"-filmTo", (folder / "film.mp4").string()});
-        auto ticking = std::make_shared<TickingClock>();
-        ticking->base = clock;
-        MapCanvasView::Environment environment {ticking, mainQueue, defaults, folder / "journal.log", arguments, {}};
-        auto canvas = MapCanvasView::make(window, *context, library,
-            MapCanvasView::Services {SheetCatalog {}, {}, {}, {}, {}, {}}, std::move(environment));
-        canvas->layout();
-        Camera camera = canvas->camera();
-        camera.center = WorldPoint::fromLatitudeLongitude(kLatitude, kLongitude);
-        camera.zoom = 13;
-        camera.pitch = 60 * kDegree;
-        canvas->applyCamera(camera, true);
+        auto canvas = tickingCanvas(arguments);
         // Something keeps arriving, never what the frames show: each frame waits its six
         // seconds again, and frames given up on never end the wait.
         canvas->renderer().textures = std::make_shared<TextureCache>(clock);
