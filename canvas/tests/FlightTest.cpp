@@ -57,16 +57,22 @@ protected:
     std::vector<std::optional<double>> progress;
     std::vector<std::optional<std::pair<std::string, double>>> flights;
 
+    // Lays `canvas` out over the massif at zoom 13, tilted to `pitch`.
+    static void viewMassif(MapCanvasView& canvas, double pitch = 60 * kDegree)
+    {
+        canvas.layout();
+        Camera camera = canvas.camera();
+        camera.center = WorldPoint::fromLatitudeLongitude(kLatitude, kLongitude);
+        camera.zoom = 13;
+        camera.pitch = pitch;
+        canvas.applyCamera(camera, true);
+    }
+
     std::shared_ptr<MapCanvasView> pitchedCanvas(std::vector<std::string> arguments = {"velorin"},
         double pitch = 60 * kDegree)
     {
         auto canvas = makeCanvas(std::move(arguments));
-        canvas->layout();
-        Camera camera = canvas->camera();
-        camera.center = WorldPoint::fromLatitudeLongitude(kLatitude, kLongitude);
-        camera.zoom = 13;
-        camera.pitch = pitch;
-        canvas->applyCamera(camera, true);
+        viewMassif(*canvas, pitch);
         runFrames(*canvas);
         canvas->onFlyoverProgress = [this](std::optional<double> value) { progress.push_back(value); };
         canvas->onFlight = [this](auto flight) { flights.push_back(flight); };
@@ -82,12 +88,7 @@ protected:
         MapCanvasView::Environment environment {ticking, mainQueue, defaults, folder / "journal.log", std::move(arguments), {}};
         auto canvas = MapCanvasView::make(window, *context, library,
             MapCanvasView::Services {SheetCatalog {}, {}, {}, {}, {}, {}}, std::move(environment));
-        canvas->layout();
-        Camera camera = canvas->camera();
-        camera.center = WorldPoint::fromLatitudeLongitude(kLatitude, kLongitude);
-        camera.zoom = 13;
-        camera.pitch = 60 * kDegree;
-        canvas->applyCamera(camera, true);
+        viewMassif(*canvas);
         return canvas;
     }
 
@@ -756,12 +757,7 @@ protected:
         loader = std::make_shared<TileLoader>(std::move(dependencies));
         canvas = makeCanvas({"velorin"}, {SheetCatalog {}, loader, cache, {}, {}, {}});
         canvas->setBasemap(Basemap::planIGN);
-        canvas->layout();
-        Camera camera = canvas->camera();
-        camera.center = WorldPoint::fromLatitudeLongitude(kLatitude, kLongitude);
-        camera.zoom = 13;
-        camera.pitch = 60 * kDegree;
-        canvas->applyCamera(camera, true);
+        viewMassif(*canvas);
         runFrames(*canvas);
     }
 
