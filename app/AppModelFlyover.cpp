@@ -150,11 +150,11 @@ void AppModel::skipFlight()
     auto canvas = canvas_.lock();
     if (!canvas)
         return;
-    const auto end = canvas->runningFlightEnd();
-    if (!end)
+    const auto arrival = canvas->runningFlightDuration();
+    if (!arrival)
         return;
     canvas->writeJournal(kSkipJournalLine);
-    const auto camera = canvas->applyFlightFrame(*end);
+    const auto camera = canvas->applyFlightFrame(*arrival);
     canvas->endFlight();
     if (camera)
         canvas->applyCamera(*camera, false);

@@ -137,6 +137,17 @@ void CanvasPortAdapter::goDirectly(const Toponym& place)
         canvas->goDirectly(place);
 }
 
+bool CanvasPortAdapter::canStartFlight() const
+{
+    return !canvas_.expired();
+}
+
+void CanvasPortAdapter::startFlight(const Toponym& place, bool orbit)
+{
+    if (auto canvas = canvas_.lock())
+        canvas->startFlight(place, orbit);
+}
+
 std::optional<WorldPoint> CanvasPortAdapter::cameraCenter() const
 {
     if (auto canvas = canvas_.lock())
@@ -274,12 +285,12 @@ void CanvasPortAdapter::startAimedPointTour()
         canvas->startAimedPointTour();
 }
 
-std::optional<double> CanvasPortAdapter::runningFlightEnd() const
+std::optional<double> CanvasPortAdapter::runningFlightDuration() const
 {
     auto canvas = canvas_.lock();
     if (!canvas || !canvas->flight())
         return std::nullopt;
-    return canvas->flight()->endTime();
+    return canvas->flight()->duration;
 }
 
 std::optional<Camera> CanvasPortAdapter::applyFlightFrame(double seconds)

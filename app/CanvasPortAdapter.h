@@ -41,9 +41,8 @@ public:
 
     void show(const Toponym& place, bool animated) override;
     void goDirectly(const Toponym& place) override;
-    // No flights yet: the canvas does not fly to places.
-    bool canStartFlight() const override { return false; }
-    void startFlight(const Toponym&, bool) override {}
+    bool canStartFlight() const override;
+    void startFlight(const Toponym& place, bool orbit) override;
     std::optional<WorldPoint> cameraCenter() const override;
     std::optional<CameraInfo> cameraInfo() const override;
 
@@ -68,7 +67,7 @@ public:
     void setFlyoverPaused(bool paused) override;
     void setAnimationName(const std::string& name) override;
     void startAimedPointTour() override;
-    std::optional<double> runningFlightEnd() const override;
+    std::optional<double> runningFlightDuration() const override;
     std::optional<Camera> applyFlightFrame(double seconds) override;
     void applyCamera(const Camera& camera, bool keepBaseElevation) override;
     void writeJournal(std::string_view text) override;

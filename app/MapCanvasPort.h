@@ -125,9 +125,9 @@ public:
     // A drone tour around the summit near the aimed point, or around the point itself.
     virtual void startAimedPointTour() = 0;
 
-    // Seconds: the flight time of the running camera flight's last frame; nothing while no
-    // flight runs.
-    virtual std::optional<double> runningFlightEnd() const = 0;
+    // Seconds: the flight time at which the running camera flight reaches its destination
+    // (the end of its approach); nothing while no flight runs.
+    virtual std::optional<double> runningFlightDuration() const = 0;
     // The camera of the running flight `seconds` after its start; nothing without a flight
     // or a solution.
     virtual std::optional<Camera> applyFlightFrame(double seconds) = 0;

@@ -66,10 +66,15 @@ struct Flight {
     double targetAltitude = 0;
     double startAngle = 0;
     std::string id;
+    // Media time when the flight was asked for.
+    double requestedAt = 0;
     FlightPlayback playback;
     std::shared_ptr<FlightFrameSequence<PreparedFlightFrame>> prepared;
     double lastPreparation = -std::numeric_limits<double>::infinity();
     std::optional<double> waitingSince;
+    // Media time since which frames have waited with none coming ready: frames given up on
+    // after their patience keep it, so a preparation held back for long can say so.
+    std::optional<double> heldBackSince;
     std::optional<Outro> outro;
 
     double tailSeconds() const

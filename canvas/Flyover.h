@@ -57,6 +57,10 @@ struct Flyover {
     double swingPhase = 0;
     // The preload has not yet made the first stretch ready: the camera does not move.
     bool preparing = false;
+    // Media time when the preparation began.
+    std::optional<double> preparingSince;
+    // The preload kept the flyover waiting too long: it flies on without waiting for it.
+    bool preloadGivenUp = false;
     // Metres along the path up to which the preloaded tiles are ready.
     double readyDistance = std::numeric_limits<double>::infinity();
     bool departed = false;

@@ -217,6 +217,10 @@ public:
     static constexpr double kFlyoverSettledRadians = 0.01;
     static constexpr double kFlyoverMinWaitSeconds = 0.5;
     static constexpr double kFlyoverMaxWaitSeconds = 10;
+    // A preparation that has not made the first stretch ready by then (offline, or with
+    // downloads that keep failing and retrying) ends: the flyover still leaves within
+    // kFlyoverMaxWaitSeconds of its start.
+    static constexpr double kFlyoverMaxPreparationSeconds = ResourceWait::kPatienceSeconds;
     static constexpr double kFlyoverPlatformMapWaitSeconds = 2;
     // Holds: the camera waits while less than 2 s of flight are ready ahead, and at most 4 s
     // for tiles missing near the eye, then ignores such stalls for 3 s.
@@ -567,6 +571,9 @@ public:
         int cameras = 0;
     };
     FlightPreloadList flightPreloadList(const Flight& flight) const;
+    // The flight preload's progress handler: wakes the frame loop when the flight `flightId`
+    // is the one running, or with no flight for a preload that had none.
+    void flightPreloadProgress(const std::string& flightId);
     // Something a prepared frame may wait for (a tile, a grid, trees, buildings) has arrived.
     void flightResourceArrived();
 

@@ -160,6 +160,7 @@ void MapCanvasView::startFlight(const Toponym& place, bool orbit)
     flight.targetAltitude = altitude;
     flight.startAngle = startAngle;
     flight.id = platform::makeUuid();
+    flight.requestedAt = now();
     resourceWait_ = {};
     if (orbit && flightOptions_.outro) {
         flight.outro = flightOptions_.outro;
@@ -319,9 +320,11 @@ bool MapCanvasView::flightStep(Flight flight)
                 && (resourceWait_.hasGivenUp() || (flight.waitingSince && resourceWait_.givesUp(*flight.waitingSince, now())));
             if (!ready && !takenAnyway) {
                 renderer_->restoreFrameState(live, state);
+                if (!flight.heldBackSince)
+                    flight.heldBackSince = time;
                 if (!flight.waitingSince) {
                     flight.waitingSince = time;
-                } else if (time - *flight.waitingSince > kFlightWaitReportSeconds
+                } else if (time - *flight.heldBackSince > kFlightWaitReportSeconds
                     && time - lastWaitReport_ > kFlightWaitReportSeconds
                     && platform::launchArgumentValue("-filmTo", environment_.arguments)) {
                     lastWaitReport_ = time;
@@ -350,6 +353,8 @@ bool MapCanvasView::flightStep(Flight flight)
             renderer_->restoreFrameState(live, state);
             sequence->append(std::move(frame));
             flight.waitingSince.reset();
+            if (ready)
+                flight.heldBackSince.reset();
         } while (!sequence->isComplete() && now() < deadline);
 
         storeFlight(flight);
@@ -366,6 +371,10 @@ bool MapCanvasView::flightStep(Flight flight)
     }
 
     FlightPlayback& playback = flight.playback;
+    if (!playback.lastTime) {
+        platform::Log::info(platform::logcat::canvas, "{} : en mouvement {:.2f} s après la demande", animationName_,
+            time - flight.requestedAt);
+    }
     const double step = playback.lastTime && time - *playback.lastTime > 0
         ? std::min(time - *playback.lastTime, kMaxFlightStepSeconds)
         : 0;
@@ -482,10 +491,15 @@ void MapCanvasView::preloadFlight(const Flight& flight)
     std::weak_ptr<MapCanvasView> weak = weak_from_this();
     flightPreload_ = services_.loader->preload(list.tiles, std::move(list.elevations),
         [weak, id = flight.id](std::int64_t, std::int64_t) {
-            auto self = weak.lock();
-            if (self && (self->flight_ ? self->flight_->id == id : id.empty()))
-                self->startDisplayLink();
+            if (auto self = weak.lock())
+                self->flightPreloadProgress(id);
         });
+}
+
+void MapCanvasView::flightPreloadProgress(const std::string& flightId)
+{
+    if (flight_ ? flight_->id == flightId : flightId.empty())
+        startDisplayLink();
 }
 
 } // namespace velorin

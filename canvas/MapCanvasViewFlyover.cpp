@@ -4,12 +4,14 @@
 
 #include "canvas/MapCanvasView.h"
 #include "map-data/TerrainService.h"
+#include "platform/Log.h"
 #include "platform/Uuid.h"
 #include "recordings/TrackSmoothing.h"
 #include "renderer/PixelScale.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace velorin {
@@ -212,8 +214,19 @@ void MapCanvasView::storeFlyover(const Flyover& flyover)
 
 void MapCanvasView::flyoverStep()
 {
-    if (!flyover_ || animation_ || flyover_->preparing)
+    if (!flyover_ || animation_)
         return;
+    if (flyover_->preparing) {
+        if (!flyover_->preparingSince || now() - *flyover_->preparingSince < kFlyoverMaxPreparationSeconds)
+            return;
+        flyover_->preparing = false;
+        flyover_->preloadGivenUp = true;
+        flyover_->readyDistance = std::numeric_limits<double>::infinity();
+        // The wait to depart counts from the start, so that the flyover leaves in time.
+        flyover_->waitStart = flyover_->preparingSince;
+        platform::Log::warning(platform::logcat::canvas, "{} : part sans tout ce que le survol montre après {} s",
+            animationName_, kFlyoverMaxPreparationSeconds);
+    }
     Flyover flyover = *flyover_;
     const double time = now();
     if (flyover.paused) {
@@ -346,7 +359,6 @@ void MapCanvasView::stopAnimations()
 {
     if (!flyover_)
         return;
-    finishRecording();
     flyover_.reset();
     flyoverPreload_.reset();
     renderer_->detailBias = 0;
@@ -363,6 +375,9 @@ void MapCanvasView::stopAnimations()
         onFlyoverEnded();
     if (onCameraChanged)
         onCameraChanged(renderer_->camera);
+    // Last, with the flyover gone: a scripted film of the recording ends every flight and
+    // animation again as it starts, and takes the camera as the flyover left it.
+    finishRecording();
 }
 
 } // namespace velorin

@@ -83,10 +83,16 @@ MapCanvasView::FlyoverPreloadList MapCanvasView::flyoverPreloadList(const Flyove
             seen.push_back(sampleTiles(flyover, d, look));
     }
 
+    // The loader fetches only the keys that have a file of their own: a checkpoint counts
+    // those, as the loader's progress does.
     PreloadList order;
+    std::size_t counted = 0;
+    std::int64_t fetched = 0;
     for (std::size_t i = 0; i < samples.size(); ++i) {
         order.add(seen[i]);
-        list.readiness.checkpoints.push_back({samples[i], std::int64_t(order.tiles().size())});
+        for (; counted < order.tiles().size(); ++counted)
+            fetched += !services_.loader || services_.loader->preloadItem(order.tiles()[counted]) ? 1 : 0;
+        list.readiness.checkpoints.push_back({samples[i], fetched});
     }
     list.tiles = order.tiles();
     const ServiceHosts hosts = services_.loader ? services_.loader->hosts() : ServiceHosts{};
@@ -134,8 +140,10 @@ void MapCanvasView::preloadFlyoverTiles(const Flyover& flyover)
 {
     if (!services_.loader)
         return;
-    if (flyover_)
+    if (flyover_) {
         flyover_->preparing = true;
+        flyover_->preparingSince = now();
+    }
     if (flyover.path.empty())
         return;
     FlyoverPreloadList list = flyoverPreloadList(flyover);
@@ -159,7 +167,8 @@ void MapCanvasView::flyoverPreloadProgress(const FlyoverReadiness& readiness, st
     if (!flyover_ || flyover_->id != readiness.flyoverId)
         return;
     Flyover& flyover = *flyover_;
-    flyover.readyDistance = readiness.readyDistance(done, total);
+    if (!flyover.preloadGivenUp)
+        flyover.readyDistance = readiness.readyDistance(done, total);
     // The wait for departure starts once the first 20 s of nominal flight are ready.
     if (flyover.preparing
         && flyover.readyDistance >= std::min(kFlyoverPreparedSeconds * flyover.speed, flyover.totalLength())) {

@@ -24,8 +24,12 @@ void MapCanvasView::step(double timestamp, double targetTimestamp)
     flightFrameReady_ = false;
     if (flight_) {
         active = true;
-        if (!flightStep(*flight_))
+        // A flight that has landed is over for the controls too: only its last frame stays.
+        if (!flightStep(*flight_)) {
             flight_.reset();
+            if (onFlight)
+                onFlight(std::nullopt);
+        }
     }
     // Flights and flyovers keep their own detail and clearance.
     const bool free = !flyover_ && !flight_ && !arrivalFrame_;

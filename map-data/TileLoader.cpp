@@ -89,10 +89,7 @@ std::unique_ptr<FileBatchDownload> TileLoader::preload(const std::vector<TileKey
 {
     auto items = std::move(extra);
     for (const auto& key : keys) {
-        // Sub-tiles come from slicing their sheet, never one by one.
-        if (std::holds_alternative<TileKey::Subtile>(key.value))
-            continue;
-        if (auto item = download(key))
+        if (auto item = preloadItem(key))
             items.push_back(std::move(*item));
     }
     return std::make_unique<FileBatchDownload>(std::move(items), preloadServices_, std::move(progress));
@@ -105,6 +102,14 @@ std::optional<FileBatchDownload::Item> TileLoader::download(const TileKey& key) 
     if (!diskKey || !url)
         return std::nullopt;
     return FileBatchDownload::Item { std::move(*diskKey), std::move(*url) };
+}
+
+std::optional<FileBatchDownload::Item> TileLoader::preloadItem(const TileKey& key) const
+{
+    // Sub-tiles come from slicing their sheet, never one by one.
+    if (std::holds_alternative<TileKey::Subtile>(key.value))
+        return std::nullopt;
+    return download(key);
 }
 
 FetchResult TileLoader::fetchSync(const std::string& url, const FetchProgress& progress)

@@ -114,6 +114,9 @@ public:
     // Any thread. Where the loader keeps a key's file and fetches it from (through the relay
     // while it is on); nothing for a key outside the catalogue or the basemaps.
     std::optional<FileBatchDownload::Item> download(const TileKey& key) const;
+    // Any thread. The item `preload` fetches for a key: its download, except for sub-tiles,
+    // which come from slicing their sheet.
+    std::optional<FileBatchDownload::Item> preloadItem(const TileKey& key) const;
 
     // Blocking downloads, for the slice and mosaic queues only, never the main thread:
     // see TileLoaderEngine.

@@ -364,8 +364,10 @@ void MapRenderer::appendDraw(std::shared_ptr<gpu::Texture> texture, bool backdro
             else
                 key.divisions = kCanopyDivisionsAtLevel19 << (19 - std::min(z, 19));
         }
-        key.skirt = canopyRelief.has_value();
     }
+    // On the relief a tile's edge meets neighbours of other levels, or the ancestors standing
+    // in beside it, sampled at other points: the skirt closes the cracks between them.
+    key.skirt = !flat && key.divisions >= TileGrid::kMinSkirtDivisions;
 
     TileUniforms uniforms;
     gpu::Float2* offsets[] = {&uniforms.nw, &uniforms.ne, &uniforms.se, &uniforms.sw};
@@ -500,9 +502,13 @@ std::vector<MeshVertex> MapRenderer::fillMeshVertices(const MeshKey& key, const 
         }
     }
     if (key.skirt) {
+        // Deep enough for the widest gap a neighbour's coarser sampling leaves on steep
+        // ground: a cell's width.
+        const double cellMeters = std::hypot(key.ne.x - key.nw.x, key.ne.y - key.nw.y) * key.nw.metersPerWorldUnit() / d;
+        const float drop = float(std::max(kSkirtDropMeters, cellMeters));
         const auto lower = [&](int i, int j) {
             MeshVertex vertex = vertices[std::size_t(i) * std::size_t(d + 1) + std::size_t(j)];
-            vertex.elevation -= float(kSkirtDropMeters);
+            vertex.elevation -= drop;
             vertices.push_back(vertex);
         };
         for (int j = 0; j <= d; ++j)

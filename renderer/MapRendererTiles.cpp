@@ -239,6 +239,7 @@ void MapRenderer::layTiles(const TilePass& pass)
             meshKey.divisions = kTileDivisions;
             meshKey.terrainZoom = frame.frameTerrainZoom;
             meshKey.terrainGeneration = terrainGeneration;
+            meshKey.skirt = true;
         }
         TileUniforms uniforms;
         gpu::Float2* offsets[] = {&uniforms.nw, &uniforms.ne, &uniforms.se, &uniforms.sw};

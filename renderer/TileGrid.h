@@ -13,8 +13,9 @@ namespace velorin {
 struct TileGrid {
     // The division counts that have an index buffer, in the order they are made.
     static constexpr std::array<int, 7> kDivisionCounts = {1, 16, 32, 48, 64, 128, 256};
-    // Division counts from this one on also have a skirted grid.
-    static constexpr int kMinSkirtDivisions = 64;
+    // Division counts from this one on also have a skirted grid: every mesh laid on the
+    // relief.
+    static constexpr int kMinSkirtDivisions = 16;
 
     // Two triangles a cell, then with `skirt` two a segment of each of the four edges.
     static std::vector<std::uint32_t> indices(int divisions, bool skirt);

@@ -55,6 +55,9 @@ protected:
         canvas->onCameraChanged = [&model](const velorin::Camera& camera) {
             model.cameraDidChange(camera.center, camera.zoom, camera.bearing);
         };
+        canvas->onFlight = [&model](std::optional<velorin::AppModel::FlightInfo> flight) {
+            model.flightDidChange(std::move(flight));
+        };
         port = std::make_shared<velorin::CanvasPortAdapter>(canvas);
         model.setCanvas(port);
         canvas->layout();
@@ -195,9 +198,46 @@ TEST_F(AppModelCanvas, APlaceFromTheSearchIsShownOrReachedAndTheCentreIsReadBack
         EXPECT_NEAR(port->cameraCenter()->x, there.x, 1e-6) << direct;
         EXPECT_NEAR(port->cameraCenter()->y, there.y, 1e-6) << direct;
     }
-    EXPECT_FALSE(port->canStartFlight()) << "the canvas does not fly yet";
     canvas.reset();
     EXPECT_FALSE(port->cameraCenter());
+}
+
+TEST_F(AppModelCanvas, APlaceFromTheSearchIsFlownToOrTouredAndAllerDirectementLandsWhereTheApproachEnds)
+{
+    auto& model = makeModel();
+    const velorin::Toponym refuge{"fr6", "Refuge des Cosmiques", velorin::Toponym::Kind::refuge, 45.8722, 6.8868, 3, 3613.0};
+    for (bool orbit : {false, true}) {
+        // The tour closes on a viewpoint further north: skipping must not land there.
+        showCanvas(model, {"velorin", "-startAt", "45.85,6.88,13,0,60", "-orbitOutro", "45.95,6.90,300,45.90,6.89"});
+        ASSERT_TRUE(port->canStartFlight());
+        port->startFlight(refuge, orbit);
+        ASSERT_TRUE(canvas->flight()) << orbit;
+        EXPECT_EQ(canvas->flight()->kind, orbit ? velorin::Flight::Kind::orbit : velorin::Flight::Kind::land);
+        EXPECT_EQ(canvas->flight()->outro.has_value(), orbit);
+        ASSERT_TRUE(model.flight()) << "the banner shows the flight";
+        EXPECT_EQ(model.flight()->first, refuge.name);
+
+        const velorin::Flight flight = *canvas->flight();
+        const auto arrival = canvas->applyFlightFrame(flight, flight.duration);
+        ASSERT_TRUE(arrival);
+        model.skipFlight();
+        EXPECT_FALSE(canvas->isFlying()) << orbit;
+        EXPECT_FALSE(model.flight()) << orbit;
+        EXPECT_NEAR(canvas->camera().center.x, arrival->center.x, 1e-9) << orbit;
+        EXPECT_NEAR(canvas->camera().center.y, arrival->center.y, 1e-9) << orbit;
+        EXPECT_NEAR(canvas->camera().zoom, arrival->zoom, 1e-9) << orbit;
+        if (flight.outro) {
+            const auto outroView = canvas->applyFlightFrame(flight, flight.endTime());
+            ASSERT_TRUE(outroView);
+            EXPECT_GT(std::hypot(outroView->center.x - arrival->center.x, outroView->center.y - arrival->center.y)
+                    * arrival->center.metersPerWorldUnit(),
+                500)
+                << "the outro's view is elsewhere";
+        }
+    }
+    canvas.reset();
+    EXPECT_FALSE(port->canStartFlight());
+    port->startFlight(refuge, false);
 }
 
 TEST_F(AppModelCanvas, APitchedViewDrawsTheBuildingsTheModelLoadsForIt)

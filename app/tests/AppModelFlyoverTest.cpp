@@ -242,12 +242,12 @@ TEST_F(AppModelFlyover, AnIndexOutsideTheTrackPhotosShowsAndOpensNothing)
     EXPECT_FALSE(model.isFlyoverPaused());
 }
 
-TEST_F(AppModelFlyover, SkippingAFlightLandsItAtItsLastFrame)
+TEST_F(AppModelFlyover, SkippingAFlightLandsItWhereItsApproachEnds)
 {
     velorin::Camera landed;
     landed.zoom = 15.5;
     struct Case {
-        std::optional<double> flightEnd;
+        std::optional<double> flightDuration;
         std::optional<velorin::Camera> camera;
         Calls calls;
     };
@@ -258,7 +258,7 @@ TEST_F(AppModelFlyover, SkippingAFlightLandsItAtItsLastFrame)
          }) {
         canvas = std::make_shared<FakeMapCanvas>();
         auto& model = makeShownModel();
-        canvas->flightEnd = c.flightEnd;
+        canvas->flightDuration = c.flightDuration;
         canvas->flightCamera = c.camera;
         model.skipFlight();
         EXPECT_EQ(canvas->calls, c.calls);

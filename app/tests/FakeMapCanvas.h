@@ -66,8 +66,8 @@ public:
     std::vector<std::vector<velorin::WorldPoint>> flownPaths;
     // What `startFlyover` answers.
     bool flyoverStarts = true;
-    // The running flight's last frame time, and the camera its frames give.
-    std::optional<double> flightEnd;
+    // The running flight's arrival time, and the camera its frames give.
+    std::optional<double> flightDuration;
     std::optional<velorin::Camera> flightCamera;
     std::vector<velorin::Camera> appliedCameras;
     // What `cameraInfo` answers.
@@ -99,7 +99,7 @@ public:
     {
         ++flightEnds;
         flying = false;
-        flightEnd.reset();
+        flightDuration.reset();
         note("endFlight");
     }
     void startDisplayLink() override { ++displayLinkStarts; }
@@ -202,7 +202,7 @@ public:
     void setFlyoverPaused(bool paused) override { note("setFlyoverPaused", paused); }
     void setAnimationName(const std::string& name) override { note("setAnimationName", name); }
     void startAimedPointTour() override { note("startAimedPointTour"); }
-    std::optional<double> runningFlightEnd() const override { return flightEnd; }
+    std::optional<double> runningFlightDuration() const override { return flightDuration; }
     std::optional<velorin::Camera> applyFlightFrame(double seconds) override
     {
         note("applyFlightFrame", seconds);

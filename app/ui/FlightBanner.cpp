@@ -1,9 +1,9 @@
 #include "app/ui/FlightBanner.h"
 
 #include "app/AppModel.h"
+#include "app/ui/SymbolButton.h"
 #include "widgets/ControlLook.h"
 #include "library/ValueFormatters.h"
-#include "widgets/Symbols.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -36,9 +36,13 @@ FlightBanner::FlightBanner(AppModel& model, QWidget* parent)
     row->setSpacing(kSpacingPoints);
     row->setSizeConstraint(QLayout::SetFixedSize);
 
-    auto* arrow = label(Symbols::font(kSubheadlinePixelSize, QFont::Normal), ControlLook::secondaryColor(), this);
-    arrow->setText(Symbols::glyph("arrow.uturn.backward"));
-    row->addWidget(arrow, 0, Qt::AlignVCenter);
+    back_ = new SymbolButton(QSizeF(kBackButtonPoints, kBackButtonPoints), kSubheadlinePixelSize, this);
+    back_->setObjectName("endFlight");
+    back_->setSymbol("arrow.uturn.backward");
+    back_->setTint(SymbolButton::Tint::secondary);
+    back_->setAccessibleName(QStringLiteral("Arrêter le vol"));
+    back_->setControlAction(model_, [this] { model_.stopFlyover(); });
+    row->addWidget(back_, 0, Qt::AlignVCenter);
     name_ = label(ControlLook::textFont(kSubheadlinePixelSize, QFont::DemiBold), ControlLook::primaryColor(), this);
     row->addWidget(name_, 0, Qt::AlignVCenter);
     distance_ = label(ControlLook::textFont(kSubheadlinePixelSize, QFont::Normal), ControlLook::secondaryColor(), this);

@@ -2,10 +2,21 @@
 #include "ConeTerrain.h"
 
 #include "map-data/TerrainService.h"
+#include "map-data/DiskStore.h"
 #include "map-data/TextureCache.h"
+#include "map-data/TileLoader.h"
+#include "platform/Image.h"
+#include "renderer/Sky.h"
+#include "renderer/TextureImage.h"
+#include "testing/LoopbackServer.h"
 #include "testing/LogCapture.h"
 
 #include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <set>
 #include <cmath>
 #include <numbers>
 
@@ -32,24 +43,52 @@ WorldPoint north(WorldPoint from, double meters)
     return to;
 }
 
+// A clock that moves a millisecond each time it is read, so that a display frame's share of
+// preparation runs out as it would on a real clock.
+struct TickingClock final : platform::Clock {
+    std::shared_ptr<platform::ManualClock> base;
+    mutable std::atomic<int> reads {0};
+    double now() const override { return base->now() + 0.001 * reads++; }
+    void after(double delay, platform::Executor::Task task) override { base->after(delay, std::move(task)); }
+};
+
 class FlightTest : public testing_support::CanvasTest {
 protected:
     std::vector<std::optional<double>> progress;
     std::vector<std::optional<std::pair<std::string, double>>> flights;
 
+    // Lays `canvas` out over the massif at zoom 13, tilted to `pitch`.
+    static void viewMassif(MapCanvasView& canvas, double pitch = 60 * kDegree)
+    {
+        canvas.layout();
+        Camera camera = canvas.camera();
+        camera.center = WorldPoint::fromLatitudeLongitude(kLatitude, kLongitude);
+        camera.zoom = 13;
+        camera.pitch = pitch;
+        canvas.applyCamera(camera, true);
+    }
+
     std::shared_ptr<MapCanvasView> pitchedCanvas(std::vector<std::string> arguments = {"velorin"},
         double pitch = 60 * kDegree)
     {
         auto canvas = makeCanvas(std::move(arguments));
-        canvas->layout();
-        Camera camera = canvas->camera();
-        camera.center = WorldPoint::fromLatitudeLongitude(kLatitude, kLongitude);
-        camera.zoom = 13;
-        camera.pitch = pitch;
-        canvas->applyCamera(camera, true);
+        viewMassif(*canvas, pitch);
         runFrames(*canvas);
         canvas->onFlyoverProgress = [this](std::optional<double> value) { progress.push_back(value); };
         canvas->onFlight = [this](auto flight) { flights.push_back(flight); };
+        return canvas;
+    }
+
+    // A canvas pitched at 60° over the massif at zoom 13, whose clock moves a millisecond each
+    // time it is read.
+    std::shared_ptr<MapCanvasView> tickingCanvas(std::vector<std::string> arguments)
+    {
+        auto ticking = std::make_shared<TickingClock>();
+        ticking->base = clock;
+        MapCanvasView::Environment environment {ticking, mainQueue, defaults, folder / "journal.log", std::move(arguments), {}};
+        auto canvas = MapCanvasView::make(window, *context, library,
+            MapCanvasView::Services {SheetCatalog {}, {}, {}, {}, {}, {}}, std::move(environment));
+        viewMassif(*canvas);
         return canvas;
     }
 
@@ -300,6 +339,8 @@ TEST_F(FlightTest, ALandingFlightIsPreparedWholeThenPlayedAtSixtyHertzAndHoldsIt
 
     runFor(*canvas, 12);
     EXPECT_FALSE(canvas->flight()) << "over after its ten seconds";
+    ASSERT_FALSE(flights.empty());
+    EXPECT_TRUE(flights.back() == std::nullopt) << "the banner and the stop button leave as it lands";
     ASSERT_TRUE(canvas->arrivalFrame());
     EXPECT_TRUE(canvas->isFlying()) << "the last frame is held";
     EXPECT_EQ(canvas->camera(), canvas->arrivalFrame()->scene.camera);
@@ -314,24 +355,8 @@ TEST_F(FlightTest, ALandingFlightIsPreparedWholeThenPlayedAtSixtyHertzAndHoldsIt
 
 TEST_F(FlightTest, PreparationSpendsAboutSixMillisecondsOfEachDisplayFrame)
 {
-    // A clock that moves a millisecond each time it is read.
-    struct TickingClock final : platform::Clock {
-        std::shared_ptr<platform::ManualClock> base;
-        mutable std::atomic<int> reads {0};
-        double now() const override { return base->now() + 0.001 * reads++; }
-        void after(double delay, platform::Executor::Task task) override { base->after(delay, std::move(task)); }
-    };
-    auto ticking = std::make_shared<TickingClock>();
-    ticking->base = clock;
-    MapCanvasView::Environment environment {ticking, mainQueue, defaults, folder / "journal.log", {"velorin"}, {}};
-    auto canvas = MapCanvasView::make(window, *context, library,
-        MapCanvasView::Services {SheetCatalog {}, {}, {}, {}, {}, {}}, std::move(environment));
-    canvas->layout();
-    Camera camera = canvas->camera();
-    camera.center = WorldPoint::fromLatitudeLongitude(kLatitude, kLongitude);
-    camera.zoom = 13;
-    camera.pitch = 60 * kDegree;
-    canvas->applyCamera(camera, true);
+    auto canvas = tickingCanvas({"velorin"});
+    const Camera camera = canvas->camera();
     canvas->startFlight(placeAt(north(eyeGround(*canvas), 20000)), false);
     ASSERT_TRUE(canvas->flight());
     const auto prepared = canvas->flight()->prepared;
@@ -378,6 +403,35 @@ TEST_F(FlightTest, AFrameWaitsSixSecondsForItsTilesThenTheRestAreTakenUntilATile
     runFor(*canvas, 30);
     EXPECT_FALSE(canvas->flight()) << "the flight plays to its end";
     EXPECT_TRUE(canvas->arrivalFrame());
+}
+
+TEST_F(FlightTest, UnderFilmToAPreparationHeldBackForTwentySecondsSaysWhatItWaitsFor)
+{
+    for (bool filming : {true, false}) {
+        std::vector<std::string> arguments {"velorin"};
+        if (filming)
+            arguments.insert(arguments.end(), {"-filmTo", (folder / "film.mp4").string()});
+        auto canvas = tickingCanvas(arguments);
+        // Something keeps arriving, never what the frames show: each frame waits its six
+        // seconds again, and frames given up on never end the wait.
+        canvas->renderer().textures = std::make_shared<TextureCache>(clock);
+        canvas->startFlight(placeAt(north(eyeGround(*canvas), 20000)), false);
+        testing::internal::CaptureStdout();
+        for (int frame = 0; frame < 30 * 60 && canvas->flight(); ++frame) {
+            clock->advance(kFrameSeconds);
+            canvas->step(0, kFrameSeconds);
+            canvas->flightResourceArrived();
+        }
+        const std::string printed = testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(canvas->flight());
+        EXPECT_FALSE(canvas->flight()->prepared->isComplete());
+        if (filming) {
+            EXPECT_EQ(printed.rfind("film : attente à ", 0), 0u) << printed;
+            EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << "at most once in 20 s: " << printed;
+        } else {
+            EXPECT_EQ(printed, "") << "only a scripted film prints";
+        }
+    }
 }
 
 TEST_F(FlightTest, AResizeAMemoryWarningOrTheBackgroundEndsAFlight)
@@ -556,6 +610,231 @@ TEST_F(FlightOverTerrain, TheApproachAndTheOrbitKeepAboveTheMountain)
         const double clearance = t < flight.duration ? 40 : 60;
         EXPECT_GE(eye.altitude, ground(eye.ground) + clearance - 1) << t;
     }
+}
+
+// Frames of one size side by side in a PNG beside the test program, for a person to look at.
+void writeStrip(const std::vector<platform::Image>& frames, const char* name)
+{
+    if (frames.empty())
+        return;
+    const int width = frames.front().width;
+    const int height = frames.front().height;
+    platform::Image strip {width * int(frames.size()), height, {}};
+    strip.pixels.resize(std::size_t(strip.width) * std::size_t(height) * 4);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        for (int y = 0; y < height; ++y) {
+            std::copy_n(frames[i].pixels.begin() + std::ptrdiff_t(std::size_t(y) * std::size_t(width) * 4),
+                std::size_t(width) * 4,
+                strip.pixels.begin()
+                    + std::ptrdiff_t((std::size_t(y) * std::size_t(strip.width) + i * std::size_t(width)) * 4));
+        }
+    }
+    const auto png = platform::encodePng(strip);
+    ASSERT_TRUE(png);
+    const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png->data()), std::streamsize(png->size()));
+    std::cout << "picture: " << path.string() << "\n";
+}
+
+// The share of the lower half of a frame in the clear colour of its camera's pitch: ground
+// that is not drawn.
+double clearShare(const platform::Image& picture, double pitch)
+{
+    const auto clear = Sky::clearColor(pitch);
+    std::size_t count = 0;
+    std::size_t seen = 0;
+    for (int y = picture.height / 2; y < picture.height; y += 2) {
+        for (int x = 0; x < picture.width; x += 2) {
+            const std::size_t at = (std::size_t(y) * std::size_t(picture.width) + std::size_t(x)) * 4;
+            bool same = true;
+            for (std::size_t channel = 0; channel < 3; ++channel)
+                same = same && std::abs(int(picture.pixels[at + channel]) - int(std::lround(clear[channel] * 255))) <= 2;
+            count += same;
+            ++seen;
+        }
+    }
+    return seen ? double(count) / double(seen) : 0;
+}
+
+TEST_F(FlightOverTerrain, APreparedFrameDrawsTheAncestorsStandingInWhereTheLiveViewDrawsThem)
+{
+    MapCanvasView::Environment environment {clock, mainQueue, defaults, folder / "journal.log", {"velorin"}, {}};
+    auto canvas = MapCanvasView::make(window, *context, library,
+        MapCanvasView::Services {SheetCatalog {}, {}, {}, terrain, {}, {}}, std::move(environment));
+    canvas->layout();
+    canvas->setBasemap(Basemap::planIGN);
+    auto cache = std::make_shared<TextureCache>(clock);
+    MapRenderer& renderer = canvas->renderer();
+    renderer.textures = cache;
+    Camera camera = canvas->camera();
+    camera.center = {summit.x + 2500 / summit.metersPerWorldUnit(), summit.y};
+    camera.zoom = 13.5;
+    camera.pitch = 60 * kDegree;
+    camera.bearing = -std::numbers::pi / 2;
+    canvas->applyCamera(camera, true);
+    // Only tiles three levels coarser than any the view wants ever come: they stand in.
+    const auto tile = gpu::Texture::make(gpu::PixelFormat::rgba8, 1, 1, std::vector<std::byte> {
+        std::byte {200}, std::byte {120}, std::byte {40}, std::byte {255}});
+    const auto deliverAncestors = [&] {
+        for (const TileKey& key : renderer.desired) {
+            const auto& wanted = std::get<TileKey::WebTile>(key.value);
+            const TileKey ancestor = TileKey::webTile(wanted.source, wanted.z - 3, wanted.x >> 3, wanted.y >> 3);
+            if (!cache->contains(ancestor))
+                cache->insert(tile, ancestor);
+        }
+    };
+    for (int frame = 0; frame < 4; ++frame) {
+        renderer.updateFrame(clock->now());
+        deliverAncestors();
+        runFor(*canvas, 1);
+    }
+    renderer.updateFrame(clock->now());
+    const auto liveFrame = renderer.renderOffscreen(480, 320);
+    ASSERT_TRUE(liveFrame);
+    const platform::Image live = textureImage(*liveFrame);
+    ASSERT_LT(clearShare(live, camera.pitch), 0.01) << "the ancestors cover the live view's ground";
+
+    canvas->startFlight(placeAt(summit, "Cône"), true);
+    ASSERT_TRUE(canvas->flight() && canvas->flight()->prepared);
+    const auto prepared = canvas->flight()->prepared;
+    for (int second = 0; second < 120 && canvas->flight() && !prepared->isComplete(); ++second) {
+        runFor(*canvas, 1);
+        deliverAncestors();
+    }
+    ASSERT_TRUE(prepared->isComplete()) << "taken with its stand-ins";
+    // Each prepared frame beside the live view at its camera, drawn from the same tiles.
+    std::vector<platform::Image> strip;
+    for (double t : {2.0, 6.0, 8.0, 20.0}) {
+        const auto* frame = prepared->frame(t);
+        ASSERT_TRUE(frame);
+        frame->scene.restore(renderer);
+        const auto drawn = renderer.renderOffscreen(480, 320);
+        ASSERT_TRUE(drawn);
+        strip.push_back(textureImage(*drawn));
+        const double undrawn = clearShare(strip.back(), frame->scene.camera.pitch);
+
+        renderer.heldFlightScene.reset();
+        renderer.preparedFlightCamera.reset();
+        renderer.camera = frame->scene.camera;
+        for (int pass = 0; pass < 3; ++pass) {
+            clock->advance(1);
+            renderer.updateFrame(clock->now());
+            renderer.preparedFlightCamera.reset();
+            deliverAncestors();
+        }
+        const auto liveAtCamera = renderer.renderOffscreen(480, 320);
+        ASSERT_TRUE(liveAtCamera);
+        strip.push_back(textureImage(*liveAtCamera));
+        EXPECT_LE(undrawn, clearShare(strip.back(), frame->scene.camera.pitch) + 0.001)
+            << "the prepared frame at " << t << " s leaves ground undrawn that the live view draws";
+    }
+    writeStrip({strip.begin(), strip.begin() + 4}, "flight-frames-ancestors.png");
+    writeStrip({strip.begin() + 4, strip.end()}, "flight-frames-ancestors-2.png");
+}
+
+// A pitched canvas whose tile loader fetches from a loopback server that answers every file
+// with "not found" after 20 ms, so that a preload runs through its list at once.
+class FlightPreload : public FlightTest {
+protected:
+    testing_support::LoopbackServer server;
+    std::shared_ptr<DiskStore> store = std::make_shared<DiskStore>(folder / "tiles", folder / "offline");
+    std::shared_ptr<platform::HttpSession> session = std::make_shared<platform::HttpSession>();
+    std::shared_ptr<TextureCache> cache = std::make_shared<TextureCache>(clock);
+    std::shared_ptr<TileLoader> loader;
+    std::shared_ptr<MapCanvasView> canvas;
+
+    void SetUp() override
+    {
+        server.route("/*", server.delayed(0.02, testing_support::LoopbackServer::reply(404)));
+        TileLoader::Dependencies dependencies;
+        dependencies.store = store;
+        dependencies.cache = cache;
+        dependencies.session = session;
+        dependencies.hosts.scheme = "http";
+        dependencies.hosts.ignHost = dependencies.hosts.terrariumHost = "127.0.0.1:" + std::to_string(server.port());
+        dependencies.clock = clock;
+        dependencies.mainQueue = mainQueue;
+        loader = std::make_shared<TileLoader>(std::move(dependencies));
+        canvas = makeCanvas({"velorin"}, {SheetCatalog {}, loader, cache, {}, {}, {}});
+        canvas->setBasemap(Basemap::planIGN);
+        viewMassif(*canvas);
+        runFrames(*canvas);
+    }
+
+    void TearDown() override
+    {
+        canvas.reset();
+        loader.reset();
+    }
+
+    // Runs the main queue's tasks for up to `seconds` of real time, until `done` holds.
+    bool pumpUntil(const std::function<bool()>& done, double seconds)
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (!done() && std::chrono::steady_clock::now() < until)
+            mainQueue->runOneWaiting(0.01);
+        return done();
+    }
+
+    // The requests (path and query) of a preload list's map tiles.
+    std::set<std::string> paths(const MapCanvasView::FlightPreloadList& list) const
+    {
+        std::set<std::string> found;
+        for (const TileKey& key : list.tiles) {
+            if (auto item = loader->preloadItem(key)) {
+                const std::string& url = item->url;
+                const auto start = url.find('/', url.find("//") + 2);
+                found.insert(url.substr(start));
+            }
+        }
+        return found;
+    }
+};
+
+TEST_F(FlightPreload, EachReportWakesTheFlightAndASecondFlightOrTheEndCancelsThePreload)
+{
+    canvas->startFlight(placeAt(north(eyeGround(*canvas), 20000)), false);
+    ASSERT_TRUE(canvas->flight());
+    const auto first = canvas->flightPreloadList(*canvas->flight());
+    ASSERT_GT(first.tiles.size(), 40u);
+    const std::string firstId = canvas->flight()->id;
+    const std::set<std::string> firstPaths = paths(first);
+    const auto requestedOf = [&](const std::set<std::string>& wanted, std::size_t from) {
+        const auto seen = server.requests();
+        return std::size_t(std::count_if(seen.begin() + std::ptrdiff_t(std::min(from, seen.size())), seen.end(),
+            [&](const auto& request) { return wanted.contains(request.target); }));
+    };
+    EXPECT_TRUE(pumpUntil([&] { return requestedOf(firstPaths, 0) > 0; }, 10)) << "its tiles are fetched ahead";
+
+    // A second flight, the other way, replaces the preload: the first asks for nothing more
+    // than the transfers it had under way.
+    const std::size_t before = server.requests().size();
+    canvas->startFlight(placeAt(north(eyeGround(*canvas), -20000)), false);
+    const auto second = canvas->flightPreloadList(*canvas->flight());
+    const std::set<std::string> firstOnly = [&] {
+        std::set<std::string> only = paths(first);
+        for (const std::string& path : paths(second))
+            only.erase(path);
+        return only;
+    }();
+    ASSERT_GT(firstOnly.size(), std::size_t(4 * FileBatchDownload::kMaxConcurrentDownloads));
+    const std::set<std::string> secondPaths = paths(second);
+    EXPECT_TRUE(pumpUntil([&] { return requestedOf(secondPaths, before) >= secondPaths.size() / 2; }, 20))
+        << "the second flight's tiles are fetched";
+    // Those of the first that were under way may still arrive, and the flight's own frames
+    // ask the loader for theirs.
+    EXPECT_LE(requestedOf(firstOnly, before), std::size_t(2 * FileBatchDownload::kMaxConcurrentDownloads))
+        << "the first preload stopped";
+
+    // A report wakes the resting frame loop only for the flight that asked for it, or with
+    // no flight for a preload that had none.
+    canvas->endFlight();
+    runFrames(*canvas);
+    ASSERT_FALSE(window.linkRunning);
+    canvas->flightPreloadProgress(firstId);
+    EXPECT_FALSE(window.linkRunning) << "a report of a flight gone";
+    canvas->flightPreloadProgress("");
+    EXPECT_TRUE(window.linkRunning);
 }
 
 } // namespace

@@ -573,6 +573,26 @@ TEST_F(FlyoverTest, UnderFilmToATooShortRecordingEndsTheRunWithOneInsteadOfWaiti
     EXPECT_FALSE(std::filesystem::exists(film));
 }
 
+TEST_F(FlyoverTest, UnderFilmToAFlyoverStoppedIntoItsFilmEndsOnceWithItsZoomCorrectedOnce)
+{
+    const auto film = folder / "film.mp4";
+    canvas = flyoverCanvas({"velorin", "-filmTo", film.string(), "-filmHeight", "64"});
+    ASSERT_TRUE(canvas->startFlyover(straight(chamonix(), 3000)));
+    until([&] { return canvas->recording() && canvas->recording()->poses.size() >= 60; }, 30, 1.0 / 30);
+    const Camera flown = canvas->camera();
+    ASSERT_EQ(flown.focalLength, MapCanvasView::kFlyoverFocalLength);
+    testing::internal::CaptureStdout();
+    canvas->stopAnimations();
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed.rfind("film : 60 images", 0), 0u) << printed;
+    EXPECT_TRUE(canvas->isExporting()) << "the film has started";
+    EXPECT_EQ(ended, 1) << "ended once, not again from the film's start";
+    EXPECT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(canvas->camera().focalLength, canvas->userFocalLength());
+    EXPECT_NEAR(canvas->camera().zoom, flown.zoom - std::log2(canvas->userFocalLength() / flown.focalLength), 1e-9)
+        << "the focal length's zoom correction, once";
+}
+
 TEST_F(FlyoverTest, MarkersPairWithTheirPointsAndTheRightAndBottomEdgesAreOutside)
 {
     const Camera& camera = canvas->camera();
@@ -750,7 +770,7 @@ TEST_F(FlyoverPreload, TheFlyoverWaitsUntilTwentySecondsOfFlightAreReady)
     ASSERT_TRUE(canvas->flyover()->preparing);
     EXPECT_EQ(canvas->flyover()->readyDistance, 0);
     EXPECT_EQ(progress, std::vector<std::optional<double>> {0.0});
-    runFor(*canvas, 12);
+    runFor(*canvas, 5);
     EXPECT_FALSE(canvas->flyover()->departed) << "a preparing flyover does not even wait to leave";
     EXPECT_FALSE(canvas->recording()) << "nor records";
 
@@ -788,6 +808,42 @@ TEST_F(FlyoverPreload, TheFlyoverWaitsUntilTwentySecondsOfFlightAreReady)
     frame();
     frame();
     EXPECT_GT(canvas->flyover()->travelled, 550);
+}
+
+TEST_F(FlyoverPreload, AFlyoverWhoseFilesNeverComeLeavesWithinTenSecondsAndNoLongerHoldsForThem)
+{
+    // The providers never answer: every file fails and is tried again for half a minute.
+    ASSERT_TRUE(canvas->startFlyover(straight(chamonix(), 2000)));
+    ASSERT_TRUE(canvas->flyover()->preparing);
+    const double waited = untilDeparted();
+    ASSERT_TRUE(canvas->flyover()->departed);
+    EXPECT_LE(waited, MapCanvasView::kFlyoverMaxWaitSeconds + 0.05) << "it leaves in time";
+    EXPECT_GT(waited, MapCanvasView::kFlyoverMaxPreparationSeconds);
+    EXPECT_EQ(canvas->flyover()->readyDistance, INFINITY);
+
+    // A report that comes late holds it back no more.
+    const auto list = canvas->flyoverPreloadList(*canvas->flyover());
+    canvas->flyoverPreloadProgress(
+        list.readiness, list.readiness.extraCount, list.readiness.extraCount + std::int64_t(list.tiles.size()));
+    EXPECT_EQ(canvas->flyover()->readyDistance, INFINITY);
+    runFor(*canvas, 10);
+    EXPECT_GT(canvas->flyover()->travelled, 25) << "it flies, waiting at most 4 s for the tiles near the eye";
+}
+
+TEST_F(FlyoverPreload, CheckpointsCountOnlyTheTilesTheLoaderFetches)
+{
+    for (Basemap basemap : {Basemap(Basemap::planIGN), Basemap(Basemap::top25)}) {
+        canvas->setBasemap(basemap);
+        ASSERT_TRUE(canvas->startFlyover(straight(chamonix(), 450)));
+        const auto list = canvas->flyoverPreloadList(*canvas->flyover());
+        ASSERT_FALSE(list.tiles.empty());
+        const auto fetched = std::count_if(
+            list.tiles.begin(), list.tiles.end(), [&](const TileKey& key) { return loader->preloadItem(key).has_value(); });
+        EXPECT_EQ(list.readiness.checkpoints.back().count, fetched) << basemap.rawValue() << " of " << list.tiles.size();
+        for (std::size_t i = 1; i < list.readiness.checkpoints.size(); ++i)
+            EXPECT_GE(list.readiness.checkpoints[i].count, list.readiness.checkpoints[i - 1].count);
+        canvas->stopAnimations();
+    }
 }
 
 TEST_F(FlyoverPreload, WithEveryFileOnDiskThePreloadReportsItAllDone)

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <functional>
 #include <set>
+#include <unordered_set>
 #include <filesystem>
 #include <fstream>
 #include <iostream>

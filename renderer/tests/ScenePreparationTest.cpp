@@ -407,3 +407,141 @@ TEST_F(SteepScene, ATileDrawnOverItsStandInShowsNothingOfIt)
     EXPECT_GT(covered, std::size_t(kWidth * kHeight / 20)) << "the tiles are in view";
     EXPECT_EQ(red, 0u);
 }
+
+TEST_F(SteepScene, AFlightFrameWhoseTilesAreMissingDrawsTheAncestorsTheLiveViewDraws)
+{
+    renderer->camera = pitched(kValley, 0.8);
+    renderer->camera.pitch = 1.25;
+    provideElevation(renderer->camera);
+    tileTexture = placeColours;
+    settle();
+    // Only the grandparents of the tiles the view wants are there.
+    std::unordered_set<TileKey> grandparents;
+    for (const TileKey& key : renderer->desired) {
+        const auto& tile = std::get<TileKey::WebTile>(key.value);
+        grandparents.insert(TileKey::webTile(renderer->basemap.index(), tile.z - 2, tile.x / 4, tile.y / 4));
+    }
+    cache->clear();
+    for (const TileKey& key : grandparents)
+        cache->insert(tileTexture(key), key);
+    clock->advance(2);
+    renderer->prepareScene(clock->now());
+    const auto liveFrame = renderer->renderOffscreen(kWidth, kHeight);
+    ASSERT_TRUE(liveFrame);
+    const platform::Image live = image(*liveFrame);
+
+    const Camera camera = renderer->camera;
+    const MapRenderer::SavedFrame state = renderer->savedFrame();
+    renderer->detailBias = 1;
+    EXPECT_FALSE(renderer->flightReadiness(camera)) << "its own tiles are missing";
+    const MapRenderer::FlightScene scene = renderer->captureScene(camera);
+    renderer->restoreFrameState(camera, state);
+    scene.restore(*renderer);
+    const auto flightFrame = renderer->renderOffscreen(kWidth, kHeight);
+    ASSERT_TRUE(flightFrame);
+    const platform::Image flight = image(*flightFrame);
+    writePicture(flight, "flight-frame-ancestors.png");
+    EXPECT_LT(differingPixels(live, flight), std::size_t(kWidth * kHeight / 400))
+        << "the grandparents stand in for the flight as for the live view";
+}
+
+TEST_F(SteepScene, NoCrackOpensBetweenTilesAndTheAncestorsStandingInBesideThem)
+{
+    for (double bearing : {0.0, 0.8, 2.4, 4.0}) {
+        renderer->camera = pitched(kValley, bearing);
+        renderer->camera.pitch = 1.25;
+        provideElevation(renderer->camera);
+        settleWithEveryTile();
+        // A third of the tiles in view leave; their parents stand in beside the others.
+        std::unordered_set<TileKey> kept(renderer->lowPriority.begin(), renderer->lowPriority.end());
+        std::size_t leaving = 0;
+        for (const TileKey& key : renderer->desired) {
+            const auto& tile = std::get<TileKey::WebTile>(key.value);
+            kept.insert(TileKey::webTile(renderer->basemap.index(), tile.z - 1, tile.x / 2, tile.y / 2));
+            if ((tile.x + tile.y) % 3 == 0)
+                ++leaving;
+            else
+                kept.insert(key);
+        }
+        ASSERT_GT(leaving, 0u);
+        cache->clear();
+        for (const TileKey& key : kept)
+            cache->insert(tileTexture(key), key);
+        clock->advance(2);
+        renderer->prepareScene(clock->now());
+        const auto frame = renderer->renderOffscreen(kWidth, kHeight);
+        ASSERT_TRUE(frame);
+        const platform::Image picture = image(*frame);
+        if (bearing == 0.8)
+            writePicture(picture, "stand-in-seams.png");
+        EXPECT_EQ(holes(picture), 0) << "bearing " << bearing;
+    }
+}
+
+TEST_F(SteepScene, NoCrackOpensBetweenNeighbouringTilesOfDifferentLevels)
+{
+    const int z = 13;
+    const double n = std::exp2(z);
+    const int x = int(kValley.x * n);
+    const int y = int(kValley.y * n);
+    // Looking east, down onto the middle of the shared edge.
+    renderer->camera = pitched({(x + 1) / n, (y + 0.5) / n}, std::numbers::pi / 2);
+    renderer->camera.pitch = 0.75;
+    provideElevation(renderer->camera);
+    renderer->prepareScene(clock->now());
+    // A red tile at one level west of its two blue neighbours a level finer, sharing its east
+    // edge, and nothing around them: a crack along the edge shows the clear colour.
+    renderer->draws.clear();
+    renderer->appendDraw(plain({220, 0, 0, 255}), false, 16, z, x, y, tileCorners(z, x, y), 1, z, 0, true);
+    for (int dy = 0; dy < 2; ++dy) {
+        const int fx = 2 * (x + 1);
+        const int fy = 2 * y + dy;
+        renderer->appendDraw(plain({0, 0, 220, 255}), false, 16, z + 1, fx, fy, tileCorners(z + 1, fx, fy), 1, z + 1, 0, true);
+    }
+    renderer->buildTerrainMesh();
+    const auto frame = renderer->renderOffscreen(kWidth, kHeight);
+    ASSERT_TRUE(frame);
+    const platform::Image picture = image(*frame);
+    writePicture(picture, "level-seam.png");
+    const auto colour = [&](int px, int py) {
+        const std::size_t at = (std::size_t(py) * kWidth + std::size_t(px)) * 4;
+        const int r = int(picture.pixels[at]);
+        const int b = int(picture.pixels[at + 2]);
+        return r > 80 && b < 50 ? 'r' : b > 80 && r < 50 ? 'b' : ' ';
+    };
+    // Whether one of the 3 pixels from (px, py) in the direction (dx, dy) passes `test`.
+    const auto near = [&](int px, int py, int dx, int dy, const std::function<bool(char)>& test) {
+        for (int k = 1; k <= 3; ++k) {
+            if (test(colour(px + k * dx, py + k * dy)))
+                return true;
+        }
+        return false;
+    };
+    const auto is = [](char wanted) { return [wanted](char c) { return c == wanted; }; };
+    const auto ground = [](char c) { return c != ' '; };
+    // A crack: a pixel of neither tile with red on one side and blue on the other, and
+    // ground on both sides across, inside the tiles rather than on their outline.
+    std::size_t reds = 0;
+    std::size_t blues = 0;
+    std::size_t cracks = 0;
+    for (int py = 3; py < kHeight - 3; ++py) {
+        for (int px = 3; px < kWidth - 3; ++px) {
+            const char here = colour(px, py);
+            reds += here == 'r';
+            blues += here == 'b';
+            if (here != ' ')
+                continue;
+            for (auto [dx, dy] : {std::pair {1, 0}, std::pair {0, 1}}) {
+                const bool between = (near(px, py, -dx, -dy, is('r')) && near(px, py, dx, dy, is('b')))
+                    || (near(px, py, -dx, -dy, is('b')) && near(px, py, dx, dy, is('r')));
+                if (between && near(px, py, dy, dx, ground) && near(px, py, -dy, -dx, ground)) {
+                    ++cracks;
+                    break;
+                }
+            }
+        }
+    }
+    ASSERT_GT(reds, std::size_t(kWidth * kHeight / 50)) << "both tiles are in view";
+    ASSERT_GT(blues, std::size_t(kWidth * kHeight / 50));
+    EXPECT_EQ(cracks, 0u);
+}

@@ -44,7 +44,7 @@ TEST_F(TerrainMesh, AFlatMapDrawsEveryTileAsOneFlatQuad)
     }
 }
 
-TEST_F(TerrainMesh, ReliefKeepsTheRequestedDivisionsAndTheFrameElevationZoom)
+TEST_F(TerrainMesh, ReliefKeepsTheRequestedDivisionsAndTheFrameElevationZoomWithASkirt)
 {
     renderer->camera.pitch = 0.8;
     renderer->frame.frameHeightScale = 0.5;
@@ -52,7 +52,7 @@ TEST_F(TerrainMesh, ReliefKeepsTheRequestedDivisionsAndTheFrameElevationZoom)
     renderer->terrainGeneration = 4;
     renderer->appendDraw(plain({0, 0, 0, 255}), false, 32, 14, 1, 2, tileCorners(14, 1, 2), 0.5f, 14, 7, false);
     const MapRenderer::Draw& draw = renderer->draws[0];
-    MapRenderer::MeshKey expected = keyFor(tileCorners(14, 1, 2), 32, 11, false);
+    MapRenderer::MeshKey expected = keyFor(tileCorners(14, 1, 2), 32, 11, true);
     expected.terrainGeneration = 4;
     EXPECT_EQ(draw.meshKey, expected);
     EXPECT_EQ(draw.uniforms.alpha, 0.5f);
@@ -103,7 +103,8 @@ TEST_F(TerrainMesh, CanopyReliefGivesFineSkirtedMeshesUntilItFadesOut)
     ASSERT_TRUE(renderer->draws[0].mesh);
     EXPECT_EQ(renderer->draws[0].mesh->size(), (257u * 257 + 4 * 257) * sizeof(MeshVertex));
 
-    // No canopy for a backdrop, where it is forbidden, or once the fade ends before the tile.
+    // No canopy for a backdrop, where it is forbidden, or once the fade ends before the tile:
+    // the plain relief mesh, skirted all the same.
     renderer->draws.clear();
     appendTile(17, 65536, 65536, true, false);
     appendTile(17, 65536, 65536, false, true);
@@ -111,7 +112,7 @@ TEST_F(TerrainMesh, CanopyReliefGivesFineSkirtedMeshesUntilItFadesOut)
     appendTile(17, 65536, 65536, false, false);
     for (const MapRenderer::Draw& draw : renderer->draws) {
         EXPECT_EQ(draw.divisions, 16);
-        EXPECT_FALSE(draw.meshKey.skirt);
+        EXPECT_TRUE(draw.meshKey.skirt);
         EXPECT_FALSE(draw.canopy);
     }
 }

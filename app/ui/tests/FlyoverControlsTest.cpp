@@ -187,7 +187,7 @@ TEST_F(FlyoverControls, TheWaveOpensItsChoicesOnlyOverAProgress)
     EXPECT_EQ(wave.skipButton().symbol(), "arrow.up");
     savePicture(wave, "flight-wave-choices.png");
 
-    canvas->flightEnd = 9;
+    canvas->flightDuration = 9;
     QTest::mouseClick(&wave.skipButton(), Qt::LeftButton);
     EXPECT_EQ(canvas->calls.front(), "writeJournal vol sauté");
     QTest::mouseClick(&wave.stopButton(), Qt::LeftButton);
@@ -218,4 +218,10 @@ TEST_F(FlyoverControls, TheBannerNamesTheFlightAndItsDistanceFromTheStart)
     EXPECT_EQ(banner.name().text(), "Tour de Aiguille du Tour");
     EXPECT_EQ(banner.distance().text(), QString::fromUtf8("· 2,50 km depuis le départ"));
     savePicture(banner, "flight-banner.png");
+
+    // Its back arrow says what it does and ends the flight.
+    EXPECT_EQ(banner.backButton().accessibleName(), QString::fromUtf8("Arrêter le vol"));
+    EXPECT_EQ(banner.backButton().symbol(), "arrow.uturn.backward");
+    QTest::mouseClick(&banner.backButton(), Qt::LeftButton);
+    EXPECT_EQ(canvas->calls.back(), "endFlight");
 }

@@ -7,6 +7,7 @@
 #include "app/ui/CaptureNotice.h"
 #include "app/ui/CompassDial.h"
 #include "app/ui/CompassPad.h"
+#include "app/ui/FlightWave.h"
 #include "app/ui/FlyoverControlBar.h"
 #include "app/ui/SymbolButton.h"
 #include "app/ui/TitledSymbolButton.h"
@@ -18,6 +19,9 @@
 #include "app/ui/MapScreen.h"
 #include "app/ui/OverlayLayer.h"
 #include "app/ui/OverlayTransition.h"
+#include "app/ui/PlaceActions.h"
+#include "app/ui/PlaceSearchField.h"
+#include "app/ui/PlaceSuggestionRow.h"
 #include "app/ui/tests/ScreenTestSupport.h"
 #include "canvas/LastCamera.h"
 #include "canvas/qt/CanvasOverlayHost.h"
@@ -42,6 +46,7 @@
 #include "renderer/TrackRibbon.h"
 #include "testing/LocalTimeZone.h"
 #include "testing/LoopbackServer.h"
+#include "testing/PlaceDatabaseFile.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -168,13 +173,17 @@ protected:
         testing_support::application(true);
     }
 
-    // Every provider is the loopback server: map tiles are `mapTile` (one warm colour unless
-    // given), elevations a plateau at 1000 m.
-    void serveTiles(LoopbackServer& provider, const std::string& mapTile = solidImage(QColor(200, 120, 40), "JPG"))
+    // Every provider is the loopback server, answering after `latencySeconds`: map tiles are
+    // `mapTile` (one warm colour unless given), elevations a plateau at 1000 m.
+    void serveTiles(LoopbackServer& provider, const std::string& mapTile = solidImage(QColor(200, 120, 40), "JPG"),
+        double latencySeconds = 0)
     {
-        provider.route("/*", LoopbackServer::reply(200, mapTile, {{"Content-Type", "image/jpeg"}}));
+        const auto late = [&](LoopbackServer::Handler handler) {
+            return latencySeconds > 0 ? provider.delayed(latencySeconds, std::move(handler)) : handler;
+        };
+        provider.route("/*", late(LoopbackServer::reply(200, mapTile, {{"Content-Type", "image/jpeg"}})));
         provider.route("/elevation-tiles-prod/terrarium/*",
-            LoopbackServer::reply(200, solidImage(QColor(131, 232, 0), "PNG"), {{"Content-Type", "image/png"}}));
+            late(LoopbackServer::reply(200, solidImage(QColor(131, 232, 0), "PNG"), {{"Content-Type", "image/png"}})));
         provider.route("/wfs/ows", LoopbackServer::reply(200, R"({"type":"FeatureCollection","features":[]})",
                                        {{"Content-Type", "application/json"}}));
         const std::string host = "127.0.0.1:" + std::to_string(provider.port());
@@ -1012,25 +1021,90 @@ TEST_F(MapWindowTest, AMapOpenedDuringARecordingDrawsItsTrackAtOnce)
         velorin::smoothed(model.tracks().current()->displayPoints(), 2));
 }
 
-TEST_F(MapWindowTest, ALandingFlightPreparesOverTheProvidersAndEndsOnItsTexturedArrival)
+TEST_F(MapWindowTest, AFlightChosenInTheSearchFieldIsFollowedByItsWaveBannerAndStopButtonToItsTexturedArrival)
 {
-    serveTiles();
+    // Providers 20 ms away: the log tells how long each flight took to move after the click.
+    serveTiles(server, solidImage(QColor(200, 120, 40), "JPG"), 0.02);
+    // A summit 3 km north of the view's centre, in the Austrian place database.
+    const velorin::WorldPoint centre = velorin::WorldPoint::fromLatitudeLongitude(47.26, 11.39);
+    const velorin::WorldPoint summit {centre.x, centre.y - 3000 / centre.metersPerWorldUnit()};
+    testing_support::PlaceRow hafelekar;
+    hafelekar.id = 1;
+    hafelekar.name = "Hafelekar";
+    hafelekar.latitude = summit.latitude();
+    hafelekar.longitude = summit.longitude();
+    std::filesystem::create_directories(folders.places());
+    testing_support::writePlaceDatabase(folders.places() / "places-at.sqlite", {hafelekar});
     auto& model = makeModel();
     const auto shown = openWindow(model, QSize(800, 560), {"velorin", "-startAt", "47.26,11.39,13,0,60"});
     model.start();
     MapScreen* screen = waitForTiledMap(model, *shown);
     ASSERT_TRUE(screen);
+    RootView& window = *shown;
     velorin::MapCanvasWidget& map = screen->container().canvasWidget();
-
     auto canvas = screen->container().canvas();
-    const velorin::WorldPoint centre = canvas->camera().center;
-    const velorin::WorldPoint place {centre.x, centre.y - 3000 / centre.metersPerWorldUnit()};
-    canvas->startFlight({"hafelekar", "Hafelekar", velorin::Toponym::Kind::summit, place.latitude(), place.longitude(), 1,
-                            std::nullopt},
-        false);
-    ASSERT_TRUE(canvas->flight());
+    auto* stopSquare = screen->mapPalette().findChild<velorin::SymbolButton*>("flyover");
+    ASSERT_TRUE(stopSquare);
+    velorin::FlightWave& wave = screen->flightWave();
+
+    // "Y aller" on the place's row, through the real map.
+    velorin::PlaceSearchField& field = screen->placeSearch();
+    const auto flyFromTheField = [&](const char* operation) {
+        field.setQuery("hafelekar");
+        const auto rows = field.suggestions().findChildren<velorin::PlaceSuggestionRow*>();
+        ASSERT_EQ(rows.size(), 1) << "the place database is searched";
+        QAbstractButton* go = nullptr;
+        for (auto* button : rows.front()->actions().findChildren<QAbstractButton*>())
+            if (button->accessibleName() == QString::fromUtf8(operation))
+                go = button;
+        ASSERT_TRUE(go);
+        ASSERT_TRUE(go->isEnabled()) << "the map flies";
+        go->click();
+        ASSERT_TRUE(canvas->flight()) << "the flight started";
+        EXPECT_TRUE(model.flight());
+        EXPECT_TRUE(screen->flightBannerTransition().isShown());
+        EXPECT_EQ(stopSquare->symbol(), "stop.fill");
+    };
+    const auto expectOver = [&](const char* how) {
+        EXPECT_FALSE(canvas->flight()) << how;
+        EXPECT_FALSE(model.flight()) << how;
+        EXPECT_FALSE(screen->flightBannerTransition().isShown()) << "the banner leaves, " << how;
+        EXPECT_EQ(stopSquare->symbol(), "play.fill") << "the stop square goes out, " << how;
+    };
+
+    // While it prepares, the pointer over the wave's padding opens the choices, which stay
+    // open on the way down to them; "Aller directement" lands at once.
+    flyFromTheField("Y aller");
+    ASSERT_TRUE(model.flyoverProgress()) << "it prepares";
+    const velorin::Flight flight = *canvas->flight();
+    const auto arrival = canvas->applyFlightFrame(flight, flight.duration);
+    ASSERT_TRUE(arrival);
+    QTest::mouseMove(&window, wave.mapTo(&window, QPoint(3, wave.height() / 2)));
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return wave.choices().isVisible(); }, 5))
+        << "the wave's padding takes the pointer";
+    QTest::mouseMove(&window, wave.skipButton().mapTo(&window, wave.skipButton().rect().center()));
+    testing_support::runUntil(*mainQueue, [] { return false; }, 0.2);
+    ASSERT_TRUE(wave.choices().isVisible()) << "the pointer reached the choices";
+    QTest::mouseClick(&wave.skipButton(), Qt::LeftButton);
+    expectOver("after \"Aller directement\"");
+    EXPECT_NEAR(canvas->camera().center.x, arrival->center.x, 1e-9) << "it landed where the approach ends";
+    EXPECT_NEAR(canvas->camera().center.y, arrival->center.y, 1e-9);
+    testing_support::runUntil(*mainQueue, [] { return false; }, 0.3);
+    EXPECT_FALSE(wave.choices().isVisible());
+
+    // A tour from the field moves, and the stop square ends it.
+    flyFromTheField("En faire le tour");
+    EXPECT_EQ(canvas->flight()->kind, velorin::Flight::Kind::orbit);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return canvas->flight() && !model.flyoverProgress(); }, 90))
+        << "the tour moves";
+    QTest::mouseClick(stopSquare, Qt::LeftButton);
+    expectOver("once stopped");
+
+    // Flown to its end, a landing holds its arrival, and the controls let it go.
+    flyFromTheField("Y aller");
     ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return !canvas->flight() && canvas->arrivalFrame(); }, 90))
         << "the flight reaches its arrival";
+    expectOver("once it has landed");
     EXPECT_EQ(canvas->flightRasterScale(), 1);
     const QImage shot = map.grabFramebuffer();
     const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "flight-arrival.png";
