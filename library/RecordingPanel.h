@@ -15,7 +15,8 @@ namespace velorin {
 class TrackRecorder;
 
 // The capsule the map screen shows while a track is recorded: a red dot, how the walker
-// moves, the recording's duration, distance and ascent, and the altitude when known. It
+// moves, the recording's duration, distance and ascent, and the altitude when known; until
+// the first point is kept, that it waits for the GPS. It
 // has no controls; the map screen shows and hides it with the recording. GUI thread only;
 // the recorder outlives it.
 class RecordingPanel : public QWidget {
@@ -27,6 +28,7 @@ public:
     static constexpr int kSymbolPoints = 14;
     static constexpr int kValuePoints = 14;
     static constexpr int kLabelPoints = 9;
+    static constexpr const char* kWaitingText = "En attente du GPS…";
 
     struct Cell {
         QString value;
@@ -43,6 +45,7 @@ public:
     // What the row shows, for the screen's tests: the cells in order and the mode icon.
     std::vector<Cell> cells() const;
     QLabel& modeIcon() const { return *mode_; }
+    QLabel& waiting() const { return *waiting_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -59,6 +62,7 @@ private:
     const TrackRecorder& recorder_;
     QWidget* dot_;
     QLabel* mode_;
+    QLabel* waiting_;
     CellLabels duration_;
     CellLabels distance_;
     CellLabels ascent_;

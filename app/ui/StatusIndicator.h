@@ -17,14 +17,14 @@ class Pill;
 class PillButton;
 
 // The small pill in a top corner of the map that tells what the map data pipeline is
-// doing: a loading problem (a button to the diagnostics), a TOP25 sheet being prepared
-// with its progress, or sheets waiting. It hides itself, taking no room, when none of
+// doing: a loading problem (a button to the diagnostics), a missing position while the map
+// follows the walker, a TOP25 sheet being prepared with its progress, or sheets waiting. It hides itself, taking no room, when none of
 // these holds, and redraws from the model's announcements. GUI thread only.
 class StatusIndicator : public QWidget {
     Q_OBJECT
 
 public:
-    enum class Content { none, problem, sheet, queue };
+    enum class Content { none, problem, position, sheet, queue };
 
     static constexpr int kEdgePaddingPoints = 8;
     static constexpr double kFootnotePixelSize = 13;
@@ -38,7 +38,8 @@ public:
 
     StatusIndicator(AppModel& model, QWidget* parent);
 
-    // The first that holds: a loading problem, a sheet in preparation, sheets waiting.
+    // The first that holds: a loading problem, a missing position, a sheet in preparation,
+    // sheets waiting.
     static Content choose(const AppModel& model);
     Content content() const { return content_; }
     // The room of its largest pill, with the indicator's paddings, whichever shows now.
@@ -53,6 +54,7 @@ private:
     void buildProblemPill();
     void buildSheetPill();
     void buildQueuePill();
+    void buildPositionPill();
     void refresh();
     void fadeIn();
     // The pill shown stays while it fades out, then the indicator hides.
@@ -62,6 +64,7 @@ private:
     AppModel& model_;
     Content content_ = Content::none;
     bool shownProblem_ = false;
+    bool shownPosition_ = false;
     bool fadingOut_ = false;
     std::optional<std::string> shownSheet_;
     QGraphicsOpacityEffect* fade_;
@@ -75,6 +78,8 @@ private:
     QLabel* sheetPhase_;
     Pill* queuePill_;
     QLabel* queueText_;
+    Pill* positionPill_;
+    QLabel* positionText_;
 };
 
 } // namespace velorin
