@@ -30,6 +30,8 @@ TEST_F(DiagnosticsViewTest, TheRowsTellTheProblemTheNetworkAndTheLoader)
     EXPECT_EQ(view.value("Carte en préparation"), "aucune");
     EXPECT_EQ(view.value("Étape"), "") << "idle: five rows";
     EXPECT_EQ(view.sectionCount(), 5) << "no loader, no cache section";
+    EXPECT_EQ(view.value("Source"), "appareil de test");
+    EXPECT_EQ(view.value("Dernière position"), "aucune");
 
     struct Case {
         const char* name;
