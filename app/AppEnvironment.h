@@ -11,6 +11,7 @@
 #include "platform/LocationSource.h"
 #include "platform/MainQueue.h"
 #include "platform/NetworkPathSource.h"
+#include "platform/PositionSourceChoice.h"
 #include "platform/UserDefaults.h"
 
 #include <functional>
@@ -34,8 +35,12 @@ struct AppEnvironment {
     std::shared_ptr<platform::MainQueue> mainQueue;
     // Required.
     std::unique_ptr<platform::NetworkPathSource> networkPaths;
-    // Required.
+    // The device position; when none, the model builds it with `makeLocationSource` from the
+    // walker's choice.
     std::unique_ptr<platform::LocationSource> locationSource;
+    // Builds the source a choice names, at start and when the walker picks another in the
+    // settings; empty keeps `locationSource` whatever is chosen.
+    std::function<std::unique_ptr<platform::LocationSource>(const platform::PositionSourceChoice&)> makeLocationSource = {};
     // Empty counts as no GPU.
     GpuDevice::Probe probeGpu;
     // Required: where the account's session is kept.

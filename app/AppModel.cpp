@@ -74,7 +74,12 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
           std::move(environment.keychain), clock_, mainQueue_, pluginMessage(std::move(environment.updatePlugin)) }))
     , showsTrees_(defaults_->boolean(kTreesKey).value_or(true))
     , flyoverMode_(storedFlyoverMode(*defaults_))
-    , location_(std::make_unique<LocationService>(std::move(environment.locationSource), clock_, mainQueue_))
+    , positionSource_(positionSourceChoice(arguments_, *defaults_))
+    , makeLocationSource_(std::move(environment.makeLocationSource))
+    , location_(std::make_unique<LocationService>(environment.locationSource ? std::move(environment.locationSource)
+                                                                            : makeLocationSource_(positionSource_),
+          clock_, mainQueue_))
+    , positionWait_(clock_, mainQueue_)
     , network_(std::make_unique<NetworkMonitor>(std::move(environment.networkPaths), mainQueue_))
     , motionSource_(std::make_shared<platform::SpeedMotionActivitySource>(mainQueue_,
           [this] { return location_->authorization() != platform::LocationAuthorization::restricted; }))
@@ -139,6 +144,10 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
         if (weak)
             weak->headingDidChange(degrees);
     };
+    location_->onFailure = [weak](const platform::LocationError&) {
+        if (weak)
+            weak->locationDidFail();
+    };
 }
 
 AppModel::~AppModel() = default;
@@ -201,6 +210,7 @@ void AppModel::start()
     revealControls();
     reloadLibraryPhotos(false);
     location_->start();
+    armPositionWait(false);
     startFilmTrack(arguments_);
 }
 

@@ -9,6 +9,7 @@
 #include "app/LocationService.h"
 #include "app/MainTimer.h"
 #include "app/MapCanvasPort.h"
+#include "app/PositionProblem.h"
 #include "canvas/FlyoverMode.h"
 #include "canvas/GestureJournal.h"
 #include "canvas/StartView.h"
@@ -71,6 +72,10 @@ public:
     static constexpr std::string_view kCameraInfoKey = GestureJournal::kEnabledKey;
     // Films in 1080 lines when true, 720 otherwise.
     static constexpr std::string_view kVideoHDKey = "videoHD";
+    // Where the position comes from, as `PositionSourceChoice::text` writes it.
+    static constexpr std::string_view kPositionSourceKey = "Velorin.positionSource";
+    // While following, the map says the position is missing once none came for this long.
+    static constexpr double kPositionWaitSeconds = 30.0;
 
     static constexpr std::string_view kNoGpuMessage = "Cet appareil ne prend pas en charge OpenGL 3.3.";
     static constexpr double kInitialZoom = 6.0;
@@ -258,6 +263,19 @@ public:
     BuildingLoader& buildings();
     // Built on first use, over the place store, the disk store and the tile session.
     ToponymService& toponyms();
+    // The launch option "-position" when it names a source, else the stored choice, else
+    // automatic.
+    static platform::PositionSourceChoice positionSourceChoice(std::span<const std::string> arguments,
+        const platform::UserDefaults& defaults);
+    const platform::PositionSourceChoice& positionSource() const { return positionSource_; }
+    // Stores the walker's choice and, where the model builds its sources, reads positions
+    // from it at once.
+    void selectPositionSource(const platform::PositionSourceChoice& choice);
+    // Why the map, following the walker, has no position: set while following is on and no
+    // fix came for `kPositionWaitSeconds`, or at once when nothing gives positions.
+    std::optional<PositionProblem> positionProblem() const;
+    // Where positions come from now, for the walker to read.
+    std::string positionSourceName() const { return location_->source().name(); }
     LocationService& location() { return *location_; }
     const LocationService& location() const { return *location_; }
     // How the walker moves, read from the speeds of the fixes.
@@ -296,6 +314,7 @@ public:
 
     // Reports of the location service.
     void locationDidUpdate(const platform::LocationFix& fix);
+    void locationDidFail();
     void authorizationDidChange(platform::LocationAuthorization authorization);
     void headingDidChange(double degrees);
 
@@ -374,6 +393,9 @@ signals:
     void changed();
 
 private:
+    // Starts the wait for a position, or starts it over when `restart`; a pending wait
+    // otherwise goes on.
+    void armPositionWait(bool restart);
     template <typename T>
     void publish(T& field, T value);
     // A canvas operation that takes an option's new value; none for options the canvas
@@ -436,7 +458,12 @@ private:
     std::optional<int> flyoverPhotoIndex_;
     FlyoverPosition flyoverPosition_;
     FlyoverMode flyoverMode_;
+    platform::PositionSourceChoice positionSource_;
+    const std::function<std::unique_ptr<platform::LocationSource>(const platform::PositionSourceChoice&)> makeLocationSource_;
     std::unique_ptr<LocationService> location_;
+    // Runs from the start of locating, again from each fix; once it ends, a position is overdue.
+    MainTimer positionWait_;
+    bool isPositionOverdue_ = false;
     std::unique_ptr<NetworkMonitor> network_;
     std::shared_ptr<platform::SpeedMotionActivitySource> motionSource_;
     std::unique_ptr<MotionActivityService> motion_;

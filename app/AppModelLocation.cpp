@@ -3,11 +3,15 @@
 
 #include "app/AppModel.h"
 
+#include "platform/LaunchArguments.h"
+#include "platform/Log.h"
+
 #include <QPointer>
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace velorin {
 
@@ -24,8 +28,73 @@ std::optional<WorldPoint> worldPoint(const platform::LocationFix& fix)
 
 } // namespace
 
+platform::PositionSourceChoice AppModel::positionSourceChoice(std::span<const std::string> arguments,
+    const platform::UserDefaults& defaults)
+{
+    for (const auto& text : { platform::launchArgumentValue("-position", arguments), defaults.string(kPositionSourceKey) }) {
+        if (!text)
+            continue;
+        if (auto choice = platform::PositionSourceChoice::parse(*text))
+            return *choice;
+        platform::Log::error(platform::logcat::location, "source de position inconnue : {}", *text);
+    }
+    return {};
+}
+
+void AppModel::selectPositionSource(const platform::PositionSourceChoice& choice)
+{
+    defaults_->setString(kPositionSourceKey, choice.text());
+    if (choice == positionSource_)
+        return;
+    positionSource_ = choice;
+    if (makeLocationSource_) {
+        location_->replaceSource(makeLocationSource_(choice));
+        isPositionOverdue_ = false;
+        armPositionWait(true);
+    }
+    emit changed();
+}
+
+std::optional<PositionProblem> AppModel::positionProblem() const
+{
+    if (!isFollowingUser_)
+        return std::nullopt;
+    const auto authorization = location_->authorization();
+    if (authorization == LocationAuthorization::restricted)
+        return PositionProblem::noReceiver;
+    if (!isPositionOverdue_)
+        return std::nullopt;
+    const auto& failure = location_->lastFailure();
+    if (failure && failure->code == platform::LocationError::Code::noReceiver)
+        return PositionProblem::noReceiver;
+    if (failure && failure->code == platform::LocationError::Code::serviceUnavailable)
+        return PositionProblem::serviceNotRunning;
+    return PositionProblem::noFixYet;
+}
+
+void AppModel::armPositionWait(bool restart)
+{
+    if (positionWait_.isPending() && !restart)
+        return;
+    QPointer<AppModel> weak(this);
+    positionWait_.start(kPositionWaitSeconds, [weak] {
+        if (!weak)
+            return;
+        weak->isPositionOverdue_ = true;
+        emit weak->changed();
+    });
+}
+
+void AppModel::locationDidFail()
+{
+    // The reason shown may have changed.
+    if (positionProblem())
+        emit changed();
+}
+
 void AppModel::locateUser()
 {
+    armPositionWait(false);
     if (location_->isAuthorized()) {
         publish(isFollowingUser_, true);
         location_->start();
@@ -96,6 +165,9 @@ void AppModel::revealControls()
 
 void AppModel::locationDidUpdate(const platform::LocationFix& fix)
 {
+    if (std::exchange(isPositionOverdue_, false))
+        emit changed();
+    armPositionWait(true);
     auto canvas = canvas_.lock();
     if (canvas)
         canvas->setUserLocation(fix);

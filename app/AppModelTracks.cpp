@@ -16,6 +16,7 @@ void AppModel::toggleRecording()
         location_->source().requestWhenInUseAuthorization();
     tracks_->start();
     motion_->start();
+    armPositionWait(false);
     publish(isFollowingUser_, true);
     location_->start();
 }

@@ -15,28 +15,47 @@ LocationService::LocationService(std::unique_ptr<platform::LocationSource> sourc
     InterfaceOrientation interfaceOrientation)
     : authorization_(source->authorization())
     , source_(std::move(source))
+    , mainQueue_(mainQueue)
     , interfaceOrientation_(std::move(interfaceOrientation))
     , refreshTimer_(std::move(clock), mainQueue)
 {
+    attach(*source_);
+}
+
+LocationService::~LocationService()
+{
+    detach(*source_);
+}
+
+void LocationService::attach(platform::LocationSource& source)
+{
     // The source is owned here and calls back on this thread only, so `this` outlives it.
-    source_->onAuthorizationChange = [this] { authorizationDidChange(); };
-    source_->onLocations = [this](const std::vector<platform::LocationFix>& fixes) { locationsDidUpdate(fixes); };
-    source_->onHeading = [this](const platform::HeadingReading& reading) { headingDidUpdate(reading); };
-    source_->onFailure = [this](const platform::LocationError& error) { didFail(error); };
-    source_->setDistanceFilter(activeDistanceFilter_);
+    source.onAuthorizationChange = [this] { authorizationDidChange(); };
+    source.onLocations = [this](const std::vector<platform::LocationFix>& fixes) { locationsDidUpdate(fixes); };
+    source.onHeading = [this](const platform::HeadingReading& reading) { headingDidUpdate(reading); };
+    source.onFailure = [this](const platform::LocationError& error) { didFail(error); };
+    source.setDistanceFilter(activeDistanceFilter_);
     // A machine without a position source starts refused, and its owner must hear so.
-    mainQueue->post([weak = std::weak_ptr(lifetime_)] {
+    mainQueue_->post([weak = std::weak_ptr(lifetime_)] {
         if (auto service = weak.lock())
             (*service)->authorizationDidChange();
     });
 }
 
-LocationService::~LocationService()
+void LocationService::detach(platform::LocationSource& source)
 {
-    source_->onAuthorizationChange = nullptr;
-    source_->onLocations = nullptr;
-    source_->onHeading = nullptr;
-    source_->onFailure = nullptr;
+    source.onAuthorizationChange = nullptr;
+    source.onLocations = nullptr;
+    source.onHeading = nullptr;
+    source.onFailure = nullptr;
+}
+
+void LocationService::replaceSource(std::unique_ptr<platform::LocationSource> source)
+{
+    detach(*source_);
+    source_ = std::move(source);
+    lastFailure_.reset();
+    attach(*source_);
 }
 
 bool LocationService::isAuthorized() const
@@ -116,6 +135,7 @@ void LocationService::applyRecordingSettings(bool recording)
 void LocationService::publish(const platform::LocationFix& fix)
 {
     location_ = fix;
+    lastFailure_.reset();
     if (onUpdate)
         onUpdate(fix);
 }
@@ -153,6 +173,9 @@ void LocationService::didFail(const platform::LocationError& error)
     platform::Log::error(platform::logcat::location, "échec de localisation : {}", error.description);
     if (error.code == platform::LocationError::Code::denied)
         isLocating_ = false;
+    lastFailure_ = error;
+    if (onFailure)
+        onFailure(error);
 }
 
 } // namespace velorin

@@ -63,10 +63,17 @@ public:
     // The device source, for what the model drives itself: permission requests and
     // compass updates.
     platform::LocationSource& source() { return *source_; }
+    const platform::LocationSource& source() const { return *source_; }
+    // Takes positions from `source` from now on, with the permission it reports; updates go
+    // on when they were started. The last fix stays until the new source gives one.
+    void replaceSource(std::unique_ptr<platform::LocationSource> source);
+    // What the source last reported standing in the way; none since its last fix.
+    const std::optional<platform::LocationError>& lastFailure() const { return lastFailure_; }
 
     std::function<void(double degrees)> onHeading;
     std::function<void(platform::LocationAuthorization)> onAuthorizationChange;
     std::function<void(const platform::LocationFix&)> onUpdate;
+    std::function<void(const platform::LocationError&)> onFailure;
 
     // The orientation compass headings are turned to for a window standing this way.
     static platform::DeviceOrientation headingOrientation(std::optional<platform::DeviceOrientation> interfaceOrientation);
@@ -80,12 +87,16 @@ private:
     void locationsDidUpdate(const std::vector<platform::LocationFix>& fixes);
     void headingDidUpdate(const platform::HeadingReading& reading);
     void didFail(const platform::LocationError& error);
+    void attach(platform::LocationSource& source);
+    void detach(platform::LocationSource& source);
 
     std::optional<platform::LocationFix> location_;
     platform::LocationAuthorization authorization_;
     bool isLocating_ = false;
     std::optional<double> heading_;
-    const std::unique_ptr<platform::LocationSource> source_;
+    std::optional<platform::LocationError> lastFailure_;
+    std::unique_ptr<platform::LocationSource> source_;
+    std::shared_ptr<platform::MainQueue> mainQueue_;
     const InterfaceOrientation interfaceOrientation_;
     // The refresh loop: one pending pass at most; restarting it drops the pending one.
     MainTimer refreshTimer_;

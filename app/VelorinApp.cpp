@@ -5,7 +5,7 @@
 
 #include "platform/SteadyClock.h"
 #include "platform/qt/QtKeychainStore.h"
-#include "platform/qt/QtLocationSource.h"
+#include "platform/qt/LocationSourceFactory.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QtNetworkPathSource.h"
 
@@ -60,7 +60,9 @@ AppEnvironment processEnvironment(bool scripted)
     environment.clock = std::make_shared<platform::SteadyClock>();
     environment.mainQueue = std::make_shared<platform::QtMainQueue>();
     environment.networkPaths = std::make_unique<platform::QtNetworkPathSource>();
-    environment.locationSource = std::make_unique<platform::QtLocationSource>();
+    environment.makeLocationSource = [mainQueue = environment.mainQueue](const platform::PositionSourceChoice& choice) {
+        return platform::LocationSourceFactory::make(choice, mainQueue);
+    };
     environment.probeGpu = &GpuDevice::probeDefault;
     environment.keychain = std::make_shared<platform::QtKeychainStore>(environment.mainQueue);
     environment.updatePlugin = &updatePlugin;

@@ -28,7 +28,12 @@ RecordingPanel::RecordingPanel(const TrackRecorder& recorder, QWidget* parent)
     , recorder_(recorder)
     , dot_(new QWidget(this))
     , mode_(new QLabel(this))
+    , waiting_(new QLabel(QString::fromUtf8(kWaitingText), this))
 {
+    waiting_->setFont(ControlLook::textFont(kValuePoints, QFont::DemiBold));
+    QPalette waiting = waiting_->palette();
+    waiting.setColor(QPalette::WindowText, ControlLook::primaryColor());
+    waiting_->setPalette(waiting);
     dot_->setFixedSize(kDotPoints, kDotPoints);
     mode_->setFont(Symbols::font(kSymbolPoints, QFont::Medium));
     mode_->hide();
@@ -39,6 +44,7 @@ RecordingPanel::RecordingPanel(const TrackRecorder& recorder, QWidget* parent)
     row->setSpacing(kSpacingPoints);
     row->addWidget(dot_, 0, Qt::AlignVCenter);
     row->addWidget(mode_, 0, Qt::AlignVCenter);
+    row->addWidget(waiting_, 0, Qt::AlignVCenter);
     duration_ = addCell(QStringLiteral("durée"));
     distance_ = addCell(QStringLiteral("distance"));
     ascent_ = addCell(QStringLiteral("D+"));
@@ -97,10 +103,15 @@ void RecordingPanel::setValue(const CellLabels& cell, const QString& value)
 void RecordingPanel::refresh(std::optional<QString> altitude, std::optional<TravelMode> mode)
 {
     const TrackStatistics& statistics = recorder_.statistics();
+    // Until a first point is kept there are no figures to show, only the wait.
+    const bool waiting = recorder_.current() && recorder_.current()->points.empty();
+    waiting_->setVisible(waiting);
+    for (const CellLabels* cell : { &duration_, &distance_, &ascent_ })
+        cell->cell->setVisible(!waiting);
     setValue(duration_, text(formatDuration(statistics.duration)));
     setValue(distance_, text(formatDistance(statistics.distance)));
     setValue(ascent_, text(formatAltitude(statistics.ascent)));
-    altitude_.cell->setVisible(altitude.has_value());
+    altitude_.cell->setVisible(altitude.has_value() && !waiting);
     if (altitude)
         setValue(altitude_, *altitude);
 

@@ -16,8 +16,9 @@ class TrackRecorder;
 
 // The capsule the map screen shows while a track is recorded: a red dot, how the walker
 // moves, the recording's duration, distance and ascent, the altitude when known, and why
-// the recording cannot be written while it cannot. It has no controls; the map screen
-// shows and hides it with the recording. GUI thread only; the recorder outlives it.
+// the recording cannot be written while it cannot; until the first point is kept, that it
+// waits for the GPS. It has no controls; the map screen shows and hides it with the
+// recording. GUI thread only; the recorder outlives it.
 class RecordingPanel : public QWidget {
 public:
     static constexpr int kSpacingPoints = 13;
@@ -29,6 +30,7 @@ public:
     static constexpr int kLabelPoints = 9;
     static constexpr int kFailurePoints = 12;
     static constexpr int kFailureSpacingPoints = 5;
+    static constexpr const char* kWaitingText = "En attente du GPS…";
 
     struct Cell {
         QString value;
@@ -47,6 +49,7 @@ public:
     QLabel& modeIcon() const { return *mode_; }
     // The recorder's write failure, shown after the cells; hidden without one.
     QLabel& writeFailure() const { return *failure_; }
+    QLabel& waiting() const { return *waiting_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -63,6 +66,7 @@ private:
     const TrackRecorder& recorder_;
     QWidget* dot_;
     QLabel* mode_;
+    QLabel* waiting_;
     CellLabels duration_;
     CellLabels distance_;
     CellLabels ascent_;

@@ -12,6 +12,10 @@ struct LocationError {
         locationUnknown,
         // The user or the system refused access to the position.
         denied,
+        // Nothing on the machine gives positions: no receiver plugged in or named.
+        noReceiver,
+        // The positioning daemon cannot be reached; the source keeps trying.
+        serviceUnavailable,
         // The source went away or failed for another reason.
         other,
     };

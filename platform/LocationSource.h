@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -18,6 +19,9 @@ namespace platform {
 class LocationSource {
 public:
     virtual ~LocationSource() = default;
+
+    // Where the positions come from, for the walker to read: "gpsd (localhost:2947)".
+    virtual std::string name() const = 0;
 
     virtual LocationAuthorization authorization() const = 0;
     // Asks for permission while the application is in use; the answer comes through

@@ -67,6 +67,7 @@ public:
     }
     ~FakeLocationSource() override { control_->source_ = nullptr; }
 
+    std::string name() const override { return "appareil de test"; }
     platform::LocationAuthorization authorization() const override { return control_->authorization; }
     void requestWhenInUseAuthorization() override { ++control_->authorizationRequests; }
     void startUpdatingLocation() override { ++control_->locationStarts; }

@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "map-data/ui/ByteCountText.h"
+#include "platform/FrenchDate.h"
 #include "widgets/MonospacedDigits.h"
 #include "widgets/SheetParts.h"
 #include "widgets/Symbols.h"
@@ -12,6 +13,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <chrono>
 
 namespace velorin {
 
@@ -46,6 +49,9 @@ DiagnosticsView::DiagnosticsView(AppModel& model, QWidget* parent)
     cacheSection_ = makeSheetSection(QStringLiteral("Cache d'affichage"));
     for (const char* title : {"Textures", "Mémoire", "Évictions"})
         addRow(*cacheSection_, QString::fromUtf8(title));
+    auto* position = makeSheetSection(QStringLiteral("Position"));
+    for (const char* title : {"Source", "Dernière position"})
+        addRow(*position, QString::fromUtf8(title));
 
     auto* action = makeSheetSection();
     auto* actionLayout = new QVBoxLayout(action);
@@ -67,7 +73,7 @@ DiagnosticsView::DiagnosticsView(AppModel& model, QWidget* parent)
     server_->setEnabled(false);
     serverLayout->addWidget(server_);
 
-    sections_ = {diagnosis, loading, cacheSection_, action, serverSection};
+    sections_ = {diagnosis, loading, cacheSection_, position, action, serverSection};
     for (QGroupBox* section : sections_)
         layout->addWidget(section);
     layout->addStretch();
@@ -130,6 +136,16 @@ void DiagnosticsView::refresh()
         setValue(QStringLiteral("Mémoire"), QString::fromStdString(memoryByteCountText(std::uintmax_t(usage->currentBytes))));
         setValue(QStringLiteral("Évictions"), number(usage->evictionCount));
     }
+
+    setValue(QStringLiteral("Source"), QString::fromStdString(model_.positionSourceName()));
+    const auto& fix = model_.location().location();
+    QString lastFix = QStringLiteral("aucune");
+    if (fix) {
+        const auto taken = platform::SystemTime(std::chrono::duration_cast<platform::SystemTime::duration>(
+            std::chrono::duration<double>(fix->timestamp)));
+        lastFix = QString::fromStdString(platform::frenchDate(taken, { .year = true, .time = true }));
+    }
+    setValue(QStringLiteral("Dernière position"), lastFix);
 }
 
 QString DiagnosticsView::value(const QString& title) const

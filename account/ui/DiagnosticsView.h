@@ -15,8 +15,9 @@ namespace velorin {
 class AppModel;
 
 // The sheet "État du chargement": why map tiles are not arriving (the model's problem, the
-// network, what the tile loader does, how full the texture cache is, which server the tiles
-// come from) and "Relancer le chargement". Its rows are updated in place whenever the model
+// network, what the tile loader does, how full the texture cache is, where the position
+// comes from and when it last came, which server the tiles come from) and "Relancer le
+// chargement". Its rows are updated in place whenever the model
 // changes. GUI thread only; the model outlives it.
 class DiagnosticsView : public QDialog {
 public:

@@ -8,9 +8,11 @@
 #include "widgets/Symbols.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStyle>
@@ -33,6 +35,10 @@ constexpr const char* kVideoFooter
 constexpr const char* kRelayFooter
     = "Les fonds IGN, OpenTopoMap, les photos étrangères et le relief passent par le serveur de VASK, qui garde "
       "chaque tuile chargée pour tous les appareils. S'il ne répond pas, la carte se charge en direct.";
+constexpr const char* kPositionFooter
+    = "Automatique : gpsd sur cet ordinateur (localhost:2947), sinon la position que donne le bureau (GeoClue). "
+      "gpsd : un autre démon, hôte:port. NMEA : un récepteur série (/dev/ttyACM0), un flux TCP (hôte:port) ou un "
+      "fichier rejoué à son rythme.";
 constexpr const char* kCameraInfoFooter
     = "Sous la boussole : point visé, œil, cap, inclinaison, zoom et focale, et la ligne -startAt qui rouvre "
       "exactement cette vue.";
@@ -157,6 +163,22 @@ SettingsView::SettingsView(
         QString::fromUtf8(kRelayFooter) + (model_.hosts().hasRelay() ? QString() : QString::fromUtf8(kNoRelaySentence)));
     network->addWidget(networkFooter_);
 
+    QVBoxLayout* position = sectionLayout(*layout, QStringLiteral("Position"));
+    positionKind_ = new QComboBox;
+    positionKind_->setObjectName("positionKind");
+    positionKind_->addItems({ QStringLiteral("Automatique"), QStringLiteral("gpsd"), QStringLiteral("Récepteur ou fichier NMEA") });
+    positionKind_->setAccessibleName(QStringLiteral("Position"));
+    position->addWidget(positionKind_);
+    positionPath_ = new QLineEdit;
+    positionPath_->setObjectName("positionPath");
+    position->addWidget(positionPath_);
+    connect(positionKind_, &QComboBox::activated, this, [this] {
+        positionPath_->clear();
+        applyPosition();
+    });
+    connect(positionPath_, &QLineEdit::editingFinished, this, [this] { applyPosition(); });
+    position->addWidget(makeSheetFooter(QString::fromUtf8(kPositionFooter)));
+
     QVBoxLayout* readout = sectionLayout(*layout, QStringLiteral("Mise au point"));
     cameraInfo_ = storedSwitch(QStringLiteral("Coordonnées de la vue"), defaults, GestureJournal::kEnabledKey, false);
     readout->addWidget(cameraInfo_);
@@ -180,6 +202,28 @@ bool SettingsView::isMarked(Basemap basemap) const
     return found != checkMarks_.end() && found->second->isVisibleTo(this);
 }
 
+std::optional<platform::PositionSourceChoice> SettingsView::positionChoice(int kind, const QString& path)
+{
+    const std::string where = path.trimmed().toStdString();
+    switch (kind) {
+    case 0:
+        return platform::PositionSourceChoice {};
+    case 1:
+        return platform::PositionSourceChoice::parse(where.empty() ? "gpsd" : "gpsd:" + where);
+    case 2:
+        return platform::PositionSourceChoice::parse("nmea:" + where);
+    }
+    return std::nullopt;
+}
+
+void SettingsView::applyPosition()
+{
+    // An NMEA choice without its path, or a gpsd address that is none, waits to be completed.
+    if (auto choice = positionChoice(positionKind_->currentIndex(), positionPath_->text()))
+        model_.selectPositionSource(*choice);
+    refresh();
+}
+
 void SettingsView::refresh()
 {
     const Basemap current = model_.basemap();
@@ -194,6 +238,25 @@ void SettingsView::refresh()
     commerce_->setChecked(model_.showsAppleCommerce());
     overlaysFooter_->setText(
         QString::fromUtf8(kOverlaysFooter) + (current.isApple() ? QString::fromUtf8(kWorldMapsSentence) : QString()));
+
+    // A choice the walker has not completed yet (NMEA without its path) stays as it is.
+    if (positionChoice(positionKind_->currentIndex(), positionPath_->text())) {
+        using Kind = platform::PositionSourceChoice::Kind;
+        const auto& source = model_.positionSource();
+        positionKind_->setCurrentIndex(source.kind == Kind::gpsd ? 1 : source.kind == Kind::nmea ? 2 : 0);
+        const bool defaultGpsd = source.host == platform::PositionSourceChoice::kDefaultGpsdHost
+            && source.port == platform::PositionSourceChoice::kDefaultGpsdPort;
+        if (source.kind == Kind::nmea)
+            positionPath_->setText(QString::fromStdString(source.path));
+        else if (source.kind == Kind::gpsd && !defaultGpsd)
+            positionPath_->setText(QString::fromStdString(source.host + ":" + std::to_string(source.port)));
+        else
+            positionPath_->clear();
+    }
+    const int kind = positionKind_->currentIndex();
+    positionPath_->setVisible(kind != 0);
+    positionPath_->setPlaceholderText(kind == 1 ? QStringLiteral("localhost:2947")
+                                                : QStringLiteral("/dev/ttyACM0, hôte:port ou fichier .nmea"));
 }
 
 } // namespace velorin

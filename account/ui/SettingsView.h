@@ -1,13 +1,17 @@
 #pragma once
 
 #include "map-data/Basemap.h"
+#include "platform/PositionSourceChoice.h"
 
 #include <QDialog>
 
 #include <functional>
 #include <map>
+#include <optional>
 
 class QCheckBox;
+class QComboBox;
+class QLineEdit;
 class QLabel;
 class QPushButton;
 
@@ -16,7 +20,7 @@ namespace velorin {
 class AppModel;
 
 // The settings sheet "Réglages": the basemap, the overlays, the library photos on the map,
-// the film quality, the tile relay and the camera readout. Every change takes effect at once
+// the film quality, the tile relay, where the position comes from and the camera readout. Every change takes effect at once
 // and is written where its readers look: the model for the map options, the preferences for
 // the rest. GUI thread only; the model outlives it.
 class SettingsView : public QDialog {
@@ -46,9 +50,16 @@ public:
     QCheckBox& tileRelay() const { return *tileRelay_; }
     QLabel& networkFooter() const { return *networkFooter_; }
     QCheckBox& cameraInfo() const { return *cameraInfo_; }
+    QComboBox& positionKind() const { return *positionKind_; }
+    QLineEdit& positionPath() const { return *positionPath_; }
+
+    // The source the "Position" choice names: 0 automatic, 1 gpsd (an optional "host:port"),
+    // 2 NMEA (its path); none while it names nothing usable.
+    static std::optional<platform::PositionSourceChoice> positionChoice(int kind, const QString& path);
 
 private:
     void refresh();
+    void applyPosition();
 
     AppModel& model_;
     std::map<int, QPushButton*> basemapRows_;
@@ -62,6 +73,8 @@ private:
     QCheckBox* tileRelay_;
     QLabel* networkFooter_;
     QCheckBox* cameraInfo_;
+    QComboBox* positionKind_;
+    QLineEdit* positionPath_;
 };
 
 } // namespace velorin

@@ -61,6 +61,8 @@ protected:
     platform::SystemTime now = platform::SystemTime(std::chrono::seconds(1'800'000'000));
     // The model's photo lookups wait here until the test runs them.
     std::shared_ptr<platform::DrainableMainQueue> photoWorker = std::make_shared<platform::DrainableMainQueue>();
+    // Builds the next model's sources from the walker's choice, when set.
+    std::function<std::unique_ptr<platform::LocationSource>(const platform::PositionSourceChoice&)> makeLocationSource;
     // The launch arguments of the next model.
     std::vector<std::string> arguments = {"velorin"};
     int gpuProbes = 0;
@@ -116,6 +118,7 @@ protected:
         environment.updatePlugin = updatePlugin;
         environment.photoWorker = photoWorker;
         environment.arguments = arguments;
+        environment.makeLocationSource = makeLocationSource;
         model = std::make_unique<velorin::AppModel>(std::move(environment));
         QObject::connect(model.get(), &velorin::AppModel::changed, [this] { ++changes; });
         return *model;

@@ -2,6 +2,7 @@
 #include "app/tests/FakeMapCanvas.h"
 #include "app/tests/NmeaFeed.h"
 #include "app/tests/ReplayedWalk.h"
+#include "testing/NmeaLog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -61,55 +62,19 @@ TEST_F(AppModelNmeaReplay, AReplayedWalkMovesThePositionMarkerAndTheAltitude)
 
 namespace {
 
-// A receiver's log of one outing, written sentence by sentence: RMC (speed in knots), GGA
-// (dilution and altitude) and GSA (2D or 3D) for each fix, from 12:00:00 UTC on 9 December
-// 2026, going north from near Chamonix.
-struct LoggedFix {
-    double seconds;
-    double northMeters;
-    double speedMetersPerSecond;
-    double hdop = 1.0;
-    bool threeDimensional = true;
-};
-
-constexpr double kStartLatitude = 45.92;
-constexpr double kStartLongitude = 6.87;
-constexpr double kMetersPerDegree = 111195.08;
-constexpr double kKnotsPerMeterPerSecond = 1.943844;
-constexpr double kLogStartUnixSeconds = 1796817600; // 2026-12-09T12:00:00Z
+using LoggedFix = testing_support::NmeaFix;
+using testing_support::kNmeaMetersPerDegree;
+constexpr double kMetersPerDegree = kNmeaMetersPerDegree;
+constexpr double kLogStartUnixSeconds = testing_support::kNmeaLogStartUnixSeconds;
 
 QByteArray sentence(const std::string& body)
 {
-    unsigned char sum = 0;
-    for (char c : body)
-        sum ^= static_cast<unsigned char>(c);
-    return QByteArray::fromStdString(fmt::format("${}*{:02X}\r\n", body, sum));
-}
-
-std::string degreesAndMinutes(double degrees, int degreeDigits)
-{
-    const int whole = static_cast<int>(degrees);
-    return fmt::format("{:0{}d}{:07.4f}", whole, degreeDigits, (degrees - whole) * 60);
+    return QByteArray::fromStdString(testing_support::nmeaSentence(body));
 }
 
 QByteArray sentences(const LoggedFix& fix)
 {
-    const int whole = static_cast<int>(fix.seconds);
-    const std::string time = fmt::format("{:02d}{:02d}{:02d}.{:02d}", 12 + whole / 3600, whole / 60 % 60, whole % 60,
-        static_cast<int>(std::lround((fix.seconds - whole) * 100)));
-    const std::string position = fmt::format("{},N,{},E",
-        degreesAndMinutes(kStartLatitude + fix.northMeters / kMetersPerDegree, 2), degreesAndMinutes(kStartLongitude, 3));
-    const double altitude = 1035 + fix.northMeters / 20;
-    QByteArray text = sentence(fmt::format("GPRMC,{},A,{},{:.1f},0.0,091226,,,A", time, position,
-        fix.speedMetersPerSecond * kKnotsPerMeterPerSecond));
-    if (fix.threeDimensional) {
-        text += sentence(fmt::format("GPGGA,{},{},1,08,{:.1f},{:.1f},M,50.0,M,,", time, position, fix.hdop, altitude));
-        text += sentence(fmt::format("GPGSA,A,3,01,02,03,04,05,06,07,08,,,,,{:.1f},{:.1f},1.5", fix.hdop * 2, fix.hdop));
-    } else {
-        text += sentence(fmt::format("GPGGA,{},{},1,04,{:.1f},,M,,M,,", time, position, fix.hdop));
-        text += sentence(fmt::format("GPGSA,A,2,01,02,03,04,,,,,,,,,{:.1f},{:.1f},", fix.hdop * 2, fix.hdop));
-    }
-    return text;
+    return QByteArray::fromStdString(testing_support::nmeaSentences(fix));
 }
 
 // A walk, fixes worse than 50 m, 2D fixes, six minutes standing, a short walk on and a

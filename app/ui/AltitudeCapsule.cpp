@@ -81,11 +81,24 @@ void AltitudeCapsule::paintEvent(QPaintEvent*)
 
 void AltitudeCapsule::refresh()
 {
+    if (const auto problem = model_.positionProblem()) {
+        symbol_->setText(Symbols::glyph("location"));
+        transition_->setShown(true);
+        showAltitude(problemText(*problem));
+        return;
+    }
     const AltitudeState& state = model_.altitudeState();
     const bool shown = state.kind == AltitudeState::Kind::value && std::isfinite(state.meters);
     transition_->setShown(shown);
-    if (shown)
+    if (shown) {
+        symbol_->setText(Symbols::glyph("mountain.2.fill"));
         showAltitude(text(state.meters));
+    }
+}
+
+QString AltitudeCapsule::problemText(PositionProblem problem)
+{
+    return QString::fromStdString(positionProblemText(problem));
 }
 
 void AltitudeCapsule::showAltitude(const QString& plain)

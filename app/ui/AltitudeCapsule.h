@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/PositionProblem.h"
+
 #include <QString>
 #include <QVariantAnimation>
 #include <QWidget>
@@ -12,8 +14,8 @@ class AppModel;
 class OverlayTransition;
 
 // The walker's altitude at the top of the map screen: a mountain symbol and the
-// altitude in whole metres, white on a black capsule; hidden while the model has no
-// altitude. A new figure cross-fades with the old one as the capsule takes its width.
+// altitude in whole metres, white on a black capsule; while the map follows the walker
+// without a position, why none comes; hidden otherwise while the model has no altitude. A new figure cross-fades with the old one as the capsule takes its width.
 // GUI thread only; the model outlives it.
 class AltitudeCapsule : public QWidget {
 public:
@@ -30,6 +32,8 @@ public:
 
     // The altitude rounded to whole metres, halves away from zero: "813 m".
     static QString text(double meters);
+    // "Position indisponible · gpsd n'est pas lancé".
+    static QString problemText(PositionProblem problem);
     // Its figure, as rich text with monospaced digits.
     QLabel& altitude() const { return *altitude_; }
     OverlayTransition& transition() const { return *transition_; }

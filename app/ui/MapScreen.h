@@ -66,6 +66,7 @@ public:
     // Under the compass pad while "Velorin.cameraInfo" is on.
     CameraInfoPanel& cameraInfoPanel() const { return *cameraInfo_; }
     StatusIndicator& statusIndicator() const { return *statusIndicator_; }
+    AltitudeCapsule& altitudeCapsule() const { return *altitude_; }
     AttributionColumn& attributionColumn() const { return *attribution_; }
     MapToolbar& toolbar() const { return *toolbar_; }
     MapPalette& mapPalette() const { return *palette_; }

@@ -86,9 +86,12 @@ void MapToolbar::refresh()
     relief_->setOn(relief);
     relief_->setAccessibleName(relief ? QStringLiteral("Vue de dessus") : QStringLiteral("Vue en relief"));
 
-    const bool following = model_.isFollowingUser();
+    // Without a position the map follows nothing, and the button does not say it does.
+    const auto problem = model_.positionProblem();
+    const bool following = model_.isFollowingUser() && !problem;
     follow_->setSymbol(following ? "location.fill" : "location");
     follow_->setOn(following);
+    follow_->setToolTip(problem ? QString::fromStdString(positionProblemText(*problem)) : QString());
 
     compass_->setHidden(!model_.location().source().headingAvailable());
     compass_->setOn(model_.isCompassFollowing());

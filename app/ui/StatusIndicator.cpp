@@ -70,6 +70,7 @@ StatusIndicator::StatusIndicator(AppModel& model, QWidget* parent)
     buildProblemPill();
     buildSheetPill();
     buildQueuePill();
+    buildPositionPill();
 
     fade_ = new QGraphicsOpacityEffect(this);
     fade_->setEnabled(false);
@@ -183,11 +184,28 @@ void StatusIndicator::buildQueuePill()
     layout()->addWidget(queuePill_);
 }
 
+void StatusIndicator::buildPositionPill()
+{
+    positionPill_ = new Pill(this);
+    positionPill_->setObjectName("positionPill");
+    auto* row = new QHBoxLayout(positionPill_);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(kProblemSpacingPoints);
+    row->addWidget(label(Symbols::glyph("location"), Symbols::font(kFootnotePixelSize, QFont::Medium),
+                       ControlLook::redColor(), positionPill_),
+        0, Qt::AlignVCenter);
+    positionText_ = label({}, footnote(QFont::Medium), ControlLook::primaryColor(), positionPill_);
+    positionText_->setObjectName("positionText");
+    row->addWidget(positionText_, 0, Qt::AlignVCenter);
+    layout()->addWidget(positionPill_);
+}
+
 QSize StatusIndicator::largestSize() const
 {
     QSize largest;
     for (const QWidget* pill : { static_cast<const QWidget*>(recordingPill_), static_cast<const QWidget*>(problemPill_),
-             static_cast<const QWidget*>(sheetPill_), static_cast<const QWidget*>(queuePill_) })
+             static_cast<const QWidget*>(sheetPill_), static_cast<const QWidget*>(queuePill_),
+             static_cast<const QWidget*>(positionPill_) })
         largest = largest.expandedTo(pill->sizeHint());
     const QMargins margins = layout()->contentsMargins();
     return largest.grownBy(margins);
@@ -227,6 +245,7 @@ void StatusIndicator::showContent()
     problemPill_->setVisible(content_ == Content::problem);
     sheetPill_->setVisible(content_ == Content::sheet);
     queuePill_->setVisible(content_ == Content::queue);
+    positionPill_->setVisible(content_ == Content::position);
     setHidden(content_ == Content::none);
 }
 
@@ -236,6 +255,8 @@ StatusIndicator::Content StatusIndicator::choose(const AppModel& model)
         return Content::recording;
     if (model.hasLoadingProblem())
         return Content::problem;
+    if (model.positionProblem())
+        return Content::position;
     if (model.tileStatus().loadingSheet)
         return Content::sheet;
     if (model.tileStatus().queuedSheets >= 1)
@@ -277,14 +298,21 @@ void StatusIndicator::refresh()
         queueText_->setText(status.queuedSheets == 1 ? QStringLiteral("1 carte à préparer")
                                                      : QStringLiteral("%1 cartes à préparer").arg(status.queuedSheets));
         break;
+    case Content::position:
+        positionText_->setText(QString::fromStdString(positionProblemText(*model_.positionProblem())));
+        positionPill_->setAccessibleName(positionText_->text());
+        break;
     case Content::none:
         break;
     }
     // Only a problem starting or ending or another sheet fades: the counts and the progress
     // change many times a second and must not flicker.
     const bool problem = model_.hasLoadingProblem();
-    const bool changed = problem != shownProblem_ || status.loadingSheet != shownSheet_ || failure != shownFailure_;
+    const auto position = model_.positionProblem();
+    const bool changed = problem != shownProblem_ || status.loadingSheet != shownSheet_ || failure != shownFailure_
+        || position.has_value() != shownPosition_;
     shownProblem_ = problem;
+    shownPosition_ = position.has_value();
     shownSheet_ = status.loadingSheet;
     shownFailure_ = failure;
     if (content_ == Content::none && (fadingOut_ || (changed && previous != Content::none))) {

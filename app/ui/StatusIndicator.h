@@ -18,14 +18,15 @@ class PillButton;
 
 // The small pill in a top corner of the map that tells what the walker must know first: a
 // recording that cannot be written, then what the map data pipeline is doing: a loading
-// problem (a button to the diagnostics), a TOP25 sheet being prepared with its progress,
-// or sheets waiting. It hides itself, taking no room, when none of these holds, and
-// redraws from the model's announcements. GUI thread only.
+// problem (a button to the diagnostics), a missing position while the map follows the
+// walker, a TOP25 sheet being prepared with its progress, or sheets waiting. It hides
+// itself, taking no room, when none of these holds, and redraws from the model's
+// announcements. GUI thread only.
 class StatusIndicator : public QWidget {
     Q_OBJECT
 
 public:
-    enum class Content { none, recording, problem, sheet, queue };
+    enum class Content { none, recording, problem, position, sheet, queue };
 
     static constexpr int kEdgePaddingPoints = 8;
     static constexpr double kFootnotePixelSize = 13;
@@ -39,8 +40,8 @@ public:
 
     StatusIndicator(AppModel& model, QWidget* parent);
 
-    // The first that holds: a recording write failure, a loading problem, a sheet in
-    // preparation, sheets waiting.
+    // The first that holds: a recording write failure, a loading problem, a missing
+    // position, a sheet in preparation, sheets waiting.
     static Content choose(const AppModel& model);
     Content content() const { return content_; }
     // The room of its largest pill, with the indicator's paddings, whichever shows now.
@@ -56,6 +57,7 @@ private:
     void buildProblemPill();
     void buildSheetPill();
     void buildQueuePill();
+    void buildPositionPill();
     void refresh();
     void fadeIn();
     // The pill shown stays while it fades out, then the indicator hides.
@@ -65,6 +67,7 @@ private:
     AppModel& model_;
     Content content_ = Content::none;
     bool shownProblem_ = false;
+    bool shownPosition_ = false;
     bool fadingOut_ = false;
     std::optional<std::string> shownSheet_;
     std::optional<std::string> shownFailure_;
@@ -81,6 +84,8 @@ private:
     QLabel* sheetPhase_;
     Pill* queuePill_;
     QLabel* queueText_;
+    Pill* positionPill_;
+    QLabel* positionText_;
 };
 
 } // namespace velorin

@@ -23,12 +23,19 @@ protected:
 
 } // namespace
 
-TEST_F(RecordingPanelTest, AFreshRecordingReadsZeroFiguresAndEndsOnTheAscentWithoutAnAltitude)
+TEST_F(RecordingPanelTest, AFreshRecordingWaitsForTheGpsThenReadsZeroFiguresEndingOnTheAscent)
 {
     auto& model = makeModel();
     model.tracks().start();
     RecordingPanel panel(model.tracks());
+    panel.refresh(QStringLiteral("2191 m"), std::nullopt);
+    EXPECT_TRUE(panel.cells().empty()) << "no figures before a first point";
+    EXPECT_FALSE(panel.waiting().isHidden());
+    EXPECT_EQ(panel.waiting().text(), "En attente du GPS…");
+
+    model.tracks().record(walkerFix(46.02, 6.97, 2191.4), std::nullopt);
     panel.refresh(std::nullopt, std::nullopt);
+    EXPECT_TRUE(panel.waiting().isHidden());
     EXPECT_EQ(panel.cells(), (std::vector<Cell> { { "0 s", "durée" }, { "0 m", "distance" }, { "0 m", "D+" } }));
     EXPECT_TRUE(panel.modeIcon().isHidden()) << "the dot is followed by the duration";
 
@@ -76,6 +83,7 @@ TEST_F(RecordingPanelTest, TheCapsuleDrawsTheRedDotTheModeAndTheFigures)
     QPalette palette = map.palette();
     palette.setColor(QPalette::Window, QColor(120, 150, 110));
     map.setPalette(palette);
+    model.tracks().record(walkerFix(46.02, 6.97, 2191.4), std::nullopt);
     auto* panel = new RecordingPanel(model.tracks(), &map);
     panel->refresh(QStringLiteral("2191 m"), TravelMode::automotive);
     panel->move(12, 12);

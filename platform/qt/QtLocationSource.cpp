@@ -19,11 +19,6 @@ double attribute(const QGeoPositionInfo& info, QGeoPositionInfo::Attribute which
     return std::isfinite(value) && value >= 0 ? value : -1;
 }
 
-double metersBetween(const LocationFix& a, const LocationFix& b)
-{
-    return QGeoCoordinate(a.latitude, a.longitude).distanceTo(QGeoCoordinate(b.latitude, b.longitude));
-}
-
 } // namespace
 
 QtLocationSource::QtLocationSource()
@@ -31,8 +26,9 @@ QtLocationSource::QtLocationSource()
 {
 }
 
-QtLocationSource::QtLocationSource(std::unique_ptr<QGeoPositionInfoSource> source)
+QtLocationSource::QtLocationSource(std::unique_ptr<QGeoPositionInfoSource> source, std::string name)
     : source_(std::move(source))
+    , name_(std::move(name))
     , authorization_(source_ ? LocationAuthorization::authorizedWhenInUse : LocationAuthorization::restricted)
 {
     if (!source_)
@@ -54,6 +50,13 @@ QtLocationSource::~QtLocationSource()
     QObject::disconnect(errors_);
 }
 
+std::string QtLocationSource::name() const
+{
+    if (!name_.empty())
+        return name_;
+    return source_ ? "QtPositioning (" + source_->sourceName().toStdString() + ")" : "aucune source de position";
+}
+
 void QtLocationSource::requestWhenInUseAuthorization()
 {
     // Nothing to ask on the desktop: the source either exists or it does not.
@@ -71,7 +74,7 @@ void QtLocationSource::requestLocation()
 {
     if (!source_)
         return;
-    isRequestPending_ = true;
+    delivered_.expectRequested();
     source_->requestUpdate();
 }
 
@@ -81,14 +84,15 @@ std::optional<LocationFix> QtLocationSource::lastKnownLocation() const
         return std::nullopt;
     auto fix = fixFor(source_->lastKnownPosition());
     // The source's own memory may lag behind what it has delivered.
-    if (lastDelivered_ && (!fix || fix->timestamp < lastDelivered_->timestamp))
-        return lastDelivered_;
+    const auto& delivered = delivered_.last();
+    if (delivered && (!fix || fix->timestamp < delivered->timestamp))
+        return delivered;
     return fix;
 }
 
 void QtLocationSource::setDistanceFilter(double meters)
 {
-    distanceFilterMeters_ = std::isfinite(meters) && meters > 0 ? meters : 0;
+    delivered_.setDistanceFilter(meters);
 }
 
 bool QtLocationSource::headingAvailable() const
@@ -147,10 +151,8 @@ void QtLocationSource::positionUpdated(const QGeoPositionInfo& info)
     auto fix = fixFor(info);
     if (!fix)
         return;
-    const bool requested = std::exchange(isRequestPending_, false);
-    if (!requested && lastDelivered_ && distanceFilterMeters_ > 0 && metersBetween(*lastDelivered_, *fix) < distanceFilterMeters_)
+    if (!delivered_.admit(*fix))
         return;
-    lastDelivered_ = fix;
     if (onLocations)
         onLocations({ *fix });
 }
@@ -159,7 +161,7 @@ void QtLocationSource::errorOccurred(QGeoPositionInfoSource::Error error)
 {
     if (error == QGeoPositionInfoSource::NoError)
         return;
-    isRequestPending_ = false;
+    delivered_.cancelRequest();
     if (error == QGeoPositionInfoSource::AccessError && authorization_ != LocationAuthorization::denied) {
         authorization_ = LocationAuthorization::denied;
         if (onAuthorizationChange)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DeliveredFixes.h"
 #include "platform/LocationSource.h"
 
 #include <QGeoPositionInfo>
@@ -8,11 +9,12 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace platform {
 
 // The device position through QtPositioning: whatever source it finds on the system
-// (GeoClue2, gpsd) or one handed in, such as an NMEA log replayed in tests. The desktop
+// (GeoClue2) or one handed in, such as an NMEA receiver, stream or log. The desktop
 // asks no per-application permission: a source that exists is authorized until it reports
 // refused access, and a machine without one is restricted. QtPositioning has no compass,
 // so no heading is ever delivered. Main thread only, inside a running Qt application.
@@ -24,10 +26,12 @@ public:
 
     // Takes the system's default positioning source.
     QtLocationSource();
-    // Takes `source`; none means the machine cannot locate itself.
-    explicit QtLocationSource(std::unique_ptr<QGeoPositionInfoSource> source);
+    // Takes `source`, shown as `name` (its plug-in's name when empty); none means the
+    // machine cannot locate itself.
+    explicit QtLocationSource(std::unique_ptr<QGeoPositionInfoSource> source, std::string name = {});
     ~QtLocationSource() override;
 
+    std::string name() const override;
     LocationAuthorization authorization() const override { return authorization_; }
     void requestWhenInUseAuthorization() override;
     void startUpdatingLocation() override;
@@ -49,12 +53,10 @@ private:
     void errorOccurred(QGeoPositionInfoSource::Error error);
 
     std::unique_ptr<QGeoPositionInfoSource> source_;
+    std::string name_;
     LocationAuthorization authorization_;
-    double distanceFilterMeters_ = 0;
     bool isUpdating_ = false;
-    // A one-shot request delivers its fix whatever the distance filter says.
-    bool isRequestPending_ = false;
-    std::optional<LocationFix> lastDelivered_;
+    DeliveredFixes delivered_;
     QMetaObject::Connection updates_;
     QMetaObject::Connection errors_;
 };

@@ -29,7 +29,9 @@ TEST_F(DiagnosticsViewTest, TheRowsTellTheProblemTheNetworkAndTheLoader)
     EXPECT_EQ(view.value("Tuiles en cours"), "0") << "a zero count reads 0";
     EXPECT_EQ(view.value("Carte en préparation"), "aucune");
     EXPECT_EQ(view.value("Étape"), "") << "idle: five rows";
-    EXPECT_EQ(view.sectionCount(), 4) << "no loader, no cache section";
+    EXPECT_EQ(view.sectionCount(), 5) << "no loader, no cache section";
+    EXPECT_EQ(view.value("Source"), "appareil de test");
+    EXPECT_EQ(view.value("Dernière position"), "aucune");
 
     struct Case {
         const char* name;
@@ -80,7 +82,7 @@ TEST_F(DiagnosticsViewTest, RowsAreUpdatedInPlaceAndTheRetryClearsTheFailuresOnc
     auto& model = makeModel();
     model.start();
     DiagnosticsView view(model);
-    EXPECT_EQ(view.sectionCount(), 5) << "the cache section with a loader";
+    EXPECT_EQ(view.sectionCount(), 6) << "the cache section with a loader";
     EXPECT_EQ(view.value("Textures"), "0");
     EXPECT_FALSE(view.value("Mémoire").isEmpty());
     EXPECT_EQ(view.server().text(), "http://127.0.0.1:9") << "the server the hosts name";

@@ -1,5 +1,9 @@
 #include "account/ui/SettingsView.h"
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QScrollArea>
+
 #include "account/ui/tests/SheetPictures.h"
 
 #include "app/tests/AppModelFixture.h"
@@ -167,3 +171,48 @@ TEST_F(SettingsViewTest, TheOverlaySwitchesInvertTheModelsFlags)
 }
 
 } // namespace
+
+TEST_F(SettingsViewTest, ThePositionChoiceNamesTheSourceAndStoresItOnceItIsComplete)
+{
+    auto view = open();
+    EXPECT_EQ(view->positionKind().currentText(), "Automatique");
+    EXPECT_TRUE(view->positionPath().isHidden());
+
+    view->positionKind().setCurrentIndex(2);
+    emit view->positionKind().activated(2);
+    EXPECT_FALSE(view->positionPath().isHidden());
+    EXPECT_EQ(view->positionKind().currentIndex(), 2) << "an NMEA choice waits for its path";
+    EXPECT_EQ(model->positionSource(), platform::PositionSourceChoice {});
+    view->positionPath().setText("/dev/ttyACM0");
+    emit view->positionPath().editingFinished();
+    EXPECT_EQ(model->positionSource(), platform::PositionSourceChoice::nmea("/dev/ttyACM0"));
+    EXPECT_EQ(readPreferences()->string(AppModel::kPositionSourceKey), "nmea:/dev/ttyACM0");
+    // The section itself: the sheet, never shown, does not scroll down to it.
+    QWidget* section = view->positionKind().parentWidget();
+    section->resize(section->sizeHint().expandedTo(QSize(480, 0)));
+    const auto picture = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "settings-sheet-position.png";
+    EXPECT_TRUE(section->grab().save(QString::fromStdString(picture.string()), "PNG"));
+
+    view->positionKind().setCurrentIndex(1);
+    emit view->positionKind().activated(1);
+    EXPECT_EQ(readPreferences()->string(AppModel::kPositionSourceKey), "gpsd");
+    view->positionPath().setText("10.0.0.2:2948");
+    emit view->positionPath().editingFinished();
+    EXPECT_EQ(readPreferences()->string(AppModel::kPositionSourceKey), "gpsd:10.0.0.2:2948");
+
+    struct Case {
+        int kind;
+        const char* path;
+        std::optional<platform::PositionSourceChoice> choice;
+    };
+    for (const Case& c : { Case { 0, "", platform::PositionSourceChoice {} }, Case { 1, "", platform::PositionSourceChoice::gpsd() },
+             Case { 1, "hote", std::nullopt }, Case { 2, " sortie.nmea ", platform::PositionSourceChoice::nmea("sortie.nmea") },
+             Case { 2, "", std::nullopt } }) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(SettingsView::positionChoice(c.kind, c.path), c.choice);
+    }
+
+    view = open();
+    EXPECT_EQ(view->positionKind().currentIndex(), 1) << "read back from the preferences";
+    EXPECT_EQ(view->positionPath().text(), "10.0.0.2:2948");
+}

@@ -2,6 +2,7 @@
 
 #include "app/tests/AppModelFixture.h"
 #include "app/tests/FakeMapCanvas.h"
+#include "app/ui/AltitudeCapsule.h"
 #include "app/ui/AttributionColumn.h"
 #include "app/ui/FlightBanner.h"
 #include "app/ui/FlightWave.h"
@@ -9,6 +10,8 @@
 #include "app/ui/FlyoverSlider.h"
 #include "app/ui/OverlayLayer.h"
 #include "app/ui/OverlayTransition.h"
+#include "app/ui/StatusIndicator.h"
+#include "app/ui/SymbolButton.h"
 #include "app/ui/MapContainer.h"
 #include "app/ui/MapPalette.h"
 #include "app/ui/MapToolbar.h"
@@ -20,9 +23,12 @@
 #include "recordings/TrackStore.h"
 #include "testing/LocalTimeZone.h"
 #include "testing/TestApplication.h"
+#include "widgets/MonospacedDigits.h"
 
+#include <QLabel>
 #include <QTest>
 
+#include <filesystem>
 #include <numbers>
 
 using velorin::MapScreen;
@@ -328,4 +334,47 @@ TEST_F(MapScreenTest, WithShowLastTrackTheLibraryOpensAtLaunchOnTheNewestTracksD
     QApplication::processEvents();
     ASSERT_NE(empty.library(), nullptr);
     EXPECT_EQ(empty.library()->detail(), nullptr) << "no saved track, no detail";
+}
+
+TEST_F(MapScreenTest, WithoutAFixTheRecordingWaitsForTheGpsAndTheMapSaysWhyNoPositionComes)
+{
+    devicePermission = platform::LocationAuthorization::authorizedWhenInUse;
+    auto& screen = makeScreen();
+    screen.resize(900, 600);
+    mainQueue->drain();
+    auto* follow = screen.toolbar().findChild<velorin::SymbolButton*>("follow");
+    auto* capsule = &screen.altitudeCapsule();
+    ASSERT_TRUE(follow && capsule);
+
+    model->toggleRecording();
+    EXPECT_EQ(screen.recordingPanel().waiting().text(), "En attente du GPS…");
+    EXPECT_FALSE(screen.recordingPanel().waiting().isHidden());
+    EXPECT_TRUE(screen.recordingPanel().cells().empty()) << "no 0 s · 0 m before a first point";
+    EXPECT_EQ(follow->symbol(), "location.fill");
+    EXPECT_FALSE(capsule->transition().isShown());
+
+    position->fail({ platform::LocationError::Code::serviceUnavailable, "gpsd ne répond pas sur localhost:2947" });
+    log.expect("Location", "gpsd ne répond pas");
+    advance(velorin::AppModel::kPositionWaitSeconds);
+    const QString why = "Position indisponible · gpsd n'est pas lancé";
+    EXPECT_TRUE(capsule->transition().isShown());
+    EXPECT_EQ(velorin::MonospacedDigits::plainText(capsule->altitude().text()), why);
+    EXPECT_EQ(screen.statusIndicator().content(), velorin::StatusIndicator::Content::position);
+    EXPECT_EQ(screen.statusIndicator().findChild<QLabel*>("positionText")->text(), why);
+    EXPECT_EQ(follow->symbol(), "location") << "the map follows nothing";
+    EXPECT_EQ(follow->toolTip(), why);
+    QTest::qWait(500);
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "map-screen-no-position.png";
+    EXPECT_TRUE(screen.grab().save(QString::fromStdString(file.string()), "PNG"));
+
+    platform::LocationFix fix = walkerFix(46.02, 6.97, 2191.4);
+    fix.timestamp = std::chrono::duration<double>(now.time_since_epoch()).count();
+    position->deliver({ fix });
+    mainQueue->drain();
+    EXPECT_TRUE(screen.recordingPanel().waiting().isHidden());
+    EXPECT_EQ(screen.recordingPanel().cells().size(), 4u);
+    EXPECT_EQ(velorin::MonospacedDigits::plainText(capsule->altitude().text()), "2191 m");
+    EXPECT_EQ(follow->symbol(), "location.fill");
+    EXPECT_NE(screen.statusIndicator().content(), velorin::StatusIndicator::Content::position);
+    model->toggleRecording();
 }
