@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Executor.h"
+#include "platform/MainQueue.h"
 #include "recordings/TrackPhoto.h"
 
 #include <QString>
@@ -20,7 +21,8 @@ class PhotoPage;
 // The photo viewer over the whole window: photos paged one at a time on black under a bar
 // titled by the shown photo's date and time, with "Fermer". Left and Right page, Escape and
 // "Fermer" ask `dismiss` to close it; dots under the page tell where it is among two photos
-// or more. The pages are read on `decodes`. GUI thread only; `decodes` outlives it.
+// or more. The pages are read on `decodes` and come back through `main`. GUI thread only;
+// `decodes` and `main` outlive it.
 class PhotoViewer : public QWidget {
 public:
     static constexpr int kBarHeightPoints = 44;
@@ -32,7 +34,7 @@ public:
 
     // `index`: the page shown first; `pictures`: the folder the photos' ids are paths in.
     PhotoViewer(std::vector<TrackPhoto> photos, int index, std::filesystem::path pictures,
-        platform::Executor& decodes, std::function<void()> dismiss, QWidget* parent = nullptr);
+        platform::Executor& decodes, platform::MainQueue& main, std::function<void()> dismiss, QWidget* parent = nullptr);
 
     const std::vector<TrackPhoto>& photos() const { return photos_; }
     int index() const { return index_; }

@@ -26,6 +26,7 @@ public:
     static QColor backgroundColor() { return QColor::fromRgbF(0.11f, 0.145f, 0.22f); }
 
     RootView(AppModel& model, MapCanvasView::Environment environment, QWidget* parent = nullptr);
+    ~RootView() override;
 
     // The screen shown now; nothing over the background when the model is ready without
     // a catalogue, a loader or a GPU device.
@@ -59,6 +60,7 @@ private:
     QWidget* content_ = nullptr;
     QMenuBar* menuBar_;
     QMenu* helpMenu_;
+    QMetaObject::Connection modelChanged_;
 };
 
 } // namespace velorin

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -51,4 +52,40 @@ TEST(QtMainQueue, BlocksStillQueuedWhenTheQueueGoesAreDropped)
     }
     QCoreApplication::processEvents();
     EXPECT_FALSE(ran);
+}
+
+TEST(QtMainQueue, BlocksPostedByABlockRunAfterThoseAlreadyWaiting)
+{
+    int argc = 0;
+    QCoreApplication application(argc, nullptr);
+    platform::QtMainQueue queue;
+    std::vector<char> ran;
+    queue.post([&] {
+        ran.push_back('a');
+        queue.post([&] { ran.push_back('c'); });
+    });
+    queue.post([&] { ran.push_back('b'); });
+
+    QDeadlineTimer deadline(5000);
+    while (ran.size() < 3 && !deadline.hasExpired())
+        QCoreApplication::processEvents();
+    EXPECT_EQ(ran, (std::vector<char> { 'a', 'b', 'c' }));
+}
+
+TEST(QtMainQueue, ABlockThatDestroysTheQueueDropsTheBlocksAfterIt)
+{
+    int argc = 0;
+    QCoreApplication application(argc, nullptr);
+    auto queue = std::make_unique<platform::QtMainQueue>();
+    std::vector<char> ran;
+    queue->post([&] {
+        ran.push_back('a');
+        queue.reset();
+    });
+    queue->post([&] { ran.push_back('b'); });
+
+    QDeadlineTimer deadline(200);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents();
+    EXPECT_EQ(ran, std::vector<char> { 'a' });
 }
