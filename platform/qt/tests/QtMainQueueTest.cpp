@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -39,6 +40,31 @@ TEST(QtMainQueue, BlocksPostedFromAnyThreadRunInOrderOnTheEventLoopThread)
     for (int i = 0; i < 100; ++i)
         EXPECT_EQ(ran[i], i);
     EXPECT_FALSE(offMainThread);
+}
+
+TEST(QtMainQueue, WhatABlockCarriesFromAWorkerIsSeenWholeOnTheEventLoopThread)
+{
+    int argc = 0;
+    QCoreApplication application(argc, nullptr);
+    platform::QtMainQueue queue;
+    std::vector<std::string> received;
+    std::atomic<bool> stop { false };
+    // The worker keeps posting while the loop runs: the blocks are handed over through the
+    // queue alone, not through the end of the thread.
+    std::thread worker([&] {
+        for (int i = 0; i < 200 && !stop; ++i) {
+            auto text = std::make_unique<std::string>("bloc " + std::to_string(i));
+            queue.post([&received, text = std::shared_ptr<std::string>(std::move(text))] { received.push_back(*text); });
+        }
+    });
+    QDeadlineTimer deadline(5000);
+    while (received.size() < 200 && !deadline.hasExpired())
+        QCoreApplication::processEvents();
+    stop = true;
+    worker.join();
+    ASSERT_EQ(received.size(), 200u);
+    EXPECT_EQ(received.front(), "bloc 0");
+    EXPECT_EQ(received.back(), "bloc 199");
 }
 
 TEST(QtMainQueue, BlocksStillQueuedWhenTheQueueGoesAreDropped)
