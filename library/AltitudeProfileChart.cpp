@@ -51,19 +51,23 @@ std::vector<std::pair<double, QString>> marks(QCategoryAxis& axis)
 
 AltitudeProfileChart::AltitudeProfileChart(std::vector<TrackProfileSample> profile,
     TrackDetailValues::AltitudeDomain domain, QWidget* parent)
-    : QChartView(parent)
+    : QChartView(new QChart, parent)
     , profile_(std::move(profile))
     , line_(new QLineSeries)
     , areaTop_(new QLineSeries)
     , area_(new QAreaSeries(areaTop_))
 {
+    // An area series never owns the line it is spanned under.
+    areaTop_->setParent(area_);
+
     double lastKilometers = 0;
     for (const TrackProfileSample& sample : profile_)
         if (std::isfinite(sample.distance) && std::isfinite(sample.altitude))
             lastKilometers = std::max(lastKilometers, sample.distance / kMetersPerKilometer);
     const double distanceEnd = std::max(lastKilometers, kShortestDistanceAxisKilometers);
 
-    auto* chart = new QChart;
+    // The view owns its chart, the chart the series and axes added to it.
+    QChart* chart = this->chart();
     chart->legend()->hide();
     chart->setBackgroundVisible(false);
     // Room at the trailing end for the last distance mark's text, centred on its value.
@@ -99,7 +103,6 @@ AltitudeProfileChart::AltitudeProfileChart(std::vector<TrackProfileSample> profi
         series->attachAxis(altitudeAxis_);
         series->attachAxis(distanceAxis_);
     }
-    setChart(chart);
     setRenderHint(QPainter::Antialiasing);
     setFixedHeight(kHeightPoints);
     setStyleSheet(QStringLiteral("background: transparent"));

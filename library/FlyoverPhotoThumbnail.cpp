@@ -12,11 +12,12 @@
 namespace velorin {
 
 FlyoverPhotoThumbnail::FlyoverPhotoThumbnail(TrackPhoto photo, std::function<void()> onTap,
-    std::filesystem::path pictures, platform::Executor& decodes, QWidget* parent)
+    std::filesystem::path pictures, platform::Executor& decodes, platform::MainQueue& main, QWidget* parent)
     : QAbstractButton(parent)
     , photo_(std::move(photo))
     , pictures_(std::move(pictures))
     , decodes_(decodes)
+    , main_(main)
     , spinner_(new ActivitySpinner(this, Qt::white))
 {
     setAccessibleName(QStringLiteral("Photo du trajet, toucher pour l'ouvrir"));
@@ -43,7 +44,7 @@ void FlyoverPhotoThumbnail::load()
     const double scale = devicePixelRatioF();
     const int side = int(std::lround(kSidePoints * scale));
     deliverPhoto(
-        decodes_, this, [pictures = pictures_, id = photo_.id, side] { return photoFitting(pictures, id, side, side); },
+        decodes_, main_, this, [pictures = pictures_, id = photo_.id, side] { return photoFitting(pictures, id, side, side); },
         [this, id = photo_.id, scale](QImage image, QSizeF exactSize) {
             if (id == photo_.id)
                 setImage(std::move(image), exactSize / scale);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Executor.h"
+#include "platform/MainQueue.h"
 #include "recordings/TrackPhoto.h"
 #include "widgets/ControlLook.h"
 
@@ -19,7 +20,8 @@ class ActivitySpinner;
 // The framed photo the map screen shows while a flyover passes a photo of the track: the
 // picture filling a white-bordered rounded frame whose longer side is 170 points, or a dark
 // square with a white spinner until it is read. A click runs `onTap`. Each showing, and each
-// new photo, reads the picture again on `decodes`. GUI thread only; `decodes` outlives it.
+// new photo, reads the picture again on `decodes`, and it comes back through `main`. GUI
+// thread only; `decodes` and `main` outlive it.
 // A picture that arrives for another photo, or after the thumbnail is gone, is dropped.
 class FlyoverPhotoThumbnail : public QAbstractButton {
 public:
@@ -31,7 +33,7 @@ public:
 
     // `pictures`: the folder the photos' ids are paths in.
     FlyoverPhotoThumbnail(TrackPhoto photo, std::function<void()> onTap, std::filesystem::path pictures,
-        platform::Executor& decodes, QWidget* parent = nullptr);
+        platform::Executor& decodes, platform::MainQueue& main, QWidget* parent = nullptr);
 
     const TrackPhoto& photo() const { return photo_; }
     // Another photo: the previous one's image goes and the new one is read.
@@ -60,6 +62,7 @@ private:
     TrackPhoto photo_;
     const std::filesystem::path pictures_;
     platform::Executor& decodes_;
+    platform::MainQueue& main_;
     QImage image_;
     // The image's size in points before rounding to whole pixels.
     QSizeF imagePoints_;

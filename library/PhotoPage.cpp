@@ -9,11 +9,13 @@
 
 namespace velorin {
 
-PhotoPage::PhotoPage(std::string id, std::filesystem::path pictures, platform::Executor& decodes, QWidget* parent)
+PhotoPage::PhotoPage(std::string id, std::filesystem::path pictures, platform::Executor& decodes, platform::MainQueue& main,
+    QWidget* parent)
     : QWidget(parent)
     , id_(std::move(id))
     , pictures_(std::move(pictures))
     , decodes_(decodes)
+    , main_(main)
     , spinner_(new ActivitySpinner(this, Qt::white))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -39,7 +41,7 @@ void PhotoPage::load(QSizeF size)
     if (id_.empty() || width < 1 || height < 1)
         return;
     deliverPhoto(
-        decodes_, this, [pictures = pictures_, id = id_, width, height] { return photoFitting(pictures, id, width, height); },
+        decodes_, main_, this, [pictures = pictures_, id = id_, width, height] { return photoFitting(pictures, id, width, height); },
         [this, id = id_](QImage image, QSizeF) {
             // Read for a photo the page no longer shows, or for none.
             if (id != id_ || image.isNull())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Executor.h"
+#include "platform/MainQueue.h"
 
 #include <QImage>
 #include <QSizeF>
@@ -15,13 +16,14 @@ class ActivitySpinner;
 
 // One page of the photo viewer: a picture of the Pictures folder, whole on black, or a white
 // spinner until it is read. Each showing reads the picture once, on `decodes`, at the page's
-// pixel size; nothing is kept between showings but the image on screen. GUI thread only;
-// `decodes` outlives the page. A picture that arrives for another photo than the one the
+// pixel size, and comes back through `main`; nothing is kept between showings but the image
+// on screen. GUI thread only; `decodes` and `main` outlive the page. A picture that arrives for another photo than the one the
 // page shows, or after the page is gone, is dropped.
 class PhotoPage : public QWidget {
 public:
     // `id`: the photo's path under `pictures`.
-    PhotoPage(std::string id, std::filesystem::path pictures, platform::Executor& decodes, QWidget* parent = nullptr);
+    PhotoPage(std::string id, std::filesystem::path pictures, platform::Executor& decodes, platform::MainQueue& main,
+        QWidget* parent = nullptr);
 
     const std::string& id() const { return id_; }
     // Shows another photo: the image of the previous one goes, and the new one is read now
@@ -47,6 +49,7 @@ private:
     std::string id_;
     const std::filesystem::path pictures_;
     platform::Executor& decodes_;
+    platform::MainQueue& main_;
     QImage image_;
     ActivitySpinner* spinner_;
     bool loadsOnResize_ = false;

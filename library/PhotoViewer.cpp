@@ -29,7 +29,7 @@ bool inList(int index, std::size_t count)
 } // namespace
 
 PhotoViewer::PhotoViewer(std::vector<TrackPhoto> photos, int index, std::filesystem::path pictures,
-    platform::Executor& decodes, std::function<void()> dismiss, QWidget* parent)
+    platform::Executor& decodes, platform::MainQueue& main, std::function<void()> dismiss, QWidget* parent)
     : QWidget(parent)
     , photos_(std::move(photos))
     , index_(index)
@@ -37,7 +37,7 @@ PhotoViewer::PhotoViewer(std::vector<TrackPhoto> photos, int index, std::filesys
     , title_(new QLabel(this))
     , close_(new QPushButton(QStringLiteral("Fermer"), this))
     , page_(new PhotoPage(inList(index, photos_.size()) ? photos_[std::size_t(index)].id : std::string(),
-          std::move(pictures), decodes, this))
+          std::move(pictures), decodes, main, this))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);

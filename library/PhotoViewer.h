@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Executor.h"
+#include "platform/MainQueue.h"
 #include "recordings/TrackPhoto.h"
 
 #include <QString>
@@ -22,7 +23,8 @@ class PhotoPage;
 // titled by the shown photo's date and time, with "Fermer". Left and Right page, and so do a
 // click on the left or right half of the page, the wheel and a click on a page dot; Escape
 // and "Fermer" ask `dismiss` to close it; dots under the page tell where it is among two
-// photos or more. The pages are read on `decodes`. GUI thread only; `decodes` outlives it.
+// photos or more. The pages are read on `decodes` and come back through `main`. GUI thread
+// only; `decodes` and `main` outlive it.
 class PhotoViewer : public QWidget {
 public:
     static constexpr int kBarHeightPoints = 44;
@@ -36,7 +38,7 @@ public:
 
     // `index`: the page shown first; `pictures`: the folder the photos' ids are paths in.
     PhotoViewer(std::vector<TrackPhoto> photos, int index, std::filesystem::path pictures,
-        platform::Executor& decodes, std::function<void()> dismiss, QWidget* parent = nullptr);
+        platform::Executor& decodes, platform::MainQueue& main, std::function<void()> dismiss, QWidget* parent = nullptr);
 
     const std::vector<TrackPhoto>& photos() const { return photos_; }
     int index() const { return index_; }

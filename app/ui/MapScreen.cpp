@@ -85,7 +85,8 @@ MapScreen::MapScreen(AppModel& model, MapCanvasView::Environment environment, QW
     , photoDecodes_("com.vask.velorin.photos", 1)
 {
     flyoverPhoto_ = new FlyoverPhotoThumbnail(
-        {}, [this] { model_.openFlyoverPhoto(); }, model_.photoLibrary().pictures(), photoDecodes_, bottom_);
+        {}, [this] { model_.openFlyoverPhoto(); }, model_.photoLibrary().pictures(), photoDecodes_, *model_.mainQueue(),
+        bottom_);
     flyoverPhoto_->hide();
     // The flyover capsules and the flight banner start away, and come in with a flyover or
     // a flight.
@@ -292,7 +293,7 @@ void MapScreen::presentPhotoViewer()
     if (!index)
         return;
     auto* viewer = new PhotoViewer(model_.viewedPhotos(), *index, model_.photoLibrary().pictures(), photoDecodes_,
-        [model = QPointer<AppModel>(&model_)] {
+        *model_.mainQueue(), [model = QPointer<AppModel>(&model_)] {
             if (model)
                 model->setViewedPhotoIndex(std::nullopt);
         },

@@ -50,8 +50,14 @@ RootView::RootView(AppModel& model, MapCanvasView::Environment environment, QWid
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, backgroundColor());
     setPalette(palette);
-    connect(&model_, &AppModel::changed, this, [this] { follow(); });
+    modelChanged_ = connect(&model_, &AppModel::changed, this, [this] { follow(); });
     follow();
+}
+
+RootView::~RootView()
+{
+    // The screens go after this destructor, and one going may still publish a change.
+    disconnect(modelChanged_);
 }
 
 void RootView::offerUpdateCheck(const std::function<UpdatePlugin*()>& plugin)

@@ -28,6 +28,7 @@ public:
     static QColor backgroundColor() { return QColor::fromRgbF(0.11f, 0.145f, 0.22f); }
 
     RootView(AppModel& model, MapCanvasView::Environment environment, QWidget* parent = nullptr);
+    ~RootView() override;
 
     // The screen shown now; nothing over the background when the model is ready without
     // a catalogue, a loader or a GPU device.
@@ -63,6 +64,7 @@ private:
     QMenu* helpMenu_;
     QAction* searchAction_ = nullptr;
     QAction* offlineAction_ = nullptr;
+    QMetaObject::Connection modelChanged_;
 };
 
 } // namespace velorin

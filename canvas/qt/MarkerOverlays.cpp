@@ -115,7 +115,7 @@ void MarkerOverlays::loadThumbnail(PhotoPin& pin, const std::string& photoId)
 {
     const int side = int(std::lround(pin.width() * map_.devicePixelRatioF()));
     deliverPhoto(
-        thumbnails_, &pin,
+        thumbnails_, deliveries_, &pin,
         [pictures = pictures_, photoId, side]() -> std::optional<FittedPhoto> {
             auto image = photoThumbnail(pictures, photoId, side);
             if (!image)

@@ -2,6 +2,7 @@
 
 #include "canvas/MarkerPlacement.h"
 #include "platform/OperationQueue.h"
+#include "platform/qt/QtMainQueue.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -55,6 +56,8 @@ private:
     const std::filesystem::path pictures_;
     std::unordered_map<int, QPointer<QWidget>> views_;
     int lastId_ = 0;
+    // Brings the thumbnails back to the GUI thread; the readers are stopped before it goes.
+    platform::QtMainQueue deliveries_;
     platform::OperationQueue thumbnails_;
 };
 

@@ -1,7 +1,5 @@
 #include "canvas/qt/PhotoDelivery.h"
 
-#include <QCoreApplication>
-
 namespace velorin {
 
 namespace {
@@ -17,20 +15,17 @@ QImage toQImage(platform::Image image)
 
 } // namespace
 
-void deliverPhoto(platform::Executor& queue, QPointer<QObject> receiver, std::function<std::optional<FittedPhoto>()> read,
-    std::function<void(QImage image, QSizeF exactSize)> deliver)
+void deliverPhoto(platform::Executor& queue, platform::MainQueue& main, QPointer<QObject> receiver,
+    std::function<std::optional<FittedPhoto>()> read, std::function<void(QImage image, QSizeF exactSize)> deliver)
 {
-    queue.post([receiver = std::move(receiver), read = std::move(read), deliver = std::move(deliver)]() mutable {
+    queue.post([&main, receiver = std::move(receiver), read = std::move(read), deliver = std::move(deliver)]() mutable {
         auto photo = read();
         QImage image = photo ? toQImage(std::move(photo->image)) : QImage();
         const QSizeF size = photo ? QSizeF(photo->width, photo->height) : QSizeF();
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [receiver = std::move(receiver), deliver = std::move(deliver), image = std::move(image), size] {
-                if (receiver)
-                    deliver(image, size);
-            },
-            Qt::QueuedConnection);
+        main.post([receiver = std::move(receiver), deliver = std::move(deliver), image = std::move(image), size] {
+            if (receiver)
+                deliver(image, size);
+        });
     });
 }
 

@@ -3,6 +3,7 @@
 #include "library/PhotoViewer.h"
 
 #include "platform/OperationQueue.h"
+#include "platform/qt/QtMainQueue.h"
 #include "recordings/PhotoLibrary.h"
 #include "testing/ExifPhotoFile.h"
 #include "testing/LocalTimeZone.h"
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
+#include <memory>
 
 using velorin::FlyoverPhotoThumbnail;
 using velorin::PhotoPage;
@@ -44,7 +46,11 @@ bool isRed(const QImage& image, double x, double y)
 
 class PhotoViewerTest : public testing::Test {
 protected:
-    void SetUp() override { testing_support::application(); }
+    void SetUp() override
+    {
+        testing_support::application();
+        main = std::make_unique<platform::QtMainQueue>();
+    }
 
     // Three photos of a walk, each stored 40 × 30 with its top-left quarter red: the first
     // as taken, the second turned on its side by the camera, the third upside down.
@@ -71,6 +77,8 @@ protected:
     testing_support::LocalTimeZone france { testing_support::LocalTimeZone::kFrance };
     testing_support::TemporaryFolder folder;
     fs::path pictures = folder / "Images";
+    // Before the decodes, so that no read still running hands its picture to a queue gone.
+    std::unique_ptr<platform::QtMainQueue> main;
     platform::OperationQueue decodes { "photo-test", 1 };
 };
 
@@ -79,7 +87,7 @@ TEST_F(PhotoViewerTest, TheKeysPageThroughThePhotosTitledByTheirDatesAndEscapeOr
     const auto photos = writeWalk();
     ASSERT_EQ(photos.size(), 3u);
     int dismissals = 0;
-    PhotoViewer viewer(photos, 0, pictures, decodes, [&] { ++dismissals; });
+    PhotoViewer viewer(photos, 0, pictures, decodes, *main, [&] { ++dismissals; });
     viewer.resize(480, 360);
     viewer.show();
     EXPECT_TRUE(viewer.showsPageDots());
@@ -167,13 +175,13 @@ TEST_F(PhotoViewerTest, DotsNeedTwoPhotosAndAnIndexOutsideTheListHasNoTitle)
     for (const Case& c : { Case { 0, 0, false, false }, Case { 1, 0, false, true }, Case { 2, 1, true, true },
              Case { 3, 3, true, false }, Case { 3, -1, true, false } }) {
         SCOPED_TRACE(testing::Message() << c.count << " photos at " << c.index);
-        PhotoViewer viewer({ photos.begin(), photos.begin() + long(c.count) }, c.index, pictures, decodes, [] {});
+        PhotoViewer viewer({ photos.begin(), photos.begin() + long(c.count) }, c.index, pictures, decodes, *main, [] {});
         EXPECT_EQ(viewer.showsPageDots(), c.dots);
         EXPECT_EQ(!viewer.title().isEmpty(), c.titled);
         EXPECT_EQ(viewer.page().id().empty(), !c.titled);
     }
     // The keys bring an index from outside back into the list.
-    PhotoViewer viewer(photos, 7, pictures, decodes, [] {});
+    PhotoViewer viewer(photos, 7, pictures, decodes, *main, [] {});
     QTest::keyClick(&viewer, Qt::Key_Left);
     EXPECT_EQ(viewer.index(), 2);
 }
@@ -181,7 +189,7 @@ TEST_F(PhotoViewerTest, DotsNeedTwoPhotosAndAnIndexOutsideTheListHasNoTitle)
 TEST_F(PhotoViewerTest, APageShowsItsPhotoUprightAtItsPixelSizeAndAMissingOneKeepsTheSpinner)
 {
     const auto photos = writeWalk();
-    PhotoPage page(photos[1].id, pictures, decodes);
+    PhotoPage page(photos[1].id, pictures, decodes, *main);
     page.resize(12, 100);
     page.show();
     EXPECT_TRUE(page.image().isNull());
@@ -204,7 +212,7 @@ TEST_F(PhotoViewerTest, APageShowsItsPhotoUprightAtItsPixelSizeAndAMissingOneKee
 
     for (const std::string& id : std::initializer_list<std::string> { "absent.jpg", photos[1].id, "../outside.jpg" }) {
         SCOPED_TRACE(id);
-        PhotoPage empty(id, pictures, decodes);
+        PhotoPage empty(id, pictures, decodes, *main);
         empty.resize(100, 100);
         empty.show();
         finishDecodes();
@@ -217,7 +225,7 @@ TEST_F(PhotoViewerTest, APictureReadForAnotherPhotoOrForAGonePageIsDropped)
 {
     const auto photos = writeWalk();
     HeldTasks held;
-    auto page = std::make_unique<PhotoPage>(photos[0].id, pictures, held);
+    auto page = std::make_unique<PhotoPage>(photos[0].id, pictures, held, *main);
     page->resize(40, 40);
     page->load(page->size());
     page->setId(photos[1].id);
@@ -236,7 +244,7 @@ TEST_F(PhotoViewerTest, APictureReadForAnotherPhotoOrForAGonePageIsDropped)
     QCoreApplication::sendPostedEvents();
 
     // The thumbnail the same way.
-    auto thumbnail = std::make_unique<FlyoverPhotoThumbnail>(photos[0], [] {}, pictures, held);
+    auto thumbnail = std::make_unique<FlyoverPhotoThumbnail>(photos[0], [] {}, pictures, held, *main);
     thumbnail->load();
     thumbnail->setPhoto(photos[1]);
     thumbnail->load();
@@ -281,7 +289,7 @@ TEST_F(PhotoViewerTest, AThumbnailsLongerSideIs170PointsInThePhotosProportions)
              Read { "disparue.jpg", QSizeF(170, 170), QSize(170, 170) } }) {
         SCOPED_TRACE(r.id);
         int taps = 0;
-        FlyoverPhotoThumbnail thumbnail({ r.id, {}, {} }, [&] { ++taps; }, pictures, decodes);
+        FlyoverPhotoThumbnail thumbnail({ r.id, {}, {} }, [&] { ++taps; }, pictures, decodes, *main);
         thumbnail.show();
         finishDecodes();
         EXPECT_EQ(thumbnail.frameSize(), r.frame);
@@ -300,7 +308,7 @@ TEST_F(PhotoViewerTest, TheViewerAsDrawn)
     testing_support::ExifPhotoFile { .date = "2024:05:01 11:40:00", .offset = "+02:00" }.write(pictures / "lac.jpg");
     const std::vector<TrackPhoto> photos { { "col.jpg", *platform::parseIso8601("2024-05-01T08:05:00Z"), {} },
         { "lac.jpg", *platform::parseIso8601("2024-05-01T09:40:00Z"), {} } };
-    PhotoViewer viewer(photos, 0, pictures, decodes, [] {});
+    PhotoViewer viewer(photos, 0, pictures, decodes, *main, [] {});
     viewer.resize(640, 480);
     viewer.show();
     finishDecodes();

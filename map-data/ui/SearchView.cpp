@@ -2,6 +2,7 @@
 
 #include "widgets/Symbols.h"
 
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -123,8 +124,7 @@ QWidget* SearchView::sheetRow(const QString& name, const QString& centre) const
     auto centreLabel = new QLabel(centre);
     centreLabel->setObjectName("sheetCentre");
     // Every digit as wide as the others, so that the coordinates of the rows line up.
-    QFont digits(QStringLiteral("monospace"));
-    digits.setStyleHint(QFont::TypeWriter);
+    QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     digits.setPointSizeF(font().pointSizeF() * kCaptionScale);
     centreLabel->setFont(digits);
     centreLabel->setEnabled(false);

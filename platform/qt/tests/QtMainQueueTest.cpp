@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -40,6 +42,31 @@ TEST(QtMainQueue, BlocksPostedFromAnyThreadRunInOrderOnTheEventLoopThread)
     EXPECT_FALSE(offMainThread);
 }
 
+TEST(QtMainQueue, WhatABlockCarriesFromAWorkerIsSeenWholeOnTheEventLoopThread)
+{
+    int argc = 0;
+    QCoreApplication application(argc, nullptr);
+    platform::QtMainQueue queue;
+    std::vector<std::string> received;
+    std::atomic<bool> stop { false };
+    // The worker keeps posting while the loop runs: the blocks are handed over through the
+    // queue alone, not through the end of the thread.
+    std::thread worker([&] {
+        for (int i = 0; i < 200 && !stop; ++i) {
+            auto text = std::make_unique<std::string>("bloc " + std::to_string(i));
+            queue.post([&received, text = std::shared_ptr<std::string>(std::move(text))] { received.push_back(*text); });
+        }
+    });
+    QDeadlineTimer deadline(5000);
+    while (received.size() < 200 && !deadline.hasExpired())
+        QCoreApplication::processEvents();
+    stop = true;
+    worker.join();
+    ASSERT_EQ(received.size(), 200u);
+    EXPECT_EQ(received.front(), "bloc 0");
+    EXPECT_EQ(received.back(), "bloc 199");
+}
+
 TEST(QtMainQueue, BlocksStillQueuedWhenTheQueueGoesAreDropped)
 {
     int argc = 0;
@@ -51,4 +78,40 @@ TEST(QtMainQueue, BlocksStillQueuedWhenTheQueueGoesAreDropped)
     }
     QCoreApplication::processEvents();
     EXPECT_FALSE(ran);
+}
+
+TEST(QtMainQueue, BlocksPostedByABlockRunAfterThoseAlreadyWaiting)
+{
+    int argc = 0;
+    QCoreApplication application(argc, nullptr);
+    platform::QtMainQueue queue;
+    std::vector<char> ran;
+    queue.post([&] {
+        ran.push_back('a');
+        queue.post([&] { ran.push_back('c'); });
+    });
+    queue.post([&] { ran.push_back('b'); });
+
+    QDeadlineTimer deadline(5000);
+    while (ran.size() < 3 && !deadline.hasExpired())
+        QCoreApplication::processEvents();
+    EXPECT_EQ(ran, (std::vector<char> { 'a', 'b', 'c' }));
+}
+
+TEST(QtMainQueue, ABlockThatDestroysTheQueueDropsTheBlocksAfterIt)
+{
+    int argc = 0;
+    QCoreApplication application(argc, nullptr);
+    auto queue = std::make_unique<platform::QtMainQueue>();
+    std::vector<char> ran;
+    queue->post([&] {
+        ran.push_back('a');
+        queue.reset();
+    });
+    queue->post([&] { ran.push_back('b'); });
+
+    QDeadlineTimer deadline(200);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents();
+    EXPECT_EQ(ran, std::vector<char> { 'a' });
 }
