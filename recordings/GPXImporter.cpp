@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace velorin::GPXImporter {
 
@@ -68,22 +71,66 @@ void XMLCALL entityDeclaration(void* data, const XML_Char*, int, const XML_Char*
     XML_StopParser(static_cast<Session*>(data)->parser, XML_FALSE);
 }
 
+// The points of one list, every one of them timed.
+FileTrack fileTrack(const Reader::List& list, platform::SystemTime baseDate)
+{
+    FileTrack track{list.name, {}, false};
+    track.points.reserve(list.points.size());
+    for (const RawPoint& raw : list.points) {
+        track.points.push_back({raw.latitude, raw.longitude, raw.altitude, raw.time.value_or(baseDate),
+            kImportedAccuracyMeters, std::nullopt});
+    }
+    const auto timed = [&](std::size_t i) { return list.points[i].time.has_value(); };
+    std::vector<std::size_t> known;
+    for (std::size_t i = 0; i < list.points.size(); ++i) {
+        if (timed(i))
+            known.push_back(i);
+    }
+    if (known.empty()) {
+        track.timesUnknown = true;
+        return track;
+    }
+    // Distance walked from the first point to each.
+    std::vector<double> walked(track.points.size(), 0.0);
+    for (std::size_t i = 1; i < track.points.size(); ++i)
+        walked[i] = walked[i - 1] + track.points[i - 1].distance(track.points[i]);
+    for (std::size_t i = 0; i < known.front(); ++i)
+        track.points[i].timestamp = track.points[known.front()].timestamp;
+    for (std::size_t i = known.back() + 1; i < track.points.size(); ++i)
+        track.points[i].timestamp = track.points[known.back()].timestamp;
+    for (std::size_t k = 1; k < known.size(); ++k) {
+        const std::size_t before = known[k - 1], after = known[k];
+        const double span = walked[after] - walked[before];
+        const auto from = track.points[before].timestamp;
+        const std::chrono::duration<double> elapsed = track.points[after].timestamp - from;
+        for (std::size_t i = before + 1; i < after; ++i) {
+            const double share = span > 0 ? (walked[i] - walked[before]) / span : double(i - before) / double(after - before);
+            track.points[i].timestamp = from + std::chrono::round<platform::SystemTime::duration>(elapsed * share);
+        }
+    }
+    return track;
+}
+
 } // namespace
 
 std::optional<platform::SystemTime> parseDate(std::string_view text)
 {
-    return platform::parseIso8601(text);
+    if (auto date = platform::parseIso8601(text))
+        return date;
+    // Without a zone designator the time is in UTC; a text that had one fails again.
+    return platform::parseIso8601(std::string(text) + "Z");
 }
 
-std::optional<Result> parse(std::span<const std::byte> bytes, platform::SystemTime baseDate)
+Result parse(std::span<const std::byte> bytes, platform::SystemTime baseDate)
 {
+    Result result;
     if (bytes.size() > kMaximumFileBytes)
-        return std::nullopt;
+        return result;
 
     std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(
         XML_ParserCreate(nullptr), &XML_ParserFree);
     if (!parser)
-        return std::nullopt;
+        return result;
     Session session{parser.get(), {}};
     XML_SetUserData(parser.get(), &session);
     XML_SetUnknownEncodingHandler(parser.get(), unknownEncoding, nullptr);
@@ -103,14 +150,14 @@ std::optional<Result> parse(std::span<const std::byte> bytes, platform::SystemTi
     } while (left > 0);
 
     const Reader& reader = session.reader;
-    const auto& raw = !reader.track().empty() ? reader.track() : reader.route();
-    if (raw.empty())
-        return std::nullopt;
-    Result result{reader.name(), {}};
-    result.points.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        result.points.push_back({raw[i].latitude, raw[i].longitude, raw[i].altitude,
-            raw[i].time.value_or(baseDate + std::chrono::seconds(i)), kImportedAccuracyMeters, std::nullopt});
+    const auto hasPoints = [](const Reader::List& list) { return !list.points.empty(); };
+    const auto& lists = std::any_of(reader.tracks().begin(), reader.tracks().end(), hasPoints) ? reader.tracks()
+                                                                                               : reader.routes();
+    result.name = reader.name();
+    result.waypoints = reader.waypoints();
+    for (const Reader::List& list : lists) {
+        if (hasPoints(list))
+            result.tracks.push_back(fileTrack(list, baseDate));
     }
     return result;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Iso8601.h"
-#include "recordings/TrackPoint.h"
+#include "recordings/GPXImporterFileTrack.h"
 
 #include <cstddef>
 #include <optional>
@@ -10,15 +10,20 @@
 #include <string_view>
 #include <vector>
 
-// Reads a GPX file chosen by the user: its track points, or its route points when it has
-// none; never its waypoints. A damaged file gives what was read before the damage. The
+// Reads a GPX file chosen by the user: each of its tracks, or each of its routes when it
+// has no track point; never its waypoints. A damaged file gives what was read before the
+// damage. The
 // parser loads nothing from outside the file and stops at any entity declaration, which
 // no GPX file needs, so hostile documents give nothing, fast. Any thread.
 namespace velorin::GPXImporter {
 
 struct Result {
+    // The document's own name, from its root or its metadata.
     std::optional<std::string> name;
-    std::vector<TrackPoint> points; // never empty
+    // In document order; empty when the file holds no track or route point.
+    std::vector<FileTrack> tracks;
+    // The waypoints the file holds, which are never imported.
+    std::size_t waypoints = 0;
 };
 
 // Files beyond this are not read at all.
@@ -26,10 +31,13 @@ inline constexpr std::size_t kMaximumFileBytes = std::size_t(256) << 20;
 // Imported points carry this accuracy, in metres.
 inline constexpr double kImportedAccuracyMeters = 5.0;
 
-// Nothing when no point was found. A point without a time gets `baseDate` plus its
-// index in seconds.
-std::optional<Result> parse(std::span<const std::byte> bytes, platform::SystemTime baseDate);
-// A date with a time zone ("Z" or an offset), with or without a fraction of a second.
+// A point without a time takes one between its track's timed neighbours, in proportion to
+// the distance walked between them (the same place: to its rank), or the time of its only
+// timed neighbour at either end; in a track without any time, every point takes
+// `baseDate`.
+Result parse(std::span<const std::byte> bytes, platform::SystemTime baseDate);
+// A date with or without a fraction of a second; one without a time zone ("Z" or an
+// offset) is in UTC.
 std::optional<platform::SystemTime> parseDate(std::string_view text);
 
 } // namespace velorin::GPXImporter

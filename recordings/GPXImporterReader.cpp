@@ -72,19 +72,34 @@ Reader::Element Reader::element(std::string_view qualifiedName)
     return Element::other;
 }
 
+Reader::List& Reader::current(std::vector<List>& lists, bool& open)
+{
+    if (!open || lists.empty()) {
+        lists.emplace_back();
+        open = true;
+    }
+    return lists.back();
+}
+
 void Reader::didStart(std::string_view name, const char* const* attributes)
 {
     text_.clear();
     const Element started = element(name);
     open_.push_back(started);
+    if (started == Element::trk || started == Element::rte) {
+        (started == Element::trk ? tracks_ : routes_).emplace_back();
+        (started == Element::trk ? trackOpen_ : routeOpen_) = true;
+        return;
+    }
     if (!isPoint(started))
         return;
     ++openPoints_;
-    if (started == Element::wpt)
-        return;
     const auto latitude = attribute(attributes, "lat");
     const auto longitude = attribute(attributes, "lon");
-    if (latitude && longitude && std::abs(*latitude) <= 90 && std::abs(*longitude) <= 180)
+    const bool onTheGlobe = latitude && longitude && std::abs(*latitude) <= 90 && std::abs(*longitude) <= 180;
+    if (started == Element::wpt)
+        waypoints_ += onTheGlobe;
+    else if (onTheGlobe)
         point_ = RawPoint{*latitude, *longitude, std::nullopt, std::nullopt};
 }
 
@@ -117,15 +132,29 @@ void Reader::didEnd(std::string_view)
         if (point_ && inPointItself)
             point_->time = parseDate(value);
         break;
-    case Element::name:
-        if (!name_ && openPoints_ == 0 && !value.empty()
-            && (parent == Element::gpx || parent == Element::metadata || parent == Element::trk || parent == Element::rte))
-            name_ = std::string(value);
+    case Element::name: {
+        if (openPoints_ > 0 || value.empty())
+            break;
+        std::optional<std::string>* owner = parent == Element::gpx || parent == Element::metadata ? &name_
+            : parent == Element::trk && trackOpen_                                             ? &tracks_.back().name
+            : parent == Element::rte && routeOpen_                                             ? &routes_.back().name
+                                                                                               : nullptr;
+        if (owner && !*owner)
+            *owner = std::string(value);
+        break;
+    }
+    case Element::trk:
+        trackOpen_ = false;
+        break;
+    case Element::rte:
+        routeOpen_ = false;
         break;
     case Element::trkpt:
     case Element::rtept:
-        if (point_)
-            (ended == Element::trkpt ? track_ : route_).push_back(*point_);
+        if (point_) {
+            const bool track = ended == Element::trkpt;
+            current(track ? tracks_ : routes_, track ? trackOpen_ : routeOpen_).points.push_back(*point_);
+        }
         point_.reset();
         --openPoints_;
         break;

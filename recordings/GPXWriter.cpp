@@ -75,7 +75,10 @@ std::string GPXWriter::document(const Track& track)
     gpx += fmt::format("<gpx version=\"1.1\" creator=\"Velorin\" xmlns=\"{}\">\n", kNamespace);
     gpx += "  <metadata>\n";
     gpx += fmt::format("    <name>{}</name>\n", name);
-    gpx += fmt::format("    <time>{}</time>\n", platform::formatIso8601(track.metadata.startedAt));
+    // A track whose times are unknown carries the import's date, which no file should claim.
+    const bool timed = !track.metadata.timesUnknown;
+    if (timed)
+        gpx += fmt::format("    <time>{}</time>\n", platform::formatIso8601(track.metadata.startedAt));
     gpx += "  </metadata>\n";
     gpx += "  <trk>\n";
     gpx += fmt::format("    <name>{}</name>\n", name);
@@ -86,7 +89,8 @@ std::string GPXWriter::document(const Track& track)
         gpx += fmt::format("      <trkpt lat=\"{}\" lon=\"{}\">\n", coordinate(point.latitude), longitude(point.longitude));
         if (point.altitude && std::isfinite(*point.altitude))
             gpx += fmt::format("        <ele>{}</ele>\n", platform::cNumber(*point.altitude, 1));
-        gpx += fmt::format("        <time>{}</time>\n", platform::formatIso8601(point.timestamp));
+        if (timed)
+            gpx += fmt::format("        <time>{}</time>\n", platform::formatIso8601(point.timestamp));
         gpx += "      </trkpt>\n";
     }
     gpx += "    </trkseg>\n";

@@ -12,8 +12,8 @@
 namespace velorin {
 
 // A track as a GPX 1.1 document that other GPS programs read: one track, one segment,
-// one point per track point with its elevation and UTC time. Numbers never follow the
-// process locale. Pure; any thread.
+// one point per track point with its elevation and UTC time (no time at all for a track
+// whose times are unknown). Numbers never follow the process locale. Pure; any thread.
 namespace GPXWriter {
 
 std::string document(const Track& track);

@@ -3,6 +3,7 @@
 #include "recordings/TrackStatistics.h"
 
 #include <array>
+#include <cmath>
 
 namespace velorin {
 
@@ -44,6 +45,9 @@ double Track::movingDuration(double durationSeconds, const std::vector<TrackPaus
     double paused = 0;
     for (const TrackPause& pause : pauses)
         paused += std::chrono::duration<double>(pause.end - pause.start).count();
+    // An unknown duration stays unknown.
+    if (std::isnan(durationSeconds))
+        return durationSeconds;
     return std::max(0.0, durationSeconds - paused);
 }
 

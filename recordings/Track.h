@@ -32,7 +32,8 @@ struct Track {
     std::vector<TrackPause> pauses(double minimumDurationSeconds, double radiusMeters) const;
     // One sample per point with an altitude, at the distance walked up to that point.
     std::vector<TrackProfileSample> profile() const;
-    // Seconds of the track's duration spent outside its pauses, never negative.
+    // Seconds of the track's duration spent outside its pauses, never negative; not a number
+    // when the track's times are unknown.
     double movingDuration() const;
     // The same from a duration and the pauses already found in it.
     static double movingDuration(double durationSeconds, const std::vector<TrackPause>& pauses);

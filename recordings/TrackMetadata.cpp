@@ -16,6 +16,8 @@ void to_json(nlohmann::ordered_json& json, const TrackMetadata& metadata)
     json["startedAt"] = json_fields::date(metadata.startedAt);
     if (metadata.endedAt)
         json["endedAt"] = json_fields::date(*metadata.endedAt);
+    if (metadata.timesUnknown)
+        json["timesUnknown"] = true;
 }
 
 void from_json(const nlohmann::json& json, TrackMetadata& metadata)
@@ -30,6 +32,8 @@ void from_json(const nlohmann::json& json, TrackMetadata& metadata)
     decoded.startedAt = json_fields::date(json, "startedAt");
     if (json_fields::present(json, "endedAt"))
         decoded.endedAt = json_fields::date(json, "endedAt");
+    if (json_fields::present(json, "timesUnknown"))
+        decoded.timesUnknown = json.at("timesUnknown").get<bool>();
     metadata = decoded;
 }
 

@@ -22,7 +22,8 @@ bool TrackPhoto::requestAccess(const PhotoLibrary& library)
 std::vector<TrackPhoto> TrackPhoto::fetch(const Track& track, const PhotoLibrary& library, const std::atomic<bool>* cancelled)
 {
     std::vector<TrackPhoto> photos;
-    if (track.points.empty() || !requestAccess(library))
+    // Without times, no photo can be placed along the track.
+    if (track.points.empty() || track.metadata.timesUnknown || !requestAccess(library))
         return photos;
     const auto start = track.points.front().timestamp;
     const auto end = track.points.back().timestamp;

@@ -29,7 +29,7 @@ struct TrackPhoto {
     static bool requestAccess(const PhotoLibrary& library);
     // The photos taken between the track's first and last point, both included, oldest
     // first; screenshots left out, each placed by its GPS tags or on the track point
-    // nearest in time.
+    // nearest in time; none for a track whose times are unknown.
     static std::vector<TrackPhoto> fetch(const Track& track, const PhotoLibrary& library,
         const std::atomic<bool>* cancelled = nullptr);
     // Every located photo of the library but screenshots, newest first. `requestAccess`

@@ -3,6 +3,7 @@
 #include "recordings/Track.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace velorin {
 
@@ -35,6 +36,10 @@ TrackStatistics::TrackStatistics(const Track& track)
         }
     }
 
+    if (track.metadata.timesUnknown) {
+        duration = std::numeric_limits<double>::quiet_NaN();
+        return;
+    }
     const auto end = track.metadata.endedAt.value_or(points.back().timestamp);
     duration = std::max(0.0, std::chrono::duration<double>(end - track.metadata.startedAt).count());
 }

@@ -11,7 +11,9 @@ struct TrackStatistics {
     double distance = 0; // metres along every point
     double ascent = 0;   // metres climbed, counted in steps of at least 8 m
     double descent = 0;  // metres descended, likewise
-    double duration = 0; // seconds from the start to the end (or the last point), never negative
+    // Seconds from the start to the end (or the last point), never negative; not a number
+    // for a track whose times are unknown, which the screens show as such.
+    double duration = 0;
     std::optional<double> minimumAltitude;
     std::optional<double> maximumAltitude;
 

@@ -268,12 +268,12 @@ void TrackStore::writeMetadata(const TrackMetadata& metadata)
     }
 }
 
-void TrackStore::writePoints(const std::vector<TrackPoint>& points, const std::string& id)
+bool TrackStore::writePoints(const std::vector<TrackPoint>& points, const std::string& id)
 {
     const auto trackFolder = folder(id);
     std::error_code ignored;
     if (!trackFolder || !fs::is_directory(*trackFolder, ignored))
-        return;
+        return false;
     close(trackFolder->filename().string(), true);
     std::string lines;
     for (const TrackPoint& point : points) {
@@ -286,7 +286,9 @@ void TrackStore::writePoints(const std::vector<TrackPoint>& points, const std::s
     try {
         platform::atomicWrite(*trackFolder / kPointsFile, lines);
     } catch (const std::exception&) {
+        return false;
     }
+    return true;
 }
 
 std::vector<TrackPoint> TrackStore::readPoints(const std::string& id) const

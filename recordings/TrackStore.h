@@ -60,8 +60,9 @@ public:
     // Closes the track's file and records its end; nothing is written without a readable
     // meta.json, which is a failure.
     std::optional<WriteFailure> finish(const std::string& id, platform::SystemTime endedAt);
-    // Replaces the whole points file (imports and edits).
-    void writePoints(const std::vector<TrackPoint>& points, const std::string& id);
+    // Replaces the whole points file (imports and edits); false when it could not be written
+    // (the track's folder gone, a full disk), the old file then staying as it was.
+    bool writePoints(const std::vector<TrackPoint>& points, const std::string& id);
     // The points in file order; a line that cannot be read is skipped on its own.
     std::vector<TrackPoint> readPoints(const std::string& id) const;
     // meta.json; nothing when it cannot be read.

@@ -79,6 +79,10 @@ TEST(GPXImportMessage, SaysWhichFilesHadNoPointAfterWhatWasImported)
              Case { { 0, {} }, std::nullopt },
              Case { { 2, { "vide.gpx" } }, "2 trajet(s) importé(s). Aucun point lisible dans : vide.gpx." },
              Case { { 0, { "a.gpx", "b.xml" } }, "Aucun point lisible dans : a.gpx, b.xml." },
+             Case { { 1, { "a.gpx" }, { "refuges.gpx" } },
+                 "1 trajet(s) importé(s). Aucun point lisible dans : a.gpx. Ce fichier ne contient aucun trajet : "
+                 "refuges.gpx." },
+             Case { { 0, {}, { "refuges.gpx" } }, "Ce fichier ne contient aucun trajet : refuges.gpx." },
          })
         EXPECT_EQ(velorin::importMessage(c.result), c.message);
 }
@@ -114,7 +118,8 @@ TEST_F(TracksViewTest, ImportingThreeFilesStoresTheTwoWithPointsAndTellsOfTheThi
     ASSERT_NE(view->importAlert(), nullptr);
     EXPECT_EQ(view->importAlert()->windowTitle(), "Import");
 
-    EXPECT_EQ(view->importAlert()->text(), "2 trajet(s) importé(s). Aucun point lisible dans : vide.gpx.");
+    EXPECT_EQ(view->importAlert()->text(), "2 trajet(s) importé(s). Ce fichier ne contient aucun trajet : vide.gpx.")
+        << "a file of waypoints only says so";
     EXPECT_TRUE(view->footer().text().startsWith("2 trajet(s) · ")) << view->footer().text().toStdString();
     EXPECT_FALSE(view->footer().text().endsWith("Zéro octet"));
     const auto picture = fs::read_symlink("/proc/self/exe").parent_path() / "library-tracks.png";

@@ -84,6 +84,19 @@ TEST(GPXWriter, WritesOnlyWhatXmlAndTheSchemaAccept)
     EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 15) << "one point, no elevation: " << kept;
 }
 
+TEST(GPXWriter, ATrackWhoseTimesAreUnknownIsWrittenWithoutAnyTime)
+{
+    TemporaryFolder folder;
+    Track route = named("Boucle", {at(45.5, 6.5, 500, 0), at(45.51, 6.5, std::nullopt, 0)});
+    route.metadata.timesUnknown = true;
+    const auto file = exportGPXFile(route, platform::Folders::under(folder.path()));
+    ASSERT_TRUE(file);
+    const std::string gpx = readText(*file);
+    EXPECT_EQ(gpx.find("<time>"), std::string::npos) << gpx;
+    EXPECT_NE(gpx.find("<ele>500.0</ele>"), std::string::npos);
+    gpx_tools::expectValidGpx11(*file);
+}
+
 TEST(GPXWriter, FileNamesKeepLettersAndNumbersOfAnyScript)
 {
     struct Case {

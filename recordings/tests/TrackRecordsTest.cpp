@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cmath>
+
 using namespace velorin;
 using namespace track_fixtures;
 
@@ -131,6 +133,23 @@ TEST(TrackMetadata, RoundTripsWithUpperCaseIdsAndNoEndWhileOpen)
     EXPECT_ANY_THROW(nlohmann::json::parse(R"({"id":"../x","name":"x","startedAt":"2024-05-01T09:00:00Z"})").get<TrackMetadata>());
 }
 
+TEST(TrackMetadata, UnknownTimesAreWrittenOnlyWhenSoAndReadBack)
+{
+    TrackMetadata route{"E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "Boucle", at(0), at(0)};
+    EXPECT_EQ(nlohmann::ordered_json(route).dump().find("timesUnknown"), std::string::npos)
+        << "files as they were written before stay the same";
+    route.timesUnknown = true;
+    nlohmann::ordered_json json = route;
+    EXPECT_EQ(json.dump(), R"({"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","name":"Boucle",)"
+                           R"("startedAt":"2024-05-01T10:00:00Z","endedAt":"2024-05-01T10:00:00Z","timesUnknown":true})");
+    EXPECT_EQ(nlohmann::json::parse(json.dump()).get<TrackMetadata>(), route);
+    route.timesUnknown = false;
+    EXPECT_EQ(nlohmann::json::parse(R"({"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","name":"Boucle",)"
+                                    R"("startedAt":"2024-05-01T10:00:00Z","endedAt":"2024-05-01T10:00:00Z"})")
+                  .get<TrackMetadata>(),
+        route);
+}
+
 TEST(TrackStatistics, CountsClimbsInStepsOfEightMetres)
 {
     struct Case {
@@ -175,4 +194,12 @@ TEST(TrackStatistics, MeasuresDistanceAltitudesAndDuration)
 
     EXPECT_EQ(TrackStatistics(track({point(0, 0, 10)}, -60)).duration, 0) << "an end before the start";
     EXPECT_EQ(TrackStatistics(track({point(0, 0, 10)})).minimumAltitude, std::nullopt);
+
+    Track untimed = track({point(0, 0, 0, 900), point(300, 0, 0, 950)});
+    untimed.metadata.timesUnknown = true;
+    const TrackStatistics unknown(untimed);
+    EXPECT_NEAR(unknown.distance, 300, 0.05);
+    EXPECT_EQ(unknown.maximumAltitude, 950);
+    EXPECT_TRUE(std::isnan(unknown.duration)) << "a duration nobody knows is not zero";
+    EXPECT_TRUE(std::isnan(untimed.movingDuration()));
 }
