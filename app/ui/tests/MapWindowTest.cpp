@@ -41,10 +41,13 @@
 #include "recordings/CaptureFile.h"
 #include "recordings/TrackSmoothing.h"
 #include "platform/SteadyClock.h"
+#include "platform/qt/LocationSourceFactory.h"
 #include "platform/qt/QtTileMapView.h"
 #include "renderer/Sky.h"
 #include "renderer/TrackRibbon.h"
+#include "testing/GpsFake.h"
 #include "testing/LocalTimeZone.h"
+#include "testing/NmeaLog.h"
 #include "testing/LoopbackServer.h"
 #include "testing/PlaceDatabaseFile.h"
 
@@ -84,6 +87,11 @@ using velorin::MapScreen;
 using velorin::RootView;
 
 namespace {
+
+// gpsfake's pace through a receiver's log, and how long gpsd may take to come up or to
+// hand the walk on.
+constexpr double kGpsFakeSentenceSeconds = 0.03;
+constexpr double kGpsdStartSeconds = 30;
 
 // The map's own background, shown where no tile has been drawn yet.
 bool isClearColour(const QColor& colour)
@@ -1000,6 +1008,93 @@ TEST_F(MapWindowTest, TheRecordButtonRecordsATrackThatIsStoredAndDrawnEvenWhileT
     const auto detailFile = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "recorded-track-detail.png";
     ASSERT_TRUE(library->grab().save(QString::fromStdString(detailFile.string()), "PNG"));
     std::cout << "recorded track's detail: " << detailFile.string() << "\n";
+    library->reject();
+}
+
+TEST_F(MapWindowTest, AWalkReadFromGpsdIsRecordedFromTheToolbarDrawnOnTheMapAndListedWithItsDistance)
+{
+    ASSERT_FALSE(testing_support::GpsFake::program().empty()) << "gpsfake (Debian's gpsd-clients) is not installed";
+    // 1.2 km north at 2 m/s, a fix every 25 s: 75 sentences, played back in about 2 s.
+    std::vector<testing_support::NmeaFix> walk;
+    for (int i = 0; i < 25; ++i)
+        walk.push_back({25.0 * i, 50.0 * i, 2.0});
+    const auto logFile = folder.path() / "walk.nmea";
+    std::ofstream(logFile, std::ios::binary) << testing_support::nmeaLog(walk);
+    const int port = testing_support::GpsFake::freePort();
+    testing_support::GpsFake gpsd(logFile, port, kGpsFakeSentenceSeconds);
+    ASSERT_TRUE(gpsd.waitUntilListening(kGpsdStartSeconds));
+
+    serveTiles();
+    arguments = {"velorin", "-position", "gpsd:127.0.0.1:" + std::to_string(port)};
+    deviceLocation = platform::LocationSourceFactory::make(
+        velorin::AppModel::positionSourceChoice(arguments, *readPreferences()), mainQueue);
+    const auto logTime = [](double seconds) {
+        return platform::SystemTime(std::chrono::duration_cast<platform::SystemTime::duration>(
+            std::chrono::duration<double>(testing_support::kNmeaLogStartUnixSeconds + seconds)));
+    };
+    now = logTime(-5);
+    auto& model = makeModel();
+    model.start();
+    const auto shown = openWindow(model, QSize(1024, 700), {"velorin", "-startAt", "45.9254,6.87,15"});
+    RootView& window = *shown;
+    MapScreen* screen = waitForMap(window);
+    ASSERT_TRUE(screen);
+    velorin::MapCanvasWidget& map = screen->container().canvasWidget();
+    const auto canvas = screen->container().canvas();
+    auto* record = screen->toolbar().findChild<QAbstractButton*>("recording");
+    ASSERT_TRUE(record);
+
+    QTest::mouseClick(record, Qt::LeftButton);
+    QMessageBox* asked = screen->toolbar().startConfirmation();
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(asked->text().toStdString(), "Démarrer un trajet");
+    QTest::mouseClick(asked->buttons()[0], Qt::LeftButton);
+    ASSERT_TRUE(model.tracks().isRecording());
+    const std::string id = model.tracks().current()->metadata.id;
+    // gpsd opens the receiver once the recording watches it; the log plays from then.
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        const auto& failure = model.location().lastFailure();
+        return failure && failure->code == platform::LocationError::Code::locationUnknown;
+    }, kGpsdStartSeconds)) << "the source reached the daemon's receiver";
+    log.expect("Location", "le récepteur de gpsd n'a pas de position");
+    gpsd.play();
+
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return model.tracks().store().readPoints(id).size() >= walk.size();
+    }, kGpsdStartSeconds)) << model.tracks().store().readPoints(id).size() << " points recorded";
+    const auto points = model.tracks().store().readPoints(id);
+    ASSERT_EQ(points.size(), walk.size()) << "one point for each fix, none twice";
+    for (std::size_t i = 0; i < walk.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_NEAR(points[i].latitude, testing_support::nmeaLatitude(walk[i]), 1e-6);
+        EXPECT_NEAR(points[i].longitude, testing_support::kNmeaStartLongitude, 1e-6);
+        EXPECT_EQ(points[i].timestamp, logTime(walk[i].seconds));
+    }
+    EXPECT_EQ(canvas->renderer().trackPoints, velorin::smoothed(model.tracks().current()->displayPoints(), 2))
+        << "the renderer has the walk";
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] {
+        return screen->recordingPanel().isVisible() && !map.isDisplayLinkRunning()
+            && drawnShare(map.grabFramebuffer()) > 0.9 && walkedPixels(map.grabFramebuffer()) > 500;
+    }, 60)) << "the walk is drawn over the map; " << walkedPixels(map.grabFramebuffer()) << " pixels";
+    const auto file = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "recorded-gpsd-walk.png";
+    ASSERT_TRUE(window.grab().toImage().save(QString::fromStdString(file.string()), "PNG"));
+    std::cout << "walk recorded from gpsd: " << file.string() << "\n";
+
+    now = logTime(walk.back().seconds + 5);
+    QTest::mouseClick(record, Qt::LeftButton);
+    ASSERT_FALSE(model.tracks().isRecording()) << "the red square stops";
+    ASSERT_TRUE(model.tracks().store().readTrack(id));
+    EXPECT_EQ(model.tracks().store().readTrack(id)->points.size(), walk.size());
+
+    auto* tracks = screen->toolbar().findChild<QAbstractButton*>("tracks");
+    ASSERT_TRUE(tracks);
+    QTest::mouseClick(tracks, Qt::LeftButton);
+    velorin::TracksView* library = screen->library();
+    ASSERT_TRUE(library);
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return library->isVisible(); }, 5));
+    ASSERT_EQ(library->rowIds(), std::vector<std::string> {id});
+    ASSERT_GE(library->rowTexts(0).size(), 2u);
+    EXPECT_EQ(library->rowTexts(0)[1].toStdString(), "1,20 km");
     library->reject();
 }
 
