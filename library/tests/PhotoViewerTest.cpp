@@ -122,7 +122,7 @@ TEST_F(PhotoViewerTest, TheKeysPageThroughThePhotosTitledByTheirDatesAndEscapeOr
 TEST_F(PhotoViewerTest, AClickOnEitherHalfTheWheelAndThePageDotsPageThroughThePhotos)
 {
     const auto photos = writeWalk();
-    PhotoViewer viewer(photos, 0, pictures, decodes, [] {});
+    PhotoViewer viewer(photos, 0, pictures, decodes, *main, [] {});
     viewer.resize(480, 360);
     viewer.show();
     const QPoint right(360, 180), left(120, 180);
