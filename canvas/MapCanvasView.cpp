@@ -186,8 +186,7 @@ void MapCanvasView::drawFrame(unsigned framebuffer)
             try {
                 if (!flightRaster_ || flightRaster_->width() != width || flightRaster_->height() != height)
                     flightRaster_ = std::make_unique<gpu::RenderTarget>(context_, width, height);
-                renderer_->draw({double(width), double(height)}, flightRaster_->framebuffer());
-                renderer_->camera.viewSize = pixels;
+                renderer_->drawInto(flightRaster_->framebuffer(), width, height);
                 flightRaster_->blitTo(framebuffer, int(pixels.width), int(pixels.height));
             } catch (const gpu::GpuError&) {
                 flightRaster_.reset();

@@ -175,13 +175,10 @@ void MapCanvasView::dumpFrame()
     const int height = int(pixels.height / 2);
     if (width < 1 || height < 1)
         return;
-    const Camera shown = renderer_->camera;
-    // The same view in half the pixels: one zoom step down keeps the ground in frame.
-    renderer_->camera.zoom -= 1;
-    renderer_->camera.viewSize = {double(width), double(height)};
+    // The view as shown, in half the pixels: the camera is left as it is, since the scene's
+    // eye, relief and band depths are all measured in its pixels.
     context_.makeCurrent();
     const auto target = renderer_->renderOffscreen(width, height);
-    renderer_->camera = shown;
     if (!target)
         return;
     const auto jpeg = platform::encodeJpeg(textureImage(*target), kDumpJpegQuality);

@@ -33,13 +33,10 @@ std::optional<platform::Image> MapCanvasView::snapshot(std::optional<double> max
     // The world map is drawn by the window alone: the picture is what it shows.
     if (apple_)
         return window_.grabView(size.scale);
-    const Camera shown = renderer_->camera;
-    // The same view in fewer pixels: one zoom step per halving keeps the ground in frame.
-    renderer_->camera.zoom += std::log2(size.scale);
-    renderer_->camera.viewSize = {double(size.width), double(size.height)};
+    // The view as shown, in fewer pixels: the camera is left as it is, since the scene's eye,
+    // relief and band depths are all measured in its pixels.
     context_.makeCurrent();
     const auto target = renderer_->renderOffscreen(size.width, size.height);
-    renderer_->camera = shown;
     if (!target)
         return std::nullopt;
     platform::Image image = textureImage(*target);

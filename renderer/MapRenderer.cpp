@@ -215,10 +215,16 @@ void MapRenderer::draw(Camera::Size viewPixelSize, unsigned framebuffer)
     if (!(viewPixelSize.width >= 1) || !(viewPixelSize.height >= 1))
         return;
     camera.viewSize = viewPixelSize;
+    drawInto(framebuffer, int(viewPixelSize.width), int(viewPixelSize.height));
+}
+
+void MapRenderer::drawInto(unsigned framebuffer, int width, int height)
+{
+    if (width < 1 || height < 1)
+        return;
     preparedFlightCamera.reset();
     const auto clear = Sky::clearColor(camera.pitch);
-    encodeFrame({framebuffer, int(viewPixelSize.width), int(viewPixelSize.height),
-        {float(clear[0]), float(clear[1]), float(clear[2]), float(clear[3])}, 0});
+    encodeFrame({framebuffer, width, height, {float(clear[0]), float(clear[1]), float(clear[2]), float(clear[3])}, 0});
 }
 
 std::vector<const MapRenderer::Draw*> MapRenderer::orderedDraws() const

@@ -325,6 +325,10 @@ public:
     // The draw callback: sizes the camera to the view and encodes a frame into
     // `framebuffer`, cleared by the pitch's colour. Nothing for an empty view.
     void draw(Camera::Size viewPixelSize, unsigned framebuffer);
+    // The current camera's frame encoded into `framebuffer`, of this many pixels: a raster
+    // smaller than the camera's view shows the same view at a lower resolution, since every
+    // distance of the scene (eye, relief, band depths) is measured in the camera's pixels.
+    void drawInto(unsigned framebuffer, int width, int height);
     // One render pass: sky, terrain, buildings, trees, then overlays. Waits while three
     // frames are in flight.
     void encodeFrame(const gpu::RenderPass& pass);

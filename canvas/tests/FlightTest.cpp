@@ -6,6 +6,7 @@
 #include "map-data/TextureCache.h"
 #include "map-data/TileLoader.h"
 #include "platform/Image.h"
+#include "platform/gpu/RenderTarget.h"
 #include "renderer/Sky.h"
 #include "renderer/TextureImage.h"
 #include "testing/LoopbackServer.h"
@@ -19,6 +20,7 @@
 #include <set>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace velorin {
 namespace {
@@ -656,80 +658,125 @@ double clearShare(const platform::Image& picture, double pitch)
     return seen ? double(count) / double(seen) : 0;
 }
 
-TEST_F(FlightOverTerrain, APreparedFrameDrawsTheAncestorsStandingInWhereTheLiveViewDrawsThem)
+// The newest frame the dump folder holds, decoded.
+std::optional<platform::Image> newestDump(const std::filesystem::path& dump)
 {
-    MapCanvasView::Environment environment {clock, mainQueue, defaults, folder / "journal.log", {"velorin"}, {}};
-    auto canvas = MapCanvasView::make(window, *context, library,
-        MapCanvasView::Services {SheetCatalog {}, {}, {}, terrain, {}, {}}, std::move(environment));
-    canvas->layout();
-    canvas->setBasemap(Basemap::planIGN);
-    auto cache = std::make_shared<TextureCache>(clock);
-    MapRenderer& renderer = canvas->renderer();
-    renderer.textures = cache;
-    Camera camera = canvas->camera();
-    camera.center = {summit.x + 2500 / summit.metersPerWorldUnit(), summit.y};
-    camera.zoom = 13.5;
-    camera.pitch = 60 * kDegree;
-    camera.bearing = -std::numbers::pi / 2;
-    canvas->applyCamera(camera, true);
-    // Only tiles three levels coarser than any the view wants ever come: they stand in.
-    const auto tile = gpu::Texture::make(gpu::PixelFormat::rgba8, 1, 1, std::vector<std::byte> {
-        std::byte {200}, std::byte {120}, std::byte {40}, std::byte {255}});
-    const auto deliverAncestors = [&] {
-        for (const TileKey& key : renderer.desired) {
-            const auto& wanted = std::get<TileKey::WebTile>(key.value);
-            const TileKey ancestor = TileKey::webTile(wanted.source, wanted.z - 3, wanted.x >> 3, wanted.y >> 3);
-            if (!cache->contains(ancestor))
-                cache->insert(tile, ancestor);
-        }
-    };
-    for (int frame = 0; frame < 4; ++frame) {
-        renderer.updateFrame(clock->now());
-        deliverAncestors();
-        runFor(*canvas, 1);
+    std::optional<std::filesystem::path> newest;
+    for (const auto& entry : std::filesystem::directory_iterator(dump)) {
+        if (!newest || entry.path().filename() > newest->filename())
+            newest = entry.path();
     }
-    renderer.updateFrame(clock->now());
-    const auto liveFrame = renderer.renderOffscreen(480, 320);
-    ASSERT_TRUE(liveFrame);
-    const platform::Image live = textureImage(*liveFrame);
-    ASSERT_LT(clearShare(live, camera.pitch), 0.01) << "the ancestors cover the live view's ground";
+    if (!newest)
+        return std::nullopt;
+    std::ifstream file(*newest, std::ios::binary);
+    const std::vector<char> bytes {std::istreambuf_iterator<char>(file), {}};
+    return platform::decodeImage(std::as_bytes(std::span(bytes)));
+}
 
-    canvas->startFlight(placeAt(summit, "Cône"), true);
-    ASSERT_TRUE(canvas->flight() && canvas->flight()->prepared);
-    const auto prepared = canvas->flight()->prepared;
-    for (int second = 0; second < 120 && canvas->flight() && !prepared->isComplete(); ++second) {
-        runFor(*canvas, 1);
-        deliverAncestors();
-    }
-    ASSERT_TRUE(prepared->isComplete()) << "taken with its stand-ins";
-    // Each prepared frame beside the live view at its camera, drawn from the same tiles.
-    std::vector<platform::Image> strip;
-    for (double t : {2.0, 6.0, 8.0, 20.0}) {
-        const auto* frame = prepared->frame(t);
-        ASSERT_TRUE(frame);
-        frame->scene.restore(renderer);
-        const auto drawn = renderer.renderOffscreen(480, 320);
-        ASSERT_TRUE(drawn);
-        strip.push_back(textureImage(*drawn));
-        const double undrawn = clearShare(strip.back(), frame->scene.camera.pitch);
-
-        renderer.heldFlightScene.reset();
-        renderer.preparedFlightCamera.reset();
-        renderer.camera = frame->scene.camera;
-        for (int pass = 0; pass < 3; ++pass) {
-            clock->advance(1);
+TEST_F(FlightOverTerrain, APreparedFrameDrawsTheTilesOrAncestorsStandingInWhereTheLiveViewDrawsThemOnScreenAndInTheDump)
+{
+    // The tiles the view wants, or only those three levels coarser, which stand in.
+    for (const int coarser : {3, 0}) {
+        SCOPED_TRACE(coarser);
+        const std::string name = coarser ? "ancestors" : "tiles";
+        const auto dump = folder / ("dump-" + name);
+        std::filesystem::create_directories(dump);
+        MapCanvasView::Environment environment {
+            clock, mainQueue, defaults, folder / "journal.log", {"velorin", "-dumpFrames", dump.string()}, {}};
+        auto canvas = MapCanvasView::make(window, *context, library,
+            MapCanvasView::Services {SheetCatalog {}, {}, {}, terrain, {}, {}}, std::move(environment));
+        canvas->layout();
+        canvas->setBasemap(Basemap::planIGN);
+        auto cache = std::make_shared<TextureCache>(clock);
+        MapRenderer& renderer = canvas->renderer();
+        renderer.textures = cache;
+        Camera camera = canvas->camera();
+        camera.center = {summit.x + 2500 / summit.metersPerWorldUnit(), summit.y};
+        camera.zoom = 13.5;
+        camera.pitch = 60 * kDegree;
+        camera.bearing = -std::numbers::pi / 2;
+        canvas->applyCamera(camera, true);
+        const auto tile = gpu::Texture::make(gpu::PixelFormat::rgba8, 1, 1, std::vector<std::byte> {
+            std::byte {200}, std::byte {120}, std::byte {40}, std::byte {255}});
+        const auto deliverTiles = [&] {
+            for (const TileKey& key : renderer.desired) {
+                const auto& wanted = std::get<TileKey::WebTile>(key.value);
+                const TileKey standIn
+                    = TileKey::webTile(wanted.source, wanted.z - coarser, wanted.x >> coarser, wanted.y >> coarser);
+                if (!cache->contains(standIn))
+                    cache->insert(tile, standIn);
+            }
+        };
+        for (int frame = 0; frame < 4; ++frame) {
             renderer.updateFrame(clock->now());
-            renderer.preparedFlightCamera.reset();
-            deliverAncestors();
+            deliverTiles();
+            runFor(*canvas, 1);
         }
-        const auto liveAtCamera = renderer.renderOffscreen(480, 320);
-        ASSERT_TRUE(liveAtCamera);
-        strip.push_back(textureImage(*liveAtCamera));
-        EXPECT_LE(undrawn, clearShare(strip.back(), frame->scene.camera.pitch) + 0.001)
-            << "the prepared frame at " << t << " s leaves ground undrawn that the live view draws";
+        renderer.updateFrame(clock->now());
+        const auto liveFrame = renderer.renderOffscreen(480, 320);
+        ASSERT_TRUE(liveFrame);
+        const platform::Image live = textureImage(*liveFrame);
+        ASSERT_LT(clearShare(live, camera.pitch), 0.01) << "the tiles cover the live view's ground";
+
+        canvas->startFlight(placeAt(summit, "Cône"), true);
+        ASSERT_TRUE(canvas->flight() && canvas->flight()->prepared);
+        const auto prepared = canvas->flight()->prepared;
+        for (int second = 0; second < 120 && canvas->flight() && !prepared->isComplete(); ++second) {
+            runFor(*canvas, 1);
+            deliverTiles();
+        }
+        ASSERT_TRUE(prepared->isComplete()) << "taken with its stand-ins";
+        // Each prepared frame beside the live view at its camera, drawn from the same tiles.
+        std::vector<platform::Image> strip;
+        std::vector<platform::Image> dumps;
+        for (double t : {2.0, 6.0, 8.0, 20.0}) {
+            const auto* frame = prepared->frame(t);
+            ASSERT_TRUE(frame);
+            frame->scene.restore(renderer);
+            const auto drawn = renderer.renderOffscreen(480, 320);
+            ASSERT_TRUE(drawn);
+            strip.push_back(textureImage(*drawn));
+            const double undrawn = clearShare(strip.back(), frame->scene.camera.pitch);
+
+            // The screen plays the frame at a share of its pixels, the dump writes it at half.
+            const Camera::Size view = frame->scene.camera.viewSize;
+            gpu::RenderTarget screen(*context, int(view.width), int(view.height));
+            frame->scene.restore(renderer);
+            canvas->drawFrame(screen.framebuffer());
+            const double undrawnOnScreen = clearShare(textureImage(screen), frame->scene.camera.pitch);
+            frame->scene.restore(renderer);
+            clock->advance(1);
+            canvas->dumpFrame();
+            const auto dumped = newestDump(dump);
+            ASSERT_TRUE(dumped) << t;
+            const double undrawnInDump = clearShare(*dumped, frame->scene.camera.pitch);
+            dumps.push_back(*dumped);
+
+            renderer.heldFlightScene.reset();
+            renderer.preparedFlightCamera.reset();
+            renderer.camera = frame->scene.camera;
+            for (int pass = 0; pass < 3; ++pass) {
+                clock->advance(1);
+                renderer.updateFrame(clock->now());
+                renderer.preparedFlightCamera.reset();
+                deliverTiles();
+            }
+            const auto liveAtCamera = renderer.renderOffscreen(480, 320);
+            ASSERT_TRUE(liveAtCamera);
+            strip.push_back(textureImage(*liveAtCamera));
+            const double undrawnLive = clearShare(strip.back(), frame->scene.camera.pitch);
+            // A prepared frame takes its tiles one level coarser: the far horizon's outline may
+            // differ by a few pixels, a hole would not.
+            EXPECT_LE(undrawn, undrawnLive + 0.005)
+                << "the prepared frame at " << t << " s leaves ground undrawn that the live view draws";
+            EXPECT_LE(undrawnOnScreen, undrawnLive + 0.01) << "on screen at " << t << " s";
+            // The dump is a JPEG: its edges blur into the sky's colour a little.
+            EXPECT_LE(undrawnInDump, undrawnLive + 0.02) << "in the dump at " << t << " s";
+        }
+        writeStrip({strip.begin(), strip.begin() + 4}, ("flight-frames-" + name + ".png").c_str());
+        writeStrip({strip.begin() + 4, strip.end()}, ("flight-frames-" + name + "-2.png").c_str());
+        writeStrip(dumps, ("flight-frames-" + name + "-dumped.png").c_str());
     }
-    writeStrip({strip.begin(), strip.begin() + 4}, "flight-frames-ancestors.png");
-    writeStrip({strip.begin() + 4, strip.end()}, "flight-frames-ancestors-2.png");
 }
 
 // A pitched canvas whose tile loader fetches from a loopback server that answers every file
