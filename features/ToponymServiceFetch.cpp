@@ -4,6 +4,7 @@
 #include "features/PlaceSuggestionText.h"
 #include "features/ToponymService.h"
 
+#include "platform/JsonText.h"
 #include "platform/Log.h"
 #include "platform/NumberFormat.h"
 #include "platform/PercentEncoding.h"
@@ -312,7 +313,7 @@ void ToponymService::writeCache(const Cell& cell, const std::vector<Toponym>& to
 {
     std::string text;
     try {
-        text = nlohmann::ordered_json(toponyms).dump();
+        text = platform::jsonText(nlohmann::ordered_json(toponyms));
     } catch (const std::exception& error) {
         platform::Log::warning(platform::logcat::toponyms, "cellule {}/{} : cache non écrit : {}", cell.x, cell.y,
             error.what());

@@ -1,5 +1,7 @@
 #include "map-data/ZoneList.h"
 
+#include "platform/JsonText.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>
@@ -41,7 +43,7 @@ std::string encodeZoneList(const std::vector<RegionDownloader::Zone>& zones)
     for (const auto& zone : zones)
         json.push_back({ { "id", zone.id }, { "name", zone.name }, { "sheetNames", zone.sheetNames },
             { "createdAt", zone.createdAt } });
-    return json.dump();
+    return platform::jsonText(json);
 }
 
 } // namespace velorin

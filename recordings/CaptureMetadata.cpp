@@ -1,5 +1,6 @@
 #include "recordings/CaptureMetadata.h"
 
+#include "platform/JsonText.h"
 #include "platform/ReferenceDate.h"
 
 #include <nlohmann/json.hpp>
@@ -234,7 +235,7 @@ std::optional<std::string> encode(const SavedView& view)
         return std::nullopt;
     Json object = common(view.id, view.date, view.name, view.basemap);
     object["pose"] = poseJson(view.pose);
-    return object.dump();
+    return platform::jsonText(object);
 }
 
 std::optional<std::string> encode(const SavedVideo& video)
@@ -250,7 +251,7 @@ std::optional<std::string> encode(const SavedVideo& video)
     Json object = common(video.id, video.date, video.name, video.basemap);
     object["frameRate"] = video.frameRate;
     object["poses"] = std::move(poses);
-    return object.dump();
+    return platform::jsonText(object);
 }
 
 std::optional<SavedView> decodeView(std::string_view text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/JsonText.h"
+
 #include <nlohmann/json.hpp>
 
 #include <optional>
@@ -15,8 +17,8 @@ namespace velorin::json_record {
 template <typename Record>
 std::string encode(const Record& record)
 {
-    nlohmann::ordered_json json = record;
-    return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    const nlohmann::ordered_json json = record;
+    return platform::jsonText(json);
 }
 
 // Nothing for text that is not JSON or not such a record.

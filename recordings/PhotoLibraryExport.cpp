@@ -1,5 +1,7 @@
 #include "recordings/PhotoLibraryExport.h"
 
+#include "platform/AtomicWrite.h"
+#include "platform/Uuid.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -17,8 +19,10 @@ std::optional<std::filesystem::path> writeTemporary(const std::filesystem::path&
     std::ifstream source(file, std::ios::binary);
     if (!source || std::filesystem::is_directory(file))
         return std::nullopt;
-    std::string pattern = (folder / ".velorin-export-XXXXXX").string();
-    const int descriptor = ::mkstemp(pattern.data());
+    // Made as any new file of the user's is (0666 less the umask, or the folder's default
+    // ACL), since the copy is theirs to share; the unique name stands in for mkstemp's.
+    const std::string pattern = (folder / (".velorin-export-" + platform::makeUuid())).string();
+    const int descriptor = ::open(pattern.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (descriptor < 0)
         return std::nullopt;
     bool written = true;
@@ -62,6 +66,19 @@ bool moveWithoutReplacing(const std::filesystem::path& from, const std::filesyst
     return true;
 }
 
+// `file` once its name survives a power cut; nothing, and the file gone, when its folder
+// cannot be flushed.
+std::optional<std::filesystem::path> flushedInPlace(const std::filesystem::path& file)
+{
+    try {
+        platform::flushFolderOf(file);
+    } catch (const std::filesystem::filesystem_error&) {
+        ::unlink(file.c_str());
+        return std::nullopt;
+    }
+    return file;
+}
+
 } // namespace
 
 std::string PhotoLibraryExport::fileName(const std::string& name)
@@ -97,7 +114,7 @@ std::optional<std::filesystem::path> PhotoLibraryExport::copy(const std::filesys
         const std::string suffix = attempt == 1 ? std::string() : " (" + std::to_string(attempt) + ")";
         const auto target = folder / (base + suffix + extension);
         if (moveWithoutReplacing(*temporary, target))
-            return target;
+            return flushedInPlace(target);
         if (errno != EEXIST)
             break;
     }

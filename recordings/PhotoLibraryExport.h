@@ -23,7 +23,9 @@ public:
     // Names tried before giving up.
     static constexpr int kMaxNameAttempts = 1000;
 
-    // The copy's path; nothing when the file cannot be read or the folder written. Any thread.
+    // The copy's path, with the permissions the user's umask gives a new file, its name
+    // flushed to disk; nothing when the file cannot be read or the folder written or
+    // flushed. Any thread.
     static std::optional<std::filesystem::path> copy(const std::filesystem::path& file,
         const std::filesystem::path& folder, const std::string& name);
     // `name` as a file name, without extension.

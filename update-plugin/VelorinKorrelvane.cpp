@@ -2,6 +2,7 @@
 
 #include "update-plugin/HeaderCode.h"
 #include "update-plugin/SignedFile.h"
+#include "update-plugin/UrlOrigin.h"
 
 #include "platform/Log.h"
 
@@ -62,9 +63,7 @@ void VelorinKorrelvane::rechercher()
         return;
     }
     presenter_->showChecking();
-    auto request = platform::HttpRequest::get(settings_.feedUrl);
-    request.headers = headers_;
-    request.idleTimeoutSeconds = kIdleTimeoutSeconds;
+    auto request = this->request(settings_.feedUrl);
     request.overallTimeoutSeconds = kOverallTimeoutSeconds;
     request.maxBodyBytes = kMaxFeedBytes;
     std::weak_ptr<VelorinKorrelvane*> weak = lifetime_;
@@ -76,6 +75,18 @@ void VelorinKorrelvane::rechercher()
         self.check_ = {};
         self.presenter_->show(self.outcome(result));
     });
+}
+
+platform::HttpRequest VelorinKorrelvane::request(const std::string& url) const
+{
+    auto request = platform::HttpRequest::get(url);
+    request.idleTimeoutSeconds = kIdleTimeoutSeconds;
+    const auto origin = urlOrigin(url);
+    if (origin && origin == urlOrigin(settings_.feedUrl)) {
+        request.headers = headers_;
+        request.followsRedirects = false;
+    }
+    return request;
 }
 
 UpdateOutcome VelorinKorrelvane::outcome(const platform::HttpResult& result) const
@@ -115,9 +126,7 @@ void VelorinKorrelvane::telecharger(const UpdateItem& item)
     const auto part = settings_.downloadsFolder / (name + ".part");
     std::error_code error;
     std::filesystem::create_directories(settings_.downloadsFolder, error);
-    auto request = platform::HttpRequest::get(file.url);
-    request.headers = headers_;
-    request.idleTimeoutSeconds = kIdleTimeoutSeconds;
+    auto request = this->request(file.url);
     request.destination = part;
     request.maxBodyBytes = std::min(file.length, kMaxDownloadBytes);
     // These run on the files' queue: they reach the object only through the main queue.

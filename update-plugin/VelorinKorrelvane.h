@@ -18,8 +18,8 @@
 
 namespace korrelvane {
 
-// The update plug-in's object: the headers that tag every update request (the computer's
-// name, and the signed-in account's e-mail address while there is one) and the check of
+// The update plug-in's object: the headers that tag every request to the update host (the
+// computer's name, and the signed-in account's e-mail address while there is one) and the check of
 // the update feed that the user asks for. Checks run only on request, since each one
 // sends both. GUI thread only; completions come back on the main queue.
 class VelorinKorrelvane {
@@ -62,10 +62,14 @@ public:
     // signature is checked and deletes it otherwise. Nothing downloaded is run or opened.
     void telecharger(const UpdateItem& item);
 
-    // The headers every update request carries now.
+    // The headers every request to the update host carries now.
     const platform::HttpHeaders& headers() const { return headers_; }
 
 private:
+    // A GET of `url`. The headers go with it only to the feed's own origin, its scheme
+    // included (so never in clear where the feed is https), and then it follows no
+    // redirect, which would carry them to another address.
+    platform::HttpRequest request(const std::string& url) const;
     UpdateOutcome outcome(const platform::HttpResult& result) const;
 
     Settings settings_;

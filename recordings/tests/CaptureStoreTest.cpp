@@ -111,6 +111,25 @@ TEST(CaptureStore, AViewIsSavedIntoItsOwnFolderAndAFreshStoreListsItAgain)
     EXPECT_EQ(reopened.views(), store.views());
 }
 
+TEST(CaptureStore, ANameThatIsNotUtf8IsSavedWithItsBadBytesReplaced)
+{
+    // A place name from a database in Latin-1, and a sequence cut short at the end.
+    TemporaryFolder folder;
+    const auto root = folder / "VelorinCaptures";
+    CaptureStore store(root);
+    const auto view = store.saveView("Saint-\xE9tienne", Basemap::planIGN, pose(0.5), solidImage(64, 32));
+    store.saveVideo("Survol de B\xC3", Basemap::orthophoto, { pose(0.5) }, 30, std::nullopt);
+    ASSERT_TRUE(view);
+    ASSERT_EQ(store.videos().size(), 1u);
+
+    CaptureStore reopened(root);
+    ASSERT_EQ(reopened.views().size(), 1u);
+    ASSERT_EQ(reopened.videos().size(), 1u);
+    EXPECT_EQ(reopened.views()[0].id, view->id);
+    EXPECT_EQ(reopened.views()[0].name, "Saint-\uFFFDtienne");
+    EXPECT_EQ(reopened.videos()[0].name, "Survol de B\uFFFD");
+}
+
 TEST(CaptureStore, ASaveThatCannotBeStoredLeavesNoFolderAndNoEntry)
 {
     TemporaryFolder folder;

@@ -10,6 +10,8 @@
 
 #include <fstream>
 
+#include <sys/stat.h>
+
 using namespace velorin;
 using testing_support::TemporaryFolder;
 
@@ -59,6 +61,28 @@ TEST(PhotoLibraryExport, ACopyNeverReplacesAFileOfTheSameName)
     EXPECT_EQ(readFile(pictures / "Vue du 1 mai 2024 à 10:05 (3).jpg"), "someone else's");
     // No temporary file stays behind.
     EXPECT_EQ(entries(pictures).size(), 4u);
+}
+
+TEST(PhotoLibraryExport, ACopyHasThePermissionsTheUmaskGivesAnyNewFile)
+{
+    TemporaryFolder folder;
+    const auto photo = folder / "capture/photo.jpg";
+    writeFile(photo, "jpeg bytes");
+    std::filesystem::permissions(photo, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    using P = std::filesystem::perms;
+    struct Case {
+        mode_t umask;
+        P permissions;
+    };
+    for (const auto& c : { Case { 022, P::owner_read | P::owner_write | P::group_read | P::others_read },
+             Case { 027, P::owner_read | P::owner_write | P::group_read },
+             Case { 002, P::owner_read | P::owner_write | P::group_read | P::group_write | P::others_read } }) {
+        const mode_t previous = ::umask(c.umask);
+        const auto copy = PhotoLibraryExport::copy(photo, folder / "Images", "Vue");
+        ::umask(previous);
+        ASSERT_TRUE(copy);
+        EXPECT_EQ(std::filesystem::status(*copy).permissions(), c.permissions) << std::oct << c.umask;
+    }
 }
 
 TEST(CaptureFile, GivesTheFilesBytesOrSaysItCannotBeRead)

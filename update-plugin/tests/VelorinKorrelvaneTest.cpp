@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "update-plugin/SignedFile.h"
+#include "update-plugin/UpdateFeed.h"
+#include "update-plugin/UrlOrigin.h"
 
 #include "platform/Base64.h"
 #include "testing/TemporaryFolder.h"
@@ -16,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+using korrelvane::UpdateFeed;
 using korrelvane::UpdateOutcome;
 using korrelvane::VelorinKorrelvane;
 using testing_support::LoopbackServer;
@@ -23,6 +26,17 @@ using testing_support::LoopbackServer;
 namespace {
 
 constexpr const char* kFeedPath = "/velorin/appcast.json";
+// A key and the signature of the one byte "r" by its holder (RFC 8032, section 7.1).
+constexpr const char* kPublicKey = "PUAXw+hDiVqStwqnTRt+vJyYLM8uxJaMwM1V8Sr0Zgw=";
+constexpr const char* kSignatureOfR
+    = "kqAJqfDUyrhyDoILX2QlQKKye1QWUD+Ps3YiI+vbadoIWsHkPhWZbkWPNhPQ8R2MOHsurrQwKu6wDSkWErsMAA==";
+
+// A feed offering version 0.10.0 as the one byte "r", downloaded from `url`.
+std::string feedOffering(const std::string& url)
+{
+    return R"({"items": [{"version": "0.10.0", "page": "https://exemple.fr", "download": {"url": ")" + url
+        + R"(", "length": 1, "signature": ")" + kSignatureOfR + R"("}}]})";
+}
 
 // What the dialog was asked to show, in order.
 struct Shown {
@@ -184,14 +198,10 @@ TEST_F(VelorinKorrelvaneTest, ACheckStillRunningWhenThePluginGoesShowsNothing)
 TEST_F(VelorinKorrelvaneTest, ADownloadIsKeptOnlyWhenTheMakersSignatureCoversItsBytes)
 {
     log.expect("Korrelvane", "interrompu");
-    // A key and the signature of the one byte "r" by its holder (RFC 8032, section 7.1).
-    const auto key = *platform::base64Decode("PUAXw+hDiVqStwqnTRt+vJyYLM8uxJaMwM1V8Sr0Zgw=");
-    const std::string signature = "kqAJqfDUyrhyDoILX2QlQKKye1QWUD+Ps3YiI+vbadoIWsHkPhWZbkWPNhPQ8R2MOHsurrQwKu6wDSkWErsMAA==";
+    const auto key = *platform::base64Decode(kPublicKey);
     testing_support::TemporaryFolder downloads;
     std::ofstream(downloads.path() / "velorin-0.10.0.tar") << "a file of the user's, never replaced";
-    server.route(kFeedPath, LoopbackServer::reply(200, R"({"items": [{"version": "0.10.0", "page": "https://exemple.fr",
-        "download": {"url": ")" + server.url("/velorin-0.10.0.tar") + R"(", "length": 1, "signature": ")" + signature
-            + R"("}}]})"));
+    server.route(kFeedPath, LoopbackServer::reply(200, feedOffering(server.url("/velorin-0.10.0.tar"))));
     auto plugin = make(server.url(kFeedPath), key, downloads.path());
     const auto offer = check(*plugin);
     ASSERT_EQ(offer.kind, UpdateOutcome::Kind::available);
@@ -223,4 +233,63 @@ TEST_F(VelorinKorrelvaneTest, ADownloadIsKeptOnlyWhenTheMakersSignatureCoversIts
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(mine), {}), "a file of the user's, never replaced");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(downloads.path()), std::filesystem::directory_iterator()), 2) << "nothing else is left";
     EXPECT_GE(shown->downloading, 3);
+}
+
+TEST_F(VelorinKorrelvaneTest, TheHeadersGoOnlyToTheUpdateHostAndNeverAlongARedirect)
+{
+    log.expect("Korrelvane", "");
+    LoopbackServer other;
+    other.route("/*", LoopbackServer::reply(200, "r"));
+    testing_support::TemporaryFolder downloads;
+    auto plugin = make(server.url(kFeedPath), *platform::base64Decode(kPublicKey), downloads.path());
+    plugin->utilisateur("marie@example.fr");
+    const auto redirectTo = [&](const std::string& path) {
+        return LoopbackServer::reply(302, "", { { "Location", other.url(path) } });
+    };
+    const auto sawHeaders = [](const LoopbackServer::Received& request) {
+        return request.headers.count("X-Vask-Poste") + request.headers.count("X-Vask-Utilisateur");
+    };
+
+    // A download from another host is made without them.
+    server.route(kFeedPath, LoopbackServer::reply(200, feedOffering(other.url("/velorin-0.10.0.tar"))));
+    const auto offer = check(*plugin);
+    ASSERT_EQ(offer.kind, UpdateOutcome::Kind::available);
+    plugin->telecharger(*offer.item);
+    EXPECT_EQ(next().kind, UpdateOutcome::Kind::downloaded);
+    ASSERT_EQ(other.requestCount("/velorin-0.10.0.tar"), 1);
+    EXPECT_EQ(sawHeaders(other.requests().back()), 0u);
+
+    // The update host's redirects, of the feed or of a download of its own, are not followed.
+    server.route("/velorin-0.10.0.tar", redirectTo("/moved.tar"));
+    plugin->telecharger(UpdateFeed::parse(feedOffering(server.url("/velorin-0.10.0.tar")))->items.front());
+    EXPECT_EQ(next().kind, UpdateOutcome::Kind::unexpected);
+    server.route(kFeedPath, redirectTo(kFeedPath));
+    EXPECT_EQ(check(*plugin).kind, UpdateOutcome::Kind::unexpected);
+    EXPECT_EQ(other.requestCount("/moved.tar"), 0);
+    EXPECT_EQ(other.requestCount(kFeedPath), 0);
+
+    const auto toUpdateHost = server.requests();
+    ASSERT_EQ(toUpdateHost.size(), 3u);
+    for (const auto& request : toUpdateHost)
+        EXPECT_EQ(sawHeaders(request), 2u) << request.path;
+}
+
+TEST(UrlOrigin, IsTheSchemeAndAuthorityComparedWithoutCase)
+{
+    struct Case {
+        const char* url;
+        std::optional<std::string> origin;
+    };
+    const Case cases[] = {
+        { "https://maj.example.fr/velorin/appcast.json", "https://maj.example.fr" },
+        { "HTTPS://Maj.Example.FR:8443?x=1", "https://maj.example.fr:8443" },
+        { "http://maj.example.fr#top", "http://maj.example.fr" },
+        { "https://maj.example.fr@ailleurs.fr/v.tar", "https://maj.example.fr@ailleurs.fr" },
+        { "https://maj.example.fr.ailleurs.fr/v.tar", "https://maj.example.fr.ailleurs.fr" },
+        { "maj.example.fr/v.tar", std::nullopt },
+        { "https:///v.tar", std::nullopt },
+        { "://maj.example.fr", std::nullopt },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(korrelvane::urlOrigin(c.url), c.origin) << c.url;
 }
