@@ -31,6 +31,7 @@ using velorin::WorldPoint;
 struct NamedForest final : velorin::ForestService {
     const Table<std::vector<Tree>>& tiles() const override { return trees; }
     const Table<Canopy>& canopies() const override { return canopyTable; }
+    bool treesFailed(const Key&) const override { return false; }
     bool canopyFailed(const Key&) const override { return false; }
     void request(const velorin::WorldRect&) override { }
     void requestCanopy(const velorin::WorldRect&) override { }

@@ -49,6 +49,7 @@ public:
 
     const Table<std::vector<Tree>>& tiles() const override { return trees_.table; }
     const Table<Canopy>& canopies() const override { return canopies_.table; }
+    bool treesFailed(const Key& key) const override { return trees_.failedAt.contains(key); }
     bool canopyFailed(const Key& key) const override { return canopies_.failedAt.contains(key); }
     void request(const WorldRect& rect) override;
     void requestCanopy(const WorldRect& rect) override;

@@ -62,7 +62,8 @@ public:
     // Trees by tile; a tile without an entry has none yet.
     virtual const Table<std::vector<Tree>>& tiles() const = 0;
     virtual const Table<Canopy>& canopies() const = 0;
-    // Whether the tile's last canopy fetch failed.
+    // Whether the tile's last tree or canopy fetch failed.
+    virtual bool treesFailed(const Key& key) const = 0;
     virtual bool canopyFailed(const Key& key) const = 0;
     // Starts loading the trees of the tiles over `rect` that have none, are not loading and
     // did not fail in the last minute; `onChange` tells when they arrive.

@@ -140,7 +140,8 @@ void MapRenderer::prepareTreesAndBuildings(double now)
     const auto& forestTiles = forest_->tiles();
     if (preparingFlightFrame) {
         for (const ForestService::Key& key : keys) {
-            const bool trees = forestTiles.contains(key);
+            // Trees that failed to load are not waited for: the frame shows the ground bare.
+            const bool trees = forestTiles.contains(key) || forest_->treesFailed(key);
             if (trees && (!buildings_ || buildings_->tiles().contains(key)))
                 continue;
             flightResourcesReady = false;

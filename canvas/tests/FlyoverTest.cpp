@@ -43,6 +43,7 @@ std::vector<WorldPoint> straight(WorldPoint from, double meters, double bearing 
 struct NamedForest final : ForestService {
     const Table<std::vector<Tree>>& tiles() const override { return trees; }
     const Table<Canopy>& canopies() const override { return canopyTable; }
+    bool treesFailed(const Key&) const override { return false; }
     bool canopyFailed(const Key&) const override { return false; }
     void request(const WorldRect&) override { }
     void requestCanopy(const WorldRect&) override { }

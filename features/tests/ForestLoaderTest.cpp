@@ -175,6 +175,7 @@ TEST_F(ForestLoaderTest, AFailedTileIsHeldOffAMinute)
     finishLoad();
     finishLoad();
     EXPECT_TRUE(loader->tiles().empty());
+    EXPECT_TRUE(loader->treesFailed({15, kX, kY}));
     EXPECT_TRUE(loader->canopyFailed({15, kX, kY}));
     EXPECT_EQ(changes, 0) << "a failure changes nothing to draw";
 

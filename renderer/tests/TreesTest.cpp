@@ -232,9 +232,12 @@ TEST_F(Trees, AFlightWaitsForTheTreesOfEveryTileAround)
     ASSERT_EQ(waits.size(), tiles.size());
     EXPECT_EQ(waits.front(), fmt::format("arbres 15 {} {}", tiles.front().x, tiles.front().y));
 
-    // A tile without trees counts as complete.
+    // A tile without trees counts as complete, and so does one whose trees failed to load.
     for (const Key& key : tiles)
         forest->trees[key] = {};
+    forest->trees.erase(tiles.front());
+    EXPECT_FALSE(renderer->flightReadiness(renderer->camera));
+    forest->treesFailedFor.insert(tiles.front());
     EXPECT_TRUE(renderer->flightReadiness(renderer->camera));
 }
 
