@@ -196,8 +196,10 @@ public:
     static constexpr double kTourSummitReachMeters = 300;
     // Prepared flights: 60 frames a second, at most 6 ms of preparation a display frame,
     // retried every 0.1 s while waiting; played at half resolution, never more than 1/30 s
-    // of flight time a display frame.
+    // of flight time a display frame, once at least a second of frames lies ahead (more when
+    // preparation runs slower than the flight).
     static constexpr double kFlightFrameRate = 60;
+    static constexpr double kFlightLeadSeconds = 1;
     static constexpr double kFlightPreparationSliceSeconds = 0.006;
     static constexpr double kFlightRetrySeconds = 0.1;
     static constexpr double kFlightWaitReportSeconds = 20;
@@ -835,6 +837,9 @@ private:
     // One display frame of the running flight: prepares frames ahead or plays them; false
     // once the flight has ended.
     bool flightStep(Flight flight);
+    // Prepares the flight's next frames within one display frame's slice, or none while
+    // the next waits for what it shows and was tried less than the retry interval ago.
+    void prepareFlightFrames(Flight& flight, double time);
     // Writes a stepped flight back, unless something ended it meanwhile.
     void storeFlight(const Flight& flight);
     // Fetches the tiles and elevation grids the flight will show, in the order it needs them.

@@ -298,80 +298,98 @@ void MapCanvasView::storeFlight(const Flight& flight)
         *flight_ = flight;
 }
 
+void MapCanvasView::prepareFlightFrames(Flight& flight, double time)
+{
+    FlightFrameSequence<PreparedFlightFrame>& sequence = *flight.prepared;
+    if (flight.waitingSince && time - flight.lastPreparation < kFlightRetrySeconds)
+        return;
+    flight.lastPreparation = time;
+    const double deadline = time + kFlightPreparationSliceSeconds;
+    do {
+        const double t = sequence.nextTime();
+        renderer_->detailBias = kFlightDetailBias;
+        auto candidate = applyFlightFrame(flight, t);
+        if (!candidate || !std::isfinite(candidate->zoom) || candidate->zoom < minZoom_ || candidate->zoom > maxZoom())
+            candidate = sequence.frames().empty() ? flight.initialCamera : sequence.frames().back().scene.camera;
+        const Camera live = renderer_->camera;
+        const MapRenderer::SavedFrame state = renderer_->savedFrame();
+        const bool ready = renderer_->flightReadiness(*candidate);
+        const bool takenAnyway = !ready
+            && (resourceWait_.hasGivenUp() || (flight.waitingSince && resourceWait_.givesUp(*flight.waitingSince, now())));
+        if (!ready && !takenAnyway) {
+            renderer_->restoreFrameState(live, state);
+            if (!flight.heldBackSince)
+                flight.heldBackSince = time;
+            if (!flight.waitingSince) {
+                flight.waitingSince = time;
+            } else if (time - *flight.heldBackSince > kFlightWaitReportSeconds
+                && time - lastWaitReport_ > kFlightWaitReportSeconds
+                && platform::launchArgumentValue("-filmTo", environment_.arguments)) {
+                lastWaitReport_ = time;
+                const std::set<std::string> distinct(renderer_->flightWaits.begin(), renderer_->flightWaits.end());
+                std::vector<std::string> waits(distinct.begin(), distinct.end());
+                if (waits.size() > kMaxWaitsReported)
+                    waits.resize(kMaxWaitsReported);
+                fmt::print("film : attente à {:.1f} s — {}\n", t, fmt::join(waits, " ; "));
+                std::fflush(stdout);
+            }
+            return;
+        }
+        if (takenAnyway && flightWarnedOfMissing_ != flight.id) {
+            flightWarnedOfMissing_ = flight.id;
+            platform::Log::warning(platform::logcat::canvas,
+                "{} : images prises sans tout ce qu'elles montrent après {} s d'attente", animationName_,
+                ResourceWait::kPatienceSeconds);
+        }
+        PreparedFlightFrame frame{renderer_->captureScene(*candidate), overlayPlacements()};
+        renderer_->restoreFrameState(live, state);
+        sequence.append(std::move(frame));
+        flight.waitingSince.reset();
+        if (ready)
+            flight.heldBackSince.reset();
+    } while (!sequence.isComplete() && now() < deadline);
+
+    if (sequence.isComplete()) {
+        flightPreload_.reset();
+        if (services_.loader)
+            services_.loader->setDesired({});
+    }
+}
+
 bool MapCanvasView::flightStep(Flight flight)
 {
     const double time = now();
     FlightFrameSequence<PreparedFlightFrame>* sequence = flight.prepared.get();
-    if (sequence && !sequence->isComplete()) {
-        if (flight.waitingSince && time - flight.lastPreparation < kFlightRetrySeconds)
-            return true;
-        flight.lastPreparation = time;
-        const double deadline = time + kFlightPreparationSliceSeconds;
-        do {
-            const double t = sequence->nextTime();
-            renderer_->detailBias = kFlightDetailBias;
-            auto candidate = applyFlightFrame(flight, t);
-            if (!candidate || !std::isfinite(candidate->zoom) || candidate->zoom < minZoom_ || candidate->zoom > maxZoom())
-                candidate = sequence->frames().empty() ? flight.initialCamera : sequence->frames().back().scene.camera;
-            const Camera live = renderer_->camera;
-            const MapRenderer::SavedFrame state = renderer_->savedFrame();
-            const bool ready = renderer_->flightReadiness(*candidate);
-            const bool takenAnyway = !ready
-                && (resourceWait_.hasGivenUp() || (flight.waitingSince && resourceWait_.givesUp(*flight.waitingSince, now())));
-            if (!ready && !takenAnyway) {
-                renderer_->restoreFrameState(live, state);
-                if (!flight.heldBackSince)
-                    flight.heldBackSince = time;
-                if (!flight.waitingSince) {
-                    flight.waitingSince = time;
-                } else if (time - *flight.heldBackSince > kFlightWaitReportSeconds
-                    && time - lastWaitReport_ > kFlightWaitReportSeconds
-                    && platform::launchArgumentValue("-filmTo", environment_.arguments)) {
-                    lastWaitReport_ = time;
-                    const std::set<std::string> distinct(renderer_->flightWaits.begin(), renderer_->flightWaits.end());
-                    std::vector<std::string> waits(distinct.begin(), distinct.end());
-                    if (waits.size() > kMaxWaitsReported)
-                        waits.resize(kMaxWaitsReported);
-                    fmt::print("film : attente à {:.1f} s — {}\n", t, fmt::join(waits, " ; "));
-                    std::fflush(stdout);
-                }
-                storeFlight(flight);
-                if (onFlyoverProgress) {
-                    onFlyoverProgress(std::min(0.999,
-                        (double(sequence->frames().size()) + renderer_->flightPreparationProgress)
-                            / double(sequence->frameCount())));
-                }
-                return true;
-            }
-            if (takenAnyway && flightWarnedOfMissing_ != flight.id) {
-                flightWarnedOfMissing_ = flight.id;
-                platform::Log::warning(platform::logcat::canvas,
-                    "{} : images prises sans tout ce qu'elles montrent après {} s d'attente", animationName_,
-                    ResourceWait::kPatienceSeconds);
-            }
-            PreparedFlightFrame frame{renderer_->captureScene(*candidate), overlayPlacements()};
-            renderer_->restoreFrameState(live, state);
-            sequence->append(std::move(frame));
-            flight.waitingSince.reset();
-            if (ready)
-                flight.heldBackSince.reset();
-        } while (!sequence->isComplete() && now() < deadline);
-
+    FlightPlayback& playback = flight.playback;
+    // Frames are prepared ahead of playback in every display frame until the last, and
+    // playback waits, the view keeping its picture, while too few lie ahead of it.
+    const auto waitForFrames = [&] {
+        const double spent = time - flight.requestedAt;
+        const double pace = spent > 0 ? sequence->preparedUntil() / spent : INFINITY;
+        if (sequence->leads(playback.elapsed, pace, kFlightLeadSeconds))
+            return false;
+        playback.moving = false;
+        playback.lastTime.reset();
+        playback.pending.reset();
         storeFlight(flight);
         if (onFlyoverProgress)
-            onFlyoverProgress(double(sequence->frames().size()) / double(sequence->frameCount()));
-        if (sequence->isComplete()) {
+            onFlyoverProgress(std::min(0.999, sequence->leadShare(playback.elapsed, pace, kFlightLeadSeconds)));
+        return true;
+    };
+    if (sequence && !sequence->isComplete()) {
+        prepareFlightFrames(flight, time);
+        if (!playback.moving && waitForFrames())
+            return true;
+    }
+    if (sequence && !playback.moving) {
+        playback.moving = true;
+        if (flightRasterScale_ != kFlightRasterScale) {
             flightRasterScale_ = kFlightRasterScale;
             window_.setPreferredFrameRate(kFlightFrameRate);
-            flightPreload_.reset();
-            if (services_.loader)
-                services_.loader->setDesired({});
         }
-        return true;
     }
 
-    FlightPlayback& playback = flight.playback;
-    if (!playback.lastTime) {
+    if (!playback.lastTime && playback.elapsed == 0) {
         platform::Log::info(platform::logcat::canvas, "{} : en mouvement {:.2f} s après la demande", animationName_,
             time - flight.requestedAt);
     }
@@ -394,8 +412,12 @@ bool MapCanvasView::flightStep(Flight flight)
         }
     } else {
         const PreparedFlightFrame* frame = sequence->frame(t);
-        if (!frame)
+        if (!frame) {
+            // Caught up with the preparation: the view keeps its picture until frames lie
+            // ahead again.
+            waitForFrames();
             return true;
+        }
         frame->scene.restore(*renderer_);
         applyMarkerPlacements(frame->overlays.markers);
         applyToponymPlacements(frame->overlays.labels);

@@ -101,8 +101,9 @@ void MapCanvasView::recordAnimationFrame(double dt)
         finishRecording();
         return;
     }
-    // Recording starts with the motion, once a flight is prepared or a flyover's start ready.
-    if ((flight_ && flight_->prepared && !flight_->prepared->isComplete()) || (flyover_ && flyover_->preparing))
+    // Recording waits for the motion: a prepared flight's frames lying ahead, a flyover's
+    // start ready.
+    if ((flight_ && flight_->prepared && !flight_->playback.moving) || (flyover_ && flyover_->preparing))
         return;
     dumpFrame();
     if (flight_ && flight_->prepared) {

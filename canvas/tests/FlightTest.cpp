@@ -45,12 +45,13 @@ WorldPoint north(WorldPoint from, double meters)
     return to;
 }
 
-// A clock that moves a millisecond each time it is read, so that a display frame's share of
+// A clock that moves `tick` seconds each time it is read, so that a display frame's share of
 // preparation runs out as it would on a real clock.
 struct TickingClock final : platform::Clock {
     std::shared_ptr<platform::ManualClock> base;
+    double tick = 0.001;
     mutable std::atomic<int> reads {0};
-    double now() const override { return base->now() + 0.001 * reads++; }
+    double now() const override { return base->now() + tick * reads++; }
     void after(double delay, platform::Executor::Task task) override { base->after(delay, std::move(task)); }
 };
 
@@ -81,12 +82,13 @@ protected:
         return canvas;
     }
 
-    // A canvas pitched at 60° over the massif at zoom 13, whose clock moves a millisecond each
-    // time it is read.
-    std::shared_ptr<MapCanvasView> tickingCanvas(std::vector<std::string> arguments)
+    // A canvas pitched at 60° over the massif at zoom 13, whose clock moves `tick` seconds
+    // each time it is read.
+    std::shared_ptr<MapCanvasView> tickingCanvas(std::vector<std::string> arguments, double tick = 0.001)
     {
         auto ticking = std::make_shared<TickingClock>();
         ticking->base = clock;
+        ticking->tick = tick;
         MapCanvasView::Environment environment {ticking, mainQueue, defaults, folder / "journal.log", std::move(arguments), {}};
         auto canvas = MapCanvasView::make(window, *context, library,
             MapCanvasView::Services {SheetCatalog {}, {}, {}, {}, {}, {}}, std::move(environment));
@@ -106,14 +108,16 @@ protected:
     }
 
     // Gives the canvas a texture cache and, each display frame, the tiles its flight's
-    // frame asked for, until the flight is prepared; the display frames it took.
-    int prepareWithEveryTile(MapCanvasView& canvas, double secondsPerDisplayFrame = kFlightRetry)
+    // frame asked for, until the flight is prepared (or, `untilMoving`, until it moves); the
+    // display frames it took.
+    int prepareWithEveryTile(MapCanvasView& canvas, double secondsPerDisplayFrame = kFlightRetry, bool untilMoving = false)
     {
         auto cache = std::make_shared<TextureCache>(clock);
         canvas.renderer().textures = cache;
         const auto tile = plain();
         int displayFrames = 0;
-        while (canvas.flight() && !canvas.flight()->prepared->isComplete() && displayFrames < 20000) {
+        while (canvas.flight() && !canvas.flight()->prepared->isComplete()
+            && !(untilMoving && canvas.flight()->playback.moving) && displayFrames < 20000) {
             clock->advance(secondsPerDisplayFrame);
             canvas.step(clock->now(), clock->now() + kFrameSeconds);
             for (const TileKey& key : canvas.renderer().desired) {
@@ -194,16 +198,41 @@ TEST(Flight, ItsTilesAreLookedForAtEachHalfSecondOfTheApproachAndAlongItsTail)
     EXPECT_EQ(tour.endTime(), 82);
 }
 
-TEST(FlightFrameSequence, HoldsEveryFrameOfItsDurationAndShowsNoneUntilComplete)
+TEST(FlightFrameSequence, ShowsThePreparedFramesAndLetsPlaybackMoveOnceEnoughLieAhead)
 {
     FlightFrameSequence<int> sequence(12, 60);
     EXPECT_EQ(sequence.frameCount(), 721u);
-    for (int frame = 0; frame < 720; ++frame)
-        sequence.append(frame);
-    EXPECT_EQ(sequence.frame(0.5), nullptr) << "not complete";
+    EXPECT_EQ(sequence.frame(0), nullptr);
+    EXPECT_FALSE(sequence.leads(0, INFINITY, 1));
+    EXPECT_EQ(sequence.leadShare(0, INFINITY, 1), 0);
+
+    struct Case {
+        int frames;
+        double elapsed, pace;
+        bool leads;
+    };
+    for (auto c : {
+             Case {60, 0, 2, false}, // just short of a second ahead
+             Case {61, 0, 2, true},
+             Case {61, 0, INFINITY, true},
+             Case {61, 0, 0.5, false}, // half as fast as the flight: half of its 12 s ahead
+             Case {361, 0, 0.5, true},
+             Case {361, 5.5, 0.5, false}, // 6.5 s left, 3.25 s needed, 0.5 s ahead
+             Case {600, 9.5, 2, false}, // 2.5 s left but less than a second ahead
+             Case {720, 11.5, 2, false}, // the last second waits for the last frame
+         }) {
+        while (int(sequence.frames().size()) < c.frames)
+            sequence.append(int(sequence.frames().size()));
+        EXPECT_EQ(sequence.leads(c.elapsed, c.pace, 1), c.leads) << c.frames << " " << c.elapsed << " " << c.pace;
+        EXPECT_EQ(sequence.leadShare(c.elapsed, c.pace, 1) == 1, c.leads) << c.frames << " " << c.elapsed;
+        EXPECT_EQ(*sequence.frame(0.5), 30);
+        EXPECT_EQ(*sequence.frame(-1), 0);
+        EXPECT_EQ(*sequence.frame(double(c.frames - 1) / 60), c.frames - 1);
+        EXPECT_EQ(sequence.frame(double(c.frames) / 60), nullptr) << "not prepared yet";
+        EXPECT_EQ(sequence.frame(40), nullptr);
+    }
     sequence.append(720);
-    EXPECT_EQ(*sequence.frame(0.5), 30);
-    EXPECT_EQ(*sequence.frame(-1), 0);
+    EXPECT_TRUE(sequence.leads(11.9, 0, 1));
     EXPECT_EQ(*sequence.frame(40), 720);
     for (auto [duration, rate] : {std::pair {-1.0, 60.0}, std::pair {double(NAN), 60.0}, std::pair {1.0, 0.0}})
         EXPECT_THROW(FlightFrameSequence<int>(duration, rate), std::invalid_argument) << duration << " " << rate;
@@ -308,32 +337,34 @@ TEST_F(FlightTest, WithoutASummitLabelNearTheAimedPointTheTourCirclesThePointIts
     EXPECT_NEAR(canvas->flight()->target.y, aimed.y, 1e-12);
 }
 
-TEST_F(FlightTest, ALandingFlightIsPreparedWholeThenPlayedAtSixtyHertzAndHoldsItsLastFrame)
+TEST_F(FlightTest, ALandingFlightMovesOnceASecondOfItLiesAheadThenPlaysAtSixtyHertzAndHoldsItsLastFrame)
 {
     auto canvas = pitchedCanvas();
     canvas->startFlight(placeAt(north(eyeGround(*canvas), 20000)), false);
     ASSERT_TRUE(canvas->flight() && canvas->flight()->prepared);
-    EXPECT_EQ(canvas->flight()->prepared->frameCount(), 601u) << "10 s of flight at 60 frames a second";
+    const auto prepared = canvas->flight()->prepared;
+    EXPECT_EQ(prepared->frameCount(), 601u) << "10 s of flight at 60 frames a second";
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.front(), 0.0);
     const int drawsBefore = window.draws;
 
-    prepareWithEveryTile(*canvas);
+    prepareWithEveryTile(*canvas, kFlightRetry, true);
     ASSERT_TRUE(canvas->flight());
-    EXPECT_TRUE(canvas->flight()->prepared->isComplete());
-    EXPECT_EQ(window.draws, drawsBefore) << "nothing is shown while preparing";
+    EXPECT_TRUE(canvas->flight()->playback.moving);
+    EXPECT_GE(prepared->preparedUntil(), MapCanvasView::kFlightLeadSeconds) << "a second of frames ahead";
+    EXPECT_EQ(window.draws, drawsBefore + 1) << "nothing is shown before, the first frame as it moves";
     for (std::size_t at = 1; at + 1 < progress.size(); ++at)
-        ASSERT_LT(*progress[at], 1.0) << "not before every frame is there";
-    ASSERT_TRUE(progress.back());
-    EXPECT_EQ(*progress.back(), 1.0);
+        ASSERT_LT(*progress[at], 1.0) << "not before it moves";
+    EXPECT_EQ(progress.back(), std::nullopt) << "the wave leaves as it moves";
     EXPECT_EQ(canvas->flightRasterScale(), 0.5);
     EXPECT_EQ(window.preferredFrameRate, 60.0);
+    prepareWithEveryTile(*canvas);
+    ASSERT_TRUE(prepared->isComplete());
 
     // Playback: nil progress each frame, a late frame advancing a thirtieth of a second.
     clock->advance(kFrameSeconds);
     canvas->step(clock->now(), clock->now() + kFrameSeconds);
     EXPECT_EQ(progress.back(), std::nullopt);
-    EXPECT_EQ(window.draws, drawsBefore + 1);
     const double shown = canvas->flight()->playback.elapsed;
     clock->advance(0.2);
     canvas->step(clock->now(), clock->now() + kFrameSeconds);
@@ -353,6 +384,61 @@ TEST_F(FlightTest, ALandingFlightIsPreparedWholeThenPlayedAtSixtyHertzAndHoldsIt
     EXPECT_FALSE(canvas->isFlying());
     EXPECT_FALSE(canvas->renderer().heldFlightScene);
     ASSERT_TRUE(flights.back() == std::nullopt);
+}
+
+TEST_F(FlightTest, PlaybackThatCatchesUpWithItsFramesWaitsOnItsPictureUntilEnoughLieAheadAgain)
+{
+    auto canvas = tickingCanvas({"velorin"});
+    canvas->onFlyoverProgress = [this](std::optional<double> value) { progress.push_back(value); };
+    auto cache = std::make_shared<TextureCache>(clock);
+    canvas->renderer().textures = cache;
+    canvas->startFlight(placeAt(north(eyeGround(*canvas), 20000)), false);
+    const auto prepared = canvas->flight()->prepared;
+    const auto tile = plain();
+    // As the flight first moves its tiles are dropped, and none comes for two seconds.
+    std::optional<int> droughtFrom;
+    int holds = 0;
+    bool wasMoving = false;
+    int drawsAtHold = 0;
+    for (int frame = 0; canvas->flight() && frame < 20000; ++frame) {
+        clock->advance(kFrameSeconds);
+        canvas->step(0, kFrameSeconds);
+        if (!canvas->flight())
+            break;
+        const FlightPlayback& playback = canvas->flight()->playback;
+        if (!droughtFrom && playback.moving) {
+            droughtFrom = frame;
+            cache = std::make_shared<TextureCache>(clock);
+            canvas->renderer().textures = cache;
+        }
+        if (!droughtFrom || frame - *droughtFrom > 120) {
+            for (const TileKey& key : canvas->renderer().desired) {
+                if (!cache->contains(key))
+                    cache->insert(tile, key);
+            }
+            canvas->flightResourceArrived();
+        }
+        if (playback.moving) {
+            ASSERT_LE(playback.elapsed, prepared->preparedUntil() + 0.5 / MapCanvasView::kFlightFrameRate)
+                << "only prepared frames are shown";
+            ASSERT_EQ(progress.back(), std::nullopt) << "the wave leaves while it moves";
+            if (!wasMoving && holds > 0) {
+                ASSERT_TRUE(prepared->isComplete()
+                    || prepared->preparedUntil() - playback.elapsed >= MapCanvasView::kFlightLeadSeconds)
+                    << "moving again with a second ahead";
+            }
+        } else if (wasMoving) {
+            ++holds;
+            drawsAtHold = window.draws;
+            ASSERT_TRUE(progress.back() && *progress.back() < 1) << "the wave shows while it waits";
+        } else if (holds > 0) {
+            ASSERT_EQ(window.draws, drawsAtHold) << "the picture stays while it waits";
+        }
+        wasMoving = playback.moving;
+    }
+    EXPECT_GT(holds, 0);
+    EXPECT_FALSE(canvas->flight()) << "the flight plays to its end";
+    EXPECT_TRUE(canvas->arrivalFrame());
 }
 
 TEST_F(FlightTest, PreparationSpendsAboutSixMillisecondsOfEachDisplayFrame)
@@ -484,10 +570,11 @@ TEST_F(FlightTest, APreparedFlightIsRecordedFromItsFramesThirtyPosesASecond)
     canvas->startFlight(placeAt(north(eyeGround(*canvas), 20000)), false);
     ASSERT_TRUE(canvas->flight());
     const auto sequence = canvas->flight()->prepared;
-    prepareWithEveryTile(*canvas);
+    prepareWithEveryTile(*canvas, kFlightRetry, true);
     ASSERT_TRUE(canvas->recording()) << "from the first frame played";
     EXPECT_EQ(canvas->recording()->poses.size(), 1u);
 
+    prepareWithEveryTile(*canvas);
     runFor(*canvas, 12);
     ASSERT_FALSE(canvas->flight());
     EXPECT_FALSE(canvas->recording());
