@@ -87,10 +87,10 @@ TEST(GPXImportMessage, SaysWhichFilesHadNoPointAfterWhatWasImported)
         std::optional<std::string> message;
     };
     for (const Case& c : {
-             Case { { 3, {} }, std::nullopt },
-             Case { { 0, {} }, std::nullopt },
-             Case { { 2, { "vide.gpx" } }, "2 trajet(s) importé(s). Aucun point lisible dans : vide.gpx." },
-             Case { { 0, { "a.gpx", "b.xml" } }, "Aucun point lisible dans : a.gpx, b.xml." },
+             Case { { 3, {}, {} }, std::nullopt },
+             Case { { 0, {}, {} }, std::nullopt },
+             Case { { 2, { "vide.gpx" }, {} }, "2 trajet(s) importé(s). Aucun point lisible dans : vide.gpx." },
+             Case { { 0, { "a.gpx", "b.xml" }, {} }, "Aucun point lisible dans : a.gpx, b.xml." },
              Case { { 1, { "a.gpx" }, { "refuges.gpx" } },
                  "1 trajet(s) importé(s). Aucun point lisible dans : a.gpx. Ce fichier ne contient aucun trajet : "
                  "refuges.gpx." },
