@@ -86,8 +86,10 @@ void AccountService::restore()
     const auto startedUnder = generation_;
     readToken([this, startedUnder, restored = std::move(restored)](std::optional<std::string> token) {
         // A sign-in that answered first has the last word.
-        if (generation_ == startedUnder && token)
+        if (generation_ == startedUnder && token) {
+            ++sessionNumber_;
             setAccount(restored);
+        }
         tellPluginWho();
     });
 }
@@ -152,6 +154,7 @@ void AccountService::accept(const AccountReply& reply, Completion completion)
             reply.session->size());
         return completion(failure(kUnexpectedReplyMessage));
     }
+    ++sessionNumber_;
     store(reply.email.value_or(""), reply.nom.value_or(""));
     unsavedToken_.reset();
     const auto signedInAs = generation_;
@@ -183,24 +186,27 @@ void AccountService::deleteAccount(Completion completion)
 {
     if (!isAvailable())
         return later([completion = std::move(completion)] { completion(failure(kUnavailableMessage)); });
-    const auto startedUnder = generation_;
-    readToken([this, startedUnder, completion = std::move(completion)](std::optional<std::string> token) {
-        if (generation_ != startedUnder)
-            return completion(std::nullopt);
+    // Bound to the session, not to the account's assignment: the sheet's own session check
+    // stores the same account again meanwhile, and must not cancel the deletion.
+    const auto startedIn = sessionNumber_;
+    readToken([this, startedIn, completion = std::move(completion)](std::optional<std::string> token) {
+        // Signed out, or into another account, meanwhile: the token is not the one to delete.
+        if (sessionNumber_ != startedIn)
+            return completion(failure(kSessionExpiredMessage));
         if (!token) {
             signOut();
             return completion(failure(kSessionExpiredMessage));
         }
-        post("supprimer", { { "confirmer", "oui" } }, std::move(token),
-            [this, startedUnder, completion](Answer answer) {
-                if (answer.failure)
-                    return completion(std::move(answer.failure));
-                if (!answer.reply->ok)
-                    return completion(failure(answer.reply->erreur.value_or(std::string(kDeletionRefusedMessage))));
-                if (generation_ == startedUnder)
-                    signOut();
-                completion(std::nullopt);
-            });
+        post("supprimer", { { "confirmer", "oui" } }, std::move(token), [this, startedIn, completion](Answer answer) {
+            if (answer.failure)
+                return completion(std::move(answer.failure));
+            if (!answer.reply->ok)
+                return completion(failure(answer.reply->erreur.value_or(std::string(kDeletionRefusedMessage))));
+            // An account signed in since stays signed in.
+            if (sessionNumber_ == startedIn)
+                signOut();
+            completion(std::nullopt);
+        });
     });
 }
 
@@ -236,6 +242,7 @@ void AccountService::checkSession(std::function<void()> done)
 
 void AccountService::signOut()
 {
+    ++sessionNumber_;
     unsavedToken_.reset();
     std::weak_ptr<AccountService*> weak = lifetime_;
     keychain_->remove(std::string(kSessionItem), [weak](Keychain::Status status) {

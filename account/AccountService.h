@@ -104,7 +104,9 @@ public:
     // Any reply the server gives shows a notice, so the screen never tells which addresses
     // have an account.
     void requestPasswordReset(const std::string& email, NoticeCompletion completion);
-    // Without a stored token it signs out here and fails: nothing was deleted.
+    // Deletes the account of the session in force, then signs it out. Without a stored
+    // token it signs out here and fails: nothing was deleted. It fails too, and sends
+    // nothing, when that session ended before the token was read.
     void deleteAccount(Completion completion);
     // Asks the server who holds the stored token: a known account is stored again, a token
     // the server refuses signs out, and anything else changes nothing. `done` runs once it
@@ -152,6 +154,9 @@ private:
     // Raised by every assignment of the account: work begun under an older one (a reply, a
     // keychain answer) changes nothing.
     std::uint64_t generation_ = 0;
+    // Raised when a session begins or ends (a sign-in, a restore, a sign-out), and not by a
+    // check that stores its account again: a deletion holds to the session it began in.
+    std::uint64_t sessionNumber_ = 0;
     // The token of this run when the keychain could not keep it.
     std::optional<std::string> unsavedToken_;
     bool keychainTroubleLogged_ = false;

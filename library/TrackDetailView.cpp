@@ -177,9 +177,17 @@ void TrackDetailView::buildSections()
     column->addWidget(makeSummary());
     column->addWidget(makeProfile());
     if (track_.points.size() >= 2) {
-        auto* preview = new TrackMapPreview(track_, model_, content);
-        connect(preview, &TrackMapPreview::tapped, this, [this] { showOnMap(); });
-        column->addWidget(preview);
+        if (preview_) {
+            preview_->setTrack(track_);
+        } else {
+            preview_ = new TrackMapPreview(track_, model_);
+            connect(preview_, &TrackMapPreview::tapped, this, [this] { showOnMap(); });
+        }
+        // Moved into the new sections before the old ones go.
+        column->addWidget(preview_);
+    } else {
+        delete preview_;
+        preview_ = nullptr;
     }
     if (QWidget* edits = makeEdits())
         column->addWidget(edits);

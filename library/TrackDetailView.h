@@ -25,6 +25,7 @@ class QVBoxLayout;
 namespace velorin {
 
 class AppModel;
+class TrackMapPreview;
 
 // One saved track on the library sheet: its name and start, its figures, its altitude
 // profile, the two edits, export and deletion. It changes no stored track itself: renames,
@@ -83,7 +84,8 @@ public:
     QMessageBox* exportAlert() const { return exportAlert_; }
 
 private:
-    // Builds every section from the track and its figures, replacing those shown.
+    // Builds every section from the track and its figures, replacing those shown. The map
+    // preview stays and is handed the track, showing its picture until the new one is drawn.
     void buildSections();
     void writeExportFile();
     bool isRecording() const;
@@ -103,6 +105,8 @@ private:
     QLabel* name_ = nullptr;
     QAbstractButton* rename_ = nullptr;
     QAbstractButton* export_ = nullptr;
+    // Only for a track of two points or more.
+    TrackMapPreview* preview_ = nullptr;
     std::vector<QAbstractButton*> edits_;
     QPointer<QDialog> renameDialog_;
     QPointer<QMessageBox> editConfirmation_;

@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace velorin {
 
@@ -219,15 +220,6 @@ TracksView::TracksView(AppModel& model, TrackAction onShow, TrackAction onFlyove
     refresh();
 }
 
-TracksView::~TracksView()
-{
-    if (!importer_.joinable())
-        return;
-    importer_.join();
-    // The tracks are stored; the list the sheet would have reloaded still has to be.
-    model_.tracks().reloadSavedTracks();
-}
-
 QWidget& TracksView::emptyState(Tab tab) const
 {
     return tab == Tab::tracks ? *empty_ : tab == Tab::views ? *viewsEmpty_ : *videosEmpty_;
@@ -393,13 +385,21 @@ void TracksView::deleteSelected()
     const TrackRecorder& recorder = model_.tracks();
     const bool recording = recorder.isRecording()
         && std::find(ids.begin(), ids.end(), recorder.current()->metadata.id) != ids.end();
-    if (!recording) {
+    if (ids.size() == 1 && !recording) {
         deleteTracks(ids);
         return;
     }
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Supprimer"),
-        QStringLiteral("Supprimer le trajet en cours ?"), QMessageBox::NoButton, this);
-    box->setInformativeText(QStringLiteral("L'enregistrement sera arrêté, puis le trajet supprimé."));
+    // Several rows go only once the walker has seen how many: a Control-A then Delete
+    // would otherwise take the whole library.
+    const bool several = ids.size() > 1;
+    const QString question = several ? QStringLiteral("Supprimer %1 trajets ?").arg(ids.size())
+                                     : QStringLiteral("Supprimer le trajet en cours ?");
+    QString consequence = several ? QStringLiteral("Cette action est définitive.")
+                                  : QStringLiteral("L'enregistrement sera arrêté, puis le trajet supprimé.");
+    if (several && recording)
+        consequence += QStringLiteral(" L'enregistrement en cours sera arrêté.");
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Supprimer"), question, QMessageBox::NoButton, this);
+    box->setInformativeText(consequence);
     box->setAttribute(Qt::WA_DeleteOnClose);
     QPushButton* confirm = box->addButton(QStringLiteral("Supprimer"), QMessageBox::DestructiveRole);
     box->addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
@@ -484,23 +484,24 @@ void TracksView::importFiles(std::vector<std::filesystem::path> files)
         return;
     importing_ = true;
     import_->setEnabled(false);
-    if (importer_.joinable())
-        importer_.join();
-    importer_ = std::thread([sheet = QPointer<TracksView>(this), queue = model_.mainQueue(),
-                                root = model_.tracks().store().root(), files = std::move(files),
-                                now = std::chrono::system_clock::now()]() mutable {
+    // The worker holds nothing the sheet or the model own: a large import goes on after the
+    // sheet is closed, and closing it never waits.
+    std::thread([sheet = QPointer<TracksView>(this), model = QPointer<AppModel>(&model_), queue = model_.mainQueue(),
+                    root = model_.tracks().store().root(), files = std::move(files),
+                    now = std::chrono::system_clock::now()]() mutable {
         GPXImportResult result = importGPXFiles(root, files, now);
-        // Dropped if the sheet is gone by then; its destructor reloads instead.
-        queue->post([sheet = std::move(sheet), result = std::move(result)] {
+        queue->post([sheet = std::move(sheet), model = std::move(model), result = std::move(result)] {
             if (sheet)
                 sheet->finishImport(result);
+            else if (model)
+                // Nobody is left to tell what failed; the stored tracks are still listed.
+                model->tracks().reloadSavedTracks();
         });
-    });
+    }).detach();
 }
 
 void TracksView::finishImport(const GPXImportResult& result)
 {
-    importer_.join();
     importing_ = false;
     import_->setEnabled(true);
     model_.tracks().reloadSavedTracks();

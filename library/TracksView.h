@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 class QAbstractButton;
@@ -33,7 +32,8 @@ struct GPXImportResult;
 // of GPX files, a track's detail pushed over the list when a row is opened, then the saved
 // views and videos, each tab with its empty state. Reads and writes tracks through the
 // model's recorder, captures through its capture store; the import runs on a worker thread
-// of its own, joined when the sheet goes. GUI thread only; the model outlives it.
+// of its own, which the sheet does not wait for: an import that ends after the sheet has gone
+// has the model list its tracks. GUI thread only; the model outlives it.
 class TracksView : public QDialog {
 public:
     enum class Tab { tracks, views, videos };
@@ -44,7 +44,6 @@ public:
 
     // `onShow` shows a track on the map, `onFlyover` flies over it; the sheet closes after either.
     TracksView(AppModel& model, TrackAction onShow, TrackAction onFlyover, QWidget* parent = nullptr);
-    ~TracksView() override;
 
     Tab tab() const { return tab_; }
     void setTab(Tab tab);
@@ -67,8 +66,8 @@ public:
     void beginRename(int row);
     QDialog* renameDialog() const { return renameDialog_; }
     QLineEdit* renameField() const;
-    // Deleting ("Supprimer", Delete) the selected rows; the recording one asks first, in
-    // the box open meanwhile.
+    // Deleting ("Supprimer", Delete) the selected rows: one row goes at once, while several,
+    // or the one being recorded, ask first, in the box open meanwhile.
     void deleteSelected();
     QMessageBox* deleteConfirmation() const { return deleteConfirmation_; }
 
@@ -123,7 +122,6 @@ private:
     QPointer<QMessageBox> deleteConfirmation_;
     QPointer<QMessageBox> importAlert_;
     bool importing_ = false;
-    std::thread importer_;
     // What the list was built from: a new list, new figures or a recording rebuild it.
     std::string shown_;
 };

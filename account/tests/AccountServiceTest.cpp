@@ -19,6 +19,18 @@ protected:
     }
 
     std::optional<nlohmann::json> storedAccount() const { return defaults->dictionary(AccountService::kAccountKey); }
+
+    static constexpr const char* kDeletion = "/wd/bloc/velorin%7Csupprimer";
+
+    // Every action answers `body`; a deletion waits for `release` first.
+    void holdDeletions(std::shared_future<void> release, std::string body)
+    {
+        server.route(kActions, [release, body](const httplib::Request& request, httplib::Response& response) {
+            if (request.target == kDeletion)
+                release.wait_for(std::chrono::seconds(20));
+            response.set_content(body, "application/json");
+        });
+    }
 };
 
 } // namespace
@@ -191,6 +203,90 @@ TEST_F(AccountServiceTest, DeletingWithoutAStoredTokenSignsOutHereAndSaysNothing
     EXPECT_EQ(accounts->account(), std::nullopt);
     EXPECT_EQ(storedAccount(), std::nullopt);
     EXPECT_TRUE(requestsTo("/wd/bloc/velorin%7Csupprimer").empty());
+}
+
+TEST_F(AccountServiceTest, ASessionCheckAnsweringDuringADeletionDoesNotCancelIt)
+{
+    // The sheet checks its session as it opens: the check answers before the deletion has
+    // read its token, or while its request waits for the server.
+    for (const bool beforeTheToken : { true, false }) {
+        signInMarie();
+        std::promise<void> released;
+        holdDeletions(released.get_future().share(), R"({"ok": true, "email": "marie@example.fr", "nom": "Marie"})");
+        const auto sentBefore = requestsTo(kDeletion).size();
+        std::optional<std::optional<Failure>> deleted;
+        bool checked = false;
+        if (beforeTheToken) {
+            accounts->checkSession([&] { checked = true; });
+            keychain->hold();
+        }
+        accounts->deleteAccount([&](std::optional<Failure> failure) { deleted = std::move(failure); });
+        if (beforeTheToken) {
+            ASSERT_TRUE(runUntil([&] { return checked; }));
+            keychain->release();
+        } else {
+            ASSERT_TRUE(runUntil([&] { return requestsTo(kDeletion).size() > sentBefore; }));
+            checkSession();
+        }
+        EXPECT_EQ(requestsTo("/wd/bloc/velorin%7C/moi").size(), beforeTheToken ? 1u : 2u);
+        released.set_value();
+        ASSERT_TRUE(runUntil([&] { return deleted.has_value(); })) << beforeTheToken;
+        mainQueue->drain();
+        EXPECT_EQ(*deleted, std::nullopt) << beforeTheToken;
+        EXPECT_EQ(requestsTo(kDeletion).size(), sentBefore + 1) << beforeTheToken << ": the deletion was sent";
+        EXPECT_EQ(accounts->account(), std::nullopt) << beforeTheToken;
+        EXPECT_EQ(storedAccount(), std::nullopt) << beforeTheToken;
+        EXPECT_TRUE(keychain->items.empty()) << beforeTheToken;
+    }
+}
+
+TEST_F(AccountServiceTest, ADeletionWhoseSessionEndsMeanwhileNeitherSendsAnotherAccountsTokenNorSignsItOut)
+{
+    const Account jean { "jean@example.fr", "Jean" };
+    struct Case {
+        bool beforeTheToken;
+        // Else Jean signs in.
+        bool signOut;
+        std::optional<Failure> outcome;
+        std::optional<Account> after;
+    };
+    const Failure expired { std::string(AccountService::kSessionExpiredMessage) };
+    for (const Case& c : {
+             Case { true, true, expired, std::nullopt },
+             Case { true, false, expired, jean },
+             Case { false, false, std::nullopt, jean },
+         }) {
+        const std::string what = std::string(c.beforeTheToken ? "before the token: " : "before the reply: ")
+            + (c.signOut ? "signed out" : "Jean signed in");
+        signInMarie();
+        std::promise<void> released;
+        holdDeletions(released.get_future().share(), R"({"ok": true, "session": "j3an", "email": "jean@example.fr", "nom": "Jean"})");
+        const auto sentBefore = requestsTo(kDeletion).size();
+        std::optional<std::optional<Failure>> deleted;
+        if (c.beforeTheToken)
+            keychain->hold();
+        accounts->deleteAccount([&](std::optional<Failure> failure) { deleted = std::move(failure); });
+        if (!c.beforeTheToken) {
+            ASSERT_TRUE(runUntil([&] { return requestsTo(kDeletion).size() > sentBefore; })) << what;
+        }
+        if (c.signOut) {
+            accounts->signOut();
+        } else {
+            ASSERT_EQ(signIn("jean@example.fr"), std::nullopt) << what;
+        }
+        keychain->release();
+        released.set_value();
+        ASSERT_TRUE(runUntil([&] { return deleted.has_value(); })) << what;
+        mainQueue->drain();
+        EXPECT_EQ(*deleted, c.outcome) << what;
+        const auto sent = requestsTo(kDeletion);
+        ASSERT_EQ(sent.size(), sentBefore + (c.beforeTheToken ? 0 : 1)) << what;
+        if (!c.beforeTheToken) {
+            EXPECT_EQ(header(sent.back(), "Cookie"), "external=t0k3n") << what;
+        }
+        EXPECT_EQ(accounts->account(), c.after) << what;
+        accounts->signOut();
+    }
 }
 
 TEST_F(AccountServiceTest, TheSessionCheckKeepsTheEmailAndSignsOutOnlyWhenTheTokenItselfIsRefused)

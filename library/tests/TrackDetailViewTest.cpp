@@ -4,6 +4,7 @@
 #include "app/tests/LoopbackMaps.h"
 #include "library/AltitudeProfileChart.h"
 #include "library/TrackMapPreview.h"
+#include "library/TrackPreviewFrame.h"
 #include "recordings/GPXWriter.h"
 #include "testing/TestApplication.h"
 
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScrollArea>
 
 #include <chrono>
@@ -250,6 +252,39 @@ TEST_F(TrackDetailViewTest, AWalkBetweenACarParkAndADriveShowsItsFiguresPauseMod
     EXPECT_EQ(view->findChild<QLabel*>("editsFooter"), nullptr);
     EXPECT_EQ(note(*view, "pauses"), "");
     EXPECT_EQ(view->cells()[0].value, "1,00 km");
+}
+
+TEST_F(TrackDetailViewTest, AnEditHandsTheEditedTrackToTheSamePreviewWhichDrawsItThen)
+{
+    auto view = makeView(carParkWalkAndDrive());
+    QPointer<velorin::TrackMapPreview> preview = view->findChild<velorin::TrackMapPreview*>();
+    ASSERT_NE(preview, nullptr);
+    // The tile hosts refuse at once: a picture is the track's line over the plain background.
+    auto pictureOf = [](const Track& track) {
+        return velorin::TrackMapPreview::render(*velorin::TrackPreviewFrame::make(track.points), {});
+    };
+    auto shows = [&](const QImage& expected) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!(preview->image() && *preview->image() == expected) && std::chrono::steady_clock::now() < deadline) {
+            mainQueue->runOneWaiting(0.01);
+            mainQueue->drain();
+        }
+        return preview->image() && *preview->image() == expected;
+    };
+    ASSERT_TRUE(shows(pictureOf(carParkWalkAndDrive())));
+
+    Track trimmed = carParkWalkAndDrive();
+    trimmed.points.erase(trimmed.points.begin(), trimmed.points.begin() + 6);
+    trimmed.points.resize(6);
+    edited = trimmed;
+    button(*view, "trimEnds")->click();
+    buttonNamed(*view->editConfirmation(), "Élaguer")->click();
+    QApplication::processEvents();
+    ASSERT_TRUE(preview) << "the preview outlives the edit";
+    EXPECT_EQ(view->findChild<velorin::TrackMapPreview*>(), preview.data());
+    EXPECT_TRUE(preview->isVisibleTo(view.get()));
+    EXPECT_TRUE(preview->image()) << "the earlier picture stays until the new one is drawn";
+    EXPECT_TRUE(shows(pictureOf(trimmed)));
 }
 
 TEST_F(TrackDetailViewTest, ARenameIsTrimmedABlankOneIgnoredAndTheExportFileFollowsTheName)

@@ -12,10 +12,16 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 
+#include <sys/stat.h>
+
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <thread>
 
 using velorin::GPXImportResult;
 using velorin::TracksView;
@@ -34,8 +40,8 @@ class TracksViewTest : public testing_support::AppModelFixture {
 protected:
     void SetUp() override { testing_support::application(); }
 
-    // A GPX file of two points in `folder`; without `name` the document has none.
-    fs::path writeGpx(const std::string& file, const std::string& name, const std::string& start, const std::string& end)
+    // A GPX document of two points; without `name` it has none.
+    static std::string walk(const std::string& name, const std::string& start, const std::string& end)
     {
         std::string text = kWalk;
         auto replace = [&](const std::string& key, const std::string& value) {
@@ -44,8 +50,14 @@ protected:
         replace("<name>%NAME%</name>", name.empty() ? "" : "<name>" + name + "</name>");
         replace("%START%", start);
         replace("%END%", end);
+        return text;
+    }
+
+    // The walk as a file in `folder`.
+    fs::path writeGpx(const std::string& file, const std::string& name, const std::string& start, const std::string& end)
+    {
         const fs::path path = folder / file;
-        std::ofstream(path) << text;
+        std::ofstream(path) << walk(name, start, end);
         return path;
     }
 
@@ -75,10 +87,10 @@ TEST(GPXImportMessage, SaysWhichFilesHadNoPointAfterWhatWasImported)
         std::optional<std::string> message;
     };
     for (const Case& c : {
-             Case { { 3, {} }, std::nullopt },
-             Case { { 0, {} }, std::nullopt },
-             Case { { 2, { "vide.gpx" } }, "2 trajet(s) importé(s). Aucun point lisible dans : vide.gpx." },
-             Case { { 0, { "a.gpx", "b.xml" } }, "Aucun point lisible dans : a.gpx, b.xml." },
+             Case { { 3, {}, {} }, std::nullopt },
+             Case { { 0, {}, {} }, std::nullopt },
+             Case { { 2, { "vide.gpx" }, {} }, "2 trajet(s) importé(s). Aucun point lisible dans : vide.gpx." },
+             Case { { 0, { "a.gpx", "b.xml" }, {} }, "Aucun point lisible dans : a.gpx, b.xml." },
              Case { { 1, { "a.gpx" }, { "refuges.gpx" } },
                  "1 trajet(s) importé(s). Aucun point lisible dans : a.gpx. Ce fichier ne contient aucun trajet : "
                  "refuges.gpx." },
@@ -186,7 +198,8 @@ TEST_F(TracksViewTest, TheRecordingTrackIsMarkedAndItsDeletionAsksThenStopsAndDe
     view->renameDialog()->accept();
     QApplication::processEvents();
 
-    view->list().selectAll();
+    view->list().clearSelection();
+    view->list().item(0)->setSelected(true);
     view->deleteSelected();
     ASSERT_NE(view->deleteConfirmation(), nullptr);
     EXPECT_EQ(view->deleteConfirmation()->text(), "Supprimer le trajet en cours ?");
@@ -214,6 +227,9 @@ TEST_F(TracksViewTest, TheRecordingTrackIsMarkedAndItsDeletionAsksThenStopsAndDe
         view->list().item(int(i))->setSelected(ids[i] == older.id || ids[i] == recorder.current()->metadata.id);
     view->deleteSelected();
     ASSERT_NE(view->deleteConfirmation(), nullptr);
+    EXPECT_EQ(view->deleteConfirmation()->text(), "Supprimer 2 trajets ?") << "one question for both";
+    EXPECT_EQ(view->deleteConfirmation()->informativeText(),
+        "Cette action est définitive. L'enregistrement en cours sera arrêté.");
     buttonNamed("Supprimer")->click();
     QApplication::processEvents();
     EXPECT_FALSE(recorder.isRecording());
@@ -221,16 +237,102 @@ TEST_F(TracksViewTest, TheRecordingTrackIsMarkedAndItsDeletionAsksThenStopsAndDe
     EXPECT_EQ(recorder.savedTracks().front().name, "Lac de Pormenaz");
 }
 
-TEST_F(TracksViewTest, AnImportOutlivingTheSheetStillStoresAndListsItsTracksWithoutAnAlert)
+TEST_F(TracksViewTest, ClosingTheSheetDuringAnImportDoesNotWaitAndTheImportStillReachesTheLibraryWithoutAnAlert)
 {
     makeModel();
+    // The import reads a pipe, and cannot end before the test writes the walk into it.
+    const fs::path pipe = folder / "matin.gpx";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     auto view = makeView();
-    view->importFiles({ writeGpx("matin.gpx", "Tour du lac", "2026-05-01T08:00:00Z", "2026-05-01T09:00:00Z"),
-        folder / "absent.gpx" });
+    view->importFiles({ pipe, folder / "absent.gpx" });
+
+    std::promise<void> sheetGone;
+    std::atomic<bool> written = false;
+    std::thread writer([&, gone = sheetGone.get_future()] {
+        // A sheet that waited for its import would wait for ever: it is let go after a while.
+        gone.wait_for(std::chrono::seconds(30));
+        std::ofstream(pipe) << walk("Tour du lac", "2026-05-01T08:00:00Z", "2026-05-01T09:00:00Z");
+        written = true;
+    });
     view.reset();
-    mainQueue->drain();
+    EXPECT_FALSE(written) << "the sheet waited for its import";
+    sheetGone.set_value();
+    writer.join();
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (model->tracks().savedTracks().empty() && std::chrono::steady_clock::now() < deadline)
+        mainQueue->runOneWaiting(0.01);
     ASSERT_EQ(model->tracks().savedTracks().size(), 1u);
     EXPECT_EQ(model->tracks().savedTracks().front().name, "Tour du lac");
+    QApplication::processEvents();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        EXPECT_EQ(qobject_cast<QMessageBox*>(window), nullptr) << "nobody is left to read of the missing file";
+}
+
+TEST_F(TracksViewTest, DeletingSeveralTracksAsksFirstNamingHowManyWhileOneRowGoesAtOnce)
+{
+    makeModel();
+    auto& store = model->tracks().store();
+    for (int i = 0; i < 4; ++i) {
+        const auto metadata = store.create("Balade " + std::to_string(i + 1), now + std::chrono::hours(i));
+        store.finish(metadata.id, now + std::chrono::hours(i) + std::chrono::minutes(30));
+    }
+    model->tracks().reloadSavedTracks();
+    auto view = makeView();
+    view->show();
+    // The keys go to the list as the walker types them there.
+    auto focusList = [&] {
+        QApplication::setActiveWindow(view.get());
+        view->list().setFocus();
+        QApplication::processEvents();
+        return view->list().hasFocus();
+    };
+    ASSERT_TRUE(focusList());
+    auto settle = [] {
+        QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    auto buttonNamed = [&](const char* text) {
+        for (QAbstractButton* button : view->deleteConfirmation()->buttons())
+            if (button->text() == text)
+                return button;
+        return static_cast<QAbstractButton*>(nullptr);
+    };
+
+    view->list().setCurrentRow(0);
+    QTest::keyClick(&view->list(), Qt::Key_Delete);
+    settle();
+    EXPECT_EQ(view->deleteConfirmation(), nullptr) << "one row goes at once";
+    ASSERT_EQ(model->tracks().savedTracks().size(), 3u);
+
+    auto selectAllAndDelete = [&] {
+        EXPECT_TRUE(focusList());
+        QTest::keyClick(&view->list(), Qt::Key_A, Qt::ControlModifier);
+        EXPECT_EQ(view->list().selectedItems().size(), 3);
+        QTest::keyClick(&view->list(), Qt::Key_Delete);
+        settle();
+        EXPECT_EQ(model->tracks().savedTracks().size(), 3u) << "nothing goes before the answer";
+        return view->deleteConfirmation();
+    };
+    QMessageBox* box = selectAllAndDelete();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), "Supprimer");
+    EXPECT_EQ(box->text(), "Supprimer 3 trajets ?");
+    EXPECT_EQ(box->informativeText(), "Cette action est définitive.");
+    ASSERT_NE(buttonNamed("Supprimer"), nullptr);
+    EXPECT_EQ(box->buttonRole(buttonNamed("Supprimer")), QMessageBox::DestructiveRole);
+    const auto picture = fs::read_symlink("/proc/self/exe").parent_path() / "library-delete-tracks.png";
+    EXPECT_TRUE(box->grab().save(QString::fromStdString(picture.string()), "PNG"));
+    buttonNamed("Annuler")->click();
+    settle();
+    EXPECT_EQ(view->deleteConfirmation(), nullptr);
+    EXPECT_EQ(model->tracks().savedTracks().size(), 3u) << "Annuler keeps every track";
+
+    ASSERT_NE(selectAllAndDelete(), nullptr);
+    buttonNamed("Supprimer")->click();
+    settle();
+    EXPECT_TRUE(model->tracks().savedTracks().empty());
+    EXPECT_TRUE(view->emptyState().isVisibleTo(view.get()));
 }
 
 TEST_F(TracksViewTest, AnOpenedRowShowsItsDetailWhoseActionsGoThroughTheRecorderAndOnlyMapAndFlyoverCloseTheSheet)

@@ -1,13 +1,11 @@
 #include "platform/VideoWriter.h"
 
+#include "testing/FileSizeLimit.h"
 #include "testing/FilmProbe.h"
 #include "testing/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -17,6 +15,7 @@ namespace {
 
 using platform::Image;
 using platform::VideoWriter;
+using testing_support::FileSizeLimit;
 
 // A frame that changes from one index to the next, so the encoder has something to write.
 Image frame(int width, int height, int index)
@@ -149,28 +148,6 @@ TEST(VideoWriterTest, AnUnfinishedFilmLeavesNothingAndTheEarlierFileStands)
     EXPECT_EQ(contents(target), "earlier film");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
-
-// A full disk, as the file size limit makes it: writes beyond it fail with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit limited = previous_;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit previous_ {};
-    void (*previousHandler_)(int) = nullptr;
-};
 
 TEST(VideoWriterTest, AWriteFailingMidwayFailsTheFilmAndKeepsTheEarlierFile)
 {

@@ -1,15 +1,13 @@
 #include "TrackFixtures.h"
 #include "recordings/TrackRecorder.h"
+#include "testing/FileSizeLimit.h"
 #include "testing/LocalTimeZone.h"
 #include "testing/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-
-#include <csignal>
 
 #include <fstream>
 #include <limits>
@@ -17,6 +15,7 @@
 
 using namespace velorin;
 using namespace track_fixtures;
+using testing_support::FileSizeLimit;
 using testing_support::LocalTimeZone;
 using testing_support::TemporaryFolder;
 namespace fs = std::filesystem;
@@ -55,31 +54,6 @@ std::string contents(const fs::path& path)
     text << file.rdbuf();
     return text.str();
 }
-
-// While it lives, this process cannot make a file longer than `bytes`: writes fail with
-// EFBIG as they would on a full disk, for root too.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-        : previousSignal_(std::signal(SIGXFSZ, SIG_IGN))
-    {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit limited = saved_;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousSignal_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_ {};
-    void (*previousSignal_)(int);
-};
 
 class TrackRecorderTest : public ::testing::Test {
 protected:
