@@ -112,6 +112,20 @@ protected:
         return nullptr;
     }
 
+    // Trims the car park walk and drive's ends through the detail's button, the edit giving
+    // back its six walked points; the trimmed track.
+    Track trimThroughTheButton(TrackDetailView& view)
+    {
+        Track trimmed = carParkWalkAndDrive();
+        trimmed.points.erase(trimmed.points.begin(), trimmed.points.begin() + 6);
+        trimmed.points.resize(6);
+        edited = trimmed;
+        button(view, "trimEnds")->click();
+        buttonNamed(*view.editConfirmation(), "Élaguer")->click();
+        QApplication::processEvents();
+        return trimmed;
+    }
+
     std::vector<std::string> calls;
     // What the next edit gives back.
     std::optional<Track> edited;
@@ -239,13 +253,7 @@ TEST_F(TrackDetailViewTest, AWalkBetweenACarParkAndADriveShowsItsFiguresPauseMod
     EXPECT_EQ(view->values().trimCount, 6u);
 
     // The edited track comes back: every section follows it, and nothing more is to cut.
-    Track trimmed = carParkWalkAndDrive();
-    trimmed.points.erase(trimmed.points.begin(), trimmed.points.begin() + 6);
-    trimmed.points.resize(6);
-    edited = trimmed;
-    button(*view, "trimEnds")->click();
-    buttonNamed(*view->editConfirmation(), "Élaguer")->click();
-    QApplication::processEvents();
+    const Track trimmed = trimThroughTheButton(*view);
     EXPECT_EQ(view->track(), trimmed);
     EXPECT_EQ(button(*view, "trimEnds"), nullptr);
     EXPECT_EQ(button(*view, "keepOnFoot"), nullptr);
@@ -273,13 +281,7 @@ TEST_F(TrackDetailViewTest, AnEditHandsTheEditedTrackToTheSamePreviewWhichDrawsI
     };
     ASSERT_TRUE(shows(pictureOf(carParkWalkAndDrive())));
 
-    Track trimmed = carParkWalkAndDrive();
-    trimmed.points.erase(trimmed.points.begin(), trimmed.points.begin() + 6);
-    trimmed.points.resize(6);
-    edited = trimmed;
-    button(*view, "trimEnds")->click();
-    buttonNamed(*view->editConfirmation(), "Élaguer")->click();
-    QApplication::processEvents();
+    const Track trimmed = trimThroughTheButton(*view);
     ASSERT_TRUE(preview) << "the preview outlives the edit";
     EXPECT_EQ(view->findChild<velorin::TrackMapPreview*>(), preview.data());
     EXPECT_TRUE(preview->isVisibleTo(view.get()));
