@@ -102,6 +102,7 @@ AppModel::AppModel(AppEnvironment environment, QObject* parent)
           now_, environment.scripted ? TrackRecorder::Unfinished::leave : TrackRecorder::Unfinished::repair))
     , photoWorker_(environment.photoWorker ? std::move(environment.photoWorker)
                                            : std::make_shared<platform::OperationQueue>("Photos", 1))
+    , importWorker_(std::make_unique<platform::OperationQueue>("Imports", 1))
 {
     QPointer<AppModel> weak(this);
     accounts_->onChange = [weak] {

@@ -287,6 +287,9 @@ public:
     const std::shared_ptr<platform::MainQueue>& mainQueue() const { return mainQueue_; }
     // Where the Pictures folder is read and captures are copied out, off the GUI thread.
     const std::shared_ptr<platform::Executor>& photoWorker() const { return photoWorker_; }
+    // Where GPX files are imported, one batch after the other, off the GUI thread; the
+    // model's end waits for the batch running.
+    platform::Executor& importWorker() { return *importWorker_; }
 
     // The live map canvas, held weakly: filled by the map view host, empty before the map
     // is shown and once it is gone.
@@ -513,8 +516,10 @@ private:
     std::unique_ptr<ToponymService> toponyms_;
     // Downloads through the loader, so it goes before it.
     std::shared_ptr<RegionDownloader> regions_;
-    // Last, so that a lookup still running ends before anything it reports to goes.
+    // Last, so that a lookup or an import still running ends before anything it reports to
+    // goes.
     std::shared_ptr<platform::Executor> photoWorker_;
+    std::unique_ptr<platform::Executor> importWorker_;
 };
 
 template <typename T>

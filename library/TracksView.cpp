@@ -28,7 +28,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 namespace velorin {
 
@@ -484,20 +483,20 @@ void TracksView::importFiles(std::vector<std::filesystem::path> files)
         return;
     importing_ = true;
     import_->setEnabled(false);
-    // The worker holds nothing the sheet or the model own: a large import goes on after the
-    // sheet is closed, and closing it never waits.
-    std::thread([sheet = QPointer<TracksView>(this), model = QPointer<AppModel>(&model_), queue = model_.mainQueue(),
-                    root = model_.tracks().store().root(), files = std::move(files),
-                    now = std::chrono::system_clock::now()]() mutable {
+    // The model's worker holds nothing the sheet owns: a large import goes on after the sheet
+    // is closed, and closing it never waits.
+    model_.importWorker().post([sheet = QPointer<TracksView>(this), model = QPointer<AppModel>(&model_),
+                                   queue = model_.mainQueue(), root = model_.tracks().store().root(),
+                                   files = std::move(files), now = std::chrono::system_clock::now()] {
         GPXImportResult result = importGPXFiles(root, files, now);
-        queue->post([sheet = std::move(sheet), model = std::move(model), result = std::move(result)] {
+        queue->post([sheet, model, result = std::move(result)] {
             if (sheet)
                 sheet->finishImport(result);
             else if (model)
                 // Nobody is left to tell what failed; the stored tracks are still listed.
                 model->tracks().reloadSavedTracks();
         });
-    }).detach();
+    });
 }
 
 void TracksView::finishImport(const GPXImportResult& result)

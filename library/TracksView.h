@@ -31,9 +31,9 @@ struct GPXImportResult;
 // The library sheet: the saved tracks, with their figures, rename, deletion and the import
 // of GPX files, a track's detail pushed over the list when a row is opened, then the saved
 // views and videos, each tab with its empty state. Reads and writes tracks through the
-// model's recorder, captures through its capture store; the import runs on a worker thread
-// of its own, which the sheet does not wait for: an import that ends after the sheet has gone
-// has the model list its tracks. GUI thread only; the model outlives it.
+// model's recorder, captures through its capture store; the import runs on the model's
+// import worker, which the sheet does not wait for: an import that ends after the sheet has
+// gone has the model list its tracks. GUI thread only; the model outlives it.
 class TracksView : public QDialog {
 public:
     enum class Tab { tracks, views, videos };
