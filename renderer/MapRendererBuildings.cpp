@@ -63,7 +63,9 @@ MapRenderer::BuildingQuarters MapRenderer::buildingVertices(const std::vector<Bu
             each(triangle, quarterOfPiece(triangle));
             return;
         }
-        for (const auto& piece : RoofPieces::of(triangle, float(half)).triangles())
+        // Held by name: a loop over the temporary's pieces would outlive it.
+        const RoofPieces pieces = RoofPieces::of(triangle, float(half));
+        for (const auto& piece : pieces.triangles())
             each(piece, quarterOfPiece(piece));
     };
 
