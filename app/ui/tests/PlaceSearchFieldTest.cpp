@@ -76,6 +76,14 @@ protected:
         field = new PlaceSearchField(*model, velorin::SheetCatalog(), &screen);
     }
 
+    // The field reads the model until it goes, a focused one as it loses its focus: it goes
+    // before the model.
+    void TearDown() override
+    {
+        delete field;
+        WidgetTest::TearDown();
+    }
+
     void addDatabase(const std::string& code, const std::vector<PlaceRow>& rows)
     {
         std::filesystem::create_directories(folders.places());
