@@ -1206,18 +1206,19 @@ TEST_F(MapWindowTest, AFlightChosenInTheSearchFieldIsFollowedByItsWaveBannerAndS
     *holding = false;
 
     // A tour from the field, once the place's trees and tiles are in, moves, and the stop
-    // square ends it.
+    // square ends it. The bounds leave room for a sanitizer build, where the frames are made
+    // slower than the flight and a longer lead is prepared first.
     testing_support::runUntil(*mainQueue, [] { return false; }, 3);
     flyFromTheField("En faire le tour");
     EXPECT_EQ(canvas->flight()->kind, velorin::Flight::Kind::orbit);
-    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return canvas->flight() && !model.flyoverProgress(); }, 90))
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return canvas->flight() && !model.flyoverProgress(); }, 300))
         << "the tour moves";
     QTest::mouseClick(stopSquare, Qt::LeftButton);
     expectOver("once stopped");
 
     // Flown to its end, a landing holds its arrival, and the controls let it go.
     flyFromTheField("Y aller");
-    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return !canvas->flight() && canvas->arrivalFrame(); }, 90))
+    ASSERT_TRUE(testing_support::runUntil(*mainQueue, [&] { return !canvas->flight() && canvas->arrivalFrame(); }, 300))
         << "the flight reaches its arrival";
     expectOver("once it has landed");
     EXPECT_EQ(canvas->flightRasterScale(), 1);
