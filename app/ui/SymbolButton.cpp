@@ -14,7 +14,7 @@ namespace velorin {
 
 namespace {
 
-// A control whose action is not there yet is drawn faded.
+// A control that cannot act now (nothing to act on) is drawn faded.
 constexpr double kDisabledOpacity = 0.35;
 // A button held down dims while the pointer is on it.
 constexpr double kPressedOpacity = 0.6;
